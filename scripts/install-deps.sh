@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs, from Debian's archive, the packages that the build, the tests and the benchmarks need,
+# and only those that are missing. Usage: scripts/install-deps.sh [--fuzz]
+set -euo pipefail
+
+packages=(cmake g++ ninja-build pkg-config libgtest-dev)
+if [[ "${1:-}" == "--fuzz" ]]; then
+  packages+=(clang libclang-rt-14-dev)
+fi
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg -s "$package" 2>/dev/null | grep -q '^Status: install ok installed'; then
+    missing+=("$package")
+  fi
+done
+if [[ ${#missing[@]} -eq 0 ]]; then
+  exit 0
+fi
+
+as_root=()
+if [[ "$(id -u)" -ne 0 ]]; then
+  as_root=(sudo)
+fi
+echo "Installing: ${missing[*]}"
+"${as_root[@]}" apt-get update
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"

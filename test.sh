@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds and runs every test.
+# Usage: ./test.sh             the release build in build/
+#        ./test.sh --sanitize  the same tests under AddressSanitizer and UBSan, in build-sanitize/
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/install-deps.sh
+
+case "${1:-}" in
+  "")
+    scripts/build.sh build -DCMAKE_BUILD_TYPE=Release
+    ctest --test-dir build --output-on-failure -j "$(nproc)"
+    ;;
+  --sanitize)
+    scripts/build.sh build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSIGRUNE_SANITIZE=ON \
+      -DSIGRUNE_BUILD_BENCH=OFF
+    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+      ctest --test-dir build-sanitize --output-on-failure -j "$(nproc)"
+    ;;
+  *)
+    echo "usage: ./test.sh [--sanitize]" >&2
+    exit 2
+    ;;
+esac
