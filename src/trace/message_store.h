@@ -1,0 +1,71 @@
+#pragma once
+
+// The messages of one trace file, kept as parallel arrays in file order. Index k holds message
+// number k + 1: users and the list count messages from 1, the arrays from 0.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace sigrune {
+
+enum class Protocol : std::uint8_t { None, Pri, H225 };
+
+// "PRI", "H225", or the empty text of a message without a header line.
+std::string_view ProtocolText(Protocol protocol);
+
+// Holds the bytes of the data lines in large blocks: one load makes few allocations, and a stored
+// line never moves, so views into it stay valid when the store itself is moved.
+class TextArena {
+ public:
+  std::string_view Append(std::string_view text);
+
+ private:
+  std::vector<std::unique_ptr<char[]>> blocks_;
+  char* free_ = nullptr;
+  std::size_t freeSize_ = 0;
+};
+
+struct MessageStore {
+  MessageStore();
+  MessageStore(MessageStore&&) = default;
+  MessageStore& operator=(MessageStore&&) = default;
+  // The data line views point into this store's arena, so a copy would share them.
+  MessageStore(const MessageStore&) = delete;
+  MessageStore& operator=(const MessageStore&) = delete;
+
+  std::size_t msgCount = 0;
+  // The first line of the file contained "<Tracelist>".
+  bool isTracelist = false;
+
+  // The whole data line of each message, exactly as read, without its line break.
+  std::vector<std::string_view> msgDataLines;
+  // Index into gatewayIpTexts of each message's gateway address; 0 is the empty address.
+  std::vector<std::uint32_t> msgGatewayIps;
+  std::vector<Protocol> msgProtocols;
+  std::vector<bool> msgIsIncoming;
+  // 1-based file line of each message's header line; 0 when it had none.
+  std::vector<std::uint64_t> msgLineNumbers;
+
+  // The distinct gateway addresses in dotted decimal form; a trace has only a few.
+  std::vector<std::string> gatewayIpTexts;
+  std::unordered_map<std::string, std::uint32_t> gatewayIpIndex;
+  TextArena dataLineArena;
+};
+
+// Index of the dotted address in store.gatewayIpTexts, adding it when new.
+std::uint32_t InternGatewayIp(MessageStore& store, std::string_view dottedAddress);
+
+// Appends one message; the data line is copied into the store.
+void AppendMessage(MessageStore& store, std::string_view dataLine, std::uint32_t gatewayIpIndex,
+                   Protocol protocol, bool isIncoming, std::uint64_t lineNumber);
+
+inline std::string_view GatewayIp(const MessageStore& store, std::size_t index) {
+  return store.gatewayIpTexts[store.msgGatewayIps[index]];
+}
+
+}  // namespace sigrune

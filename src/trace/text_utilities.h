@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string_view>
+
+namespace sigrune {
+
+// Removes the blanks (0x20 only; tabs stay) at both ends.
+constexpr std::string_view TrimBlanks(std::string_view text) {
+  const std::size_t first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) {
+    return {};
+  }
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+constexpr bool Contains(std::string_view text, std::string_view part) {
+  return text.find(part) != std::string_view::npos;
+}
+
+}  // namespace sigrune

@@ -1,0 +1,87 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include "trace/trace_reader.h"
+
+namespace sigrune {
+
+namespace {
+
+constexpr std::size_t kBlockSize = 8u << 20;
+
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int descriptor) : descriptor_(descriptor) {}
+  ~FileDescriptor() {
+    if (descriptor_ >= 0) {
+      ::close(descriptor_);
+    }
+  }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  int get() const { return descriptor_; }
+
+ private:
+  int descriptor_;
+};
+
+LoadResult Failure(const std::string& action, const std::string& fileName, int error) {
+  LoadResult result;
+  result.outcome = LoadOutcome::Failed;
+  result.errorText = action + " " + fileName + ": " + std::strerror(error);
+  return result;
+}
+
+}  // namespace
+
+LoadResult LoadTraceFile(const std::string& fileName, const LoadProgress& progress) {
+  int descriptor;
+  do {
+    descriptor = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+  } while (descriptor < 0 && errno == EINTR);
+  if (descriptor < 0) {
+    return Failure("cannot open", fileName, errno);
+  }
+  const FileDescriptor file(descriptor);
+  struct stat status {};
+  std::uint64_t fileSize = 0;
+  if (::fstat(file.get(), &status) == 0 && S_ISREG(status.st_mode)) {
+    fileSize = static_cast<std::uint64_t>(status.st_size);
+  }
+  ::posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+
+  const auto block = std::make_unique_for_overwrite<char[]>(kBlockSize);
+  TraceTextReader reader;
+  std::uint64_t bytesRead = 0;
+  for (;;) {
+    const ssize_t got = ::read(file.get(), block.get(), kBlockSize);
+    if (got < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      return Failure("cannot read", fileName, errno);
+    }
+    if (got == 0) {
+      break;
+    }
+    reader.Feed(std::string_view(block.get(), static_cast<std::size_t>(got)));
+    bytesRead += static_cast<std::uint64_t>(got);
+    if (progress && !progress(bytesRead, fileSize)) {
+      LoadResult stopped;
+      stopped.outcome = LoadOutcome::Stopped;
+      return stopped;
+    }
+  }
+
+  LoadResult result;
+  result.store = reader.Finish();
+  result.outcome = result.store.msgCount > 0 ? LoadOutcome::Loaded : LoadOutcome::NoMessages;
+  return result;
+}
+
+}  // namespace sigrune

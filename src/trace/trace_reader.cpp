@@ -1,0 +1,184 @@
+#include "trace/trace_reader.h"
+
+#include <cstring>
+
+#include "trace/hex_digits.h"
+#include "trace/text_utilities.h"
+
+namespace sigrune {
+
+namespace {
+
+constexpr std::string_view kIncomingHeader = "In  Message -- ";
+constexpr std::string_view kOutgoingHeader = "Out Message -- ";
+constexpr std::string_view kGatewayMarker = "MMan_Id";
+constexpr std::string_view kDataMarker = "IsdnMsgData";
+// Each marker holds an 'M' at this offset, so only the places of an 'M' need a closer look.
+constexpr std::size_t kHeaderMarkerOffset = 4;
+constexpr std::size_t kDataMarkerOffset = 4;
+
+bool StartsAt(std::string_view line, std::size_t position, std::string_view marker) {
+  return line.size() - position >= marker.size() &&
+         std::memcmp(line.data() + position, marker.data(), marker.size()) == 0;
+}
+
+}  // namespace
+
+LineKind ClassifyLine(std::string_view line) {
+  bool outgoing = false;
+  bool gateway = false;
+  bool data = false;
+  const char* const begin = line.data();
+  const char* const end = begin + line.size();
+  for (const char* m = begin; m < end; ++m) {
+    m = static_cast<const char*>(std::memchr(m, 'M', static_cast<std::size_t>(end - m)));
+    if (m == nullptr) {
+      break;
+    }
+    const auto position = static_cast<std::size_t>(m - begin);
+    if (position >= kHeaderMarkerOffset) {
+      const std::size_t start = position - kHeaderMarkerOffset;
+      if (StartsAt(line, start, kIncomingHeader)) {
+        return LineKind::IncomingHeader;
+      }
+      outgoing = outgoing || StartsAt(line, start, kOutgoingHeader);
+      data = data || StartsAt(line, position - kDataMarkerOffset, kDataMarker);
+    }
+    gateway = gateway || StartsAt(line, position, kGatewayMarker);
+  }
+  if (outgoing) {
+    return LineKind::OutgoingHeader;
+  }
+  if (gateway) {
+    return LineKind::Gateway;
+  }
+  return data ? LineKind::Data : LineKind::Other;
+}
+
+std::string_view GatewayAddressText(std::string_view line) {
+  constexpr std::string_view kAddressMarker = "IpAddr=";
+  constexpr std::size_t kStartWithoutMarker = 6;
+  const std::size_t marker = line.find(kAddressMarker);
+  const std::size_t start = marker == std::string_view::npos ? kStartWithoutMarker
+                                                             : marker + kAddressMarker.size();
+  if (start >= line.size()) {
+    return {};
+  }
+  return TrimBlanks(line.substr(start, 8));
+}
+
+std::string HexIpToDotted(std::string_view text) {
+  std::string padded;
+  if (text.size() == 7) {
+    padded = "0";
+    padded += text;
+    text = padded;
+  }
+  std::string dotted;
+  for (const std::size_t position : {6, 4, 2, 0}) {
+    if (!dotted.empty()) {
+      dotted += '.';
+    }
+    dotted += std::to_string(ReadHexPair(text, position));
+  }
+  return dotted;
+}
+
+void TraceTextReader::Feed(std::string_view bytes) {
+  const char* p = bytes.data();
+  const char* const end = p + bytes.size();
+  if (skipLineFeed_ && p < end) {
+    skipLineFeed_ = false;
+    if (*p == '\n') {
+      ++p;
+    }
+  }
+  // The next LF and CR are remembered between lines, so that text with only one kind of line end
+  // is searched once for the other.
+  const char* nextLineFeed = nullptr;
+  const char* nextCarriageReturn = nullptr;
+  while (p < end) {
+    if (nextLineFeed == nullptr || nextLineFeed < p) {
+      const void* found = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
+      nextLineFeed = found != nullptr ? static_cast<const char*>(found) : end;
+    }
+    if (nextCarriageReturn == nullptr || nextCarriageReturn < p) {
+      const void* found = std::memchr(p, '\r', static_cast<std::size_t>(end - p));
+      nextCarriageReturn = found != nullptr ? static_cast<const char*>(found) : end;
+    }
+    const char* lineEnd = nextLineFeed < nextCarriageReturn ? nextLineFeed : nextCarriageReturn;
+    if (lineEnd == end) {
+      pendingLine_.append(p, static_cast<std::size_t>(end - p));
+      return;
+    }
+    const char* next = lineEnd + 1;
+    if (*lineEnd == '\r') {
+      if (next == end) {
+        skipLineFeed_ = true;
+      } else if (*next == '\n') {
+        ++next;
+      }
+    }
+    const std::string_view line(p, static_cast<std::size_t>(lineEnd - p));
+    if (pendingLine_.empty()) {
+      ConsumeLine(line);
+    } else {
+      pendingLine_ += line;
+      ConsumeLine(pendingLine_);
+      pendingLine_.clear();
+    }
+    p = next;
+  }
+}
+
+MessageStore TraceTextReader::Finish() {
+  if (!pendingLine_.empty()) {
+    ConsumeLine(pendingLine_);
+    pendingLine_.clear();
+  }
+  return std::move(store_);
+}
+
+void TraceTextReader::ConsumeLine(std::string_view line) {
+  ++lineNumber_;
+  if (lineNumber_ == 1 && line.find("<Tracelist>") != std::string_view::npos) {
+    store_.isTracelist = true;
+  }
+  const LineKind kind = ClassifyLine(line);
+  switch (kind) {
+    case LineKind::IncomingHeader:
+    case LineKind::OutgoingHeader:
+      protocol_ = line.find("H225") != std::string_view::npos ? Protocol::H225 : Protocol::Pri;
+      isIncoming_ = kind == LineKind::IncomingHeader;
+      headerLineNumber_ = lineNumber_;
+      break;
+    case LineKind::Gateway: {
+      // Consecutive messages mostly come from the same gateway.
+      const std::string_view addressText = GatewayAddressText(line);
+      if (addressText != lastAddressText_ || lastAddressIndex_ == 0) {
+        lastAddressText_ = addressText;
+        lastAddressIndex_ = InternGatewayIp(store_, HexIpToDotted(addressText));
+      }
+      gatewayIpIndex_ = lastAddressIndex_;
+      break;
+    }
+    case LineKind::Data:
+      AppendMessage(store_, line, gatewayIpIndex_, protocol_, isIncoming_, headerLineNumber_);
+      // A message never takes the header or gateway of the one before it.
+      protocol_ = Protocol::None;
+      isIncoming_ = false;
+      headerLineNumber_ = 0;
+      gatewayIpIndex_ = 0;
+      break;
+    case LineKind::Other:
+      break;
+  }
+}
+
+MessageStore ReadTraceText(std::string_view text) {
+  TraceTextReader reader;
+  reader.Feed(text);
+  return reader.Finish();
+}
+
+}  // namespace sigrune

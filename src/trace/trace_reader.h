@@ -1,0 +1,72 @@
+#pragma once
+
+// Reads a trace file into a MessageStore: every line holding "IsdnMsgData" is one message, with the
+// header and gateway lines read before it since the previous message.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "trace/message_store.h"
+
+namespace sigrune {
+
+enum class LineKind { Other, IncomingHeader, OutgoingHeader, Gateway, Data };
+
+// The kind of a trace line by its markers, the first of "In  Message -- ", "Out Message -- ",
+// "MMan_Id" and "IsdnMsgData" found anywhere in it winning in that order.
+LineKind ClassifyLine(std::string_view line);
+
+// The trimmed address text of a gateway line: the 8 characters after its first "IpAddr=", or from
+// its 7th character when it has none.
+std::string_view GatewayAddressText(std::string_view line);
+
+// A little-endian hexadecimal address (0501a8c0, or 501a8c0 without its leading zero) in dotted
+// decimal form (192.168.1.5).
+std::string HexIpToDotted(std::string_view text);
+
+// Reads trace text given in pieces of any size. The file loader feeds it block by block; tests and
+// the fuzzer feed it text from memory.
+class TraceTextReader {
+ public:
+  void Feed(std::string_view bytes);
+  // Ends the text (a last line without a line end counts) and hands over the messages.
+  MessageStore Finish();
+
+ private:
+  void ConsumeLine(std::string_view line);
+
+  MessageStore store_;
+  std::string pendingLine_;
+  bool skipLineFeed_ = false;  // the last piece ended in CR, so a leading LF belongs to it
+  std::uint64_t lineNumber_ = 0;
+
+  // The header and gateway values of the message being assembled.
+  Protocol protocol_ = Protocol::None;
+  bool isIncoming_ = false;
+  std::uint64_t headerLineNumber_ = 0;
+  std::uint32_t gatewayIpIndex_ = 0;
+  std::string lastAddressText_;
+  std::uint32_t lastAddressIndex_ = 0;
+};
+
+MessageStore ReadTraceText(std::string_view text);
+
+// Called after each block with the bytes read so far and the file's size (0 when unknown);
+// returning false stops the load.
+using LoadProgress = std::function<bool(std::uint64_t bytesRead, std::uint64_t fileSize)>;
+
+enum class LoadOutcome { Loaded, NoMessages, Stopped, Failed };
+
+struct LoadResult {
+  LoadOutcome outcome = LoadOutcome::Failed;
+  MessageStore store;     // the messages, when the outcome is Loaded
+  std::string errorText;  // names the file and the reason, when the outcome is Failed
+};
+
+// Builds a fresh store from the file; the caller's store is never touched, so a load that does not
+// succeed leaves the previous trace as it was.
+LoadResult LoadTraceFile(const std::string& fileName, const LoadProgress& progress = {});
+
+}  // namespace sigrune

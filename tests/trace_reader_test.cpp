@@ -1,0 +1,228 @@
+#include "trace/trace_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+
+namespace sigrune {
+namespace {
+
+struct ClassifyCase {
+  std::string_view line;
+  LineKind kind;
+};
+
+TEST(ClassifyLine, FirstMarkerOfTheFixedOrderWins) {
+  const ClassifyCase cases[] = {
+      {"10:00:00.001 CCP|In  Message -- PriSetupMsg", LineKind::IncomingHeader},
+      {"10:00:00.001 CCP|In Message -- PriSetupMsg", LineKind::Other},
+      {"Out Message -- H225SetupMsg", LineKind::OutgoingHeader},
+      {"MMan_Id= 1. IpAddr=0501a8c0", LineKind::Gateway},
+      {"CCP|IsdnMsgData2= 08 02 00 01 05", LineKind::Data},
+      {"IsdnMsgData MMan_Id", LineKind::Gateway},
+      {"IsdnMsgData Out Message -- In  Message -- ", LineKind::IncomingHeader},
+      {"MMan_Id Out Message -- ", LineKind::OutgoingHeader},
+      {"isdnmsgdata mman_id in  message -- ", LineKind::Other},
+      {"MMMan_IdM", LineKind::Gateway},
+      {"", LineKind::Other},
+  };
+  for (const auto& [line, kind] : cases) {
+    EXPECT_EQ(ClassifyLine(line), kind) << line;
+  }
+}
+
+LineKind NaiveClassify(std::string_view line) {
+  if (line.find("In  Message -- ") != std::string_view::npos) return LineKind::IncomingHeader;
+  if (line.find("Out Message -- ") != std::string_view::npos) return LineKind::OutgoingHeader;
+  if (line.find("MMan_Id") != std::string_view::npos) return LineKind::Gateway;
+  if (line.find("IsdnMsgData") != std::string_view::npos) return LineKind::Data;
+  return LineKind::Other;
+}
+
+TEST(ClassifyLine, AgreesWithAPlainSearchOnMixedFragments) {
+  const std::string_view fragments[] = {"In  Message -- ", "Out Message -- ", "MMan_Id",
+                                        "IsdnMsgData", "M", "In  ", "Isdn", "MMan", " -- ", "x"};
+  std::mt19937 random(7);
+  for (int round = 0; round < 20000; ++round) {
+    std::string line;
+    for (int piece = static_cast<int>(random() % 6); piece > 0; --piece) {
+      const std::string_view fragment = fragments[random() % std::size(fragments)];
+      line += fragment.substr(random() % 3 == 0 ? random() % fragment.size() : 0);
+    }
+    ASSERT_EQ(ClassifyLine(line), NaiveClassify(line)) << line;
+  }
+}
+
+TEST(HexIpToDotted, ReadsLittleEndianPairs) {
+  const std::pair<std::string_view, std::string_view> cases[] = {
+      {"0501a8c0", "192.168.1.5"}, {"501a8c0", "192.168.1.5"},  {"1a2b", "0.0.43.26"},
+      {"501a8c0)", "0.140.26.80"}, {"C864A8C0", "192.168.100.200"}, {"", "0.0.0.0"},
+      {"zz01a8g0", "0.168.1.0"},
+  };
+  for (const auto& [text, dotted] : cases) {
+    EXPECT_EQ(HexIpToDotted(text), dotted) << text;
+  }
+}
+
+TEST(GatewayAddressText, TakesEightCharactersAfterTheMarkerOrFromTheSeventh) {
+  EXPECT_EQ(GatewayAddressText("MMan_Id= 1. IpAddr=501a8c0 IpPort=2427"), "501a8c0");
+  EXPECT_EQ(GatewayAddressText("MMan_Id= 1. IpAddr=0501a8c0"), "0501a8c0");
+  EXPECT_EQ(GatewayAddressText("MMan_Id0501a8c0ff"), "d0501a8c");
+  EXPECT_EQ(GatewayAddressText("MMan_Id"), "d");
+  EXPECT_EQ(GatewayAddressText("MMan"), "");
+  EXPECT_EQ(GatewayAddressText("IpAddr=   1a2b   x"), "1a2b");
+}
+
+TEST(ReadTraceText, FillsEachMessageFromItsOwnHeaderAndGatewayLines) {
+  const MessageStore store = ReadTraceText(
+      "first line\n"
+      "In  Message -- H225SetupMsg\n"
+      "MMan_Id= 3. IpAddr=211410ac IpPort=1720\n"
+      "noise\n"
+      "IsdnMsgData1= 08 02 0d 2a 05\n"
+      "IsdnMsgData1= 08 02 0d 2a 07\n"
+      "Out Message -- H225 in the middle\n"
+      "Out Message -- PriAlertingMsg\n"
+      "MMan_Id= 1. IpAddr=0501a8c0\n"
+      "MMan_Id= 2. IpAddr=c864a8c0\n"
+      "IsdnMsgData2= 08 02 80 01 01");
+  ASSERT_EQ(store.msgCount, 3u);
+  EXPECT_FALSE(store.isTracelist);
+  EXPECT_EQ(store.msgDataLines[0], "IsdnMsgData1= 08 02 0d 2a 05");
+  EXPECT_EQ(store.msgProtocols[0], Protocol::H225);
+  EXPECT_TRUE(store.msgIsIncoming[0]);
+  EXPECT_EQ(store.msgLineNumbers[0], 2u);
+  EXPECT_EQ(GatewayIp(store, 0), "172.16.20.33");
+  // The second message had no header or gateway line of its own.
+  EXPECT_EQ(store.msgProtocols[1], Protocol::None);
+  EXPECT_FALSE(store.msgIsIncoming[1]);
+  EXPECT_EQ(store.msgLineNumbers[1], 0u);
+  EXPECT_EQ(GatewayIp(store, 1), "");
+  // The later of two header lines, and of two gateway lines, wins.
+  EXPECT_EQ(store.msgProtocols[2], Protocol::Pri);
+  EXPECT_FALSE(store.msgIsIncoming[2]);
+  EXPECT_EQ(store.msgLineNumbers[2], 8u);
+  EXPECT_EQ(GatewayIp(store, 2), "192.168.100.200");
+  EXPECT_EQ(store.msgDataLines[2], "IsdnMsgData2= 08 02 80 01 01");
+}
+
+TEST(ReadTraceText, OnlyTheFirstLineMakesATracelist) {
+  EXPECT_TRUE(ReadTraceText("<?xml?><Tracelist>\nIsdnMsgData=08").isTracelist);
+  EXPECT_FALSE(ReadTraceText("<?xml?>\n<Tracelist>\nIsdnMsgData=08").isTracelist);
+  EXPECT_FALSE(ReadTraceText("\n<Tracelist>IsdnMsgData=08").isTracelist);
+}
+
+TEST(ReadTraceText, ALineWithBothGatewayAndDataMarkersMakesNoMessage) {
+  const MessageStore store = ReadTraceText("MMan_Id IpAddr=0501a8c0 IsdnMsgData=08\nIsdnMsgData=09");
+  ASSERT_EQ(store.msgCount, 1u);
+  EXPECT_EQ(store.msgDataLines[0], "IsdnMsgData=09");
+  EXPECT_EQ(GatewayIp(store, 0), "192.168.1.5");
+}
+
+TEST(ReadTraceText, KeepsEveryByteAndAcceptsEveryLineEnd) {
+  const std::string text =
+      "In  Message -- a\r\nIsdnMsgData=\xb5\t\x01 08\rOut Message -- b\n\nIsdnMsgData=2\r\r"
+      "Out Message -- c\r\nIsdnMsgData=3";
+  const MessageStore whole = ReadTraceText(text);
+  ASSERT_EQ(whole.msgCount, 3u);
+  EXPECT_EQ(whole.msgDataLines[0], "IsdnMsgData=\xb5\t\x01 08");
+  EXPECT_EQ(whole.msgDataLines[2], "IsdnMsgData=3");
+  EXPECT_EQ(whole.msgLineNumbers[0], 1u);
+  EXPECT_EQ(whole.msgLineNumbers[1], 3u);
+  EXPECT_EQ(whole.msgLineNumbers[2], 7u);
+
+  // Pieces of any size read the same: a CR LF may be split between two of them.
+  for (std::size_t pieceSize = 1; pieceSize <= 7; ++pieceSize) {
+    TraceTextReader reader;
+    for (std::size_t start = 0; start < text.size(); start += pieceSize) {
+      reader.Feed(std::string_view(text).substr(start, pieceSize));
+    }
+    const MessageStore pieces = reader.Finish();
+    ASSERT_EQ(pieces.msgCount, 3u) << pieceSize;
+    for (std::size_t k = 0; k < 3; ++k) {
+      EXPECT_EQ(pieces.msgDataLines[k], whole.msgDataLines[k]) << pieceSize;
+      EXPECT_EQ(pieces.msgLineNumbers[k], whole.msgLineNumbers[k]) << pieceSize;
+    }
+  }
+}
+
+TEST(ReadTraceText, HasNoSixteenBitLimits) {
+  std::string text;
+  const std::size_t messages = 40000;
+  for (std::size_t k = 0; k < messages; ++k) {
+    text += "x\nIn  Message -- PriSetupMsg\nMMan_Id IpAddr=0501a8c0\nIsdnMsgData=08 02 00 01 05\n";
+  }
+  const MessageStore store = ReadTraceText(text);
+  ASSERT_EQ(store.msgCount, messages);
+  EXPECT_EQ(store.msgLineNumbers.back(), 4 * messages - 2);
+}
+
+class TraceFileTest : public ::testing::Test {
+ protected:
+  std::string WriteFile(const std::string& name, const std::string& text) {
+    const std::string path = (folder_ / name).string();
+    std::ofstream(path, std::ios::binary) << text;
+    return path;
+  }
+  void SetUp() override {
+    folder_ = std::filesystem::temp_directory_path() /
+              ("sigrune-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+               "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(folder_);
+  }
+  void TearDown() override { std::filesystem::remove_all(folder_); }
+  std::filesystem::path folder_;
+};
+
+TEST_F(TraceFileTest, FailuresNameTheFileAndTheReason) {
+  const LoadResult missing = LoadTraceFile((folder_ / "missing.txt").string());
+  EXPECT_EQ(missing.outcome, LoadOutcome::Failed);
+  EXPECT_NE(missing.errorText.find("missing.txt"), std::string::npos);
+  EXPECT_NE(missing.errorText.find("No such file or directory"), std::string::npos);
+
+  const LoadResult folder = LoadTraceFile(folder_.string());
+  EXPECT_EQ(folder.outcome, LoadOutcome::Failed);
+  EXPECT_NE(folder.errorText.find("Is a directory"), std::string::npos);
+
+  EXPECT_EQ(LoadTraceFile(WriteFile("empty.txt", "")).outcome, LoadOutcome::NoMessages);
+  EXPECT_EQ(LoadTraceFile(WriteFile("none.txt", "MMan_Id\nno data\n")).outcome,
+            LoadOutcome::NoMessages);
+}
+
+TEST_F(TraceFileTest, ASecondSmallerFileKeepsNothingOfTheFirst) {
+  const LoadResult first = LoadTraceFile(WriteFile(
+      "first.txt", "<Tracelist>\nIn  Message -- H225\nMMan_Id IpAddr=0501a8c0\nIsdnMsgData=1\n"
+                   "IsdnMsgData=2\n"));
+  ASSERT_EQ(first.outcome, LoadOutcome::Loaded);
+  const LoadResult second = LoadTraceFile(WriteFile("second.txt", "IsdnMsgData=3"));
+  ASSERT_EQ(second.outcome, LoadOutcome::Loaded);
+  ASSERT_EQ(second.store.msgCount, 1u);
+  EXPECT_FALSE(second.store.isTracelist);
+  EXPECT_EQ(second.store.msgDataLines[0], "IsdnMsgData=3");
+  EXPECT_EQ(second.store.msgProtocols[0], Protocol::None);
+  EXPECT_EQ(GatewayIp(second.store, 0), "");
+  EXPECT_EQ(second.store.msgLineNumbers[0], 0u);
+}
+
+TEST_F(TraceFileTest, ProgressReportsBytesAndCanStopTheLoad) {
+  const std::string path = WriteFile("trace.txt", "IsdnMsgData=08\n");
+  std::uint64_t lastBytes = 0;
+  std::uint64_t lastSize = 0;
+  const LoadResult loaded = LoadTraceFile(path, [&](std::uint64_t bytes, std::uint64_t size) {
+    lastBytes = bytes;
+    lastSize = size;
+    return true;
+  });
+  EXPECT_EQ(loaded.outcome, LoadOutcome::Loaded);
+  EXPECT_EQ(lastBytes, 15u);
+  EXPECT_EQ(lastSize, 15u);
+  const LoadResult stopped = LoadTraceFile(path, [](std::uint64_t, std::uint64_t) { return false; });
+  EXPECT_EQ(stopped.outcome, LoadOutcome::Stopped);
+}
+
+}  // namespace
+}  // namespace sigrune
