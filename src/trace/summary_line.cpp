@@ -1,0 +1,152 @@
+#include "trace/summary_line.h"
+
+#include <algorithm>
+#include <array>
+
+#include "trace/hex_digits.h"
+
+namespace sigrune {
+
+namespace {
+
+constexpr std::string_view kFiveBlanks = "     ";
+
+std::string_view PayloadEndMarker(bool isTracelist) {
+  return isTracelist ? std::string_view("</info>") : std::string_view("|<CLID::");
+}
+
+// The data line after its first "=", or the whole line when it has none.
+std::string_view TextAfterEquals(std::string_view dataLine) {
+  const std::size_t equals = dataLine.find('=');
+  return equals == std::string_view::npos ? dataLine : dataLine.substr(equals + 1);
+}
+
+struct MessageTypeEntry {
+  int code;
+  std::string_view name;
+};
+
+// Two names are one character wider than the rest; the list's columns have always looked so.
+constexpr std::array<MessageTypeEntry, 29> kMessageTypeNames = {{
+    {0x01, "ALERTING           "},   {0x02, "CALL_PROC          "},
+    {0x03, "PROGRESS           "},   {0x05, "SETUP               "},
+    {0x07, "CONNECT            "},   {0x0D, "SETUP_ACK          "},
+    {0x0F, "CONNECT_ACK        "},   {0x20, "USER_INFO          "},
+    {0x21, "SUSPEND_REJ        "},   {0x22, "RESUME_REJ         "},
+    {0x25, "SUSPEND            "},   {0x26, "RESUME             "},
+    {0x2D, "SUSPEND_ACK        "},   {0x2E, "RESUME_ACK         "},
+    {0x45, "DISCONNECT         "},   {0x46, "RESTART            "},
+    {0x4D, "RELEASE            "},   {0x4E, "RESTART_ACK        "},
+    {0x5A, "RELEASE_COMP       "},   {0x60, "SEGMENT            "},
+    {0x62, "FACILITY           "},   {0x64, "1TR6 STATUS ACK    "},
+    {0x67, "1TR6 INFO ACK      "},   {0x6E, "NOTIFY              "},
+    {0x75, "STATUS_ENQ         "},   {0x77, "1TR6 CLOSE_ACK     "},
+    {0x79, "CONG_CONT          "},   {0x7B, "INFORMATION        "},
+    {0x7D, "STATUS             "},
+}};
+
+}  // namespace
+
+std::string PayloadText(std::string_view dataLine, bool isTracelist) {
+  std::string_view kept = TextAfterEquals(dataLine);
+  const std::size_t end = kept.find(PayloadEndMarker(isTracelist));
+  if (end != std::string_view::npos) {
+    kept = kept.substr(0, end);
+  }
+  std::string hexText;
+  hexText.reserve(kept.size());
+  std::copy_if(kept.begin(), kept.end(), std::back_inserter(hexText),
+               [](char c) { return c != ' '; });
+  return hexText;
+}
+
+std::string_view PayloadTextPrefix(std::string_view dataLine, bool isTracelist, std::size_t limit,
+                                   std::string& buffer) {
+  const std::string_view kept = TextAfterEquals(dataLine);
+  const std::string_view endMarker = PayloadEndMarker(isTracelist);
+  buffer.clear();
+  for (std::size_t k = 0; k < kept.size() && buffer.size() < limit; ++k) {
+    const char c = kept[k];
+    if (c == endMarker.front() && kept.substr(k, endMarker.size()) == endMarker) {
+      break;
+    }
+    if (c != ' ') {
+      buffer += c;
+    }
+  }
+  return buffer;
+}
+
+std::string_view MessageTypeName(int code) {
+  for (const MessageTypeEntry& entry : kMessageTypeNames) {
+    if (entry.code == code) {
+      return entry.name;
+    }
+  }
+  return "UNKNOWN           ";
+}
+
+void AppendSummaryLine(std::string& line, std::string_view dataLine, bool isIncoming,
+                       std::string_view protocol, std::string_view gatewayIp, bool isTracelist) {
+  const std::string_view timestamp = TimestampText(dataLine, isTracelist);
+  line += timestamp;
+  for (auto repeats = 4 - static_cast<int>(timestamp.size() / 10); repeats > 0; --repeats) {
+    line += kFiveBlanks;
+  }
+  line += gatewayIp;
+  line += gatewayIp.size() == 15 ? "\t" : "\t\t";
+  line += isIncoming ? "In" : "Out";
+  line += "\t\t";
+  line += protocol;
+  line += '\t';
+  line += kFiveBlanks;
+
+  // The call reference length is read from the whole octet 2 here, unlike the decoder's header.
+  std::string payload;
+  const std::string_view head = PayloadTextPrefix(dataLine, isTracelist, 4, payload);
+  const int protocolDiscriminator = ReadHexPair(head, 0);
+  const auto callReferenceDigits = static_cast<std::size_t>(2 * ReadHexPair(head, 2));
+  if (protocolDiscriminator == 0x08) {
+    const std::string_view hexText =
+        PayloadTextPrefix(dataLine, isTracelist, 4 + callReferenceDigits + 2, payload);
+    line += MessageTypeName(ReadHexPair(hexText, 4 + callReferenceDigits));
+    line += "\t\t0x";
+    if (hexText.size() > 4) {
+      line += hexText.substr(4, callReferenceDigits);
+    }
+  } else if (protocolDiscriminator == 0x03) {
+    line += "SERVICE";
+  } else {
+    line += "UNSUPPORTED MESSAGE";
+  }
+}
+
+std::string BuildSummaryLine(std::string_view dataLine, bool isIncoming, std::string_view protocol,
+                             std::string_view gatewayIp, bool isTracelist) {
+  std::string line;
+  AppendSummaryLine(line, dataLine, isIncoming, protocol, gatewayIp, isTracelist);
+  return line;
+}
+
+void AppendSummaryLine(std::string& line, const MessageStore& store, std::size_t index) {
+  AppendSummaryLine(line, store.msgDataLines[index], store.msgIsIncoming[index],
+                    ProtocolText(store.msgProtocols[index]), GatewayIp(store, index),
+                    store.isTracelist);
+}
+
+std::string BuildSummaryLine(const MessageStore& store, std::size_t index) {
+  std::string line;
+  AppendSummaryLine(line, store, index);
+  return line;
+}
+
+void RebuildMessageList(const MessageStore& store, MessageListSink& list) {
+  std::string line;
+  for (std::size_t index = 0; index < store.msgCount; ++index) {
+    line.clear();
+    AppendSummaryLine(line, store, index);
+    list.AddItem(line);
+  }
+}
+
+}  // namespace sigrune

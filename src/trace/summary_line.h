@@ -1,0 +1,54 @@
+#pragma once
+
+// The one-line summary of a message in the message list. Its columns are read back by the filters
+// and the export, so the layout is kept exactly: timestamp and padding, gateway, direction,
+// protocol, message type and, for a Q.931 message, the call reference.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "trace/message_store.h"
+
+namespace sigrune {
+
+// The message's octets as hexadecimal text: the data line after its first "=", cut before the
+// first end marker ("</info>" in a Tracelist trace, "|<CLID::" otherwise), with every blank
+// removed.
+std::string PayloadText(std::string_view dataLine, bool isTracelist);
+
+// The first `limit` characters of PayloadText, without building the rest.
+std::string_view PayloadTextPrefix(std::string_view dataLine, bool isTracelist, std::size_t limit,
+                                   std::string& buffer);
+
+// The fixed-width name of a message type code ("SETUP               ").
+std::string_view MessageTypeName(int code);
+
+// The timestamp column's text before padding: the text before the first "C", trimmed, empty
+// unless it holds a ":", and shortened to 30 characters at most.
+std::string_view TimestampText(std::string_view dataLine, bool isTracelist);
+
+// The timestamp piece of a text longer than 30 characters: inside <Date>...</Date> in a Tracelist
+// trace, otherwise the date-and-time (or time-of-day) run in it; never more than 30 characters.
+std::string_view ShortenTimestamp(std::string_view text, bool isTracelist);
+
+void AppendSummaryLine(std::string& line, std::string_view dataLine, bool isIncoming,
+                       std::string_view protocol, std::string_view gatewayIp, bool isTracelist);
+std::string BuildSummaryLine(std::string_view dataLine, bool isIncoming, std::string_view protocol,
+                             std::string_view gatewayIp, bool isTracelist);
+
+// The summary line of the message at `index` (message number index + 1).
+void AppendSummaryLine(std::string& line, const MessageStore& store, std::size_t index);
+std::string BuildSummaryLine(const MessageStore& store, std::size_t index);
+
+// Where RebuildMessageList puts the lines: the command line's output, or a test's list.
+class MessageListSink {
+ public:
+  virtual ~MessageListSink() = default;
+  virtual void AddItem(std::string_view line) = 0;
+};
+
+// Appends the summary line of every stored message, in store order.
+void RebuildMessageList(const MessageStore& store, MessageListSink& list);
+
+}  // namespace sigrune
