@@ -1,0 +1,59 @@
+#include "cli/command_line.h"
+
+#include <string>
+
+#include "version.h"
+
+namespace sigrune {
+
+namespace {
+
+constexpr std::string_view kUsage =
+    "Usage: sigrune-cli COMMAND [OPTIONS] ARGUMENTS\n"
+    "\n"
+    "Reads the Q.931 messages of ISDN PRI gateways and H.225 peers in a server trace\n"
+    "(a plain trace or a <Tracelist> document).\n"
+    "\n"
+    "Commands:\n"
+    "  list TRACE   print the summary line of every message, in file order\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help   show this help and exit\n"
+    "  --version    show the version and exit\n"
+    "\n"
+    "Exit status: 0 on success, 1 on a failure, 2 on a usage error.\n";
+
+void Print(std::FILE* stream, std::string_view text) {
+  std::fwrite(text.data(), 1, text.size(), stream);
+}
+
+}  // namespace
+
+int UsageError(std::FILE* err, std::string_view problem) {
+  Print(err, "sigrune-cli: ");
+  Print(err, problem);
+  Print(err, "\nTry 'sigrune-cli --help' for more information.\n");
+  return kExitUsage;
+}
+
+int RunCommandLine(std::span<const std::string_view> arguments, std::FILE* out, std::FILE* err) {
+  if (arguments.empty()) {
+    return UsageError(err, "no command given");
+  }
+  const std::string_view command = arguments.front();
+  const auto commandArguments = arguments.subspan(1);
+  if (command == "-h" || command == "--help") {
+    Print(out, kUsage);
+    return kExitSuccess;
+  }
+  if (command == "--version") {
+    Print(out, std::string("sigrune-cli ") + kVersion + "\n");
+    return kExitSuccess;
+  }
+  if (command == "list") {
+    return RunListCommand(commandArguments, out, err);
+  }
+  return UsageError(err, "unknown command '" + std::string(command) + "'");
+}
+
+}  // namespace sigrune

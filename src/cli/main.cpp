@@ -1,0 +1,10 @@
+#include <cstdio>
+#include <string_view>
+#include <vector>
+
+#include "cli/command_line.h"
+
+int main(int argc, char** argv) {
+  const std::vector<std::string_view> arguments(argv + 1, argv + argc);
+  return sigrune::RunCommandLine(arguments, stdout, stderr);
+}
