@@ -1,7 +1,6 @@
 #include "trace/message_store.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace sigrune {
 
@@ -25,17 +24,13 @@ std::string_view TextArena::Append(std::string_view text) {
   if (text.empty()) {
     return {};
   }
-  if (text.size() > freeSize_) {
-    const std::size_t blockSize = std::max(kArenaBlockSize, text.size());
-    blocks_.push_back(std::make_unique_for_overwrite<char[]>(blockSize));
-    free_ = blocks_.back().get();
-    freeSize_ = blockSize;
+  if (blocks_.empty() || blocks_.back().capacity() - blocks_.back().size() < text.size()) {
+    blocks_.emplace_back().reserve(std::max(kArenaBlockSize, text.size()));
   }
-  std::memcpy(free_, text.data(), text.size());
-  const std::string_view stored(free_, text.size());
-  free_ += text.size();
-  freeSize_ -= text.size();
-  return stored;
+  LargeVector<char>& block = blocks_.back();
+  const std::size_t start = block.size();
+  block.insert(block.end(), text.begin(), text.end());
+  return std::string_view(block.data() + start, text.size());
 }
 
 MessageStore::MessageStore() { InternGatewayIp(*this, {}); }

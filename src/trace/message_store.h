@@ -5,11 +5,12 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
+
+#include "trace/large_allocator.h"
 
 namespace sigrune {
 
@@ -19,15 +20,14 @@ enum class Protocol : std::uint8_t { None, Pri, H225 };
 std::string_view ProtocolText(Protocol protocol);
 
 // Holds the bytes of the data lines in large blocks: one load makes few allocations, and a stored
-// line never moves, so views into it stay valid when the store itself is moved.
+// line never moves (a block is never filled beyond its capacity), so views into it stay valid
+// when the store itself is moved.
 class TextArena {
  public:
   std::string_view Append(std::string_view text);
 
  private:
-  std::vector<std::unique_ptr<char[]>> blocks_;
-  char* free_ = nullptr;
-  std::size_t freeSize_ = 0;
+  std::vector<LargeVector<char>> blocks_;
 };
 
 struct MessageStore {
@@ -43,13 +43,13 @@ struct MessageStore {
   bool isTracelist = false;
 
   // The whole data line of each message, exactly as read, without its line break.
-  std::vector<std::string_view> msgDataLines;
+  LargeVector<std::string_view> msgDataLines;
   // Index into gatewayIpTexts of each message's gateway address; 0 is the empty address.
-  std::vector<std::uint32_t> msgGatewayIps;
-  std::vector<Protocol> msgProtocols;
-  std::vector<bool> msgIsIncoming;
+  LargeVector<std::uint32_t> msgGatewayIps;
+  LargeVector<Protocol> msgProtocols;
+  LargeVector<bool> msgIsIncoming;
   // 1-based file line of each message's header line; 0 when it had none.
-  std::vector<std::uint64_t> msgLineNumbers;
+  LargeVector<std::uint64_t> msgLineNumbers;
 
   // The distinct gateway addresses in dotted decimal form; a trace has only a few.
   std::vector<std::string> gatewayIpTexts;

@@ -12,7 +12,7 @@ namespace sigrune {
 
 namespace {
 
-constexpr std::size_t kBlockSize = 8u << 20;
+constexpr std::size_t kBlockSize = 2u << 20;
 
 class FileDescriptor {
  public:
@@ -70,6 +70,13 @@ LoadResult LoadTraceFile(const std::string& fileName, const LoadProgress& progre
       break;
     }
     reader.Feed(std::string_view(block.get(), static_cast<std::size_t>(got)));
+    if (bytesRead == 0 && fileSize > static_cast<std::uint64_t>(got)) {
+      // Messages are spread evenly enough through a trace that the first block tells how many
+      // to expect; a wrong guess only costs a regrowth.
+      const double expected = static_cast<double>(reader.MessageCount()) * 1.1 *
+                              static_cast<double>(fileSize) / static_cast<double>(got);
+      reader.Reserve(static_cast<std::size_t>(expected));
+    }
     bytesRead += static_cast<std::uint64_t>(got);
     if (progress && !progress(bytesRead, fileSize)) {
       LoadResult stopped;

@@ -131,6 +131,14 @@ void TraceTextReader::Feed(std::string_view bytes) {
   }
 }
 
+void TraceTextReader::Reserve(std::size_t messages) {
+  store_.msgDataLines.reserve(messages);
+  store_.msgGatewayIps.reserve(messages);
+  store_.msgProtocols.reserve(messages);
+  store_.msgIsIncoming.reserve(messages);
+  store_.msgLineNumbers.reserve(messages);
+}
+
 MessageStore TraceTextReader::Finish() {
   if (!pendingLine_.empty()) {
     ConsumeLine(pendingLine_);

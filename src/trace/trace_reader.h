@@ -31,6 +31,9 @@ std::string HexIpToDotted(std::string_view text);
 class TraceTextReader {
  public:
   void Feed(std::string_view bytes);
+  // Makes room for about this many messages at once, sparing the arrays repeated growth.
+  void Reserve(std::size_t messages);
+  std::size_t MessageCount() const { return store_.msgCount; }
   // Ends the text (a last line without a line end counts) and hands over the messages.
   MessageStore Finish();
 
