@@ -80,7 +80,7 @@ TEST(GatewayAddressText, TakesEightCharactersAfterTheMarkerOrFromTheSeventh) {
 TEST(ReadTraceText, FillsEachMessageFromItsOwnHeaderAndGatewayLines) {
   const MessageStore store = ReadTraceText(
       "first line\n"
-      "In  Message -- H225SetupMsg\n"
+      "CCP|H225 In  Message -- SetupMsg\n"
       "MMan_Id= 3. IpAddr=211410ac IpPort=1720\n"
       "noise\n"
       "IsdnMsgData1= 08 02 0d 2a 05\n"
