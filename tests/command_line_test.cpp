@@ -31,7 +31,7 @@ std::string ReadBack(std::FILE* stream) {
 CommandResult RunCli(std::vector<std::string_view> arguments) {
   std::FILE* out = std::tmpfile();
   std::FILE* err = std::tmpfile();
-  const int status = RunCommandLine(arguments, out, err);
+  const int status = RunCommandLine(arguments, stdin, out, err);
   return {status, ReadBack(out), ReadBack(err)};
 }
 

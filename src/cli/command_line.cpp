@@ -15,11 +15,15 @@ constexpr std::string_view kUsage =
     "(a plain trace or a <Tracelist> document).\n"
     "\n"
     "Commands:\n"
-    "  list TRACE   print the summary line of every message, in file order\n"
+    "  list TRACE            print the summary line of every message, in file order\n"
+    "  decode [HEX...]       print the decoded text of each message given as hex digit pairs\n"
+    "                        (blanks between pairs allowed), or of each line of standard input\n"
+    "  show TRACE N...       print the decoded text and hex dump of message N (from 1) of TRACE\n"
     "\n"
     "Options:\n"
-    "  -h, --help   show this help and exit\n"
-    "  --version    show the version and exit\n"
+    "  --crlf                decode, show: keep the CR LF line ends of the decoded text\n"
+    "  -h, --help            show this help and exit\n"
+    "  --version             show the version and exit\n"
     "\n"
     "Exit status: 0 on success, 1 on a failure, 2 on a usage error.\n";
 
@@ -36,7 +40,8 @@ int UsageError(std::FILE* err, std::string_view problem) {
   return kExitUsage;
 }
 
-int RunCommandLine(std::span<const std::string_view> arguments, std::FILE* out, std::FILE* err) {
+int RunCommandLine(std::span<const std::string_view> arguments, std::FILE* in, std::FILE* out,
+                   std::FILE* err) {
   if (arguments.empty()) {
     return UsageError(err, "no command given");
   }
@@ -52,6 +57,12 @@ int RunCommandLine(std::span<const std::string_view> arguments, std::FILE* out, 
   }
   if (command == "list") {
     return RunListCommand(commandArguments, out, err);
+  }
+  if (command == "decode") {
+    return RunDecodeCommand(commandArguments, in, out, err);
+  }
+  if (command == "show") {
+    return RunShowCommand(commandArguments, out, err);
   }
   return UsageError(err, "unknown command '" + std::string(command) + "'");
 }

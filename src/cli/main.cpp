@@ -6,5 +6,5 @@
 
 int main(int argc, char** argv) {
   const std::vector<std::string_view> arguments(argv + 1, argv + argc);
-  return sigrune::RunCommandLine(arguments, stdout, stderr);
+  return sigrune::RunCommandLine(arguments, stdin, stdout, stderr);
 }

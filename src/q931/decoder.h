@@ -1,0 +1,40 @@
+#pragma once
+
+// The Q.931 decoder: a message's octets in, readable text out. The decoded text is a string of
+// lines ending in CR LF: the header line, then one line (or a few) per information element.
+// Every function here may throw SubscriptOutOfRange.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "q931/payload_bytes.h"
+#include "trace/message_store.h"
+
+namespace sigrune {
+
+// The whole decoded text: the header line and the element lines, or the one-line text for a
+// protocol discriminator other than 0x08, or empty for a call reference length other than 1 or 2.
+std::string DecodeMessage(const PayloadBytes& bytes);
+
+// "SETUP, pd = 8, callref = 0x0001" and CR LF; empty for a call reference length other than 1, 2.
+std::string DecodeHeader(const PayloadBytes& bytes);
+
+// The lines of the information elements after the message type.
+std::string DecodeInformationElements(const PayloadBytes& bytes);
+
+// The "Entire Message: " dump shown under the decoded text, sixteen octets a row.
+std::string DumpMessageHex(const PayloadBytes& bytes);
+
+// The name of an information element; "UNRECOGNIZED VARIABLE (0x" for an unknown identifier,
+// which its callers complete with the identifier's digits and ")".
+std::string_view ElementName(int identifier);
+
+// The octets of a stored message, from its data line's payload text.
+PayloadBytes PayloadBytesOfMessage(const MessageStore& store, std::size_t index);
+
+// The decoded text of a stored message.
+std::string DecodeStoredMessage(const MessageStore& store, std::size_t index);
+
+}  // namespace sigrune

@@ -1,0 +1,57 @@
+#pragma once
+
+// The decoders of single information elements. Those that read the element's octets share one
+// shape: the message's octets, the element's length, the position of its first contents octet
+// (octet 3 in Q.931 numbering) and, where it matters, whether printable octets show as text.
+// The walker alone decides positions; a decoder only reads.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "q931/payload_bytes.h"
+
+namespace sigrune {
+
+// The element's name as the decoded text shows it: an unknown identifier completes the
+// "UNRECOGNIZED VARIABLE (0x" of ElementName with its two digits and ")".
+std::string ShownElementName(int identifier);
+
+// Bearer capability (0x04).
+std::string DecodeBearerCapability(const PayloadBytes& bytes, std::int64_t length,
+                                   std::int64_t startIndex);
+std::string_view DecodeBearerCodingStandard(int octet3);
+std::string_view DecodeTransferCapability(int octet3);
+std::string_view DecodeTransferMode(int octet4);
+std::string_view DecodeTransferRate(int octet4);
+std::string_view DecodeLayer1Protocol(int octet5);
+// The two-bit coding standard of bits 8-7, as the call state element carries it.
+std::string_view DecodeCodingStandard(int octet);
+
+// Cause (0x08).
+std::string DecodeCause(const PayloadBytes& bytes, std::int64_t length, std::int64_t startIndex);
+
+// Call state (0x14), progress indicator (0x1E) and signal (0x34): one octet each.
+std::string DecodeCallState(int octet3);
+std::string_view DecodeProgressDescription(int octet4);
+std::string DecodeSignalValue(int octet3);
+
+// Generic contents: printable runs quoted, other runs as "0x" and hex digits.
+std::string FormatElementContents(const PayloadBytes& bytes, std::int64_t length, bool textFlag,
+                                  std::int64_t startIndex);
+
+// Called (0x70) and calling (0x6C) party numbers, and their fields.
+std::string DecodeCalledPartyNumber(const PayloadBytes& bytes, std::int64_t length, bool textFlag,
+                                    std::int64_t startIndex);
+std::string DecodeCallingPartyNumber(const PayloadBytes& bytes, std::int64_t length,
+                                     bool textFlag, std::int64_t startIndex);
+std::string_view DecodeNumberingPlan(int octet3);
+std::string_view DecodeTypeOfNumber(int octet3);
+std::string_view DecodePresentation(int octet3a);
+std::string_view DecodeScreening(int octet3a);
+
+// Channel identification (0x18): the summary after the element's hex contents.
+std::string DecodeChannelId(const PayloadBytes& bytes, std::int64_t length,
+                            std::int64_t startIndex);
+
+}  // namespace sigrune
