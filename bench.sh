@@ -33,3 +33,4 @@ awk -v bytes="$bytes" -v messages="$messages" -v grep="$grep_seconds" -v list="$
     kilobytes / 1024, 100 * kilobytes * 1024 / bytes
 }'
 build/bench/load_and_list "$trace"
+build/bench/decode_throughput "$trace"

@@ -28,10 +28,14 @@ std::string ReadBack(std::FILE* stream) {
   return text;
 }
 
-CommandResult RunCli(std::vector<std::string_view> arguments) {
+CommandResult RunCli(std::vector<std::string_view> arguments, std::string_view input = {}) {
+  std::FILE* in = std::tmpfile();
+  std::fwrite(input.data(), 1, input.size(), in);
+  std::rewind(in);
   std::FILE* out = std::tmpfile();
   std::FILE* err = std::tmpfile();
-  const int status = RunCommandLine(arguments, stdin, out, err);
+  const int status = RunCommandLine(arguments, in, out, err);
+  std::fclose(in);
   return {status, ReadBack(out), ReadBack(err)};
 }
 
@@ -75,6 +79,52 @@ TEST(CommandLine, UsageErrorsExitWithTwo) {
     EXPECT_EQ(result.out, "");
     EXPECT_NE(result.err.find("--help"), std::string::npos);
   }
+}
+
+TEST(CommandLine, DecodePrintsEachMessageAndReportsFailures) {
+  const CommandResult arguments = RunCli({"decode", "08 02 00 01 05 A1", "08 01 81 45", "8", "09"});
+  EXPECT_EQ(arguments.status, kExitFailure);
+  EXPECT_EQ(arguments.out,
+            "SETUP, pd = 8, callref = 0x0001\nSending Complete\n"
+            "DISCONNECT, pd = 8, callref = 0x81\nInvalid Protocol Discriminator: 9\n");
+  EXPECT_EQ(arguments.err, "sigrune-cli: 8: Subscript out of range\n");
+
+  const CommandResult crlf = RunCli({"decode", "--crlf", "080200010588"});
+  EXPECT_EQ(crlf.status, kExitSuccess);
+  EXPECT_EQ(crlf.out, "SETUP, pd = 8, callref = 0x0001\r\nRESERVED = 80x88\r\n");
+
+  const CommandResult input = RunCli({"decode"}, "08 00 05\r\n0801300f\n0801b001");
+  EXPECT_EQ(input.status, kExitSuccess);
+  EXPECT_EQ(input.out,
+            "\nCONNECT_ACK, pd = 8, callref = 0x30\nALERTING, pd = 8, callref = 0xB0\n");
+}
+
+TEST(CommandLine, ShowPrintsTheDecodedTextAndTheDump) {
+  const CommandResult setup = RunCli({"show", kExamples + "plain-trace.txt", "3", "22"});
+  EXPECT_EQ(setup.status, kExitFailure);
+  EXPECT_EQ(setup.out,
+            "SETUP, pd = 8, callref = 0x0001\n"
+            "Bearer Capability i = 0x8090A2, ITU-T standard, Speech, Circuit mode, 64k, \xB5-law\n"
+            "Channel ID i = 0xA98397, PRI interface, Exclusive channel 23\n"
+            "Calling Party Number i = '2145550100' - Plan: ISDN, Type: National, Presentation "
+            "Allowed, User-provided, not screened\n"
+            "Called Party Number i = '1001' - Plan: ISDN, Type: Subscriber\n"
+            "\n"
+            "Entire Message: \n"
+            "0010:  08 02 00 01 05 04 03 80 90 A2 18 03 A9 83 97 6C \n"
+            "0020:  0C 21 80 32 31 34 35 35 35 30 31 30 30 70 05 C1 \n"
+            "0030:  31 30 30 31 \n");
+  EXPECT_NE(setup.err.find("message 22"), std::string::npos);
+
+  const CommandResult service = RunCli({"show", "--crlf", kExamples + "plain-trace.txt", "1"});
+  EXPECT_EQ(service.status, kExitSuccess);
+  EXPECT_EQ(service.out,
+            "Invalid Protocol Discriminator: 3\r\nEntire Message: \r\n"
+            "0010:  03 02 00 00 0F 01 01 80 18 03 A9 83 81 \r\n");
+
+  EXPECT_EQ(RunCli({"show", kExamples + "plain-trace.txt", "0"}).status, kExitUsage);
+  EXPECT_EQ(RunCli({"show", kExamples + "plain-trace.txt", "x1"}).status, kExitUsage);
+  EXPECT_EQ(RunCli({"show", kExamples + "plain-trace.txt"}).status, kExitUsage);
 }
 
 TEST(CommandLine, HelpAndVersionGoToStandardOutput) {
