@@ -11,9 +11,9 @@
 namespace {
 
 struct MessageTemplate {
-  const char* header;   // header line text after the marker
-  bool fromGateway;     // incoming for the server
-  const char* octets;   // after protocol discriminator and call reference
+  const char* header;  // header line text after the marker
+  bool fromGateway;    // incoming for the server
+  const char* octets;  // after protocol discriminator and call reference
 };
 
 // One call's messages; "%" marks where the call reference goes.

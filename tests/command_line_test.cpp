@@ -95,8 +95,7 @@ TEST(CommandLine, DecodePrintsEachMessageAndReportsFailures) {
 
   const CommandResult input = RunCli({"decode"}, "08 00 05\r\n0801300f\n0801b001");
   EXPECT_EQ(input.status, kExitSuccess);
-  EXPECT_EQ(input.out,
-            "\nCONNECT_ACK, pd = 8, callref = 0x30\nALERTING, pd = 8, callref = 0xB0\n");
+  EXPECT_EQ(input.out, "\nCONNECT_ACK, pd = 8, callref = 0x30\nALERTING, pd = 8, callref = 0xB0\n");
 }
 
 TEST(CommandLine, ShowPrintsTheDecodedTextAndTheDump) {

@@ -34,7 +34,8 @@ std::string Lines(std::initializer_list<std::string_view> lines) {
 
 TEST(PayloadBytes, CountsHalvesToEvenAndReadsPairs) {
   const std::pair<std::string_view, std::int64_t> counts[] = {
-      {"", 0}, {"0", 0}, {"08", 1}, {"08020", 2}, {"0802000", 4}, {"080200010", 4}, {"08020001050", 6}};
+      {"", 0},        {"0", 0},         {"08", 1},         {"08020", 2},
+      {"0802000", 4}, {"080200010", 4}, {"08020001050", 6}};
   for (const auto& [hexText, count] : counts) {
     EXPECT_EQ(OctetCount(hexText), count) << hexText;
   }
@@ -76,13 +77,15 @@ TEST(DecodeMessage, HeaderLine) {
   const DecodeCase cases[] = {
       {"two-octet reference", "08 02 00 01 05", Lines({"SETUP, pd = 8, callref = 0x0001"})},
       {"one-octet reference", "08 01 81 45", Lines({"DISCONNECT, pd = 8, callref = 0x81"})},
-      {"flag kept in the value", "08 02 80 01 5A", Lines({"RELEASE_COMP, pd = 8, callref = 0x8001"})},
+      {"flag kept in the value", "08 02 80 01 5A",
+       Lines({"RELEASE_COMP, pd = 8, callref = 0x8001"})},
       {"upper four bits of octet 2 ignored", "08 F1 0A 06",
        Lines({"UNKNOWN, pd = 8, callref = 0x0A"})},
       {"reference length 0", "08 00 05 04 03 80 90 A2", ""},
       {"reference length 3", "08 03 00 00 01 05", ""},
       {"other protocol discriminator", "09", "Invalid Protocol Discriminator: 9"},
-      {"message ending after its type", "08 02 00 01 07", Lines({"CONNECT, pd = 8, callref = 0x0001"})},
+      {"message ending after its type", "08 02 00 01 07",
+       Lines({"CONNECT, pd = 8, callref = 0x0001"})},
   };
   for (const DecodeCase& c : cases) {
     EXPECT_EQ(Decode(c.hex), c.text) << c.name;
@@ -103,8 +106,9 @@ TEST(DecodeMessage, InformationElements) {
       {"non-locking shift lasts one element", "08 02 00 01 05 9E 28 01 41 28 01 42",
        Lines({setup, "Shift to CodeSet 6", "Codeset 6 IE 0x28  i = 'A'", "Display i = 'B'"})},
       {"locked codeset covers single octets", "08 02 00 01 05 95 A1 70 01 35 9D A0 A0",
-       Lines({setup, "Locking Shift to CodeSet 5", "Codeset 5 IE 0xA1", "Codeset 5 IE 0x70  i = '5'",
-              "Shift to CodeSet 5", "Codeset 5 IE 0xA0", "Codeset 5 IE 0xA0"})},
+       Lines({setup, "Locking Shift to CodeSet 5", "Codeset 5 IE 0xA1",
+              "Codeset 5 IE 0x70  i = '5'", "Shift to CodeSet 5", "Codeset 5 IE 0xA0",
+              "Codeset 5 IE 0xA0"})},
       {"non-locking shift to 0 from a locked codeset", "08 02 00 01 05 95 98 A1 28 01 41 A0",
        Lines({setup, "Locking Shift to CodeSet 5", "Shift to CodeSet 0", "Sending Complete",
               "Display i = 'A'", "Codeset 5 IE 0xA0"})},
@@ -151,18 +155,22 @@ TEST(DecodeMessage, ElementsTooShortForTheirDecodersShowTheirOwnOctets) {
   const DecodeCase cases[] = {
       {"cause of length 1", "08 02 00 01 05 08 01 80 A1",
        Lines({setup, "Cause i = 0x80", "Sending Complete"})},
-      {"cause of length 0", "08 02 00 01 05 08 00 A1", Lines({setup, "Cause i = 0x", "Sending Complete"})},
+      {"cause of length 0", "08 02 00 01 05 08 00 A1",
+       Lines({setup, "Cause i = 0x", "Sending Complete"})},
       {"progress of length 1", "08 02 00 01 05 1E 01 82 A1",
        Lines({setup, "Progress Ind i = 0x82", "Sending Complete"})},
       {"progress of length 0 reads octet 4", "08 02 00 01 05 1E 00 A1 88",
        Lines({setup, "Progress Ind i =  - In-band info or appropriate now available ",
               "Sending Complete", "RESERVED = 80x88"})},
-      {"call state of length 0", "08 02 00 01 05 14 00 A1", Lines({setup, "Call State i = ", "Sending Complete"})},
-      {"signal of length 0", "08 02 00 01 05 34 00 A1", Lines({setup, "Signal i = ", "Sending Complete"})},
+      {"call state of length 0", "08 02 00 01 05 14 00 A1",
+       Lines({setup, "Call State i = ", "Sending Complete"})},
+      {"signal of length 0", "08 02 00 01 05 34 00 A1",
+       Lines({setup, "Signal i = ", "Sending Complete"})},
       {"party numbers of length 0", "08 02 00 01 05 6C 00 70 00 A1",
        Lines({setup, "Calling Party Number i = ", "Called Party Number i = ", "Sending Complete"})},
       {"basic-rate channel", "08 01 B0 02 18 01 8A",
-       Lines({"CALL_PROC, pd = 8, callref = 0xB0", "Channel ID i = 0x8A, BRI interface, Exclusive channel 2"})},
+       Lines({"CALL_PROC, pd = 8, callref = 0xB0",
+              "Channel ID i = 0x8A, BRI interface, Exclusive channel 2"})},
   };
   for (const DecodeCase& c : cases) {
     EXPECT_EQ(Decode(c.hex), c.text) << c.name;
@@ -171,13 +179,13 @@ TEST(DecodeMessage, ElementsTooShortForTheirDecodersShowTheirOwnOctets) {
 
 TEST(DecodeMessage, ReadsOutsideTheMessageFailTheWholeDecode) {
   const std::string_view failing[] = {
-      "08",                                   // no octet 2
-      "08 01",                                // no message type
-      "08 02 00 01",                          // two-octet reference without a message type
-      "08 02 00 01 05 1E 02 82",              // overrun progress indicator reads octet 4 beyond
-      "08 02 00 01 05 1E 00 A1",              // progress of length 0 as the last element
-      "08 02 00 01 05 A1 18 01 A9",           // primary-rate channel without octet 3.2
-      "08 02 00 01 05 A1 6C 01 21",           // calling number announcing octet 3a at the end
+      "08",                          // no octet 2
+      "08 01",                       // no message type
+      "08 02 00 01",                 // two-octet reference without a message type
+      "08 02 00 01 05 1E 02 82",     // overrun progress indicator reads octet 4 beyond
+      "08 02 00 01 05 1E 00 A1",     // progress of length 0 as the last element
+      "08 02 00 01 05 A1 18 01 A9",  // primary-rate channel without octet 3.2
+      "08 02 00 01 05 A1 6C 01 21",  // calling number announcing octet 3a at the end
   };
   for (const std::string_view hex : failing) {
     EXPECT_THROW(Decode(hex), SubscriptOutOfRange) << hex;
@@ -216,8 +224,7 @@ std::string ReadFile(const std::string& path) {
 
 TEST(DecodeMessage, RealCapturedMessages) {
   const DecodeCase cases[] = {
-      {"basic-rate SETUP",
-       "08013005a1040288901801836c088135353531323132700b8130323035353531323132",
+      {"basic-rate SETUP", "08013005a1040288901801836c088135353531323132700b8130323035353531323132",
        Lines({"SETUP, pd = 8, callref = 0x30", "Sending Complete",
               "Bearer Capability i = 0x8890, Unknown Bearer Capability",
               "Channel ID i = 0x83, BRI interface, Preferred channel any",
@@ -229,7 +236,8 @@ TEST(DecodeMessage, RealCapturedMessages) {
       {"H.225 RELEASE_COMP",
        "080280015a7e00220525c0060008914a00045808110024ab157276fa18109a58001321f0699002800100",
        Lines({"RELEASE_COMP, pd = 8, callref = 0x8001",
-              "User-User i = 0x0525C0060008914A00045808110024AB157276FA18109A58001321F0699002800100"})},
+              "User-User i = "
+              "0x0525C0060008914A00045808110024AB157276FA18109A58001321F0699002800100"})},
   };
   for (const DecodeCase& c : cases) {
     EXPECT_EQ(Decode(c.hex), c.text) << c.name;

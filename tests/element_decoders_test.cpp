@@ -34,23 +34,28 @@ void ExpectDecodes(const ElementDecoder& decode, std::initializer_list<ElementCa
 }
 
 TEST(ElementDecoders, BearerCapability) {
-  ExpectDecodes(DecodeBearerCapability,
-                {
-                    {"80 90 A2", "0x8090A2, ITU-T standard, Speech, Circuit mode, 64k, \xB5-law"},
-                    {"90 90 A3", "0x9090A3, ITU-T standard, 3.1kHz audio, Circuit mode, 64k, A-law"},
-                    {"88 90 A1", "0x8890A1, ITU-T standard, UDI, Circuit mode, 64k, V.110"},
-                    {"88 90", "0x8890, Unknown Bearer Capability"},
-                    {"88 90 A1 00", "0x8890A100, Unknown Bearer Capability"},
-                    {"8A 90 A2", "0x8A90A2, ITU-T standard, Reserved capability, Circuit mode, 64k, "
-                                 "\xB5-law"},
-                    {"80 C0 A2", "0x80C0A2, ITU-T standard, Speech, Packet mode, Packet mode rate, "
-                                 "\xB5-law"},
-                    {"80 92 AF", "0x8092AF, ITU-T standard, Speech, Circuit mode, Reserved rate, "
-                                 "Reserved protocol"},
-                    {"00 90 A2", "0x0090A2, , Reserved capability, Circuit mode, 64k, \xB5-law"},
-                    {"E8 B8 A6", "0xE8B8A6, Network defined standard, UDI, Reserved mode, Multirate, "
-                                 "H.223/H.245"},
-                });
+  ExpectDecodes(
+      DecodeBearerCapability,
+      {
+          {"80 90 A2", "0x8090A2, ITU-T standard, Speech, Circuit mode, 64k, \xB5-law"},
+          {"90 90 A3", "0x9090A3, ITU-T standard, 3.1kHz audio, Circuit mode, 64k, A-law"},
+          {"88 90 A1", "0x8890A1, ITU-T standard, UDI, Circuit mode, 64k, V.110"},
+          {"88 90", "0x8890, Unknown Bearer Capability"},
+          {"88 90 A1 00", "0x8890A100, Unknown Bearer Capability"},
+          {"8A 90 A2",
+           "0x8A90A2, ITU-T standard, Reserved capability, Circuit mode, 64k, "
+           "\xB5-law"},
+          {"80 C0 A2",
+           "0x80C0A2, ITU-T standard, Speech, Packet mode, Packet mode rate, "
+           "\xB5-law"},
+          {"80 92 AF",
+           "0x8092AF, ITU-T standard, Speech, Circuit mode, Reserved rate, "
+           "Reserved protocol"},
+          {"00 90 A2", "0x0090A2, , Reserved capability, Circuit mode, 64k, \xB5-law"},
+          {"E8 B8 A6",
+           "0xE8B8A6, Network defined standard, UDI, Reserved mode, Multirate, "
+           "H.223/H.245"},
+      });
   EXPECT_EQ(DecodeCodingStandard(0x14), "ITU-T standard");
   EXPECT_EQ(DecodeCodingStandard(0x60), "ISO/IEC standard");
   EXPECT_EQ(DecodeCodingStandard(0x8A), "National standard");
@@ -62,16 +67,19 @@ TEST(ElementDecoders, Cause) {
       DecodeCause,
       {
           {"80 90", "0x8090 - Normal call clearing "},
-          {"82 9F", "0x829F - Normal, unspecified or Special intercept, call blocked group restriction"},
+          {"82 9F",
+           "0x829F - Normal, unspecified or Special intercept, call blocked group restriction"},
           {"82 E0 70", "0x82E070 - Mandatory IE missing  (IE = Called Party Number)"},
           {"82 E3 1C", "0x82E31C - IE Not implemented (IE = Facility)"},
           {"82 E4 6C", "0x82E46C - Invalid IE contents  (IE = Calling Party Number)"},
           {"82 E0 01", "0x82E001 - Mandatory IE missing  (IE = UNRECOGNIZED VARIABLE (0x01))"},
           {"82 E1 05", "0x82E105 - Message type not implemented  (MSG = SETUP)"},
-          {"82 E2 07", "0x82E207 - Message not compatible with call state or not implemented  "
-                       "(MSG = CONNECT)"},
-          {"82 E5 99", "0x82E599 - Message not compatible with call state or protocol error "
-                       "threshold exceeded  (MSG = UNKNOWN)"},
+          {"82 E2 07",
+           "0x82E207 - Message not compatible with call state or not implemented  "
+           "(MSG = CONNECT)"},
+          {"82 E5 99",
+           "0x82E599 - Message not compatible with call state or protocol error "
+           "threshold exceeded  (MSG = UNKNOWN)"},
           {"82 E0 70 6C", "0x82E0706C - Mandatory IE missing "},
           {"82 90 70", "0x829070 - Normal call clearing "},
           {"80 10", "0x8010 - Unknown Cause value "},
@@ -142,19 +150,24 @@ TEST(ElementDecoders, CallingPartyNumber) {
   ExpectDecodes(
       withText,
       {
-          {"21 80 35 35 35", "'555' - Plan: ISDN, Type: National, Presentation Allowed, "
-                             "User-provided, not screened"},
+          {"21 80 35 35 35",
+           "'555' - Plan: ISDN, Type: National, Presentation Allowed, "
+           "User-provided, not screened"},
           {"21 A3", "Plan: ISDN, Type: National, Presentation Restricted, Network provided"},
           {"81 35 2A 36", "'56' - Plan: ISDN, Type: Unknown"},
-          {"31 80 35", "'15' - Plan: ISDN, Type: Network specific, Presentation Allowed, "
-                       "User-provided, not screened"},
+          {"31 80 35",
+           "'15' - Plan: ISDN, Type: Network specific, Presentation Allowed, "
+           "User-provided, not screened"},
           {"81", "Plan: ISDN, Type: Unknown"},
           {"81 41", " - Plan: ISDN, Type: Unknown"},
-          {"48 C1 30", "'0' - Plan: National, Type: Subscriber, Presentation Number not available "
-                       "due to interworking, User-provided, verified and passed"},
-          {"09 00 31", "'1' - Plan: Private, Type: Unknown, Presentation Reserved, Network provided"},
-          {"61 E2 31", "'1' - Plan: ISDN, Type: Abbreviated, Presentation Reserved, "
-                       "User-provided, verified and failed"},
+          {"48 C1 30",
+           "'0' - Plan: National, Type: Subscriber, Presentation Number not available "
+           "due to interworking, User-provided, verified and passed"},
+          {"09 00 31",
+           "'1' - Plan: Private, Type: Unknown, Presentation Reserved, Network provided"},
+          {"61 E2 31",
+           "'1' - Plan: ISDN, Type: Abbreviated, Presentation Reserved, "
+           "User-provided, verified and failed"},
       });
 }
 

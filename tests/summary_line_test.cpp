@@ -97,9 +97,10 @@ TEST(BuildSummaryLine, LaysOutTheColumns) {
        std::string(20, ' ') + "\t\tOut\t\tPRI\t" + kFive + "CONNECT            \t\t0x"},
       {"timestamp of 30 characters", t30 + " C=08 01 0a 4d", true, "PRI", "1.2.3.4", false,
        t30 + kFive + "1.2.3.4\t\tIn\t\tPRI\t" + kFive + "RELEASE            \t\t0x0a"},
-      {"timestamp of 31 characters", "x " + t30.substr(0, 29) + " C=08 01 0a 4d", true, "PRI",
-       "", false,
-       t30.substr(0, 29) + std::string(10, ' ') + "\t\tIn\t\tPRI\t" + kFive + "RELEASE            \t\t0x0a"},
+      {"timestamp of 31 characters", "x " + t30.substr(0, 29) + " C=08 01 0a 4d", true, "PRI", "",
+       false,
+       t30.substr(0, 29) + std::string(10, ' ') + "\t\tIn\t\tPRI\t" + kFive +
+           "RELEASE            \t\t0x0a"},
       {"whole octet 2 as call reference length", "1:2 C=08 F1 0a 0b 4d", true, "PRI", "", false,
        "1:2" + std::string(20, ' ') + "\t\tIn\t\tPRI\t" + kFive + "UNKNOWN           \t\t0x0a0b4d"},
       {"protocol discriminator 3", "1:2 C=03 02 00 01 0f", true, "PRI", "", false,
@@ -110,8 +111,9 @@ TEST(BuildSummaryLine, LaysOutTheColumns) {
        "1:2" + std::string(20, ' ') + "\t\tIn\t\tPRI\t" + kFive + "UNSUPPORTED MESSAGE"},
       {"short payload", "1:2 C=08 02 00", true, "PRI", "", false,
        "1:2" + std::string(20, ' ') + "\t\tIn\t\tPRI\t" + kFive + "UNKNOWN           \t\t0x00"},
-      {"Tracelist date", "<Trace><Date>" + t23 + "</Date><info>CCP|IsdnMsgData=08 02 8d 2a 5a " +
-                             "|<CLID::x</info>", false, "H225", "10.0.30.75", true,
+      {"Tracelist date",
+       "<Trace><Date>" + t23 + "</Date><info>CCP|IsdnMsgData=08 02 8d 2a 5a " + "|<CLID::x</info>",
+       false, "H225", "10.0.30.75", true,
        t23 + "          10.0.30.75\t\tOut\t\tH225\t" + kFive + "RELEASE_COMP       \t\t0x8d2a"},
   };
   for (const SummaryCase& c : cases) {
@@ -143,8 +145,8 @@ TEST(RebuildMessageList, ListsTheExampleTracesLineForLine) {
     ASSERT_EQ(loaded.outcome, LoadOutcome::Loaded) << name;
     CollectingSink list;
     RebuildMessageList(loaded.store, list);
-    const std::string expected = ReadFile(SIGRUNE_SOURCE_DIR "/tests/data/" +
-                                          name.substr(0, name.find('.')) + ".list");
+    const std::string expected =
+        ReadFile(SIGRUNE_SOURCE_DIR "/tests/data/" + name.substr(0, name.find('.')) + ".list");
     EXPECT_EQ(list.text, expected) << name;
   }
 }

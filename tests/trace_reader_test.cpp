@@ -36,16 +36,28 @@ TEST(ClassifyLine, FirstMarkerOfTheFixedOrderWins) {
 }
 
 LineKind NaiveClassify(std::string_view line) {
-  if (line.find("In  Message -- ") != std::string_view::npos) return LineKind::IncomingHeader;
-  if (line.find("Out Message -- ") != std::string_view::npos) return LineKind::OutgoingHeader;
-  if (line.find("MMan_Id") != std::string_view::npos) return LineKind::Gateway;
-  if (line.find("IsdnMsgData") != std::string_view::npos) return LineKind::Data;
+  if (line.find("In  Message -- ") != std::string_view::npos)
+    return LineKind::IncomingHeader;
+  if (line.find("Out Message -- ") != std::string_view::npos)
+    return LineKind::OutgoingHeader;
+  if (line.find("MMan_Id") != std::string_view::npos)
+    return LineKind::Gateway;
+  if (line.find("IsdnMsgData") != std::string_view::npos)
+    return LineKind::Data;
   return LineKind::Other;
 }
 
 TEST(ClassifyLine, AgreesWithAPlainSearchOnMixedFragments) {
-  const std::string_view fragments[] = {"In  Message -- ", "Out Message -- ", "MMan_Id",
-                                        "IsdnMsgData", "M", "In  ", "Isdn", "MMan", " -- ", "x"};
+  const std::string_view fragments[] = {"In  Message -- ",
+                                        "Out Message -- ",
+                                        "MMan_Id",
+                                        "IsdnMsgData",
+                                        "M",
+                                        "In  ",
+                                        "Isdn",
+                                        "MMan",
+                                        " -- ",
+                                        "x"};
   std::mt19937 random(7);
   for (int round = 0; round < 20000; ++round) {
     std::string line;
@@ -59,7 +71,7 @@ TEST(ClassifyLine, AgreesWithAPlainSearchOnMixedFragments) {
 
 TEST(HexIpToDotted, ReadsLittleEndianPairs) {
   const std::pair<std::string_view, std::string_view> cases[] = {
-      {"0501a8c0", "192.168.1.5"}, {"501a8c0", "192.168.1.5"},  {"1a2b", "0.0.43.26"},
+      {"0501a8c0", "192.168.1.5"}, {"501a8c0", "192.168.1.5"},      {"1a2b", "0.0.43.26"},
       {"501a8c0)", "0.140.26.80"}, {"C864A8C0", "192.168.100.200"}, {"", "0.0.0.0"},
       {"zz01a8g0", "0.168.1.0"},
   };
@@ -117,7 +129,8 @@ TEST(ReadTraceText, OnlyTheFirstLineMakesATracelist) {
 }
 
 TEST(ReadTraceText, ALineWithBothGatewayAndDataMarkersMakesNoMessage) {
-  const MessageStore store = ReadTraceText("MMan_Id IpAddr=0501a8c0 IsdnMsgData=08\nIsdnMsgData=09");
+  const MessageStore store =
+      ReadTraceText("MMan_Id IpAddr=0501a8c0 IsdnMsgData=08\nIsdnMsgData=09");
   ASSERT_EQ(store.msgCount, 1u);
   EXPECT_EQ(store.msgDataLines[0], "IsdnMsgData=09");
   EXPECT_EQ(GatewayIp(store, 0), "192.168.1.5");
@@ -194,9 +207,10 @@ TEST_F(TraceFileTest, FailuresNameTheFileAndTheReason) {
 }
 
 TEST_F(TraceFileTest, ASecondSmallerFileKeepsNothingOfTheFirst) {
-  const LoadResult first = LoadTraceFile(WriteFile(
-      "first.txt", "<Tracelist>\nIn  Message -- H225\nMMan_Id IpAddr=0501a8c0\nIsdnMsgData=1\n"
-                   "IsdnMsgData=2\n"));
+  const LoadResult first = LoadTraceFile(
+      WriteFile("first.txt",
+                "<Tracelist>\nIn  Message -- H225\nMMan_Id IpAddr=0501a8c0\nIsdnMsgData=1\n"
+                "IsdnMsgData=2\n"));
   ASSERT_EQ(first.outcome, LoadOutcome::Loaded);
   const LoadResult second = LoadTraceFile(WriteFile("second.txt", "IsdnMsgData=3"));
   ASSERT_EQ(second.outcome, LoadOutcome::Loaded);
@@ -220,7 +234,8 @@ TEST_F(TraceFileTest, ProgressReportsBytesAndCanStopTheLoad) {
   EXPECT_EQ(loaded.outcome, LoadOutcome::Loaded);
   EXPECT_EQ(lastBytes, 15u);
   EXPECT_EQ(lastSize, 15u);
-  const LoadResult stopped = LoadTraceFile(path, [](std::uint64_t, std::uint64_t) { return false; });
+  const LoadResult stopped =
+      LoadTraceFile(path, [](std::uint64_t, std::uint64_t) { return false; });
   EXPECT_EQ(stopped.outcome, LoadOutcome::Stopped);
 }
 

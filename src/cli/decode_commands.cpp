@@ -28,8 +28,8 @@ bool ParseDecodeOptions(std::string_view command, std::span<const std::string_vi
     } else if (!optionsEnded && argument == "--crlf") {
       options.crlf = true;
     } else if (!optionsEnded && argument.size() > 1 && argument.front() == '-') {
-      status = UsageError(err, std::string(command) + ": unknown option '" +
-                                   std::string(argument) + "'");
+      status = UsageError(
+          err, std::string(command) + ": unknown option '" + std::string(argument) + "'");
       return false;
     } else {
       options.operands.push_back(argument);
@@ -109,8 +109,7 @@ int RunDecodeCommand(std::span<const std::string_view> arguments, std::FILE* in,
   bool anyFailed = false;
   for (const std::string& hexText : hexTexts) {
     try {
-      WriteText(output, DecodeMessage(PayloadBytesOfHexText(WithoutBlanks(hexText))),
-                options.crlf);
+      WriteText(output, DecodeMessage(PayloadBytesOfHexText(WithoutBlanks(hexText))), options.crlf);
     } catch (const SubscriptOutOfRange& failure) {
       output.Flush();
       std::fprintf(err, "sigrune-cli: %s: %s\n", hexText.c_str(), failure.what());
@@ -132,8 +131,8 @@ int RunShowCommand(std::span<const std::string_view> arguments, std::FILE* out, 
   std::vector<std::size_t> numbers;
   for (const std::string_view operand : std::span(options.operands).subspan(1)) {
     std::size_t number = 0;
-    const auto [end, error] = std::from_chars(operand.data(), operand.data() + operand.size(),
-                                              number);
+    const auto [end, error] =
+        std::from_chars(operand.data(), operand.data() + operand.size(), number);
     if (error != std::errc() || end != operand.data() + operand.size() || number == 0) {
       return UsageError(err, "show: '" + std::string(operand) + "' is not a message number");
     }
@@ -156,8 +155,8 @@ int RunShowCommand(std::span<const std::string_view> arguments, std::FILE* out, 
   for (const std::size_t number : numbers) {
     if (number > loaded.store.msgCount) {
       output.Flush();
-      std::fprintf(err, "sigrune-cli: message %zu: %s has %zu messages\n", number,
-                   fileName.c_str(), loaded.store.msgCount);
+      std::fprintf(err, "sigrune-cli: message %zu: %s has %zu messages\n", number, fileName.c_str(),
+                   loaded.store.msgCount);
       anyFailed = true;
       continue;
     }

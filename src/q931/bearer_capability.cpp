@@ -16,7 +16,7 @@ constexpr CodeText kBearerCodingStandards[] = {
 };
 
 constexpr CodeText kTransferCapabilities[] = {
-    {0x80, "Speech"}, {0x88, "UDI"},    {0x89, "RDI"},
+    {0x80, "Speech"},       {0x88, "UDI"},    {0x89, "RDI"},
     {0x90, "3.1kHz audio"}, {0x91, "UDI-TA"}, {0x98, "Video"},
 };
 
@@ -26,16 +26,27 @@ constexpr CodeText kTransferModes[] = {
 };
 
 constexpr CodeText kTransferRates[] = {
-    {0x80, "Packet mode rate"}, {0x90, "64k"},   {0x91, "2x64k"},     {0x93, "384k"},
-    {0x95, "1536k"},            {0x97, "1920k"}, {0x98, "Multirate"},
+    {0x80, "Packet mode rate"},
+    {0x90, "64k"},
+    {0x91, "2x64k"},
+    {0x93, "384k"},
+    {0x95, "1536k"},
+    {0x97, "1920k"},
+    {0x98, "Multirate"},
 };
 
 // The value keeps bit 6, the low bit of the layer identification. 0x22 begins with the micro sign
 // (0xB5 in Latin-1).
 constexpr CodeText kLayer1Protocols[] = {
-    {0x21, "V.110"},           {0x22, "\xB5-law"},       {0x23, "A-law"},
-    {0x24, "G.721 32k ADPCM"}, {0x25, "H.221/H.242"},    {0x26, "H.223/H.245"},
-    {0x27, "Non-ITU-T protocol"}, {0x28, "V.120"},       {0x29, "X.31"},
+    {0x21, "V.110"},
+    {0x22, "\xB5-law"},
+    {0x23, "A-law"},
+    {0x24, "G.721 32k ADPCM"},
+    {0x25, "H.221/H.242"},
+    {0x26, "H.223/H.245"},
+    {0x27, "Non-ITU-T protocol"},
+    {0x28, "V.120"},
+    {0x29, "X.31"},
 };
 
 constexpr CodeText kCodingStandards[] = {

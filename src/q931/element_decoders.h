@@ -43,8 +43,8 @@ std::string FormatElementContents(const PayloadBytes& bytes, std::int64_t length
 // Called (0x70) and calling (0x6C) party numbers, and their fields.
 std::string DecodeCalledPartyNumber(const PayloadBytes& bytes, std::int64_t length, bool textFlag,
                                     std::int64_t startIndex);
-std::string DecodeCallingPartyNumber(const PayloadBytes& bytes, std::int64_t length,
-                                     bool textFlag, std::int64_t startIndex);
+std::string DecodeCallingPartyNumber(const PayloadBytes& bytes, std::int64_t length, bool textFlag,
+                                     std::int64_t startIndex);
 std::string_view DecodeNumberingPlan(int octet3);
 std::string_view DecodeTypeOfNumber(int octet3);
 std::string_view DecodePresentation(int octet3a);

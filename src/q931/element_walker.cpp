@@ -20,7 +20,9 @@ struct Walk {
   std::string text;
 };
 
-void AppendDecimal(std::string& text, std::int64_t value) { text += std::to_string(value); }
+void AppendDecimal(std::string& text, std::int64_t value) {
+  text += std::to_string(value);
+}
 
 void WalkShift(Walk& walk, int identifier) {
   const int codeset = identifier & 0x07;
@@ -123,8 +125,7 @@ bool HasTextFlag(int identifier) {
 // signal element of length 0, a progress indicator of length 1), the octet would belong to the
 // next element, so the element shows only its own octets; at length 0 a progress indicator still
 // reads its octet 4, as it always has.
-std::int64_t AppendElementContents(Walk& walk, int identifier, std::int64_t length,
-                                   bool textFlag) {
+std::int64_t AppendElementContents(Walk& walk, int identifier, std::int64_t length, bool textFlag) {
   const PayloadBytes& bytes = walk.bytes;
   const std::int64_t i = walk.i;
   const std::int64_t startIndex = i + 2;

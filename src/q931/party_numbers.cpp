@@ -13,8 +13,8 @@ constexpr CodeText kNumberingPlans[] = {
 };
 
 constexpr CodeText kTypesOfNumber[] = {
-    {0x00, "Type: Unknown"},        {0x10, "Type: International"}, {0x20, "Type: National"},
-    {0x30, "Type: Network specific"}, {0x40, "Type: Subscriber"},  {0x60, "Type: Abbreviated"},
+    {0x00, "Type: Unknown"},          {0x10, "Type: International"}, {0x20, "Type: National"},
+    {0x30, "Type: Network specific"}, {0x40, "Type: Subscriber"},    {0x60, "Type: Abbreviated"},
 };
 
 // Keyed with bit 8 kept, so an octet 3a with it clear falls on the fallback.
@@ -30,8 +30,12 @@ constexpr CodeText kScreenings[] = {
     {0x82, "User-provided, verified and failed"},
 };
 
-bool IsPrintable(int octet) { return octet >= 0x20 && octet <= 0x7E; }
-bool IsDigit(int octet) { return octet >= 0x30 && octet <= 0x39; }
+bool IsPrintable(int octet) {
+  return octet >= 0x20 && octet <= 0x7E;
+}
+bool IsDigit(int octet) {
+  return octet >= 0x30 && octet <= 0x39;
+}
 
 // The qualifying octets of the whole contents in one quoted text, the others skipped.
 template <typename Qualifies>
@@ -119,8 +123,8 @@ std::string DecodeCalledPartyNumber(const PayloadBytes& bytes, std::int64_t leng
   return text;
 }
 
-std::string DecodeCallingPartyNumber(const PayloadBytes& bytes, std::int64_t length,
-                                     bool textFlag, std::int64_t startIndex) {
+std::string DecodeCallingPartyNumber(const PayloadBytes& bytes, std::int64_t length, bool textFlag,
+                                     std::int64_t startIndex) {
   if (length < 1) {
     return {};
   }

@@ -32,7 +32,8 @@ struct LargeAllocator {
     if (!UsesPages(bytes)) {
       return static_cast<T*>(::operator new(bytes));
     }
-    void* memory = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    void* memory =
+        ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (memory == MAP_FAILED) {
       throw std::bad_alloc();
     }

@@ -33,7 +33,9 @@ std::string_view TextArena::Append(std::string_view text) {
   return std::string_view(block.data() + start, text.size());
 }
 
-MessageStore::MessageStore() { InternGatewayIp(*this, {}); }
+MessageStore::MessageStore() {
+  InternGatewayIp(*this, {});
+}
 
 std::uint32_t InternGatewayIp(MessageStore& store, std::string_view dottedAddress) {
   const auto [position, inserted] = store.gatewayIpIndex.try_emplace(

@@ -13,9 +13,15 @@ namespace {
 
 constexpr std::size_t kLongestTimestamp = 30;
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsTimeCharacter(char c) { return IsDigit(c) || c == ':' || c == '.' || c == ','; }
-bool IsDateCharacter(char c) { return IsDigit(c) || c == '/' || c == '-' || c == '.'; }
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+bool IsTimeCharacter(char c) {
+  return IsDigit(c) || c == ':' || c == '.' || c == ',';
+}
+bool IsDateCharacter(char c) {
+  return IsDigit(c) || c == '/' || c == '-' || c == '.';
+}
 
 // The first time of day (digits, ":", digits, with more ":", "." or "," and digits after them),
 // together with a date (digits separated by "/", "-" or ".") that stands just before it, separated

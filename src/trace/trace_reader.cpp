@@ -59,8 +59,8 @@ std::string_view GatewayAddressText(std::string_view line) {
   constexpr std::string_view kAddressMarker = "IpAddr=";
   constexpr std::size_t kStartWithoutMarker = 6;
   const std::size_t marker = line.find(kAddressMarker);
-  const std::size_t start = marker == std::string_view::npos ? kStartWithoutMarker
-                                                             : marker + kAddressMarker.size();
+  const std::size_t start =
+      marker == std::string_view::npos ? kStartWithoutMarker : marker + kAddressMarker.size();
   if (start >= line.size()) {
     return {};
   }
