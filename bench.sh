@@ -34,3 +34,21 @@ awk -v bytes="$bytes" -v messages="$messages" -v grep="$grep_seconds" -v list="$
 }'
 build/bench/load_and_list "$trace"
 build/bench/decode_throughput "$trace"
+
+read -r export_seconds export_kilobytes < <(build/bench/measure 3 /dev/null \
+  build/src/sigrune-cli export "$trace" -o "$folder/export.txt")
+export_bytes=$(stat -c %s "$folder/export.txt")
+rm -f "$folder/export.txt"
+# A text that occurs nowhere, so that every message is decoded and searched.
+read -r find_seconds find_kilobytes < <(build/bench/measure 3 /dev/null \
+  build/src/sigrune-cli find "$trace" "no such text")
+read -r load_seconds _ < <(build/bench/load_and_list "$trace" | awk '{ print $2 }')
+
+awk -v messages="$messages" -v seconds="$export_seconds" -v written="$export_bytes" \
+  -v kilobytes="$export_kilobytes" -v find="$find_seconds" -v findkb="$find_kilobytes" \
+  -v load="$load_seconds" 'BEGIN {
+  printf "sigrune-cli export -o FILE:     %.3f s  %9.0f messages/s  %6.0f MB/s written (%.0f MB), peak %.0f MB\n",
+    seconds, messages / seconds, written / 1e6 / seconds, written / 1e6, kilobytes / 1024
+  printf "sigrune-cli find (no hit):      %.3f s  %9.0f messages/s beyond the load (%.3f s), peak %.0f MB\n",
+    find, messages / (find - load), load, findkb / 1024
+}'

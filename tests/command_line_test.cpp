@@ -30,7 +30,9 @@ std::string ReadBack(std::FILE* stream) {
 
 CommandResult RunCli(std::vector<std::string_view> arguments, std::string_view input = {}) {
   std::FILE* in = std::tmpfile();
-  std::fwrite(input.data(), 1, input.size(), in);
+  if (!input.empty()) {
+    std::fwrite(input.data(), 1, input.size(), in);
+  }
   std::rewind(in);
   std::FILE* out = std::tmpfile();
   std::FILE* err = std::tmpfile();
@@ -124,6 +126,40 @@ TEST(CommandLine, ShowPrintsTheDecodedTextAndTheDump) {
   EXPECT_EQ(RunCli({"show", kExamples + "plain-trace.txt", "0"}).status, kExitUsage);
   EXPECT_EQ(RunCli({"show", kExamples + "plain-trace.txt", "x1"}).status, kExitUsage);
   EXPECT_EQ(RunCli({"show", kExamples + "plain-trace.txt"}).status, kExitUsage);
+}
+
+TEST(CommandLine, ExportWritesTheRecordsToAFileOrStandardOutput) {
+  const std::string expected = ReadFile(SIGRUNE_SOURCE_DIR "/tests/data/tracelist-trace.export");
+  const CommandResult toOutput = RunCli({"export", kExamples + "tracelist-trace.xml"});
+  EXPECT_EQ(toOutput.status, kExitSuccess);
+  EXPECT_EQ(toOutput.out, expected);
+
+  const std::string path = testing::TempDir() + "sigrune-cli-export.txt";
+  const CommandResult toFile = RunCli({"export", "-o", path, kExamples + "tracelist-trace.xml"});
+  EXPECT_EQ(toFile.status, kExitSuccess);
+  EXPECT_EQ(toFile.out, "");
+  EXPECT_EQ(ReadFile(path), expected);
+
+  // A trace without messages still replaces the file, with an empty one.
+  const CommandResult empty = RunCli({"export", "/dev/null", "--output", path});
+  EXPECT_EQ(empty.status, kExitFailure);
+  EXPECT_EQ(empty.err, "/dev/null does not contain Q931 Messages.\n");
+  EXPECT_EQ(ReadFile(path), "");
+  std::remove(path.c_str());
+
+  EXPECT_EQ(RunCli({"export", kExamples + "plain-trace.txt", "-o"}).status, kExitUsage);
+  EXPECT_EQ(RunCli({"export", kExamples + "plain-trace.txt", "-o", "a", "-o", "b"}).status,
+            kExitUsage);
+}
+
+TEST(CommandLine, FindPrintsTheNumbersOfTheMessagesThatHoldTheText) {
+  const CommandResult hits = RunCli({"find", kExamples + "plain-trace.txt", "Cause i = 0x8090"});
+  EXPECT_EQ(hits.status, kExitSuccess);
+  EXPECT_EQ(hits.out, "18\n21\n");
+  const CommandResult none = RunCli({"find", kExamples + "plain-trace.txt", "cause i ="});
+  EXPECT_EQ(none.status, kExitFailure);
+  EXPECT_EQ(none.out, "");
+  EXPECT_EQ(RunCli({"find", kExamples + "plain-trace.txt"}).status, kExitUsage);
 }
 
 TEST(CommandLine, HelpAndVersionGoToStandardOutput) {

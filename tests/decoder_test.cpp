@@ -168,6 +168,8 @@ TEST(DecodeMessage, ElementsTooShortForTheirDecodersShowTheirOwnOctets) {
        Lines({setup, "Signal i = ", "Sending Complete"})},
       {"party numbers of length 0", "08 02 00 01 05 6C 00 70 00 A1",
        Lines({setup, "Calling Party Number i = ", "Called Party Number i = ", "Sending Complete"})},
+      {"channel of length 0", "08 02 00 01 05 18 00 A1",
+       Lines({setup, "Channel ID i =  - Unsupported decode", "Sending Complete"})},
       {"basic-rate channel", "08 01 B0 02 18 01 8A",
        Lines({"CALL_PROC, pd = 8, callref = 0xB0",
               "Channel ID i = 0x8A, BRI interface, Exclusive channel 2"})},

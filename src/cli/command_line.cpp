@@ -19,6 +19,11 @@ constexpr std::string_view kUsage =
     "  decode [HEX...]       print the decoded text of each message given as hex digit pairs\n"
     "                        (blanks between pairs allowed), or of each line of standard input\n"
     "  show TRACE N...       print the decoded text and hex dump of message N (from 1) of TRACE\n"
+    "  export TRACE [-o FILE]\n"
+    "                        write every message, decoded, in router debug layout (CR LF,\n"
+    "                        Latin-1) to FILE or to standard output\n"
+    "  find TRACE TEXT       print the numbers of the messages whose decoded text holds TEXT\n"
+    "                        (case-sensitive); exit status 1 when none does\n"
     "\n"
     "Options:\n"
     "  --crlf                decode, show: keep the CR LF line ends of the decoded text\n"
@@ -63,6 +68,12 @@ int RunCommandLine(std::span<const std::string_view> arguments, std::FILE* in, s
   }
   if (command == "show") {
     return RunShowCommand(commandArguments, out, err);
+  }
+  if (command == "export") {
+    return RunExportCommand(commandArguments, out, err);
+  }
+  if (command == "find") {
+    return RunFindCommand(commandArguments, out, err);
   }
   return UsageError(err, "unknown command '" + std::string(command) + "'");
 }

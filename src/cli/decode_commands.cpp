@@ -4,39 +4,17 @@
 #include <string>
 #include <vector>
 
+#include "cli/arguments.h"
 #include "cli/command_line.h"
 #include "cli/output_buffer.h"
+#include "cli/trace_loading.h"
 #include "q931/decoder.h"
-#include "trace/trace_reader.h"
 
 namespace sigrune {
 
 namespace {
 
-struct DecodeOptions {
-  bool crlf = false;
-  std::vector<std::string_view> operands;
-};
-
-// Returns false after reporting a usage error.
-bool ParseDecodeOptions(std::string_view command, std::span<const std::string_view> arguments,
-                        DecodeOptions& options, std::FILE* err, int& status) {
-  bool optionsEnded = false;
-  for (const std::string_view argument : arguments) {
-    if (!optionsEnded && argument == "--") {
-      optionsEnded = true;
-    } else if (!optionsEnded && argument == "--crlf") {
-      options.crlf = true;
-    } else if (!optionsEnded && argument.size() > 1 && argument.front() == '-') {
-      status = UsageError(
-          err, std::string(command) + ": unknown option '" + std::string(argument) + "'");
-      return false;
-    } else {
-      options.operands.push_back(argument);
-    }
-  }
-  return true;
-}
+constexpr OptionSpec kDecodeOptions[] = {{"--crlf"}};
 
 // Writes a text of CR LF lines, as LF lines unless CR LF is asked for, ending in a line end.
 void WriteText(OutputBuffer& output, std::string_view text, bool crlf) {
@@ -81,13 +59,13 @@ int Finish(OutputBuffer& output, std::FILE* err, bool anyFailed) {
 
 int RunDecodeCommand(std::span<const std::string_view> arguments, std::FILE* in, std::FILE* out,
                      std::FILE* err) {
-  DecodeOptions options;
-  int status = kExitSuccess;
-  if (!ParseDecodeOptions("decode", arguments, options, err, status)) {
-    return status;
+  const auto options = ParseCommandArguments("decode", arguments, kDecodeOptions, err);
+  if (!options) {
+    return kExitUsage;
   }
-  std::vector<std::string> hexTexts(options.operands.begin(), options.operands.end());
-  if (options.operands.empty()) {
+  const bool crlf = options->Has("--crlf");
+  std::vector<std::string> hexTexts(options->operands.begin(), options->operands.end());
+  if (options->operands.empty()) {
     std::string line;
     for (int c; (c = std::fgetc(in)) != EOF;) {
       if (c != '\n') {
@@ -109,7 +87,7 @@ int RunDecodeCommand(std::span<const std::string_view> arguments, std::FILE* in,
   bool anyFailed = false;
   for (const std::string& hexText : hexTexts) {
     try {
-      WriteText(output, DecodeMessage(PayloadBytesOfHexText(WithoutBlanks(hexText))), options.crlf);
+      WriteText(output, DecodeMessage(PayloadBytesOfHexText(WithoutBlanks(hexText))), crlf);
     } catch (const SubscriptOutOfRange& failure) {
       output.Flush();
       std::fprintf(err, "sigrune-cli: %s: %s\n", hexText.c_str(), failure.what());
@@ -120,16 +98,15 @@ int RunDecodeCommand(std::span<const std::string_view> arguments, std::FILE* in,
 }
 
 int RunShowCommand(std::span<const std::string_view> arguments, std::FILE* out, std::FILE* err) {
-  DecodeOptions options;
-  int status = kExitSuccess;
-  if (!ParseDecodeOptions("show", arguments, options, err, status)) {
-    return status;
+  const auto options = ParseCommandArguments("show", arguments, kDecodeOptions, err);
+  if (!options) {
+    return kExitUsage;
   }
-  if (options.operands.size() < 2) {
+  if (options->operands.size() < 2) {
     return UsageError(err, "show takes a trace file and one or more message numbers");
   }
   std::vector<std::size_t> numbers;
-  for (const std::string_view operand : std::span(options.operands).subspan(1)) {
+  for (const std::string_view operand : std::span(options->operands).subspan(1)) {
     std::size_t number = 0;
     const auto [end, error] =
         std::from_chars(operand.data(), operand.data() + operand.size(), number);
@@ -139,30 +116,25 @@ int RunShowCommand(std::span<const std::string_view> arguments, std::FILE* out, 
     numbers.push_back(number);
   }
 
-  const std::string fileName(options.operands.front());
-  const LoadResult loaded = LoadTraceFile(fileName);
-  if (loaded.outcome == LoadOutcome::NoMessages) {
-    std::fprintf(err, "%s does not contain Q931 Messages.\n", fileName.c_str());
-    return kExitFailure;
-  }
-  if (loaded.outcome != LoadOutcome::Loaded) {
-    std::fprintf(err, "sigrune-cli: %s\n", loaded.errorText.c_str());
+  const std::string fileName(options->operands.front());
+  MessageStore store;
+  if (LoadTraceForCommand(fileName, err, store) != LoadOutcome::Loaded) {
     return kExitFailure;
   }
 
   OutputBuffer output(out);
   bool anyFailed = false;
   for (const std::size_t number : numbers) {
-    if (number > loaded.store.msgCount) {
+    if (number > store.msgCount) {
       output.Flush();
       std::fprintf(err, "sigrune-cli: message %zu: %s has %zu messages\n", number, fileName.c_str(),
-                   loaded.store.msgCount);
+                   store.msgCount);
       anyFailed = true;
       continue;
     }
     try {
-      const PayloadBytes bytes = PayloadBytesOfMessage(loaded.store, number - 1);
-      WriteText(output, DecodeMessage(bytes) + DumpMessageHex(bytes), options.crlf);
+      const PayloadBytes bytes = PayloadBytesOfMessage(store, number - 1);
+      WriteText(output, DecodeMessage(bytes) + DumpMessageHex(bytes), options->Has("--crlf"));
     } catch (const SubscriptOutOfRange& failure) {
       output.Flush();
       std::fprintf(err, "sigrune-cli: message %zu: %s\n", number, failure.what());

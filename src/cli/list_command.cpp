@@ -1,10 +1,11 @@
 #include <string>
 #include <vector>
 
+#include "cli/arguments.h"
 #include "cli/command_line.h"
 #include "cli/output_buffer.h"
+#include "cli/trace_loading.h"
 #include "trace/summary_line.h"
-#include "trace/trace_reader.h"
 
 namespace sigrune {
 
@@ -25,35 +26,23 @@ class OutputListSink : public MessageListSink {
 }  // namespace
 
 int RunListCommand(std::span<const std::string_view> arguments, std::FILE* out, std::FILE* err) {
-  std::vector<std::string_view> operands;
-  bool optionsEnded = false;
-  for (const std::string_view argument : arguments) {
-    if (!optionsEnded && argument == "--") {
-      optionsEnded = true;
-    } else if (!optionsEnded && argument.size() > 1 && argument.front() == '-') {
-      return UsageError(err, "list: unknown option '" + std::string(argument) + "'");
-    } else {
-      operands.push_back(argument);
-    }
+  const auto parsed = ParseCommandArguments("list", arguments, {}, err);
+  if (!parsed) {
+    return kExitUsage;
   }
+  const std::vector<std::string_view>& operands = parsed->operands;
   if (operands.size() != 1) {
     return UsageError(err, "list takes one trace file");
   }
 
-  const std::string fileName(operands.front());
-  LoadResult loaded = LoadTraceFile(fileName);
-  if (loaded.outcome == LoadOutcome::NoMessages) {
-    std::fprintf(err, "%s does not contain Q931 Messages.\n", fileName.c_str());
-    return kExitFailure;
-  }
-  if (loaded.outcome != LoadOutcome::Loaded) {
-    std::fprintf(err, "sigrune-cli: %s\n", loaded.errorText.c_str());
+  MessageStore store;
+  if (LoadTraceForCommand(std::string(operands.front()), err, store) != LoadOutcome::Loaded) {
     return kExitFailure;
   }
 
   OutputBuffer output(out);
   OutputListSink list(output);
-  RebuildMessageList(loaded.store, list);
+  RebuildMessageList(store, list);
   if (!output.Flush()) {
     std::fprintf(err, "sigrune-cli: cannot write the list\n");
     return kExitFailure;

@@ -5,6 +5,9 @@
 #include "cli/command_line.h"
 
 int main(int argc, char** argv) {
+  // Exports of hundreds of megabytes go to standard output in few, large writes.
+  static char outputBuffer[1 << 20];
+  std::setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
   const std::vector<std::string_view> arguments(argv + 1, argv + argc);
   return sigrune::RunCommandLine(arguments, stdin, stdout, stderr);
 }

@@ -9,9 +9,12 @@ namespace sigrune {
 // units (channel type 3 in bits 4-1), and the channel number in octet 3.3. Any other primary-rate
 // element is "Unsupported". A basic-rate element carries its channel in bits 2-1 of octet 3 and
 // is summarised from that octet alone (1 and 2 are B1 and B2, 3 is any channel, 0 none), so
-// nothing of the next element is read for it.
+// nothing of the next element is read for it; an element of length 0 has no octet 3 to read.
 std::string DecodeChannelId(const PayloadBytes& bytes, std::int64_t length,
                             std::int64_t startIndex) {
+  if (length < 1) {
+    return " - Unsupported decode";
+  }
   const int octet3 = bytes.At(startIndex);
   const bool primaryRate = (octet3 & 0x20) != 0;
   std::string channel;
@@ -23,9 +26,6 @@ std::string DecodeChannelId(const PayloadBytes& bytes, std::int64_t length,
     }
     channel = std::to_string(bytes.At(startIndex + 2) & 0x7F);
   } else {
-    if (length < 1) {
-      return " - Unsupported decode";
-    }
     constexpr const char* kBasicRateChannels[] = {"none", "1", "2", "any"};
     channel = kBasicRateChannels[octet3 & 0x03];
   }

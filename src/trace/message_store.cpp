@@ -5,8 +5,10 @@
 namespace sigrune {
 
 namespace {
-constexpr std::size_t kArenaBlockSize = 16u << 20;
-}
+// Blocks grow from small to large, so that a small trace stays small.
+constexpr std::size_t kFirstArenaBlockSize = 64u << 10;
+constexpr std::size_t kLargestArenaBlockSize = 16u << 20;
+}  // namespace
 
 std::string_view ProtocolText(Protocol protocol) {
   switch (protocol) {
@@ -25,7 +27,10 @@ std::string_view TextArena::Append(std::string_view text) {
     return {};
   }
   if (blocks_.empty() || blocks_.back().capacity() - blocks_.back().size() < text.size()) {
-    blocks_.emplace_back().reserve(std::max(kArenaBlockSize, text.size()));
+    const std::size_t blockSize =
+        blocks_.empty() ? kFirstArenaBlockSize
+                        : std::min(2 * blocks_.back().capacity(), kLargestArenaBlockSize);
+    blocks_.emplace_back().reserve(std::max(blockSize, text.size()));
   }
   LargeVector<char>& block = blocks_.back();
   const std::size_t start = block.size();

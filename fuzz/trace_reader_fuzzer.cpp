@@ -1,0 +1,45 @@
+// Reads arbitrary bytes as a trace, fed in pieces whose size the first byte picks, and builds the
+// summary line, decoded text and dump of every message found.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "q931/decoder.h"
+#include "trace/summary_line.h"
+#include "trace/trace_reader.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) {
+    return 0;
+  }
+  const std::size_t pieceSize = 1 + data[0] % 64;
+  const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
+  sigrune::TraceTextReader reader;
+  for (std::size_t start = 0; start < text.size(); start += pieceSize) {
+    reader.Feed(text.substr(start, pieceSize));
+  }
+  const sigrune::MessageStore store = reader.Finish();
+
+  // However the text is cut into pieces, it reads the same.
+  const sigrune::MessageStore whole = sigrune::ReadTraceText(text);
+  if (whole.msgCount != store.msgCount || whole.isTracelist != store.isTracelist) {
+    __builtin_trap();
+  }
+  std::string line;
+  for (std::size_t index = 0; index < store.msgCount; ++index) {
+    if (whole.msgDataLines[index] != store.msgDataLines[index] ||
+        whole.msgLineNumbers[index] != store.msgLineNumbers[index]) {
+      __builtin_trap();
+    }
+    line.clear();
+    sigrune::AppendSummaryLine(line, store, index);
+    try {
+      const sigrune::PayloadBytes bytes = sigrune::PayloadBytesOfMessage(store, index);
+      sigrune::DecodeMessage(bytes);
+      sigrune::DumpMessageHex(bytes);
+    } catch (const sigrune::SubscriptOutOfRange&) {
+    }
+  }
+  return 0;
+}
