@@ -81,20 +81,14 @@ std::string_view MessageTypeName(int code) {
   return "UNKNOWN           ";
 }
 
-void AppendSummaryLine(std::string& line, std::string_view dataLine, bool isIncoming,
-                       std::string_view protocol, std::string_view gatewayIp, bool isTracelist) {
-  const std::string_view timestamp = TimestampText(dataLine, isTracelist);
-  line += timestamp;
-  for (auto repeats = 4 - static_cast<int>(timestamp.size() / 10); repeats > 0; --repeats) {
-    line += kFiveBlanks;
-  }
-  line += gatewayIp;
-  line += gatewayIp.size() == 15 ? "\t" : "\t\t";
-  line += isIncoming ? "In" : "Out";
-  line += "\t\t";
-  line += protocol;
-  line += '\t';
-  line += kFiveBlanks;
+SummaryFields BuildSummaryFields(std::string_view dataLine, bool isIncoming,
+                                 std::string_view protocol, std::string_view gatewayIp,
+                                 bool isTracelist) {
+  SummaryFields fields;
+  fields.timestamp = TimestampText(dataLine, isTracelist);
+  fields.gatewayIp = gatewayIp;
+  fields.direction = isIncoming ? "In" : "Out";
+  fields.protocol = protocol;
 
   // The call reference length is read from the whole octet 2 here, unlike the decoder's header.
   std::string payload;
@@ -104,16 +98,48 @@ void AppendSummaryLine(std::string& line, std::string_view dataLine, bool isInco
   if (protocolDiscriminator == 0x08) {
     const std::string_view hexText =
         PayloadTextPrefix(dataLine, isTracelist, 4 + callReferenceDigits + 2, payload);
-    line += MessageTypeName(ReadHexPair(hexText, 4 + callReferenceDigits));
-    line += "\t\t0x";
+    fields.messageType = MessageTypeName(ReadHexPair(hexText, 4 + callReferenceDigits));
+    fields.hasCallReference = true;
     if (hexText.size() > 4) {
-      line += hexText.substr(4, callReferenceDigits);
+      fields.callReferenceDigits = hexText.substr(4, callReferenceDigits);
     }
   } else if (protocolDiscriminator == 0x03) {
-    line += "SERVICE";
+    fields.messageType = "SERVICE";
   } else {
-    line += "UNSUPPORTED MESSAGE";
+    fields.messageType = "UNSUPPORTED MESSAGE";
   }
+  return fields;
+}
+
+SummaryFields BuildSummaryFields(const MessageStore& store, std::size_t index) {
+  return BuildSummaryFields(store.msgDataLines[index], store.msgIsIncoming[index],
+                            ProtocolText(store.msgProtocols[index]), GatewayIp(store, index),
+                            store.isTracelist);
+}
+
+void AppendSummaryLine(std::string& line, const SummaryFields& fields) {
+  line += fields.timestamp;
+  for (auto repeats = 4 - static_cast<int>(fields.timestamp.size() / 10); repeats > 0; --repeats) {
+    line += kFiveBlanks;
+  }
+  line += fields.gatewayIp;
+  line += fields.gatewayIp.size() == 15 ? "\t" : "\t\t";
+  line += fields.direction;
+  line += "\t\t";
+  line += fields.protocol;
+  line += '\t';
+  line += kFiveBlanks;
+  line += fields.messageType;
+  if (fields.hasCallReference) {
+    line += "\t\t0x";
+    line += fields.callReferenceDigits;
+  }
+}
+
+void AppendSummaryLine(std::string& line, std::string_view dataLine, bool isIncoming,
+                       std::string_view protocol, std::string_view gatewayIp, bool isTracelist) {
+  AppendSummaryLine(line,
+                    BuildSummaryFields(dataLine, isIncoming, protocol, gatewayIp, isTracelist));
 }
 
 std::string BuildSummaryLine(std::string_view dataLine, bool isIncoming, std::string_view protocol,
@@ -124,9 +150,7 @@ std::string BuildSummaryLine(std::string_view dataLine, bool isIncoming, std::st
 }
 
 void AppendSummaryLine(std::string& line, const MessageStore& store, std::size_t index) {
-  AppendSummaryLine(line, store.msgDataLines[index], store.msgIsIncoming[index],
-                    ProtocolText(store.msgProtocols[index]), GatewayIp(store, index),
-                    store.isTracelist);
+  AppendSummaryLine(line, BuildSummaryFields(store, index));
 }
 
 std::string BuildSummaryLine(const MessageStore& store, std::size_t index) {

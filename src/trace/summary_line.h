@@ -32,6 +32,26 @@ std::string_view TimestampText(std::string_view dataLine, bool isTracelist);
 // trace, otherwise the date-and-time (or time-of-day) run in it; never more than 30 characters.
 std::string_view ShortenTimestamp(std::string_view text, bool isTracelist);
 
+// The columns of a summary line, each without the blanks and tabs that lay the line out.
+struct SummaryFields {
+  std::string_view timestamp;  // a piece of the data line
+  std::string_view gatewayIp;
+  std::string_view direction;     // "In" or "Out"
+  std::string_view protocol;      // "PRI", "H225" or empty
+  std::string_view messageType;   // the padded name, "SERVICE" or "UNSUPPORTED MESSAGE"
+  bool hasCallReference = false;  // a Q.931 message: the line ends in "0x" and the digits
+  std::string callReferenceDigits;
+};
+
+SummaryFields BuildSummaryFields(std::string_view dataLine, bool isIncoming,
+                                 std::string_view protocol, std::string_view gatewayIp,
+                                 bool isTracelist);
+SummaryFields BuildSummaryFields(const MessageStore& store, std::size_t index);
+
+// Lays the fields out: timestamp and padding, gateway, direction, protocol, message type and call
+// reference, with the tabs and blanks of the list.
+void AppendSummaryLine(std::string& line, const SummaryFields& fields);
+
 void AppendSummaryLine(std::string& line, std::string_view dataLine, bool isIncoming,
                        std::string_view protocol, std::string_view gatewayIp, bool isTracelist);
 std::string BuildSummaryLine(std::string_view dataLine, bool isIncoming, std::string_view protocol,
