@@ -6,7 +6,8 @@ cd "$(dirname "$0")/.."
 seconds="${1:-60}"
 scripts/install-deps.sh --fuzz
 scripts/build.sh build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-  -DSIGRUNE_BUILD_FUZZERS=ON -DSIGRUNE_BUILD_TESTS=OFF -DSIGRUNE_BUILD_BENCH=OFF
+  -DSIGRUNE_BUILD_FUZZERS=ON -DSIGRUNE_BUILD_TESTS=OFF -DSIGRUNE_BUILD_BENCH=OFF \
+  -DSIGRUNE_BUILD_WINDOW=OFF
 
 for target in trace_reader decoder; do
   work="$(mktemp -d)"

@@ -1,0 +1,37 @@
+#pragma once
+
+// What the window asks of the desktop: file dialogs, message boxes, and starting other programs.
+// The program uses the Qt implementation; tests put fakes in its place.
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+class QWidget;
+
+namespace sigrune {
+
+enum class MessageIcon { Information, Exclamation, Critical };
+
+class Dialogs {
+ public:
+  virtual ~Dialogs() = default;
+  // The chosen file, or nothing when the user cancels.
+  virtual std::optional<QString> OpenFileName(QWidget* parent, const QStringList& nameFilters,
+                                              const QString& selectedFilter) = 0;
+  // Asks before an existing file is chosen; nothing when the user cancels.
+  virtual std::optional<QString> SaveFileName(QWidget* parent) = 0;
+  virtual void ShowMessage(QWidget* parent, MessageIcon icon, const QString& title,
+                           const QString& text) = 0;
+};
+
+class Launcher {
+ public:
+  virtual ~Launcher() = default;
+  // Opens a document with the desktop's default program; false when that cannot be done.
+  virtual bool OpenDocument(const QString& path) = 0;
+  // Starts a program without waiting for it; false when it cannot be started.
+  virtual bool StartProgram(const QString& program, const QStringList& arguments) = 0;
+};
+
+}  // namespace sigrune

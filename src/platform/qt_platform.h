@@ -1,0 +1,22 @@
+#pragma once
+
+#include "platform/platform.h"
+
+namespace sigrune {
+
+class QtDialogs : public Dialogs {
+ public:
+  std::optional<QString> OpenFileName(QWidget* parent, const QStringList& nameFilters,
+                                      const QString& selectedFilter) override;
+  std::optional<QString> SaveFileName(QWidget* parent) override;
+  void ShowMessage(QWidget* parent, MessageIcon icon, const QString& title,
+                   const QString& text) override;
+};
+
+class QtLauncher : public Launcher {
+ public:
+  bool OpenDocument(const QString& path) override;
+  bool StartProgram(const QString& program, const QStringList& arguments) override;
+};
+
+}  // namespace sigrune

@@ -1,0 +1,35 @@
+#include "window/decoded_text_pane.h"
+
+#include <QFontDatabase>
+#include <QTextCursor>
+#include <QTextEdit>
+
+namespace sigrune {
+
+namespace {
+
+QString PaneText(std::string_view text) {
+  QString converted = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+  converted.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+  return converted;
+}
+
+QTextCharFormat FontFormat(QFontDatabase::SystemFont kind, int pointSize) {
+  QFont font = QFontDatabase::systemFont(kind);
+  font.setPointSize(pointSize);
+  QTextCharFormat format;
+  format.setFont(font);
+  return format;
+}
+
+}  // namespace
+
+void ShowDecodedMessage(QTextEdit& pane, std::string_view decodedText, std::string_view dump) {
+  pane.clear();
+  QTextCursor cursor(pane.document());
+  cursor.insertText(PaneText(decodedText), FontFormat(QFontDatabase::GeneralFont, 8));
+  cursor.insertText(PaneText(dump), FontFormat(QFontDatabase::FixedFont, 10));
+  pane.moveCursor(QTextCursor::Start);
+}
+
+}  // namespace sigrune

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string_view>
+
+class QTextEdit;
+
+namespace sigrune {
+
+// Fills the pane with a message: the decoded text in the system's proportional font at 8 points,
+// directly followed by the hex dump in the fixed-pitch font at 10 points. Both texts are
+// Latin-1, with CR LF line ends.
+void ShowDecodedMessage(QTextEdit& pane, std::string_view decodedText, std::string_view dump);
+
+}  // namespace sigrune

@@ -1,0 +1,69 @@
+#pragma once
+
+// Stand-ins for the desktop: scripted dialog answers, and a record of every message box and
+// every program or document started.
+
+#include <deque>
+#include <optional>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace sigrune {
+
+struct ShownMessage {
+  MessageIcon icon;
+  QString title;
+  QString text;
+};
+
+class FakeDialogs : public Dialogs {
+ public:
+  std::optional<QString> OpenFileName(QWidget*, const QStringList& nameFilters,
+                                      const QString& selectedFilter) override {
+    lastNameFilters = nameFilters;
+    lastSelectedFilter = selectedFilter;
+    return Next(openAnswers);
+  }
+  std::optional<QString> SaveFileName(QWidget*) override { return Next(saveAnswers); }
+  void ShowMessage(QWidget*, MessageIcon icon, const QString& title,
+                   const QString& text) override {
+    messages.push_back({icon, title, text});
+  }
+
+  std::deque<std::optional<QString>> openAnswers;
+  std::deque<std::optional<QString>> saveAnswers;
+  std::vector<ShownMessage> messages;
+  QStringList lastNameFilters;
+  QString lastSelectedFilter;
+
+ private:
+  static std::optional<QString> Next(std::deque<std::optional<QString>>& answers) {
+    if (answers.empty()) {
+      return std::nullopt;
+    }
+    std::optional<QString> answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+};
+
+class FakeLauncher : public Launcher {
+ public:
+  bool OpenDocument(const QString& path) override {
+    documents.push_back(path);
+    return documentsOpen;
+  }
+  bool StartProgram(const QString& program, const QStringList& arguments) override {
+    programs.push_back(program);
+    programArguments.push_back(arguments);
+    return true;
+  }
+
+  bool documentsOpen = true;
+  QStringList documents;
+  QStringList programs;
+  std::vector<QStringList> programArguments;
+};
+
+}  // namespace sigrune

@@ -1,0 +1,272 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QFontDatabase>
+#include <QMenuBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+#include <fstream>
+#include <memory>
+
+#include "fake_platform.h"
+#include "window/application.h"
+#include "window/main_window.h"
+#include "window/message_list_model.h"
+
+namespace sigrune {
+namespace {
+
+const QString kExamples = QStringLiteral(SIGRUNE_SOURCE_DIR "/examples/");
+const QString kPlain = kExamples + QStringLiteral("plain-trace.txt");
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override { window_ = std::make_unique<MainWindow>(dialogs_, launcher_); }
+
+  QAction* Action(const char* name) const {
+    return window_->findChild<QAction*>(QLatin1String(name));
+  }
+  QTreeView* List() const { return window_->findChild<QTreeView*>(QStringLiteral("isdnList")); }
+  QTextEdit* Pane() const { return window_->findChild<QTextEdit*>(QStringLiteral("tesselText")); }
+
+  // File > Open, answering its dialog with the path (or cancelling it).
+  void OpenThroughMenu(std::optional<QString> path) {
+    dialogs_.openAnswers.push_back(std::move(path));
+    Action("isdnOpen")->trigger();
+  }
+  void SelectRow(int row) { List()->setCurrentIndex(List()->model()->index(row, 0)); }
+  QString RowLine(int row) const {
+    return List()->model()->index(row, 0).data(MessageListModel::SummaryLineRole).toString();
+  }
+
+  FakeDialogs dialogs_;
+  FakeLauncher launcher_;
+  std::unique_ptr<MainWindow> window_;
+};
+
+struct MenuEntry {
+  const char* name;
+  const char* caption;
+  QKeySequence shortcut;
+  bool enabledAtStart;
+  bool checkable;
+};
+
+TEST_F(WindowTest, MenusHaveTheirCaptionsShortcutsAndStates) {
+  const MenuEntry entries[] = {
+      {"isdnOpen", "&Open...", QKeySequence("Ctrl+O"), true, false},
+      {"isdnSave", "&Save As Tessel...", QKeySequence("Ctrl+S"), true, false},
+      {"isdnExit", "E&xit", {}, true, false},
+      {"isdnFind", "&Find...", QKeySequence("Ctrl+F"), false, false},
+      {"isdnFindAgain", "Find Again", QKeySequence(Qt::Key_F3), false, false},
+      {"isdnGoTo", "Jump to line number", QKeySequence(Qt::Key_F4), true, false},
+      {"isdnFilter", "&Selected Call", QKeySequence("Ctrl+L"), false, true},
+      {"isdnFilterGW", "This &Gateway", {}, false, true},
+      {"isdnFilterPRI", "&PRI Only", {}, false, true},
+      {"isdnFilterH225", "&H225 Only", {}, false, true},
+      {"isdnReleaseNotes", "&Release Notes", {}, true, false},
+      {"isdnAbout", "&About", {}, true, false},
+  };
+  QStringList menus;
+  for (const QAction* menu : window_->menuBar()->actions()) {
+    menus << menu->text();
+  }
+  EXPECT_EQ(menus, QStringList({"&File", "&Edit", "Fi&lter", "&Help"}));
+  for (const MenuEntry& entry : entries) {
+    const QAction* action = Action(entry.name);
+    ASSERT_NE(action, nullptr) << entry.name;
+    EXPECT_EQ(action->text(), QLatin1String(entry.caption)) << entry.name;
+    EXPECT_EQ(action->shortcut(), entry.shortcut) << entry.name;
+    EXPECT_EQ(action->isEnabled(), entry.enabledAtStart) << entry.name;
+    EXPECT_EQ(action->isCheckable(), entry.checkable) << entry.name;
+  }
+  EXPECT_EQ(window_->windowTitle(), "Calyxo (Marovia 3.X)");
+
+  OpenThroughMenu(kPlain);
+  for (const MenuEntry& entry : entries) {
+    EXPECT_TRUE(Action(entry.name)->isEnabled()) << entry.name;
+    EXPECT_FALSE(Action(entry.name)->isChecked()) << entry.name;
+  }
+  EXPECT_EQ(window_->windowTitle(), "plain-trace.txt - Calyxo (Marovia 3.X)");
+  EXPECT_EQ(dialogs_.lastNameFilters,
+            QStringList({"All (*)", "Text (*.txt)", "Log (*.log)", "XML (*.xml)"}));
+  EXPECT_EQ(dialogs_.lastSelectedFilter, "Text (*.txt)");
+}
+
+TEST_F(WindowTest, ListRowsAreTheSummaryLines) {
+  OpenThroughMenu(kExamples + "tracelist-trace.xml");
+  const QString expected =
+      QString::fromLatin1(ReadFile(SIGRUNE_SOURCE_DIR "/tests/data/tracelist-trace.list"));
+  QString rows;
+  for (int row = 0; row < List()->model()->rowCount(); ++row) {
+    rows += RowLine(row) + "\n";
+  }
+  EXPECT_EQ(rows, expected);
+  const QAbstractItemModel* model = List()->model();
+  EXPECT_EQ(model->index(2, MessageListModel::Timestamp).data(), "2004-01-16 08:02:14.051");
+  EXPECT_EQ(model->index(2, MessageListModel::GatewayIp).data(), "10.1.1.30");
+  EXPECT_EQ(model->index(2, MessageListModel::Direction).data(), "Out");
+  EXPECT_EQ(model->index(2, MessageListModel::Protocol).data(), "PRI");
+  EXPECT_EQ(model->index(2, MessageListModel::MessageType).data(), "SETUP");
+  EXPECT_EQ(model->index(2, MessageListModel::CallReference).data(), "0x000a");
+  EXPECT_EQ(model->headerData(5, Qt::Horizontal).toString(), "Call Reference");
+  EXPECT_TRUE(model->headerData(0, Qt::Horizontal, Qt::FontRole).value<QFont>().bold());
+}
+
+TEST_F(WindowTest, SelectingARowShowsTheDecodedTextThenTheDump) {
+  OpenThroughMenu(kPlain);
+  SelectRow(2);
+  EXPECT_EQ(window_->CurrentMessageNumber(), 3u);
+  const QString decoded = QString::fromLatin1(
+      "SETUP, pd = 8, callref = 0x0001\n"
+      "Bearer Capability i = 0x8090A2, ITU-T standard, Speech, Circuit mode, 64k, \xB5-law\n"
+      "Channel ID i = 0xA98397, PRI interface, Exclusive channel 23\n"
+      "Calling Party Number i = '2145550100' - Plan: ISDN, Type: National, Presentation Allowed, "
+      "User-provided, not screened\n"
+      "Called Party Number i = '1001' - Plan: ISDN, Type: Subscriber\n");
+  const QString dump = QStringLiteral(
+      "\nEntire Message: \n"
+      "0010:  08 02 00 01 05 04 03 80 90 A2 18 03 A9 83 97 6C \n"
+      "0020:  0C 21 80 32 31 34 35 35 35 30 31 30 30 70 05 C1 \n"
+      "0030:  31 30 30 31 ");
+  EXPECT_EQ(Pane()->toPlainText(), decoded + dump);
+
+  QTextCursor cursor(Pane()->document());
+  cursor.setPosition(1);
+  EXPECT_EQ(cursor.charFormat().font().pointSize(), 8);
+  EXPECT_EQ(cursor.charFormat().font().family(),
+            QFontDatabase::systemFont(QFontDatabase::GeneralFont).family());
+  cursor.setPosition(static_cast<int>(decoded.size()) + 2);
+  EXPECT_EQ(cursor.charFormat().font().pointSize(), 10);
+  EXPECT_EQ(cursor.charFormat().font().family(),
+            QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
+
+  List()->setFocus();
+  QApplication::clipboard()->clear();
+  QTest::keyClick(List(), Qt::Key_Down);
+  EXPECT_EQ(window_->CurrentMessageNumber(), 4u);
+  EXPECT_TRUE(Pane()->toPlainText().startsWith("CALL_PROC, pd = 8, callref = 0x8001\n"));
+  EXPECT_TRUE(dialogs_.messages.empty());
+}
+
+TEST_F(WindowTest, ACancelledOrFailedOpenChangesNothing) {
+  OpenThroughMenu(kPlain);
+  SelectRow(2);
+  const QString pane = Pane()->toPlainText();
+  const auto expectUnchanged = [&] {
+    EXPECT_EQ(window_->windowTitle(), "plain-trace.txt - Calyxo (Marovia 3.X)");
+    EXPECT_EQ(window_->FileName(), kPlain);
+    EXPECT_EQ(List()->model()->rowCount(), 21);
+    EXPECT_EQ(List()->currentIndex().row(), 2);
+    EXPECT_EQ(Pane()->toPlainText(), pane);
+  };
+
+  OpenThroughMenu(std::nullopt);
+  expectUnchanged();
+  EXPECT_TRUE(dialogs_.messages.empty());
+
+  OpenThroughMenu(QStringLiteral("/dev/null"));
+  expectUnchanged();
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].icon, MessageIcon::Exclamation);
+  EXPECT_EQ(dialogs_.messages[0].title, "Merrow");
+  EXPECT_EQ(dialogs_.messages[0].text, "/dev/null does not contain Q931 Messages.");
+
+  OpenThroughMenu(QStringLiteral("/nonexistent/trace.txt"));
+  expectUnchanged();
+  ASSERT_EQ(dialogs_.messages.size(), 2u);
+  EXPECT_EQ(dialogs_.messages[1].icon, MessageIcon::Critical);
+  EXPECT_EQ(dialogs_.messages[1].title, "Error!");
+  EXPECT_EQ(dialogs_.messages[1].text,
+            "Exception caught! Error in isdnOpen. Description: cannot open "
+            "/nonexistent/trace.txt: No such file or directory");
+}
+
+TEST_F(WindowTest, ASuccessfulOpenStartsAfresh) {
+  OpenThroughMenu(kPlain);
+  SelectRow(20);
+  OpenThroughMenu(kExamples + "tracelist-trace.xml");
+  EXPECT_EQ(List()->model()->rowCount(), 10);
+  EXPECT_FALSE(List()->selectionModel()->hasSelection());
+  EXPECT_EQ(Pane()->toPlainText(), "");
+  EXPECT_EQ(window_->CurrentMessageNumber(), 0u);
+  EXPECT_EQ(window_->windowTitle(), "tracelist-trace.xml - Calyxo (Marovia 3.X)");
+}
+
+TEST_F(WindowTest, AMessageThatFailsToDecodeIsReported) {
+  const std::string path = testing::TempDir() + "sigrune-window-failing.txt";
+  std::ofstream(path) << "IsdnMsgData=8\nIsdnMsgData=08 01 81 45\n";
+  ASSERT_TRUE(window_->OpenTraceFile(QString::fromStdString(path)));
+  SelectRow(0);
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].text,
+            "Exception caught! Error in isdnList. Description: Subscript out of range");
+  EXPECT_EQ(Pane()->toPlainText(), "");
+
+  EXPECT_EQ(window_->isdnList_Find_next(1, "DISCONNECT"), 1u);
+  EXPECT_EQ(window_->CurrentMessageNumber(), 2u);
+  EXPECT_EQ(window_->isdnList_Find_next(1, "Entire"), 0u);
+  EXPECT_EQ(window_->isdnList_Find_next(0, ""), 0u);
+  EXPECT_EQ(dialogs_.messages.size(), 2u);
+  std::remove(path.c_str());
+}
+
+TEST_F(WindowTest, AboutAndReleaseNotes) {
+  Action("isdnAbout")->trigger();
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].icon, MessageIcon::Information);
+  EXPECT_EQ(dialogs_.messages[0].title, "About...");
+  const QStringList lines = dialogs_.messages[0].text.split('\n');
+  ASSERT_EQ(lines.size(), 2);
+  EXPECT_TRUE(lines[0].startsWith("Sigrune "));
+  EXPECT_TRUE(QRegularExpression("^Version \\d+\\.\\d+\\.0\\.\\d+$").match(lines[1]).hasMatch())
+      << lines[1].toStdString();
+
+  // Release notes beside the program are opened with the desktop's program for them.
+  const QString notes = QCoreApplication::applicationDirPath() + "/relnotes.htm";
+  std::ofstream(notes.toStdString()) << "<html></html>";
+  Action("isdnReleaseNotes")->trigger();
+  EXPECT_EQ(launcher_.documents, QStringList{notes});
+  EXPECT_EQ(dialogs_.messages.size(), 1u);
+  launcher_.documentsOpen = false;
+  Action("isdnReleaseNotes")->trigger();
+  ASSERT_EQ(dialogs_.messages.size(), 2u);
+  EXPECT_EQ(dialogs_.messages[1].text,
+            "The release notes " + notes + " could not be opened.");
+  std::remove(notes.toStdString().c_str());
+}
+
+TEST(WindowApplication, OpensTheTraceGivenOnTheCommandLine) {
+  FakeDialogs dialogs;
+  FakeLauncher launcher;
+  QString caption;
+  int rows = -1;
+  QTimer::singleShot(200, [&] {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      if (auto* window = qobject_cast<MainWindow*>(widget)) {
+        caption = window->windowTitle();
+        rows = window->findChild<QTreeView*>("isdnList")->model()->rowCount();
+        window->close();
+      }
+    }
+  });
+  EXPECT_EQ(RunWindowApplication({"sigrune", kPlain}, dialogs, launcher), 0);
+  EXPECT_EQ(caption, "plain-trace.txt - Calyxo (Marovia 3.X)");
+  EXPECT_EQ(rows, 21);
+  EXPECT_EQ(RunWindowApplication({"sigrune", "a", "b"}, dialogs, launcher), 2);
+}
+
+}  // namespace
+}  // namespace sigrune
