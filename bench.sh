@@ -52,4 +52,5 @@ awk -v messages="$messages" -v seconds="$export_seconds" -v written="$export_byt
   printf "sigrune-cli find (no hit):      %.3f s  %9.0f messages/s beyond the load (%.3f s), peak %.0f MB\n",
     find, messages / (find - load), load, findkb / 1024
 }'
-QT_QPA_PLATFORM=offscreen build/bench/window_open "$trace" 2>/dev/null
+QT_QPA_PLATFORM=offscreen build/bench/window_operations "$trace" "$folder/window-export.txt" \
+  2>/dev/null

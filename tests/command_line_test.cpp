@@ -60,6 +60,33 @@ TEST(CommandLine, ListPrintsTheSummaryLines) {
   EXPECT_EQ(tracelist.out, ReadFile(SIGRUNE_SOURCE_DIR "/tests/data/tracelist-trace.list"));
 }
 
+TEST(CommandLine, ListFiltersOneWayAtATime) {
+  const auto rows = [](const std::string& list) {
+    std::vector<std::string> calls;
+    std::size_t start = 0;
+    for (std::size_t end; (end = list.find('\n', start)) != std::string::npos; start = end + 1) {
+      const std::string line = list.substr(start, end - start);
+      calls.push_back(line.substr(line.rfind('\t') + 1));
+    }
+    return calls;
+  };
+  const std::string trace = kExamples + "tracelist-trace.xml";
+  using Calls = std::vector<std::string>;
+  EXPECT_EQ(rows(RunCli({"list", trace, "--call", "0x1388"}).out),
+            (Calls{"0x1388", "0x9388", "0x9388", "0x1388"}));
+  EXPECT_EQ(rows(RunCli({"list", "--call", "800A", trace}).out),
+            (Calls{"0x000a", "0x800a", "0x800a", "0x000a", "0x800a", "0x000a"}));
+  EXPECT_EQ(rows(RunCli({"list", trace, "--gateway", "10.0.30.75"}).out),
+            (Calls{"0x1388", "0x9388", "0x9388", "0x1388"}));
+  EXPECT_EQ(RunCli({"list", trace, "--gateway", "10.0.30.7"}).out, "");
+  EXPECT_EQ(rows(RunCli({"list", trace, "--h225"}).out),
+            (Calls{"0x1388", "0x9388", "0x9388", "0x1388"}));
+  EXPECT_EQ(rows(RunCli({"list", trace, "--pri"}).out),
+            (Calls{"0x000a", "0x800a", "0x800a", "0x000a", "0x800a", "0x000a"}));
+  EXPECT_EQ(RunCli({"list", trace, "--pri", "--h225"}).status, kExitUsage);
+  EXPECT_EQ(RunCli({"list", trace, "--call", "xyz"}).status, kExitUsage);
+}
+
 TEST(CommandLine, FailuresNameTheFile) {
   const CommandResult missing = RunCli({"list", "/nonexistent/trace.txt"});
   EXPECT_EQ(missing.status, kExitFailure);

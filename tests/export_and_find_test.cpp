@@ -28,9 +28,8 @@ class ExportTest : public ::testing::Test {
  protected:
   void SetUp() override {
     path_ = (std::filesystem::temp_directory_path() /
-             ("sigrune-export-" + std::string(::testing::UnitTest::GetInstance()
-                                                   ->current_test_info()
-                                                   ->name())))
+             ("sigrune-export-" +
+              std::string(::testing::UnitTest::GetInstance()->current_test_info()->name())))
                 .string();
   }
   void TearDown() override { std::filesystem::remove(path_); }
@@ -43,8 +42,8 @@ TEST_F(ExportTest, WritesTheExamplesByteForByte) {
     const ExportResult result = ExportRouterDebug(path_, store);
     EXPECT_EQ(result.outcome, ExportOutcome::Written);
     EXPECT_EQ(result.messagesWritten, store.msgCount);
-    const std::string expected = SIGRUNE_SOURCE_DIR "/tests/data/" +
-                                 name.substr(0, name.find('.')) + ".export";
+    const std::string expected =
+        SIGRUNE_SOURCE_DIR "/tests/data/" + name.substr(0, name.find('.')) + ".export";
     EXPECT_EQ(ReadFile(path_), ReadFile(expected)) << name;
   }
 }
@@ -58,9 +57,8 @@ TEST_F(ExportTest, AMessageThatFailsStopsTheExportAtItsRecord) {
   EXPECT_EQ(result.outcome, ExportOutcome::DecodeFailed);
   EXPECT_EQ(result.failedMessageNumber, 2u);
   EXPECT_EQ(result.errorText, "Subscript out of range");
-  EXPECT_EQ(ReadFile(path_),
-            "=============================\r\n" + std::string(20, ' ') +
-                "\r\nIn <- DISCONNECT, pd = 8, callref = 0x81\r\n");
+  EXPECT_EQ(ReadFile(path_), "=============================\r\n" + std::string(20, ' ') +
+                                 "\r\nIn <- DISCONNECT, pd = 8, callref = 0x81\r\n");
 }
 
 TEST_F(ExportTest, ReportsFilesThatCannotBeWrittenAndCanBeStopped) {
@@ -90,8 +88,8 @@ TEST(FindInDecodedMessage, LooksAtTheDecodedTextOnlyAndExactly) {
   EXPECT_EQ(FindInDecodedMessage(store, setup, ""), 1u);
   EXPECT_EQ(FindInDecodedMessage(store, setup, "callref = 0x0001"), 16u);
   EXPECT_EQ(FindInDecodedMessage(store, setup, "\xB5-law"), 109u);
-  EXPECT_EQ(FindInDecodedMessage(store, setup, "Entire Message"), 0u);   // only in the dump
-  EXPECT_EQ(FindInDecodedMessage(store, setup, "10:23:45.679"), 0u);     // only in the list line
+  EXPECT_EQ(FindInDecodedMessage(store, setup, "Entire Message"), 0u);  // only in the dump
+  EXPECT_EQ(FindInDecodedMessage(store, setup, "10:23:45.679"), 0u);    // only in the list line
   EXPECT_EQ(FindInDecodedMessage(store, setup, "192.168.1.5"), 0u);
 }
 

@@ -26,8 +26,7 @@ class FakeDialogs : public Dialogs {
     return Next(openAnswers);
   }
   std::optional<QString> SaveFileName(QWidget*) override { return Next(saveAnswers); }
-  void ShowMessage(QWidget*, MessageIcon icon, const QString& title,
-                   const QString& text) override {
+  void ShowMessage(QWidget*, MessageIcon icon, const QString& title, const QString& text) override {
     messages.push_back({icon, title, text});
   }
 

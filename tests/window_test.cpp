@@ -5,56 +5,23 @@
 #include <QClipboard>
 #include <QFontDatabase>
 #include <QMenuBar>
+#include <QRegularExpression>
+#include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextEdit>
-#include <QRegularExpression>
-#include <QTest>
 #include <QTimer>
 #include <QTreeView>
 #include <fstream>
 #include <memory>
 
-#include "fake_platform.h"
 #include "window/application.h"
 #include "window/main_window.h"
 #include "window/message_list_model.h"
+#include "window_fixture.h"
 
 namespace sigrune {
 namespace {
-
-const QString kExamples = QStringLiteral(SIGRUNE_SOURCE_DIR "/examples/");
-const QString kPlain = kExamples + QStringLiteral("plain-trace.txt");
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), {});
-}
-
-class WindowTest : public ::testing::Test {
- protected:
-  void SetUp() override { window_ = std::make_unique<MainWindow>(dialogs_, launcher_); }
-
-  QAction* Action(const char* name) const {
-    return window_->findChild<QAction*>(QLatin1String(name));
-  }
-  QTreeView* List() const { return window_->findChild<QTreeView*>(QStringLiteral("isdnList")); }
-  QTextEdit* Pane() const { return window_->findChild<QTextEdit*>(QStringLiteral("tesselText")); }
-
-  // File > Open, answering its dialog with the path (or cancelling it).
-  void OpenThroughMenu(std::optional<QString> path) {
-    dialogs_.openAnswers.push_back(std::move(path));
-    Action("isdnOpen")->trigger();
-  }
-  void SelectRow(int row) { List()->setCurrentIndex(List()->model()->index(row, 0)); }
-  QString RowLine(int row) const {
-    return List()->model()->index(row, 0).data(MessageListModel::SummaryLineRole).toString();
-  }
-
-  FakeDialogs dialogs_;
-  FakeLauncher launcher_;
-  std::unique_ptr<MainWindow> window_;
-};
 
 struct MenuEntry {
   const char* name;
@@ -243,8 +210,7 @@ TEST_F(WindowTest, AboutAndReleaseNotes) {
   launcher_.documentsOpen = false;
   Action("isdnReleaseNotes")->trigger();
   ASSERT_EQ(dialogs_.messages.size(), 2u);
-  EXPECT_EQ(dialogs_.messages[1].text,
-            "The release notes " + notes + " could not be opened.");
+  EXPECT_EQ(dialogs_.messages[1].text, "The release notes " + notes + " could not be opened.");
   std::remove(notes.toStdString().c_str());
 }
 

@@ -7,7 +7,9 @@
 
 namespace sigrune {
 
-bool CommandArguments::Has(std::string_view name) const { return Value(name).has_value(); }
+bool CommandArguments::Has(std::string_view name) const {
+  return Value(name).has_value();
+}
 
 std::optional<std::string_view> CommandArguments::Value(std::string_view name) const {
   for (const auto& [option, value] : options) {
@@ -34,8 +36,9 @@ std::optional<CommandArguments> ParseCommandArguments(std::string_view command,
       optionsEnded = true;
       continue;
     }
-    const auto spec = std::find_if(known.begin(), known.end(),
-                                   [&](const OptionSpec& option) { return option.name == argument; });
+    const auto spec = std::find_if(known.begin(), known.end(), [&](const OptionSpec& option) {
+      return option.name == argument;
+    });
     if (spec == known.end()) {
       UsageError(err, std::string(command) + ": unknown option '" + std::string(argument) + "'");
       return std::nullopt;
@@ -45,8 +48,8 @@ std::optional<CommandArguments> ParseCommandArguments(std::string_view command,
     } else if (k + 1 < arguments.size()) {
       parsed.options.emplace_back(argument, arguments[++k]);
     } else {
-      UsageError(err, std::string(command) + ": option '" + std::string(argument) +
-                          "' needs a value");
+      UsageError(err,
+                 std::string(command) + ": option '" + std::string(argument) + "' needs a value");
       return std::nullopt;
     }
   }

@@ -17,8 +17,7 @@ int RunListCommand(std::span<const std::string_view> arguments, std::FILE* out, 
 int RunDecodeCommand(std::span<const std::string_view> arguments, std::FILE* in, std::FILE* out,
                      std::FILE* err);
 int RunShowCommand(std::span<const std::string_view> arguments, std::FILE* out, std::FILE* err);
-int RunExportCommand(std::span<const std::string_view> arguments, std::FILE* out,
-                     std::FILE* err);
+int RunExportCommand(std::span<const std::string_view> arguments, std::FILE* out, std::FILE* err);
 int RunFindCommand(std::span<const std::string_view> arguments, std::FILE* out, std::FILE* err);
 
 // Reports a usage error on `err` and returns kExitUsage.

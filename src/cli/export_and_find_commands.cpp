@@ -15,8 +15,7 @@ namespace {
 constexpr OptionSpec kExportOptions[] = {{"-o", true}, {"--output", true}};
 }
 
-int RunExportCommand(std::span<const std::string_view> arguments, std::FILE* out,
-                     std::FILE* err) {
+int RunExportCommand(std::span<const std::string_view> arguments, std::FILE* out, std::FILE* err) {
   const auto parsed = ParseCommandArguments("export", arguments, kExportOptions, err);
   if (!parsed) {
     return kExitUsage;

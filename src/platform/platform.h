@@ -11,7 +11,7 @@ class QWidget;
 
 namespace sigrune {
 
-enum class MessageIcon { Information, Exclamation, Critical };
+enum class MessageIcon { None, Information, Exclamation, Critical };
 
 class Dialogs {
  public:

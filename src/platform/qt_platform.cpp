@@ -32,6 +32,11 @@ std::optional<QString> QtDialogs::SaveFileName(QWidget* parent) {
 void QtDialogs::ShowMessage(QWidget* parent, MessageIcon icon, const QString& title,
                             const QString& text) {
   switch (icon) {
+    case MessageIcon::None: {
+      QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, parent);
+      box.exec();
+      break;
+    }
     case MessageIcon::Information:
       QMessageBox::information(parent, title, text);
       break;

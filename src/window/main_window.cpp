@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QGroupBox>
@@ -13,19 +14,26 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QProgressDialog>
 #include <QScreen>
 #include <QShortcut>
 #include <QSplitter>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTextEdit>
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <climits>
 
 #include "q931/decoder.h"
+#include "q931/export_writer.h"
 #include "q931/message_search.h"
+#include "trace/summary_line.h"
 #include "version.h"
 #include "window/decoded_text_pane.h"
+#include "window/editor_command.h"
+#include "window/find_form.h"
 #include "window/load_progress.h"
 #include "window/message_list_model.h"
 
@@ -73,6 +81,7 @@ MainWindow::~MainWindow() = default;
 
 void MainWindow::CreateActions() {
   isdnOpen = MakeAction(this, "isdnOpen", tr("&Open..."), QKeySequence(tr("Ctrl+O")));
+  isdnReload = MakeAction(this, "isdnReload", tr("&Reload"), QKeySequence(Qt::Key_F5));
   isdnSave = MakeAction(this, "isdnSave", tr("&Save As Tessel..."), QKeySequence(tr("Ctrl+S")));
   isdnExit = MakeAction(this, "isdnExit", tr("E&xit"));
   isdnFind = MakeAction(this, "isdnFind", tr("&Find..."), QKeySequence(tr("Ctrl+F")));
@@ -94,6 +103,24 @@ void MainWindow::CreateActions() {
   }
 
   connect(isdnOpen, &QAction::triggered, this, &MainWindow::isdnOpen_Click);
+  connect(isdnReload, &QAction::triggered, this, &MainWindow::isdnReload_Click);
+  connect(isdnSave, &QAction::triggered, this, &MainWindow::isdnSave_Click);
+  connect(isdnFind, &QAction::triggered, this, [this] {
+    Find().show();
+    Find().raise();
+    Find().activateWindow();
+  });
+  connect(isdnFindAgain, &QAction::triggered, this, [this] { Find().doFind(); });
+  connect(isdnGoTo, &QAction::triggered, this, &MainWindow::isdnGoTo_Click);
+  const std::pair<QAction*, ListFilter> filters[] = {{isdnFilter, ListFilter::SelectedCall},
+                                                     {isdnFilterGW, ListFilter::ThisGateway},
+                                                     {isdnFilterPRI, ListFilter::PriOnly},
+                                                     {isdnFilterH225, ListFilter::H225Only}};
+  for (const auto& [entry, filter] : filters) {
+    connect(entry, &QAction::triggered, this, [this, entry = entry, filter = filter](bool checked) {
+      isdnFilter_Toggled(entry, filter, checked);
+    });
+  }
   connect(isdnExit, &QAction::triggered, this, &QWidget::close);
   connect(isdnAbout, &QAction::triggered, this, &MainWindow::isdnAbout_Click);
   connect(isdnReleaseNotes, &QAction::triggered, this, &MainWindow::isdnReleaseNotes_Click);
@@ -102,7 +129,7 @@ void MainWindow::CreateActions() {
 void MainWindow::CreateMenus() {
   QMenu* isdnFile = menuBar()->addMenu(tr("&File"));
   isdnFile->setObjectName(QStringLiteral("isdnFile"));
-  isdnFile->addActions({isdnOpen, isdnSave, isdnExit});
+  isdnFile->addActions({isdnOpen, isdnReload, isdnSave, isdnExit});
   QMenu* isdnEdit = menuBar()->addMenu(tr("&Edit"));
   isdnEdit->setObjectName(QStringLiteral("isdnEdit"));
   isdnEdit->addActions({isdnFind, isdnFindAgain, isdnGoTo});
@@ -167,8 +194,7 @@ void MainWindow::SizeColumns() {
   const QFontMetrics headingMetrics(
       model_->headerData(0, Qt::Horizontal, Qt::FontRole).value<QFont>());
   const char* const kWidest[MessageListModel::Columns] = {
-      "01/15/2004 10:23:45.678", "192.168.100.200", "Out", "H225", "UNSUPPORTED MESSAGE",
-      "0x8000"};
+      "01/15/2004 10:23:45.678", "192.168.100.200", "Out", "H225", "UNSUPPORTED MESSAGE", "0x8000"};
   for (int column = 0; column < MessageListModel::Columns; ++column) {
     const QString heading = model_->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
     const int width = std::max(headingMetrics.horizontalAdvance(heading),
@@ -180,17 +206,29 @@ void MainWindow::SizeColumns() {
 void MainWindow::UpdateStatusBar() {
   if (store_.msgCount == 0) {
     messageCountLabel_->setText(tr("No trace open"));
+  } else if (CheckedFilter() != nullptr) {
+    messageCountLabel_->setText(tr("%1 of %2 messages, filter: %3")
+                                    .arg(filteredIndexMap.size())
+                                    .arg(store_.msgCount)
+                                    .arg(filterDescription_));
   } else {
     messageCountLabel_->setText(tr("%n message(s)", nullptr, static_cast<int>(store_.msgCount)));
   }
-  selectedMessageLabel_->setText(currentMessageNumber > 0
-                                     ? tr("Message %1").arg(currentMessageNumber)
-                                     : QString());
+  selectedMessageLabel_->setText(
+      currentMessageNumber > 0 ? tr("Message %1").arg(currentMessageNumber) : QString());
 }
 
 bool MainWindow::AnyFilterChecked() const {
-  return isdnFilter->isChecked() || isdnFilterGW->isChecked() || isdnFilterPRI->isChecked() ||
-         isdnFilterH225->isChecked();
+  return CheckedFilter() != nullptr;
+}
+
+QAction* MainWindow::CheckedFilter() const {
+  for (QAction* entry : {isdnFilter, isdnFilterGW, isdnFilterPRI, isdnFilterH225}) {
+    if (entry->isChecked()) {
+      return entry;
+    }
+  }
+  return nullptr;
 }
 
 std::size_t MainWindow::MessageNumberOfRow(int row) const {
@@ -202,6 +240,12 @@ std::size_t MainWindow::MessageNumberOfRow(int row) const {
   return row >= 0 && static_cast<std::size_t>(row) < store_.msgCount
              ? static_cast<std::size_t>(row) + 1
              : 0;
+}
+
+void MainWindow::isdnReload_Click() {
+  if (!myFileName.isEmpty()) {
+    OpenTraceFile(myFileName);
+  }
 }
 
 void MainWindow::isdnOpen_Click() {
@@ -238,26 +282,30 @@ bool MainWindow::OpenTraceFile(const QString& fileName) {
   store_ = std::move(loaded.store);
   filteredIndexMap.clear();
   currentMessageNumber = 0;
+  shownMessageNumber_ = 0;
   model_->SetRows(&store_, nullptr);
   tesselText->clear();
-  for (QAction* action : {isdnFind, isdnFindAgain, isdnFilter, isdnFilterH225, isdnFilterPRI,
-                          isdnFilterGW}) {
+  if (findForm_ != nullptr) {
+    findForm_->ClearFindText();
+  }
+  for (QAction* action :
+       {isdnFind, isdnFindAgain, isdnFilter, isdnFilterH225, isdnFilterPRI, isdnFilterGW}) {
     action->setEnabled(true);
   }
-  setWindowTitle(QFileInfo(fileName).fileName() + QLatin1String(" - ") +
-                 QLatin1String(kCaption));
+  setWindowTitle(QFileInfo(fileName).fileName() + QLatin1String(" - ") + QLatin1String(kCaption));
   UpdateStatusBar();
   return true;
 }
 
 void MainWindow::isdnList_SelectionChanged() {
   const QModelIndexList selected = isdnList->selectionModel()->selectedRows();
-  if (selected.isEmpty()) {
+  if (selected.isEmpty() || !showingSelection_) {
     return;
   }
   tesselText->clear();
   const std::size_t number = MessageNumberOfRow(selected.constFirst().row());
   currentMessageNumber = number;
+  shownMessageNumber_ = number;
   UpdateStatusBar();
   try {
     if (number == 0) {
@@ -271,19 +319,199 @@ void MainWindow::isdnList_SelectionChanged() {
   }
 }
 
-std::size_t MainWindow::isdnList_Find_next(int row, std::string_view findText) {
-  const std::size_t number = MessageNumberOfRow(row);
-  currentMessageNumber = number;
+MainWindow::FindStep MainWindow::FindInRow(int row, std::string_view findText) {
+  FindStep step;
+  step.messageNumber = MessageNumberOfRow(row);
+  currentMessageNumber = step.messageNumber;
   try {
-    if (number == 0) {
+    if (step.messageNumber == 0) {
       throw SubscriptOutOfRange();
     }
-    return FindInDecodedMessage(store_, number - 1, findText);
+    step.position = FindInDecodedMessage(store_, step.messageNumber - 1, findText);
   } catch (const SubscriptOutOfRange& failure) {
-    ReportError(QStringLiteral("isdnList"), kSubscriptOutOfRangeNumber,
-                QString::fromLatin1(failure.what()));
-    return 0;
+    step.failed = true;
+    step.description = QString::fromLatin1(failure.what());
   }
+  return step;
+}
+
+std::size_t MainWindow::isdnList_Find_next(int row, std::string_view findText) {
+  const FindStep step = FindInRow(row, findText);
+  if (step.failed) {
+    ReportError(QStringLiteral("isdnList"), kSubscriptOutOfRangeNumber, step.description);
+  }
+  return step.position;
+}
+
+int MainWindow::SelectedRow() const {
+  const QModelIndexList selected = isdnList->selectionModel()->selectedRows();
+  return selected.isEmpty() ? -1 : selected.constFirst().row();
+}
+
+int MainWindow::RowCount() const {
+  return model_->rowCount();
+}
+
+void MainWindow::SelectRow(int row) {
+  const QModelIndex index = model_->index(row, 0);
+  isdnList->setCurrentIndex(index);
+  isdnList->scrollTo(index);
+}
+
+void MainWindow::ShowMessage(MessageIcon icon, const QString& title, const QString& text) {
+  dialogs_.ShowMessage(this, icon, title, text);
+}
+
+FindForm& MainWindow::Find() {
+  if (findForm_ == nullptr) {
+    findForm_ = new FindForm(*this);
+  }
+  return *findForm_;
+}
+
+void MainWindow::isdnFilter_Toggled(QAction* entry, ListFilter filter, bool checked) {
+  if (checked) {
+    SwitchFilterOn(entry, filter);
+  } else {
+    SwitchFilterOff(entry);
+  }
+}
+
+void MainWindow::SwitchFilterOn(QAction* entry, ListFilter filter) {
+  const int selectedRow = SelectedRow();
+  const bool needsSelection =
+      filter == ListFilter::SelectedCall || filter == ListFilter::ThisGateway;
+  if (needsSelection && selectedRow < 0) {
+    entry->setChecked(false);
+    statusBar()->showMessage(tr("Select a message first: the filter takes its key from it."), 5000);
+    return;
+  }
+  // The entry is checked already, but the list still shows every message.
+  const std::size_t selectedIndex = model_->MessageNumberOfRow(selectedRow) - 1;
+  FilterKey key = ProtocolKey(filter);
+  switch (filter) {
+    case ListFilter::SelectedCall: {
+      const std::string line = BuildSummaryLine(store_, selectedIndex);
+      key = SelectedCallKey(line);
+      const std::size_t marker = line.find("0x");
+      filterDescription_ =
+          tr("call %1").arg(marker != std::string::npos
+                                ? QString::fromLatin1(line.substr(marker).c_str())
+                                : QLatin1String("0x") + QString::fromLatin1(key.callReference));
+      break;
+    }
+    case ListFilter::ThisGateway: {
+      key = ThisGatewayKey(store_, selectedIndex);
+      const std::string_view gateway = GatewayIp(store_, selectedIndex);
+      filterDescription_ =
+          tr("gateway %1")
+              .arg(QString::fromLatin1(gateway.data(), static_cast<qsizetype>(gateway.size())));
+      break;
+    }
+    case ListFilter::PriOnly:
+      filterDescription_ = tr("PRI only");
+      break;
+    case ListFilter::H225Only:
+      filterDescription_ = tr("H225 only");
+      break;
+  }
+
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  filteredIndexMap = BuildFilteredIndexMap(store_, key);
+  model_->SetRows(&store_, &filteredIndexMap);
+  QApplication::restoreOverrideCursor();
+  for (QAction* other : {isdnFilter, isdnFilterGW, isdnFilterPRI, isdnFilterH225}) {
+    other->setEnabled(other == entry);
+  }
+  // The pane keeps its message; its row is selected when the filter kept it.
+  const auto kept =
+      std::lower_bound(filteredIndexMap.begin(), filteredIndexMap.end(), shownMessageNumber_);
+  if (shownMessageNumber_ != 0 && kept != filteredIndexMap.end() && *kept == shownMessageNumber_) {
+    showingSelection_ = false;
+    SelectRow(static_cast<int>(kept - filteredIndexMap.begin()));
+    showingSelection_ = true;
+  }
+  UpdateStatusBar();
+}
+
+void MainWindow::SwitchFilterOff(QAction* entry) {
+  model_->SetRows(&store_, nullptr);
+  for (QAction* other : {isdnFilter, isdnFilterGW, isdnFilterPRI, isdnFilterH225}) {
+    other->setEnabled(true);
+  }
+  entry->setChecked(false);
+  // Back on the message shown or searched last; none when it lies beyond this trace.
+  if (currentMessageNumber > 0 && currentMessageNumber <= store_.msgCount) {
+    SelectRow(static_cast<int>(currentMessageNumber - 1));
+  }
+  UpdateStatusBar();
+}
+
+void MainWindow::isdnSave_Click() {
+  const std::optional<QString> path = dialogs_.SaveFileName(this);
+  if (!path) {
+    return;
+  }
+  QProgressDialog progress(tr("Writing %1...").arg(QFileInfo(*path).fileName()), tr("Cancel"), 0,
+                           static_cast<int>(std::min<std::size_t>(store_.msgCount, INT_MAX)), this);
+  progress.setWindowTitle(tr("Save As Tessel"));
+  progress.setWindowModality(Qt::WindowModal);
+  progress.setMinimumDuration(400);
+  progress.setAutoReset(false);
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const ExportResult result = ExportRouterDebug(
+      QFile::encodeName(*path).toStdString(), store_, [&](std::size_t done, std::size_t) {
+        progress.setValue(static_cast<int>(std::min<std::size_t>(done, INT_MAX)));
+        return !progress.wasCanceled();
+      });
+  QApplication::restoreOverrideCursor();
+  progress.reset();
+  switch (result.outcome) {
+    case ExportOutcome::Written:
+    case ExportOutcome::Stopped:
+      break;
+    case ExportOutcome::DecodeFailed:
+      ReportError(QStringLiteral("isdnSave"), kSubscriptOutOfRangeNumber,
+                  tr("%1 (message %2)")
+                      .arg(QString::fromLatin1(result.errorText.c_str()))
+                      .arg(result.failedMessageNumber));
+      break;
+    case ExportOutcome::WriteFailed:
+      ReportError(QStringLiteral("isdnSave"), kFileAccessErrorNumber,
+                  QString::fromLocal8Bit(result.errorText.c_str()));
+      break;
+  }
+}
+
+void MainWindow::isdnGoTo_Click() {
+  const std::size_t number = MessageNumberOfRow(SelectedRow());
+  if (myFileName.isEmpty() || number == 0) {
+    statusBar()->showMessage(
+        myFileName.isEmpty() ? tr("Open a trace first.") : tr("Select a message first."), 5000);
+    return;
+  }
+  std::uint64_t line = store_.msgLineNumbers[number - 1];
+  if (line == 0) {
+    line = 1;
+    statusBar()->showMessage(
+        tr("Message %1 has no header line; the trace opens at its first line.").arg(number), 5000);
+  }
+  const std::optional<EditorCommand> editor = FindEditorCommand(
+      myFileName, line,
+      [](const QString& program) { return QStandardPaths::findExecutable(program); });
+  if (editor && launcher_.StartProgram(editor->program, editor->arguments)) {
+    return;
+  }
+  if (!launcher_.OpenDocument(myFileName)) {
+    dialogs_.ShowMessage(this, MessageIcon::Exclamation, tr("Jump to line number"),
+                         tr("No text editor could open %1.").arg(myFileName));
+    return;
+  }
+  dialogs_.ShowMessage(this, MessageIcon::Information, tr("Jump to line number"),
+                       tr("No known text editor was found, so the trace opens with the "
+                          "desktop's program for it. Message %1 is at line %2.")
+                           .arg(number)
+                           .arg(line));
 }
 
 void MainWindow::ReportError(const QString& procedureName, int errorNumber,
@@ -297,12 +525,10 @@ void MainWindow::ReportError(const QString& procedureName, int errorNumber,
 }
 
 void MainWindow::isdnAbout_Click() {
-  dialogs_.ShowMessage(this, MessageIcon::Information, tr("About..."),
-                       QString::fromUtf8(kDescription) + QLatin1String("\n") +
-                           tr("Version %1.%2.0.%3")
-                               .arg(kVersionMajor)
-                               .arg(kVersionMinor)
-                               .arg(kVersionRevision));
+  dialogs_.ShowMessage(
+      this, MessageIcon::Information, tr("About..."),
+      QString::fromUtf8(kDescription) + QLatin1String("\n") +
+          tr("Version %1.%2.0.%3").arg(kVersionMajor).arg(kVersionMinor).arg(kVersionRevision));
 }
 
 void MainWindow::isdnReleaseNotes_Click() {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "trace/list_filters.h"
 #include "trace/message_store.h"
 
 class QAction;
@@ -20,6 +21,7 @@ class QTreeView;
 
 namespace sigrune {
 
+class FindForm;
 class MessageListModel;
 
 // Failure numbers handed to ReportError; the dialogs' cancel is passed over in silence.
@@ -48,12 +50,30 @@ class MainWindow : public QMainWindow {
   // decoded text, 0 when it does not occur or the message fails to decode (which is reported).
   std::size_t isdnList_Find_next(int row, std::string_view findText);
 
+  // The search test of one row, as isdnList_Find_next but leaving a failure to the caller.
+  struct FindStep {
+    std::size_t position = 0;
+    bool failed = false;
+    std::size_t messageNumber = 0;
+    QString description;
+  };
+  FindStep FindInRow(int row, std::string_view findText);
+
+  int SelectedRow() const;
+  int RowCount() const;
+  // Selects the row, which shows its message.
+  void SelectRow(int row);
+  QTextEdit& Pane() { return *tesselText; }
+  void ShowMessage(MessageIcon icon, const QString& title, const QString& text);
+  FindForm& Find();
+
   // The one message box through which operations report a failure.
   void ReportError(const QString& procedureName, int errorNumber, const QString& description);
 
   const MessageStore& Store() const { return store_; }
   const QString& FileName() const { return myFileName; }
   std::size_t CurrentMessageNumber() const { return currentMessageNumber; }
+  const std::vector<std::size_t>& FilteredIndexMap() const { return filteredIndexMap; }
 
  protected:
   void dragEnterEvent(QDragEnterEvent* event) override;
@@ -68,6 +88,13 @@ class MainWindow : public QMainWindow {
   bool AnyFilterChecked() const;
 
   void isdnOpen_Click();
+  void isdnReload_Click();
+  void isdnSave_Click();
+  void isdnGoTo_Click();
+  void isdnFilter_Toggled(QAction* entry, ListFilter filter, bool checked);
+  void SwitchFilterOn(QAction* entry, ListFilter filter);
+  void SwitchFilterOff(QAction* entry);
+  QAction* CheckedFilter() const;
   void isdnAbout_Click();
   void isdnReleaseNotes_Click();
   void isdnList_SelectionChanged();
@@ -80,8 +107,15 @@ class MainWindow : public QMainWindow {
   MessageStore store_;
   std::vector<std::size_t> filteredIndexMap;
   std::size_t currentMessageNumber = 0;
+  // The message the pane shows, which a search does not change until it hits.
+  std::size_t shownMessageNumber_ = 0;
+  // Selecting the row of the shown message after a filter must not decode it again.
+  bool showingSelection_ = true;
+  QString filterDescription_;
+  FindForm* findForm_ = nullptr;
 
   QAction* isdnOpen = nullptr;
+  QAction* isdnReload = nullptr;
   QAction* isdnSave = nullptr;
   QAction* isdnExit = nullptr;
   QAction* isdnFind = nullptr;

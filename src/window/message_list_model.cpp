@@ -93,8 +93,8 @@ QVariant MessageListModel::headerData(int section, Qt::Orientation orientation, 
   if (role != Qt::DisplayRole) {
     return {};
   }
-  static const char* const kHeadings[Columns] = {"Timestamp",    "Gateway IP",  "Direction",
-                                                  "Protocol",     "Message Type", "Call Reference"};
+  static const char* const kHeadings[Columns] = {"Timestamp", "Gateway IP",   "Direction",
+                                                 "Protocol",  "Message Type", "Call Reference"};
   return section >= 0 && section < Columns ? tr(kHeadings[section]) : QVariant();
 }
 

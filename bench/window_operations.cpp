@@ -1,0 +1,111 @@
+// Times the window on a large trace (offscreen): opening it until the first rows show, scrolling
+// to the end and selecting the last row, switching each filter on and off, a find that scans
+// every message without a hit, and the export.
+// Usage: window_operations TRACE EXPORT-FILE
+
+#include <sys/resource.h>
+
+#include <QAbstractItemModel>
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QTreeView>
+#include <cstdio>
+
+#include "window/find_form.h"
+#include "window/main_window.h"
+
+namespace {
+
+// Answers the save dialog with the export file; message boxes are only counted.
+class BenchDialogs : public sigrune::Dialogs {
+ public:
+  explicit BenchDialogs(QString exportFile) : exportFile_(std::move(exportFile)) {}
+  std::optional<QString> OpenFileName(QWidget*, const QStringList&, const QString&) override {
+    return std::nullopt;
+  }
+  std::optional<QString> SaveFileName(QWidget*) override { return exportFile_; }
+  void ShowMessage(QWidget*, sigrune::MessageIcon, const QString&, const QString&) override {}
+
+ private:
+  QString exportFile_;
+};
+
+class NoLauncher : public sigrune::Launcher {
+ public:
+  bool OpenDocument(const QString&) override { return false; }
+  bool StartProgram(const QString&, const QStringList&) override { return false; }
+};
+
+void Settle() {
+  for (int round = 0; round < 5; ++round) {
+    QApplication::processEvents();
+  }
+}
+
+template <typename Work>
+double Seconds(sigrune::MainWindow& window, Work work) {
+  QElapsedTimer timer;
+  timer.start();
+  work();
+  window.repaint();
+  Settle();
+  return static_cast<double>(timer.nsecsElapsed()) / 1e9;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  }
+  QApplication application(argc, argv);
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: window_operations TRACE EXPORT-FILE\n");
+    return 2;
+  }
+  BenchDialogs dialogs(QString::fromLocal8Bit(argv[2]));
+  NoLauncher launcher;
+  sigrune::MainWindow window(dialogs, launcher);
+  window.show();
+  Settle();
+
+  bool opened = false;
+  const double open =
+      Seconds(window, [&] { opened = window.OpenTraceFile(QString::fromLocal8Bit(argv[1])); });
+  if (!opened) {
+    return 1;
+  }
+  auto* list = window.findChild<QTreeView*>(QStringLiteral("isdnList"));
+  const double lastRow = Seconds(window, [&] {
+    list->scrollToBottom();
+    window.SelectRow(list->model()->rowCount() - 1);
+  });
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  std::printf(
+      "window: open until the first rows show %.3f s, peak %ld MB; scroll to the end and "
+      "select the last row %.3f s\n",
+      open, usage.ru_maxrss / 1024, lastRow);
+
+  window.SelectRow(0);
+  for (const char* name : {"isdnFilter", "isdnFilterGW", "isdnFilterPRI", "isdnFilterH225"}) {
+    auto* entry = window.findChild<QAction*>(QLatin1String(name));
+    const double on = Seconds(window, [&] { entry->trigger(); });
+    const int rows = list->model()->rowCount();
+    const double off = Seconds(window, [&] { entry->trigger(); });
+    std::printf("window: %-15s on %.3f s (%d rows), off %.3f s\n", name, on, rows, off);
+  }
+
+  window.SelectRow(0);
+  window.Find().findChild<QLineEdit*>(QStringLiteral("findText"))->setText("no such text");
+  const double find = Seconds(window, [&] { window.Find().doFind(); });
+  const double messages = static_cast<double>(window.Store().msgCount);
+  std::printf("window: find without a hit %.3f s, %.0f messages/s\n", find, messages / find);
+
+  const double save =
+      Seconds(window, [&] { window.findChild<QAction*>(QStringLiteral("isdnSave"))->trigger(); });
+  std::printf("window: export %.3f s, %.0f messages/s\n", save, messages / save);
+  return 0;
+}

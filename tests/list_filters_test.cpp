@@ -1,0 +1,76 @@
+#include "trace/list_filters.h"
+
+#include <gtest/gtest.h>
+
+#include "trace/summary_line.h"
+#include "trace/trace_reader.h"
+
+namespace sigrune {
+namespace {
+
+TEST(CallReferenceValue, ReadsTheDigitsAfterTheFirstMarkerOrFromTheSecondCharacter) {
+  struct Case {
+    std::string_view line;
+    std::string_view value;
+    std::size_t digitTextLength;
+  };
+  const Case cases[] = {
+      {"10:00     1.2.3.4\t\tIn\t\tPRI\t     SETUP               \t\t0x0005", "5", 4},
+      {"x\t\t0x85", "85", 2},
+      {"x\t\t0x8a0c", "8a0c", 4},
+      {"x\t\t0x8A0C", "8a0c", 4},
+      {"x\t\t0x00A3g7", "a3", 6},
+      {"x\t\t0x", "", 0},
+      {"x\t\t0x0x12", "", 4},
+      {"01/15/2004 10:23:40.116          1.2.3.4\tOut\t\tPRI\t     SERVICE", "1", 61},
+      {"x \t1a\n2 \t3", "1a23", 9},
+      {"x", "", 0},
+  };
+  for (const Case& c : cases) {
+    const CallReferenceReading reading = ReadCallReferenceValue(c.line);
+    EXPECT_EQ(reading.value, c.value) << c.line;
+    EXPECT_EQ(reading.digitTextLength, c.digitTextLength) << c.line;
+  }
+}
+
+TEST(CallReferenceValue, PartnerInvertsTheFlagOfTheReferenceSize) {
+  const std::pair<std::string_view, std::string_view> cases[] = {
+      {"0x0005", "8005"}, {"0x8005", "5"},
+      {"0x85", "5"},      {"0x05", "85"},
+      {"0x0085", "8085"}, {"0x123456", "11b456"},
+      {"0x", "8000"},     {"0x100000000000000000000", "ffffffffffffffff8000"},
+  };
+  for (const auto& [line, partner] : cases) {
+    EXPECT_EQ(PartnerCallReference(ReadCallReferenceValue(line)), partner) << line;
+  }
+}
+
+const char* const kCalls =
+    "In  Message -- PriSetupMsg\nMMan_Id IpAddr=0101010a\n1:00 CCP|IsdnMsgData=08 02 00 05 05\n"
+    "Out Message -- PriCallProceedingMsg\nMMan_Id IpAddr=0a01010a\n"
+    "1:01 CCP|IsdnMsgData=08 02 80 05 02\n"
+    "In  Message -- H225SetupMsg\nMMan_Id IpAddr=0101010a\n1:02 CCP|IsdnMsgData=08 01 85 05\n"
+    "Out Message -- H225CallProceedingMsg\nMMan_Id IpAddr=0101010a\n"
+    "1:03 CCP|IsdnMsgData=08 01 05 02\n"
+    "In  Message -- PriConnectMsg\nMMan_Id IpAddr=0a01010a\n1:04 CCP|IsdnMsgData=08 02 00 85 07\n"
+    "Out Message -- PriReleaseMsg\nMMan_Id IpAddr=0a01010a\n1:05 CCP|IsdnMsgData=08 02 8a 0c 4d\n"
+    "In  Message -- PriReleaseCompleteMsg\nMMan_Id IpAddr=0101010a\n"
+    "1:06 CCP|IsdnMsgData=08 02 0A 0C 5a\n";
+
+TEST(BuildFilteredIndexMap, KeepsTheMessagesOfEachFilter) {
+  const MessageStore store = ReadTraceText(kCalls);
+  ASSERT_EQ(store.msgCount, 7u);
+  const auto selectedCall = [&](std::size_t index) {
+    return BuildFilteredIndexMap(store, SelectedCallKey(BuildSummaryLine(store, index)));
+  };
+  using Rows = std::vector<std::size_t>;
+  EXPECT_EQ(selectedCall(0), (Rows{1, 2, 4}));     // 0x0005 and 0x8005, also as 0x05
+  EXPECT_EQ(selectedCall(2), (Rows{1, 3, 4, 5}));  // 0x85 and 0x05, in two or four digits
+  EXPECT_EQ(selectedCall(5), (Rows{6, 7}));        // 0x8a0c and 0x0A0C
+  EXPECT_EQ(BuildFilteredIndexMap(store, ThisGatewayKey(store, 0)), (Rows{1, 3, 4, 7}));
+  EXPECT_EQ(BuildFilteredIndexMap(store, ProtocolKey(ListFilter::PriOnly)), (Rows{1, 2, 5, 6, 7}));
+  EXPECT_EQ(BuildFilteredIndexMap(store, ProtocolKey(ListFilter::H225Only)), (Rows{3, 4}));
+}
+
+}  // namespace
+}  // namespace sigrune

@@ -1,0 +1,60 @@
+#pragma once
+
+// The real main window with fake dialogs and launcher, and helpers to drive it.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QTextEdit>
+#include <QTreeView>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "fake_platform.h"
+#include "window/main_window.h"
+#include "window/message_list_model.h"
+
+namespace sigrune {
+
+inline const QString kExamples = QStringLiteral(SIGRUNE_SOURCE_DIR "/examples/");
+inline const QString kPlain = kExamples + QStringLiteral("plain-trace.txt");
+
+inline std::string ReadFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+// Writes a trace for a test into the test's temporary folder.
+inline QString WriteTrace(const std::string& name, const std::string& text) {
+  const std::string path = ::testing::TempDir() + name;
+  std::ofstream(path, std::ios::binary) << text;
+  return QString::fromStdString(path);
+}
+
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override { window_ = std::make_unique<MainWindow>(dialogs_, launcher_); }
+
+  QAction* Action(const char* name) const {
+    return window_->findChild<QAction*>(QLatin1String(name));
+  }
+  QTreeView* List() const { return window_->findChild<QTreeView*>(QStringLiteral("isdnList")); }
+  QTextEdit* Pane() const { return window_->findChild<QTextEdit*>(QStringLiteral("tesselText")); }
+
+  // File > Open, answering its dialog with the path (or cancelling it).
+  void OpenThroughMenu(std::optional<QString> path) {
+    dialogs_.openAnswers.push_back(std::move(path));
+    Action("isdnOpen")->trigger();
+  }
+  void SelectRow(int row) { List()->setCurrentIndex(List()->model()->index(row, 0)); }
+  QString RowLine(int row) const {
+    return List()->model()->index(row, 0).data(MessageListModel::SummaryLineRole).toString();
+  }
+
+  FakeDialogs dialogs_;
+  FakeLauncher launcher_;
+  std::unique_ptr<MainWindow> window_;
+};
+
+}  // namespace sigrune
