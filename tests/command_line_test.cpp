@@ -130,18 +130,7 @@ TEST(CommandLine, DecodePrintsEachMessageAndReportsFailures) {
 TEST(CommandLine, ShowPrintsTheDecodedTextAndTheDump) {
   const CommandResult setup = RunCli({"show", kExamples + "plain-trace.txt", "3", "22"});
   EXPECT_EQ(setup.status, kExitFailure);
-  EXPECT_EQ(setup.out,
-            "SETUP, pd = 8, callref = 0x0001\n"
-            "Bearer Capability i = 0x8090A2, ITU-T standard, Speech, Circuit mode, 64k, \xB5-law\n"
-            "Channel ID i = 0xA98397, PRI interface, Exclusive channel 23\n"
-            "Calling Party Number i = '2145550100' - Plan: ISDN, Type: National, Presentation "
-            "Allowed, User-provided, not screened\n"
-            "Called Party Number i = '1001' - Plan: ISDN, Type: Subscriber\n"
-            "\n"
-            "Entire Message: \n"
-            "0010:  08 02 00 01 05 04 03 80 90 A2 18 03 A9 83 97 6C \n"
-            "0020:  0C 21 80 32 31 34 35 35 35 30 31 30 30 70 05 C1 \n"
-            "0030:  31 30 30 31 \n");
+  EXPECT_EQ(setup.out, ReadFile(SIGRUNE_SOURCE_DIR "/tests/data/plain-trace-message-3.txt"));
   EXPECT_NE(setup.err.find("message 22"), std::string::npos);
 
   const CommandResult service = RunCli({"show", "--crlf", kExamples + "plain-trace.txt", "1"});

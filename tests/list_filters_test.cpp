@@ -45,20 +45,11 @@ TEST(CallReferenceValue, PartnerInvertsTheFlagOfTheReferenceSize) {
   }
 }
 
-const char* const kCalls =
-    "In  Message -- PriSetupMsg\nMMan_Id IpAddr=0101010a\n1:00 CCP|IsdnMsgData=08 02 00 05 05\n"
-    "Out Message -- PriCallProceedingMsg\nMMan_Id IpAddr=0a01010a\n"
-    "1:01 CCP|IsdnMsgData=08 02 80 05 02\n"
-    "In  Message -- H225SetupMsg\nMMan_Id IpAddr=0101010a\n1:02 CCP|IsdnMsgData=08 01 85 05\n"
-    "Out Message -- H225CallProceedingMsg\nMMan_Id IpAddr=0101010a\n"
-    "1:03 CCP|IsdnMsgData=08 01 05 02\n"
-    "In  Message -- PriConnectMsg\nMMan_Id IpAddr=0a01010a\n1:04 CCP|IsdnMsgData=08 02 00 85 07\n"
-    "Out Message -- PriReleaseMsg\nMMan_Id IpAddr=0a01010a\n1:05 CCP|IsdnMsgData=08 02 8a 0c 4d\n"
-    "In  Message -- PriReleaseCompleteMsg\nMMan_Id IpAddr=0101010a\n"
-    "1:06 CCP|IsdnMsgData=08 02 0A 0C 5a\n";
-
 TEST(BuildFilteredIndexMap, KeepsTheMessagesOfEachFilter) {
-  const MessageStore store = ReadTraceText(kCalls);
+  // Calls 0x0005/0x8005 (also as 0x05), 0x85 and 0x0085, 0x8a0c and 0x0A0C, on gateways
+  // 10.1.1.1 and 10.1.1.10, PRI and H.225.
+  LoadResult loaded = LoadTraceFile(SIGRUNE_SOURCE_DIR "/tests/data/calls-trace.txt");
+  const MessageStore store = std::move(loaded.store);
   ASSERT_EQ(store.msgCount, 7u);
   const auto selectedCall = [&](std::size_t index) {
     return BuildFilteredIndexMap(store, SelectedCallKey(BuildSummaryLine(store, index)));

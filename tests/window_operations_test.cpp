@@ -15,19 +15,9 @@
 namespace sigrune {
 namespace {
 
-// Seven messages: calls 0x0005/0x8005 (also as 0x05), 0x85 and 0x0085, 0x8a0c and 0x0A0C, on
-// gateways 10.1.1.1 and 10.1.1.10, PRI and H.225.
-const char* const kCalls =
-    "In  Message -- PriSetupMsg\nMMan_Id IpAddr=0101010a\n1:00 CCP|IsdnMsgData=08 02 00 05 05\n"
-    "Out Message -- PriCallProceedingMsg\nMMan_Id IpAddr=0a01010a\n"
-    "1:01 CCP|IsdnMsgData=08 02 80 05 02\n"
-    "In  Message -- H225SetupMsg\nMMan_Id IpAddr=0101010a\n1:02 CCP|IsdnMsgData=08 01 85 05\n"
-    "Out Message -- H225CallProceedingMsg\nMMan_Id IpAddr=0101010a\n"
-    "1:03 CCP|IsdnMsgData=08 01 05 02\n"
-    "In  Message -- PriConnectMsg\nMMan_Id IpAddr=0a01010a\n1:04 CCP|IsdnMsgData=08 02 00 85 07\n"
-    "Out Message -- PriReleaseMsg\nMMan_Id IpAddr=0a01010a\n1:05 CCP|IsdnMsgData=08 02 8a 0c 4d\n"
-    "In  Message -- PriReleaseCompleteMsg\nMMan_Id IpAddr=0101010a\n"
-    "1:06 CCP|IsdnMsgData=08 02 0A 0C 5a\n";
+// Calls 0x0005/0x8005 (also as 0x05), 0x85 and 0x0085, 0x8a0c and 0x0A0C, on gateways 10.1.1.1
+// and 10.1.1.10, PRI and H.225.
+const QString kCalls = QStringLiteral(SIGRUNE_SOURCE_DIR "/tests/data/calls-trace.txt");
 
 using Rows = std::vector<std::size_t>;
 
@@ -55,7 +45,7 @@ class WindowOperationsTest : public WindowTest {
 };
 
 TEST_F(WindowOperationsTest, FiltersKeepTheirLinesAndSwitchTheOtherEntries) {
-  OpenThroughMenu(WriteTrace("calls.txt", kCalls));
+  OpenThroughMenu(kCalls);
   QAction* selectedCall = Action("isdnFilter");
   QAction* gateway = Action("isdnFilterGW");
   QAction* pri = Action("isdnFilterPRI");
@@ -101,7 +91,7 @@ TEST_F(WindowOperationsTest, FiltersKeepTheirLinesAndSwitchTheOtherEntries) {
 }
 
 TEST_F(WindowOperationsTest, SwitchingOnKeepsThePaneAndSelectsItsMessageWhenKept) {
-  OpenThroughMenu(WriteTrace("calls.txt", kCalls));
+  OpenThroughMenu(kCalls);
   SelectRow(4);  // message 5, PRI
   const QString pane = Pane()->toPlainText();
   Action("isdnFilterPRI")->trigger();
@@ -114,7 +104,7 @@ TEST_F(WindowOperationsTest, SwitchingOnKeepsThePaneAndSelectsItsMessageWhenKept
 }
 
 TEST_F(WindowOperationsTest, FiltersNeedingASelectedLineStayOffWithoutOne) {
-  OpenThroughMenu(WriteTrace("calls.txt", kCalls));
+  OpenThroughMenu(kCalls);
   Action("isdnFilter")->trigger();
   EXPECT_FALSE(Action("isdnFilter")->isChecked());
   EXPECT_EQ(ListedMessages().size(), 7u);
@@ -134,7 +124,7 @@ TEST_F(WindowOperationsTest, PriOnlyOnATraceWithoutPriLeavesTheListEmpty) {
 }
 
 TEST_F(WindowOperationsTest, OpenEndsAFilterOnlyWhenItSucceeds) {
-  OpenThroughMenu(WriteTrace("calls.txt", kCalls));
+  OpenThroughMenu(kCalls);
   Action("isdnFilterH225")->trigger();
   OpenThroughMenu(std::nullopt);
   OpenThroughMenu(QStringLiteral("/nonexistent/trace.txt"));

@@ -1,5 +1,5 @@
 // Makes the README's screenshot: the window on a trace with one message selected.
-// Usage: screenshot_tool TRACE ROW OUTPUT.png   (run it under xvfb-run, or offscreen)
+// Usage: screenshot TRACE ROW OUTPUT.png   (scripts/screenshot.sh runs it under xvfb-run)
 
 #include <QApplication>
 #include <QItemSelectionModel>
