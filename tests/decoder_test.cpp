@@ -1,27 +1,18 @@
 #include "q931/decoder.h"
+#include "trace/text_utilities.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <sstream>
-#include <vector>
 #include <string>
+#include <vector>
 
 namespace sigrune {
 namespace {
 
-std::string WithoutBlanks(std::string_view text) {
-  std::string kept;
-  for (const char c : text) {
-    if (c != ' ') {
-      kept += c;
-    }
-  }
-  return kept;
-}
-
 std::string Decode(std::string_view hexWithBlanks) {
-  return DecodeMessage(PayloadBytesOfHexText(WithoutBlanks(hexWithBlanks)));
+  return DecodeMessage(PayloadBytesOfHexText(RemoveBlanks(hexWithBlanks)));
 }
 
 TEST(PayloadBytes, CountsHalvesToEvenAndReadsPairs) {

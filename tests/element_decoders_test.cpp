@@ -5,18 +5,14 @@
 #include <functional>
 #include <string>
 
+#include "trace/text_utilities.h"
+
 namespace sigrune {
 namespace {
 
 // A message made of the element's contents alone, so that they start at octet 1.
 PayloadBytes Contents(std::string_view hexWithBlanks) {
-  std::string hex;
-  for (const char c : hexWithBlanks) {
-    if (c != ' ') {
-      hex += c;
-    }
-  }
-  return PayloadBytesOfHexText(hex);
+  return PayloadBytesOfHexText(RemoveBlanks(hexWithBlanks));
 }
 
 using ElementDecoder = std::function<std::string(const PayloadBytes&, std::int64_t, std::int64_t)>;

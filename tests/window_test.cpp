@@ -97,8 +97,8 @@ TEST_F(WindowTest, SelectingARowShowsTheDecodedTextThenTheDump) {
   SelectRow(2);
   EXPECT_EQ(window_->CurrentMessageNumber(), 3u);
   // The pane shows what `sigrune-cli show` prints, but for the final line end.
-  const QString shown = QString::fromLatin1(
-      ReadFile(SIGRUNE_SOURCE_DIR "/tests/data/plain-trace-message-3.txt"));
+  const QString shown =
+      QString::fromLatin1(ReadFile(SIGRUNE_SOURCE_DIR "/tests/data/plain-trace-message-3.txt"));
   EXPECT_EQ(Pane()->toPlainText() + "\n", shown);
   const qsizetype dumpStart = shown.indexOf("\nEntire Message");
 

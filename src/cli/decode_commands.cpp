@@ -9,6 +9,7 @@
 #include "cli/output_buffer.h"
 #include "cli/trace_loading.h"
 #include "q931/decoder.h"
+#include "trace/text_utilities.h"
 
 namespace sigrune {
 
@@ -35,16 +36,6 @@ void WriteText(OutputBuffer& output, std::string_view text, bool crlf) {
   if (text.empty() || text.back() != '\n') {
     output.Write(crlf ? "\r\n" : "\n");
   }
-}
-
-std::string WithoutBlanks(std::string_view text) {
-  std::string kept;
-  for (const char c : text) {
-    if (c != ' ') {
-      kept += c;
-    }
-  }
-  return kept;
 }
 
 int Finish(OutputBuffer& output, std::FILE* err, bool anyFailed) {
@@ -87,7 +78,7 @@ int RunDecodeCommand(std::span<const std::string_view> arguments, std::FILE* in,
   bool anyFailed = false;
   for (const std::string& hexText : hexTexts) {
     try {
-      WriteText(output, DecodeMessage(PayloadBytesOfHexText(WithoutBlanks(hexText))), crlf);
+      WriteText(output, DecodeMessage(PayloadBytesOfHexText(RemoveBlanks(hexText))), crlf);
     } catch (const SubscriptOutOfRange& failure) {
       output.Flush();
       std::fprintf(err, "sigrune-cli: %s: %s\n", hexText.c_str(), failure.what());

@@ -1,9 +1,9 @@
 #include "trace/summary_line.h"
 
-#include <algorithm>
 #include <array>
 
 #include "trace/hex_digits.h"
+#include "trace/text_utilities.h"
 
 namespace sigrune {
 
@@ -48,11 +48,7 @@ std::string PayloadText(std::string_view dataLine, bool isTracelist) {
   if (end != std::string_view::npos) {
     kept = kept.substr(0, end);
   }
-  std::string hexText;
-  hexText.reserve(kept.size());
-  std::copy_if(kept.begin(), kept.end(), std::back_inserter(hexText),
-               [](char c) { return c != ' '; });
-  return hexText;
+  return RemoveBlanks(kept);
 }
 
 std::string_view PayloadTextPrefix(std::string_view dataLine, bool isTracelist, std::size_t limit,

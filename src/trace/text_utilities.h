@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace sigrune {
@@ -11,6 +12,18 @@ constexpr std::string_view TrimBlanks(std::string_view text) {
     return {};
   }
   return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// The text without its blanks (0x20 only; tabs stay), as hex digit pairs are read.
+inline std::string RemoveBlanks(std::string_view text) {
+  std::string kept;
+  kept.reserve(text.size());
+  for (const char c : text) {
+    if (c != ' ') {
+      kept += c;
+    }
+  }
+  return kept;
 }
 
 constexpr bool Contains(std::string_view text, std::string_view part) {

@@ -6,7 +6,6 @@
 #include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QGroupBox>
@@ -14,25 +13,19 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
-#include <QProgressDialog>
 #include <QScreen>
 #include <QShortcut>
 #include <QSplitter>
-#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTextEdit>
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <climits>
 
 #include "q931/decoder.h"
-#include "q931/export_writer.h"
 #include "q931/message_search.h"
-#include "trace/summary_line.h"
 #include "version.h"
 #include "window/decoded_text_pane.h"
-#include "window/editor_command.h"
 #include "window/find_form.h"
 #include "window/load_progress.h"
 #include "window/message_list_model.h"
@@ -218,19 +211,6 @@ void MainWindow::UpdateStatusBar() {
       currentMessageNumber > 0 ? tr("Message %1").arg(currentMessageNumber) : QString());
 }
 
-bool MainWindow::AnyFilterChecked() const {
-  return CheckedFilter() != nullptr;
-}
-
-QAction* MainWindow::CheckedFilter() const {
-  for (QAction* entry : {isdnFilter, isdnFilterGW, isdnFilterPRI, isdnFilterH225}) {
-    if (entry->isChecked()) {
-      return entry;
-    }
-  }
-  return nullptr;
-}
-
 std::size_t MainWindow::MessageNumberOfRow(int row) const {
   if (AnyFilterChecked()) {
     return row >= 0 && static_cast<std::size_t>(row) < filteredIndexMap.size()
@@ -367,151 +347,6 @@ FindForm& MainWindow::Find() {
     findForm_ = new FindForm(*this);
   }
   return *findForm_;
-}
-
-void MainWindow::isdnFilter_Toggled(QAction* entry, ListFilter filter, bool checked) {
-  if (checked) {
-    SwitchFilterOn(entry, filter);
-  } else {
-    SwitchFilterOff(entry);
-  }
-}
-
-void MainWindow::SwitchFilterOn(QAction* entry, ListFilter filter) {
-  const int selectedRow = SelectedRow();
-  const bool needsSelection =
-      filter == ListFilter::SelectedCall || filter == ListFilter::ThisGateway;
-  if (needsSelection && selectedRow < 0) {
-    entry->setChecked(false);
-    statusBar()->showMessage(tr("Select a message first: the filter takes its key from it."), 5000);
-    return;
-  }
-  // The entry is checked already, but the list still shows every message.
-  const std::size_t selectedIndex = model_->MessageNumberOfRow(selectedRow) - 1;
-  FilterKey key = ProtocolKey(filter);
-  switch (filter) {
-    case ListFilter::SelectedCall: {
-      const std::string line = BuildSummaryLine(store_, selectedIndex);
-      key = SelectedCallKey(line);
-      const std::size_t marker = line.find("0x");
-      filterDescription_ =
-          tr("call %1").arg(marker != std::string::npos
-                                ? QString::fromLatin1(line.substr(marker).c_str())
-                                : QLatin1String("0x") + QString::fromLatin1(key.callReference));
-      break;
-    }
-    case ListFilter::ThisGateway: {
-      key = ThisGatewayKey(store_, selectedIndex);
-      const std::string_view gateway = GatewayIp(store_, selectedIndex);
-      filterDescription_ =
-          tr("gateway %1")
-              .arg(QString::fromLatin1(gateway.data(), static_cast<qsizetype>(gateway.size())));
-      break;
-    }
-    case ListFilter::PriOnly:
-      filterDescription_ = tr("PRI only");
-      break;
-    case ListFilter::H225Only:
-      filterDescription_ = tr("H225 only");
-      break;
-  }
-
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  filteredIndexMap = BuildFilteredIndexMap(store_, key);
-  model_->SetRows(&store_, &filteredIndexMap);
-  QApplication::restoreOverrideCursor();
-  for (QAction* other : {isdnFilter, isdnFilterGW, isdnFilterPRI, isdnFilterH225}) {
-    other->setEnabled(other == entry);
-  }
-  // The pane keeps its message; its row is selected when the filter kept it.
-  const auto kept =
-      std::lower_bound(filteredIndexMap.begin(), filteredIndexMap.end(), shownMessageNumber_);
-  if (shownMessageNumber_ != 0 && kept != filteredIndexMap.end() && *kept == shownMessageNumber_) {
-    showingSelection_ = false;
-    SelectRow(static_cast<int>(kept - filteredIndexMap.begin()));
-    showingSelection_ = true;
-  }
-  UpdateStatusBar();
-}
-
-void MainWindow::SwitchFilterOff(QAction* entry) {
-  model_->SetRows(&store_, nullptr);
-  for (QAction* other : {isdnFilter, isdnFilterGW, isdnFilterPRI, isdnFilterH225}) {
-    other->setEnabled(true);
-  }
-  entry->setChecked(false);
-  // Back on the message shown or searched last; none when it lies beyond this trace.
-  if (currentMessageNumber > 0 && currentMessageNumber <= store_.msgCount) {
-    SelectRow(static_cast<int>(currentMessageNumber - 1));
-  }
-  UpdateStatusBar();
-}
-
-void MainWindow::isdnSave_Click() {
-  const std::optional<QString> path = dialogs_.SaveFileName(this);
-  if (!path) {
-    return;
-  }
-  QProgressDialog progress(tr("Writing %1...").arg(QFileInfo(*path).fileName()), tr("Cancel"), 0,
-                           static_cast<int>(std::min<std::size_t>(store_.msgCount, INT_MAX)), this);
-  progress.setWindowTitle(tr("Save As Tessel"));
-  progress.setWindowModality(Qt::WindowModal);
-  progress.setMinimumDuration(400);
-  progress.setAutoReset(false);
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  const ExportResult result = ExportRouterDebug(
-      QFile::encodeName(*path).toStdString(), store_, [&](std::size_t done, std::size_t) {
-        progress.setValue(static_cast<int>(std::min<std::size_t>(done, INT_MAX)));
-        return !progress.wasCanceled();
-      });
-  QApplication::restoreOverrideCursor();
-  progress.reset();
-  switch (result.outcome) {
-    case ExportOutcome::Written:
-    case ExportOutcome::Stopped:
-      break;
-    case ExportOutcome::DecodeFailed:
-      ReportError(QStringLiteral("isdnSave"), kSubscriptOutOfRangeNumber,
-                  tr("%1 (message %2)")
-                      .arg(QString::fromLatin1(result.errorText.c_str()))
-                      .arg(result.failedMessageNumber));
-      break;
-    case ExportOutcome::WriteFailed:
-      ReportError(QStringLiteral("isdnSave"), kFileAccessErrorNumber,
-                  QString::fromLocal8Bit(result.errorText.c_str()));
-      break;
-  }
-}
-
-void MainWindow::isdnGoTo_Click() {
-  const std::size_t number = MessageNumberOfRow(SelectedRow());
-  if (myFileName.isEmpty() || number == 0) {
-    statusBar()->showMessage(
-        myFileName.isEmpty() ? tr("Open a trace first.") : tr("Select a message first."), 5000);
-    return;
-  }
-  std::uint64_t line = store_.msgLineNumbers[number - 1];
-  if (line == 0) {
-    line = 1;
-    statusBar()->showMessage(
-        tr("Message %1 has no header line; the trace opens at its first line.").arg(number), 5000);
-  }
-  const std::optional<EditorCommand> editor = FindEditorCommand(
-      myFileName, line,
-      [](const QString& program) { return QStandardPaths::findExecutable(program); });
-  if (editor && launcher_.StartProgram(editor->program, editor->arguments)) {
-    return;
-  }
-  if (!launcher_.OpenDocument(myFileName)) {
-    dialogs_.ShowMessage(this, MessageIcon::Exclamation, tr("Jump to line number"),
-                         tr("No text editor could open %1.").arg(myFileName));
-    return;
-  }
-  dialogs_.ShowMessage(this, MessageIcon::Information, tr("Jump to line number"),
-                       tr("No known text editor was found, so the trace opens with the "
-                          "desktop's program for it. Message %1 is at line %2.")
-                           .arg(number)
-                           .arg(line));
 }
 
 void MainWindow::ReportError(const QString& procedureName, int errorNumber,

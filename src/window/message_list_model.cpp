@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <climits>
 
-#include "trace/summary_line.h"
 #include "trace/text_utilities.h"
 
 namespace sigrune {
@@ -22,7 +21,16 @@ void MessageListModel::SetRows(const MessageStore* store,
   beginResetModel();
   store_ = store;
   rowMessageNumbers_ = rowMessageNumbers;
+  cachedMessageNumber_ = 0;
   endResetModel();
+}
+
+const SummaryFields& MessageListModel::FieldsOf(std::size_t messageNumber) const {
+  if (messageNumber != cachedMessageNumber_) {
+    cachedFields_ = BuildSummaryFields(*store_, messageNumber - 1);
+    cachedMessageNumber_ = messageNumber;
+  }
+  return cachedFields_;
 }
 
 std::size_t MessageListModel::MessageNumberOfRow(int row) const {
@@ -57,7 +65,7 @@ QVariant MessageListModel::data(const QModelIndex& index, int role) const {
   if (role != Qt::DisplayRole && role != Qt::ToolTipRole && role != SummaryLineRole) {
     return {};
   }
-  const SummaryFields fields = BuildSummaryFields(*store_, number - 1);
+  const SummaryFields& fields = FieldsOf(number);
   if (role == SummaryLineRole) {
     std::string line;
     AppendSummaryLine(line, fields);

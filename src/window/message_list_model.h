@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "trace/message_store.h"
+#include "trace/summary_line.h"
 
 namespace sigrune {
 
@@ -37,8 +38,13 @@ class MessageListModel : public QAbstractTableModel {
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
  private:
+  // The view asks for a row's cells one after the other; the fields are made once per row.
+  const SummaryFields& FieldsOf(std::size_t messageNumber) const;
+
   const MessageStore* store_ = nullptr;
   const std::vector<std::size_t>* rowMessageNumbers_ = nullptr;
+  mutable std::size_t cachedMessageNumber_ = 0;
+  mutable SummaryFields cachedFields_;
 };
 
 }  // namespace sigrune
