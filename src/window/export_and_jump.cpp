@@ -36,7 +36,16 @@ void MainWindow::isdnSave_Click() {
   progress.reset();
   switch (result.outcome) {
     case ExportOutcome::Written:
+      statusBar()->showMessage(
+          tr("%n message(s) written to %1.", nullptr, static_cast<int>(result.messagesWritten))
+              .arg(*path),
+          5000);
+      break;
     case ExportOutcome::Stopped:
+      statusBar()->showMessage(tr("Export stopped: %1 holds the first %2 messages.")
+                                   .arg(*path)
+                                   .arg(result.messagesWritten),
+                               5000);
       break;
     case ExportOutcome::DecodeFailed:
       ReportError(QStringLiteral("isdnSave"), kSubscriptOutOfRangeNumber,
