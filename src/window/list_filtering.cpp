@@ -13,10 +13,6 @@
 
 namespace sigrune {
 
-bool MainWindow::AnyFilterChecked() const {
-  return CheckedFilter() != nullptr;
-}
-
 QAction* MainWindow::CheckedFilter() const {
   for (QAction* entry : {isdnFilter, isdnFilterGW, isdnFilterPRI, isdnFilterH225}) {
     if (entry->isChecked()) {
@@ -43,8 +39,7 @@ void MainWindow::SwitchFilterOn(QAction* entry, ListFilter filter) {
     statusBar()->showMessage(tr("Select a message first: the filter takes its key from it."), 5000);
     return;
   }
-  // The entry is checked already, but the list still shows every message.
-  const std::size_t selectedIndex = model_->MessageNumberOfRow(selectedRow) - 1;
+  const std::size_t selectedIndex = MessageNumberOfRow(selectedRow) - 1;
   FilterKey key = ProtocolKey(filter);
   switch (filter) {
     case ListFilter::SelectedCall: {

@@ -212,14 +212,8 @@ void MainWindow::UpdateStatusBar() {
 }
 
 std::size_t MainWindow::MessageNumberOfRow(int row) const {
-  if (AnyFilterChecked()) {
-    return row >= 0 && static_cast<std::size_t>(row) < filteredIndexMap.size()
-               ? filteredIndexMap[static_cast<std::size_t>(row)]
-               : 0;
-  }
-  return row >= 0 && static_cast<std::size_t>(row) < store_.msgCount
-             ? static_cast<std::size_t>(row) + 1
-             : 0;
+  // The list is given filteredIndexMap exactly while a filter entry is checked.
+  return model_->MessageNumberOfRow(row);
 }
 
 void MainWindow::isdnReload_Click() {

@@ -85,7 +85,6 @@ class MainWindow : public QMainWindow {
   void CreateWidgets();
   void SizeColumns();
   void UpdateStatusBar();
-  bool AnyFilterChecked() const;
 
   void isdnOpen_Click();
   void isdnReload_Click();
