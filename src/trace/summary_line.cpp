@@ -43,12 +43,9 @@ constexpr std::array<MessageTypeEntry, 29> kMessageTypeNames = {{
 }  // namespace
 
 std::string PayloadText(std::string_view dataLine, bool isTracelist) {
-  std::string_view kept = TextAfterEquals(dataLine);
-  const std::size_t end = kept.find(PayloadEndMarker(isTracelist));
-  if (end != std::string_view::npos) {
-    kept = kept.substr(0, end);
-  }
-  return RemoveBlanks(kept);
+  std::string hexText;
+  PayloadTextPrefix(dataLine, isTracelist, std::string::npos, hexText);
+  return hexText;
 }
 
 std::string_view PayloadTextPrefix(std::string_view dataLine, bool isTracelist, std::size_t limit,
