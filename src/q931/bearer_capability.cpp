@@ -84,10 +84,7 @@ std::string_view DecodeCodingStandard(int octet) {
 
 std::string DecodeBearerCapability(const PayloadBytes& bytes, std::int64_t length,
                                    std::int64_t startIndex) {
-  std::string text = "0x";
-  for (std::int64_t k = 0; k < length; ++k) {
-    AppendByteToHex(text, bytes.At(startIndex + k));
-  }
+  std::string text = ContentsInHex(bytes, length, startIndex);
   if (length != 3) {
     text += ", Unknown Bearer Capability";
     return text;

@@ -103,10 +103,7 @@ const CauseRow& FindCause(int octet4) {
 // A cause element of length 0 or 1 has no cause value of its own (the octet after it belongs to
 // the next element), so it shows only its octets.
 std::string DecodeCause(const PayloadBytes& bytes, std::int64_t length, std::int64_t startIndex) {
-  std::string text = "0x";
-  for (std::int64_t k = 0; k < length; ++k) {
-    AppendByteToHex(text, bytes.At(startIndex + k));
-  }
+  std::string text = ContentsInHex(bytes, length, startIndex);
   if (length < 2) {
     return text;
   }

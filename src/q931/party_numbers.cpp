@@ -75,6 +75,14 @@ std::string_view DecodeScreening(int octet3a) {
   return LookUp(kScreenings, octet3a & 0x83, "Network provided");
 }
 
+std::string ContentsInHex(const PayloadBytes& bytes, std::int64_t length, std::int64_t startIndex) {
+  std::string text = "0x";
+  for (std::int64_t k = 0; k < length; ++k) {
+    AppendByteToHex(text, bytes.At(startIndex + k));
+  }
+  return text;
+}
+
 std::string FormatElementContents(const PayloadBytes& bytes, std::int64_t length, bool textFlag,
                                   std::int64_t startIndex) {
   std::string text;
