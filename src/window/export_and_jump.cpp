@@ -11,6 +11,7 @@
 
 #include "q931/export_writer.h"
 #include "window/editor_command.h"
+#include "window/load_progress.h"
 #include "window/main_window.h"
 
 namespace sigrune {
@@ -22,10 +23,7 @@ void MainWindow::isdnSave_Click() {
   }
   QProgressDialog progress(tr("Writing %1...").arg(QFileInfo(*path).fileName()), tr("Cancel"), 0,
                            static_cast<int>(std::min<std::size_t>(store_.msgCount, INT_MAX)), this);
-  progress.setWindowTitle(tr("Save As Tessel"));
-  progress.setWindowModality(Qt::WindowModal);
-  progress.setMinimumDuration(400);
-  progress.setAutoReset(false);
+  PrepareProgressDialog(progress, tr("Save As Tessel"));
   QApplication::setOverrideCursor(Qt::WaitCursor);
   const ExportResult result = ExportRouterDebug(
       QFile::encodeName(*path).toStdString(), store_, [&](std::size_t done, std::size_t) {

@@ -12,6 +12,7 @@
 #include <QTextEdit>
 #include <QVBoxLayout>
 
+#include "window/load_progress.h"
 #include "window/main_window.h"
 
 namespace sigrune {
@@ -91,10 +92,7 @@ void FindForm::doFind() {
 
   QProgressDialog progress(tr("Searching for \"%1\"...").arg(text), tr("Cancel"), 0,
                            window_.RowCount(), &window_);
-  progress.setWindowTitle(tr("Find"));
-  progress.setWindowModality(Qt::WindowModal);
-  progress.setMinimumDuration(400);
-  progress.setAutoReset(false);
+  PrepareProgressDialog(progress, tr("Find"));
 
   int hit = -1;
   std::size_t failures = 0;

@@ -7,13 +7,17 @@
 
 namespace sigrune {
 
-LoadResult LoadTraceWithProgress(QWidget* parent, const QString& fileName) {
-  QProgressDialog progress(QObject::tr("Reading %1...").arg(QFileInfo(fileName).fileName()),
-                           QObject::tr("Cancel"), 0, 100, parent);
-  progress.setWindowTitle(QObject::tr("Open"));
+void PrepareProgressDialog(QProgressDialog& progress, const QString& title) {
+  progress.setWindowTitle(title);
   progress.setWindowModality(Qt::WindowModal);
   progress.setMinimumDuration(400);
   progress.setAutoReset(false);
+}
+
+LoadResult LoadTraceWithProgress(QWidget* parent, const QString& fileName) {
+  QProgressDialog progress(QObject::tr("Reading %1...").arg(QFileInfo(fileName).fileName()),
+                           QObject::tr("Cancel"), 0, 100, parent);
+  PrepareProgressDialog(progress, QObject::tr("Open"));
   progress.setValue(0);
   QApplication::setOverrideCursor(Qt::WaitCursor);
   int shownPercent = 0;

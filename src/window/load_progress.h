@@ -4,9 +4,14 @@
 
 #include "trace/trace_reader.h"
 
+class QProgressDialog;
 class QWidget;
 
 namespace sigrune {
+
+// Sets up the progress dialog of a long operation the same way everywhere: titled, modal to its
+// window, shown only when the work lasts, and left open until the operation closes it.
+void PrepareProgressDialog(QProgressDialog& progress, const QString& title);
 
 // Loads a trace with a busy cursor and, when it takes a while, a progress dialog whose Cancel
 // (or Esc) stops the load; a stopped load comes back as Stopped.
