@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include "trace/trace_reader.h"
 
@@ -39,7 +40,21 @@ LoadResult Failure(const std::string& action, const std::string& fileName, int e
 
 }  // namespace
 
-LoadResult LoadTraceFile(const std::string& fileName, const LoadProgress& progress) {
+std::string SkippedLinesNote(const LoadResult& result) {
+  if (result.skippedLongLines == 0) {
+    return {};
+  }
+  if (result.skippedLongLines == 1) {
+    return "1 line longer than 16 MiB was skipped (line " +
+           std::to_string(result.firstSkippedLine) + ")";
+  }
+  return std::to_string(result.skippedLongLines) +
+         " lines longer than 16 MiB were skipped (first: line " +
+         std::to_string(result.firstSkippedLine) + ")";
+}
+
+LoadResult LoadTraceFile(const std::string& fileName, const LoadProgress& progress,
+                         AcceptedFiles /*accepted*/) {
   int descriptor;
   do {
     descriptor = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);

@@ -62,14 +62,29 @@ using LoadProgress = std::function<bool(std::uint64_t bytesRead, std::uint64_t f
 
 enum class LoadOutcome { Loaded, NoMessages, Stopped, Failed };
 
+// A line longer than this cannot be a message line: it is skipped, unread, and counted.
+inline constexpr std::size_t kMaxLineLength = 16u << 20;
+
 struct LoadResult {
   LoadOutcome outcome = LoadOutcome::Failed;
   MessageStore store;     // the messages, when the outcome is Loaded
   std::string errorText;  // names the file and the reason, when the outcome is Failed
+  // Lines longer than kMaxLineLength, and the 1-based number of the first of them.
+  std::uint64_t skippedLongLines = 0;
+  std::uint64_t firstSkippedLine = 0;
 };
 
+// The window opens regular files only; the command line also reads FIFOs (and standard input)
+// as streams.
+enum class AcceptedFiles { RegularOnly, RegularOrFifo };
+
 // Builds a fresh store from the file; the caller's store is never touched, so a load that does not
-// succeed leaves the previous trace as it was.
-LoadResult LoadTraceFile(const std::string& fileName, const LoadProgress& progress = {});
+// succeed leaves the previous trace as it was. Running out of memory is a Failed load.
+LoadResult LoadTraceFile(const std::string& fileName, const LoadProgress& progress = {},
+                         AcceptedFiles accepted = AcceptedFiles::RegularOnly);
+
+// "1 line longer than 16 MiB was skipped (line L)" or "N lines longer than 16 MiB were skipped
+// (first: line L)"; empty when none was.
+std::string SkippedLinesNote(const LoadResult& result);
 
 }  // namespace sigrune
