@@ -103,13 +103,6 @@ TEST_F(ExportTest, AnUndecodableMessageGetsARecordSayingWhyAndTheExportGoesOn) {
                 separator + "10:00:02" + blanks +
                 "\r\nOut -> RELEASE, pd = 8, callref = 0x81\r\n" +  //
                 separator + blanks + "\r\nOut -> Undecodable message: Subscript out of range\r\n");
-
-  ExportResult one;
-  one.undecodableMessages = 1;
-  one.firstUndecodableMessage = 7;
-  one.firstUndecodableReason = "Subscript out of range";
-  EXPECT_EQ(UndecodableMessagesNote(one),
-            "1 message could not be decoded (message 7: Subscript out of range)");
 }
 
 TEST_F(ExportTest, TargetsThatCannotBeWrittenAreNamedWithTheReasonAndLeaveNothingBehind) {
