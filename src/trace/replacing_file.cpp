@@ -67,6 +67,10 @@ bool ReplacingFile::Open(const std::string& targetPath) {
     return fd_ >= 0 || Fail("create", errno);
   }
 
+  // Renaming over a write-protected file would succeed; the protection is kept instead.
+  if (exists && ::faccessat(AT_FDCWD, targetPath.c_str(), W_OK, AT_EACCESS) != 0) {
+    return Fail("write", errno);
+  }
   // Through a symbolic link the file it points to is replaced, and the link stays.
   replacedPath_ = exists ? ResolvedPath(targetPath) : targetPath;
   const std::size_t slash = replacedPath_.rfind('/');
