@@ -168,6 +168,37 @@ TEST(CommandLine, ExportWritesTheRecordsToAFileOrStandardOutput) {
             kExitUsage);
 }
 
+TEST(CommandLine, ExportReportsWhatWentWrongAndExitsWithOne) {
+  const std::string trace = testing::TempDir() + "sigrune-cli-undecodable.txt";
+  const std::string traceText = "IsdnMsgData=08 01 81 45\nIsdnMsgData=8\nIsdnMsgData=09\n";
+  std::ofstream(trace, std::ios::binary) << traceText;
+  const std::string path = testing::TempDir() + "sigrune-cli-undecodable.export";
+  const CommandResult undecodable = RunCli({"export", trace, "-o", path});
+  EXPECT_EQ(undecodable.status, kExitFailure);
+  EXPECT_EQ(undecodable.err,
+            "sigrune-cli: 1 message could not be decoded (message 2: Subscript out of range)\n");
+  EXPECT_NE(ReadFile(path).find("Undecodable message: Subscript out of range\r\n"
+                                "=============================\r\n"),
+            std::string::npos);
+  std::remove(path.c_str());
+
+  const CommandResult onto = RunCli({"export", trace, "-o", trace});
+  EXPECT_EQ(onto.status, kExitFailure);
+  EXPECT_EQ(onto.err, "sigrune-cli: cannot write " + trace + ": it is the trace being exported\n");
+  EXPECT_EQ(ReadFile(trace), traceText);
+  std::remove(trace.c_str());
+
+  // Standard output on a full disk: the error shows when the buffered records are flushed.
+  std::FILE* full = std::fopen("/dev/full", "w");
+  ASSERT_NE(full, nullptr);
+  std::FILE* err = std::tmpfile();
+  const std::string plain = kExamples + "plain-trace.txt";
+  const std::string_view arguments[] = {"export", plain};
+  EXPECT_EQ(RunCommandLine(arguments, stdin, full, err), kExitFailure);
+  std::fclose(full);
+  EXPECT_EQ(ReadBack(err), "sigrune-cli: write error: No space left on device\n");
+}
+
 TEST(CommandLine, FindPrintsTheNumbersOfTheMessagesThatHoldTheText) {
   const CommandResult hits = RunCli({"find", kExamples + "plain-trace.txt", "Cause i = 0x8090"});
   EXPECT_EQ(hits.status, kExitSuccess);

@@ -1,12 +1,15 @@
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QRadioButton>
 #include <QStatusBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTimer>
 #include <cstdio>
 
 #include "window/find_form.h"
@@ -164,6 +167,50 @@ TEST_F(WindowOperationsTest, ExportBeforeAnyTraceCreatesAnEmptyFile) {
   Action("isdnSave")->trigger();
   EXPECT_EQ(ReadFile(path), "");
   std::remove(path.c_str());
+}
+
+TEST_F(WindowOperationsTest, ExportReportsUndecodableMessagesAndRefusesTheTrace) {
+  const QString trace = WriteTrace("undecodable.txt", "IsdnMsgData=8\nIsdnMsgData=08 01 81 45\n");
+  OpenThroughMenu(trace);
+  const std::string path = ::testing::TempDir() + "window-undecodable.export";
+  dialogs_.saveAnswers.push_back(QString::fromStdString(path));
+  Action("isdnSave")->trigger();
+  EXPECT_NE(ReadFile(path).find("DISCONNECT"), std::string::npos);
+  std::remove(path.c_str());
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].text,
+            QString::fromStdString("2 messages written to " + path +
+                                   ". 1 message could not be decoded (message 1: Subscript out "
+                                   "of range); its record says \"Undecodable message\" and why."));
+
+  dialogs_.saveAnswers.push_back(QDir(QFileInfo(trace).path()).filePath("./undecodable.txt"));
+  Action("isdnSave")->trigger();
+  ASSERT_EQ(dialogs_.messages.size(), 2u);
+  EXPECT_TRUE(dialogs_.messages[1].text.endsWith("it is the trace being exported"));
+  EXPECT_EQ(ReadFile(trace.toStdString()), "IsdnMsgData=8\nIsdnMsgData=08 01 81 45\n");
+}
+
+TEST_F(WindowOperationsTest, ACancelledExportLeavesTheOldFileAndNoOther) {
+  OpenThroughMenu(kPlain);
+  const QString folder = QString::fromStdString(::testing::TempDir()) + "cancelled export";
+  QDir(folder).removeRecursively();
+  QDir().mkpath(folder);
+  const std::string path = (folder + "/old.txt").toStdString();
+  std::ofstream(path) << "old contents";
+  // Pressing Cancel as soon as the export looks at its dialog.
+  QTimer::singleShot(0, window_.get(), [this] {
+    for (QProgressDialog* progress : window_->findChildren<QProgressDialog*>()) {
+      progress->cancel();
+    }
+  });
+  dialogs_.saveAnswers.push_back(QString::fromStdString(path));
+  Action("isdnSave")->trigger();
+  EXPECT_EQ(ReadFile(path), "old contents");
+  EXPECT_EQ(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+            QStringList{"old.txt"});
+  EXPECT_EQ(window_->statusBar()->currentMessage(),
+            QString::fromStdString("Export cancelled; nothing was written to " + path + "."));
+  QDir(folder).removeRecursively();
 }
 
 TEST_F(WindowOperationsTest, FindWalksDownOrUpFromTheSelectedRowWithoutWrapping) {

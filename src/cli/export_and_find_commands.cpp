@@ -33,21 +33,20 @@ int RunExportCommand(std::span<const std::string_view> arguments, std::FILE* out
   if (loaded != LoadOutcome::Loaded && loaded != LoadOutcome::NoMessages) {
     return kExitFailure;
   }
-  const ExportResult result = outputName ? ExportRouterDebug(std::string(*outputName), store)
-                                         : ExportRouterDebug(out, store);
-  switch (result.outcome) {
-    case ExportOutcome::Written:
-      return loaded == LoadOutcome::Loaded ? kExitSuccess : kExitFailure;
-    case ExportOutcome::DecodeFailed:
-      std::fprintf(err, "sigrune-cli: message %zu: %s; the export stops there\n",
-                   result.failedMessageNumber, result.errorText.c_str());
-      return kExitFailure;
-    case ExportOutcome::WriteFailed:
-    case ExportOutcome::Stopped:
-      break;
+  // The standard input cannot be named as a target, and a file called "-" is not the trace.
+  const std::string tracePath = fileName == "-" ? std::string() : fileName;
+  const ExportResult result =
+      outputName ? ExportRouterDebug(std::string(*outputName), store, {}, tracePath)
+                 : ExportRouterDebug(out, store);
+  if (result.outcome != ExportOutcome::Written) {
+    std::fprintf(err, "sigrune-cli: %s\n", result.errorText.c_str());
+    return kExitFailure;
   }
-  std::fprintf(err, "sigrune-cli: %s\n", result.errorText.c_str());
-  return kExitFailure;
+  if (result.undecodableMessages > 0) {
+    std::fprintf(err, "sigrune-cli: %s\n", UndecodableMessagesNote(result).c_str());
+    return kExitFailure;
+  }
+  return loaded == LoadOutcome::Loaded ? kExitSuccess : kExitFailure;
 }
 
 int RunFindCommand(std::span<const std::string_view> arguments, std::FILE* out, std::FILE* err) {

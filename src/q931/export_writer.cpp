@@ -2,9 +2,10 @@
 
 #include <cerrno>
 #include <cstring>
-#include <vector>
+#include <new>
 
 #include "q931/decoder.h"
+#include "trace/replacing_file.h"
 #include "trace/summary_line.h"
 
 namespace sigrune {
@@ -13,14 +14,11 @@ namespace {
 
 constexpr std::size_t kProgressInterval = 4096;
 
-bool Write(std::FILE* stream, std::string_view text) {
-  return std::fwrite(text.data(), 1, text.size(), stream) == text.size();
-}
-
-}  // namespace
-
-ExportResult ExportRouterDebug(std::FILE* stream, const MessageStore& store,
-                               const ExportProgress& progress) {
+// Writes every record through `write` (bool(std::string_view)); a false return ends the export
+// as WriteFailed, with the error text left to the caller.
+template <typename WriteFunction>
+ExportResult WriteRecords(const MessageStore& store, const ExportProgress& progress,
+                          WriteFunction&& write) {
   ExportResult result;
   std::string summary;
   for (std::size_t index = 0; index < store.msgCount; ++index) {
@@ -32,30 +30,24 @@ ExportResult ExportRouterDebug(std::FILE* stream, const MessageStore& store,
     try {
       decoded = DecodeStoredMessage(store, index);
     } catch (const SubscriptOutOfRange& failure) {
-      result.outcome = ExportOutcome::DecodeFailed;
-      result.failedMessageNumber = index + 1;
-      result.errorText = failure.what();
-      return result;
+      if (result.undecodableMessages++ == 0) {
+        result.firstUndecodableMessage = index + 1;
+        result.firstUndecodableReason = failure.what();
+      }
+      decoded = std::string("Undecodable message: ") + failure.what() + "\r\n";
     }
     summary.clear();
     AppendSummaryLine(summary, store, index);
     const std::string_view timestampAndGateway =
         std::string_view(summary).substr(0, summary.find('\t'));
-    const bool written = Write(stream, "=============================\r\n") &&
-                         Write(stream, timestampAndGateway) && Write(stream, "\r\n") &&
-                         Write(stream, store.msgIsIncoming[index] ? "In <- " : "Out -> ") &&
-                         Write(stream, decoded);
+    const bool written = write("=============================\r\n") && write(timestampAndGateway) &&
+                         write("\r\n") &&
+                         write(store.msgIsIncoming[index] ? "In <- " : "Out -> ") && write(decoded);
     if (!written) {
       result.outcome = ExportOutcome::WriteFailed;
-      result.errorText = std::strerror(errno);
       return result;
     }
     ++result.messagesWritten;
-  }
-  if (std::fflush(stream) != 0) {
-    result.outcome = ExportOutcome::WriteFailed;
-    result.errorText = std::strerror(errno);
-    return result;
   }
   if (progress) {
     progress(store.msgCount, store.msgCount);
@@ -63,26 +55,73 @@ ExportResult ExportRouterDebug(std::FILE* stream, const MessageStore& store,
   return result;
 }
 
-ExportResult ExportRouterDebug(const std::string& path, const MessageStore& store,
-                               const ExportProgress& progress) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) {
-    ExportResult failed;
-    failed.outcome = ExportOutcome::WriteFailed;
-    failed.errorText = "cannot create " + path + ": " + std::strerror(errno);
-    return failed;
-  }
-  std::vector<char> buffer(1u << 20);
-  std::setvbuf(file, buffer.data(), _IOFBF, buffer.size());
-  ExportResult result = ExportRouterDebug(file, store, progress);
-  if (std::fclose(file) != 0 && result.outcome == ExportOutcome::Written) {
-    result.outcome = ExportOutcome::WriteFailed;
-    result.errorText = std::strerror(errno);
-  }
-  if (result.outcome == ExportOutcome::WriteFailed) {
-    result.errorText = "cannot write " + path + ": " + result.errorText;
-  }
+ExportResult OutOfMemory(std::string errorText) {
+  ExportResult result;
+  result.outcome = ExportOutcome::OutOfMemory;
+  result.errorText = std::move(errorText);
   return result;
+}
+
+}  // namespace
+
+ExportResult ExportRouterDebug(std::FILE* stream, const MessageStore& store,
+                               const ExportProgress& progress) {
+  try {
+    ExportResult result = WriteRecords(store, progress, [stream](std::string_view text) {
+      return std::fwrite(text.data(), 1, text.size(), stream) == text.size();
+    });
+    if (result.outcome == ExportOutcome::Written && std::fflush(stream) != 0) {
+      result.outcome = ExportOutcome::WriteFailed;
+    }
+    if (result.outcome == ExportOutcome::WriteFailed) {
+      result.errorText = std::string("write error: ") + std::strerror(errno);
+    }
+    return result;
+  } catch (const std::bad_alloc&) {
+    return OutOfMemory("export stopped: not enough memory");
+  }
+}
+
+ExportResult ExportRouterDebug(const std::string& path, const MessageStore& store,
+                               const ExportProgress& progress, const std::string& tracePath) {
+  ExportResult result;
+  if (!tracePath.empty() && IsSameFile(path, tracePath)) {
+    result.outcome = ExportOutcome::WriteFailed;
+    result.errorText = "cannot write " + path + ": it is the trace being exported";
+    return result;
+  }
+  try {
+    // Destroyed uncommitted on every way out but success, which removes the temporary file.
+    ReplacingFile file;
+    if (!file.Open(path)) {
+      result.outcome = ExportOutcome::WriteFailed;
+    } else {
+      result = WriteRecords(store, progress,
+                            [&file](std::string_view text) { return file.Write(text); });
+      if (result.outcome == ExportOutcome::Written && !file.Commit()) {
+        result.outcome = ExportOutcome::WriteFailed;
+      }
+    }
+    if (result.outcome == ExportOutcome::WriteFailed) {
+      result.errorText = file.ErrorText();
+    }
+    return result;
+  } catch (const std::bad_alloc&) {
+    return OutOfMemory("cannot write " + path + ": not enough memory");
+  }
+}
+
+std::string UndecodableMessagesNote(const ExportResult& result) {
+  if (result.undecodableMessages == 0) {
+    return {};
+  }
+  const std::string first = "message " + std::to_string(result.firstUndecodableMessage) + ": " +
+                            result.firstUndecodableReason + ")";
+  if (result.undecodableMessages == 1) {
+    return "1 message could not be decoded (" + first;
+  }
+  return std::to_string(result.undecodableMessages) +
+         " messages could not be decoded (first: " + first;
 }
 
 }  // namespace sigrune

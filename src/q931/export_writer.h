@@ -17,24 +17,33 @@ namespace sigrune {
 // Called now and then with the messages written so far; returning false stops the export.
 using ExportProgress = std::function<bool(std::size_t messagesDone, std::size_t messageCount)>;
 
-enum class ExportOutcome { Written, Stopped, DecodeFailed, WriteFailed };
+enum class ExportOutcome { Written, Stopped, WriteFailed, OutOfMemory };
 
 struct ExportResult {
   ExportOutcome outcome = ExportOutcome::Written;
   std::size_t messagesWritten = 0;
-  // For DecodeFailed: the message (number from 1) that stopped the export.
-  std::size_t failedMessageNumber = 0;
-  // What went wrong: the decoder's description, or the file and the system's reason.
+  // Messages whose record says "Undecodable message: REASON"; the first one's number (from 1)
+  // and reason.
+  std::size_t undecodableMessages = 0;
+  std::size_t firstUndecodableMessage = 0;
+  std::string firstUndecodableReason;
+  // What went wrong: the file and the system's reason.
   std::string errorText;
 };
 
-// Writes the records to an open stream. A message that fails to decode stops the export before
-// its record; what was written stays.
+// Writes the records to an open stream. A stopped or failed export leaves what was written.
 ExportResult ExportRouterDebug(std::FILE* stream, const MessageStore& store,
                                const ExportProgress& progress = {});
 
-// Creates (or replaces) the file and writes the records to it.
+// Writes the records to a file that replaces `path` only when complete: any outcome other than
+// Written leaves an existing file as it was and no new one. `tracePath`, the trace being
+// exported, is refused as the target, whatever path or hard link names it.
 ExportResult ExportRouterDebug(const std::string& path, const MessageStore& store,
-                               const ExportProgress& progress = {});
+                               const ExportProgress& progress = {},
+                               const std::string& tracePath = {});
+
+// "1 message could not be decoded (message 7: Subscript out of range)" or "N messages could not
+// be decoded (first: message 7: ...)"; empty when all could.
+std::string UndecodableMessagesNote(const ExportResult& result);
 
 }  // namespace sigrune

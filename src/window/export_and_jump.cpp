@@ -1,6 +1,7 @@
 // File > Save As Tessel (the export of every message) and Edit > Jump to line number.
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QProgressDialog>
@@ -16,6 +17,11 @@
 
 namespace sigrune {
 
+namespace {
+// The failure number of a program that ran out of memory.
+constexpr int kOutOfMemoryNumber = 7;
+}  // namespace
+
 void MainWindow::isdnSave_Click() {
   const std::optional<QString> path = dialogs_.SaveFileName(this);
   if (!path) {
@@ -26,36 +32,46 @@ void MainWindow::isdnSave_Click() {
   PrepareProgressDialog(progress, tr("Save As Tessel"));
   QApplication::setOverrideCursor(Qt::WaitCursor);
   const ExportResult result = ExportRouterDebug(
-      QFile::encodeName(*path).toStdString(), store_, [&](std::size_t done, std::size_t) {
+      QFile::encodeName(*path).toStdString(), store_,
+      [&](std::size_t done, std::size_t) {
         progress.setValue(static_cast<int>(std::min<std::size_t>(done, INT_MAX)));
+        // Lets the Cancel button be heard; the dialog is modal, so nothing else is.
+        QCoreApplication::processEvents();
         return !progress.wasCanceled();
-      });
+      },
+      myFileName.isEmpty() ? std::string() : QFile::encodeName(myFileName).toStdString());
   QApplication::restoreOverrideCursor();
   progress.reset();
   switch (result.outcome) {
     case ExportOutcome::Written:
-      statusBar()->showMessage(
-          tr("%n message(s) written to %1.", nullptr, static_cast<int>(result.messagesWritten))
-              .arg(*path),
-          5000);
       break;
     case ExportOutcome::Stopped:
-      statusBar()->showMessage(tr("Export stopped: %1 holds the first %2 messages.")
-                                   .arg(*path)
-                                   .arg(result.messagesWritten),
-                               5000);
-      break;
-    case ExportOutcome::DecodeFailed:
-      ReportError(QStringLiteral("isdnSave"), kSubscriptOutOfRangeNumber,
-                  tr("%1 (message %2)")
-                      .arg(QString::fromLatin1(result.errorText.c_str()))
-                      .arg(result.failedMessageNumber));
-      break;
+      statusBar()->showMessage(tr("Export cancelled; nothing was written to %1.").arg(*path), 5000);
+      return;
     case ExportOutcome::WriteFailed:
       ReportError(QStringLiteral("isdnSave"), kFileAccessErrorNumber,
                   QString::fromLocal8Bit(result.errorText.c_str()));
-      break;
+      return;
+    case ExportOutcome::OutOfMemory:
+      ReportError(QStringLiteral("isdnSave"), kOutOfMemoryNumber,
+                  QString::fromLocal8Bit(result.errorText.c_str()));
+      return;
   }
+  const QString written =
+      result.messagesWritten == 1
+          ? tr("1 message written to %1.").arg(*path)
+          : tr("%1 messages written to %2.").arg(result.messagesWritten).arg(*path);
+  const QString undecodable = QString::fromLatin1(UndecodableMessagesNote(result).c_str());
+  if (undecodable.isEmpty()) {
+    statusBar()->showMessage(written, 5000);
+    return;
+  }
+  statusBar()->showMessage(written + QLatin1Char(' ') + undecodable + QLatin1Char('.'));
+  dialogs_.ShowMessage(this, MessageIcon::Exclamation, tr("Save As Tessel"),
+                       written + QLatin1Char(' ') + undecodable +
+                           (result.undecodableMessages == 1
+                                ? tr("; its record says \"Undecodable message\" and why.")
+                                : tr("; their records say \"Undecodable message\" and why.")));
 }
 
 void MainWindow::isdnGoTo_Click() {

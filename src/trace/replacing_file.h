@@ -1,0 +1,57 @@
+#pragma once
+
+// An output file that replaces its target only once it is complete. The bytes go to a temporary
+// file beside the target, which Commit flushes to the disk and renames over the target; a failure,
+// or a ReplacingFile destroyed before Commit (an exception passing through included), removes the
+// temporary file, so an existing target stays exactly as it was.
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace sigrune {
+
+class ReplacingFile {
+ public:
+  ReplacingFile() = default;
+  ReplacingFile(const ReplacingFile&) = delete;
+  ReplacingFile& operator=(const ReplacingFile&) = delete;
+  ~ReplacingFile();
+
+  // Creates the temporary file. A new target will get 0666 less the umask, an existing one keeps
+  // its permission bits. A target that cannot be replaced by a file of its own (a device such as
+  // /dev/null, a FIFO) is written directly. False, with ErrorText, on failure.
+  bool Open(const std::string& targetPath);
+
+  // Buffered; false once any write has failed.
+  bool Write(std::string_view bytes);
+
+  // Writes out the buffer, syncs, closes and renames over the target.
+  bool Commit();
+
+  // Removes the temporary file; the target stays as it was.
+  void Discard();
+
+  // "cannot write PATH: REASON", naming the target as the caller gave it.
+  const std::string& ErrorText() const { return errorText_; }
+
+ private:
+  bool Fail(std::string_view action, int error);
+  bool WriteOut(const char* bytes, std::size_t size);
+
+  std::string targetPath_;    // as given, for messages
+  std::string replacedPath_;  // the target with symbolic links resolved
+  std::string temporaryPath_;
+  int fd_ = -1;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t buffered_ = 0;
+  bool failed_ = false;
+  std::string errorText_;
+};
+
+// Whether both paths name one file (same device and inode, so another path or a hard link is
+// caught); false when either cannot be looked up.
+bool IsSameFile(const std::string& first, const std::string& second);
+
+}  // namespace sigrune
