@@ -2,11 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "cli/output_buffer.h"
 
 namespace sigrune {
 namespace {
@@ -28,14 +33,22 @@ std::string ReadBack(std::FILE* stream) {
   return text;
 }
 
-CommandResult RunCli(std::vector<std::string_view> arguments, std::string_view input = {}) {
+// Output to `out` when given (closed afterwards, nothing read back), else to a temporary file.
+CommandResult RunCli(std::vector<std::string_view> arguments, std::string_view input = {},
+                     std::FILE* out = nullptr) {
   std::FILE* in = std::tmpfile();
   if (!input.empty()) {
     std::fwrite(input.data(), 1, input.size(), in);
   }
   std::rewind(in);
-  std::FILE* out = std::tmpfile();
   std::FILE* err = std::tmpfile();
+  if (out != nullptr) {
+    const int status = RunCommandLine(arguments, in, out, err);
+    std::fclose(in);
+    std::fclose(out);
+    return {status, "", ReadBack(err)};
+  }
+  out = std::tmpfile();
   const int status = RunCommandLine(arguments, in, out, err);
   std::fclose(in);
   return {status, ReadBack(out), ReadBack(err)};
@@ -125,6 +138,42 @@ TEST(CommandLine, DecodePrintsEachMessageAndReportsFailures) {
   const CommandResult input = RunCli({"decode"}, "08 00 05\r\n0801300f\n0801b001");
   EXPECT_EQ(input.status, kExitSuccess);
   EXPECT_EQ(input.out, "\nCONNECT_ACK, pd = 8, callref = 0x30\nALERTING, pd = 8, callref = 0xB0\n");
+}
+
+TEST(CommandLine, WriteErrorsAreReportedOnceAndFail) {
+  const std::string trace = kExamples + "plain-trace.txt";
+  const std::vector<std::vector<std::string_view>> commands = {{"--help"},
+                                                               {"--version"},
+                                                               {"list", trace},
+                                                               {"show", trace, "3"},
+                                                               {"decode"},
+                                                               {"decode", "08 02 00 01 05 A1"},
+                                                               {"find", trace, "Cause"}};
+  for (const auto& arguments : commands) {
+    const CommandResult full = RunCli(arguments, "0801300f\n", std::fopen("/dev/full", "w"));
+    EXPECT_EQ(full.status, kExitFailure) << arguments.front();
+    EXPECT_EQ(full.err, "sigrune-cli: write error: No space left on device\n") << arguments.front();
+  }
+
+  // The last check, as the program closes its output, catches what is still in the stream's
+  // buffer; a closed pipe ends the run without a word, as SIGPIPE would.
+  std::FILE* err = std::tmpfile();
+  std::FILE* pending = std::fopen("/dev/full", "w");
+  std::fputs("1\n", pending);
+  EXPECT_EQ(CloseOutput(pending, err, kExitSuccess), kExitFailure);
+  EXPECT_EQ(CloseOutput(std::tmpfile(), err, kExitUsage), kExitUsage);
+  EXPECT_EQ(ReadBack(err), "sigrune-cli: write error: No space left on device\n");
+
+  const auto previous = std::signal(SIGPIPE, SIG_IGN);
+  for (const auto& arguments : commands) {
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    close(ends[0]);
+    const CommandResult closed = RunCli(arguments, "0801300f\n", fdopen(ends[1], "w"));
+    EXPECT_EQ(closed.status, kExitFailure) << arguments.front();
+    EXPECT_EQ(closed.err, "") << arguments.front();
+  }
+  std::signal(SIGPIPE, previous);
 }
 
 TEST(CommandLine, ShowPrintsTheDecodedTextAndTheDump) {

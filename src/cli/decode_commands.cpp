@@ -38,14 +38,6 @@ void WriteText(OutputBuffer& output, std::string_view text, bool crlf) {
   }
 }
 
-int Finish(OutputBuffer& output, std::FILE* err, bool anyFailed) {
-  if (!output.Flush()) {
-    std::fprintf(err, "sigrune-cli: cannot write the output\n");
-    return kExitFailure;
-  }
-  return anyFailed ? kExitFailure : kExitSuccess;
-}
-
 }  // namespace
 
 int RunDecodeCommand(std::span<const std::string_view> arguments, std::FILE* in, std::FILE* out,
@@ -77,6 +69,9 @@ int RunDecodeCommand(std::span<const std::string_view> arguments, std::FILE* in,
   OutputBuffer output(out);
   bool anyFailed = false;
   for (const std::string& hexText : hexTexts) {
+    if (output.Failed()) {
+      break;
+    }
     try {
       WriteText(output, DecodeMessage(PayloadBytesOfHexText(RemoveBlanks(hexText))), crlf);
     } catch (const SubscriptOutOfRange& failure) {
@@ -85,7 +80,7 @@ int RunDecodeCommand(std::span<const std::string_view> arguments, std::FILE* in,
       anyFailed = true;
     }
   }
-  return Finish(output, err, anyFailed);
+  return FinishOutput(output, err, anyFailed ? kExitFailure : kExitSuccess);
 }
 
 int RunShowCommand(std::span<const std::string_view> arguments, std::FILE* out, std::FILE* err) {
@@ -116,6 +111,9 @@ int RunShowCommand(std::span<const std::string_view> arguments, std::FILE* out, 
   OutputBuffer output(out);
   bool anyFailed = false;
   for (const std::size_t number : numbers) {
+    if (output.Failed()) {
+      break;
+    }
     if (number > store.msgCount) {
       output.Flush();
       std::fprintf(err, "sigrune-cli: message %zu: %s has %zu messages\n", number, fileName.c_str(),
@@ -132,7 +130,7 @@ int RunShowCommand(std::span<const std::string_view> arguments, std::FILE* out, 
       anyFailed = true;
     }
   }
-  return Finish(output, err, anyFailed);
+  return FinishOutput(output, err, anyFailed ? kExitFailure : kExitSuccess);
 }
 
 }  // namespace sigrune

@@ -74,12 +74,9 @@ int RunFindCommand(std::span<const std::string_view> arguments, std::FILE* out, 
     std::fprintf(err, "sigrune-cli: message %zu: %.*s\n", index + 1,
                  static_cast<int>(description.size()), description.data());
   };
+  callbacks.progress = [&](std::size_t, std::size_t) { return !output.Failed(); };
   FindInAllMessages(store, parsed->operands[1], callbacks);
-  if (!output.Flush()) {
-    std::fprintf(err, "sigrune-cli: cannot write the output\n");
-    return kExitFailure;
-  }
-  return anyHit ? kExitSuccess : kExitFailure;
+  return FinishOutput(output, err, anyHit ? kExitSuccess : kExitFailure);
 }
 
 }  // namespace sigrune
