@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <poll.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -9,9 +10,11 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli/output_buffer.h"
+#include "trace/trace_reader.h"
 
 namespace sigrune {
 namespace {
@@ -135,9 +138,48 @@ TEST(CommandLine, DecodePrintsEachMessageAndReportsFailures) {
   EXPECT_EQ(crlf.status, kExitSuccess);
   EXPECT_EQ(crlf.out, "SETUP, pd = 8, callref = 0x0001\r\nRESERVED = 80x88\r\n");
 
-  const CommandResult input = RunCli({"decode"}, "08 00 05\r\n0801300f\n0801b001");
-  EXPECT_EQ(input.status, kExitSuccess);
-  EXPECT_EQ(input.out, "\nCONNECT_ACK, pd = 8, callref = 0x30\nALERTING, pd = 8, callref = 0xB0\n");
+  // LF, CR LF and a lone CR end lines; a failing line, even one too long to hold, does not stop
+  // the run.
+  const std::string input =
+      "08 00 05\r\n8\r0801300f\n" + std::string(kMaxLineLength + 1, '0') + "\r\n0801b001";
+  const CommandResult lines = RunCli({"decode"}, input);
+  EXPECT_EQ(lines.status, kExitFailure);
+  EXPECT_EQ(lines.out, "\nCONNECT_ACK, pd = 8, callref = 0x30\nALERTING, pd = 8, callref = 0xB0\n");
+  EXPECT_EQ(lines.err,
+            "sigrune-cli: line 2: Subscript out of range\n"
+            "sigrune-cli: line 4: longer than 16 MiB\n");
+}
+
+TEST(CommandLine, DecodeShowsEachLineOfInputAsItComes) {
+  int input[2];
+  int output[2];
+  ASSERT_EQ(pipe(input), 0);
+  ASSERT_EQ(pipe(output), 0);
+  std::FILE* err = std::tmpfile();
+  int status = -1;
+  std::thread decode([&] {
+    std::FILE* in = fdopen(input[0], "r");
+    std::FILE* out = fdopen(output[1], "w");
+    status = RunCommandLine(std::vector<std::string_view>{"decode"}, in, out, err);
+    std::fclose(in);
+    std::fclose(out);
+  });
+  const auto readOutput = [&] {
+    pollfd ready = {output[0], POLLIN, 0};
+    char text[256];
+    const ssize_t got = poll(&ready, 1, 10000) == 1 ? read(output[0], text, sizeof text) : 0;
+    return std::string(text, got > 0 ? static_cast<std::size_t>(got) : 0);
+  };
+  // The line's CR LF is split: the LF that comes later ends no line of its own.
+  ASSERT_EQ(write(input[1], "0801300f\r", 9), 9);
+  EXPECT_EQ(readOutput(), "CONNECT_ACK, pd = 8, callref = 0x30\n");
+  ASSERT_EQ(write(input[1], "\n0801b001", 9), 9);
+  close(input[1]);
+  EXPECT_EQ(readOutput(), "ALERTING, pd = 8, callref = 0xB0\n");
+  decode.join();
+  close(output[0]);
+  EXPECT_EQ(status, kExitSuccess);
+  EXPECT_EQ(ReadBack(err), "");
 }
 
 TEST(CommandLine, WriteErrorsAreReportedOnceAndFail) {
