@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "cli/output_buffer.h"
+#include "cli/terminal_output.h"
 #include "trace/trace_reader.h"
 
 namespace sigrune {
@@ -267,6 +268,40 @@ TEST(CommandLine, FindPrintsTheNumbersOfTheMessagesThatHoldTheText) {
   EXPECT_EQ(none.status, kExitFailure);
   EXPECT_EQ(none.out, "");
   EXPECT_EQ(RunCli({"find", kExamples + "plain-trace.txt"}).status, kExitUsage);
+}
+
+TEST(TerminalText, EscapesControlCharactersAndShowsLatin1) {
+  struct Case {
+    std::string_view bytes;
+    bool utf8;
+    std::string_view shown;
+  };
+  const Case cases[] = {
+      {"a\tb\r\n", false, "a\tb\r\n"},
+      {"\x1b[2J\r", false, "\\x1b[2J\\x0d"},
+      {std::string_view("\x00\x7f\x9b\xa0", 4), false, "\\x00\\x7f\\x9b\xa0"},
+      {"\xb5-law \xff", true, "\xc2\xb5-law \xc3\xbf"},
+      {"\xb5\x1f", false, "\xb5\\x1f"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(TerminalText(c.bytes, c.utf8), c.shown) << c.bytes;
+  }
+
+  // A CR at the end of one write waits for the next to show whether it ends a line.
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  std::FILE* terminal = OpenTerminalStream(ends[1], true);
+  for (const char* piece : {"x\r", "\n\xb5\r", "y\r"}) {
+    std::fputs(piece, terminal);
+    std::fflush(terminal);
+  }
+  EXPECT_EQ(std::fclose(terminal), 0);
+  close(ends[1]);
+  char shown[64];
+  const ssize_t got = read(ends[0], shown, sizeof shown);
+  close(ends[0]);
+  EXPECT_EQ(std::string(shown, got > 0 ? static_cast<std::size_t>(got) : 0),
+            "x\r\n\xc2\xb5\\x0dy\\x0d");
 }
 
 TEST(CommandLine, HelpAndVersionGoToStandardOutput) {
