@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <fstream>
@@ -268,6 +269,23 @@ TEST(CommandLine, FindPrintsTheNumbersOfTheMessagesThatHoldTheText) {
   EXPECT_EQ(none.status, kExitFailure);
   EXPECT_EQ(none.out, "");
   EXPECT_EQ(RunCli({"find", kExamples + "plain-trace.txt"}).status, kExitUsage);
+}
+
+TEST(CommandLine, FindReadsTheTextInTheLocalesEncoding) {
+  const std::string trace = kExamples + "tracelist-trace.xml";
+  const std::string previous = std::setlocale(LC_ALL, nullptr);
+  ASSERT_NE(std::setlocale(LC_ALL, "C.UTF-8"), nullptr);
+  const CommandResult micro = RunCli({"find", trace, "\xc2\xb5-law"});
+  EXPECT_EQ(micro.status, kExitSuccess);
+  EXPECT_NE(micro.out, "");
+  for (const std::string_view beyond : {"\xe2\x82\xac", "\xb5-law"}) {  // the euro, not UTF-8
+    const CommandResult refused = RunCli({"find", trace, beyond});
+    EXPECT_EQ(refused.status, kExitUsage);
+    EXPECT_NE(refused.err.find("has no Latin-1 form"), std::string::npos);
+  }
+  std::setlocale(LC_ALL, "C");
+  EXPECT_EQ(RunCli({"find", trace, "\xb5-law"}).out, micro.out);
+  std::setlocale(LC_ALL, previous.c_str());
 }
 
 TEST(TerminalText, EscapesControlCharactersAndShowsLatin1) {

@@ -4,6 +4,7 @@
 
 #include "cli/arguments.h"
 #include "cli/command_line.h"
+#include "cli/locale_text.h"
 #include "cli/output_buffer.h"
 #include "cli/trace_loading.h"
 #include "q931/export_writer.h"
@@ -58,6 +59,11 @@ int RunFindCommand(std::span<const std::string_view> arguments, std::FILE* out, 
   if (parsed->operands.size() != 2) {
     return UsageError(err, "find takes a trace file and a text");
   }
+  const std::optional<std::string> text = Latin1OfLocaleText(parsed->operands[1]);
+  if (!text) {
+    return UsageError(err, "find: the text '" + std::string(parsed->operands[1]) +
+                               "' has no Latin-1 form, the encoding of trace texts");
+  }
   MessageStore store;
   if (LoadTraceForCommand(std::string(parsed->operands[0]), err, store) != LoadOutcome::Loaded) {
     return kExitFailure;
@@ -75,7 +81,7 @@ int RunFindCommand(std::span<const std::string_view> arguments, std::FILE* out, 
                  static_cast<int>(description.size()), description.data());
   };
   callbacks.progress = [&](std::size_t, std::size_t) { return !output.Failed(); };
-  FindInAllMessages(store, parsed->operands[1], callbacks);
+  FindInAllMessages(store, *text, callbacks);
   return FinishOutput(output, err, anyHit ? kExitSuccess : kExitFailure);
 }
 
