@@ -2,11 +2,21 @@
 
 #include <gtest/gtest.h>
 
+#include <poll.h>
+#include <unistd.h>
+
+#include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include "cli/output_buffer.h"
+#include "cli/terminal_output.h"
+#include "trace/trace_reader.h"
 
 namespace sigrune {
 namespace {
@@ -28,14 +38,22 @@ std::string ReadBack(std::FILE* stream) {
   return text;
 }
 
-CommandResult RunCli(std::vector<std::string_view> arguments, std::string_view input = {}) {
+// Output to `out` when given (closed afterwards, nothing read back), else to a temporary file.
+CommandResult RunCli(std::vector<std::string_view> arguments, std::string_view input = {},
+                     std::FILE* out = nullptr) {
   std::FILE* in = std::tmpfile();
   if (!input.empty()) {
     std::fwrite(input.data(), 1, input.size(), in);
   }
   std::rewind(in);
-  std::FILE* out = std::tmpfile();
   std::FILE* err = std::tmpfile();
+  if (out != nullptr) {
+    const int status = RunCommandLine(arguments, in, out, err);
+    std::fclose(in);
+    std::fclose(out);
+    return {status, "", ReadBack(err)};
+  }
+  out = std::tmpfile();
   const int status = RunCommandLine(arguments, in, out, err);
   std::fclose(in);
   return {status, ReadBack(out), ReadBack(err)};
@@ -122,9 +140,84 @@ TEST(CommandLine, DecodePrintsEachMessageAndReportsFailures) {
   EXPECT_EQ(crlf.status, kExitSuccess);
   EXPECT_EQ(crlf.out, "SETUP, pd = 8, callref = 0x0001\r\nRESERVED = 80x88\r\n");
 
-  const CommandResult input = RunCli({"decode"}, "08 00 05\r\n0801300f\n0801b001");
-  EXPECT_EQ(input.status, kExitSuccess);
-  EXPECT_EQ(input.out, "\nCONNECT_ACK, pd = 8, callref = 0x30\nALERTING, pd = 8, callref = 0xB0\n");
+  // LF, CR LF and a lone CR end lines; a failing line, even one too long to hold, does not stop
+  // the run.
+  const std::string input =
+      "08 00 05\r\n8\r0801300f\n" + std::string(kMaxLineLength + 1, '0') + "\r\n0801b001";
+  const CommandResult lines = RunCli({"decode"}, input);
+  EXPECT_EQ(lines.status, kExitFailure);
+  EXPECT_EQ(lines.out, "\nCONNECT_ACK, pd = 8, callref = 0x30\nALERTING, pd = 8, callref = 0xB0\n");
+  EXPECT_EQ(lines.err,
+            "sigrune-cli: line 2: Subscript out of range\n"
+            "sigrune-cli: line 4: longer than 16 MiB\n");
+}
+
+TEST(CommandLine, DecodeShowsEachLineOfInputAsItComes) {
+  int input[2];
+  int output[2];
+  ASSERT_EQ(pipe(input), 0);
+  ASSERT_EQ(pipe(output), 0);
+  std::FILE* err = std::tmpfile();
+  int status = -1;
+  std::thread decode([&] {
+    std::FILE* in = fdopen(input[0], "r");
+    std::FILE* out = fdopen(output[1], "w");
+    status = RunCommandLine(std::vector<std::string_view>{"decode"}, in, out, err);
+    std::fclose(in);
+    std::fclose(out);
+  });
+  const auto readOutput = [&] {
+    pollfd ready = {output[0], POLLIN, 0};
+    char text[256];
+    const ssize_t got = poll(&ready, 1, 10000) == 1 ? read(output[0], text, sizeof text) : 0;
+    return std::string(text, got > 0 ? static_cast<std::size_t>(got) : 0);
+  };
+  // The line's CR LF is split: the LF that comes later ends no line of its own.
+  ASSERT_EQ(write(input[1], "0801300f\r", 9), 9);
+  EXPECT_EQ(readOutput(), "CONNECT_ACK, pd = 8, callref = 0x30\n");
+  ASSERT_EQ(write(input[1], "\n0801b001", 9), 9);
+  close(input[1]);
+  EXPECT_EQ(readOutput(), "ALERTING, pd = 8, callref = 0xB0\n");
+  decode.join();
+  close(output[0]);
+  EXPECT_EQ(status, kExitSuccess);
+  EXPECT_EQ(ReadBack(err), "");
+}
+
+TEST(CommandLine, WriteErrorsAreReportedOnceAndFail) {
+  const std::string trace = kExamples + "plain-trace.txt";
+  const std::vector<std::vector<std::string_view>> commands = {{"--help"},
+                                                               {"--version"},
+                                                               {"list", trace},
+                                                               {"show", trace, "3"},
+                                                               {"decode"},
+                                                               {"decode", "08 02 00 01 05 A1"},
+                                                               {"find", trace, "Cause"}};
+  for (const auto& arguments : commands) {
+    const CommandResult full = RunCli(arguments, "0801300f\n", std::fopen("/dev/full", "w"));
+    EXPECT_EQ(full.status, kExitFailure) << arguments.front();
+    EXPECT_EQ(full.err, "sigrune-cli: write error: No space left on device\n") << arguments.front();
+  }
+
+  // The last check, as the program closes its output, catches what is still in the stream's
+  // buffer; a closed pipe ends the run without a word, as SIGPIPE would.
+  std::FILE* err = std::tmpfile();
+  std::FILE* pending = std::fopen("/dev/full", "w");
+  std::fputs("1\n", pending);
+  EXPECT_EQ(CloseOutput(pending, err, kExitSuccess), kExitFailure);
+  EXPECT_EQ(CloseOutput(std::tmpfile(), err, kExitUsage), kExitUsage);
+  EXPECT_EQ(ReadBack(err), "sigrune-cli: write error: No space left on device\n");
+
+  const auto previous = std::signal(SIGPIPE, SIG_IGN);
+  for (const auto& arguments : commands) {
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    close(ends[0]);
+    const CommandResult closed = RunCli(arguments, "0801300f\n", fdopen(ends[1], "w"));
+    EXPECT_EQ(closed.status, kExitFailure) << arguments.front();
+    EXPECT_EQ(closed.err, "") << arguments.front();
+  }
+  std::signal(SIGPIPE, previous);
 }
 
 TEST(CommandLine, ShowPrintsTheDecodedTextAndTheDump) {
@@ -207,6 +300,57 @@ TEST(CommandLine, FindPrintsTheNumbersOfTheMessagesThatHoldTheText) {
   EXPECT_EQ(none.status, kExitFailure);
   EXPECT_EQ(none.out, "");
   EXPECT_EQ(RunCli({"find", kExamples + "plain-trace.txt"}).status, kExitUsage);
+}
+
+TEST(CommandLine, FindReadsTheTextInTheLocalesEncoding) {
+  const std::string trace = kExamples + "tracelist-trace.xml";
+  const std::string previous = std::setlocale(LC_ALL, nullptr);
+  ASSERT_NE(std::setlocale(LC_ALL, "C.UTF-8"), nullptr);
+  const CommandResult micro = RunCli({"find", trace, "\xc2\xb5-law"});
+  EXPECT_EQ(micro.status, kExitSuccess);
+  EXPECT_NE(micro.out, "");
+  for (const std::string_view beyond : {"\xe2\x82\xac", "\xb5-law"}) {  // the euro, not UTF-8
+    const CommandResult refused = RunCli({"find", trace, beyond});
+    EXPECT_EQ(refused.status, kExitUsage);
+    EXPECT_NE(refused.err.find("has no Latin-1 form"), std::string::npos);
+  }
+  std::setlocale(LC_ALL, "C");
+  EXPECT_EQ(RunCli({"find", trace, "\xb5-law"}).out, micro.out);
+  std::setlocale(LC_ALL, previous.c_str());
+}
+
+TEST(TerminalText, EscapesControlCharactersAndShowsLatin1) {
+  struct Case {
+    std::string_view bytes;
+    bool utf8;
+    std::string_view shown;
+  };
+  const Case cases[] = {
+      {"a\tb\r\n", false, "a\tb\r\n"},
+      {"\x1b[2J\r", false, "\\x1b[2J\\x0d"},
+      {std::string_view("\x00\x7f\x9b\xa0", 4), false, "\\x00\\x7f\\x9b\xa0"},
+      {"\xb5-law \xff", true, "\xc2\xb5-law \xc3\xbf"},
+      {"\xb5\x1f", false, "\xb5\\x1f"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(TerminalText(c.bytes, c.utf8), c.shown) << c.bytes;
+  }
+
+  // A CR at the end of one write waits for the next to show whether it ends a line.
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  std::FILE* terminal = OpenTerminalStream(ends[1], true);
+  for (const char* piece : {"x\r", "\n\xb5\r", "y\r"}) {
+    std::fputs(piece, terminal);
+    std::fflush(terminal);
+  }
+  EXPECT_EQ(std::fclose(terminal), 0);
+  close(ends[1]);
+  char shown[64];
+  const ssize_t got = read(ends[0], shown, sizeof shown);
+  close(ends[0]);
+  EXPECT_EQ(std::string(shown, got > 0 ? static_cast<std::size_t>(got) : 0),
+            "x\r\n\xc2\xb5\\x0dy\\x0d");
 }
 
 TEST(CommandLine, HelpAndVersionGoToStandardOutput) {

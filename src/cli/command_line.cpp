@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "cli/output_buffer.h"
 #include "version.h"
 
 namespace sigrune {
@@ -55,12 +56,10 @@ int RunCommandLine(std::span<const std::string_view> arguments, std::FILE* in, s
   const std::string_view command = arguments.front();
   const auto commandArguments = arguments.subspan(1);
   if (command == "-h" || command == "--help") {
-    Print(out, kUsage);
-    return kExitSuccess;
+    return WriteAndFlush(out, err, kUsage);
   }
   if (command == "--version") {
-    Print(out, std::string("sigrune-cli ") + kVersion + "\n");
-    return kExitSuccess;
+    return WriteAndFlush(out, err, std::string("sigrune-cli ") + kVersion + "\n");
   }
   if (command == "list") {
     return RunListCommand(commandArguments, out, err);

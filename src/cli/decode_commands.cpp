@@ -1,15 +1,21 @@
 // `decode` and `show`: the decoded text of messages given as hex, or of messages of a trace.
 
+#include <cerrno>
 #include <charconv>
+#include <cstdint>
+#include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/arguments.h"
 #include "cli/command_line.h"
+#include "cli/input_lines.h"
 #include "cli/output_buffer.h"
 #include "cli/trace_loading.h"
 #include "q931/decoder.h"
 #include "trace/text_utilities.h"
+#include "trace/trace_reader.h"
 
 namespace sigrune {
 
@@ -38,12 +44,15 @@ void WriteText(OutputBuffer& output, std::string_view text, bool crlf) {
   }
 }
 
-int Finish(OutputBuffer& output, std::FILE* err, bool anyFailed) {
-  if (!output.Flush()) {
-    std::fprintf(err, "sigrune-cli: cannot write the output\n");
-    return kExitFailure;
+// Decodes one message given as hex text; the decoder's description when it fails.
+std::optional<std::string> DecodeHexText(OutputBuffer& output, std::string_view hexText,
+                                         bool crlf) {
+  try {
+    WriteText(output, DecodeMessage(PayloadBytesOfHexText(RemoveBlanks(hexText))), crlf);
+  } catch (const SubscriptOutOfRange& failure) {
+    return failure.what();
   }
-  return anyFailed ? kExitFailure : kExitSuccess;
+  return std::nullopt;
 }
 
 }  // namespace
@@ -55,37 +64,44 @@ int RunDecodeCommand(std::span<const std::string_view> arguments, std::FILE* in,
     return kExitUsage;
   }
   const bool crlf = options->Has("--crlf");
-  std::vector<std::string> hexTexts(options->operands.begin(), options->operands.end());
-  if (options->operands.empty()) {
-    std::string line;
-    for (int c; (c = std::fgetc(in)) != EOF;) {
-      if (c != '\n') {
-        line += static_cast<char>(c);
-        continue;
-      }
-      if (!line.empty() && line.back() == '\r') {
-        line.pop_back();
-      }
-      hexTexts.push_back(std::move(line));
-      line.clear();
-    }
-    if (!line.empty()) {
-      hexTexts.push_back(std::move(line));
-    }
-  }
-
   OutputBuffer output(out);
   bool anyFailed = false;
-  for (const std::string& hexText : hexTexts) {
-    try {
-      WriteText(output, DecodeMessage(PayloadBytesOfHexText(RemoveBlanks(hexText))), crlf);
-    } catch (const SubscriptOutOfRange& failure) {
-      output.Flush();
-      std::fprintf(err, "sigrune-cli: %s: %s\n", hexText.c_str(), failure.what());
+  for (const std::string_view hexText : options->operands) {
+    if (const auto failure = DecodeHexText(output, hexText, crlf)) {
+      output.Flush();  // the messages before it come first
+      std::fprintf(err, "sigrune-cli: %.*s: %s\n", static_cast<int>(hexText.size()), hexText.data(),
+                   failure->c_str());
+      anyFailed = true;
+    }
+    if (output.Failed()) {
+      break;
+    }
+  }
+  if (options->operands.empty()) {
+    // Each result is shown as its line comes: the input may be typed, or come from a live trace.
+    InputLines lines(fileno(in), output);
+    std::string line;
+    bool tooLong = false;
+    for (std::uint64_t number = 1; !output.Failed() && lines.Next(line, tooLong); ++number) {
+      std::optional<std::string> failure;
+      if (tooLong) {
+        failure = "longer than " + std::to_string(kMaxLineLength >> 20) + " MiB";
+      } else {
+        failure = DecodeHexText(output, line, crlf);
+      }
+      if (failure) {
+        output.Flush();
+        std::fprintf(err, "sigrune-cli: line %llu: %s\n", static_cast<unsigned long long>(number),
+                     failure->c_str());
+        anyFailed = true;
+      }
+    }
+    if (lines.Error() != 0) {
+      std::fprintf(err, "sigrune-cli: standard input: %s\n", std::strerror(lines.Error()));
       anyFailed = true;
     }
   }
-  return Finish(output, err, anyFailed);
+  return FinishOutput(output, err, anyFailed ? kExitFailure : kExitSuccess);
 }
 
 int RunShowCommand(std::span<const std::string_view> arguments, std::FILE* out, std::FILE* err) {
@@ -116,6 +132,9 @@ int RunShowCommand(std::span<const std::string_view> arguments, std::FILE* out, 
   OutputBuffer output(out);
   bool anyFailed = false;
   for (const std::size_t number : numbers) {
+    if (output.Failed()) {
+      break;
+    }
     if (number > store.msgCount) {
       output.Flush();
       std::fprintf(err, "sigrune-cli: message %zu: %s has %zu messages\n", number, fileName.c_str(),
@@ -132,7 +151,7 @@ int RunShowCommand(std::span<const std::string_view> arguments, std::FILE* out, 
       anyFailed = true;
     }
   }
-  return Finish(output, err, anyFailed);
+  return FinishOutput(output, err, anyFailed ? kExitFailure : kExitSuccess);
 }
 
 }  // namespace sigrune

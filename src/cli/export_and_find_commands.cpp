@@ -4,6 +4,7 @@
 
 #include "cli/arguments.h"
 #include "cli/command_line.h"
+#include "cli/locale_text.h"
 #include "cli/output_buffer.h"
 #include "cli/trace_loading.h"
 #include "q931/export_writer.h"
@@ -57,6 +58,11 @@ int RunFindCommand(std::span<const std::string_view> arguments, std::FILE* out, 
   if (parsed->operands.size() != 2) {
     return UsageError(err, "find takes a trace file and a text");
   }
+  const std::optional<std::string> text = Latin1OfLocaleText(parsed->operands[1]);
+  if (!text) {
+    return UsageError(err, "find: the text '" + std::string(parsed->operands[1]) +
+                               "' has no Latin-1 form, the encoding of trace texts");
+  }
   MessageStore store;
   if (LoadTraceForCommand(std::string(parsed->operands[0]), err, store) != LoadOutcome::Loaded) {
     return kExitFailure;
@@ -73,12 +79,9 @@ int RunFindCommand(std::span<const std::string_view> arguments, std::FILE* out, 
     std::fprintf(err, "sigrune-cli: message %zu: %.*s\n", index + 1,
                  static_cast<int>(description.size()), description.data());
   };
-  FindInAllMessages(store, parsed->operands[1], callbacks);
-  if (!output.Flush()) {
-    std::fprintf(err, "sigrune-cli: cannot write the output\n");
-    return kExitFailure;
-  }
-  return anyHit ? kExitSuccess : kExitFailure;
+  callbacks.progress = [&](std::size_t, std::size_t) { return !output.Failed(); };
+  FindInAllMessages(store, *text, callbacks);
+  return FinishOutput(output, err, anyHit ? kExitSuccess : kExitFailure);
 }
 
 }  // namespace sigrune

@@ -28,18 +28,6 @@ std::optional<FilterKey> CallFilterKey(std::string_view digits) {
   return SelectedCallKey("0x" + std::string(digits));
 }
 
-class OutputListSink : public MessageListSink {
- public:
-  explicit OutputListSink(OutputBuffer& output) : output_(output) {}
-  void AddItem(std::string_view line) override {
-    output_.Write(line);
-    output_.Write('\n');
-  }
-
- private:
-  OutputBuffer& output_;
-};
-
 }  // namespace
 
 int RunListCommand(std::span<const std::string_view> arguments, std::FILE* out, std::FILE* err) {
@@ -79,23 +67,19 @@ int RunListCommand(std::span<const std::string_view> arguments, std::FILE* out, 
     key->gatewayIpIndex =
         known != store.gatewayIpIndex.end() ? known->second : static_cast<std::uint32_t>(-1);
   }
+  std::vector<std::size_t> numbers;
   if (key) {
-    std::string line;
-    for (const std::size_t number : BuildFilteredIndexMap(store, *key)) {
-      line.clear();
-      AppendSummaryLine(line, store, number - 1);
-      output.Write(line);
-      output.Write('\n');
-    }
-  } else {
-    OutputListSink list(output);
-    RebuildMessageList(store, list);
+    numbers = BuildFilteredIndexMap(store, *key);
   }
-  if (!output.Flush()) {
-    std::fprintf(err, "sigrune-cli: cannot write the list\n");
-    return kExitFailure;
+  const std::size_t count = key ? numbers.size() : store.msgCount;
+  std::string line;
+  for (std::size_t row = 0; row < count && !output.Failed(); ++row) {
+    line.clear();
+    AppendSummaryLine(line, store, key ? numbers[row] - 1 : row);
+    output.Write(line);
+    output.Write('\n');
   }
-  return kExitSuccess;
+  return FinishOutput(output, err, kExitSuccess);
 }
 
 }  // namespace sigrune

@@ -1,0 +1,109 @@
+#include "cli/terminal_output.h"
+
+#include <langinfo.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <new>
+
+namespace sigrune {
+
+namespace {
+
+bool IsControl(unsigned char byte) {
+  return (byte < 0x20 && byte != '\t' && byte != '\n') || (byte >= 0x7F && byte < 0xA0);
+}
+
+struct TerminalCookie {
+  int fd;
+  bool utf8;
+  bool heldCarriageReturn = false;
+};
+
+bool WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+    if (written < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      return false;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+ssize_t WriteToTerminal(void* cookie, const char* data, std::size_t size) {
+  auto& terminal = *static_cast<TerminalCookie*>(cookie);
+  // No exception may cross the C library's stream code.
+  try {
+    std::string bytes;
+    if (terminal.heldCarriageReturn) {
+      bytes += '\r';
+    }
+    bytes.append(data, size);
+    terminal.heldCarriageReturn = !bytes.empty() && bytes.back() == '\r';
+    if (terminal.heldCarriageReturn) {
+      bytes.pop_back();
+    }
+    return WriteAll(terminal.fd, TerminalText(bytes, terminal.utf8)) ? static_cast<ssize_t>(size)
+                                                                     : -1;
+  } catch (const std::bad_alloc&) {
+    errno = ENOMEM;
+    return -1;
+  }
+}
+
+int CloseTerminal(void* cookie) {
+  auto* terminal = static_cast<TerminalCookie*>(cookie);
+  // A CR that ends the output is no line end.
+  const bool written = !terminal->heldCarriageReturn || WriteAll(terminal->fd, "\\x0d");
+  delete terminal;
+  return written ? 0 : -1;
+}
+
+}  // namespace
+
+std::string TerminalText(std::string_view bytes, bool utf8) {
+  static constexpr char kHexDigits[] = "0123456789abcdef";
+  std::string text;
+  text.reserve(bytes.size());
+  for (std::size_t k = 0; k < bytes.size(); ++k) {
+    const auto byte = static_cast<unsigned char>(bytes[k]);
+    if (byte == '\r' && k + 1 < bytes.size() && bytes[k + 1] == '\n') {
+      text += '\r';
+    } else if (IsControl(byte)) {
+      text += "\\x";
+      text += kHexDigits[byte >> 4];
+      text += kHexDigits[byte & 0xF];
+    } else if (utf8 && byte >= 0x80) {
+      text += static_cast<char>(0xC0 | (byte >> 6));
+      text += static_cast<char>(0x80 | (byte & 0x3F));
+    } else {
+      text += static_cast<char>(byte);
+    }
+  }
+  return text;
+}
+
+bool LocaleIsUtf8() {
+  const char* codeset = nl_langinfo(CODESET);
+  return std::strcmp(codeset, "UTF-8") == 0 || std::strcmp(codeset, "utf8") == 0;
+}
+
+std::FILE* OpenTerminalStream(int fd, bool utf8) {
+  auto* cookie = new (std::nothrow) TerminalCookie{fd, utf8};
+  if (cookie == nullptr) {
+    return nullptr;
+  }
+  const cookie_io_functions_t functions = {nullptr, WriteToTerminal, nullptr, CloseTerminal};
+  std::FILE* stream = fopencookie(cookie, "w", functions);
+  if (stream == nullptr) {
+    delete cookie;
+  }
+  return stream;
+}
+
+}  // namespace sigrune
