@@ -39,6 +39,9 @@ int RunExportCommand(std::span<const std::string_view> arguments, std::FILE* out
   const ExportResult result =
       outputName ? ExportRouterDebug(std::string(*outputName), store, {}, tracePath)
                  : ExportRouterDebug(out, store);
+  if (result.outcome == ExportOutcome::WriteFailed && !outputName) {
+    return WriteError(err, result.writeError);
+  }
   if (result.outcome != ExportOutcome::Written) {
     std::fprintf(err, "sigrune-cli: %s\n", result.errorText.c_str());
     return kExitFailure;

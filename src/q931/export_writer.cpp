@@ -74,7 +74,8 @@ ExportResult ExportRouterDebug(std::FILE* stream, const MessageStore& store,
       result.outcome = ExportOutcome::WriteFailed;
     }
     if (result.outcome == ExportOutcome::WriteFailed) {
-      result.errorText = std::string("write error: ") + std::strerror(errno);
+      result.writeError = errno;
+      result.errorText = std::string("write error: ") + std::strerror(result.writeError);
     }
     return result;
   } catch (const std::bad_alloc&) {

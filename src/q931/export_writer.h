@@ -29,6 +29,8 @@ struct ExportResult {
   std::string firstUndecodableReason;
   // What went wrong: the file and the system's reason.
   std::string errorText;
+  // The errno of a failed write to a stream, which its caller reports in its own words.
+  int writeError = 0;
 };
 
 // Writes the records to an open stream. A stopped or failed export leaves what was written.
