@@ -25,51 +25,37 @@ enum class Outcome {
   Interworking,
 };
 
+// How often each outcome comes, and the Q.931 cause value that clears the call.
 struct OutcomeShare {
   Outcome outcome;
   unsigned perMille;
+  std::uint8_t cause;
 };
 
 constexpr OutcomeShare kOutcomes[] = {
-    {Outcome::Answered, 700},        {Outcome::Abandoned, 60},    {Outcome::Busy, 70},
-    {Outcome::NoUserResponding, 25}, {Outcome::NoAnswer, 35},     {Outcome::Unallocated, 25},
-    {Outcome::NoCircuit, 20},        {Outcome::Unspecified, 25},  {Outcome::TemporaryFailure, 15},
-    {Outcome::TimerExpiry, 15},      {Outcome::Interworking, 10},
+    {Outcome::Answered, 700, 16},
+    {Outcome::Abandoned, 60, 16},
+    {Outcome::Busy, 70, 17},
+    {Outcome::NoUserResponding, 25, 18},
+    {Outcome::NoAnswer, 35, 19},
+    {Outcome::Unallocated, 25, 1},
+    {Outcome::NoCircuit, 20, 34},
+    {Outcome::Unspecified, 25, 31},
+    {Outcome::TemporaryFailure, 15, 41},
+    {Outcome::TimerExpiry, 15, 102},
+    {Outcome::Interworking, 10, 127},
 };
 
-// Q.931 cause values.
 constexpr std::uint8_t kNormalClearing = 16;
-constexpr std::uint8_t kCauseOf[] = {16, 16, 17, 18, 19, 1, 34, 31, 41, 102, 127};
 
+// Latin-1 names, in octal escapes since a letter may follow them.
 constexpr std::string_view kNames[] = {
-    "Anna M\xFCller",
-    "Fran\xE7ois Leclerc",
-    "Jos\xE9 Pe\xF1"
-    "a",
-    "S\xF8ren Dahl",
-    "Reception",
-    "Lobby Phone",
-    "Conf Room 4B",
-    "Help Desk",
-    "Smith, John",
-    "Nguyen, Linh",
-    "O'Brien, Sean",
-    "Kowalski, Ewa",
-    "Patel, Ravi",
-    "Garc\xED"
-    "a, Luc\xED"
-    "a",
-    "Jensen, Mette",
-    "Ito, Haruki",
-    "Night Bell",
-    "Fax Server",
-    "Sales Hunt Group",
-    "Brown, Alexandra",
-    "Okafor, Chidi",
-    "M\xE4kinen, Aino",
-    "Dubois, Ren\xE9"
-    "e",
-    "Warehouse 2",
+    "Anna M\374ller", "Fran\347ois Leclerc", "Jos\351 Pe\361a",  "S\370ren Dahl",
+    "Reception",      "Lobby Phone",         "Conf Room 4B",     "Help Desk",
+    "Smith, John",    "Nguyen, Linh",        "O'Brien, Sean",    "Kowalski, Ewa",
+    "Patel, Ravi",    "Garc\355a, Luc\355a", "Jensen, Mette",    "Ito, Haruki",
+    "Night Bell",     "Fax Server",          "Sales Hunt Group", "Brown, Alexandra",
+    "Okafor, Chidi",  "M\344kinen, Aino",    "Dubois, Ren\351e", "Warehouse 2",
 };
 
 constexpr std::string_view kAreaCodes[] = {"212", "408", "919", "972", "303", "617", "312", "206"};
@@ -158,19 +144,15 @@ void AppendUserUser(Octets& body, Random& random, std::uint8_t choice,
   body.insert(body.end(), pdu.begin(), pdu.end());
 }
 
-Outcome PickOutcome(Random& random) {
+const OutcomeShare& PickOutcome(Random& random) {
   std::uint64_t roll = random.Below(1000);
   for (const OutcomeShare& share : kOutcomes) {
     if (roll < share.perMille) {
-      return share.outcome;
+      return share;
     }
     roll -= share.perMille;
   }
-  return Outcome::Answered;
-}
-
-std::uint8_t CauseOf(Outcome outcome) {
-  return kCauseOf[static_cast<int>(outcome)];
+  return kOutcomes[0];
 }
 
 // Talk time: most calls last under a minute, some several.
@@ -283,10 +265,11 @@ void AppendSetupElements(Octets& setup, Random& random, const CallLeg& leg, std:
   AppendTextElement(setup, 0x70, {calledType}, leg.called);
 }
 
-void PlanPriCall(Random& random, CallLeg& leg, Outcome outcome, std::string_view name) {
+void PlanPriCall(Random& random, CallLeg& leg, const OutcomeShare& share, std::string_view name) {
+  const Outcome outcome = share.outcome;
+  const std::uint8_t cause = share.cause;
   const Gateway& gateway = kGateways[leg.gateway];
   LegPlanner planner(random, leg);
-  const std::uint8_t cause = CauseOf(outcome);
   const auto channel = static_cast<unsigned>(random.Between(1, gateway.channels));
   AppendSetupElements(planner.Add(0, true, "Setup", 0x05), random, leg, name, channel);
   if (outcome == Outcome::NoCircuit ||
@@ -337,9 +320,10 @@ void PlanPriCall(Random& random, CallLeg& leg, Outcome outcome, std::string_view
   planner.ClearPri(TalkMs(random), random.PerMille(500), kNormalClearing, false);
 }
 
-void PlanH225Call(Random& random, CallLeg& leg, Outcome outcome, std::string_view name) {
+void PlanH225Call(Random& random, CallLeg& leg, const OutcomeShare& share, std::string_view name) {
+  const Outcome outcome = share.outcome;
+  const std::uint8_t cause = share.cause;
   LegPlanner planner(random, leg);
-  const std::uint8_t cause = CauseOf(outcome);
   std::uint8_t guid[16];
   for (std::uint8_t& octet : guid) {
     octet = static_cast<std::uint8_t>(random.Below(256));
@@ -444,7 +428,7 @@ CallLeg PlanCall(Random& random, CallReferences& references, unsigned gateway,
                  : form < 17 ? std::string(random.Pick(kInternationalPrefixes)) + Digits(random, 8)
                              : NationalNumber(random).substr(3);
   }
-  const Outcome outcome = PickOutcome(random);
+  const OutcomeShare& outcome = PickOutcome(random);
   if (site.h225) {
     PlanH225Call(random, leg, outcome, name);
   } else {
