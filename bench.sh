@@ -1,56 +1,164 @@
 #!/usr/bin/env bash
-# Benchmarks on a generated trace of a million messages (about 550 MB), in a temporary folder.
-# Usage: ./bench.sh [MESSAGES]
+# Benchmarks on a generated trace of a million messages with the shape of a real one (about
+# 765 MB; then its <Tracelist> form, 1.09 GB), in a temporary folder.
+# Usage: ./bench.sh [--build DIR] [MESSAGES]
+#   --build DIR  measure the programs of another build folder (of an older commit, say) on the
+#                same trace, without building this tree
 set -euo pipefail
 cd "$(dirname "$0")"
-scripts/install-deps.sh
-scripts/build.sh build -DCMAKE_BUILD_TYPE=Release
 
-messages="${1:-1000000}"
+usage() {
+  echo "usage: ./bench.sh [--build DIR] [MESSAGES]" >&2
+  exit 2
+}
+
+programs=""
+messages=1000000
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --build)
+      [ $# -ge 2 ] || usage
+      programs="$2"
+      shift 2
+      ;;
+    --build=*)
+      programs="${1#--build=}"
+      shift
+      ;;
+    *[!0-9]* | "") usage ;;
+    *)
+      messages="$1"
+      shift
+      ;;
+  esac
+done
+
 folder="$(mktemp -d)"
 trap 'rm -rf "$folder"' EXIT
-trace="$folder/trace.txt"
 
+if [ -z "$programs" ]; then
+  scripts/install-deps.sh
+  scripts/build.sh build -DCMAKE_BUILD_TYPE=Release
+  programs=build
+  make_trace=build/bench/make_trace
+else
+  if [ ! -e "$programs/CMakeCache.txt" ] && [ -e "$programs/build/CMakeCache.txt" ]; then
+    programs="$programs/build"  # a worktree rather than its build folder
+  fi
+  [ -d "$programs" ] || { echo "bench.sh: $programs: no such folder" >&2; exit 1; }
+  source_dir=$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$programs/CMakeCache.txt" 2>/dev/null || true)
+  commit=$(git -C "${source_dir:-$programs}" log -1 --format='%h %s' 2>/dev/null || true)
+  echo "programs of $programs${commit:+ (source at $commit)}"
+  # The trace always comes from this tree's generator, so that both builds read the same bytes.
+  make_trace="$folder/make_trace"
+  c++ -std=c++20 -O2 -o "$make_trace" bench/make_trace.cpp bench/trace_calls.cpp \
+    bench/trace_server_lines.cpp
+fi
+cli="$programs/src/sigrune-cli"
+measure="$programs/bench/measure"
+if [ ! -x "$measure" ]; then
+  echo "$measure is missing: timing with this tree's"
+  measure="$folder/measure"
+  c++ -std=c++20 -O2 -o "$measure" bench/measure.cpp
+fi
+
+# True when the program exists; otherwise says which line is skipped.
+have() {
+  [ -x "$1" ] && return 0
+  echo "$2: skipped, $1 is missing"
+  return 1
+}
+
+# Runs a command RUNS times, its output to OUTPUT, and sets `seconds` (the best time) and
+# `kilobytes` (the peak resident memory); says so and is false when the command failed.
+timed() {
+  local runs="$1" output="$2" result
+  shift 2
+  if ! result=$("$measure" "$runs" "$output" "$@"); then
+    echo "${*:1:2}: failed"
+    return 1
+  fi
+  read -r seconds kilobytes <<<"$result"
+}
+
+trace="$folder/trace.txt"
 echo "Generating a trace of $messages messages..."
-build/bench/make_trace "$messages" "$trace"
+"$make_trace" "$messages" "$trace"
 bytes=$(stat -c %s "$trace")
 sync
 cat "$trace" >/dev/null  # the file is read from the page cache in every run below
 
-# "seconds peak-kilobytes", best time of 5 runs
-read -r grep_seconds _ < <(build/bench/measure 5 "$folder/grep.out" grep -c IsdnMsgData "$trace")
-read -r list_seconds list_kilobytes < <(build/bench/measure 5 /dev/null \
-  build/src/sigrune-cli list "$trace")
+grep_seconds=""
+# Into a file: grep stops at the first match when its output is /dev/null.
+if timed 5 "$folder/grep.out" grep -c IsdnMsgData "$trace"; then
+  grep_seconds=$seconds
+  awk -v bytes="$bytes" -v messages="$messages" -v grep="$grep_seconds" 'BEGIN {
+    mb = bytes / 1e6
+    printf "trace: %.0f MB, %d messages\n", mb, messages
+    printf "grep -c IsdnMsgData:            %.3f s  %7.0f MB/s\n", grep, mb / grep
+  }'
+fi
+if have "$cli" "sigrune-cli list, export, find" && timed 5 /dev/null "$cli" list "$trace"; then
+  awk -v bytes="$bytes" -v messages="$messages" -v grep="$grep_seconds" -v list="$seconds" \
+    -v kilobytes="$kilobytes" 'BEGIN {
+    mb = bytes / 1e6
+    printf "sigrune-cli list > /dev/null:   %.3f s  %7.0f MB/s  %9.0f messages/s  (%s x grep)\n",
+      list, mb / list, messages / list, grep == "" ? "?" : sprintf("%.2f", list / grep)
+    printf "peak resident memory of list:   %.0f MB (%.0f %% of the file)\n",
+      kilobytes / 1024, 100 * kilobytes * 1024 / bytes
+  }'
+fi
+load_seconds=""
+if have "$programs/bench/load_and_list" "load and summary lines"; then
+  if result=$("$programs/bench/load_and_list" "$trace"); then
+    echo "$result"
+    load_seconds=$(awk '{ print $2 }' <<<"$result")
+  else
+    echo "load_and_list: failed"
+  fi
+fi
+if have "$programs/bench/decode_throughput" "decode"; then
+  "$programs/bench/decode_throughput" "$trace" || echo "decode_throughput: failed"
+fi
 
-awk -v bytes="$bytes" -v messages="$messages" -v grep="$grep_seconds" -v list="$list_seconds" \
-  -v kilobytes="$list_kilobytes" 'BEGIN {
-  mb = bytes / 1e6
-  printf "trace: %.0f MB, %d messages\n", mb, messages
-  printf "grep -c IsdnMsgData:            %.3f s  %7.0f MB/s\n", grep, mb / grep
-  printf "sigrune-cli list > /dev/null:   %.3f s  %7.0f MB/s  %9.0f messages/s  (%.2f x grep)\n",
-    list, mb / list, messages / list, list / grep
-  printf "peak resident memory of list:   %.0f MB (%.0f %% of the file)\n",
-    kilobytes / 1024, 100 * kilobytes * 1024 / bytes
-}'
-build/bench/load_and_list "$trace"
-build/bench/decode_throughput "$trace"
-
-read -r export_seconds export_kilobytes < <(build/bench/measure 3 /dev/null \
-  build/src/sigrune-cli export "$trace" -o "$folder/export.txt")
-export_bytes=$(stat -c %s "$folder/export.txt")
-rm -f "$folder/export.txt"
+if [ -x "$cli" ] && timed 3 /dev/null "$cli" export "$trace" -o "$folder/export.txt"; then
+  export_bytes=$(stat -c %s "$folder/export.txt")
+  rm -f "$folder/export.txt"
+  awk -v messages="$messages" -v seconds="$seconds" -v written="$export_bytes" \
+    -v kilobytes="$kilobytes" 'BEGIN {
+    printf "sigrune-cli export -o FILE:     %.3f s  %9.0f messages/s  %6.0f MB/s written (%.0f MB), peak %.0f MB\n",
+      seconds, messages / seconds, written / 1e6 / seconds, written / 1e6, kilobytes / 1024
+  }'
+fi
 # A text that occurs nowhere, so that every message is decoded and searched.
-read -r find_seconds find_kilobytes < <(build/bench/measure 3 /dev/null \
-  build/src/sigrune-cli find "$trace" "no such text")
-read -r load_seconds _ < <(build/bench/load_and_list "$trace" | awk '{ print $2 }')
+if [ -x "$cli" ] && timed 3 /dev/null "$cli" find "$trace" "no such text"; then
+  awk -v messages="$messages" -v find="$seconds" -v kilobytes="$kilobytes" -v load="$load_seconds" 'BEGIN {
+    if (load == "")
+      printf "sigrune-cli find (no hit):      %.3f s  %9.0f messages/s, peak %.0f MB\n",
+        find, messages / find, kilobytes / 1024
+    else
+      printf "sigrune-cli find (no hit):      %.3f s  %9.0f messages/s beyond the load (%.3f s), peak %.0f MB\n",
+        find, messages / (find - load), load, kilobytes / 1024
+  }'
+fi
+if have "$programs/bench/window_operations" "window"; then
+  QT_QPA_PLATFORM=offscreen "$programs/bench/window_operations" "$trace" \
+    "$folder/window-export.txt" 2>/dev/null || echo "window_operations: failed"
+  rm -f "$folder/window-export.txt"
+fi
 
-awk -v messages="$messages" -v seconds="$export_seconds" -v written="$export_bytes" \
-  -v kilobytes="$export_kilobytes" -v find="$find_seconds" -v findkb="$find_kilobytes" \
-  -v load="$load_seconds" 'BEGIN {
-  printf "sigrune-cli export -o FILE:     %.3f s  %9.0f messages/s  %6.0f MB/s written (%.0f MB), peak %.0f MB\n",
-    seconds, messages / seconds, written / 1e6 / seconds, written / 1e6, kilobytes / 1024
-  printf "sigrune-cli find (no hit):      %.3f s  %9.0f messages/s beyond the load (%.3f s), peak %.0f MB\n",
-    find, messages / (find - load), load, findkb / 1024
-}'
-QT_QPA_PLATFORM=offscreen build/bench/window_operations "$trace" "$folder/window-export.txt" \
-  2>/dev/null
+# The same messages as a <Tracelist> document; the plain trace goes first, to spare the disk.
+if [ -x "$cli" ]; then
+  rm -f "$trace"
+  trace="$folder/trace.xml"
+  "$make_trace" --tracelist "$messages" "$trace" >/dev/null
+  bytes=$(stat -c %s "$trace")
+  cat "$trace" >/dev/null
+  if timed 3 /dev/null "$cli" list "$trace"; then
+    awk -v bytes="$bytes" -v messages="$messages" -v list="$seconds" -v kilobytes="$kilobytes" 'BEGIN {
+      mb = bytes / 1e6
+      printf "list of the <Tracelist> form:   %.3f s  %7.0f MB/s  %9.0f messages/s  (%.0f MB), peak %.0f MB\n",
+        list, mb / list, messages / list, mb, kilobytes / 1024
+    }'
+  fi
+fi

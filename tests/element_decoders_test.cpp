@@ -4,7 +4,10 @@
 
 #include <functional>
 #include <string>
+#include <tuple>
 
+#include "q931/decoder.h"
+#include "trace/summary_line.h"
 #include "trace/text_utilities.h"
 
 namespace sigrune {
@@ -26,6 +29,32 @@ void ExpectDecodes(const ElementDecoder& decode, std::initializer_list<ElementCa
   for (const ElementCase& c : cases) {
     const PayloadBytes bytes = Contents(c.contents);
     EXPECT_EQ(decode(bytes, bytes.Count(), 1), c.text) << c.contents;
+  }
+}
+
+// The party numbers as the walker calls them in codeset 0, with the text flag set.
+std::string CalledWithText(const PayloadBytes& bytes, std::int64_t length, std::int64_t start) {
+  return DecodeCalledPartyNumber(bytes, length, true, start);
+}
+std::string CallingWithText(const PayloadBytes& bytes, std::int64_t length, std::int64_t start) {
+  return DecodeCallingPartyNumber(bytes, length, true, start);
+}
+
+TEST(ElementDecoders, ReadUpToTheMessagesLastOctetAndNoFurther) {
+  // Each element's contents start at octet 8 and end on the message's last octet.
+  const std::pair<ElementDecoder, std::string_view> messages[] = {
+      {DecodeBearerCapability, "08 02 00 01 05 04 03 80 90 A2"},
+      {DecodeCause, "08 02 00 01 45 08 02 80 90"},
+      {CalledWithText, "08 02 00 01 05 70 03 A1 35 36"},
+      {CallingWithText, "08 02 00 01 05 6C 04 21 80 35 36"},
+      {DecodeChannelId, "08 02 00 01 05 18 03 A9 83 97"},
+  };
+  for (const auto& [decode, message] : messages) {
+    const std::string hex = RemoveBlanks(message);
+    const PayloadBytes whole = PayloadBytesOfHexText(hex);
+    const PayloadBytes shorter = PayloadBytesOfHexText(hex.substr(0, hex.size() - 2));
+    EXPECT_NO_THROW(decode(whole, whole.At(7), 8)) << message;
+    EXPECT_THROW(decode(shorter, whole.At(7), 8), SubscriptOutOfRange) << message;
   }
 }
 
@@ -125,26 +154,21 @@ TEST(ElementDecoders, GenericContents) {
 }
 
 TEST(ElementDecoders, CalledPartyNumber) {
-  const auto withText = [](const PayloadBytes& bytes, std::int64_t length, std::int64_t start) {
-    return DecodeCalledPartyNumber(bytes, length, true, start);
-  };
-  ExpectDecodes(withText, {
-                              {"A1 35 35 35 31 32 31 32", "'5551212' - Plan: ISDN, Type: National"},
-                              {"81", "Plan: ISDN, Type: Unknown"},
-                              {"81 33 0A 34", "'34' - Plan: ISDN, Type: Unknown"},
-                              {"C9 2A 31 23", "'*1#' - Plan: Private, Type: Subscriber"},
-                              {"F2 35", "'5' - Plan: Reserved, Type: Reserved"},
-                          });
+  ExpectDecodes(CalledWithText,
+                {
+                    {"A1 35 35 35 31 32 31 32", "'5551212' - Plan: ISDN, Type: National"},
+                    {"81", "Plan: ISDN, Type: Unknown"},
+                    {"81 33 0A 34", "'34' - Plan: ISDN, Type: Unknown"},
+                    {"C9 2A 31 23", "'*1#' - Plan: Private, Type: Subscriber"},
+                    {"F2 35", "'5' - Plan: Reserved, Type: Reserved"},
+                });
   EXPECT_EQ(DecodeCalledPartyNumber(Contents("A1 35 36"), 3, false, 1),
             " - Plan: ISDN, Type: National");
 }
 
 TEST(ElementDecoders, CallingPartyNumber) {
-  const auto withText = [](const PayloadBytes& bytes, std::int64_t length, std::int64_t start) {
-    return DecodeCallingPartyNumber(bytes, length, true, start);
-  };
   ExpectDecodes(
-      withText,
+      CallingWithText,
       {
           {"21 80 35 35 35",
            "'555' - Plan: ISDN, Type: National, Presentation Allowed, "
@@ -181,6 +205,41 @@ TEST(ElementDecoders, ChannelIdentification) {
                                      {"82", ", BRI interface, Preferred channel 2"},
                                      {"80", ", BRI interface, Preferred channel none"},
                                  });
+}
+
+template <auto LookUp>
+std::string Text(int code) {
+  return std::string(LookUp(code));
+}
+
+std::string CauseText(int octet4) {
+  return DecodeCause(PayloadBytes({0x80, static_cast<std::uint8_t>(octet4)}), 2, 1);
+}
+
+TEST(DecoderTables, HoldTheirTexts) {
+  // One row of every table, with bits outside its mask set where it has a mask.
+  const std::tuple<std::string (*)(int), int, std::string_view> rows[] = {
+      {Text<MessageTypeName>, 0x79, "CONG_CONT          "},
+      {Text<ElementName>, 0x43, "Delay Sel & Ind"},
+      {CauseText, 0xD3, "0x80D3 - Suspended call exists, but call id does not "},
+      {Text<DecodeBearerCodingStandard>, 0xA8, "ISO/IEC standard"},
+      {Text<DecodeTransferCapability>, 0xB8, "Video"},
+      {Text<DecodeTransferMode>, 0xD5, "Packet mode"},
+      {Text<DecodeTransferRate>, 0xF5, "1536k"},
+      {Text<DecodeLayer1Protocol>, 0xA7, "Non-ITU-T protocol"},
+      {Text<DecodeCodingStandard>, 0x7F, "ISO/IEC standard"},
+      {Text<DecodeCallState>, 0x56, "0x56 - Call abort - network side"},
+      {Text<DecodeProgressDescription>, 0x85,
+       " - Interworking has occurred and has resulted in a telecommunication service change "},
+      {Text<DecodeSignalValue>, 0x08, " - Off-hook warning tone on "},
+      {Text<DecodeNumberingPlan>, 0xA4, "Plan: Telex, "},
+      {Text<DecodeTypeOfNumber>, 0x91, "Type: International"},
+      {Text<DecodePresentation>, 0xBF, "Presentation Restricted, "},
+      {Text<DecodeScreening>, 0xFC, "User-provided, not screened"},
+  };
+  for (const auto& [lookUp, code, text] : rows) {
+    EXPECT_EQ(lookUp(code), text) << text;
+  }
 }
 
 }  // namespace
