@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QProgressDialog>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -242,7 +243,6 @@ TEST_F(WindowOperationsTest, FindWalksDownOrUpFromTheSelectedRowWithoutWrapping)
   Find().doFind();  // up from row 2: no hit before it, no wrap
   EXPECT_EQ(Selected(), 2);
   EXPECT_EQ(dialogs_.messages.size(), 2u);
-  EXPECT_EQ(window_->CurrentMessageNumber(), 1u);
 
   // Case-sensitive: the decoded text says "SETUP", never "Setup".
   ClickDirection("DirDown");
@@ -265,21 +265,26 @@ TEST_F(WindowOperationsTest, AnEmptyTextHitsTheStartRowAndMovesOnWhenRepeated) {
   EXPECT_TRUE(dialogs_.messages.empty());
 }
 
-TEST_F(WindowOperationsTest, FindSearchesTheFilteredRowsAndFilterOffReturnsToTheLastTested) {
+TEST_F(WindowOperationsTest, FindSearchesTheFilteredRowsAndAFailedSearchChangesNothing) {
+  window_->show();
   OpenThroughMenu(kPlain);
   Action("isdnFilterH225")->trigger();
   SetFindText("Cause");
   Find().doFind();
   EXPECT_EQ(Selected(), 4);
   EXPECT_EQ(window_->CurrentMessageNumber(), 21u);
-  SetFindText("no such text");
   SelectRow(0);
+  const QString pane = Pane()->toPlainText();
+  const int scrolled = List()->verticalScrollBar()->value();
+  SetFindText("no such text");
   ClickDirection("DirDown");
   Find().doFind();
   EXPECT_EQ(Selected(), 0);
-  EXPECT_EQ(window_->CurrentMessageNumber(), 21u);  // tested last
+  EXPECT_EQ(Pane()->toPlainText(), pane);
+  EXPECT_EQ(List()->verticalScrollBar()->value(), scrolled);
+  EXPECT_EQ(window_->CurrentMessageNumber(), 6u);  // the message shown, not the last tested
   Action("isdnFilterH225")->trigger();
-  EXPECT_EQ(Selected(), 20);
+  EXPECT_EQ(Selected(), 5);
 }
 
 TEST_F(WindowOperationsTest, HitsAreMarkedWhateverTheirCaseAndThePaneSelectionStays) {
@@ -356,16 +361,55 @@ TEST_F(WindowOperationsTest, JumpToLineStartsTheFirstEditorFoundWithTheLine) {
   Action("isdnGoTo")->trigger();
   EXPECT_EQ(launcher_.programArguments[1][0], "+1");
   EXPECT_TRUE(window_->statusBar()->currentMessage().contains("no header line"));
+
+  // Neither an editor nor the desktop's program: the line is named to the user.
+  qputenv("PATH", "/nonexistent");
+  launcher_.documentsOpen = false;
+  OpenThroughMenu(trace);
+  SelectRow(6);
+  Action("isdnGoTo")->trigger();
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].text,
+            "No text editor could open " + trace + ". Message 7 is at line 22.");
   qputenv("PATH", path);
   QFile::remove(editor);
 }
 
-TEST_F(WindowOperationsTest, ReloadReadsTheOpenTraceAgain) {
-  const QString trace = WriteTrace("reload.txt", "IsdnMsgData=08 01 01 05\n");
+TEST_F(WindowOperationsTest, ReloadReadsTheTraceAgainKeepingWhatTheUserSaw) {
+  std::string messages;
+  for (int message = 0; message < 150; ++message) {
+    messages +=
+        "In  Message -- PriSetupMsg\nIsdnMsgData=08 01 01 05\n"
+        "In  Message -- H225SetupMsg\nIsdnMsgData=08 01 01 05\n";
+  }
+  const QString trace = WriteTrace("reload.txt", messages);
+  window_->show();
   OpenThroughMenu(trace);
-  std::ofstream(trace.toStdString(), std::ios::app) << "IsdnMsgData=08 01 01 07\n";
+  Action("isdnFilterH225")->trigger();
+  SelectRow(100);  // message 202
+  List()->scrollToTop();
+  List()->verticalScrollBar()->setValue(60);
+  std::ofstream(trace.toStdString(), std::ios::app)
+      << "In  Message -- H225\nIsdnMsgData=08 01 01 4d\n";
+  QString title;
+  QTimer::singleShot(0, [&] { title = window_->findChild<QProgressDialog*>()->windowTitle(); });
   Action("isdnReload")->trigger();
-  EXPECT_EQ(ListedMessages(), (Rows{1, 2}));
+  EXPECT_EQ(title, "Reload");
+  EXPECT_EQ(ListedMessages().size(), 151u);
+  EXPECT_TRUE(Action("isdnFilterH225")->isChecked());
+  EXPECT_EQ(Selected(), 100);
+  EXPECT_EQ(window_->CurrentMessageNumber(), 202u);
+  EXPECT_EQ(List()->verticalScrollBar()->value(), 60);
+
+  // Once the selected message is gone the list starts at its top, as with another trace.
+  std::ofstream(trace.toStdString()) << messages.substr(0, messages.size() / 2);
+  Action("isdnReload")->trigger();
+  EXPECT_EQ(ListedMessages().size(), 75u);
+  EXPECT_EQ(Selected(), -1);
+  EXPECT_EQ(List()->verticalScrollBar()->value(), 0);
+  List()->scrollToBottom();
+  OpenThroughMenu(WriteTrace("other.txt", messages));
+  EXPECT_EQ(List()->verticalScrollBar()->value(), 0);
 }
 
 }  // namespace

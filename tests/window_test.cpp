@@ -4,17 +4,26 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFontDatabase>
+#include <QLabel>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QProgressDialog>
 #include <QRegularExpression>
+#include <QScrollBar>
+#include <QStatusBar>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextEdit>
 #include <QTimer>
 #include <QTreeView>
+#include <cstdio>
 #include <fstream>
 #include <memory>
 
+#include "platform/qt_platform.h"
+#include "trace/trace_reader.h"
+#include "version.h"
 #include "window/application.h"
 #include "window/main_window.h"
 #include "window/message_list_model.h"
@@ -34,6 +43,7 @@ struct MenuEntry {
 TEST_F(WindowTest, MenusHaveTheirCaptionsShortcutsAndStates) {
   const MenuEntry entries[] = {
       {"isdnOpen", "&Open...", QKeySequence("Ctrl+O"), true, false},
+      {"isdnReload", "&Reload", QKeySequence(Qt::Key_F5), false, false},
       {"isdnSave", "&Save As Tessel...", QKeySequence("Ctrl+S"), true, false},
       {"isdnExit", "E&xit", {}, true, false},
       {"isdnFind", "&Find...", QKeySequence("Ctrl+F"), false, false},
@@ -130,27 +140,43 @@ TEST_F(WindowTest, ACancelledOrFailedOpenChangesNothing) {
     EXPECT_EQ(List()->model()->rowCount(), 21);
     EXPECT_EQ(List()->currentIndex().row(), 2);
     EXPECT_EQ(Pane()->toPlainText(), pane);
+    EXPECT_EQ(window_->CurrentMessageNumber(), 3u);
   };
 
   OpenThroughMenu(std::nullopt);
   expectUnchanged();
   EXPECT_TRUE(dialogs_.messages.empty());
 
-  OpenThroughMenu(QStringLiteral("/dev/null"));
+  // Cancelled in its progress dialog, which the load's progress lets run.
+  QTimer::singleShot(0, [&] { window_->findChild<QProgressDialog*>()->cancel(); });
+  OpenThroughMenu(kExamples + "tracelist-trace.xml");
+  expectUnchanged();
+  EXPECT_TRUE(dialogs_.messages.empty());
+
+  const QString empty = WriteTrace("empty.txt", "no messages\n");
+  OpenThroughMenu(empty);
   expectUnchanged();
   ASSERT_EQ(dialogs_.messages.size(), 1u);
   EXPECT_EQ(dialogs_.messages[0].icon, MessageIcon::Exclamation);
   EXPECT_EQ(dialogs_.messages[0].title, "Merrow");
-  EXPECT_EQ(dialogs_.messages[0].text, "/dev/null does not contain Q931 Messages.");
+  EXPECT_EQ(dialogs_.messages[0].text, empty + " does not contain Q931 Messages.");
 
+  const QString kFailure = "Exception caught! Error in isdnOpen. Description: ";
   OpenThroughMenu(QStringLiteral("/nonexistent/trace.txt"));
   expectUnchanged();
   ASSERT_EQ(dialogs_.messages.size(), 2u);
   EXPECT_EQ(dialogs_.messages[1].icon, MessageIcon::Critical);
   EXPECT_EQ(dialogs_.messages[1].title, "Error!");
   EXPECT_EQ(dialogs_.messages[1].text,
-            "Exception caught! Error in isdnOpen. Description: cannot open "
-            "/nonexistent/trace.txt: No such file or directory");
+            kFailure + "cannot open /nonexistent/trace.txt: No such file or directory");
+
+  const QString folder = QString::fromStdString(::testing::TempDir());
+  OpenThroughMenu(folder);
+  expectUnchanged();
+  ASSERT_EQ(dialogs_.messages.size(), 3u);
+  EXPECT_TRUE(dialogs_.messages[2].text.startsWith(kFailure + "cannot ") ||
+              dialogs_.messages[2].text == kFailure + folder + " is not a regular file")
+      << dialogs_.messages[2].text.toStdString();
 }
 
 TEST_F(WindowTest, ASuccessfulOpenStartsAfresh) {
@@ -164,22 +190,51 @@ TEST_F(WindowTest, ASuccessfulOpenStartsAfresh) {
   EXPECT_EQ(window_->windowTitle(), "tracelist-trace.xml - Calyxo (Marovia 3.X)");
 }
 
-TEST_F(WindowTest, AMessageThatFailsToDecodeIsReported) {
-  const std::string path = testing::TempDir() + "sigrune-window-failing.txt";
-  std::ofstream(path) << "IsdnMsgData=8\nIsdnMsgData=08 01 81 45\n";
-  ASSERT_TRUE(window_->OpenTraceFile(QString::fromStdString(path)));
+TEST_F(WindowTest, LinesSkippedAsTooLongAreNotedOncePerOpenedFile) {
+  const QString trace =
+      WriteTrace("long-line.txt", "IsdnMsgData=08 01 01 05\n" + std::string(17u << 20, 'x') +
+                                      "\nIsdnMsgData=08 01 01 07\n");
+  if (LoadTraceFile(trace.toStdString()).skippedLongLines == 0) {
+    GTEST_SKIP() << "this reader keeps long lines";
+  }
+  const QString note = "1 line longer than 16 MiB was skipped (line 2)";
+  OpenThroughMenu(trace);
+  EXPECT_EQ(List()->model()->rowCount(), 2);
+  EXPECT_EQ(window_->findChild<QStatusBar*>()->findChildren<QLabel*>().constFirst()->text(),
+            "2 messages; " + note);
+  Action("isdnReload")->trigger();
+  OpenThroughMenu(trace);
+  ASSERT_EQ(dialogs_.messages.size(), 2u);
+  EXPECT_EQ(dialogs_.messages[0].text, trace + ": " + note + ".");
+  EXPECT_EQ(dialogs_.messages[1].text, dialogs_.messages[0].text);
+  std::remove(trace.toStdString().c_str());
+}
+
+TEST_F(WindowTest, AMessageThatFailsToDecodeShowsWhatCanBeRead) {
+  // No octet; a call reference longer than the message; a message that decodes.
+  OpenThroughMenu(
+      WriteTrace("failing.txt", "IsdnMsgData=8\nIsdnMsgData=08 02 81\nIsdnMsgData=08 01 81 45\n"));
+  const QString status = "This message could not be decoded: Subscript out of range";
+  List()->setFocus();
   SelectRow(0);
+  EXPECT_EQ(Pane()->toPlainText(), status + "\n\nEntire Message: \n0010:  ");
+  EXPECT_EQ(window_->statusBar()->currentMessage(), status);
+  QTest::keyClick(List(), Qt::Key_Down);
+  EXPECT_EQ(Pane()->toPlainText(), status + "\n\nEntire Message: \n0010:  08 02 81 ");
+  EXPECT_EQ(window_->statusBar()->currentMessage(), status);
+  QTest::keyClick(List(), Qt::Key_Down);
+  EXPECT_TRUE(Pane()->toPlainText().startsWith("DISCONNECT"));
+  EXPECT_EQ(window_->statusBar()->currentMessage(), "");
+  EXPECT_TRUE(dialogs_.messages.empty());
+
+  // The search of one row reports a failure and leaves the shown message as the selected one.
+  EXPECT_EQ(window_->isdnList_Find_next(2, "DISCONNECT"), 1u);
+  EXPECT_EQ(window_->isdnList_Find_next(2, "Entire"), 0u);
+  EXPECT_EQ(window_->isdnList_Find_next(0, ""), 0u);
+  EXPECT_EQ(window_->CurrentMessageNumber(), 3u);
   ASSERT_EQ(dialogs_.messages.size(), 1u);
   EXPECT_EQ(dialogs_.messages[0].text,
             "Exception caught! Error in isdnList. Description: Subscript out of range");
-  EXPECT_EQ(Pane()->toPlainText(), "");
-
-  EXPECT_EQ(window_->isdnList_Find_next(1, "DISCONNECT"), 1u);
-  EXPECT_EQ(window_->CurrentMessageNumber(), 2u);
-  EXPECT_EQ(window_->isdnList_Find_next(1, "Entire"), 0u);
-  EXPECT_EQ(window_->isdnList_Find_next(0, ""), 0u);
-  EXPECT_EQ(dialogs_.messages.size(), 2u);
-  std::remove(path.c_str());
 }
 
 TEST_F(WindowTest, AboutAndReleaseNotes) {
@@ -204,6 +259,47 @@ TEST_F(WindowTest, AboutAndReleaseNotes) {
   ASSERT_EQ(dialogs_.messages.size(), 2u);
   EXPECT_EQ(dialogs_.messages[1].text, "The release notes " + notes + " could not be opened.");
   std::remove(notes.toStdString().c_str());
+}
+
+TEST(WindowApplication, MessageBoxesAreCentredOnTheWindow) {
+  QWidget window;
+  window.setGeometry(200, 150, 900, 640);
+  window.show();
+  QRect box;
+  QTimer::singleShot(0, [&] {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      if (auto* shown = qobject_cast<QMessageBox*>(widget)) {
+        box = shown->frameGeometry();
+        shown->accept();
+      }
+    }
+  });
+  QtDialogs().ShowMessage(&window, MessageIcon::Critical, "Error!", "Something went wrong.");
+  ASSERT_FALSE(box.isEmpty());
+  EXPECT_LE((box.center() - window.frameGeometry().center()).manhattanLength(), 1)
+      << box.x() << "," << box.y();
+}
+
+TEST(WindowApplication, HelpAndVersionNeedNoDisplay) {
+  const auto run = [](const char* option, std::string& output) {
+    const std::string command =
+        std::string("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '") +
+        SIGRUNE_WINDOW_PROGRAM + "' " + option + " 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    char buffer[4096];
+    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+      output.append(buffer, got);
+    }
+    return pclose(pipe);
+  };
+  std::string help;
+  EXPECT_EQ(run("--help", help), 0);
+  EXPECT_EQ(help.rfind(std::string("Usage: ") + SIGRUNE_WINDOW_PROGRAM + " [options] [TRACE]\n", 0),
+            0u)
+      << help;
+  std::string version;
+  EXPECT_EQ(run("-v", version), 0);
+  EXPECT_EQ(version, std::string("sigrune ") + kVersion + "\n");
 }
 
 TEST(WindowApplication, OpensTheTraceGivenOnTheCommandLine) {

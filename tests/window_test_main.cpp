@@ -1,4 +1,5 @@
-// The window tests run the real window on Qt's offscreen platform.
+// The window tests run the real window on Qt's offscreen platform, on a screen whose windows have
+// no frames, as under Xvfb without a window manager.
 
 #include <gtest/gtest.h>
 
@@ -6,7 +7,8 @@
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("QT_QPA_PLATFORM",
+            "offscreen:configfile=" SIGRUNE_SOURCE_DIR "/tests/data/offscreen-screen.json");
   }
   QApplication application(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);

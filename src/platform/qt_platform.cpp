@@ -4,7 +4,9 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QProcess>
+#include <QScreen>
 #include <QUrl>
+#include <algorithm>
 
 namespace sigrune {
 
@@ -29,24 +31,58 @@ std::optional<QString> QtDialogs::SaveFileName(QWidget* parent) {
   return path;
 }
 
+namespace {
+
+// Qt's own placement takes off a guessed frame, 10 by 40 pixels, whenever it cannot measure one
+// (no window manager, or none that has told it yet), which moves a box up and left towards the
+// screen's corner. Centred here on the parent's frame as it is when the box shows.
+class CentredMessageBox : public QMessageBox {
+ public:
+  using QMessageBox::QMessageBox;
+
+ protected:
+  void showEvent(QShowEvent* event) override {
+    QMessageBox::showEvent(event);
+    const QWidget* window = parentWidget() != nullptr ? parentWidget()->window() : nullptr;
+    if (window == nullptr || !window->isVisible()) {
+      return;
+    }
+    const QRect frame = window->frameGeometry();
+    const QSize margins = frame.size() - window->size();
+    QRect placed(QPoint(), size() + margins);
+    placed.moveCenter(frame.center());
+    if (const QScreen* screen = window->screen()) {
+      // Kept whole on the screen, the title bar visible when it is too tall.
+      const QRect available = screen->availableGeometry();
+      placed.moveRight(std::min(placed.right(), available.right()));
+      placed.moveBottom(std::min(placed.bottom(), available.bottom()));
+      placed.moveLeft(std::max(placed.left(), available.left()));
+      placed.moveTop(std::max(placed.top(), available.top()));
+    }
+    move(placed.topLeft());
+  }
+};
+
+QMessageBox::Icon BoxIcon(MessageIcon icon) {
+  switch (icon) {
+    case MessageIcon::None:
+      break;
+    case MessageIcon::Information:
+      return QMessageBox::Information;
+    case MessageIcon::Exclamation:
+      return QMessageBox::Warning;
+    case MessageIcon::Critical:
+      return QMessageBox::Critical;
+  }
+  return QMessageBox::NoIcon;
+}
+
+}  // namespace
+
 void QtDialogs::ShowMessage(QWidget* parent, MessageIcon icon, const QString& title,
                             const QString& text) {
-  switch (icon) {
-    case MessageIcon::None: {
-      QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, parent);
-      box.exec();
-      break;
-    }
-    case MessageIcon::Information:
-      QMessageBox::information(parent, title, text);
-      break;
-    case MessageIcon::Exclamation:
-      QMessageBox::warning(parent, title, text);
-      break;
-    case MessageIcon::Critical:
-      QMessageBox::critical(parent, title, text);
-      break;
-  }
+  CentredMessageBox box(BoxIcon(icon), title, text, QMessageBox::Ok, parent);
+  box.exec();
 }
 
 bool QtLauncher::OpenDocument(const QString& path) {

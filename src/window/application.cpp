@@ -3,30 +3,65 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QTimer>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "version.h"
 #include "window/main_window.h"
 
 namespace sigrune {
 
-int RunWindowApplication(const QStringList& arguments, Dialogs& dialogs, Launcher& launcher) {
-  QCommandLineParser parser;
+namespace {
+
+void DescribeOptions(QCommandLineParser& parser) {
   parser.setApplicationDescription(QString::fromUtf8(kDescription));
-  const QCommandLineOption help = parser.addHelpOption();
-  const QCommandLineOption version = parser.addVersionOption();
+  parser.addHelpOption();
+  parser.addVersionOption();
   parser.addPositionalArgument(QStringLiteral("trace"),
                                QApplication::translate("main", "The trace file to open."),
                                QStringLiteral("[TRACE]"));
+}
+
+// Writes the whole text to standard output; a failure is told on standard error.
+int PrintToStandardOutput(const QByteArray& text) {
+  if (std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stdout) ==
+          static_cast<std::size_t>(text.size()) &&
+      std::fflush(stdout) == 0) {
+    return 0;
+  }
+  std::fprintf(stderr, "sigrune: write error: %s\n", std::strerror(errno));
+  return 1;
+}
+
+}  // namespace
+
+std::optional<int> AnswerHelpOrVersion(const QStringList& arguments) {
+  QCommandLineParser parser;
+  DescribeOptions(parser);
+  // Options of Qt's own (-platform, -style) are unknown here and wait for the QApplication.
+  parser.parse(arguments);
+  if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
+    // Without a QApplication the parser cannot know the program's name.
+    QString help = parser.helpText();
+    if (!arguments.isEmpty()) {
+      help.replace(QLatin1String("<executable_name>"), arguments.constFirst());
+    }
+    return PrintToStandardOutput(help.toLocal8Bit());
+  }
+  if (parser.isSet(QStringLiteral("version"))) {
+    return PrintToStandardOutput(QByteArray("sigrune ") + kVersion + '\n');
+  }
+  return std::nullopt;
+}
+
+int RunWindowApplication(const QStringList& arguments, Dialogs& dialogs, Launcher& launcher) {
+  if (const std::optional<int> answered = AnswerHelpOrVersion(arguments)) {
+    return *answered;
+  }
+  QCommandLineParser parser;
+  DescribeOptions(parser);
   const bool parsed = parser.parse(arguments);
-  if (parsed && parser.isSet(help)) {
-    std::fputs(qPrintable(parser.helpText()), stdout);
-    return 0;
-  }
-  if (parsed && parser.isSet(version)) {
-    std::printf("sigrune %s\n", kVersion);
-    return 0;
-  }
   if (!parsed || parser.positionalArguments().size() > 1) {
     std::fprintf(stderr, "sigrune: %s\n%s",
                  qPrintable(parsed ? QApplication::translate("main", "only one trace file, please")

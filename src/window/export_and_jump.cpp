@@ -95,7 +95,10 @@ void MainWindow::isdnGoTo_Click() {
   }
   if (!launcher_.OpenDocument(myFileName)) {
     dialogs_.ShowMessage(this, MessageIcon::Exclamation, tr("Jump to line number"),
-                         tr("No text editor could open %1.").arg(myFileName));
+                         tr("No text editor could open %1. Message %2 is at line %3.")
+                             .arg(myFileName)
+                             .arg(number)
+                             .arg(line));
     return;
   }
   dialogs_.ShowMessage(this, MessageIcon::Information, tr("Jump to line number"),

@@ -14,15 +14,16 @@ void PrepareProgressDialog(QProgressDialog& progress, const QString& title) {
   progress.setAutoReset(false);
 }
 
-LoadResult LoadTraceWithProgress(QWidget* parent, const QString& fileName) {
+LoadResult LoadTraceWithProgress(QWidget* parent, const QString& fileName, const QString& title) {
   QProgressDialog progress(QObject::tr("Reading %1...").arg(QFileInfo(fileName).fileName()),
                            QObject::tr("Cancel"), 0, 100, parent);
-  PrepareProgressDialog(progress, QObject::tr("Open"));
+  PrepareProgressDialog(progress, title);
   progress.setValue(0);
   QApplication::setOverrideCursor(Qt::WaitCursor);
   int shownPercent = 0;
   LoadResult result = LoadTraceFile(
-      QFile::encodeName(fileName).toStdString(), [&](std::uint64_t bytes, std::uint64_t size) {
+      QFile::encodeName(fileName).toStdString(),
+      [&](std::uint64_t bytes, std::uint64_t size) {
         const int percent = size > 0 ? static_cast<int>(100 * bytes / size) : 0;
         if (percent != shownPercent) {
           shownPercent = percent;
@@ -30,7 +31,8 @@ LoadResult LoadTraceWithProgress(QWidget* parent, const QString& fileName) {
         }
         QCoreApplication::processEvents();
         return !progress.wasCanceled();
-      });
+      },
+      AcceptedFiles::RegularOnly);
   QApplication::restoreOverrideCursor();
   return result;
 }

@@ -14,6 +14,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScreen>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
@@ -21,6 +22,7 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <new>
 
 #include "q931/decoder.h"
 #include "q931/message_search.h"
@@ -70,7 +72,10 @@ MainWindow::MainWindow(Dialogs& dialogs, Launcher& launcher, QWidget* parent)
   UpdateStatusBar();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+  // The list outlives the store while QWidget's destructor hides a window still shown.
+  model_->SetRows(nullptr, nullptr);
+}
 
 void MainWindow::CreateActions() {
   isdnOpen = MakeAction(this, "isdnOpen", tr("&Open..."), QKeySequence(tr("Ctrl+O")));
@@ -87,7 +92,7 @@ void MainWindow::CreateActions() {
   isdnReleaseNotes = MakeAction(this, "isdnReleaseNotes", tr("&Release Notes"));
   isdnAbout = MakeAction(this, "isdnAbout", tr("&About"));
 
-  for (QAction* action : {isdnFind, isdnFindAgain}) {
+  for (QAction* action : {isdnReload, isdnFind, isdnFindAgain}) {
     action->setEnabled(false);
   }
   for (QAction* action : {isdnFilter, isdnFilterGW, isdnFilterPRI, isdnFilterH225}) {
@@ -110,6 +115,7 @@ void MainWindow::CreateActions() {
                                                      {isdnFilterPRI, ListFilter::PriOnly},
                                                      {isdnFilterH225, ListFilter::H225Only}};
   for (const auto& [entry, filter] : filters) {
+    entry->setData(static_cast<int>(filter));  // for Reload, which switches it on again
     connect(entry, &QAction::triggered, this, [this, entry = entry, filter = filter](bool checked) {
       isdnFilter_Toggled(entry, filter, checked);
     });
@@ -207,6 +213,10 @@ void MainWindow::UpdateStatusBar() {
   } else {
     messageCountLabel_->setText(tr("%n message(s)", nullptr, static_cast<int>(store_.msgCount)));
   }
+  if (store_.msgCount > 0 && !skippedLinesNote_.isEmpty()) {
+    messageCountLabel_->setText(messageCountLabel_->text() + QLatin1String("; ") +
+                                skippedLinesNote_);
+  }
   selectedMessageLabel_->setText(
       currentMessageNumber > 0 ? tr("Message %1").arg(currentMessageNumber) : QString());
 }
@@ -217,8 +227,28 @@ std::size_t MainWindow::MessageNumberOfRow(int row) const {
 }
 
 void MainWindow::isdnReload_Click() {
-  if (!myFileName.isEmpty()) {
-    OpenTraceFile(myFileName);
+  if (myFileName.isEmpty()) {
+    return;
+  }
+  const std::size_t selected = MessageNumberOfRow(SelectedRow());
+  const int scrolled = isdnList->verticalScrollBar()->value();
+  QAction* filter = CheckedFilter();
+  if (!LoadTrace(myFileName, LoadKind::Reload)) {
+    return;
+  }
+  // The same view of the trace as read now, unless its selected message is gone.
+  const bool kept = selected > 0 && selected <= store_.msgCount;
+  if (kept) {
+    SelectRow(static_cast<int>(selected - 1));
+  }
+  if (filter != nullptr) {
+    filter->setChecked(true);
+    SwitchFilterOn(filter, static_cast<ListFilter>(filter->data().toInt()));
+  }
+  if (kept || selected == 0) {
+    isdnList->verticalScrollBar()->setValue(scrolled);
+  } else {
+    isdnList->scrollToTop();
   }
 }
 
@@ -232,7 +262,12 @@ void MainWindow::isdnOpen_Click() {
 }
 
 bool MainWindow::OpenTraceFile(const QString& fileName) {
-  LoadResult loaded = LoadTraceWithProgress(this, fileName);
+  return LoadTrace(fileName, LoadKind::Open);
+}
+
+bool MainWindow::LoadTrace(const QString& fileName, LoadKind kind) {
+  const bool reload = kind == LoadKind::Reload;
+  LoadResult loaded = LoadTraceWithProgress(this, fileName, reload ? tr("Reload") : tr("Open"));
   switch (loaded.outcome) {
     case LoadOutcome::Loaded:
       break;
@@ -243,8 +278,8 @@ bool MainWindow::OpenTraceFile(const QString& fileName) {
     case LoadOutcome::Stopped:
       return false;
     case LoadOutcome::Failed:
-      ReportError(QStringLiteral("isdnOpen"), kFileAccessErrorNumber,
-                  QString::fromLocal8Bit(loaded.errorText.c_str()));
+      ReportError(reload ? QStringLiteral("isdnReload") : QStringLiteral("isdnOpen"),
+                  kFileAccessErrorNumber, QString::fromLocal8Bit(loaded.errorText.c_str()));
       return false;
   }
 
@@ -259,15 +294,26 @@ bool MainWindow::OpenTraceFile(const QString& fileName) {
   shownMessageNumber_ = 0;
   model_->SetRows(&store_, nullptr);
   tesselText->clear();
-  if (findForm_ != nullptr) {
-    findForm_->ClearFindText();
+  statusBar()->clearMessage();
+  if (!reload) {
+    isdnList->scrollToTop();
+    if (findForm_ != nullptr) {
+      findForm_->ClearFindText();
+    }
+    skippedLinesNoteShown_ = false;
   }
-  for (QAction* action :
-       {isdnFind, isdnFindAgain, isdnFilter, isdnFilterH225, isdnFilterPRI, isdnFilterGW}) {
+  for (QAction* action : {isdnReload, isdnFind, isdnFindAgain, isdnFilter, isdnFilterH225,
+                          isdnFilterPRI, isdnFilterGW}) {
     action->setEnabled(true);
   }
   setWindowTitle(QFileInfo(fileName).fileName() + QLatin1String(" - ") + QLatin1String(kCaption));
+  skippedLinesNote_ = QString::fromLatin1(SkippedLinesNote(loaded).c_str());
   UpdateStatusBar();
+  if (!skippedLinesNote_.isEmpty() && !skippedLinesNoteShown_) {
+    skippedLinesNoteShown_ = true;
+    dialogs_.ShowMessage(this, MessageIcon::Exclamation, tr("Sigrune"),
+                         tr("%1: %2.").arg(fileName, skippedLinesNote_));
+  }
   return true;
 }
 
@@ -277,26 +323,36 @@ void MainWindow::isdnList_SelectionChanged() {
     return;
   }
   tesselText->clear();
+  statusBar()->clearMessage();
   const std::size_t number = MessageNumberOfRow(selected.constFirst().row());
   currentMessageNumber = number;
   shownMessageNumber_ = number;
   UpdateStatusBar();
+  // A message that does not decode is shown as far as it goes: one box per row would stop a
+  // user arrowing down the list.
+  PayloadBytes bytes;
   try {
     if (number == 0) {
       throw SubscriptOutOfRange();
     }
-    const PayloadBytes bytes = PayloadBytesOfMessage(store_, number - 1);
+    bytes = PayloadBytesOfMessage(store_, number - 1);
     ShowDecodedMessage(*tesselText, DecodeMessage(bytes), DumpMessageHex(bytes));
   } catch (const SubscriptOutOfRange& failure) {
-    ReportError(QStringLiteral("isdnList"), kSubscriptOutOfRangeNumber,
-                QString::fromLatin1(failure.what()));
+    ShowUndecodableMessage(QString::fromLatin1(failure.what()), bytes);
+  } catch (const std::bad_alloc&) {
+    ShowUndecodableMessage(tr("not enough memory"), bytes);
   }
 }
 
-MainWindow::FindStep MainWindow::FindInRow(int row, std::string_view findText) {
+void MainWindow::ShowUndecodableMessage(const QString& reason, const PayloadBytes& readable) {
+  const QString text = tr("This message could not be decoded: %1").arg(reason);
+  ShowDecodedMessage(*tesselText, text.toLatin1().toStdString() + "\r\n", DumpMessageHex(readable));
+  statusBar()->showMessage(text);
+}
+
+MainWindow::FindStep MainWindow::FindInRow(int row, std::string_view findText) const {
   FindStep step;
   step.messageNumber = MessageNumberOfRow(row);
-  currentMessageNumber = step.messageNumber;
   try {
     if (step.messageNumber == 0) {
       throw SubscriptOutOfRange();

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "q931/payload_bytes.h"
 #include "trace/list_filters.h"
 #include "trace/message_store.h"
 
@@ -48,6 +49,7 @@ class MainWindow : public QMainWindow {
 
   // Decodes the message of a row without showing it; the 1-based position of the text in the
   // decoded text, 0 when it does not occur or the message fails to decode (which is reported).
+  // The window is left as it was: only a hit, once selected, changes what the filters take.
   std::size_t isdnList_Find_next(int row, std::string_view findText);
 
   // The search test of one row, as isdnList_Find_next but leaving a failure to the caller.
@@ -57,7 +59,7 @@ class MainWindow : public QMainWindow {
     std::size_t messageNumber = 0;
     QString description;
   };
-  FindStep FindInRow(int row, std::string_view findText);
+  FindStep FindInRow(int row, std::string_view findText) const;
 
   int SelectedRow() const;
   int RowCount() const;
@@ -86,6 +88,10 @@ class MainWindow : public QMainWindow {
   void SizeColumns();
   void UpdateStatusBar();
 
+  enum class LoadKind { Open, Reload };
+  bool LoadTrace(const QString& fileName, LoadKind kind);
+  void ShowUndecodableMessage(const QString& reason, const PayloadBytes& readable);
+
   void isdnOpen_Click();
   void isdnReload_Click();
   void isdnSave_Click();
@@ -111,6 +117,9 @@ class MainWindow : public QMainWindow {
   // Selecting the row of the shown message after a filter must not decode it again.
   bool showingSelection_ = true;
   QString filterDescription_;
+  // Says which overlong lines the load skipped; the note about them is shown once per opened file.
+  QString skippedLinesNote_;
+  bool skippedLinesNoteShown_ = false;
   FindForm* findForm_ = nullptr;
 
   QAction* isdnOpen = nullptr;
