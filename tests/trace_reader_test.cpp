@@ -7,6 +7,7 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace sigrune {
 namespace {
@@ -136,42 +137,90 @@ TEST(ReadTraceText, ALineWithBothGatewayAndDataMarkersMakesNoMessage) {
   EXPECT_EQ(GatewayIp(store, 0), "192.168.1.5");
 }
 
-TEST(ReadTraceText, KeepsEveryByteAndAcceptsEveryLineEnd) {
-  const std::string text =
-      "In  Message -- a\r\nIsdnMsgData=\xb5\t\x01 08\rOut Message -- b\n\nIsdnMsgData=2\r\r"
-      "Out Message -- c\r\nIsdnMsgData=3";
-  const MessageStore whole = ReadTraceText(text);
-  ASSERT_EQ(whole.msgCount, 3u);
-  EXPECT_EQ(whole.msgDataLines[0], "IsdnMsgData=\xb5\t\x01 08");
-  EXPECT_EQ(whole.msgDataLines[2], "IsdnMsgData=3");
-  EXPECT_EQ(whole.msgLineNumbers[0], 1u);
-  EXPECT_EQ(whole.msgLineNumbers[1], 3u);
-  EXPECT_EQ(whole.msgLineNumbers[2], 7u);
-
-  // Pieces of any size read the same: a CR LF may be split between two of them.
-  for (std::size_t pieceSize = 1; pieceSize <= 7; ++pieceSize) {
+struct ReadInPieces {
+  ReadInPieces(std::string_view text, std::size_t pieceSize) {
     TraceTextReader reader;
     for (std::size_t start = 0; start < text.size(); start += pieceSize) {
-      reader.Feed(std::string_view(text).substr(start, pieceSize));
+      reader.Feed(text.substr(start, pieceSize));
     }
-    const MessageStore pieces = reader.Finish();
-    ASSERT_EQ(pieces.msgCount, 3u) << pieceSize;
-    for (std::size_t k = 0; k < 3; ++k) {
-      EXPECT_EQ(pieces.msgDataLines[k], whole.msgDataLines[k]) << pieceSize;
-      EXPECT_EQ(pieces.msgLineNumbers[k], whole.msgLineNumbers[k]) << pieceSize;
+    store = reader.Finish();
+    skippedLongLines = reader.SkippedLongLines();
+    firstSkippedLine = reader.FirstSkippedLine();
+  }
+  MessageStore store;
+  std::uint64_t skippedLongLines;
+  std::uint64_t firstSkippedLine;
+};
+
+struct ExpectedMessage {
+  std::string dataLine;
+  std::uint64_t lineNumber;
+};
+
+struct PiecesCase {
+  std::string text;
+  std::vector<std::size_t> pieceSizes;
+  std::vector<ExpectedMessage> messages;
+  std::uint64_t skippedLongLines = 0;
+  std::uint64_t firstSkippedLine = 0;
+};
+
+// Pieces of any size read the same: a CR LF may be split between two of them, and a line too
+// long to be a message line is skipped wherever the pieces end.
+TEST(ReadTraceText, KeepsEveryByteAndAcceptsEveryLineEnd) {
+  const std::string exact = "IsdnMsgData=" + std::string(kMaxLineLength - 12, '7');
+  const PiecesCase cases[] = {
+      {"In  Message -- a\r\nIsdnMsgData=\xb5\t\x01 08\rOut Message -- b\n\nIsdnMsgData=2\r\r"
+       "Out Message -- c\r\nIsdnMsgData=3",
+       {1, 2, 3, 4, 5, 6, 7, 1000},
+       {{"IsdnMsgData=\xb5\t\x01 08", 1}, {"IsdnMsgData=2", 3}, {"IsdnMsgData=3", 7}}},
+      {"In  Message -- a\n" + std::string(kMaxLineLength + 1, 'x') + "\r\n" + exact +
+           "\r\nOut Message -- b\rIsdnMsgData=" + std::string(kMaxLineLength, '0') +
+           "\nIsdnMsgData=2\n" + std::string(kMaxLineLength + 1, 'q'),
+       {7, 65537, kMaxLineLength, kMaxLineLength + 1, 1u << 30},
+       {{exact, 1}, {"IsdnMsgData=2", 4}},
+       3,
+       2},
+  };
+  for (const PiecesCase& expected : cases) {
+    for (const std::size_t pieceSize : expected.pieceSizes) {
+      const ReadInPieces read(expected.text, pieceSize);
+      ASSERT_EQ(read.store.msgCount, expected.messages.size()) << pieceSize;
+      for (std::size_t k = 0; k < expected.messages.size(); ++k) {
+        EXPECT_EQ(read.store.msgDataLines[k], expected.messages[k].dataLine) << pieceSize;
+        EXPECT_EQ(read.store.msgLineNumbers[k], expected.messages[k].lineNumber) << pieceSize;
+      }
+      EXPECT_EQ(read.skippedLongLines, expected.skippedLongLines) << pieceSize;
+      EXPECT_EQ(read.firstSkippedLine, expected.firstSkippedLine) << pieceSize;
     }
   }
 }
 
-TEST(ReadTraceText, HasNoSixteenBitLimits) {
+// The data lines outgrow the store's first text block many times over; none may move or mix.
+TEST(ReadTraceText, HasNoSixteenBitLimitsAndKeepsEveryDataLine) {
   std::string text;
   const std::size_t messages = 40000;
   for (std::size_t k = 0; k < messages; ++k) {
-    text += "x\nIn  Message -- PriSetupMsg\nMMan_Id IpAddr=0501a8c0\nIsdnMsgData=08 02 00 01 05\n";
+    text += "x\nIn  Message -- PriSetupMsg\nMMan_Id IpAddr=0501a8c0\nIsdnMsgData=08 02 00 01 05 " +
+            std::to_string(k) + "\n";
   }
   const MessageStore store = ReadTraceText(text);
   ASSERT_EQ(store.msgCount, messages);
   EXPECT_EQ(store.msgLineNumbers.back(), 4 * messages - 2);
+  for (std::size_t k = 0; k < messages; ++k) {
+    ASSERT_EQ(store.msgDataLines[k], "IsdnMsgData=08 02 00 01 05 " + std::to_string(k)) << k;
+  }
+}
+
+TEST(SkippedLinesNote, CountsTheLinesAndNamesTheFirst) {
+  LoadResult result;
+  EXPECT_EQ(SkippedLinesNote(result), "");
+  result.skippedLongLines = 1;
+  result.firstSkippedLine = 1234567;
+  EXPECT_EQ(SkippedLinesNote(result), "1 line longer than 16 MiB was skipped (line 1234567)");
+  result.skippedLongLines = 3;
+  EXPECT_EQ(SkippedLinesNote(result),
+            "3 lines longer than 16 MiB were skipped (first: line 1234567)");
 }
 
 class TraceFileTest : public ::testing::Test {
