@@ -1,6 +1,8 @@
 #include "trace/trace_reader.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -8,6 +10,8 @@
 #include <random>
 #include <string>
 #include <vector>
+
+#include "address_space_limit.h"
 
 namespace sigrune {
 namespace {
@@ -240,19 +244,47 @@ class TraceFileTest : public ::testing::Test {
   std::filesystem::path folder_;
 };
 
+// The window opens regular files only: a FIFO without a writer must not block it, and a device
+// is not even opened.
 TEST_F(TraceFileTest, FailuresNameTheFileAndTheReason) {
-  const LoadResult missing = LoadTraceFile((folder_ / "missing.txt").string());
-  EXPECT_EQ(missing.outcome, LoadOutcome::Failed);
-  EXPECT_NE(missing.errorText.find("missing.txt"), std::string::npos);
-  EXPECT_NE(missing.errorText.find("No such file or directory"), std::string::npos);
-
-  const LoadResult folder = LoadTraceFile(folder_.string());
-  EXPECT_EQ(folder.outcome, LoadOutcome::Failed);
-  EXPECT_NE(folder.errorText.find("Is a directory"), std::string::npos);
+  const std::string missing = (folder_ / "missing.txt").string();
+  const std::string fifo = (folder_ / "fifo").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::pair<std::string, std::string> failures[] = {
+      {missing, "cannot open " + missing + ": No such file or directory"},
+      {folder_.string(), folder_.string() + " is not a regular file"},
+      {"/dev/zero", "/dev/zero is not a regular file"},
+      {fifo, fifo + " is not a regular file"},
+  };
+  for (const auto& [path, errorText] : failures) {
+    const LoadResult failed = LoadTraceFile(path);
+    EXPECT_EQ(failed.outcome, LoadOutcome::Failed) << path;
+    EXPECT_EQ(failed.errorText, errorText);
+  }
 
   EXPECT_EQ(LoadTraceFile(WriteFile("empty.txt", "")).outcome, LoadOutcome::NoMessages);
   EXPECT_EQ(LoadTraceFile(WriteFile("none.txt", "MMan_Id\nno data\n")).outcome,
             LoadOutcome::NoMessages);
+}
+
+// Messages close together in the first block, then 5 GB of NUL bytes that take no disk space:
+// one line, far too long. Guessing the number of messages from the first block and the size
+// once asked for gigabytes; the child fails any load that takes much more than its messages.
+TEST_F(TraceFileTest, ASparseFileLoadsInMemoryBoundedByItsMessages) {
+  const std::size_t messages = 100000;
+  std::string text;
+  for (std::size_t k = 0; k < messages; ++k) {
+    text += "IsdnMsgData=08\n";
+  }
+  const std::string path = WriteFile("sparse.txt", text);
+  ASSERT_EQ(::truncate(path.c_str(), off_t{5} << 30), 0);
+  const auto load = [&] {
+    const LoadResult loaded = LoadTraceFile(path);
+    const bool right = loaded.outcome == LoadOutcome::Loaded && loaded.store.msgCount == messages &&
+                       loaded.skippedLongLines == 1 && loaded.firstSkippedLine == messages + 1;
+    return right ? 0 : 1;
+  };
+  EXPECT_EQ(kCanLimitAddressSpace ? RunWithAddressSpaceHeadroom(512u << 20, load) : load(), 0);
 }
 
 TEST_F(TraceFileTest, ASecondSmallerFileKeepsNothingOfTheFirst) {
@@ -283,9 +315,17 @@ TEST_F(TraceFileTest, ProgressReportsBytesAndCanStopTheLoad) {
   EXPECT_EQ(loaded.outcome, LoadOutcome::Loaded);
   EXPECT_EQ(lastBytes, 15u);
   EXPECT_EQ(lastSize, 15u);
-  const LoadResult stopped =
-      LoadTraceFile(path, [](std::uint64_t, std::uint64_t) { return false; });
+
+  // Stopped after its first block of messages, a load hands over none of them.
+  std::string text;
+  while (text.size() <= (4u << 20)) {
+    text += "IsdnMsgData=08\n";
+  }
+  const LoadResult stopped = LoadTraceFile(WriteFile("long.txt", text),
+                                           [](std::uint64_t, std::uint64_t) { return false; });
   EXPECT_EQ(stopped.outcome, LoadOutcome::Stopped);
+  EXPECT_EQ(stopped.store.msgCount, 0u);
+  EXPECT_TRUE(stopped.store.msgDataLines.empty());
 }
 
 }  // namespace

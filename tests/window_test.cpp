@@ -136,12 +136,13 @@ TEST_F(WindowTest, ACancelledOrFailedOpenChangesNothing) {
   expectUnchanged();
   EXPECT_TRUE(dialogs_.messages.empty());
 
-  OpenThroughMenu(QStringLiteral("/dev/null"));
+  const QString empty = WriteTrace("sigrune-window-empty.txt", "");
+  OpenThroughMenu(empty);
   expectUnchanged();
   ASSERT_EQ(dialogs_.messages.size(), 1u);
   EXPECT_EQ(dialogs_.messages[0].icon, MessageIcon::Exclamation);
   EXPECT_EQ(dialogs_.messages[0].title, "Merrow");
-  EXPECT_EQ(dialogs_.messages[0].text, "/dev/null does not contain Q931 Messages.");
+  EXPECT_EQ(dialogs_.messages[0].text, empty + " does not contain Q931 Messages.");
 
   OpenThroughMenu(QStringLiteral("/nonexistent/trace.txt"));
   expectUnchanged();

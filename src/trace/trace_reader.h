@@ -94,6 +94,11 @@ enum class AcceptedFiles { RegularOnly, RegularOrFifo };
 LoadResult LoadTraceFile(const std::string& fileName, const LoadProgress& progress = {},
                          AcceptedFiles accepted = AcceptedFiles::RegularOnly);
 
+// The same for a descriptor that is already open (standard input), whatever it reads from; `name`
+// stands for it in the error texts. The descriptor stays open.
+LoadResult LoadTraceDescriptor(int descriptor, const std::string& name,
+                               const LoadProgress& progress = {});
+
 // "1 line longer than 16 MiB was skipped (line L)" or "N lines longer than 16 MiB were skipped
 // (first: line L)"; empty when none was.
 std::string SkippedLinesNote(const LoadResult& result);
