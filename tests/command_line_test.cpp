@@ -1,12 +1,19 @@
 #include "cli/command_line.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include "trace/trace_reader.h"
 
 namespace sigrune {
 namespace {
@@ -87,6 +94,38 @@ TEST(CommandLine, ListFiltersOneWayAtATime) {
   EXPECT_EQ(RunCli({"list", trace, "--call", "xyz"}).status, kExitUsage);
 }
 
+CommandResult RunCliReading(std::FILE* in, std::vector<std::string_view> arguments) {
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  const int status = RunCommandLine(arguments, in, out, err);
+  return {status, ReadBack(out), ReadBack(err)};
+}
+
+std::string WriteTemporary(const std::string& name, const std::string& text) {
+  const std::string path = testing::TempDir() + name;
+  std::ofstream(path, std::ios::binary) << text;
+  return path;
+}
+
+// Writes the text into the FIFO once a reader has opened it; gives up after ten seconds, so that
+// a reader that never comes cannot hang the test.
+std::thread WriteWhenRead(const std::string& fifo, const std::string& text) {
+  return std::thread([fifo, text] {
+    for (int tries = 0; tries < 1000; ++tries) {
+      const int descriptor = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+      if (descriptor >= 0) {
+        ::fcntl(descriptor, F_SETFL, 0);
+        const bool written =
+            ::write(descriptor, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+        ::close(descriptor);
+        EXPECT_TRUE(written);
+        return;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  });
+}
+
 TEST(CommandLine, FailuresNameTheFile) {
   const CommandResult missing = RunCli({"list", "/nonexistent/trace.txt"});
   EXPECT_EQ(missing.status, kExitFailure);
@@ -94,9 +133,59 @@ TEST(CommandLine, FailuresNameTheFile) {
   EXPECT_EQ(missing.err,
             "sigrune-cli: cannot open /nonexistent/trace.txt: No such file or directory\n");
 
-  const CommandResult empty = RunCli({"list", "/dev/null"});
+  const std::string emptyPath = WriteTemporary("sigrune-cli-empty.txt", "");
+  const CommandResult empty = RunCli({"list", emptyPath});
   EXPECT_EQ(empty.status, kExitFailure);
-  EXPECT_EQ(empty.err, "/dev/null does not contain Q931 Messages.\n");
+  EXPECT_EQ(empty.err, emptyPath + " does not contain Q931 Messages.\n");
+  std::remove(emptyPath.c_str());
+
+  const std::string folder = testing::TempDir();
+  for (const std::string& path : {std::string("/dev/zero"), folder}) {
+    const CommandResult refused = RunCli({"show", path, "1"});
+    EXPECT_EQ(refused.status, kExitFailure);
+    EXPECT_EQ(refused.err, "sigrune-cli: " + path + ": not a regular file or FIFO\n");
+  }
+}
+
+// A FIFO (what `<(zcat trace.gz)` gives) and standard input are read as streams.
+TEST(CommandLine, ReadsATraceFromAFifoOrFromStandardInput) {
+  const std::string trace = ReadFile(kExamples + "plain-trace.txt");
+  const std::string list = ReadFile(SIGRUNE_SOURCE_DIR "/tests/data/plain-trace.list");
+
+  const std::string fifo = testing::TempDir() + "sigrune-cli-fifo";
+  std::remove(fifo.c_str());
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::thread writer = WriteWhenRead(fifo, trace);
+  const CommandResult fromFifo = RunCli({"list", fifo});
+  writer.join();
+  std::remove(fifo.c_str());
+  EXPECT_EQ(fromFifo.status, kExitSuccess);
+  EXPECT_EQ(fromFifo.out, list);
+  EXPECT_EQ(fromFifo.err, "");
+
+  int ends[2];
+  ASSERT_EQ(::pipe(ends), 0);
+  ASSERT_EQ(::write(ends[1], trace.data(), trace.size()), static_cast<ssize_t>(trace.size()));
+  ::close(ends[1]);
+  std::FILE* in = ::fdopen(ends[0], "rb");
+  const CommandResult fromPipe = RunCliReading(in, {"list", "-"});
+  std::fclose(in);
+  EXPECT_EQ(fromPipe.status, kExitSuccess);
+  EXPECT_EQ(fromPipe.out, list);
+
+  const CommandResult tooFew = RunCli({"show", "-", "99"}, trace);
+  EXPECT_EQ(tooFew.err, "sigrune-cli: message 99: standard input has 21 messages\n");
+}
+
+TEST(CommandLine, NotesTheSkippedLongLinesAndSucceeds) {
+  const std::string path = WriteTemporary(
+      "sigrune-cli-long.txt",
+      "In  Message -- a\n" + std::string(kMaxLineLength + 1, '0') + "\nIsdnMsgData=0802000105\n");
+  const CommandResult listed = RunCli({"list", path});
+  std::remove(path.c_str());
+  EXPECT_EQ(listed.status, kExitSuccess);
+  EXPECT_EQ(listed.err,
+            "sigrune-cli: " + path + ": 1 line longer than 16 MiB was skipped (line 2)\n");
 }
 
 TEST(CommandLine, UsageErrorsExitWithTwo) {
@@ -157,11 +246,13 @@ TEST(CommandLine, ExportWritesTheRecordsToAFileOrStandardOutput) {
   EXPECT_EQ(ReadFile(path), expected);
 
   // A trace without messages still replaces the file, with an empty one.
-  const CommandResult empty = RunCli({"export", "/dev/null", "--output", path});
+  const std::string emptyPath = WriteTemporary("sigrune-cli-empty.txt", "");
+  const CommandResult empty = RunCli({"export", emptyPath, "--output", path});
   EXPECT_EQ(empty.status, kExitFailure);
-  EXPECT_EQ(empty.err, "/dev/null does not contain Q931 Messages.\n");
+  EXPECT_EQ(empty.err, emptyPath + " does not contain Q931 Messages.\n");
   EXPECT_EQ(ReadFile(path), "");
   std::remove(path.c_str());
+  std::remove(emptyPath.c_str());
 
   EXPECT_EQ(RunCli({"export", kExamples + "plain-trace.txt", "-o"}).status, kExitUsage);
   EXPECT_EQ(RunCli({"export", kExamples + "plain-trace.txt", "-o", "a", "-o", "b"}).status,

@@ -27,6 +27,8 @@ constexpr std::string_view kUsage =
     "  find TRACE TEXT       print the numbers of the messages whose decoded text holds TEXT\n"
     "                        (case-sensitive); exit status 1 when none does\n"
     "\n"
+    "TRACE is a file or a FIFO, or - for standard input.\n"
+    "\n"
     "Options:\n"
     "  --crlf                decode, show: keep the CR LF line ends of the decoded text\n"
     "  -h, --help            show this help and exit\n"
@@ -47,8 +49,10 @@ int UsageError(std::FILE* err, std::string_view problem) {
   return kExitUsage;
 }
 
-int RunCommandLine(std::span<const std::string_view> arguments, std::FILE* in, std::FILE* out,
-                   std::FILE* err) {
+namespace {
+
+int RunCommand(std::span<const std::string_view> arguments, std::FILE* in, std::FILE* out,
+               std::FILE* err) {
   if (arguments.empty()) {
     return UsageError(err, "no command given");
   }
@@ -63,21 +67,28 @@ int RunCommandLine(std::span<const std::string_view> arguments, std::FILE* in, s
     return kExitSuccess;
   }
   if (command == "list") {
-    return RunListCommand(commandArguments, out, err);
+    return RunListCommand(commandArguments, in, out, err);
   }
   if (command == "decode") {
     return RunDecodeCommand(commandArguments, in, out, err);
   }
   if (command == "show") {
-    return RunShowCommand(commandArguments, out, err);
+    return RunShowCommand(commandArguments, in, out, err);
   }
   if (command == "export") {
-    return RunExportCommand(commandArguments, out, err);
+    return RunExportCommand(commandArguments, in, out, err);
   }
   if (command == "find") {
-    return RunFindCommand(commandArguments, out, err);
+    return RunFindCommand(commandArguments, in, out, err);
   }
   return UsageError(err, "unknown command '" + std::string(command) + "'");
+}
+
+}  // namespace
+
+int RunCommandLine(std::span<const std::string_view> arguments, std::FILE* in, std::FILE* out,
+                   std::FILE* err) {
+  return RunCommand(arguments, in, out, err);
 }
 
 }  // namespace sigrune

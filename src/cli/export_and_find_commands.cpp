@@ -15,7 +15,8 @@ namespace {
 constexpr OptionSpec kExportOptions[] = {{"-o", true}, {"--output", true}};
 }
 
-int RunExportCommand(std::span<const std::string_view> arguments, std::FILE* out, std::FILE* err) {
+int RunExportCommand(std::span<const std::string_view> arguments, std::FILE* in, std::FILE* out,
+                     std::FILE* err) {
   const auto parsed = ParseCommandArguments("export", arguments, kExportOptions, err);
   if (!parsed) {
     return kExitUsage;
@@ -28,7 +29,7 @@ int RunExportCommand(std::span<const std::string_view> arguments, std::FILE* out
       parsed->Has("-o") ? parsed->Value("-o") : parsed->Value("--output");
 
   MessageStore store;
-  const LoadOutcome loaded = LoadTraceForCommand(fileName, err, store);
+  const LoadOutcome loaded = LoadTraceForCommand(fileName, in, err, store);
   // A trace without messages still gives its (empty) export file.
   if (loaded != LoadOutcome::Loaded && loaded != LoadOutcome::NoMessages) {
     return kExitFailure;
@@ -50,7 +51,8 @@ int RunExportCommand(std::span<const std::string_view> arguments, std::FILE* out
   return kExitFailure;
 }
 
-int RunFindCommand(std::span<const std::string_view> arguments, std::FILE* out, std::FILE* err) {
+int RunFindCommand(std::span<const std::string_view> arguments, std::FILE* in, std::FILE* out,
+                   std::FILE* err) {
   const auto parsed = ParseCommandArguments("find", arguments, {}, err);
   if (!parsed) {
     return kExitUsage;
@@ -59,7 +61,8 @@ int RunFindCommand(std::span<const std::string_view> arguments, std::FILE* out, 
     return UsageError(err, "find takes a trace file and a text");
   }
   MessageStore store;
-  if (LoadTraceForCommand(std::string(parsed->operands[0]), err, store) != LoadOutcome::Loaded) {
+  if (LoadTraceForCommand(std::string(parsed->operands[0]), in, err, store) !=
+      LoadOutcome::Loaded) {
     return kExitFailure;
   }
   OutputBuffer output(out);

@@ -42,7 +42,8 @@ class OutputListSink : public MessageListSink {
 
 }  // namespace
 
-int RunListCommand(std::span<const std::string_view> arguments, std::FILE* out, std::FILE* err) {
+int RunListCommand(std::span<const std::string_view> arguments, std::FILE* in, std::FILE* out,
+                   std::FILE* err) {
   const auto parsed = ParseCommandArguments("list", arguments, kListOptions, err);
   if (!parsed) {
     return kExitUsage;
@@ -67,7 +68,7 @@ int RunListCommand(std::span<const std::string_view> arguments, std::FILE* out, 
   }
 
   MessageStore store;
-  if (LoadTraceForCommand(std::string(operands.front()), err, store) != LoadOutcome::Loaded) {
+  if (LoadTraceForCommand(std::string(operands.front()), in, err, store) != LoadOutcome::Loaded) {
     return kExitFailure;
   }
 
