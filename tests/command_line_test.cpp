@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "address_space_limit.h"
 #include "trace/trace_reader.h"
 
 namespace sigrune {
@@ -186,6 +187,45 @@ TEST(CommandLine, NotesTheSkippedLongLinesAndSucceeds) {
   EXPECT_EQ(listed.status, kExitSuccess);
   EXPECT_EQ(listed.err,
             "sigrune-cli: " + path + ": 1 line longer than 16 MiB was skipped (line 2)\n");
+}
+
+// The trace holds three small messages, then one of six million octets whose decoded text
+// (70 bytes an octet) would take 420 MB: the load fails with 8 MiB to spare, the decode with 96.
+TEST(CommandLine, RunningOutOfMemoryNamesTheTraceAndFails) {
+  if (!kCanLimitAddressSpace) {
+    GTEST_SKIP() << "the address sanitizer cannot run with a bounded address space";
+  }
+  std::string text;
+  for (int k = 0; k < 3; ++k) {
+    text += "IsdnMsgData=0802000105\n";
+  }
+  text += "IsdnMsgData=0802000105";
+  text.append(12000000, '9').append("\n");
+  for (std::size_t k = text.size() - 12000001; k < text.size() - 1; k += 2) {
+    text[k + 1] = '0';
+  }
+  const std::string path = WriteTemporary("sigrune-cli-huge.txt", text);
+  struct Case {
+    std::vector<std::string_view> arguments;
+    std::size_t headroom;
+    std::string err;
+  };
+  const Case cases[] = {
+      {{"list", path}, 8u << 20, "loading, after 3 messages"},
+      {{"find", path, "Shift"}, 96u << 20, "searching"},
+      {{"export", path}, 96u << 20, "exporting"},
+  };
+  for (const Case& expected : cases) {
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    const int status = RunWithAddressSpaceHeadroom(
+        expected.headroom, [&] { return RunCommandLine(expected.arguments, stdin, out, err); });
+    std::fclose(out);
+    EXPECT_EQ(status, kExitFailure) << expected.arguments[0];
+    EXPECT_EQ(ReadBack(err),
+              "sigrune-cli: " + path + ": not enough memory (while " + expected.err + ")\n");
+  }
+  std::remove(path.c_str());
 }
 
 TEST(CommandLine, UsageErrorsExitWithTwo) {
