@@ -21,9 +21,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   const sigrune::MessageStore store = reader.Finish();
 
-  // However the text is cut into pieces, it reads the same.
-  const sigrune::MessageStore whole = sigrune::ReadTraceText(text);
-  if (whole.msgCount != store.msgCount || whole.isTracelist != store.isTracelist) {
+  // However the text is cut into pieces, it reads the same, long lines skipped alike.
+  sigrune::TraceTextReader wholeReader;
+  wholeReader.Feed(text);
+  const sigrune::MessageStore whole = wholeReader.Finish();
+  if (whole.msgCount != store.msgCount || whole.isTracelist != store.isTracelist ||
+      wholeReader.SkippedLongLines() != reader.SkippedLongLines() ||
+      wholeReader.FirstSkippedLine() != reader.FirstSkippedLine()) {
     __builtin_trap();
   }
   std::string line;

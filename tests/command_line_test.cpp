@@ -1,6 +1,9 @@
 #include "cli/command_line.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <poll.h>
 #include <unistd.h>
@@ -14,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "address_space_limit.h"
 #include "cli/output_buffer.h"
 #include "cli/terminal_output.h"
 #include "trace/trace_reader.h"
@@ -105,6 +109,19 @@ TEST(CommandLine, ListFiltersOneWayAtATime) {
   EXPECT_EQ(RunCli({"list", trace, "--call", "xyz"}).status, kExitUsage);
 }
 
+CommandResult RunCliReading(std::FILE* in, std::vector<std::string_view> arguments) {
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  const int status = RunCommandLine(arguments, in, out, err);
+  return {status, ReadBack(out), ReadBack(err)};
+}
+
+std::string WriteTemporary(const std::string& name, const std::string& text) {
+  const std::string path = testing::TempDir() + name;
+  std::ofstream(path, std::ios::binary) << text;
+  return path;
+}
+
 TEST(CommandLine, FailuresNameTheFile) {
   const CommandResult missing = RunCli({"list", "/nonexistent/trace.txt"});
   EXPECT_EQ(missing.status, kExitFailure);
@@ -112,9 +129,101 @@ TEST(CommandLine, FailuresNameTheFile) {
   EXPECT_EQ(missing.err,
             "sigrune-cli: cannot open /nonexistent/trace.txt: No such file or directory\n");
 
-  const CommandResult empty = RunCli({"list", "/dev/null"});
+  const std::string emptyPath = WriteTemporary("sigrune-cli-empty.txt", "");
+  const CommandResult empty = RunCli({"list", emptyPath});
   EXPECT_EQ(empty.status, kExitFailure);
-  EXPECT_EQ(empty.err, "/dev/null does not contain Q931 Messages.\n");
+  EXPECT_EQ(empty.err, emptyPath + " does not contain Q931 Messages.\n");
+  std::remove(emptyPath.c_str());
+
+  const std::string folder = testing::TempDir();
+  for (const std::string& path : {std::string("/dev/zero"), folder}) {
+    const CommandResult refused = RunCli({"show", path, "1"});
+    EXPECT_EQ(refused.status, kExitFailure);
+    EXPECT_EQ(refused.err, "sigrune-cli: " + path + ": not a regular file or FIFO\n");
+  }
+}
+
+// A FIFO (what `<(zcat trace.gz)` gives) and standard input are read as streams.
+TEST(CommandLine, ReadsATraceFromAFifoOrFromStandardInput) {
+  const std::string trace = ReadFile(kExamples + "plain-trace.txt");
+  const std::string list = ReadFile(SIGRUNE_SOURCE_DIR "/tests/data/plain-trace.list");
+
+  const std::string fifo = testing::TempDir() + "sigrune-cli-fifo";
+  std::remove(fifo.c_str());
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::thread writer([&] { std::ofstream(fifo, std::ios::binary) << trace; });
+  const CommandResult fromFifo = RunCli({"list", fifo});
+  // Frees the writer if the command never opened the FIFO.
+  const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  writer.join();
+  ::close(reader);
+  std::remove(fifo.c_str());
+  EXPECT_EQ(fromFifo.status, kExitSuccess);
+  EXPECT_EQ(fromFifo.out, list);
+  EXPECT_EQ(fromFifo.err, "");
+
+  int ends[2];
+  ASSERT_EQ(::pipe(ends), 0);
+  ASSERT_EQ(::write(ends[1], trace.data(), trace.size()), static_cast<ssize_t>(trace.size()));
+  ::close(ends[1]);
+  std::FILE* in = ::fdopen(ends[0], "rb");
+  const CommandResult fromPipe = RunCliReading(in, {"list", "-"});
+  std::fclose(in);
+  EXPECT_EQ(fromPipe.status, kExitSuccess);
+  EXPECT_EQ(fromPipe.out, list);
+
+  const CommandResult tooFew = RunCli({"show", "-", "99"}, trace);
+  EXPECT_EQ(tooFew.err, "sigrune-cli: message 99: standard input has 21 messages\n");
+}
+
+TEST(CommandLine, NotesTheSkippedLongLinesAndSucceeds) {
+  const std::string path = WriteTemporary(
+      "sigrune-cli-long.txt",
+      "In  Message -- a\n" + std::string(kMaxLineLength + 1, '0') + "\nIsdnMsgData=0802000105\n");
+  const CommandResult listed = RunCli({"list", path});
+  std::remove(path.c_str());
+  EXPECT_EQ(listed.status, kExitSuccess);
+  EXPECT_EQ(listed.err,
+            "sigrune-cli: " + path + ": 1 line longer than 16 MiB was skipped (line 2)\n");
+}
+
+// The trace holds three small messages, then one of six million octets whose decoded text
+// (70 bytes an octet) would take 420 MB: the load fails with 8 MiB to spare, the decode with 96.
+TEST(CommandLine, RunningOutOfMemoryNamesTheTraceAndFails) {
+  if (!kCanLimitAddressSpace) {
+    GTEST_SKIP() << "the address sanitizer cannot run with a bounded address space";
+  }
+  std::string text;
+  for (int k = 0; k < 3; ++k) {
+    text += "IsdnMsgData=0802000105\n";
+  }
+  text += "IsdnMsgData=0802000105";
+  text.append(12000000, '9').append("\n");
+  for (std::size_t k = text.size() - 12000001; k < text.size() - 1; k += 2) {
+    text[k + 1] = '0';
+  }
+  const std::string path = WriteTemporary("sigrune-cli-huge.txt", text);
+  struct Case {
+    std::vector<std::string_view> arguments;
+    std::size_t headroom;
+    std::string err;
+  };
+  const Case cases[] = {
+      {{"list", path}, 8u << 20, "loading, after 3 messages"},
+      {{"find", path, "Shift"}, 96u << 20, "searching"},
+      {{"export", path}, 96u << 20, "exporting"},
+  };
+  for (const Case& expected : cases) {
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    const int status = RunWithAddressSpaceHeadroom(
+        expected.headroom, [&] { return RunCommandLine(expected.arguments, stdin, out, err); });
+    std::fclose(out);
+    EXPECT_EQ(status, kExitFailure) << expected.arguments[0];
+    EXPECT_EQ(ReadBack(err),
+              "sigrune-cli: " + path + ": not enough memory (while " + expected.err + ")\n");
+  }
+  std::remove(path.c_str());
 }
 
 TEST(CommandLine, UsageErrorsExitWithTwo) {
@@ -251,11 +360,13 @@ TEST(CommandLine, ExportWritesTheRecordsToAFileOrStandardOutput) {
   EXPECT_EQ(ReadFile(path), expected);
 
   // A trace without messages still replaces the file, with an empty one.
-  const CommandResult empty = RunCli({"export", "/dev/null", "--output", path});
+  const std::string emptyPath = WriteTemporary("sigrune-cli-empty.txt", "");
+  const CommandResult empty = RunCli({"export", emptyPath, "--output", path});
   EXPECT_EQ(empty.status, kExitFailure);
-  EXPECT_EQ(empty.err, "/dev/null does not contain Q931 Messages.\n");
+  EXPECT_EQ(empty.err, emptyPath + " does not contain Q931 Messages.\n");
   EXPECT_EQ(ReadFile(path), "");
   std::remove(path.c_str());
+  std::remove(emptyPath.c_str());
 
   EXPECT_EQ(RunCli({"export", kExamples + "plain-trace.txt", "-o"}).status, kExitUsage);
   EXPECT_EQ(RunCli({"export", kExamples + "plain-trace.txt", "-o", "a", "-o", "b"}).status,

@@ -9,11 +9,17 @@
 #include <QTreeView>
 #include <fstream>
 #include <memory>
+#include <ostream>
 #include <string>
 
 #include "fake_platform.h"
 #include "window/main_window.h"
 #include "window/message_list_model.h"
+
+// Failures show the texts, not their UTF-16 code units.
+inline void PrintTo(const QString& text, std::ostream* out) {
+  *out << '"' << text.toStdString() << '"';
+}
 
 namespace sigrune {
 

@@ -330,7 +330,7 @@ TEST_F(WindowOperationsTest, MessagesThatFailDuringASearchAreCountedInOneBox) {
   EXPECT_EQ(Selected(), 3);
   ASSERT_EQ(dialogs_.messages.size(), 1u);
   EXPECT_EQ(dialogs_.messages[0].text,
-            "2 message(s) could not be decoded and were skipped; the first is message 1: "
+            "2 messages could not be decoded and were skipped; the first is message 1: "
             "Subscript out of range.");
 }
 

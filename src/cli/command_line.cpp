@@ -1,8 +1,12 @@
 #include "cli/command_line.h"
 
+#include <algorithm>
+#include <iterator>
+#include <new>
 #include <string>
 
 #include "cli/output_buffer.h"
+#include "cli/trace_loading.h"
 #include "version.h"
 
 namespace sigrune {
@@ -28,6 +32,8 @@ constexpr std::string_view kUsage =
     "  find TRACE TEXT       print the numbers of the messages whose decoded text holds TEXT\n"
     "                        (case-sensitive); exit status 1 when none does\n"
     "\n"
+    "TRACE is a file or a FIFO, or - for standard input.\n"
+    "\n"
     "Options:\n"
     "  --crlf                decode, show: keep the CR LF line ends of the decoded text\n"
     "  -h, --help            show this help and exit\n"
@@ -48,8 +54,10 @@ int UsageError(std::FILE* err, std::string_view problem) {
   return kExitUsage;
 }
 
-int RunCommandLine(std::span<const std::string_view> arguments, std::FILE* in, std::FILE* out,
-                   std::FILE* err) {
+namespace {
+
+int RunCommand(std::span<const std::string_view> arguments, std::FILE* in, std::FILE* out,
+               std::FILE* err) {
   if (arguments.empty()) {
     return UsageError(err, "no command given");
   }
@@ -62,21 +70,74 @@ int RunCommandLine(std::span<const std::string_view> arguments, std::FILE* in, s
     return WriteAndFlush(out, err, std::string("sigrune-cli ") + kVersion + "\n");
   }
   if (command == "list") {
-    return RunListCommand(commandArguments, out, err);
+    return RunListCommand(commandArguments, in, out, err);
   }
   if (command == "decode") {
     return RunDecodeCommand(commandArguments, in, out, err);
   }
   if (command == "show") {
-    return RunShowCommand(commandArguments, out, err);
+    return RunShowCommand(commandArguments, in, out, err);
   }
   if (command == "export") {
-    return RunExportCommand(commandArguments, out, err);
+    return RunExportCommand(commandArguments, in, out, err);
   }
   if (command == "find") {
-    return RunFindCommand(commandArguments, out, err);
+    return RunFindCommand(commandArguments, in, out, err);
   }
   return UsageError(err, "unknown command '" + std::string(command) + "'");
+}
+
+// The trace a command names: its first operand, past the options and the values they take. The
+// command has parsed its arguments by the time it runs out of memory, so they are well formed.
+std::string_view NamedTrace(std::span<const std::string_view> arguments) {
+  constexpr std::string_view kOptionsWithValue[] = {"-o", "--output", "--call", "--gateway"};
+  for (std::size_t k = 0; k < arguments.size(); ++k) {
+    const std::string_view argument = arguments[k];
+    if (argument == "--") {
+      return k + 1 < arguments.size() ? arguments[k + 1] : std::string_view();
+    }
+    if (argument.size() < 2 || argument.front() != '-') {
+      return argument;
+    }
+    if (std::find(std::begin(kOptionsWithValue), std::end(kOptionsWithValue), argument) !=
+        std::end(kOptionsWithValue)) {
+      ++k;
+    }
+  }
+  return {};
+}
+
+// Builds no text of its own: the memory has run out.
+int ReportOutOfMemory(std::span<const std::string_view> arguments, std::FILE* err) {
+  struct Activity {
+    std::string_view command;
+    std::string_view doing;
+  };
+  constexpr Activity kActivities[] = {
+      {"list", "listing"}, {"show", "showing"}, {"export", "exporting"}, {"find", "searching"}};
+  const std::string_view command = arguments.empty() ? std::string_view() : arguments.front();
+  for (const auto& [name, doing] : kActivities) {
+    if (command == name) {
+      const std::string_view trace = TraceNameForMessages(NamedTrace(arguments.subspan(1)));
+      std::fprintf(err, "sigrune-cli: %.*s: not enough memory (while %.*s)\n",
+                   static_cast<int>(trace.size()), trace.data(), static_cast<int>(doing.size()),
+                   doing.data());
+      return kExitFailure;
+    }
+  }
+  std::fprintf(err, "sigrune-cli: not enough memory\n");
+  return kExitFailure;
+}
+
+}  // namespace
+
+int RunCommandLine(std::span<const std::string_view> arguments, std::FILE* in, std::FILE* out,
+                   std::FILE* err) {
+  try {
+    return RunCommand(arguments, in, out, err);
+  } catch (const std::bad_alloc&) {
+    return ReportOutOfMemory(arguments, err);
+  }
 }
 
 }  // namespace sigrune

@@ -12,13 +12,17 @@ enum ExitStatus : int { kExitSuccess = 0, kExitFailure = 1, kExitUsage = 2 };
 int RunCommandLine(std::span<const std::string_view> arguments, std::FILE* in, std::FILE* out,
                    std::FILE* err);
 
-// The commands, each given the arguments after its name.
-int RunListCommand(std::span<const std::string_view> arguments, std::FILE* out, std::FILE* err);
+// The commands, each given the arguments after its name; `in` is the trace named "-".
+int RunListCommand(std::span<const std::string_view> arguments, std::FILE* in, std::FILE* out,
+                   std::FILE* err);
 int RunDecodeCommand(std::span<const std::string_view> arguments, std::FILE* in, std::FILE* out,
                      std::FILE* err);
-int RunShowCommand(std::span<const std::string_view> arguments, std::FILE* out, std::FILE* err);
-int RunExportCommand(std::span<const std::string_view> arguments, std::FILE* out, std::FILE* err);
-int RunFindCommand(std::span<const std::string_view> arguments, std::FILE* out, std::FILE* err);
+int RunShowCommand(std::span<const std::string_view> arguments, std::FILE* in, std::FILE* out,
+                   std::FILE* err);
+int RunExportCommand(std::span<const std::string_view> arguments, std::FILE* in, std::FILE* out,
+                     std::FILE* err);
+int RunFindCommand(std::span<const std::string_view> arguments, std::FILE* in, std::FILE* out,
+                   std::FILE* err);
 
 // Reports a usage error on `err` and returns kExitUsage.
 int UsageError(std::FILE* err, std::string_view problem);

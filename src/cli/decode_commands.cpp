@@ -104,7 +104,8 @@ int RunDecodeCommand(std::span<const std::string_view> arguments, std::FILE* in,
   return FinishOutput(output, err, anyFailed ? kExitFailure : kExitSuccess);
 }
 
-int RunShowCommand(std::span<const std::string_view> arguments, std::FILE* out, std::FILE* err) {
+int RunShowCommand(std::span<const std::string_view> arguments, std::FILE* in, std::FILE* out,
+                   std::FILE* err) {
   const auto options = ParseCommandArguments("show", arguments, kDecodeOptions, err);
   if (!options) {
     return kExitUsage;
@@ -125,7 +126,7 @@ int RunShowCommand(std::span<const std::string_view> arguments, std::FILE* out, 
 
   const std::string fileName(options->operands.front());
   MessageStore store;
-  if (LoadTraceForCommand(fileName, err, store) != LoadOutcome::Loaded) {
+  if (LoadTraceForCommand(fileName, in, err, store) != LoadOutcome::Loaded) {
     return kExitFailure;
   }
 
@@ -137,8 +138,9 @@ int RunShowCommand(std::span<const std::string_view> arguments, std::FILE* out, 
     }
     if (number > store.msgCount) {
       output.Flush();
-      std::fprintf(err, "sigrune-cli: message %zu: %s has %zu messages\n", number, fileName.c_str(),
-                   store.msgCount);
+      const std::string_view name = TraceNameForMessages(fileName);
+      std::fprintf(err, "sigrune-cli: message %zu: %.*s has %zu messages\n", number,
+                   static_cast<int>(name.size()), name.data(), store.msgCount);
       anyFailed = true;
       continue;
     }

@@ -1,5 +1,6 @@
 // `export` and `find`: every message decoded, to a file in router debug layout, or searched.
 
+#include <new>
 #include <string>
 
 #include "cli/arguments.h"
@@ -16,7 +17,8 @@ namespace {
 constexpr OptionSpec kExportOptions[] = {{"-o", true}, {"--output", true}};
 }
 
-int RunExportCommand(std::span<const std::string_view> arguments, std::FILE* out, std::FILE* err) {
+int RunExportCommand(std::span<const std::string_view> arguments, std::FILE* in, std::FILE* out,
+                     std::FILE* err) {
   const auto parsed = ParseCommandArguments("export", arguments, kExportOptions, err);
   if (!parsed) {
     return kExitUsage;
@@ -29,7 +31,7 @@ int RunExportCommand(std::span<const std::string_view> arguments, std::FILE* out
       parsed->Has("-o") ? parsed->Value("-o") : parsed->Value("--output");
 
   MessageStore store;
-  const LoadOutcome loaded = LoadTraceForCommand(fileName, err, store);
+  const LoadOutcome loaded = LoadTraceForCommand(fileName, in, err, store);
   // A trace without messages still gives its (empty) export file.
   if (loaded != LoadOutcome::Loaded && loaded != LoadOutcome::NoMessages) {
     return kExitFailure;
@@ -39,6 +41,9 @@ int RunExportCommand(std::span<const std::string_view> arguments, std::FILE* out
   const ExportResult result =
       outputName ? ExportRouterDebug(std::string(*outputName), store, {}, tracePath)
                  : ExportRouterDebug(out, store);
+  if (result.outcome == ExportOutcome::OutOfMemory) {
+    throw std::bad_alloc();  // reported, naming the trace, where every command's is
+  }
   if (result.outcome == ExportOutcome::WriteFailed && !outputName) {
     return WriteError(err, result.writeError);
   }
@@ -53,7 +58,8 @@ int RunExportCommand(std::span<const std::string_view> arguments, std::FILE* out
   return loaded == LoadOutcome::Loaded ? kExitSuccess : kExitFailure;
 }
 
-int RunFindCommand(std::span<const std::string_view> arguments, std::FILE* out, std::FILE* err) {
+int RunFindCommand(std::span<const std::string_view> arguments, std::FILE* in, std::FILE* out,
+                   std::FILE* err) {
   const auto parsed = ParseCommandArguments("find", arguments, {}, err);
   if (!parsed) {
     return kExitUsage;
@@ -67,7 +73,8 @@ int RunFindCommand(std::span<const std::string_view> arguments, std::FILE* out, 
                                "' has no Latin-1 form, the encoding of trace texts");
   }
   MessageStore store;
-  if (LoadTraceForCommand(std::string(parsed->operands[0]), err, store) != LoadOutcome::Loaded) {
+  if (LoadTraceForCommand(std::string(parsed->operands[0]), in, err, store) !=
+      LoadOutcome::Loaded) {
     return kExitFailure;
   }
   OutputBuffer output(out);

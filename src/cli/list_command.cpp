@@ -30,7 +30,8 @@ std::optional<FilterKey> CallFilterKey(std::string_view digits) {
 
 }  // namespace
 
-int RunListCommand(std::span<const std::string_view> arguments, std::FILE* out, std::FILE* err) {
+int RunListCommand(std::span<const std::string_view> arguments, std::FILE* in, std::FILE* out,
+                   std::FILE* err) {
   const auto parsed = ParseCommandArguments("list", arguments, kListOptions, err);
   if (!parsed) {
     return kExitUsage;
@@ -55,7 +56,7 @@ int RunListCommand(std::span<const std::string_view> arguments, std::FILE* out, 
   }
 
   MessageStore store;
-  if (LoadTraceForCommand(std::string(operands.front()), err, store) != LoadOutcome::Loaded) {
+  if (LoadTraceForCommand(std::string(operands.front()), in, err, store) != LoadOutcome::Loaded) {
     return kExitFailure;
   }
 

@@ -2,14 +2,20 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "trace/message_store.h"
 #include "trace/trace_reader.h"
 
 namespace sigrune {
 
-// Loads the trace for a command. Any other outcome than Loaded is reported on `err`, naming the
-// file; a trace without messages as the window reports it.
-LoadOutcome LoadTraceForCommand(const std::string& fileName, std::FILE* err, MessageStore& store);
+// Loads the trace for a command: a regular file or a FIFO, or `in` for "-". Any other outcome than
+// Loaded is reported on `err`, naming the file; a trace without messages as the window reports
+// it. Skipped long lines are noted on `err` too.
+LoadOutcome LoadTraceForCommand(const std::string& fileName, std::FILE* in, std::FILE* err,
+                                MessageStore& store);
+
+// How the messages name a trace: "standard input" for "-".
+std::string_view TraceNameForMessages(std::string_view fileName);
 
 }  // namespace sigrune

@@ -7,6 +7,7 @@
 #include "q931/decoder.h"
 #include "trace/replacing_file.h"
 #include "trace/summary_line.h"
+#include "trace/text_utilities.h"
 
 namespace sigrune {
 
@@ -118,11 +119,9 @@ std::string UndecodableMessagesNote(const ExportResult& result) {
   }
   const std::string first = "message " + std::to_string(result.firstUndecodableMessage) + ": " +
                             result.firstUndecodableReason + ")";
-  if (result.undecodableMessages == 1) {
-    return "1 message could not be decoded (" + first;
-  }
-  return std::to_string(result.undecodableMessages) +
-         " messages could not be decoded (first: " + first;
+  return result.undecodableMessages == 1 ? "1 message could not be decoded (" + first
+                                         : GroupedDigits(result.undecodableMessages) +
+                                               " messages could not be decoded (first: " + first;
 }
 
 }  // namespace sigrune

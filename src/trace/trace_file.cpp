@@ -2,11 +2,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <memory>
+#include <new>
+#include <optional>
 #include <string>
 
+#include "trace/text_utilities.h"
 #include "trace/trace_reader.h"
 
 namespace sigrune {
@@ -14,6 +17,10 @@ namespace sigrune {
 namespace {
 
 constexpr std::size_t kBlockSize = 2u << 20;
+// A data line holds at least its marker and a line end.
+constexpr std::uint64_t kShortestMessageLine = 12;
+// Past this many, a wrong guess would cost more than the regrowth it spares.
+constexpr double kMostMessagesReserved = 4u << 20;
 
 class FileDescriptor {
  public:
@@ -31,11 +38,37 @@ class FileDescriptor {
   int descriptor_;
 };
 
-LoadResult Failure(const std::string& action, const std::string& fileName, int error) {
+LoadResult Failure(std::string errorText) {
   LoadResult result;
   result.outcome = LoadOutcome::Failed;
-  result.errorText = action + " " + fileName + ": " + std::strerror(error);
+  result.errorText = std::move(errorText);
   return result;
+}
+
+LoadResult Failure(const std::string& action, const std::string& fileName, int error) {
+  return Failure(action + " " + fileName + ": " + std::strerror(error));
+}
+
+bool IsAccepted(mode_t mode, AcceptedFiles accepted) {
+  return S_ISREG(mode) || (accepted == AcceptedFiles::RegularOrFifo && S_ISFIFO(mode));
+}
+
+LoadResult NotAccepted(const std::string& fileName, AcceptedFiles accepted) {
+  return Failure(accepted == AcceptedFiles::RegularOnly
+                     ? fileName + " is not a regular file"
+                     : fileName + ": not a regular file or FIFO");
+}
+
+// Messages are spread evenly enough through a trace that the first block tells how many to
+// expect; a wrong guess only costs a regrowth. A sparse file may claim any size, so the guess
+// never exceeds what the rest of the file could hold, nor a sane number.
+std::size_t ExpectedMessages(std::size_t messagesRead, std::uint64_t bytesRead,
+                             std::uint64_t fileSize) {
+  const double byDensity = static_cast<double>(messagesRead) * 1.1 * static_cast<double>(fileSize) /
+                           static_cast<double>(bytesRead);
+  const double byRoom =
+      static_cast<double>(messagesRead + (fileSize - bytesRead) / kShortestMessageLine + 1);
+  return static_cast<std::size_t>(std::min({byDensity, byRoom, kMostMessagesReserved}));
 }
 
 }  // namespace
@@ -44,66 +77,97 @@ std::string SkippedLinesNote(const LoadResult& result) {
   if (result.skippedLongLines == 0) {
     return {};
   }
-  if (result.skippedLongLines == 1) {
-    return "1 line longer than 16 MiB was skipped (line " +
-           std::to_string(result.firstSkippedLine) + ")";
-  }
-  return std::to_string(result.skippedLongLines) +
-         " lines longer than 16 MiB were skipped (first: line " +
-         std::to_string(result.firstSkippedLine) + ")";
+  const std::string line = std::to_string(result.firstSkippedLine);
+  return result.skippedLongLines == 1
+             ? "1 line longer than 16 MiB was skipped (line " + line + ")"
+             : GroupedDigits(result.skippedLongLines) +
+                   " lines longer than 16 MiB were skipped (first: line " + line + ")";
 }
 
 LoadResult LoadTraceFile(const std::string& fileName, const LoadProgress& progress,
-                         AcceptedFiles /*accepted*/) {
+                         AcceptedFiles accepted) {
+  // The kind is checked before the open, which has effects on devices and blocks on a FIFO
+  // without a writer, and again after it, in case the file was replaced in between.
+  struct stat status {};
+  if (::stat(fileName.c_str(), &status) != 0) {
+    return Failure("cannot open", fileName, errno);
+  }
+  if (!IsAccepted(status.st_mode, accepted)) {
+    return NotAccepted(fileName, accepted);
+  }
+  const int flags =
+      O_RDONLY | O_CLOEXEC | (accepted == AcceptedFiles::RegularOnly ? O_NONBLOCK : 0);
   int descriptor;
   do {
-    descriptor = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+    descriptor = ::open(fileName.c_str(), flags);
   } while (descriptor < 0 && errno == EINTR);
   if (descriptor < 0) {
     return Failure("cannot open", fileName, errno);
   }
   const FileDescriptor file(descriptor);
+  if (::fstat(file.get(), &status) != 0) {
+    return Failure("cannot read", fileName, errno);
+  }
+  if (!IsAccepted(status.st_mode, accepted)) {
+    return NotAccepted(fileName, accepted);
+  }
+  return LoadTraceDescriptor(file.get(), fileName, progress);
+}
+
+LoadResult LoadTraceDescriptor(int descriptor, const std::string& name,
+                               const LoadProgress& progress) {
   struct stat status {};
   std::uint64_t fileSize = 0;
-  if (::fstat(file.get(), &status) == 0 && S_ISREG(status.st_mode)) {
+  if (::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode)) {
     fileSize = static_cast<std::uint64_t>(status.st_size);
+    ::posix_fadvise(descriptor, 0, 0, POSIX_FADV_SEQUENTIAL);
   }
-  ::posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
 
-  const auto block = std::make_unique_for_overwrite<char[]>(kBlockSize);
-  TraceTextReader reader;
-  std::uint64_t bytesRead = 0;
-  for (;;) {
-    const ssize_t got = ::read(file.get(), block.get(), kBlockSize);
-    if (got < 0) {
-      if (errno == EINTR) {
-        continue;
+  // Running out of memory anywhere in the load ends here, with what it had taken given back.
+  std::optional<TraceTextReader> reader;
+  // Page-aligned, which makes the kernel's copy into it several times faster.
+  LargeVector<char> block;
+  try {
+    block.resize(kBlockSize);
+    reader.emplace();
+    std::uint64_t bytesRead = 0;
+    for (;;) {
+      const ssize_t got = ::read(descriptor, block.data(), kBlockSize);
+      if (got < 0) {
+        if (errno == EINTR) {
+          continue;
+        }
+        return Failure("cannot read", name, errno);
       }
-      return Failure("cannot read", fileName, errno);
+      if (got == 0) {
+        break;
+      }
+      reader->Feed(std::string_view(block.data(), static_cast<std::size_t>(got)));
+      if (bytesRead == 0 && fileSize > static_cast<std::uint64_t>(got)) {
+        reader->Reserve(
+            ExpectedMessages(reader->MessageCount(), static_cast<std::uint64_t>(got), fileSize));
+      }
+      bytesRead += static_cast<std::uint64_t>(got);
+      if (progress && !progress(bytesRead, fileSize)) {
+        LoadResult stopped;
+        stopped.outcome = LoadOutcome::Stopped;
+        return stopped;
+      }
     }
-    if (got == 0) {
-      break;
-    }
-    reader.Feed(std::string_view(block.get(), static_cast<std::size_t>(got)));
-    if (bytesRead == 0 && fileSize > static_cast<std::uint64_t>(got)) {
-      // Messages are spread evenly enough through a trace that the first block tells how many
-      // to expect; a wrong guess only costs a regrowth.
-      const double expected = static_cast<double>(reader.MessageCount()) * 1.1 *
-                              static_cast<double>(fileSize) / static_cast<double>(got);
-      reader.Reserve(static_cast<std::size_t>(expected));
-    }
-    bytesRead += static_cast<std::uint64_t>(got);
-    if (progress && !progress(bytesRead, fileSize)) {
-      LoadResult stopped;
-      stopped.outcome = LoadOutcome::Stopped;
-      return stopped;
-    }
-  }
 
-  LoadResult result;
-  result.store = reader.Finish();
-  result.outcome = result.store.msgCount > 0 ? LoadOutcome::Loaded : LoadOutcome::NoMessages;
-  return result;
+    LoadResult result;
+    result.store = reader->Finish();
+    result.skippedLongLines = reader->SkippedLongLines();
+    result.firstSkippedLine = reader->FirstSkippedLine();
+    result.outcome = result.store.msgCount > 0 ? LoadOutcome::Loaded : LoadOutcome::NoMessages;
+    return result;
+  } catch (const std::bad_alloc&) {
+    const std::size_t messages = reader ? reader->MessageCount() : 0;
+    reader.reset();
+    LargeVector<char>().swap(block);
+    return Failure(name + ": not enough memory (while loading, after " +
+                   CountOf(messages, "message", "messages") + ")");
+  }
 }
 
 }  // namespace sigrune

@@ -108,7 +108,7 @@ void TraceTextReader::Feed(std::string_view bytes) {
     }
     const char* lineEnd = nextLineFeed < nextCarriageReturn ? nextLineFeed : nextCarriageReturn;
     if (lineEnd == end) {
-      pendingLine_.append(p, static_cast<std::size_t>(end - p));
+      HoldLineStart(std::string_view(p, static_cast<std::size_t>(end - p)));
       return;
     }
     const char* next = lineEnd + 1;
@@ -119,15 +119,43 @@ void TraceTextReader::Feed(std::string_view bytes) {
         ++next;
       }
     }
-    const std::string_view line(p, static_cast<std::size_t>(lineEnd - p));
-    if (pendingLine_.empty()) {
-      ConsumeLine(line);
-    } else {
-      pendingLine_ += line;
-      ConsumeLine(pendingLine_);
-      pendingLine_.clear();
-    }
+    EndLine(std::string_view(p, static_cast<std::size_t>(lineEnd - p)));
     p = next;
+  }
+}
+
+void TraceTextReader::HoldLineStart(std::string_view part) {
+  pendingLength_ += part.size();
+  if (pendingLength_ <= kMaxLineLength) {
+    pendingLine_ += part;
+  } else if (pendingLine_.capacity() != 0) {
+    std::string().swap(pendingLine_);
+  }
+}
+
+void TraceTextReader::EndLine(std::string_view rest) {
+  if (pendingLength_ == 0) {
+    if (rest.size() <= kMaxLineLength) {
+      ConsumeLine(rest);
+    } else {
+      SkipLongLine();
+    }
+    return;
+  }
+  HoldLineStart(rest);
+  if (pendingLength_ <= kMaxLineLength) {
+    ConsumeLine(pendingLine_);
+  } else {
+    SkipLongLine();
+  }
+  pendingLine_.clear();
+  pendingLength_ = 0;
+}
+
+void TraceTextReader::SkipLongLine() {
+  ++lineNumber_;
+  if (skippedLongLines_++ == 0) {
+    firstSkippedLine_ = lineNumber_;
   }
 }
 
@@ -140,9 +168,8 @@ void TraceTextReader::Reserve(std::size_t messages) {
 }
 
 MessageStore TraceTextReader::Finish() {
-  if (!pendingLine_.empty()) {
-    ConsumeLine(pendingLine_);
-    pendingLine_.clear();
+  if (pendingLength_ != 0) {
+    EndLine({});
   }
   return std::move(store_);
 }

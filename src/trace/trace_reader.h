@@ -26,22 +26,36 @@ std::string_view GatewayAddressText(std::string_view line);
 // decimal form (192.168.1.5).
 std::string HexIpToDotted(std::string_view text);
 
+// A line longer than this cannot be a message line: it is skipped, unread, and counted.
+inline constexpr std::size_t kMaxLineLength = 16u << 20;
+
 // Reads trace text given in pieces of any size. The file loader feeds it block by block; tests and
-// the fuzzer feed it text from memory.
+// the fuzzer feed it text from memory. A line longer than kMaxLineLength is never held whole.
 class TraceTextReader {
  public:
   void Feed(std::string_view bytes);
   // Makes room for about this many messages at once, sparing the arrays repeated growth.
   void Reserve(std::size_t messages);
   std::size_t MessageCount() const { return store_.msgCount; }
+  // Lines longer than kMaxLineLength, and the 1-based number of the first of them.
+  std::uint64_t SkippedLongLines() const { return skippedLongLines_; }
+  std::uint64_t FirstSkippedLine() const { return firstSkippedLine_; }
   // Ends the text (a last line without a line end counts) and hands over the messages.
   MessageStore Finish();
 
  private:
+  void HoldLineStart(std::string_view part);
+  void EndLine(std::string_view rest);
+  void SkipLongLine();
   void ConsumeLine(std::string_view line);
 
   MessageStore store_;
+  // The start of a line that a later piece ends, and its length; a line found too long is no
+  // longer kept, only measured.
   std::string pendingLine_;
+  std::uint64_t pendingLength_ = 0;
+  std::uint64_t skippedLongLines_ = 0;
+  std::uint64_t firstSkippedLine_ = 0;
   bool skipLineFeed_ = false;  // the last piece ended in CR, so a leading LF belongs to it
   std::uint64_t lineNumber_ = 0;
 
@@ -62,9 +76,6 @@ using LoadProgress = std::function<bool(std::uint64_t bytesRead, std::uint64_t f
 
 enum class LoadOutcome { Loaded, NoMessages, Stopped, Failed };
 
-// A line longer than this cannot be a message line: it is skipped, unread, and counted.
-inline constexpr std::size_t kMaxLineLength = 16u << 20;
-
 struct LoadResult {
   LoadOutcome outcome = LoadOutcome::Failed;
   MessageStore store;     // the messages, when the outcome is Loaded
@@ -82,6 +93,11 @@ enum class AcceptedFiles { RegularOnly, RegularOrFifo };
 // succeed leaves the previous trace as it was. Running out of memory is a Failed load.
 LoadResult LoadTraceFile(const std::string& fileName, const LoadProgress& progress = {},
                          AcceptedFiles accepted = AcceptedFiles::RegularOnly);
+
+// The same for a descriptor that is already open (standard input), whatever it reads from; `name`
+// stands for it in the error texts. The descriptor stays open.
+LoadResult LoadTraceDescriptor(int descriptor, const std::string& name,
+                               const LoadProgress& progress = {});
 
 // "1 line longer than 16 MiB was skipped (line L)" or "N lines longer than 16 MiB were skipped
 // (first: line L)"; empty when none was.

@@ -12,6 +12,7 @@
 #include <QTextEdit>
 #include <QVBoxLayout>
 
+#include "trace/text_utilities.h"
 #include "window/load_progress.h"
 #include "window/main_window.h"
 
@@ -124,9 +125,9 @@ void FindForm::doFind() {
   }
   if (failures > 0) {
     window_.ShowMessage(MessageIcon::Exclamation, tr("Sigrune"),
-                        tr("%n message(s) could not be decoded and were skipped; the first is "
-                           "message %1: %2.",
-                           nullptr, static_cast<int>(failures))
+                        tr("%1 could not be decoded and %2 skipped; the first is message %3: %4.")
+                            .arg(QString::fromStdString(CountOf(failures, "message", "messages")))
+                            .arg(failures == 1 ? tr("was") : tr("were"))
                             .arg(firstFailure.messageNumber)
                             .arg(firstFailure.description));
   }

@@ -26,6 +26,7 @@
 
 #include "q931/decoder.h"
 #include "q931/message_search.h"
+#include "trace/text_utilities.h"
 #include "version.h"
 #include "window/decoded_text_pane.h"
 #include "window/find_form.h"
@@ -206,12 +207,14 @@ void MainWindow::UpdateStatusBar() {
   if (store_.msgCount == 0) {
     messageCountLabel_->setText(tr("No trace open"));
   } else if (CheckedFilter() != nullptr) {
-    messageCountLabel_->setText(tr("%1 of %2 messages, filter: %3")
-                                    .arg(filteredIndexMap.size())
-                                    .arg(store_.msgCount)
-                                    .arg(filterDescription_));
+    messageCountLabel_->setText(
+        tr("%1 of %2, filter: %3")
+            .arg(QString::fromStdString(GroupedDigits(filteredIndexMap.size())))
+            .arg(QString::fromStdString(CountOf(store_.msgCount, "message", "messages")))
+            .arg(filterDescription_));
   } else {
-    messageCountLabel_->setText(tr("%n message(s)", nullptr, static_cast<int>(store_.msgCount)));
+    messageCountLabel_->setText(
+        QString::fromStdString(CountOf(store_.msgCount, "message", "messages")));
   }
   if (store_.msgCount > 0 && !skippedLinesNote_.isEmpty()) {
     messageCountLabel_->setText(messageCountLabel_->text() + QLatin1String("; ") +
