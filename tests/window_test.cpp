@@ -275,7 +275,7 @@ TEST(WindowApplication, MessageBoxesAreCentredOnTheWindow) {
       << box.x() << "," << box.y();
 }
 
-TEST(WindowApplication, HelpAndVersionNeedNoDisplay) {
+TEST(WindowApplication, WithoutADisplayAnswersHelpAndVersionAndSaysWhyItCannotOpen) {
   const auto run = [](const char* option, std::string& output) {
     const std::string command =
         std::string("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '") +
@@ -295,6 +295,9 @@ TEST(WindowApplication, HelpAndVersionNeedNoDisplay) {
   std::string version;
   EXPECT_EQ(run("-v", version), 0);
   EXPECT_EQ(version, std::string("sigrune ") + kVersion + "\n");
+  std::string noDisplay;
+  EXPECT_EQ(run(SIGRUNE_SOURCE_DIR "/examples/plain-trace.txt", noDisplay), 1 << 8);
+  EXPECT_EQ(noDisplay.rfind("sigrune: no display to open the window on", 0), 0u) << noDisplay;
 }
 
 TEST(WindowApplication, OpensTheTraceGivenOnTheCommandLine) {
