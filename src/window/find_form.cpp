@@ -11,6 +11,7 @@
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QVBoxLayout>
+#include <new>
 
 #include "trace/text_utilities.h"
 #include "window/load_progress.h"
@@ -106,7 +107,16 @@ void FindForm::doFind() {
         return;
       }
     }
-    const MainWindow::FindStep step = window_.FindInRow(row, needle);
+    MainWindow::FindStep step;
+    try {
+      step = window_.FindInRow(row, needle);
+    } catch (const std::bad_alloc&) {
+      progress.reset();
+      window_.ShowMessage(MessageIcon::Exclamation, tr("Find"),
+                          tr("The search stopped at message %1: not enough memory.")
+                              .arg(window_.MessageNumberOfRow(row)));
+      return;
+    }
     if (step.failed && failures++ == 0) {
       firstFailure = step;
     }
