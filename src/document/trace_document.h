@@ -1,0 +1,143 @@
+#pragma once
+
+// One open trace, in the document/view sense: the window is one view of it, the command line
+// another. It owns the file's path and identity, the message store, the active filter and its row
+// map, the message that counts as selected and the find state, and applies the rules of what an
+// operation changes. No Qt: every rule here is tested without a window.
+//
+// An operation that fails or is cancelled leaves the document exactly as it was. Long operations
+// take a progress callback (returning false cancels) and report failures as values.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "q931/export_writer.h"
+#include "trace/list_filters.h"
+#include "trace/message_number.h"
+#include "trace/message_store.h"
+#include "trace/trace_reader.h"
+
+namespace sigrune {
+
+// What names a file whatever path leads to it.
+struct FileIdentity {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
+enum class LoadKind { Open, Reload };
+
+// Called now and then with the rows searched so far; returning false cancels the search.
+using FindProgress = std::function<bool(std::size_t rowsDone, std::size_t rowCount)>;
+
+struct FindResult {
+  enum class Outcome { Found, NotFound, Cancelled } outcome = Outcome::NotFound;
+  std::size_t row = 0;  // Found: the row of the hit, now the selected one
+  MessageNumber message;
+  std::size_t position = 0;  // Found: 1-based position of the text in the decoded text
+  // Messages that failed to decode on the way (skipped), and the first of them.
+  std::size_t undecodableMessages = 0;
+  MessageNumber firstUndecodable;
+  std::string firstUndecodableReason;
+};
+
+// A menu entry's state as the rules give it.
+struct EntryState {
+  bool enabled = false;
+  bool checked = false;
+};
+
+class TraceDocument {
+ public:
+  TraceDocument() = default;
+  TraceDocument(const TraceDocument&) = delete;
+  TraceDocument& operator=(const TraceDocument&) = delete;
+
+  // --- The open trace -------------------------------------------------------------------------
+  bool IsOpen() const { return store_.msgCount > 0; }
+  const std::string& Path() const { return path_; }
+  const FileIdentity& Identity() const { return identity_; }
+  const MessageStore& Store() const { return store_; }
+  // The note on lines skipped as too long by the last load (SkippedLinesNote), or empty.
+  const std::string& SkippedLinesNote() const { return skippedLinesNote_; }
+
+  // Reads the file (or, for Reload, the open trace's path again) into a fresh store. Only a
+  // Loaded outcome changes the document; the store is then taken from the result.
+  // Open: the filter goes off, nothing is selected, the find state starts afresh.
+  // Reload: the selected message stays selected when it still exists, the filter stays on (its
+  // key taken again from that message for Selected Call and This Gateway; off when it needs a
+  // message that no longer exists), the find text stays.
+  LoadResult Load(const std::string& path, LoadKind kind, const LoadProgress& progress = {},
+                  AcceptedFiles accepted = AcceptedFiles::RegularOnly);
+  LoadResult Reload(const LoadProgress& progress = {});
+  // The second half of Load, for a load read elsewhere (on a worker): adopts a Loaded result in
+  // one step. `identity` is the file's at the time it was read.
+  void Adopt(const std::string& path, FileIdentity identity, LoadResult&& loaded, LoadKind kind);
+
+  // --- Rows and the filter --------------------------------------------------------------------
+  // The rows of the list: every message, or the row map while a filter is on.
+  std::size_t RowCount() const;
+  // The message a row shows; no message for a row that does not exist.
+  MessageNumber MessageAtRow(std::size_t row) const;
+  // The row that shows the message, when the list shows it.
+  std::optional<std::size_t> RowOfMessage(MessageNumber message) const;
+  std::optional<ListFilter> ActiveFilter() const { return activeFilter_; }
+  const RowMap& FilteredIndexMap() const { return filteredIndexMap_; }
+  // "call 0x0005", "gateway 10.1.1.1", "PRI only", "H225 only"; empty while no filter is on.
+  const std::string& FilterDescription() const { return filterDescription_; }
+
+  // Switches a filter on. Selected Call and This Gateway take their key from the selected message
+  // and change nothing without one (false). The selected message stays selected.
+  bool ApplyFilter(ListFilter filter);
+  // Switches the filter off; the selected message stays selected.
+  void ClearFilter();
+
+  // Enabled and checked, for the four filter entries, Reload, Find and Find Again.
+  EntryState FilterEntry(ListFilter filter) const;
+  bool CanReload() const { return IsOpen(); }
+  bool CanFind() const { return IsOpen(); }
+
+  // --- Selection ------------------------------------------------------------------------------
+  // The message shown, which the filters and Jump to line take as the selected one
+  // (currentMessageNumber); none before the user selects one.
+  MessageNumber CurrentMessage() const { return currentMessageNumber_; }
+  // The user selected (and the view shows) this message.
+  void SelectMessage(MessageNumber message);
+
+  // --- Find -----------------------------------------------------------------------------------
+  const std::string& FindText() const { return findText_; }
+  bool FindsDown() const { return findDown_; }
+  // A change of direction makes the next search include the selected row again.
+  void SetFindDirection(bool down);
+  // One search step from the selected row (or the row after/before the last hit when the
+  // selected row is that hit), down or up, without wrapping. `text` is Latin-1. A hit selects its
+  // message and becomes the last hit; anything else changes nothing but the find text.
+  FindResult FindNext(std::string_view text, const FindProgress& progress = {});
+
+  // --- Export ---------------------------------------------------------------------------------
+  // Every message, whatever the filter, to `target`, which replaces it only when complete; the
+  // open trace itself is refused as the target.
+  ExportResult Export(const std::string& target, const ExportProgress& progress = {}) const;
+
+ private:
+  std::string path_;
+  FileIdentity identity_;
+  MessageStore store_;
+  std::string skippedLinesNote_;
+
+  std::optional<ListFilter> activeFilter_;
+  FilterKey filterKey_;
+  RowMap filteredIndexMap_;
+  std::string filterDescription_;
+
+  MessageNumber currentMessageNumber_;
+
+  std::string findText_;
+  bool findDown_ = true;
+  std::optional<std::size_t> lastFoundIndex_;  // the row of the last hit
+};
+
+}  // namespace sigrune
