@@ -9,6 +9,7 @@
 // take a progress callback (returning false cancels) and report failures as values.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
