@@ -51,16 +51,23 @@ TEST(BuildFilteredIndexMap, KeepsTheMessagesOfEachFilter) {
   LoadResult loaded = LoadTraceFile(SIGRUNE_SOURCE_DIR "/tests/data/calls-trace.txt");
   const MessageStore store = std::move(loaded.store);
   ASSERT_EQ(store.msgCount, 7u);
-  const auto selectedCall = [&](std::size_t index) {
-    return BuildFilteredIndexMap(store, SelectedCallKey(BuildSummaryLine(store, index)));
-  };
   using Rows = std::vector<std::size_t>;
+  const auto rows = [&](const FilterKey& key) {
+    Rows numbers;
+    for (const MessageNumber number : BuildFilteredIndexMap(store, key)) {
+      numbers.push_back(number.value);
+    }
+    return numbers;
+  };
+  const auto selectedCall = [&](std::size_t index) {
+    return rows(SelectedCallKey(BuildSummaryLine(store, index)));
+  };
   EXPECT_EQ(selectedCall(0), (Rows{1, 2, 4}));     // 0x0005 and 0x8005, also as 0x05
   EXPECT_EQ(selectedCall(2), (Rows{1, 3, 4, 5}));  // 0x85 and 0x05, in two or four digits
   EXPECT_EQ(selectedCall(5), (Rows{6, 7}));        // 0x8a0c and 0x0A0C
-  EXPECT_EQ(BuildFilteredIndexMap(store, ThisGatewayKey(store, 0)), (Rows{1, 3, 4, 7}));
-  EXPECT_EQ(BuildFilteredIndexMap(store, ProtocolKey(ListFilter::PriOnly)), (Rows{1, 2, 5, 6, 7}));
-  EXPECT_EQ(BuildFilteredIndexMap(store, ProtocolKey(ListFilter::H225Only)), (Rows{3, 4}));
+  EXPECT_EQ(rows(ThisGatewayKey(store, 0)), (Rows{1, 3, 4, 7}));
+  EXPECT_EQ(rows(ProtocolKey(ListFilter::PriOnly)), (Rows{1, 2, 5, 6, 7}));
+  EXPECT_EQ(rows(ProtocolKey(ListFilter::H225Only)), (Rows{3, 4}));
 }
 
 }  // namespace

@@ -125,10 +125,11 @@ int RunShowCommand(std::span<const std::string_view> arguments, std::FILE* in, s
   }
 
   const std::string fileName(options->operands.front());
-  MessageStore store;
-  if (LoadTraceForCommand(fileName, in, err, store) != LoadOutcome::Loaded) {
+  TraceDocument document;
+  if (LoadTraceForCommand(fileName, in, err, document) != LoadOutcome::Loaded) {
     return kExitFailure;
   }
+  const MessageStore& store = document.Store();
 
   OutputBuffer output(out);
   bool anyFailed = false;

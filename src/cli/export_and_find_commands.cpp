@@ -30,17 +30,14 @@ int RunExportCommand(std::span<const std::string_view> arguments, std::FILE* in,
   const std::optional<std::string_view> outputName =
       parsed->Has("-o") ? parsed->Value("-o") : parsed->Value("--output");
 
-  MessageStore store;
-  const LoadOutcome loaded = LoadTraceForCommand(fileName, in, err, store);
+  TraceDocument document;
+  const LoadOutcome loaded = LoadTraceForCommand(fileName, in, err, document);
   // A trace without messages still gives its (empty) export file.
   if (loaded != LoadOutcome::Loaded && loaded != LoadOutcome::NoMessages) {
     return kExitFailure;
   }
-  // The standard input cannot be named as a target, and a file called "-" is not the trace.
-  const std::string tracePath = fileName == "-" ? std::string() : fileName;
-  const ExportResult result =
-      outputName ? ExportRouterDebug(std::string(*outputName), store, {}, tracePath)
-                 : ExportRouterDebug(out, store);
+  const ExportResult result = outputName ? document.Export(std::string(*outputName))
+                                         : ExportRouterDebug(out, document.Store());
   if (result.outcome == ExportOutcome::OutOfMemory) {
     throw std::bad_alloc();  // reported, naming the trace, where every command's is
   }
@@ -72,8 +69,8 @@ int RunFindCommand(std::span<const std::string_view> arguments, std::FILE* in, s
     return UsageError(err, "find: the text '" + std::string(parsed->operands[1]) +
                                "' has no Latin-1 form, the encoding of trace texts");
   }
-  MessageStore store;
-  if (LoadTraceForCommand(std::string(parsed->operands[0]), in, err, store) !=
+  TraceDocument document;
+  if (LoadTraceForCommand(std::string(parsed->operands[0]), in, err, document) !=
       LoadOutcome::Loaded) {
     return kExitFailure;
   }
@@ -90,7 +87,7 @@ int RunFindCommand(std::span<const std::string_view> arguments, std::FILE* in, s
                  static_cast<int>(description.size()), description.data());
   };
   callbacks.progress = [&](std::size_t, std::size_t) { return !output.Failed(); };
-  FindInAllMessages(store, *text, callbacks);
+  document.FindAll(*text, callbacks);
   return FinishOutput(output, err, anyHit ? kExitSuccess : kExitFailure);
 }
 

@@ -55,10 +55,12 @@ int RunListCommand(std::span<const std::string_view> arguments, std::FILE* in, s
     key = ProtocolKey(ListFilter::H225Only);
   }
 
-  MessageStore store;
-  if (LoadTraceForCommand(std::string(operands.front()), in, err, store) != LoadOutcome::Loaded) {
+  TraceDocument document;
+  if (LoadTraceForCommand(std::string(operands.front()), in, err, document) !=
+      LoadOutcome::Loaded) {
     return kExitFailure;
   }
+  const MessageStore& store = document.Store();
 
   OutputBuffer output(out);
   if (const auto gateway = parsed->Value("--gateway")) {
@@ -68,15 +70,13 @@ int RunListCommand(std::span<const std::string_view> arguments, std::FILE* in, s
     key->gatewayIpIndex =
         known != store.gatewayIpIndex.end() ? known->second : static_cast<std::uint32_t>(-1);
   }
-  std::vector<std::size_t> numbers;
   if (key) {
-    numbers = BuildFilteredIndexMap(store, *key);
+    document.ApplyFilter(*key, {});
   }
-  const std::size_t count = key ? numbers.size() : store.msgCount;
   std::string line;
-  for (std::size_t row = 0; row < count && !output.Failed(); ++row) {
+  for (std::size_t row = 0; row < document.RowCount() && !output.Failed(); ++row) {
     line.clear();
-    AppendSummaryLine(line, store, key ? numbers[row] - 1 : row);
+    AppendSummaryLine(line, store, IndexOf(document.MessageAtRow(row)).value);
     output.Write(line);
     output.Write('\n');
   }

@@ -7,26 +7,30 @@ std::string_view TraceNameForMessages(std::string_view fileName) {
 }
 
 LoadOutcome LoadTraceForCommand(const std::string& fileName, std::FILE* in, std::FILE* err,
-                                MessageStore& store) {
+                                TraceDocument& document) {
   const std::string name(TraceNameForMessages(fileName));
-  LoadResult loaded = fileName == "-" ? LoadTraceDescriptor(fileno(in), name)
-                                      : LoadTraceFile(fileName, {}, AcceptedFiles::RegularOrFifo);
+  const bool standardInput = fileName == "-";
+  LoadResult loaded = standardInput ? LoadTraceDescriptor(fileno(in), name)
+                                    : LoadTraceFile(fileName, {}, AcceptedFiles::RegularOrFifo);
+  const LoadOutcome outcome = loaded.outcome;
   if (const std::string note = SkippedLinesNote(loaded); !note.empty()) {
     std::fprintf(err, "sigrune-cli: %s: %s\n", name.c_str(), note.c_str());
   }
   switch (loaded.outcome) {
-    case LoadOutcome::Loaded:
-      store = std::move(loaded.store);
-      break;
     case LoadOutcome::NoMessages:
       std::fprintf(err, "%s does not contain Q931 Messages.\n", name.c_str());
+      [[fallthrough]];  // an empty trace is still the trace, which an export must not replace
+    case LoadOutcome::Loaded:
+      document.Adopt(standardInput ? std::string() : fileName,
+                     standardInput ? FileIdentity() : IdentityOfFile(fileName), std::move(loaded),
+                     LoadKind::Open);
       break;
     case LoadOutcome::Stopped:
     case LoadOutcome::Failed:
       std::fprintf(err, "sigrune-cli: %s\n", loaded.errorText.c_str());
       break;
   }
-  return loaded.outcome;
+  return outcome;
 }
 
 }  // namespace sigrune

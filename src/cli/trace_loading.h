@@ -4,16 +4,15 @@
 #include <string>
 #include <string_view>
 
-#include "trace/message_store.h"
-#include "trace/trace_reader.h"
+#include "document/trace_document.h"
 
 namespace sigrune {
 
-// Loads the trace for a command: a regular file or a FIFO, or `in` for "-". Any other outcome than
-// Loaded is reported on `err`, naming the file; a trace without messages as the window reports
-// it. Skipped long lines are noted on `err` too.
+// Opens the trace for a command in the document: a regular file or a FIFO, or `in` for "-". Any
+// other outcome than Loaded is reported on `err`, naming the file; a trace without messages as
+// the window reports it. Skipped long lines are noted on `err` too.
 LoadOutcome LoadTraceForCommand(const std::string& fileName, std::FILE* in, std::FILE* err,
-                                MessageStore& store);
+                                TraceDocument& document);
 
 // How the messages name a trace: "standard input" for "-".
 std::string_view TraceNameForMessages(std::string_view fileName);

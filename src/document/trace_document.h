@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "q931/export_writer.h"
+#include "q931/message_search.h"
 #include "trace/list_filters.h"
 #include "trace/message_number.h"
 #include "trace/message_store.h"
@@ -28,6 +29,9 @@ struct FileIdentity {
   std::uint64_t inode = 0;
   friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
 };
+
+// The identity of the file a path names now; all zero when it names none.
+FileIdentity IdentityOfFile(const std::string& path);
 
 enum class LoadKind { Open, Reload };
 
@@ -75,7 +79,8 @@ class TraceDocument {
                   AcceptedFiles accepted = AcceptedFiles::RegularOnly);
   LoadResult Reload(const LoadProgress& progress = {});
   // The second half of Load, for a load read elsewhere (on a worker): adopts a Loaded result in
-  // one step. `identity` is the file's at the time it was read.
+  // one step (the command line also adopts an empty one, to keep its path). `identity` is the
+  // file's at the time it was read.
   void Adopt(const std::string& path, FileIdentity identity, LoadResult&& loaded, LoadKind kind);
 
   // --- Rows and the filter --------------------------------------------------------------------
@@ -93,6 +98,8 @@ class TraceDocument {
   // Switches a filter on. Selected Call and This Gateway take their key from the selected message
   // and change nothing without one (false). The selected message stays selected.
   bool ApplyFilter(ListFilter filter);
+  // Switches a filter on with a key made elsewhere (the command line's --call HEX, say).
+  bool ApplyFilter(const FilterKey& key, std::string description);
   // Switches the filter off; the selected message stays selected.
   void ClearFilter();
 
@@ -117,6 +124,8 @@ class TraceDocument {
   // selected row is that hit), down or up, without wrapping. `text` is Latin-1. A hit selects its
   // message and becomes the last hit; anything else changes nothing but the find text.
   FindResult FindNext(std::string_view text, const FindProgress& progress = {});
+  // Every message whose decoded text holds the text, whatever the filter, in store order.
+  bool FindAll(std::string_view text, const FindCallbacks& callbacks) const;
 
   // --- Export ---------------------------------------------------------------------------------
   // Every message, whatever the filter, to `target`, which replaces it only when complete; the
@@ -138,7 +147,9 @@ class TraceDocument {
 
   std::string findText_;
   bool findDown_ = true;
-  std::optional<std::size_t> lastFoundIndex_;  // the row of the last hit
+  // The row of the last hit; -1 after a change of direction. It starts at 0, as the Find dialog
+  // always has, so a first search down from row 0 begins at row 1.
+  std::int64_t lastFoundIndex_ = 0;
 };
 
 }  // namespace sigrune

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "q931/decoder.h"
+#include "trace/message_number.h"
 #include "trace/replacing_file.h"
 #include "trace/summary_line.h"
 #include "trace/text_utilities.h"
@@ -12,8 +13,6 @@
 namespace sigrune {
 
 namespace {
-
-constexpr std::size_t kProgressInterval = 4096;
 
 // Writes every record through `write` (bool(std::string_view)); a false return ends the export
 // as WriteFailed, with the error text left to the caller.

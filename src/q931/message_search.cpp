@@ -1,12 +1,9 @@
 #include "q931/message_search.h"
 
 #include "q931/decoder.h"
+#include "trace/message_number.h"
 
 namespace sigrune {
-
-namespace {
-constexpr std::size_t kProgressInterval = 4096;
-}
 
 std::size_t FindInDecodedMessage(const MessageStore& store, std::size_t index,
                                  std::string_view text) {

@@ -127,12 +127,12 @@ bool MessageMatches(const MessageStore& store, std::size_t index, const FilterKe
   return Matches(store, index, key, line);
 }
 
-std::vector<std::size_t> BuildFilteredIndexMap(const MessageStore& store, const FilterKey& key) {
-  std::vector<std::size_t> rows;
+RowMap BuildFilteredIndexMap(const MessageStore& store, const FilterKey& key) {
+  RowMap rows;
   std::string line;
   for (std::size_t index = 0; index < store.msgCount; ++index) {
     if (Matches(store, index, key, line)) {
-      rows.push_back(index + 1);
+      rows.push_back(NumberOf(MessageIndex{index}));
     }
   }
   return rows;

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "trace/message_number.h"
 #include "trace/message_store.h"
 
 namespace sigrune {
@@ -47,7 +48,7 @@ FilterKey ProtocolKey(ListFilter filter);
 
 bool MessageMatches(const MessageStore& store, std::size_t index, const FilterKey& key);
 
-// The message numbers (from 1) of every message the filter keeps, in store order.
-std::vector<std::size_t> BuildFilteredIndexMap(const MessageStore& store, const FilterKey& key);
+// The numbers of every message the filter keeps, in store order.
+RowMap BuildFilteredIndexMap(const MessageStore& store, const FilterKey& key);
 
 }  // namespace sigrune

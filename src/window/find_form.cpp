@@ -11,6 +11,7 @@
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QVBoxLayout>
+#include <cstdlib>
 #include <new>
 
 #include "trace/text_utilities.h"
@@ -18,10 +19,6 @@
 #include "window/main_window.h"
 
 namespace sigrune {
-
-namespace {
-constexpr int kProgressInterval = 4096;
-}
 
 FindForm::FindForm(MainWindow& window) : QDialog(&window), window_(window) {
   setObjectName(QStringLiteral("FindForm"));
@@ -101,7 +98,7 @@ void FindForm::doFind() {
   MainWindow::FindStep firstFailure;
   for (int row = start; searchable && hit < 0 && row >= 0 && row < window_.RowCount();
        row += down ? 1 : -1) {
-    if ((row - start) % kProgressInterval == 0) {
+    if (static_cast<std::size_t>(std::abs(row - start)) % kProgressInterval == 0) {
       progress.setValue(down ? row : window_.RowCount() - row);
       if (progress.wasCanceled()) {
         return;

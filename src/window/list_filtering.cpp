@@ -69,7 +69,10 @@ void MainWindow::SwitchFilterOn(QAction* entry, ListFilter filter) {
   }
 
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  filteredIndexMap = BuildFilteredIndexMap(store_, key);
+  filteredIndexMap.clear();
+  for (const MessageNumber number : BuildFilteredIndexMap(store_, key)) {
+    filteredIndexMap.push_back(number.value);
+  }
   model_->SetRows(&store_, &filteredIndexMap);
   QApplication::restoreOverrideCursor();
   for (QAction* other : {isdnFilter, isdnFilterGW, isdnFilterPRI, isdnFilterH225}) {

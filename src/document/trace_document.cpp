@@ -1,0 +1,203 @@
+#include "document/trace_document.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+
+#include "q931/decoder.h"
+#include "q931/message_search.h"
+#include "trace/summary_line.h"
+
+namespace sigrune {
+
+namespace {
+
+bool NeedsSelectedMessage(ListFilter filter) {
+  return filter == ListFilter::SelectedCall || filter == ListFilter::ThisGateway;
+}
+
+}  // namespace
+
+FileIdentity IdentityOfFile(const std::string& path) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0) {
+    return {};
+  }
+  return {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
+}
+
+LoadResult TraceDocument::Load(const std::string& path, LoadKind kind, const LoadProgress& progress,
+                               AcceptedFiles accepted) {
+  LoadResult loaded = LoadTraceFile(path, progress, accepted);
+  if (loaded.outcome == LoadOutcome::Loaded) {
+    Adopt(path, IdentityOfFile(path), std::move(loaded), kind);
+  }
+  return loaded;
+}
+
+LoadResult TraceDocument::Reload(const LoadProgress& progress) {
+  if (!IsOpen()) {
+    LoadResult none;
+    none.errorText = "no trace is open";
+    return none;
+  }
+  // The path is copied: a successful load replaces it.
+  return Load(std::string(path_), LoadKind::Reload, progress);
+}
+
+void TraceDocument::Adopt(const std::string& path, FileIdentity identity, LoadResult&& loaded,
+                          LoadKind kind) {
+  const bool reload = kind == LoadKind::Reload;
+  const MessageNumber kept = reload ? currentMessageNumber_ : MessageNumber{};
+  // The filter to take up again; Selected Call when none, which is never used then.
+  const bool refilter = reload && activeFilter_.has_value();
+  const ListFilter filter = activeFilter_.value_or(ListFilter::SelectedCall);
+
+  store_ = std::move(loaded.store);
+  path_ = path;
+  identity_ = identity;
+  skippedLinesNote_ = sigrune::SkippedLinesNote(loaded);
+  activeFilter_.reset();
+  filteredIndexMap_.clear();
+  filterDescription_.clear();
+  currentMessageNumber_ = kept.value <= store_.msgCount ? kept : MessageNumber{};
+  if (!reload) {
+    findText_.clear();
+  }
+  if (refilter && (currentMessageNumber_ || !NeedsSelectedMessage(filter))) {
+    ApplyFilter(filter);
+  }
+}
+
+std::size_t TraceDocument::RowCount() const {
+  return activeFilter_ ? filteredIndexMap_.size() : store_.msgCount;
+}
+
+MessageNumber TraceDocument::MessageAtRow(std::size_t row) const {
+  if (row >= RowCount()) {
+    return {};
+  }
+  return activeFilter_ ? filteredIndexMap_[row] : NumberOf(MessageIndex{row});
+}
+
+std::optional<std::size_t> TraceDocument::RowOfMessage(MessageNumber message) const {
+  if (!message || message.value > store_.msgCount) {
+    return std::nullopt;
+  }
+  if (!activeFilter_) {
+    return IndexOf(message).value;
+  }
+  const auto kept = std::lower_bound(filteredIndexMap_.begin(), filteredIndexMap_.end(), message);
+  if (kept == filteredIndexMap_.end() || *kept != message) {
+    return std::nullopt;
+  }
+  return static_cast<std::size_t>(kept - filteredIndexMap_.begin());
+}
+
+bool TraceDocument::ApplyFilter(ListFilter filter) {
+  if (!IsOpen() || (activeFilter_ && *activeFilter_ != filter)) {
+    return false;
+  }
+  if (NeedsSelectedMessage(filter) && !currentMessageNumber_) {
+    return false;
+  }
+  const std::size_t selected = currentMessageNumber_ ? IndexOf(currentMessageNumber_).value : 0;
+  switch (filter) {
+    case ListFilter::SelectedCall: {
+      const std::string line = BuildSummaryLine(store_, selected);
+      const FilterKey key = SelectedCallKey(line);
+      const std::size_t marker = line.find("0x");
+      return ApplyFilter(key, "call " + (marker != std::string::npos ? line.substr(marker)
+                                                                     : "0x" + key.callReference));
+    }
+    case ListFilter::ThisGateway:
+      return ApplyFilter(ThisGatewayKey(store_, selected),
+                         "gateway " + std::string(GatewayIp(store_, selected)));
+    case ListFilter::PriOnly:
+      return ApplyFilter(ProtocolKey(filter), "PRI only");
+    case ListFilter::H225Only:
+      return ApplyFilter(ProtocolKey(filter), "H225 only");
+  }
+  return false;
+}
+
+bool TraceDocument::ApplyFilter(const FilterKey& key, std::string description) {
+  if (!IsOpen() || (activeFilter_ && *activeFilter_ != key.filter)) {
+    return false;
+  }
+  filteredIndexMap_ = BuildFilteredIndexMap(store_, key);
+  activeFilter_ = key.filter;
+  filterKey_ = key;
+  filterDescription_ = std::move(description);
+  return true;
+}
+
+void TraceDocument::ClearFilter() {
+  activeFilter_.reset();
+  filteredIndexMap_ = RowMap();
+  filterDescription_.clear();
+}
+
+EntryState TraceDocument::FilterEntry(ListFilter filter) const {
+  return {IsOpen() && (!activeFilter_ || *activeFilter_ == filter), activeFilter_ == filter};
+}
+
+void TraceDocument::SelectMessage(MessageNumber message) {
+  currentMessageNumber_ = message.value <= store_.msgCount ? message : MessageNumber{};
+}
+
+void TraceDocument::SetFindDirection(bool down) {
+  findDown_ = down;
+  lastFoundIndex_ = -1;
+}
+
+FindResult TraceDocument::FindNext(std::string_view text, const FindProgress& progress) {
+  findText_ = text;
+  FindResult result;
+  const std::optional<std::size_t> selectedRow = RowOfMessage(currentMessageNumber_);
+  const std::int64_t selected = selectedRow ? static_cast<std::int64_t>(*selectedRow) : -1;
+  const std::int64_t step = findDown_ ? 1 : -1;
+  std::int64_t row = selected == lastFoundIndex_ ? selected + step : selected;
+  if (findDown_ && row < 0) {
+    row = 0;
+  }
+  const auto rows = static_cast<std::int64_t>(RowCount());
+  for (std::size_t done = 0; row >= 0 && row < rows; row += step, ++done) {
+    if (progress && done % kProgressInterval == 0 && !progress(done, RowCount())) {
+      FindResult cancelled;
+      cancelled.outcome = FindResult::Outcome::Cancelled;
+      return cancelled;
+    }
+    const MessageNumber message = MessageAtRow(static_cast<std::size_t>(row));
+    std::size_t position = 0;
+    try {
+      position = FindInDecodedMessage(store_, IndexOf(message).value, text);
+    } catch (const SubscriptOutOfRange& failure) {
+      if (result.undecodableMessages++ == 0) {
+        result.firstUndecodable = message;
+        result.firstUndecodableReason = failure.what();
+      }
+    }
+    if (position != 0) {
+      result.outcome = FindResult::Outcome::Found;
+      result.row = static_cast<std::size_t>(row);
+      result.message = message;
+      result.position = position;
+      currentMessageNumber_ = message;
+      lastFoundIndex_ = row;
+      return result;
+    }
+  }
+  return result;
+}
+
+bool TraceDocument::FindAll(std::string_view text, const FindCallbacks& callbacks) const {
+  return FindInAllMessages(store_, text, callbacks);
+}
+
+ExportResult TraceDocument::Export(const std::string& target,
+                                   const ExportProgress& progress) const {
+  return ExportRouterDebug(target, store_, progress, path_);
+}
+
+}  // namespace sigrune

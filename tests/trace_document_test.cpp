@@ -1,0 +1,253 @@
+#include "document/trace_document.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace sigrune {
+namespace {
+
+const std::string kPlain = SIGRUNE_SOURCE_DIR "/examples/plain-trace.txt";
+const std::string kTracelist = SIGRUNE_SOURCE_DIR "/examples/tracelist-trace.xml";
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+std::string WriteFile(const std::string& name, const std::string& text) {
+  const std::string path = ::testing::TempDir() + "trace-document-" + name;
+  std::ofstream(path, std::ios::binary) << text;
+  return path;
+}
+
+MessageNumber Message(std::size_t number) {
+  return MessageNumber{number};
+}
+
+// What a view of the document shows; a failed operation must leave all of it.
+struct Snapshot {
+  std::string path;
+  std::size_t messages, rows;
+  std::optional<ListFilter> filter;
+  MessageNumber current;
+  std::string findText;
+  bool operator==(const Snapshot&) const = default;
+};
+
+Snapshot Snap(const TraceDocument& document) {
+  return {document.Path(),         document.Store().msgCount, document.RowCount(),
+          document.ActiveFilter(), document.CurrentMessage(), document.FindText()};
+}
+
+std::vector<std::size_t> Rows(const TraceDocument& document) {
+  std::vector<std::size_t> numbers;
+  for (std::size_t row = 0; row < document.RowCount(); ++row) {
+    numbers.push_back(document.MessageAtRow(row).value);
+  }
+  return numbers;
+}
+
+TEST(TraceDocument, OnlyASuccessfulOpenChangesTheDocumentAndItStartsAfresh) {
+  TraceDocument document;
+  EXPECT_FALSE(document.CanFind());
+  EXPECT_FALSE(document.FilterEntry(ListFilter::PriOnly).enabled);
+  ASSERT_EQ(document.Load(kPlain, LoadKind::Open).outcome, LoadOutcome::Loaded);
+  EXPECT_EQ(document.Store().msgCount, 21u);
+  EXPECT_TRUE(document.CanFind() && document.CanReload());
+  document.SelectMessage(Message(5));
+  ASSERT_TRUE(document.ApplyFilter(ListFilter::PriOnly));
+  document.FindNext("no such text");
+  const Snapshot before = Snap(document);
+
+  const std::string folder = ::testing::TempDir();
+  struct Failure {
+    std::string path;
+    LoadOutcome outcome;
+    std::string errorText;
+  };
+  const Failure failures[] = {
+      {"/nonexistent/t.txt", LoadOutcome::Failed,
+       "cannot open /nonexistent/t.txt: No such file or directory"},
+      {folder, LoadOutcome::Failed, folder + " is not a regular file"},
+      {"/dev/zero", LoadOutcome::Failed, "/dev/zero is not a regular file"},
+      {WriteFile("empty.txt", "no messages\n"), LoadOutcome::NoMessages, ""},
+  };
+  for (const Failure& failure : failures) {
+    const LoadResult result = document.Load(failure.path, LoadKind::Open);
+    EXPECT_EQ(result.outcome, failure.outcome) << failure.path;
+    EXPECT_EQ(result.errorText, failure.errorText);
+    EXPECT_EQ(Snap(document), before) << failure.path;
+  }
+  const auto cancel = [](std::uint64_t, std::uint64_t) { return false; };
+  EXPECT_EQ(document.Load(kTracelist, LoadKind::Open, cancel).outcome, LoadOutcome::Stopped);
+  EXPECT_EQ(Snap(document), before);
+
+  ASSERT_EQ(document.Load(kTracelist, LoadKind::Open).outcome, LoadOutcome::Loaded);
+  EXPECT_EQ(Snap(document), (Snapshot{kTracelist, 10, 10, std::nullopt, MessageNumber{}, ""}));
+  EXPECT_EQ(document.FilterDescription(), "");
+}
+
+TEST(TraceDocument, OneFilterAtATimeKeyedOnTheSelectedMessage) {
+  TraceDocument document;
+  ASSERT_EQ(document.Load(kPlain, LoadKind::Open).outcome, LoadOutcome::Loaded);
+  // Without a selected message the two filters that take their key from it change nothing.
+  EXPECT_FALSE(document.ApplyFilter(ListFilter::SelectedCall));
+  EXPECT_FALSE(document.ApplyFilter(ListFilter::ThisGateway));
+  EXPECT_EQ(document.ActiveFilter(), std::nullopt);
+
+  struct Case {
+    std::size_t selected;
+    ListFilter filter;
+    std::string description;
+    std::vector<std::size_t> rows;
+  };
+  const Case cases[] = {
+      // The SERVICE lines read as call 1 from their second character, as the list always has.
+      {3, ListFilter::SelectedCall, "call 0x0001", {1, 2, 3, 4, 5, 9, 10, 18, 19, 20}},
+      {6, ListFilter::ThisGateway, "gateway 172.16.20.33", {6, 7, 8, 11, 21}},
+      {0, ListFilter::H225Only, "H225 only", {6, 7, 8, 11, 21}},
+  };
+  for (const Case& expected : cases) {
+    document.SelectMessage(Message(expected.selected));
+    ASSERT_TRUE(document.ApplyFilter(expected.filter)) << expected.description;
+    EXPECT_EQ(document.FilterDescription(), expected.description);
+    EXPECT_EQ(Rows(document), expected.rows);
+    for (const ListFilter other : {ListFilter::SelectedCall, ListFilter::ThisGateway,
+                                   ListFilter::PriOnly, ListFilter::H225Only}) {
+      const bool active = other == expected.filter;
+      EXPECT_EQ(document.FilterEntry(other).enabled, active);
+      EXPECT_EQ(document.FilterEntry(other).checked, active);
+    }
+    EXPECT_FALSE(document.ApplyFilter(ListFilter::PriOnly));
+    EXPECT_EQ(document.RowOfMessage(Message(expected.rows[1])), 1u);
+    EXPECT_EQ(document.RowOfMessage(Message(12)), std::nullopt);
+    EXPECT_EQ(document.MessageAtRow(expected.rows.size()), MessageNumber{});
+    // Switching off keeps the selected message.
+    document.ClearFilter();
+    EXPECT_EQ(document.RowCount(), 21u);
+    EXPECT_EQ(document.CurrentMessage(), Message(expected.selected));
+    EXPECT_TRUE(document.FilterEntry(ListFilter::PriOnly).enabled);
+  }
+}
+
+TEST(TraceDocument, FindStepsFromTheSelectedRowOrOnFromTheLastHit) {
+  TraceDocument document;
+  ASSERT_EQ(document.Load(kPlain, LoadKind::Open).outcome, LoadOutcome::Loaded);
+  // "Channel ID" is in messages 3, 4, 12 and 13.
+  struct Step {
+    std::optional<bool> direction;  // set before the step, as a click on Up or Down
+    std::string_view text;
+    std::optional<std::size_t> hitRow;
+  };
+  const Step steps[] = {
+      {std::nullopt, "Channel ID", 2},  // nothing selected: from row 0
+      {std::nullopt, "Channel ID", 3},  // on from the last hit
+      {std::nullopt, "Channel ID", 11},
+      {false, "Channel ID", 11},  // a direction click includes the selected row again
+      {std::nullopt, "Channel ID", 3},
+      {std::nullopt, "Channel ID", 2},
+      {std::nullopt, "Channel ID", std::nullopt},  // no wrap at the top
+      {true, "", 2},                               // the empty text is in every message
+      {std::nullopt, "", 3},
+  };
+  for (const Step& step : steps) {
+    if (step.direction) {
+      document.SetFindDirection(*step.direction);
+    }
+    const MessageNumber before = document.CurrentMessage();
+    const FindResult result = document.FindNext(step.text);
+    EXPECT_EQ(document.FindText(), step.text);
+    if (step.hitRow) {
+      EXPECT_EQ(result.outcome, FindResult::Outcome::Found);
+      EXPECT_EQ(result.row, *step.hitRow);
+      EXPECT_EQ(document.CurrentMessage(), Message(*step.hitRow + 1));
+    } else {
+      EXPECT_EQ(result.outcome, FindResult::Outcome::NotFound);
+      EXPECT_EQ(document.CurrentMessage(), before);  // a failed search changes nothing
+    }
+  }
+  // A cancelled search changes nothing either.
+  const MessageNumber before = document.CurrentMessage();
+  EXPECT_EQ(document.FindNext("Cause", [](std::size_t, std::size_t) { return false; }).outcome,
+            FindResult::Outcome::Cancelled);
+  EXPECT_EQ(document.CurrentMessage(), before);
+}
+
+TEST(TraceDocument, FindSearchesTheFilteredRowsAndCountsUndecodableMessages) {
+  TraceDocument document;
+  // A fresh Find dialog had its last hit on row 0, so a first search down from row 0 skips it.
+  const std::string path = WriteFile(
+      "failing.txt",
+      "IsdnMsgData=08 01 81 45\nIsdnMsgData=8\nIsdnMsgData=08 02 81\nIsdnMsgData=08 01 81 45\n");
+  ASSERT_EQ(document.Load(path, LoadKind::Open).outcome, LoadOutcome::Loaded);
+  document.SelectMessage(Message(1));
+  FindResult result = document.FindNext("DISCONNECT");
+  EXPECT_EQ(result.row, 3u);
+  EXPECT_EQ(result.undecodableMessages, 2u);
+  EXPECT_EQ(result.firstUndecodable, Message(2));
+  EXPECT_EQ(result.firstUndecodableReason, "Subscript out of range");
+
+  ASSERT_EQ(document.Load(kPlain, LoadKind::Open).outcome, LoadOutcome::Loaded);
+  ASSERT_TRUE(document.ApplyFilter(ListFilter::H225Only));
+  result = document.FindNext("Display i = 'Alice'");
+  EXPECT_EQ(result.row, 0u);
+  EXPECT_EQ(result.message, Message(6));
+}
+
+TEST(TraceDocument, ReloadKeepsTheSelectedMessageTheFilterAndTheFindText) {
+  const std::string plain = ReadFile(kPlain);
+  const std::string path = WriteFile("reload.txt", plain);
+  TraceDocument document;
+  EXPECT_EQ(document.Reload().outcome, LoadOutcome::Failed);
+  ASSERT_EQ(document.Load(path, LoadKind::Open).outcome, LoadOutcome::Loaded);
+  document.SelectMessage(Message(6));
+  ASSERT_TRUE(document.ApplyFilter(ListFilter::ThisGateway));
+  document.FindNext("no such text");
+
+  // The trace grew: the gateway's new message shows after the reload.
+  const std::size_t lastMessage = plain.rfind("01/15/2004 10:24:31.015 CCP|Out");
+  WriteFile("reload.txt", plain + plain.substr(lastMessage));
+  ASSERT_EQ(document.Reload().outcome, LoadOutcome::Loaded);
+  EXPECT_EQ(Snap(document),
+            (Snapshot{path, 22, 6, ListFilter::ThisGateway, Message(6), "no such text"}));
+
+  // The selected message is gone: nothing is selected, and a filter keyed on it goes off.
+  WriteFile("reload.txt", plain.substr(0, plain.find("01/15/2004 10:23:47.310")));
+  ASSERT_EQ(document.Reload().outcome, LoadOutcome::Loaded);
+  EXPECT_EQ(Snap(document), (Snapshot{path, 5, 5, std::nullopt, MessageNumber{}, "no such text"}));
+  ASSERT_TRUE(document.ApplyFilter(ListFilter::PriOnly));
+  ASSERT_EQ(document.Reload().outcome, LoadOutcome::Loaded);
+  EXPECT_EQ(document.ActiveFilter(), ListFilter::PriOnly);
+  std::filesystem::remove(path);
+}
+
+TEST(TraceDocument, ExportsEveryMessageWhateverTheFilterButNeverOverTheTrace) {
+  const std::string path = WriteFile("export-trace.txt", ReadFile(kPlain));
+  TraceDocument document;
+  ASSERT_EQ(document.Load(path, LoadKind::Open).outcome, LoadOutcome::Loaded);
+  document.SelectMessage(Message(3));
+  ASSERT_TRUE(document.ApplyFilter(ListFilter::SelectedCall));
+  const std::string target = ::testing::TempDir() + "trace-document-export.txt";
+  EXPECT_EQ(document.Export(target).messagesWritten, 21u);
+  EXPECT_EQ(ReadFile(target), ReadFile(SIGRUNE_SOURCE_DIR "/tests/data/plain-trace.export"));
+
+  const std::string link = ::testing::TempDir() + "trace-document-link.txt";
+  std::filesystem::remove(link);
+  std::filesystem::create_hard_link(path, link);
+  const ExportResult refused = document.Export(link);
+  EXPECT_EQ(refused.outcome, ExportOutcome::WriteFailed);
+  EXPECT_EQ(refused.errorText, "cannot write " + link + ": it is the trace being exported");
+  EXPECT_EQ(ReadFile(path), ReadFile(kPlain));
+  for (const std::string& file : {path, target, link}) {
+    std::filesystem::remove(file);
+  }
+}
+
+}  // namespace
+}  // namespace sigrune
