@@ -59,7 +59,7 @@ CommandResult RunCli(const Arguments& arguments, const std::string& input = "",
   return result;
 }
 
-CommandResult UsageError(std::string_view problem) {
+CommandResult UsageFailure(std::string_view problem) {
   return {kExitUsage, "",
           "sigrune-cli: " + std::string(problem) +
               "\nTry 'sigrune-cli --help' for more information.\n"};
@@ -168,7 +168,7 @@ TEST_F(CommandLine, UsageErrorsSayWhatIsWrongAndExitWithTwo) {
       {{"find", kPlain}, "find takes a trace file and a text"},
   };
   for (const auto& [arguments, problem] : misuses) {
-    EXPECT_EQ(RunCli(arguments), UsageError(problem));
+    EXPECT_EQ(RunCli(arguments), UsageFailure(problem));
   }
 }
 
@@ -345,8 +345,8 @@ TEST_F(CommandLine, FindReadsTheTextInTheLocalesEncoding) {
   EXPECT_EQ(RunCli({"find", kTracelist, "\xc2\xb5-law"}), found);
   for (const std::string_view beyond : {"\xe2\x82\xac", "\xb5-law"}) {  // the euro; not UTF-8
     EXPECT_EQ(RunCli({"find", kTracelist, beyond}),
-              UsageError("find: the text '" + std::string(beyond) +
-                         "' has no Latin-1 form, the encoding of trace texts"));
+              UsageFailure("find: the text '" + std::string(beyond) +
+                           "' has no Latin-1 form, the encoding of trace texts"));
   }
   std::setlocale(LC_ALL, "C");
   EXPECT_EQ(RunCli({"find", kTracelist, "\xb5-law"}), found);
