@@ -57,7 +57,6 @@ TEST(ShortenTimestamp, KeepsTheTimeStampPieceOfALongText) {
 }
 
 struct SummaryCase {
-  std::string_view name;
   std::string dataLine;
   bool isIncoming;
   std::string_view protocol;
@@ -69,43 +68,44 @@ struct SummaryCase {
 TEST(BuildSummaryLine, LaysOutTheColumns) {
   const std::string t23 = "01/15/2004 10:23:45.678";
   const std::string t30 = "01/15/2004 10:23:45.6789012345";
+  // The columns before the message type, for the cases of the type and call reference columns.
+  const std::string in = "1:2" + std::string(20, ' ') + "\t\tIn\t\tPRI\t" + kFive;
   const SummaryCase cases[] = {
-      {"worked example", t23 + " CCP|IsdnMsgData= 08 02 00 01 05 04 03 80 90 a2", true, "PRI",
-       "10.1.1.5", false,
+      {t23 + " CCP|IsdnMsgData= 08 02 00 01 05 04 03 80 90 a2", true, "PRI", "10.1.1.5", false,
        t23 + "          10.1.1.5\t\tIn\t\tPRI\t" + kFive + "SETUP               \t\t0x0001"},
-      {"15-character gateway", t23 + " C=08 01 8A 45", false, "H225", "192.168.100.200", false,
+      // A gateway of 15 characters is followed by one tab.
+      {t23 + " C=08 01 8A 45", false, "H225", "192.168.100.200", false,
        t23 + "          192.168.100.200\tOut\t\tH225\t" + kFive + "DISCONNECT         \t\t0x8A"},
-      {"no gateway, no header", "10:00 C=08 02 00 01 06", false, "", "", false,
+      // No gateway and no header line.
+      {"10:00 C=08 02 00 01 06", false, "", "", false,
        "10:00" + std::string(20, ' ') + "\t\tOut\t\t\t" + kFive + "UNKNOWN           \t\t0x0001"},
-      {"timestamp without colon", "no time here C=08 00 07", false, "PRI", "1.2.3.4", false,
+      // No colon: no timestamp; a line beginning with C.
+      {"no time here C=08 00 07", false, "PRI", "1.2.3.4", false,
        std::string(20, ' ') + "1.2.3.4\t\tOut\t\tPRI\t" + kFive + "CONNECT            \t\t0x"},
-      {"line beginning with C", "CCP|10:00 =08 00 07", false, "PRI", "", false,
+      {"CCP|10:00 =08 00 07", false, "PRI", "", false,
        std::string(20, ' ') + "\t\tOut\t\tPRI\t" + kFive + "CONNECT            \t\t0x"},
-      {"timestamp of 30 characters", t30 + " C=08 01 0a 4d", true, "PRI", "1.2.3.4", false,
+      // Timestamps of 30 and 31 characters.
+      {t30 + " C=08 01 0a 4d", true, "PRI", "1.2.3.4", false,
        t30 + kFive + "1.2.3.4\t\tIn\t\tPRI\t" + kFive + "RELEASE            \t\t0x0a"},
-      {"timestamp of 31 characters", "x " + t30.substr(0, 29) + " C=08 01 0a 4d", true, "PRI", "",
-       false,
+      {"x " + t30.substr(0, 29) + " C=08 01 0a 4d", true, "PRI", "", false,
        t30.substr(0, 29) + std::string(10, ' ') + "\t\tIn\t\tPRI\t" + kFive +
            "RELEASE            \t\t0x0a"},
-      {"whole octet 2 as call reference length", "1:2 C=08 F1 0a 0b 4d", true, "PRI", "", false,
-       "1:2" + std::string(20, ' ') + "\t\tIn\t\tPRI\t" + kFive + "UNKNOWN           \t\t0x0a0b4d"},
-      {"protocol discriminator 3", "1:2 C=03 02 00 01 0f", true, "PRI", "", false,
-       "1:2" + std::string(20, ' ') + "\t\tIn\t\tPRI\t" + kFive + "SERVICE"},
-      {"other protocol discriminator", "1:2 C=09 02 00 01 05", true, "PRI", "", false,
-       "1:2" + std::string(20, ' ') + "\t\tIn\t\tPRI\t" + kFive + "UNSUPPORTED MESSAGE"},
-      {"empty payload", "1:2 C=", true, "PRI", "", false,
-       "1:2" + std::string(20, ' ') + "\t\tIn\t\tPRI\t" + kFive + "UNSUPPORTED MESSAGE"},
-      {"short payload", "1:2 C=08 02 00", true, "PRI", "", false,
-       "1:2" + std::string(20, ' ') + "\t\tIn\t\tPRI\t" + kFive + "UNKNOWN           \t\t0x00"},
-      {"Tracelist date",
-       "<Trace><Date>" + t23 + "</Date><info>CCP|IsdnMsgData=08 02 8d 2a 5a " + "|<CLID::x</info>",
+      // The whole of octet 2 as call reference length; other protocol discriminators; an empty
+      // and a short payload.
+      {"1:2 C=08 F1 0a 0b 4d", true, "PRI", "", false, in + "UNKNOWN           \t\t0x0a0b4d"},
+      {"1:2 C=03 02 00 01 0f", true, "PRI", "", false, in + "SERVICE"},
+      {"1:2 C=09 02 00 01 05", true, "PRI", "", false, in + "UNSUPPORTED MESSAGE"},
+      {"1:2 C=", true, "PRI", "", false, in + "UNSUPPORTED MESSAGE"},
+      {"1:2 C=08 02 00", true, "PRI", "", false, in + "UNKNOWN           \t\t0x00"},
+      // The date of a <Tracelist> line.
+      {"<Trace><Date>" + t23 + "</Date><info>CCP|IsdnMsgData=08 02 8d 2a 5a |<CLID::x</info>",
        false, "H225", "10.0.30.75", true,
        t23 + "          10.0.30.75\t\tOut\t\tH225\t" + kFive + "RELEASE_COMP       \t\t0x8d2a"},
   };
   for (const SummaryCase& c : cases) {
     EXPECT_EQ(BuildSummaryLine(c.dataLine, c.isIncoming, c.protocol, c.gateway, c.isTracelist),
               c.line)
-        << c.name;
+        << c.dataLine;
   }
 }
 
