@@ -3,6 +3,7 @@
 // Files for tests: read or written whole, and a folder of each test's own.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -48,13 +49,15 @@ inline std::string ReadBack(std::FILE* stream) {
 }
 
 // Each test gets a folder of its own, so that whatever it leaves behind can be seen.
-// Made in the constructor, so that a fixture's members may name files in it.
+// Made in the constructor, so that a fixture's members may name files in it; the process id
+// keeps runs of the tests side by side apart.
 class FolderTest : public ::testing::Test {
  protected:
   FolderTest() {
     const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    folder_ = std::filesystem::temp_directory_path() /
-              ("sigrune-" + std::string(test->test_suite_name()) + "-" + test->name());
+    folder_ =
+        std::filesystem::temp_directory_path() / ("sigrune-" + std::to_string(::getpid()) + "-" +
+                                                  test->test_suite_name() + "-" + test->name());
     std::filesystem::remove_all(folder_);
     std::filesystem::create_directory(folder_);
   }
