@@ -167,8 +167,10 @@ TEST(FindInAllMessages, ReportsHitsInOrderAndSkipsFailedMessages) {
   std::vector<std::size_t> hits;
   std::vector<std::size_t> failures;
   FindCallbacks callbacks;
-  callbacks.hit = [&](std::size_t index) { hits.push_back(index); };
-  callbacks.failure = [&](std::size_t index, std::string_view) { failures.push_back(index); };
+  callbacks.hit = [&](MessageNumber message) { hits.push_back(IndexOf(message).value); };
+  callbacks.failure = [&](MessageNumber message, std::string_view) {
+    failures.push_back(IndexOf(message).value);
+  };
   EXPECT_TRUE(FindInAllMessages(store, "callref = 0x", callbacks));
   EXPECT_TRUE(FindInAllMessages(store, "", callbacks));
   EXPECT_EQ(hits, (std::vector<std::size_t>{0, 2, 0, 2, 3}));

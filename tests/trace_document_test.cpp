@@ -2,29 +2,17 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
+
+#include "test_files.h"
 
 namespace sigrune {
 namespace {
 
-const std::string kPlain = SIGRUNE_SOURCE_DIR "/examples/plain-trace.txt";
-const std::string kTracelist = SIGRUNE_SOURCE_DIR "/examples/tracelist-trace.xml";
+const std::string kPlain = SourceFile("examples/plain-trace.txt");
+const std::string kTracelist = SourceFile("examples/tracelist-trace.xml");
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
-
-std::string WriteFile(const std::string& name, const std::string& text) {
-  const std::string path = ::testing::TempDir() + "trace-document-" + name;
-  std::ofstream(path, std::ios::binary) << text;
-  return path;
-}
+using TraceDocumentTest = FolderTest;
 
 MessageNumber Message(std::size_t number) {
   return MessageNumber{number};
@@ -53,7 +41,7 @@ std::vector<std::size_t> Rows(const TraceDocument& document) {
   return numbers;
 }
 
-TEST(TraceDocument, OnlyASuccessfulOpenChangesTheDocumentAndItStartsAfresh) {
+TEST_F(TraceDocumentTest, OnlyASuccessfulOpenChangesTheDocumentAndItStartsAfresh) {
   TraceDocument document;
   EXPECT_FALSE(document.CanFind());
   EXPECT_FALSE(document.FilterEntry(ListFilter::PriOnly).enabled);
@@ -65,7 +53,7 @@ TEST(TraceDocument, OnlyASuccessfulOpenChangesTheDocumentAndItStartsAfresh) {
   document.FindNext("no such text");
   const Snapshot before = Snap(document);
 
-  const std::string folder = ::testing::TempDir();
+  const std::string folder = folder_.string();
   struct Failure {
     std::string path;
     LoadOutcome outcome;
@@ -76,7 +64,7 @@ TEST(TraceDocument, OnlyASuccessfulOpenChangesTheDocumentAndItStartsAfresh) {
        "cannot open /nonexistent/t.txt: No such file or directory"},
       {folder, LoadOutcome::Failed, folder + " is not a regular file"},
       {"/dev/zero", LoadOutcome::Failed, "/dev/zero is not a regular file"},
-      {WriteFile("empty.txt", "no messages\n"), LoadOutcome::NoMessages, ""},
+      {Write("empty.txt", "no messages\n"), LoadOutcome::NoMessages, ""},
   };
   for (const Failure& failure : failures) {
     const LoadResult result = document.Load(failure.path, LoadKind::Open);
@@ -93,7 +81,7 @@ TEST(TraceDocument, OnlyASuccessfulOpenChangesTheDocumentAndItStartsAfresh) {
   EXPECT_EQ(document.FilterDescription(), "");
 }
 
-TEST(TraceDocument, OneFilterAtATimeKeyedOnTheSelectedMessage) {
+TEST_F(TraceDocumentTest, OneFilterAtATimeKeyedOnTheSelectedMessage) {
   TraceDocument document;
   ASSERT_EQ(document.Load(kPlain, LoadKind::Open).outcome, LoadOutcome::Loaded);
   // Without a selected message the two filters that take their key from it change nothing.
@@ -136,7 +124,7 @@ TEST(TraceDocument, OneFilterAtATimeKeyedOnTheSelectedMessage) {
   }
 }
 
-TEST(TraceDocument, FindStepsFromTheSelectedRowOrOnFromTheLastHit) {
+TEST_F(TraceDocumentTest, FindStepsFromTheSelectedRowOrOnFromTheLastHit) {
   TraceDocument document;
   ASSERT_EQ(document.Load(kPlain, LoadKind::Open).outcome, LoadOutcome::Loaded);
   // "Channel ID" is in messages 3, 4, 12 and 13.
@@ -179,10 +167,10 @@ TEST(TraceDocument, FindStepsFromTheSelectedRowOrOnFromTheLastHit) {
   EXPECT_EQ(document.CurrentMessage(), before);
 }
 
-TEST(TraceDocument, FindSearchesTheFilteredRowsAndCountsUndecodableMessages) {
+TEST_F(TraceDocumentTest, FindSearchesTheFilteredRowsAndCountsUndecodableMessages) {
   TraceDocument document;
   // A fresh Find dialog had its last hit on row 0, so a first search down from row 0 skips it.
-  const std::string path = WriteFile(
+  const std::string path = Write(
       "failing.txt",
       "IsdnMsgData=08 01 81 45\nIsdnMsgData=8\nIsdnMsgData=08 02 81\nIsdnMsgData=08 01 81 45\n");
   ASSERT_EQ(document.Load(path, LoadKind::Open).outcome, LoadOutcome::Loaded);
@@ -200,9 +188,9 @@ TEST(TraceDocument, FindSearchesTheFilteredRowsAndCountsUndecodableMessages) {
   EXPECT_EQ(result.message, Message(6));
 }
 
-TEST(TraceDocument, ReloadKeepsTheSelectedMessageTheFilterAndTheFindText) {
+TEST_F(TraceDocumentTest, ReloadKeepsTheSelectedMessageTheFilterAndTheFindText) {
   const std::string plain = ReadFile(kPlain);
-  const std::string path = WriteFile("reload.txt", plain);
+  const std::string path = Write("reload.txt", plain);
   TraceDocument document;
   EXPECT_EQ(document.Reload().outcome, LoadOutcome::Failed);
   ASSERT_EQ(document.Load(path, LoadKind::Open).outcome, LoadOutcome::Loaded);
@@ -212,41 +200,36 @@ TEST(TraceDocument, ReloadKeepsTheSelectedMessageTheFilterAndTheFindText) {
 
   // The trace grew: the gateway's new message shows after the reload.
   const std::size_t lastMessage = plain.rfind("01/15/2004 10:24:31.015 CCP|Out");
-  WriteFile("reload.txt", plain + plain.substr(lastMessage));
+  Write("reload.txt", plain + plain.substr(lastMessage));
   ASSERT_EQ(document.Reload().outcome, LoadOutcome::Loaded);
   EXPECT_EQ(Snap(document),
             (Snapshot{path, 22, 6, ListFilter::ThisGateway, Message(6), "no such text"}));
 
   // The selected message is gone: nothing is selected, and a filter keyed on it goes off.
-  WriteFile("reload.txt", plain.substr(0, plain.find("01/15/2004 10:23:47.310")));
+  Write("reload.txt", plain.substr(0, plain.find("01/15/2004 10:23:47.310")));
   ASSERT_EQ(document.Reload().outcome, LoadOutcome::Loaded);
   EXPECT_EQ(Snap(document), (Snapshot{path, 5, 5, std::nullopt, MessageNumber{}, "no such text"}));
   ASSERT_TRUE(document.ApplyFilter(ListFilter::PriOnly));
   ASSERT_EQ(document.Reload().outcome, LoadOutcome::Loaded);
   EXPECT_EQ(document.ActiveFilter(), ListFilter::PriOnly);
-  std::filesystem::remove(path);
 }
 
-TEST(TraceDocument, ExportsEveryMessageWhateverTheFilterButNeverOverTheTrace) {
-  const std::string path = WriteFile("export-trace.txt", ReadFile(kPlain));
+TEST_F(TraceDocumentTest, ExportsEveryMessageWhateverTheFilterButNeverOverTheTrace) {
+  const std::string path = Write("trace.txt", ReadFile(kPlain));
   TraceDocument document;
   ASSERT_EQ(document.Load(path, LoadKind::Open).outcome, LoadOutcome::Loaded);
   document.SelectMessage(Message(3));
   ASSERT_TRUE(document.ApplyFilter(ListFilter::SelectedCall));
-  const std::string target = ::testing::TempDir() + "trace-document-export.txt";
+  const std::string target = Path("export.txt");
   EXPECT_EQ(document.Export(target).messagesWritten, 21u);
-  EXPECT_EQ(ReadFile(target), ReadFile(SIGRUNE_SOURCE_DIR "/tests/data/plain-trace.export"));
+  EXPECT_EQ(ReadFile(target), ReadFile(SourceFile("tests/data/plain-trace.export")));
 
-  const std::string link = ::testing::TempDir() + "trace-document-link.txt";
-  std::filesystem::remove(link);
+  const std::string link = Path("link.txt");
   std::filesystem::create_hard_link(path, link);
   const ExportResult refused = document.Export(link);
   EXPECT_EQ(refused.outcome, ExportOutcome::WriteFailed);
   EXPECT_EQ(refused.errorText, "cannot write " + link + ": it is the trace being exported");
   EXPECT_EQ(ReadFile(path), ReadFile(kPlain));
-  for (const std::string& file : {path, target, link}) {
-    std::filesystem::remove(file);
-  }
 }
 
 }  // namespace

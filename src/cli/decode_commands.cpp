@@ -113,7 +113,7 @@ int RunShowCommand(std::span<const std::string_view> arguments, std::FILE* in, s
   if (options->operands.size() < 2) {
     return UsageError(err, "show takes a trace file and one or more message numbers");
   }
-  std::vector<std::size_t> numbers;
+  std::vector<MessageNumber> numbers;
   for (const std::string_view operand : std::span(options->operands).subspan(1)) {
     std::size_t number = 0;
     const auto [end, error] =
@@ -121,7 +121,7 @@ int RunShowCommand(std::span<const std::string_view> arguments, std::FILE* in, s
     if (error != std::errc() || end != operand.data() + operand.size() || number == 0) {
       return UsageError(err, "show: '" + std::string(operand) + "' is not a message number");
     }
-    numbers.push_back(number);
+    numbers.push_back(MessageNumber{number});
   }
 
   const std::string fileName(options->operands.front());
@@ -133,24 +133,24 @@ int RunShowCommand(std::span<const std::string_view> arguments, std::FILE* in, s
 
   OutputBuffer output(out);
   bool anyFailed = false;
-  for (const std::size_t number : numbers) {
+  for (const MessageNumber number : numbers) {
     if (output.Failed()) {
       break;
     }
-    if (number > store.msgCount) {
+    if (number.value > store.msgCount) {
       output.Flush();
       const std::string_view name = TraceNameForMessages(fileName);
-      std::fprintf(err, "sigrune-cli: message %zu: %.*s has %zu messages\n", number,
+      std::fprintf(err, "sigrune-cli: message %zu: %.*s has %zu messages\n", number.value,
                    static_cast<int>(name.size()), name.data(), store.msgCount);
       anyFailed = true;
       continue;
     }
     try {
-      const PayloadBytes bytes = PayloadBytesOfMessage(store, number - 1);
+      const PayloadBytes bytes = PayloadBytesOfMessage(store, IndexOf(number).value);
       WriteText(output, DecodeMessage(bytes) + DumpMessageHex(bytes), options->Has("--crlf"));
     } catch (const SubscriptOutOfRange& failure) {
       output.Flush();
-      std::fprintf(err, "sigrune-cli: message %zu: %s\n", number, failure.what());
+      std::fprintf(err, "sigrune-cli: message %zu: %s\n", number.value, failure.what());
       anyFailed = true;
     }
   }

@@ -77,13 +77,13 @@ int RunFindCommand(std::span<const std::string_view> arguments, std::FILE* in, s
   OutputBuffer output(out);
   bool anyHit = false;
   FindCallbacks callbacks;
-  callbacks.hit = [&](std::size_t index) {
+  callbacks.hit = [&](MessageNumber message) {
     anyHit = true;
-    output.Write(std::to_string(index + 1));
+    output.Write(std::to_string(message.value));
     output.Write('\n');
   };
-  callbacks.failure = [&](std::size_t index, std::string_view description) {
-    std::fprintf(err, "sigrune-cli: message %zu: %.*s\n", index + 1,
+  callbacks.failure = [&](MessageNumber message, std::string_view description) {
+    std::fprintf(err, "sigrune-cli: message %zu: %.*s\n", message.value,
                  static_cast<int>(description.size()), description.data());
   };
   callbacks.progress = [&](std::size_t, std::size_t) { return !output.Failed(); };

@@ -31,7 +31,7 @@ ExportResult WriteRecords(const MessageStore& store, const ExportProgress& progr
       decoded = DecodeStoredMessage(store, index);
     } catch (const SubscriptOutOfRange& failure) {
       if (result.undecodableMessages++ == 0) {
-        result.firstUndecodableMessage = index + 1;
+        result.firstUndecodableMessage = NumberOf(MessageIndex{index});
         result.firstUndecodableReason = failure.what();
       }
       decoded = std::string("Undecodable message: ") + failure.what() + "\r\n";
@@ -116,8 +116,8 @@ std::string UndecodableMessagesNote(const ExportResult& result) {
   if (result.undecodableMessages == 0) {
     return {};
   }
-  const std::string first = "message " + std::to_string(result.firstUndecodableMessage) + ": " +
-                            result.firstUndecodableReason + ")";
+  const std::string first = "message " + std::to_string(result.firstUndecodableMessage.value) +
+                            ": " + result.firstUndecodableReason + ")";
   return result.undecodableMessages == 1 ? "1 message could not be decoded (" + first
                                          : GroupedDigits(result.undecodableMessages) +
                                                " messages could not be decoded (first: " + first;

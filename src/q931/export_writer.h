@@ -10,6 +10,7 @@
 #include <functional>
 #include <string>
 
+#include "trace/message_number.h"
 #include "trace/message_store.h"
 
 namespace sigrune {
@@ -25,7 +26,7 @@ struct ExportResult {
   // Messages whose record says "Undecodable message: REASON"; the first one's number (from 1)
   // and reason.
   std::size_t undecodableMessages = 0;
-  std::size_t firstUndecodableMessage = 0;
+  MessageNumber firstUndecodableMessage;
   std::string firstUndecodableReason;
   // What went wrong: the file and the system's reason.
   std::string errorText;

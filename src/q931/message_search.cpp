@@ -21,11 +21,11 @@ bool FindInAllMessages(const MessageStore& store, std::string_view text,
     }
     try {
       if (FindInDecodedMessage(store, index, text) != 0 && callbacks.hit) {
-        callbacks.hit(index);
+        callbacks.hit(NumberOf(MessageIndex{index}));
       }
     } catch (const SubscriptOutOfRange& failure) {
       if (callbacks.failure) {
-        callbacks.failure(index, failure.what());
+        callbacks.failure(NumberOf(MessageIndex{index}), failure.what());
       }
     }
   }

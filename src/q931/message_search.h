@@ -7,6 +7,7 @@
 #include <functional>
 #include <string_view>
 
+#include "trace/message_number.h"
 #include "trace/message_store.h"
 
 namespace sigrune {
@@ -18,8 +19,8 @@ std::size_t FindInDecodedMessage(const MessageStore& store, std::size_t index,
                                  std::string_view text);
 
 struct FindCallbacks {
-  std::function<void(std::size_t index)> hit;
-  std::function<void(std::size_t index, std::string_view description)> failure;
+  std::function<void(MessageNumber message)> hit;
+  std::function<void(MessageNumber message, std::string_view description)> failure;
   // Called now and then with the messages searched so far; returning false stops the search.
   std::function<bool(std::size_t messagesDone, std::size_t messageCount)> progress;
 };
