@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QLabel>
+#include <QStatusBar>
 #include <QTextEdit>
 #include <QTreeView>
 #include <fstream>
@@ -54,6 +56,10 @@ class WindowTest : public ::testing::Test {
     Action("isdnOpen")->trigger();
   }
   void SelectRow(int row) { List()->setCurrentIndex(List()->model()->index(row, 0)); }
+  // The status bar's count of messages, with the filter and the note on skipped lines.
+  QString StatusCount() const {
+    return window_->findChild<QStatusBar*>()->findChildren<QLabel*>().constFirst()->text();
+  }
   QString RowLine(int row) const {
     return List()->model()->index(row, 0).data(MessageListModel::SummaryLineRole).toString();
   }
