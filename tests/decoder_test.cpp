@@ -1,12 +1,13 @@
 #include "q931/decoder.h"
-#include "trace/text_utilities.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "test_files.h"
+#include "trace/text_utilities.h"
 
 namespace sigrune {
 namespace {
@@ -34,19 +35,6 @@ TEST(PayloadBytes, CountsHalvesToEvenAndReadsPairs) {
   EXPECT_THROW(PayloadBytesOfHexText("8"), SubscriptOutOfRange);
 }
 
-TEST(ByteToHex, WritesTwoUpperCaseDigitsAtLeast) {
-  EXPECT_EQ(ByteToHex(0), "00");
-  EXPECT_EQ(ByteToHex(15), "0F");
-  EXPECT_EQ(ByteToHex(16), "10");
-  EXPECT_EQ(ByteToHex(255), "FF");
-  EXPECT_EQ(ByteToHex(256), "100");
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), {});
-}
-
 struct DecodeCase {
   std::string name;
   std::string hex;
@@ -58,7 +46,7 @@ struct DecodeCase {
 std::vector<DecodeCase> ReadDecodeCases() {
   std::vector<DecodeCase> cases;
   std::string name;
-  std::istringstream lines(ReadFile(SIGRUNE_SOURCE_DIR "/tests/data/decoder-cases.txt"));
+  std::istringstream lines(ReadFile(SourceFile("tests/data/decoder-cases.txt")));
   for (std::string line; std::getline(lines, line);) {
     if (line.rfind("# ", 0) == 0) {
       name = line.substr(2);
@@ -98,11 +86,7 @@ TEST(DecodeMessage, HasNoSixteenBitLimits) {
 }
 
 TEST(DumpMessageHex, LabelsRowsFromSixteenAndSkipsTheHundreds) {
-  std::string seventeen;
-  for (int k = 1; k <= 17; ++k) {
-    seventeen += ByteToHex(k);
-  }
-  EXPECT_EQ(DumpMessageHex(PayloadBytesOfHexText(seventeen)),
+  EXPECT_EQ(DumpMessageHex(PayloadBytesOfHexText("0102030405060708090A0B0C0D0E0F1011")),
             "\r\nEntire Message: \r\n0010:  01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10 \r\n"
             "0020:  11 ");
   const std::string dump = DumpMessageHex(PayloadBytesOfHexText(std::string(2 * 240, 'A')));
@@ -111,15 +95,11 @@ TEST(DumpMessageHex, LabelsRowsFromSixteenAndSkipsTheHundreds) {
   EXPECT_EQ(dump.find("0100:"), std::string::npos);
 }
 
+// Every captured message decodes into text that starts with its header line.
 TEST(DecodeMessage, DecodesEveryCapturedMessageCleanly) {
-  // Every captured message decodes into text that starts with its header line.
-  const std::string captures = ReadFile(SIGRUNE_SOURCE_DIR "/tests/data/real-q931.txt");
+  std::istringstream captures(ReadFile(SourceFile("tests/data/real-q931.txt")));
   std::size_t messages = 0;
-  for (std::size_t start = 0; start < captures.size();) {
-    std::size_t end = captures.find('\n', start);
-    end = end == std::string::npos ? captures.size() : end;
-    const std::string_view line = std::string_view(captures).substr(start, end - start);
-    start = end + 1;
+  for (std::string line; std::getline(captures, line);) {
     if (line.empty() || line.front() == '#') {
       continue;
     }

@@ -2,11 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
-#include <vector>
+#include <tuple>
 
+#include "test_files.h"
 #include "trace/trace_reader.h"
 
 namespace sigrune {
@@ -15,12 +14,7 @@ namespace {
 const std::string kFive = "     ";
 
 TEST(PayloadText, CutsBetweenTheFirstEqualsAndTheEndMarker) {
-  struct Case {
-    std::string_view line;
-    bool isTracelist;
-    std::string_view payload;
-  };
-  const Case cases[] = {
+  const std::tuple<std::string_view, bool, std::string_view> cases[] = {
       {"x CCP|IsdnMsgData2= 08 02 00 01 05 04 03 80 90 a2  |<CLID::a=b>", false,
        "080200010504038090a2"},
       {"IsdnMsgData=08 02|<CLID::x|<CLID::y", false, "0802"},
@@ -38,23 +32,15 @@ TEST(PayloadText, CutsBetweenTheFirstEqualsAndTheEndMarker) {
   }
 }
 
-TEST(MessageTypeName, PadsNamesAndNamesUnknownCodes) {
-  EXPECT_EQ(MessageTypeName(0x05), "SETUP               ");
-  EXPECT_EQ(MessageTypeName(0x6E), "NOTIFY              ");
-  EXPECT_EQ(MessageTypeName(0x5A), "RELEASE_COMP       ");
-  EXPECT_EQ(MessageTypeName(0x64), "1TR6 STATUS ACK    ");
+// One entry of the table is checked with the other decoder tables.
+TEST(MessageTypeName, NamesUnknownCodes) {
   for (const int unknown : {0x06, 0x00, -1, 0x7E, 0xFF}) {
     EXPECT_EQ(MessageTypeName(unknown), "UNKNOWN           ") << unknown;
   }
 }
 
 TEST(ShortenTimestamp, KeepsTheTimeStampPieceOfALongText) {
-  struct Case {
-    std::string_view text;
-    bool isTracelist;
-    std::string_view timestamp;
-  };
-  const Case cases[] = {
+  const std::tuple<std::string_view, bool, std::string_view> cases[] = {
       {"<Trace><Date>2004-01-16 08:02:14.032</Date><info>", true, "2004-01-16 08:02:14.032"},
       {"<Trace><Date> 01/15/2004 10:23:45.678 </Date><Host>mrv</Host><info>", true,
        "01/15/2004 10:23:45.678"},
@@ -71,7 +57,6 @@ TEST(ShortenTimestamp, KeepsTheTimeStampPieceOfALongText) {
 }
 
 struct SummaryCase {
-  std::string_view name;
   std::string dataLine;
   bool isIncoming;
   std::string_view protocol;
@@ -83,43 +68,44 @@ struct SummaryCase {
 TEST(BuildSummaryLine, LaysOutTheColumns) {
   const std::string t23 = "01/15/2004 10:23:45.678";
   const std::string t30 = "01/15/2004 10:23:45.6789012345";
+  // The columns before the message type, for the cases of the type and call reference columns.
+  const std::string in = "1:2" + std::string(20, ' ') + "\t\tIn\t\tPRI\t" + kFive;
   const SummaryCase cases[] = {
-      {"worked example", t23 + " CCP|IsdnMsgData= 08 02 00 01 05 04 03 80 90 a2", true, "PRI",
-       "10.1.1.5", false,
+      {t23 + " CCP|IsdnMsgData= 08 02 00 01 05 04 03 80 90 a2", true, "PRI", "10.1.1.5", false,
        t23 + "          10.1.1.5\t\tIn\t\tPRI\t" + kFive + "SETUP               \t\t0x0001"},
-      {"15-character gateway", t23 + " C=08 01 8A 45", false, "H225", "192.168.100.200", false,
+      // A gateway of 15 characters is followed by one tab.
+      {t23 + " C=08 01 8A 45", false, "H225", "192.168.100.200", false,
        t23 + "          192.168.100.200\tOut\t\tH225\t" + kFive + "DISCONNECT         \t\t0x8A"},
-      {"no gateway, no header", "10:00 C=08 02 00 01 06", false, "", "", false,
+      // No gateway and no header line.
+      {"10:00 C=08 02 00 01 06", false, "", "", false,
        "10:00" + std::string(20, ' ') + "\t\tOut\t\t\t" + kFive + "UNKNOWN           \t\t0x0001"},
-      {"timestamp without colon", "no time here C=08 00 07", false, "PRI", "1.2.3.4", false,
+      // No colon: no timestamp; a line beginning with C.
+      {"no time here C=08 00 07", false, "PRI", "1.2.3.4", false,
        std::string(20, ' ') + "1.2.3.4\t\tOut\t\tPRI\t" + kFive + "CONNECT            \t\t0x"},
-      {"line beginning with C", "CCP|10:00 =08 00 07", false, "PRI", "", false,
+      {"CCP|10:00 =08 00 07", false, "PRI", "", false,
        std::string(20, ' ') + "\t\tOut\t\tPRI\t" + kFive + "CONNECT            \t\t0x"},
-      {"timestamp of 30 characters", t30 + " C=08 01 0a 4d", true, "PRI", "1.2.3.4", false,
+      // Timestamps of 30 and 31 characters.
+      {t30 + " C=08 01 0a 4d", true, "PRI", "1.2.3.4", false,
        t30 + kFive + "1.2.3.4\t\tIn\t\tPRI\t" + kFive + "RELEASE            \t\t0x0a"},
-      {"timestamp of 31 characters", "x " + t30.substr(0, 29) + " C=08 01 0a 4d", true, "PRI", "",
-       false,
+      {"x " + t30.substr(0, 29) + " C=08 01 0a 4d", true, "PRI", "", false,
        t30.substr(0, 29) + std::string(10, ' ') + "\t\tIn\t\tPRI\t" + kFive +
            "RELEASE            \t\t0x0a"},
-      {"whole octet 2 as call reference length", "1:2 C=08 F1 0a 0b 4d", true, "PRI", "", false,
-       "1:2" + std::string(20, ' ') + "\t\tIn\t\tPRI\t" + kFive + "UNKNOWN           \t\t0x0a0b4d"},
-      {"protocol discriminator 3", "1:2 C=03 02 00 01 0f", true, "PRI", "", false,
-       "1:2" + std::string(20, ' ') + "\t\tIn\t\tPRI\t" + kFive + "SERVICE"},
-      {"other protocol discriminator", "1:2 C=09 02 00 01 05", true, "PRI", "", false,
-       "1:2" + std::string(20, ' ') + "\t\tIn\t\tPRI\t" + kFive + "UNSUPPORTED MESSAGE"},
-      {"empty payload", "1:2 C=", true, "PRI", "", false,
-       "1:2" + std::string(20, ' ') + "\t\tIn\t\tPRI\t" + kFive + "UNSUPPORTED MESSAGE"},
-      {"short payload", "1:2 C=08 02 00", true, "PRI", "", false,
-       "1:2" + std::string(20, ' ') + "\t\tIn\t\tPRI\t" + kFive + "UNKNOWN           \t\t0x00"},
-      {"Tracelist date",
-       "<Trace><Date>" + t23 + "</Date><info>CCP|IsdnMsgData=08 02 8d 2a 5a " + "|<CLID::x</info>",
+      // The whole of octet 2 as call reference length; other protocol discriminators; an empty
+      // and a short payload.
+      {"1:2 C=08 F1 0a 0b 4d", true, "PRI", "", false, in + "UNKNOWN           \t\t0x0a0b4d"},
+      {"1:2 C=03 02 00 01 0f", true, "PRI", "", false, in + "SERVICE"},
+      {"1:2 C=09 02 00 01 05", true, "PRI", "", false, in + "UNSUPPORTED MESSAGE"},
+      {"1:2 C=", true, "PRI", "", false, in + "UNSUPPORTED MESSAGE"},
+      {"1:2 C=08 02 00", true, "PRI", "", false, in + "UNKNOWN           \t\t0x00"},
+      // The date of a <Tracelist> line.
+      {"<Trace><Date>" + t23 + "</Date><info>CCP|IsdnMsgData=08 02 8d 2a 5a |<CLID::x</info>",
        false, "H225", "10.0.30.75", true,
        t23 + "          10.0.30.75\t\tOut\t\tH225\t" + kFive + "RELEASE_COMP       \t\t0x8d2a"},
   };
   for (const SummaryCase& c : cases) {
     EXPECT_EQ(BuildSummaryLine(c.dataLine, c.isIncoming, c.protocol, c.gateway, c.isTracelist),
               c.line)
-        << c.name;
+        << c.dataLine;
   }
 }
 
@@ -132,22 +118,15 @@ class CollectingSink : public MessageListSink {
   std::string text;
 };
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
-
 TEST(RebuildMessageList, ListsTheExampleTracesLineForLine) {
   for (const std::string name : {"plain-trace.txt", "tracelist-trace.xml"}) {
-    const LoadResult loaded = LoadTraceFile(SIGRUNE_SOURCE_DIR "/examples/" + name);
+    const LoadResult loaded = LoadTraceFile(SourceFile("examples/" + name));
     ASSERT_EQ(loaded.outcome, LoadOutcome::Loaded) << name;
     CollectingSink list;
     RebuildMessageList(loaded.store, list);
-    const std::string expected =
-        ReadFile(SIGRUNE_SOURCE_DIR "/tests/data/" + name.substr(0, name.find('.')) + ".list");
-    EXPECT_EQ(list.text, expected) << name;
+    EXPECT_EQ(list.text,
+              ReadFile(SourceFile("tests/data/" + name.substr(0, name.find('.')) + ".list")))
+        << name;
   }
 }
 
