@@ -6,6 +6,7 @@
 #include <QTextCursor>
 #include <QTimer>
 #include <cstdio>
+#include <fstream>
 #include <string_view>
 
 #include "window/find_form.h"
@@ -176,7 +177,7 @@ TEST_F(WindowOperationsTest, ExportWritesEveryMessageAndACancelledOneNothing) {
             QString::fromStdString("21 messages written to " + path + "."));
 
   // Cancel pressed as soon as the export looks at its dialog.
-  std::ofstream(path) << "old contents";
+  WriteFile(path, "old contents");
   QTimer::singleShot(0, window_.get(), [this] {
     for (QProgressDialog* progress : window_->findChildren<QProgressDialog*>()) {
       progress->cancel();
@@ -214,7 +215,7 @@ TEST_F(WindowOperationsTest, JumpToLineStartsTheFirstEditorFoundWithTheLine) {
   const QString folder = QString::fromStdString(::testing::TempDir()) + "editor bin";
   QDir().mkpath(folder);
   const QString editor = folder + "/gnome-text-editor";
-  std::ofstream(editor.toStdString()) << "#!/bin/sh\n";
+  WriteFile(editor.toStdString(), "#!/bin/sh\n");
   QFile::setPermissions(editor, QFile::ReadOwner | QFile::ExeOwner);
   const QByteArray path = qgetenv("PATH");
   qputenv("PATH", folder.toLocal8Bit() + ":" + path);
@@ -272,7 +273,7 @@ TEST_F(WindowOperationsTest, ReloadReadsTheTraceAgainKeepingWhatTheUserSaw) {
   EXPECT_EQ(List()->verticalScrollBar()->value(), 60);
 
   // Once the selected message is gone the list starts at its top, as with another trace.
-  std::ofstream(trace.toStdString()) << messages.substr(0, messages.size() / 2);
+  WriteFile(trace.toStdString(), messages.substr(0, messages.size() / 2));
   Action("isdnReload")->trigger();
   EXPECT_EQ(ListedMessages().size(), 75u);
   EXPECT_EQ(Selected(), -1);
