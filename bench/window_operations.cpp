@@ -78,9 +78,10 @@ int main(int argc, char** argv) {
     return 1;
   }
   auto* list = window.findChild<QTreeView*>(QStringLiteral("isdnList"));
+  const auto selectRow = [list](int row) { list->setCurrentIndex(list->model()->index(row, 0)); };
   const double lastRow = Seconds(window, [&] {
     list->scrollToBottom();
-    window.SelectRow(list->model()->rowCount() - 1);
+    selectRow(list->model()->rowCount() - 1);
   });
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
@@ -89,7 +90,7 @@ int main(int argc, char** argv) {
       "select the last row %.3f s\n",
       open, usage.ru_maxrss / 1024, lastRow);
 
-  window.SelectRow(0);
+  selectRow(0);
   for (const char* name : {"isdnFilter", "isdnFilterGW", "isdnFilterPRI", "isdnFilterH225"}) {
     auto* entry = window.findChild<QAction*>(QLatin1String(name));
     const double on = Seconds(window, [&] { entry->trigger(); });
@@ -98,10 +99,10 @@ int main(int argc, char** argv) {
     std::printf("window: %-15s on %.3f s (%d rows), off %.3f s\n", name, on, rows, off);
   }
 
-  window.SelectRow(0);
+  selectRow(0);
   window.Find().findChild<QLineEdit*>(QStringLiteral("findText"))->setText("no such text");
   const double find = Seconds(window, [&] { window.Find().doFind(); });
-  const double messages = static_cast<double>(window.Store().msgCount);
+  const double messages = static_cast<double>(window.Document().Store().msgCount);
   std::printf("window: find without a hit %.3f s, %.0f messages/s\n", find, messages / find);
 
   const double save =

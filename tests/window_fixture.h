@@ -5,14 +5,17 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QLabel>
+#include <QStatusBar>
 #include <QTextEdit>
 #include <QTreeView>
-#include <fstream>
 #include <memory>
 #include <ostream>
 #include <string>
+#include <string_view>
 
 #include "fake_platform.h"
+#include "test_files.h"
 #include "window/main_window.h"
 #include "window/message_list_model.h"
 
@@ -26,16 +29,9 @@ namespace sigrune {
 inline const QString kExamples = QStringLiteral(SIGRUNE_SOURCE_DIR "/examples/");
 inline const QString kPlain = kExamples + QStringLiteral("plain-trace.txt");
 
-inline std::string ReadFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), {});
-}
-
 // Writes a trace for a test into the test's temporary folder.
-inline QString WriteTrace(const std::string& name, const std::string& text) {
-  const std::string path = ::testing::TempDir() + name;
-  std::ofstream(path, std::ios::binary) << text;
-  return QString::fromStdString(path);
+inline QString WriteTrace(std::string_view name, std::string_view text) {
+  return QString::fromStdString(WriteTemporary(name, text));
 }
 
 class WindowTest : public ::testing::Test {
@@ -54,6 +50,10 @@ class WindowTest : public ::testing::Test {
     Action("isdnOpen")->trigger();
   }
   void SelectRow(int row) { List()->setCurrentIndex(List()->model()->index(row, 0)); }
+  // The status bar's count of messages, with the filter and the note on skipped lines.
+  QString StatusCount() const {
+    return window_->findChild<QStatusBar*>()->findChildren<QLabel*>().constFirst()->text();
+  }
   QString RowLine(int row) const {
     return List()->model()->index(row, 0).data(MessageListModel::SummaryLineRole).toString();
   }

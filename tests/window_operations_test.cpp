@@ -1,17 +1,13 @@
-#include <QApplication>
 #include <QDir>
-#include <QFileInfo>
-#include <QLabel>
 #include <QLineEdit>
 #include <QProgressDialog>
 #include <QRadioButton>
 #include <QScrollBar>
-#include <QStatusBar>
-#include <QTextBlock>
 #include <QTextCursor>
-#include <QTextDocument>
 #include <QTimer>
 #include <cstdio>
+#include <fstream>
+#include <string_view>
 
 #include "window/find_form.h"
 #include "window_fixture.h"
@@ -35,170 +31,153 @@ class WindowOperationsTest : public WindowTest {
     }
     return messages;
   }
-  int Selected() const { return window_->SelectedRow(); }
-  QString Status() const {
-    return window_->findChild<QStatusBar*>()->findChildren<QLabel*>().constFirst()->text();
+  int Selected() const {
+    const QModelIndexList rows = List()->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.constFirst().row();
   }
   FindForm& Find() { return window_->Find(); }
   void SetFindText(const QString& text) {
     Find().findChild<QLineEdit*>(QStringLiteral("findText"))->setText(text);
   }
-  void ClickDirection(const char* name) {
-    Find().findChild<QRadioButton*>(QLatin1String(name))->click();
-  }
 };
 
-TEST_F(WindowOperationsTest, FiltersKeepTheirLinesAndSwitchTheOtherEntries) {
+struct FilterCase {
+  const char* entry;
+  Rows kept;
+  const char* description;
+};
+
+TEST_F(WindowOperationsTest, EachFilterEntrySwitchesTheRowsAndTheEntries) {
   OpenThroughMenu(kCalls);
-  QAction* selectedCall = Action("isdnFilter");
-  QAction* gateway = Action("isdnFilterGW");
-  QAction* pri = Action("isdnFilterPRI");
-  QAction* h225 = Action("isdnFilterH225");
-
-  pri->trigger();
-  EXPECT_EQ(ListedMessages(), (Rows{1, 2, 5, 6, 7}));
-  EXPECT_EQ(window_->FilteredIndexMap(), (Rows{1, 2, 5, 6, 7}));
-  EXPECT_TRUE(pri->isChecked());
-  EXPECT_TRUE(pri->isEnabled());
-  for (QAction* other : {selectedCall, gateway, h225}) {
-    EXPECT_FALSE(other->isEnabled());
-  }
-  EXPECT_EQ(Status(), "5 of 7 messages, filter: PRI only");
-  pri->trigger();
-  EXPECT_FALSE(pri->isChecked());
-  EXPECT_EQ(ListedMessages().size(), 7u);
-  for (QAction* entry : {selectedCall, gateway, pri, h225}) {
-    EXPECT_TRUE(entry->isEnabled());
-  }
-
-  // Both sides of a call, whatever the number of digits and their case.
-  const std::pair<int, Rows> calls[] = {{0, {1, 2, 4}}, {2, {1, 3, 4, 5}}, {6, {6, 7}}};
-  for (const auto& [row, kept] : calls) {
-    SelectRow(row);
-    selectedCall->trigger();
-    EXPECT_EQ(ListedMessages(), kept) << row;
-    selectedCall->trigger();
-  }
-
-  // The gateway itself, not every gateway whose address begins like it.
-  SelectRow(0);
-  gateway->trigger();
-  EXPECT_EQ(ListedMessages(), (Rows{1, 3, 4, 7}));
-  EXPECT_EQ(Status(), "4 of 7 messages, filter: gateway 10.1.1.1");
-
-  // A click on the k-th filtered line shows message filteredIndexMap(k).
-  SelectRow(2);
-  EXPECT_EQ(window_->CurrentMessageNumber(), 4u);
-  EXPECT_TRUE(Pane()->toPlainText().startsWith("CALL_PROC, pd = 8, callref = 0x05\n"));
-  gateway->trigger();
-  EXPECT_EQ(Selected(), 3);  // message 4 again, in the full list
-}
-
-TEST_F(WindowOperationsTest, SwitchingOnKeepsThePaneAndSelectsItsMessageWhenKept) {
-  OpenThroughMenu(kCalls);
-  SelectRow(4);  // message 5, PRI
-  const QString pane = Pane()->toPlainText();
-  Action("isdnFilterPRI")->trigger();
-  EXPECT_EQ(Selected(), 2);
-  EXPECT_EQ(Pane()->toPlainText(), pane);
-  Action("isdnFilterPRI")->trigger();
-  Action("isdnFilterH225")->trigger();
-  EXPECT_EQ(Selected(), -1);
-  EXPECT_EQ(Pane()->toPlainText(), pane);
-}
-
-TEST_F(WindowOperationsTest, FiltersNeedingASelectedLineStayOffWithoutOne) {
-  OpenThroughMenu(kCalls);
+  // The filters that take their key from the selected message stay off without one.
   Action("isdnFilter")->trigger();
   EXPECT_FALSE(Action("isdnFilter")->isChecked());
   EXPECT_EQ(ListedMessages().size(), 7u);
-  EXPECT_TRUE(Action("isdnFilterGW")->isEnabled());
-  EXPECT_TRUE(window_->statusBar()->currentMessage().contains("Select a message first"));
-  Action("isdnFilterGW")->trigger();
-  EXPECT_FALSE(Action("isdnFilterGW")->isChecked());
-}
+  EXPECT_TRUE(window_->statusBar()->currentMessage().startsWith("Select a message first"));
 
-TEST_F(WindowOperationsTest, PriOnlyOnATraceWithoutPriLeavesTheListEmpty) {
-  OpenThroughMenu(WriteTrace("h225.txt", "In  Message -- H225\nIsdnMsgData=08 01 01 05\n"));
-  Action("isdnFilterPRI")->trigger();
-  EXPECT_TRUE(Action("isdnFilterPRI")->isChecked());
-  EXPECT_EQ(ListedMessages(), Rows{});
-  Action("isdnFilterPRI")->trigger();
-  EXPECT_EQ(ListedMessages(), Rows{1});
-}
+  const FilterCase cases[] = {
+      {"isdnFilter", {1, 2, 4}, "call 0x0005"},
+      {"isdnFilterGW", {1, 3, 4, 7}, "gateway 10.1.1.1"},
+      {"isdnFilterPRI", {1, 2, 5, 6, 7}, "PRI only"},
+      {"isdnFilterH225", {3, 4}, "H225 only"},
+  };
+  const char* const entries[] = {"isdnFilter", "isdnFilterGW", "isdnFilterPRI", "isdnFilterH225"};
+  SelectRow(0);
+  const QString pane = Pane()->toPlainText();
+  for (const FilterCase& filter : cases) {
+    Action(filter.entry)->trigger();
+    EXPECT_EQ(ListedMessages(), filter.kept) << filter.entry;
+    for (const char* entry : entries) {
+      const bool same = std::string_view(entry) == filter.entry;
+      EXPECT_EQ(Action(entry)->isChecked(), same) << filter.entry << " " << entry;
+      EXPECT_EQ(Action(entry)->isEnabled(), same) << filter.entry << " " << entry;
+    }
+    EXPECT_EQ(
+        StatusCount(),
+        QString("%1 of 7 messages, filter: %2").arg(filter.kept.size()).arg(filter.description));
+    // The pane keeps its message, selected when the filter keeps it.
+    EXPECT_EQ(Selected(), filter.kept[0] == 1 ? 0 : -1) << filter.entry;
+    EXPECT_EQ(Pane()->toPlainText(), pane) << filter.entry;
 
-TEST_F(WindowOperationsTest, OpenEndsAFilterOnlyWhenItSucceeds) {
-  OpenThroughMenu(kCalls);
+    Action(filter.entry)->trigger();
+    EXPECT_EQ(ListedMessages().size(), 7u) << filter.entry;
+    for (const char* entry : entries) {
+      EXPECT_FALSE(Action(entry)->isChecked()) << filter.entry << " " << entry;
+      EXPECT_TRUE(Action(entry)->isEnabled()) << filter.entry << " " << entry;
+    }
+    EXPECT_EQ(Selected(), 0) << filter.entry;
+  }
+
+  // A click on the k-th filtered row shows its message.
   Action("isdnFilterH225")->trigger();
-  OpenThroughMenu(std::nullopt);
-  OpenThroughMenu(QStringLiteral("/nonexistent/trace.txt"));
-  EXPECT_TRUE(Action("isdnFilterH225")->isChecked());
-  EXPECT_FALSE(Action("isdnFilterPRI")->isEnabled());
-  EXPECT_EQ(ListedMessages(), (Rows{3, 4}));
-
-  OpenThroughMenu(kPlain);
-  EXPECT_FALSE(Action("isdnFilterH225")->isChecked());
-  EXPECT_TRUE(Action("isdnFilterPRI")->isEnabled());
-  EXPECT_EQ(ListedMessages().size(), 21u);
+  SelectRow(1);
+  EXPECT_EQ(window_->Document().CurrentMessage(), MessageNumber{4});
+  EXPECT_TRUE(Pane()->toPlainText().startsWith("CALL_PROC, pd = 8, callref = 0x05\n"));
 }
 
-TEST_F(WindowOperationsTest, ExportWritesEveryMessageWhateverTheFilter) {
+TEST_F(WindowOperationsTest, FindThroughTheDialogSelectsAndMarksTheHit) {
+  OpenThroughMenu(kPlain);
+  SetFindText("Ca");
+  Find().doFind();  // "Bearer Capability" in message 3
+  ASSERT_EQ(Selected(), 2);
+  const QString text = Pane()->toPlainText();
+  EXPECT_TRUE(text.startsWith("SETUP"));
+  const auto formatAt = [&](qsizetype position) {
+    QTextCursor cursor(Pane()->document());
+    cursor.setPosition(static_cast<int>(position) + 1);
+    return cursor.charFormat();
+  };
+  int marked = 0;
+  for (qsizetype position = text.indexOf("ca", 0, Qt::CaseInsensitive); position >= 0;
+       position = text.indexOf("ca", position + 2, Qt::CaseInsensitive)) {
+    EXPECT_EQ(formatAt(position).foreground().color(), QColor(255, 0, 0)) << position;
+    EXPECT_EQ(formatAt(position).fontWeight(), QFont::Bold) << position;
+    ++marked;
+  }
+  EXPECT_EQ(marked, 4);  // callref, Capability, Calling and Called
+  EXPECT_FALSE(Pane()->textCursor().hasSelection());
+
+  // Find Again goes on from the hit; the dialog's direction reaches the search.
+  SetFindText("RELEASE");  // messages 16, 17, 19, 20 and 21
+  Action("isdnFindAgain")->trigger();
+  EXPECT_EQ(Selected(), 15);
+  Action("isdnFindAgain")->trigger();
+  EXPECT_EQ(Selected(), 16);
+  Find().findChild<QRadioButton*>(QStringLiteral("DirUp"))->click();
+  EXPECT_FALSE(window_->Document().FindsDown());
+  SelectRow(18);
+  Find().doFind();
+  EXPECT_EQ(Selected(), 18);
+  Find().doFind();
+  EXPECT_EQ(Selected(), 16);
+  EXPECT_TRUE(dialogs_.messages.empty());
+}
+
+TEST_F(WindowOperationsTest, AFailedFindLeavesTheWidgetsAsTheyWere) {
+  window_->show();
+  OpenThroughMenu(kPlain);
+  SelectRow(0);
+  List()->scrollToBottom();
+  const QString pane = Pane()->toPlainText();
+  const int scrolled = List()->verticalScrollBar()->value();
+  ASSERT_GT(scrolled, 0);
+  SetFindText("no such text");
+  Find().doFind();
+  EXPECT_EQ(Selected(), 0);
+  EXPECT_EQ(Pane()->toPlainText(), pane);
+  EXPECT_EQ(List()->verticalScrollBar()->value(), scrolled);
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].title, "Sigrune");
+  EXPECT_EQ(dialogs_.messages[0].text, "Search String Not Found");
+
+  // Messages that fail to decode on the way are counted in one box.
+  OpenThroughMenu(WriteTrace(
+      "failing.txt",
+      "IsdnMsgData=8\nIsdnMsgData=08 01 81 45\nIsdnMsgData=0\nIsdnMsgData=08 01 01 4d\n"));
+  SetFindText("RELEASE");
+  Find().doFind();
+  EXPECT_EQ(Selected(), 3);
+  ASSERT_EQ(dialogs_.messages.size(), 2u);
+  EXPECT_EQ(dialogs_.messages[1].text,
+            "2 messages could not be decoded and were skipped; the first is message 1: "
+            "Subscript out of range.");
+}
+
+TEST_F(WindowOperationsTest, ExportWritesEveryMessageAndACancelledOneNothing) {
   OpenThroughMenu(kPlain);
   Action("isdnFilterH225")->trigger();
-  const std::string path = ::testing::TempDir() + "window-export.txt";
+  const QString folder = QString::fromStdString(::testing::TempDir()) + "window export";
+  QDir(folder).removeRecursively();
+  QDir().mkpath(folder);
+  const std::string path = (folder + "/plain.export").toStdString();
   dialogs_.saveAnswers.push_back(QString::fromStdString(path));
   Action("isdnSave")->trigger();
   EXPECT_EQ(ReadFile(path), ReadFile(SIGRUNE_SOURCE_DIR "/tests/data/plain-trace.export"));
-  std::remove(path.c_str());
+  EXPECT_EQ(window_->statusBar()->currentMessage(),
+            QString::fromStdString("21 messages written to " + path + "."));
 
-  dialogs_.saveAnswers.push_back(std::nullopt);
-  Action("isdnSave")->trigger();
-  dialogs_.saveAnswers.push_back(QStringLiteral("/nonexistent/export.txt"));
-  Action("isdnSave")->trigger();
-  ASSERT_EQ(dialogs_.messages.size(), 1u);
-  EXPECT_EQ(dialogs_.messages[0].text,
-            "Exception caught! Error in isdnSave. Description: cannot create "
-            "/nonexistent/export.txt: No such file or directory");
-}
-
-TEST_F(WindowOperationsTest, ExportBeforeAnyTraceCreatesAnEmptyFile) {
-  const std::string path = ::testing::TempDir() + "window-empty-export.txt";
-  std::ofstream(path) << "old contents";
-  dialogs_.saveAnswers.push_back(QString::fromStdString(path));
-  Action("isdnSave")->trigger();
-  EXPECT_EQ(ReadFile(path), "");
-  std::remove(path.c_str());
-}
-
-TEST_F(WindowOperationsTest, ExportReportsUndecodableMessagesAndRefusesTheTrace) {
-  const QString trace = WriteTrace("undecodable.txt", "IsdnMsgData=8\nIsdnMsgData=08 01 81 45\n");
-  OpenThroughMenu(trace);
-  const std::string path = ::testing::TempDir() + "window-undecodable.export";
-  dialogs_.saveAnswers.push_back(QString::fromStdString(path));
-  Action("isdnSave")->trigger();
-  EXPECT_NE(ReadFile(path).find("DISCONNECT"), std::string::npos);
-  std::remove(path.c_str());
-  ASSERT_EQ(dialogs_.messages.size(), 1u);
-  EXPECT_EQ(dialogs_.messages[0].text,
-            QString::fromStdString("2 messages written to " + path +
-                                   ". 1 message could not be decoded (message 1: Subscript out "
-                                   "of range); its record says \"Undecodable message\" and why."));
-
-  dialogs_.saveAnswers.push_back(QDir(QFileInfo(trace).path()).filePath("./undecodable.txt"));
-  Action("isdnSave")->trigger();
-  ASSERT_EQ(dialogs_.messages.size(), 2u);
-  EXPECT_TRUE(dialogs_.messages[1].text.endsWith("it is the trace being exported"));
-  EXPECT_EQ(ReadFile(trace.toStdString()), "IsdnMsgData=8\nIsdnMsgData=08 01 81 45\n");
-}
-
-TEST_F(WindowOperationsTest, ACancelledExportLeavesTheOldFileAndNoOther) {
-  OpenThroughMenu(kPlain);
-  const QString folder = QString::fromStdString(::testing::TempDir()) + "cancelled export";
-  QDir(folder).removeRecursively();
-  QDir().mkpath(folder);
-  const std::string path = (folder + "/old.txt").toStdString();
-  std::ofstream(path) << "old contents";
-  // Pressing Cancel as soon as the export looks at its dialog.
+  // Cancel pressed as soon as the export looks at its dialog.
+  WriteFile(path, "old contents");
   QTimer::singleShot(0, window_.get(), [this] {
     for (QProgressDialog* progress : window_->findChildren<QProgressDialog*>()) {
       progress->cancel();
@@ -208,137 +187,35 @@ TEST_F(WindowOperationsTest, ACancelledExportLeavesTheOldFileAndNoOther) {
   Action("isdnSave")->trigger();
   EXPECT_EQ(ReadFile(path), "old contents");
   EXPECT_EQ(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-            QStringList{"old.txt"});
+            QStringList{"plain.export"});
   EXPECT_EQ(window_->statusBar()->currentMessage(),
             QString::fromStdString("Export cancelled; nothing was written to " + path + "."));
   QDir(folder).removeRecursively();
-}
 
-TEST_F(WindowOperationsTest, FindWalksDownOrUpFromTheSelectedRowWithoutWrapping) {
-  OpenThroughMenu(kPlain);
-  SetFindText("RELEASE");  // messages 16, 17, 19, 20 and 21
-
-  // Down from nothing selected starts at row 0; again goes on after the hit.
-  Find().doFind();
-  EXPECT_EQ(Selected(), 15);
-  Action("isdnFindAgain")->trigger();
-  EXPECT_EQ(Selected(), 16);
-  Find().doFind();
-  Find().doFind();
-  Find().doFind();
-  EXPECT_EQ(Selected(), 20);
-  Find().doFind();  // no wrap at the end
-  EXPECT_EQ(Selected(), 20);
-  EXPECT_EQ(dialogs_.messages.back().text, "Search String Not Found");
-  EXPECT_EQ(dialogs_.messages.back().title, "Sigrune");
-  EXPECT_EQ(window_->CurrentMessageNumber(), 21u);
-
-  // Up continues before the hit; after a direction click the selected row counts again.
-  ClickDirection("DirUp");
-  Find().doFind();
-  EXPECT_EQ(Selected(), 20);
-  Find().doFind();
-  EXPECT_EQ(Selected(), 19);
-  SelectRow(2);
-  Find().doFind();  // up from row 2: no hit before it, no wrap
-  EXPECT_EQ(Selected(), 2);
-  EXPECT_EQ(dialogs_.messages.size(), 2u);
-
-  // Case-sensitive: the decoded text says "SETUP", never "Setup".
-  ClickDirection("DirDown");
-  SetFindText("Setup");
-  Find().doFind();
-  EXPECT_EQ(dialogs_.messages.size(), 3u);
-}
-
-TEST_F(WindowOperationsTest, AnEmptyTextHitsTheStartRowAndMovesOnWhenRepeated) {
-  OpenThroughMenu(kPlain);
-  SelectRow(0);
-  Action("isdnFindAgain")->trigger();  // the dialog made unseen: empty text, down
-  EXPECT_FALSE(Find().isVisible());
-  EXPECT_EQ(Selected(), 1);
-  Action("isdnFindAgain")->trigger();
-  EXPECT_EQ(Selected(), 2);
-  ClickDirection("DirDown");
-  Find().doFind();
-  EXPECT_EQ(Selected(), 2);
-  EXPECT_TRUE(dialogs_.messages.empty());
-}
-
-TEST_F(WindowOperationsTest, FindSearchesTheFilteredRowsAndAFailedSearchChangesNothing) {
-  window_->show();
-  OpenThroughMenu(kPlain);
-  Action("isdnFilterH225")->trigger();
-  SetFindText("Cause");
-  Find().doFind();
-  EXPECT_EQ(Selected(), 4);
-  EXPECT_EQ(window_->CurrentMessageNumber(), 21u);
-  SelectRow(0);
-  const QString pane = Pane()->toPlainText();
-  const int scrolled = List()->verticalScrollBar()->value();
-  SetFindText("no such text");
-  ClickDirection("DirDown");
-  Find().doFind();
-  EXPECT_EQ(Selected(), 0);
-  EXPECT_EQ(Pane()->toPlainText(), pane);
-  EXPECT_EQ(List()->verticalScrollBar()->value(), scrolled);
-  EXPECT_EQ(window_->CurrentMessageNumber(), 6u);  // the message shown, not the last tested
-  Action("isdnFilterH225")->trigger();
-  EXPECT_EQ(Selected(), 5);
-}
-
-TEST_F(WindowOperationsTest, HitsAreMarkedWhateverTheirCaseAndThePaneSelectionStays) {
-  OpenThroughMenu(kPlain);
-  SetFindText("Ca");
-  Find().doFind();  // "Bearer Capability" in message 3
-  ASSERT_EQ(Selected(), 2);
-  const QString text = Pane()->toPlainText();
-  const auto formatAt = [&](int position) {
-    QTextCursor cursor(Pane()->document());
-    cursor.setPosition(position + 1);
-    return cursor.charFormat();
-  };
-  int marked = 0;
-  for (int position = text.indexOf("ca", 0, Qt::CaseInsensitive); position >= 0;
-       position = text.indexOf("ca", position + 2, Qt::CaseInsensitive)) {
-    EXPECT_EQ(formatAt(position).foreground().color(), QColor(255, 0, 0)) << position;
-    EXPECT_EQ(formatAt(position).fontWeight(), QFont::Bold) << position;
-    ++marked;
-  }
-  EXPECT_EQ(marked, 4);  // callref, Capability, Calling and Called
-  EXPECT_FALSE(formatAt(static_cast<int>(text.indexOf("SETUP"))).fontWeight() == QFont::Bold);
-  EXPECT_FALSE(Pane()->textCursor().hasSelection());
-
-  // The dump is marked too.
-  QTextCursor selection(Pane()->document());
-  selection.setPosition(2);
-  selection.setPosition(6, QTextCursor::KeepAnchor);
-  Pane()->setTextCursor(selection);
-  HighlightMatches(*Pane(), "a9 83", QColor(255, 0, 0), true);
-  const int inDump = static_cast<int>(text.indexOf("A9 83 97 6C"));
-  EXPECT_EQ(formatAt(inDump).foreground().color(), QColor(255, 0, 0));
-  EXPECT_EQ(Pane()->textCursor().selectionStart(), 2);
-  EXPECT_EQ(Pane()->textCursor().selectionEnd(), 6);
-}
-
-TEST_F(WindowOperationsTest, MessagesThatFailDuringASearchAreCountedInOneBox) {
-  OpenThroughMenu(WriteTrace(
-      "failing.txt",
-      "IsdnMsgData=8\nIsdnMsgData=08 01 81 45\nIsdnMsgData=0\nIsdnMsgData=08 01 01 4d\n"));
-  SetFindText("RELEASE");
-  Find().doFind();
-  EXPECT_EQ(Selected(), 3);
+  dialogs_.saveAnswers.push_back(QStringLiteral("/nonexistent/export.txt"));
+  Action("isdnSave")->trigger();
   ASSERT_EQ(dialogs_.messages.size(), 1u);
   EXPECT_EQ(dialogs_.messages[0].text,
-            "2 messages could not be decoded and were skipped; the first is message 1: "
-            "Subscript out of range.");
+            "Exception caught! Error in isdnSave. Description: cannot create "
+            "/nonexistent/export.txt: No such file or directory");
+
+  OpenThroughMenu(WriteTrace("undecodable.txt", "IsdnMsgData=8\nIsdnMsgData=08 01 81 45\n"));
+  const std::string undecodable = ::testing::TempDir() + "window-undecodable.export";
+  dialogs_.saveAnswers.push_back(QString::fromStdString(undecodable));
+  Action("isdnSave")->trigger();
+  std::remove(undecodable.c_str());
+  ASSERT_EQ(dialogs_.messages.size(), 2u);
+  EXPECT_EQ(dialogs_.messages[1].text,
+            QString::fromStdString("2 messages written to " + undecodable +
+                                   ". 1 message could not be decoded (message 1: Subscript out "
+                                   "of range); its record says \"Undecodable message\" and why."));
 }
 
 TEST_F(WindowOperationsTest, JumpToLineStartsTheFirstEditorFoundWithTheLine) {
   const QString folder = QString::fromStdString(::testing::TempDir()) + "editor bin";
   QDir().mkpath(folder);
   const QString editor = folder + "/gnome-text-editor";
-  std::ofstream(editor.toStdString()) << "#!/bin/sh\n";
+  WriteFile(editor.toStdString(), "#!/bin/sh\n");
   QFile::setPermissions(editor, QFile::ReadOwner | QFile::ExeOwner);
   const QByteArray path = qgetenv("PATH");
   qputenv("PATH", folder.toLocal8Bit() + ":" + path);
@@ -354,13 +231,6 @@ TEST_F(WindowOperationsTest, JumpToLineStartsTheFirstEditorFoundWithTheLine) {
   ASSERT_EQ(launcher_.programs.size(), 1);
   EXPECT_EQ(launcher_.programs[0], editor);
   EXPECT_EQ(launcher_.programArguments[0], QStringList({"+22", trace}));
-
-  // A message without a header line opens at line 1.
-  OpenThroughMenu(WriteTrace("headerless.txt", "x\nIsdnMsgData=08 01 01 05\n"));
-  SelectRow(0);
-  Action("isdnGoTo")->trigger();
-  EXPECT_EQ(launcher_.programArguments[1][0], "+1");
-  EXPECT_TRUE(window_->statusBar()->currentMessage().contains("no header line"));
 
   // Neither an editor nor the desktop's program: the line is named to the user.
   qputenv("PATH", "/nonexistent");
@@ -398,18 +268,22 @@ TEST_F(WindowOperationsTest, ReloadReadsTheTraceAgainKeepingWhatTheUserSaw) {
   EXPECT_EQ(ListedMessages().size(), 151u);
   EXPECT_TRUE(Action("isdnFilterH225")->isChecked());
   EXPECT_EQ(Selected(), 100);
-  EXPECT_EQ(window_->CurrentMessageNumber(), 202u);
+  EXPECT_EQ(window_->Document().CurrentMessage(), MessageNumber{202});
+  EXPECT_TRUE(Pane()->toPlainText().startsWith("SETUP"));
   EXPECT_EQ(List()->verticalScrollBar()->value(), 60);
 
   // Once the selected message is gone the list starts at its top, as with another trace.
-  std::ofstream(trace.toStdString()) << messages.substr(0, messages.size() / 2);
+  WriteFile(trace.toStdString(), messages.substr(0, messages.size() / 2));
   Action("isdnReload")->trigger();
   EXPECT_EQ(ListedMessages().size(), 75u);
   EXPECT_EQ(Selected(), -1);
   EXPECT_EQ(List()->verticalScrollBar()->value(), 0);
   List()->scrollToBottom();
+  SelectRow(70);
   OpenThroughMenu(WriteTrace("other.txt", messages));
   EXPECT_EQ(List()->verticalScrollBar()->value(), 0);
+  EXPECT_EQ(Selected(), -1);
+  EXPECT_EQ(Pane()->toPlainText(), "");
 }
 
 }  // namespace

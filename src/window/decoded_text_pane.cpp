@@ -2,6 +2,7 @@
 
 #include <QFontDatabase>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QTextEdit>
 
 namespace sigrune {
@@ -30,6 +31,21 @@ void ShowDecodedMessage(QTextEdit& pane, std::string_view decodedText, std::stri
   cursor.insertText(PaneText(decodedText), FontFormat(QFontDatabase::GeneralFont, 8));
   cursor.insertText(PaneText(dump), FontFormat(QFontDatabase::FixedFont, 10));
   pane.moveCursor(QTextCursor::Start);
+}
+
+void HighlightMatches(QTextEdit& pane, const QString& text, const QColor& colour, bool bold) {
+  if (text.isEmpty()) {
+    return;
+  }
+  QTextCharFormat mark;
+  mark.setForeground(colour);
+  mark.setFontWeight(bold ? QFont::Bold : QFont::Normal);
+  QTextDocument* document = pane.document();
+  // Marking through cursors of the document's own leaves the pane's selection untouched.
+  for (QTextCursor match = document->find(text, 0); !match.isNull();
+       match = document->find(text, match)) {
+    match.mergeCharFormat(mark);
+  }
 }
 
 }  // namespace sigrune

@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+class QColor;
+class QString;
 class QTextEdit;
 
 namespace sigrune {
@@ -10,5 +12,9 @@ namespace sigrune {
 // directly followed by the hex dump in the fixed-pitch font at 10 points. Both texts are
 // Latin-1, with CR LF line ends.
 void ShowDecodedMessage(QTextEdit& pane, std::string_view decodedText, std::string_view dump);
+
+// Marks every occurrence of the text in the pane, whatever its case, with the colour and
+// boldness; the pane's own selection stays as it was.
+void HighlightMatches(QTextEdit& pane, const QString& text, const QColor& colour, bool bold);
 
 }  // namespace sigrune

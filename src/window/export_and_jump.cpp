@@ -27,19 +27,18 @@ void MainWindow::isdnSave_Click() {
   if (!path) {
     return;
   }
-  QProgressDialog progress(tr("Writing %1...").arg(QFileInfo(*path).fileName()), tr("Cancel"), 0,
-                           static_cast<int>(std::min<std::size_t>(store_.msgCount, INT_MAX)), this);
+  QProgressDialog progress(
+      tr("Writing %1...").arg(QFileInfo(*path).fileName()), tr("Cancel"), 0,
+      static_cast<int>(std::min<std::size_t>(document_.Store().msgCount, INT_MAX)), this);
   PrepareProgressDialog(progress, tr("Save As Tessel"));
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  const ExportResult result = ExportRouterDebug(
-      QFile::encodeName(*path).toStdString(), store_,
-      [&](std::size_t done, std::size_t) {
+  const ExportResult result =
+      document_.Export(QFile::encodeName(*path).toStdString(), [&](std::size_t done, std::size_t) {
         progress.setValue(static_cast<int>(std::min<std::size_t>(done, INT_MAX)));
         // Lets the Cancel button be heard; the dialog is modal, so nothing else is.
         QCoreApplication::processEvents();
         return !progress.wasCanceled();
-      },
-      myFileName.isEmpty() ? std::string() : QFile::encodeName(myFileName).toStdString());
+      });
   QApplication::restoreOverrideCursor();
   progress.reset();
   switch (result.outcome) {
@@ -75,28 +74,29 @@ void MainWindow::isdnSave_Click() {
 }
 
 void MainWindow::isdnGoTo_Click() {
-  const std::size_t number = MessageNumberOfRow(SelectedRow());
-  if (myFileName.isEmpty() || number == 0) {
+  const MessageNumber message = document_.CurrentMessage();
+  if (!document_.IsOpen() || !message) {
     statusBar()->showMessage(
-        myFileName.isEmpty() ? tr("Open a trace first.") : tr("Select a message first."), 5000);
+        document_.IsOpen() ? tr("Select a message first.") : tr("Open a trace first."), 5000);
     return;
   }
-  std::uint64_t line = store_.msgLineNumbers[number - 1];
+  const QString trace = QFile::decodeName(document_.Path().c_str());
+  const std::size_t number = message.value;
+  std::uint64_t line = document_.Store().msgLineNumbers[IndexOf(message).value];
   if (line == 0) {
     line = 1;
     statusBar()->showMessage(
         tr("Message %1 has no header line; the trace opens at its first line.").arg(number), 5000);
   }
   const std::optional<EditorCommand> editor = FindEditorCommand(
-      myFileName, line,
-      [](const QString& program) { return QStandardPaths::findExecutable(program); });
+      trace, line, [](const QString& program) { return QStandardPaths::findExecutable(program); });
   if (editor && launcher_.StartProgram(editor->program, editor->arguments)) {
     return;
   }
-  if (!launcher_.OpenDocument(myFileName)) {
+  if (!launcher_.OpenDocument(trace)) {
     dialogs_.ShowMessage(this, MessageIcon::Exclamation, tr("Jump to line number"),
                          tr("No text editor could open %1. Message %2 is at line %3.")
-                             .arg(myFileName)
+                             .arg(trace)
                              .arg(number)
                              .arg(line));
     return;

@@ -14,25 +14,28 @@ void PrepareProgressDialog(QProgressDialog& progress, const QString& title) {
   progress.setAutoReset(false);
 }
 
-LoadResult LoadTraceWithProgress(QWidget* parent, const QString& fileName, const QString& title) {
+LoadResult LoadWithProgress(QWidget* parent, TraceDocument& document, const QString& fileName,
+                            LoadKind kind) {
+  const bool reload = kind == LoadKind::Reload;
   QProgressDialog progress(QObject::tr("Reading %1...").arg(QFileInfo(fileName).fileName()),
                            QObject::tr("Cancel"), 0, 100, parent);
-  PrepareProgressDialog(progress, title);
+  PrepareProgressDialog(progress, reload ? QObject::tr("Reload") : QObject::tr("Open"));
   progress.setValue(0);
   QApplication::setOverrideCursor(Qt::WaitCursor);
   int shownPercent = 0;
-  LoadResult result = LoadTraceFile(
-      QFile::encodeName(fileName).toStdString(),
-      [&](std::uint64_t bytes, std::uint64_t size) {
-        const int percent = size > 0 ? static_cast<int>(100 * bytes / size) : 0;
-        if (percent != shownPercent) {
-          shownPercent = percent;
-          progress.setValue(percent);
-        }
-        QCoreApplication::processEvents();
-        return !progress.wasCanceled();
-      },
-      AcceptedFiles::RegularOnly);
+  const LoadProgress showProgress = [&](std::uint64_t bytes, std::uint64_t size) {
+    const int percent = size > 0 ? static_cast<int>(100 * bytes / size) : 0;
+    if (percent != shownPercent) {
+      shownPercent = percent;
+      progress.setValue(percent);
+    }
+    QCoreApplication::processEvents();
+    return !progress.wasCanceled();
+  };
+  LoadResult result = reload
+                          ? document.Reload(showProgress)
+                          : document.Load(QFile::encodeName(fileName).toStdString(), LoadKind::Open,
+                                          showProgress, AcceptedFiles::RegularOnly);
   QApplication::restoreOverrideCursor();
   return result;
 }

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QGroupBox>
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QProgressDialog>
 #include <QScreen>
 #include <QScrollBar>
 #include <QShortcut>
@@ -22,10 +24,10 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <climits>
 #include <new>
 
 #include "q931/decoder.h"
-#include "q931/message_search.h"
 #include "trace/text_utilities.h"
 #include "version.h"
 #include "window/decoded_text_pane.h"
@@ -40,6 +42,24 @@ namespace {
 // The window's first client size: 11055 x 8115 twips, at 15 twips to a pixel on a 96 dpi screen.
 constexpr int kStartWidth = 11055 / 15;
 constexpr int kStartHeight = 8115 / 15;
+
+// The Filter menu's entries: one table for making them, showing their states and toggling them.
+struct FilterMenuEntry {
+  const char* objectName;
+  const char* caption;
+  const char* shortcut;  // or none
+  ListFilter filter;
+};
+constexpr FilterMenuEntry kFilterEntries[] = {
+    {"isdnFilter", QT_TRANSLATE_NOOP("sigrune::MainWindow", "&Selected Call"), "Ctrl+L",
+     ListFilter::SelectedCall},
+    {"isdnFilterGW", QT_TRANSLATE_NOOP("sigrune::MainWindow", "This &Gateway"), nullptr,
+     ListFilter::ThisGateway},
+    {"isdnFilterPRI", QT_TRANSLATE_NOOP("sigrune::MainWindow", "&PRI Only"), nullptr,
+     ListFilter::PriOnly},
+    {"isdnFilterH225", QT_TRANSLATE_NOOP("sigrune::MainWindow", "&H225 Only"), nullptr,
+     ListFilter::H225Only},
+};
 
 QAction* MakeAction(QObject* parent, const char* objectName, const QString& text,
                     const QKeySequence& shortcut = {}) {
@@ -70,12 +90,12 @@ MainWindow::MainWindow(Dialogs& dialogs, Launcher& launcher, QWidget* parent)
   CreateWidgets();
   const qreal scale = screen() != nullptr ? screen()->logicalDotsPerInch() / 96.0 : 1.0;
   resize(qRound(kStartWidth * scale), qRound(kStartHeight * scale));
-  UpdateStatusBar();
+  ShowDocument({});
 }
 
 MainWindow::~MainWindow() {
-  // The list outlives the store while QWidget's destructor hides a window still shown.
-  model_->SetRows(nullptr, nullptr);
+  // The list outlives the document while QWidget's destructor hides a window still shown.
+  model_->ShowRowsOf(nullptr);
 }
 
 void MainWindow::CreateActions() {
@@ -86,20 +106,18 @@ void MainWindow::CreateActions() {
   isdnFind = MakeAction(this, "isdnFind", tr("&Find..."), QKeySequence(tr("Ctrl+F")));
   isdnFindAgain = MakeAction(this, "isdnFindAgain", tr("Find Again"), QKeySequence(Qt::Key_F3));
   isdnGoTo = MakeAction(this, "isdnGoTo", tr("Jump to line number"), QKeySequence(Qt::Key_F4));
-  isdnFilter = MakeAction(this, "isdnFilter", tr("&Selected Call"), QKeySequence(tr("Ctrl+L")));
-  isdnFilterGW = MakeAction(this, "isdnFilterGW", tr("This &Gateway"));
-  isdnFilterPRI = MakeAction(this, "isdnFilterPRI", tr("&PRI Only"));
-  isdnFilterH225 = MakeAction(this, "isdnFilterH225", tr("&H225 Only"));
+  static_assert(std::size(kFilterEntries) == std::tuple_size_v<decltype(filterActions_)>);
+  for (std::size_t index = 0; index < std::size(kFilterEntries); ++index) {
+    const FilterMenuEntry& entry = kFilterEntries[index];
+    QAction* action = MakeAction(this, entry.objectName, tr(entry.caption),
+                                 QKeySequence(QLatin1String(entry.shortcut)));
+    action->setCheckable(true);
+    filterActions_[index] = {action, entry.filter};
+    connect(action, &QAction::triggered, this,
+            [this, filter = entry.filter] { isdnFilter_Click(filter); });
+  }
   isdnReleaseNotes = MakeAction(this, "isdnReleaseNotes", tr("&Release Notes"));
   isdnAbout = MakeAction(this, "isdnAbout", tr("&About"));
-
-  for (QAction* action : {isdnReload, isdnFind, isdnFindAgain}) {
-    action->setEnabled(false);
-  }
-  for (QAction* action : {isdnFilter, isdnFilterGW, isdnFilterPRI, isdnFilterH225}) {
-    action->setCheckable(true);
-    action->setEnabled(false);
-  }
 
   connect(isdnOpen, &QAction::triggered, this, &MainWindow::isdnOpen_Click);
   connect(isdnReload, &QAction::triggered, this, &MainWindow::isdnReload_Click);
@@ -109,18 +127,8 @@ void MainWindow::CreateActions() {
     Find().raise();
     Find().activateWindow();
   });
-  connect(isdnFindAgain, &QAction::triggered, this, [this] { Find().doFind(); });
+  connect(isdnFindAgain, &QAction::triggered, this, &MainWindow::FindNext);
   connect(isdnGoTo, &QAction::triggered, this, &MainWindow::isdnGoTo_Click);
-  const std::pair<QAction*, ListFilter> filters[] = {{isdnFilter, ListFilter::SelectedCall},
-                                                     {isdnFilterGW, ListFilter::ThisGateway},
-                                                     {isdnFilterPRI, ListFilter::PriOnly},
-                                                     {isdnFilterH225, ListFilter::H225Only}};
-  for (const auto& [entry, filter] : filters) {
-    entry->setData(static_cast<int>(filter));  // for Reload, which switches it on again
-    connect(entry, &QAction::triggered, this, [this, entry = entry, filter = filter](bool checked) {
-      isdnFilter_Toggled(entry, filter, checked);
-    });
-  }
   connect(isdnExit, &QAction::triggered, this, &QWidget::close);
   connect(isdnAbout, &QAction::triggered, this, &MainWindow::isdnAbout_Click);
   connect(isdnReleaseNotes, &QAction::triggered, this, &MainWindow::isdnReleaseNotes_Click);
@@ -135,7 +143,9 @@ void MainWindow::CreateMenus() {
   isdnEdit->addActions({isdnFind, isdnFindAgain, isdnGoTo});
   QMenu* isdnFilterMenu = menuBar()->addMenu(tr("Fi&lter"));
   isdnFilterMenu->setObjectName(QStringLiteral("isdnFilterMenu"));
-  isdnFilterMenu->addActions({isdnFilter, isdnFilterGW, isdnFilterPRI, isdnFilterH225});
+  for (const FilterAction& action : filterActions_) {
+    isdnFilterMenu->addAction(action.entry);
+  }
   QMenu* isdnHelp = menuBar()->addMenu(tr("&Help"));
   isdnHelp->setObjectName(QStringLiteral("isdnHelp"));
   isdnHelp->addActions({isdnReleaseNotes, isdnAbout});
@@ -143,7 +153,7 @@ void MainWindow::CreateMenus() {
 
 void MainWindow::CreateWidgets() {
   model_ = new MessageListModel(this);
-  model_->SetRows(&store_, nullptr);
+  model_->ShowRowsOf(&document_);
 
   isdnList = new QTreeView;
   isdnList->setObjectName(QStringLiteral("isdnList"));
@@ -203,142 +213,55 @@ void MainWindow::SizeColumns() {
   }
 }
 
-void MainWindow::UpdateStatusBar() {
-  if (store_.msgCount == 0) {
-    messageCountLabel_->setText(tr("No trace open"));
-  } else if (CheckedFilter() != nullptr) {
-    messageCountLabel_->setText(
-        tr("%1 of %2, filter: %3")
-            .arg(QString::fromStdString(GroupedDigits(filteredIndexMap.size())))
-            .arg(QString::fromStdString(CountOf(store_.msgCount, "message", "messages")))
-            .arg(filterDescription_));
-  } else {
-    messageCountLabel_->setText(
-        QString::fromStdString(CountOf(store_.msgCount, "message", "messages")));
+void MainWindow::ShowDocument(Changes changes) {
+  showingDocument_ = true;
+  if (changes.rows) {
+    model_->ShowRowsOf(&document_);
   }
-  if (store_.msgCount > 0 && !skippedLinesNote_.isEmpty()) {
-    messageCountLabel_->setText(messageCountLabel_->text() + QLatin1String("; ") +
-                                skippedLinesNote_);
-  }
-  selectedMessageLabel_->setText(
-      currentMessageNumber > 0 ? tr("Message %1").arg(currentMessageNumber) : QString());
-}
-
-std::size_t MainWindow::MessageNumberOfRow(int row) const {
-  // The list is given filteredIndexMap exactly while a filter entry is checked.
-  return model_->MessageNumberOfRow(row);
-}
-
-void MainWindow::isdnReload_Click() {
-  if (myFileName.isEmpty()) {
-    return;
-  }
-  const std::size_t selected = MessageNumberOfRow(SelectedRow());
-  const int scrolled = isdnList->verticalScrollBar()->value();
-  QAction* filter = CheckedFilter();
-  if (!LoadTrace(myFileName, LoadKind::Reload)) {
-    return;
-  }
-  // The same view of the trace as read now, unless its selected message is gone.
-  const bool kept = selected > 0 && selected <= store_.msgCount;
-  if (kept) {
-    SelectRow(static_cast<int>(selected - 1));
-  }
-  if (filter != nullptr) {
-    filter->setChecked(true);
-    SwitchFilterOn(filter, static_cast<ListFilter>(filter->data().toInt()));
-  }
-  if (kept || selected == 0) {
-    isdnList->verticalScrollBar()->setValue(scrolled);
-  } else {
-    isdnList->scrollToTop();
-  }
-}
-
-void MainWindow::isdnOpen_Click() {
-  const std::optional<QString> fileName = dialogs_.OpenFileName(
-      this, {tr("All (*)"), tr("Text (*.txt)"), tr("Log (*.log)"), tr("XML (*.xml)")},
-      tr("Text (*.txt)"));
-  if (fileName) {
-    OpenTraceFile(*fileName);
-  }
-}
-
-bool MainWindow::OpenTraceFile(const QString& fileName) {
-  return LoadTrace(fileName, LoadKind::Open);
-}
-
-bool MainWindow::LoadTrace(const QString& fileName, LoadKind kind) {
-  const bool reload = kind == LoadKind::Reload;
-  LoadResult loaded = LoadTraceWithProgress(this, fileName, reload ? tr("Reload") : tr("Open"));
-  switch (loaded.outcome) {
-    case LoadOutcome::Loaded:
-      break;
-    case LoadOutcome::NoMessages:
-      dialogs_.ShowMessage(this, MessageIcon::Exclamation, tr("Merrow"),
-                           fileName + tr(" does not contain Q931 Messages."));
-      return false;
-    case LoadOutcome::Stopped:
-      return false;
-    case LoadOutcome::Failed:
-      ReportError(reload ? QStringLiteral("isdnReload") : QStringLiteral("isdnOpen"),
-                  kFileAccessErrorNumber, QString::fromLocal8Bit(loaded.errorText.c_str()));
-      return false;
-  }
-
-  for (QAction* filter : {isdnFilter, isdnFilterH225, isdnFilterPRI, isdnFilterGW}) {
-    filter->setChecked(false);
-  }
-  myFileName = fileName;
-  model_->SetRows(nullptr, nullptr);
-  store_ = std::move(loaded.store);
-  filteredIndexMap.clear();
-  currentMessageNumber = 0;
-  shownMessageNumber_ = 0;
-  model_->SetRows(&store_, nullptr);
-  tesselText->clear();
-  statusBar()->clearMessage();
-  if (!reload) {
-    isdnList->scrollToTop();
-    if (findForm_ != nullptr) {
-      findForm_->ClearFindText();
+  if (const std::optional<std::size_t> row = document_.RowOfMessage(document_.CurrentMessage())) {
+    const QModelIndex index = model_->index(static_cast<int>(*row), 0);
+    if (!isdnList->selectionModel()->isRowSelected(index.row())) {
+      isdnList->setCurrentIndex(index);
     }
-    skippedLinesNoteShown_ = false;
+    if (changes.rows || changes.pane) {
+      isdnList->scrollTo(index);
+    }
+  } else {
+    // The pane may still show a message the filter hides.
+    isdnList->selectionModel()->clear();
   }
-  for (QAction* action : {isdnReload, isdnFind, isdnFindAgain, isdnFilter, isdnFilterH225,
-                          isdnFilterPRI, isdnFilterGW}) {
-    action->setEnabled(true);
+  showingDocument_ = false;
+  if (changes.pane) {
+    ShowSelectedMessage();
   }
-  setWindowTitle(QFileInfo(fileName).fileName() + QLatin1String(" - ") + QLatin1String(kCaption));
-  skippedLinesNote_ = QString::fromLatin1(SkippedLinesNote(loaded).c_str());
+
+  for (const auto& [entry, filter] : filterActions_) {
+    const EntryState state = document_.FilterEntry(filter);
+    entry->setEnabled(state.enabled);
+    entry->setChecked(state.checked);
+  }
+  isdnReload->setEnabled(document_.CanReload());
+  isdnFind->setEnabled(document_.CanFind());
+  isdnFindAgain->setEnabled(document_.CanFind());
+  setWindowTitle(document_.IsOpen()
+                     ? QFileInfo(QFile::decodeName(document_.Path().c_str())).fileName() +
+                           QLatin1String(" - ") + QLatin1String(kCaption)
+                     : QLatin1String(kCaption));
   UpdateStatusBar();
-  if (!skippedLinesNote_.isEmpty() && !skippedLinesNoteShown_) {
-    skippedLinesNoteShown_ = true;
-    dialogs_.ShowMessage(this, MessageIcon::Exclamation, tr("Sigrune"),
-                         tr("%1: %2.").arg(fileName, skippedLinesNote_));
-  }
-  return true;
 }
 
-void MainWindow::isdnList_SelectionChanged() {
-  const QModelIndexList selected = isdnList->selectionModel()->selectedRows();
-  if (selected.isEmpty() || !showingSelection_) {
-    return;
-  }
+void MainWindow::ShowSelectedMessage() {
   tesselText->clear();
   statusBar()->clearMessage();
-  const std::size_t number = MessageNumberOfRow(selected.constFirst().row());
-  currentMessageNumber = number;
-  shownMessageNumber_ = number;
-  UpdateStatusBar();
+  const MessageNumber message = document_.CurrentMessage();
+  if (!message) {
+    return;
+  }
   // A message that does not decode is shown as far as it goes: one box per row would stop a
   // user arrowing down the list.
   PayloadBytes bytes;
   try {
-    if (number == 0) {
-      throw SubscriptOutOfRange();
-    }
-    bytes = PayloadBytesOfMessage(store_, number - 1);
+    bytes = PayloadBytesOfMessage(document_.Store(), IndexOf(message).value);
     ShowDecodedMessage(*tesselText, DecodeMessage(bytes), DumpMessageHex(bytes));
   } catch (const SubscriptOutOfRange& failure) {
     ShowUndecodableMessage(QString::fromLatin1(failure.what()), bytes);
@@ -353,51 +276,162 @@ void MainWindow::ShowUndecodableMessage(const QString& reason, const PayloadByte
   statusBar()->showMessage(text);
 }
 
-MainWindow::FindStep MainWindow::FindInRow(int row, std::string_view findText) const {
-  FindStep step;
-  step.messageNumber = MessageNumberOfRow(row);
-  try {
-    if (step.messageNumber == 0) {
-      throw SubscriptOutOfRange();
-    }
-    step.position = FindInDecodedMessage(store_, step.messageNumber - 1, findText);
-  } catch (const SubscriptOutOfRange& failure) {
-    step.failed = true;
-    step.description = QString::fromLatin1(failure.what());
+void MainWindow::UpdateStatusBar() {
+  const std::size_t messages = document_.Store().msgCount;
+  QString count;
+  if (!document_.IsOpen()) {
+    count = tr("No trace open");
+  } else if (document_.ActiveFilter()) {
+    count = tr("%1 of %2, filter: %3")
+                .arg(QString::fromStdString(GroupedDigits(document_.RowCount())))
+                .arg(QString::fromStdString(CountOf(messages, "message", "messages")))
+                .arg(QString::fromLatin1(document_.FilterDescription().c_str()));
+  } else {
+    count = QString::fromStdString(CountOf(messages, "message", "messages"));
   }
-  return step;
+  if (document_.IsOpen() && !document_.SkippedLinesNote().empty()) {
+    count += QLatin1String("; ") + QString::fromLatin1(document_.SkippedLinesNote().c_str());
+  }
+  messageCountLabel_->setText(count);
+  const MessageNumber selected = document_.CurrentMessage();
+  selectedMessageLabel_->setText(selected ? tr("Message %1").arg(selected.value) : QString());
 }
 
-std::size_t MainWindow::isdnList_Find_next(int row, std::string_view findText) {
-  const FindStep step = FindInRow(row, findText);
-  if (step.failed) {
-    ReportError(QStringLiteral("isdnList"), kSubscriptOutOfRangeNumber, step.description);
-  }
-  return step.position;
-}
-
-int MainWindow::SelectedRow() const {
+void MainWindow::isdnList_SelectionChanged() {
   const QModelIndexList selected = isdnList->selectionModel()->selectedRows();
-  return selected.isEmpty() ? -1 : selected.constFirst().row();
+  if (showingDocument_ || selected.isEmpty()) {
+    return;
+  }
+  document_.SelectMessage(model_->MessageNumberOfRow(selected.constFirst().row()));
+  ShowDocument({.pane = true});
 }
 
-int MainWindow::RowCount() const {
-  return model_->rowCount();
+void MainWindow::isdnOpen_Click() {
+  const std::optional<QString> fileName = dialogs_.OpenFileName(
+      this, {tr("All (*)"), tr("Text (*.txt)"), tr("Log (*.log)"), tr("XML (*.xml)")},
+      tr("Text (*.txt)"));
+  if (fileName) {
+    OpenTraceFile(*fileName);
+  }
 }
 
-void MainWindow::SelectRow(int row) {
-  const QModelIndex index = model_->index(row, 0);
-  isdnList->setCurrentIndex(index);
-  isdnList->scrollTo(index);
+bool MainWindow::OpenTraceFile(const QString& fileName) {
+  if (!LoadTrace(fileName, LoadKind::Open)) {
+    return false;
+  }
+  isdnList->scrollToTop();
+  return true;
 }
 
-void MainWindow::ShowMessage(MessageIcon icon, const QString& title, const QString& text) {
-  dialogs_.ShowMessage(this, icon, title, text);
+void MainWindow::isdnReload_Click() {
+  if (!document_.CanReload()) {
+    return;
+  }
+  const bool hadSelection = static_cast<bool>(document_.CurrentMessage());
+  const int scrolled = isdnList->verticalScrollBar()->value();
+  if (!LoadTrace(QFile::decodeName(document_.Path().c_str()), LoadKind::Reload)) {
+    return;
+  }
+  // The same view of the trace as read now, unless its selected message is gone.
+  if (document_.CurrentMessage() || !hadSelection) {
+    isdnList->verticalScrollBar()->setValue(scrolled);
+  } else {
+    isdnList->scrollToTop();
+  }
+}
+
+bool MainWindow::LoadTrace(const QString& fileName, LoadKind kind) {
+  const bool reload = kind == LoadKind::Reload;
+  const LoadResult loaded = LoadWithProgress(this, document_, fileName, kind);
+  switch (loaded.outcome) {
+    case LoadOutcome::Loaded:
+      break;
+    case LoadOutcome::NoMessages:
+      dialogs_.ShowMessage(this, MessageIcon::Exclamation, tr("Merrow"),
+                           fileName + tr(" does not contain Q931 Messages."));
+      return false;
+    case LoadOutcome::Stopped:
+      return false;
+    case LoadOutcome::Failed:
+      ReportError(reload ? QStringLiteral("isdnReload") : QStringLiteral("isdnOpen"),
+                  kFileAccessErrorNumber, QString::fromLocal8Bit(loaded.errorText.c_str()));
+      return false;
+  }
+  if (!reload) {
+    skippedLinesNoteShown_ = false;
+    if (findForm_ != nullptr) {
+      findForm_->SetFindText(QString::fromLatin1(document_.FindText().c_str()));
+    }
+  }
+  ShowDocument({.rows = true, .pane = true});
+  const std::string& note = document_.SkippedLinesNote();
+  if (!note.empty() && !skippedLinesNoteShown_) {
+    skippedLinesNoteShown_ = true;
+    dialogs_.ShowMessage(this, MessageIcon::Exclamation, tr("Sigrune"),
+                         tr("%1: %2.").arg(fileName, QString::fromLatin1(note.c_str())));
+  }
+  return true;
+}
+
+void MainWindow::FindNext() {
+  FindForm& form = Find();
+  const QString text = form.FindText();
+  if (document_.FindsDown() != form.FindsDown()) {
+    document_.SetFindDirection(form.FindsDown());
+  }
+  // The decoded texts are Latin-1: a text with other characters occurs in none of them.
+  const QByteArray latin1 = text.toLatin1();
+  FindResult result;
+  if (QString::fromLatin1(latin1) == text) {
+    QProgressDialog progress(tr("Searching for \"%1\"...").arg(text), tr("Cancel"), 0,
+                             static_cast<int>(std::min<std::size_t>(document_.RowCount(), INT_MAX)),
+                             this);
+    PrepareProgressDialog(progress, tr("Find"));
+    try {
+      result = document_.FindNext(
+          std::string_view(latin1.constData(), static_cast<std::size_t>(latin1.size())),
+          [&](std::size_t rowsDone, std::size_t) {
+            progress.setValue(static_cast<int>(std::min<std::size_t>(rowsDone, INT_MAX)));
+            return !progress.wasCanceled();
+          });
+    } catch (const std::bad_alloc&) {
+      progress.reset();
+      dialogs_.ShowMessage(this, MessageIcon::Exclamation, tr("Find"),
+                           tr("The search stopped: not enough memory."));
+      return;
+    }
+    progress.reset();
+  }
+
+  switch (result.outcome) {
+    case FindResult::Outcome::Cancelled:
+      return;
+    case FindResult::Outcome::Found:
+      ShowDocument({.pane = true});
+      HighlightMatches(*tesselText, text, QColor(255, 0, 0), true);
+      break;
+    case FindResult::Outcome::NotFound:
+      dialogs_.ShowMessage(this, MessageIcon::None, tr("Sigrune"), tr("Search String Not Found"));
+      break;
+  }
+  if (result.undecodableMessages > 0) {
+    dialogs_.ShowMessage(
+        this, MessageIcon::Exclamation, tr("Sigrune"),
+        tr("%1 could not be decoded and %2 skipped; the first is message %3: %4.")
+            .arg(QString::fromStdString(CountOf(result.undecodableMessages, "message", "messages")))
+            .arg(result.undecodableMessages == 1 ? tr("was") : tr("were"))
+            .arg(result.firstUndecodable.value)
+            .arg(QString::fromLatin1(result.firstUndecodableReason.c_str())));
+  }
 }
 
 FindForm& MainWindow::Find() {
   if (findForm_ == nullptr) {
-    findForm_ = new FindForm(*this);
+    findForm_ = new FindForm(this);
+    connect(findForm_, &FindForm::FindNextRequested, this, &MainWindow::FindNext);
+    // A click on a direction makes the next search include the selected row again.
+    connect(findForm_, &FindForm::DirectionClicked, this,
+            [this](bool down) { document_.SetFindDirection(down); });
   }
   return *findForm_;
 }

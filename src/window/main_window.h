@@ -1,17 +1,18 @@
 #pragma once
 
 // The main window (isdnForm): the message list over the decoded-text pane, with the menus that
-// open a trace, filter the list, find a text, jump to a message's line and export.
+// open a trace, filter the list, find a text, jump to a message's line and export. It keeps
+// widgets only: each menu action goes to the trace document, and the widgets then show the
+// document as the action left it.
 
 #include <QMainWindow>
 #include <QString>
-#include <cstddef>
-#include <vector>
+#include <array>
 
+#include "document/trace_document.h"
 #include "platform/platform.h"
 #include "q931/payload_bytes.h"
 #include "trace/list_filters.h"
-#include "trace/message_store.h"
 
 class QAction;
 class QGroupBox;
@@ -26,7 +27,6 @@ class FindForm;
 class MessageListModel;
 
 // Failure numbers handed to ReportError; the dialogs' cancel is passed over in silence.
-inline constexpr int kSubscriptOutOfRangeNumber = 9;
 inline constexpr int kFileAccessErrorNumber = 75;
 inline constexpr int kDialogCancelNumber = 32755;
 
@@ -43,63 +43,41 @@ class MainWindow : public QMainWindow {
   // the load succeeds; returns whether it did.
   bool OpenTraceFile(const QString& fileName);
 
-  // The 1-based number of the message a list row shows: through filteredIndexMap while a filter
-  // is checked, otherwise row + 1; 0 for a row that does not exist.
-  std::size_t MessageNumberOfRow(int row) const;
-
-  // Decodes the message of a row without showing it; the 1-based position of the text in the
-  // decoded text, 0 when it does not occur or the message fails to decode (which is reported).
-  // The window is left as it was: only a hit, once selected, changes what the filters take.
-  std::size_t isdnList_Find_next(int row, std::string_view findText);
-
-  // The search test of one row, as isdnList_Find_next but leaving a failure to the caller.
-  struct FindStep {
-    std::size_t position = 0;
-    bool failed = false;
-    std::size_t messageNumber = 0;
-    QString description;
-  };
-  FindStep FindInRow(int row, std::string_view findText) const;
-
-  int SelectedRow() const;
-  int RowCount() const;
-  // Selects the row, which shows its message.
-  void SelectRow(int row);
-  QTextEdit& Pane() { return *tesselText; }
-  void ShowMessage(MessageIcon icon, const QString& title, const QString& text);
+  const TraceDocument& Document() const { return document_; }
   FindForm& Find();
-
-  // The one message box through which operations report a failure.
-  void ReportError(const QString& procedureName, int errorNumber, const QString& description);
-
-  const MessageStore& Store() const { return store_; }
-  const QString& FileName() const { return myFileName; }
-  std::size_t CurrentMessageNumber() const { return currentMessageNumber; }
-  const std::vector<std::size_t>& FilteredIndexMap() const { return filteredIndexMap; }
 
  protected:
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 
  private:
+  // What an operation changed besides the entries, the selected row, the status bar and the
+  // caption, which are always shown afresh.
+  struct Changes {
+    bool rows = false;  // the list's rows: the model resets
+    bool pane = false;  // the selected message, or its text: the pane shows it again
+  };
+  // The one way the widgets learn what the document holds now.
+  void ShowDocument(Changes changes);
+  void ShowSelectedMessage();
+  void ShowUndecodableMessage(const QString& reason, const PayloadBytes& readable);
+  void UpdateStatusBar();
+  // The one message box through which operations report a failure.
+  void ReportError(const QString& procedureName, int errorNumber, const QString& description);
+
   void CreateActions();
   void CreateMenus();
   void CreateWidgets();
   void SizeColumns();
-  void UpdateStatusBar();
 
-  enum class LoadKind { Open, Reload };
   bool LoadTrace(const QString& fileName, LoadKind kind);
-  void ShowUndecodableMessage(const QString& reason, const PayloadBytes& readable);
 
   void isdnOpen_Click();
   void isdnReload_Click();
   void isdnSave_Click();
   void isdnGoTo_Click();
-  void isdnFilter_Toggled(QAction* entry, ListFilter filter, bool checked);
-  void SwitchFilterOn(QAction* entry, ListFilter filter);
-  void SwitchFilterOff(QAction* entry);
-  QAction* CheckedFilter() const;
+  void isdnFilter_Click(ListFilter filter);
+  void FindNext();
   void isdnAbout_Click();
   void isdnReleaseNotes_Click();
   void isdnList_SelectionChanged();
@@ -107,18 +85,11 @@ class MainWindow : public QMainWindow {
 
   Dialogs& dialogs_;
   Launcher& launcher_;
+  TraceDocument document_;
 
-  QString myFileName;
-  MessageStore store_;
-  std::vector<std::size_t> filteredIndexMap;
-  std::size_t currentMessageNumber = 0;
-  // The message the pane shows, which a search does not change until it hits.
-  std::size_t shownMessageNumber_ = 0;
-  // Selecting the row of the shown message after a filter must not decode it again.
-  bool showingSelection_ = true;
-  QString filterDescription_;
-  // Says which overlong lines the load skipped; the note about them is shown once per opened file.
-  QString skippedLinesNote_;
+  // Selections the window makes itself show the document; only the user's go to it.
+  bool showingDocument_ = false;
+  // The note on skipped lines is shown in a box once per opened file.
   bool skippedLinesNoteShown_ = false;
   FindForm* findForm_ = nullptr;
 
@@ -129,10 +100,12 @@ class MainWindow : public QMainWindow {
   QAction* isdnFind = nullptr;
   QAction* isdnFindAgain = nullptr;
   QAction* isdnGoTo = nullptr;
-  QAction* isdnFilter = nullptr;
-  QAction* isdnFilterGW = nullptr;
-  QAction* isdnFilterPRI = nullptr;
-  QAction* isdnFilterH225 = nullptr;
+  struct FilterAction {
+    QAction* entry = nullptr;
+    ListFilter filter = ListFilter::SelectedCall;
+  };
+  // The Filter menu, in its order: Selected Call, This Gateway, PRI Only, H225 Only.
+  std::array<FilterAction, 4> filterActions_;
   QAction* isdnReleaseNotes = nullptr;
   QAction* isdnAbout = nullptr;
 

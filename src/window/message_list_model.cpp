@@ -16,38 +16,33 @@ QString FromLatin1(std::string_view text) {
 
 }  // namespace
 
-void MessageListModel::SetRows(const MessageStore* store,
-                               const std::vector<std::size_t>* rowMessageNumbers) {
+void MessageListModel::ShowRowsOf(const TraceDocument* document) {
   beginResetModel();
-  store_ = store;
-  rowMessageNumbers_ = rowMessageNumbers;
-  cachedMessageNumber_ = 0;
+  document_ = document;
+  cachedMessage_ = {};
   endResetModel();
 }
 
-const SummaryFields& MessageListModel::FieldsOf(std::size_t messageNumber) const {
-  if (messageNumber != cachedMessageNumber_) {
-    cachedFields_ = BuildSummaryFields(*store_, messageNumber - 1);
-    cachedMessageNumber_ = messageNumber;
+const SummaryFields& MessageListModel::FieldsOf(MessageNumber message) const {
+  if (message != cachedMessage_) {
+    cachedFields_ = BuildSummaryFields(document_->Store(), IndexOf(message).value);
+    cachedMessage_ = message;
   }
   return cachedFields_;
 }
 
-std::size_t MessageListModel::MessageNumberOfRow(int row) const {
-  if (store_ == nullptr || row < 0 || row >= rowCount()) {
-    return 0;
+MessageNumber MessageListModel::MessageNumberOfRow(int row) const {
+  if (document_ == nullptr || row < 0) {
+    return {};
   }
-  const auto index = static_cast<std::size_t>(row);
-  return rowMessageNumbers_ != nullptr ? (*rowMessageNumbers_)[index] : index + 1;
+  return document_->MessageAtRow(static_cast<std::size_t>(row));
 }
 
 int MessageListModel::rowCount(const QModelIndex& parent) const {
-  if (parent.isValid() || store_ == nullptr) {
+  if (parent.isValid() || document_ == nullptr) {
     return 0;
   }
-  const std::size_t rows =
-      rowMessageNumbers_ != nullptr ? rowMessageNumbers_->size() : store_->msgCount;
-  return static_cast<int>(std::min<std::size_t>(rows, INT_MAX));
+  return static_cast<int>(std::min<std::size_t>(document_->RowCount(), INT_MAX));
 }
 
 int MessageListModel::columnCount(const QModelIndex& parent) const {
@@ -55,17 +50,17 @@ int MessageListModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant MessageListModel::data(const QModelIndex& index, int role) const {
-  const std::size_t number = MessageNumberOfRow(index.row());
-  if (number == 0) {
+  const MessageNumber message = MessageNumberOfRow(index.row());
+  if (!message) {
     return {};
   }
   if (role == MessageNumberRole) {
-    return QVariant::fromValue(static_cast<qulonglong>(number));
+    return QVariant::fromValue(static_cast<qulonglong>(message.value));
   }
   if (role != Qt::DisplayRole && role != Qt::ToolTipRole && role != SummaryLineRole) {
     return {};
   }
-  const SummaryFields& fields = FieldsOf(number);
+  const SummaryFields& fields = FieldsOf(message);
   if (role == SummaryLineRole) {
     std::string line;
     AppendSummaryLine(line, fields);

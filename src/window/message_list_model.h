@@ -1,14 +1,13 @@
 #pragma once
 
-// The message list: a flat model over the message store. It keeps no lines; each cell is made
-// from the store when the view asks for it, so a million messages cost no more than the rows
+// The message list: a flat model over the trace document's rows. It keeps no lines; each cell is
+// made from the store when the view asks for it, so a million messages cost no more than the rows
 // shown on screen.
 
 #include <QAbstractTableModel>
-#include <cstddef>
-#include <vector>
 
-#include "trace/message_store.h"
+#include "document/trace_document.h"
+#include "trace/message_number.h"
 #include "trace/summary_line.h"
 
 namespace sigrune {
@@ -25,12 +24,12 @@ class MessageListModel : public QAbstractTableModel {
 
   using QAbstractTableModel::QAbstractTableModel;
 
-  // Shows every message of the store, or only the messages numbered in `rowMessageNumbers`
-  // (row r showing message rowMessageNumbers[r]). Both must outlive the model or the next call.
-  void SetRows(const MessageStore* store, const std::vector<std::size_t>* rowMessageNumbers);
+  // Takes the document's rows afresh, in one reset, after a load or a filter changed them; none
+  // for no document. The document must outlive the model or the next call.
+  void ShowRowsOf(const TraceDocument* document);
 
-  // The 1-based message number of a row, 0 for a row that does not exist.
-  std::size_t MessageNumberOfRow(int row) const;
+  // The message a row shows; no message for a row that does not exist.
+  MessageNumber MessageNumberOfRow(int row) const;
 
   int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;
@@ -39,11 +38,10 @@ class MessageListModel : public QAbstractTableModel {
 
  private:
   // The view asks for a row's cells one after the other; the fields are made once per row.
-  const SummaryFields& FieldsOf(std::size_t messageNumber) const;
+  const SummaryFields& FieldsOf(MessageNumber message) const;
 
-  const MessageStore* store_ = nullptr;
-  const std::vector<std::size_t>* rowMessageNumbers_ = nullptr;
-  mutable std::size_t cachedMessageNumber_ = 0;
+  const TraceDocument* document_ = nullptr;
+  mutable MessageNumber cachedMessage_;
   mutable SummaryFields cachedFields_;
 };
 
