@@ -1,6 +1,5 @@
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "cli/command_line.h"
 #include "cli/output_buffer.h"
