@@ -154,20 +154,41 @@ TEST_F(CommandLine, UsageErrorsSayWhatIsWrongAndExitWithTwo) {
   const std::pair<Arguments, std::string_view> misuses[] = {
       {{}, "no command given"},
       {{"frobnicate"}, "unknown command 'frobnicate'"},
+      {{"--bogus", "list", kPlain}, "unknown option '--bogus'"},
       {{"list", "a", "b"}, "list takes one trace file"},
       {{"list", "--bogus", "a"}, "list: unknown option '--bogus'"},
       {{"list", kTracelist, "--pri", "--h225"}, "list takes one filter at a time"},
       {{"list", kTracelist, "--call", "xyz"}, "list: 'xyz' is not a call reference"},
+      {{"list", kTracelist, "--call="}, "list: option '--call' needs a value"},
+      {{"decode", "--crlf=no"}, "decode: option '--crlf' takes no value"},
       {{"show", kPlain}, "show takes a trace file and one or more message numbers"},
       {{"show", kPlain, "0"}, "show: '0' is not a message number"},
       {{"show", kPlain, "x1"}, "show: 'x1' is not a message number"},
       {{"export", kPlain, "-o"}, "export: option '-o' needs a value"},
       {{"export", kPlain, "-o", "a", "-o", "b"},
        "export takes one trace file and at most one output file"},
+      {{"export", kPlain, "--output", "a", "-o", "b"},
+       "export takes one trace file and at most one output file"},
       {{"find", kPlain}, "find takes a trace file and a text"},
   };
   for (const auto& [arguments, problem] : misuses) {
     EXPECT_EQ(RunCli(arguments), UsageFailure(problem));
+  }
+}
+
+// Whatever an operand looks like, it reaches the command as typed.
+TEST_F(CommandLine, OperandsAreTakenAsTyped) {
+  const CommandResult noHit{kExitFailure, "", ""};
+  const std::pair<Arguments, CommandResult> cases[] = {
+      {{"find", kPlain, "[0x80,0x90]"}, noHit},
+      {{"find", kPlain, "{}"}, noHit},
+      {{"find", kPlain, "show"}, noHit},
+      {{"find", kPlain, "--", "-x"}, noHit},
+      {{"list", "--", "-x"},
+       {kExitFailure, "", "sigrune-cli: cannot open -x: No such file or directory\n"}},
+  };
+  for (const auto& [arguments, result] : cases) {
+    EXPECT_EQ(RunCli(arguments), result) << arguments.back();
   }
 }
 
@@ -351,6 +372,7 @@ TEST_F(CommandLine, HelpAndVersionGoToStandardOutput) {
   const CommandResult help = RunCli({"--help"});
   EXPECT_EQ(help.status, kExitSuccess);
   EXPECT_EQ(help.out.rfind("Usage: sigrune-cli COMMAND", 0), 0u);
+  EXPECT_EQ(RunCli({"show", kPlain, "-h"}), help);
   const CommandResult version = RunCli({"--version"});
   EXPECT_EQ(version.status, kExitSuccess);
   EXPECT_EQ(version.out.rfind("sigrune-cli ", 0), 0u);

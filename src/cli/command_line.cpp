@@ -1,9 +1,9 @@
 #include "cli/command_line.h"
 
-#include <algorithm>
-#include <iterator>
 #include <new>
+#include <optional>
 #include <string>
+#include <variant>
 
 #include "cli/output_buffer.h"
 #include "cli/trace_loading.h"
@@ -56,76 +56,60 @@ int UsageError(std::FILE* err, std::string_view problem) {
 
 namespace {
 
-int RunCommand(std::span<const std::string_view> arguments, std::FILE* in, std::FILE* out,
-               std::FILE* err) {
-  if (arguments.empty()) {
-    return UsageError(err, "no command given");
-  }
-  const std::string_view command = arguments.front();
-  const auto commandArguments = arguments.subspan(1);
-  if (command == "-h" || command == "--help") {
-    return WriteAndFlush(out, err, kUsage);
-  }
-  if (command == "--version") {
-    return WriteAndFlush(out, err, std::string("sigrune-cli ") + kVersion + "\n");
-  }
-  if (command == "list") {
-    return RunListCommand(commandArguments, in, out, err);
-  }
-  if (command == "decode") {
-    return RunDecodeCommand(commandArguments, in, out, err);
-  }
-  if (command == "show") {
-    return RunShowCommand(commandArguments, in, out, err);
-  }
-  if (command == "export") {
-    return RunExportCommand(commandArguments, in, out, err);
-  }
-  if (command == "find") {
-    return RunFindCommand(commandArguments, in, out, err);
-  }
-  return UsageError(err, "unknown command '" + std::string(command) + "'");
+template <typename... Handlers>
+struct Overloaded : Handlers... {
+  using Handlers::operator()...;
+};
+
+int RunCommand(const Command& command, std::FILE* in, std::FILE* out, std::FILE* err) {
+  return std::visit(
+      Overloaded{
+          [&](const UsageRequest&) { return WriteAndFlush(out, err, kUsage); },
+          [&](const VersionRequest&) {
+            return WriteAndFlush(out, err, std::string("sigrune-cli ") + kVersion + "\n");
+          },
+          [&](const ListArguments& list) { return RunListCommand(list, in, out, err); },
+          [&](const DecodeArguments& decode) { return RunDecodeCommand(decode, in, out, err); },
+          [&](const ShowArguments& show) { return RunShowCommand(show, in, out, err); },
+          [&](const ExportArguments& exported) { return RunExportCommand(exported, in, out, err); },
+          [&](const FindArguments& find) { return RunFindCommand(find, in, out, err); },
+      },
+      command);
 }
 
-// The trace a command names: its first operand, past the options and the values they take. The
-// command has parsed its arguments by the time it runs out of memory, so they are well formed.
-std::string_view NamedTrace(std::span<const std::string_view> arguments) {
-  constexpr std::string_view kOptionsWithValue[] = {"-o", "--output", "--call", "--gateway"};
-  for (std::size_t k = 0; k < arguments.size(); ++k) {
-    const std::string_view argument = arguments[k];
-    if (argument == "--") {
-      return k + 1 < arguments.size() ? arguments[k + 1] : std::string_view();
-    }
-    if (argument.size() < 2 || argument.front() != '-') {
-      return argument;
-    }
-    if (std::find(std::begin(kOptionsWithValue), std::end(kOptionsWithValue), argument) !=
-        std::end(kOptionsWithValue)) {
-      ++k;
-    }
+// What a command does with its trace, for the report of running out of memory.
+struct Activity {
+  std::string_view doing;
+  std::string_view trace;
+};
+
+std::optional<Activity> ActivityOf(const Command& command) {
+  if (const auto* list = std::get_if<ListArguments>(&command)) {
+    return Activity{"listing", list->trace};
   }
-  return {};
+  if (const auto* show = std::get_if<ShowArguments>(&command)) {
+    return Activity{"showing", show->trace};
+  }
+  if (const auto* exported = std::get_if<ExportArguments>(&command)) {
+    return Activity{"exporting", exported->trace};
+  }
+  if (const auto* find = std::get_if<FindArguments>(&command)) {
+    return Activity{"searching", find->trace};
+  }
+  return std::nullopt;  // decode reads no trace
 }
 
 // Builds no text of its own: the memory has run out.
-int ReportOutOfMemory(std::span<const std::string_view> arguments, std::FILE* err) {
-  struct Activity {
-    std::string_view command;
-    std::string_view doing;
-  };
-  constexpr Activity kActivities[] = {
-      {"list", "listing"}, {"show", "showing"}, {"export", "exporting"}, {"find", "searching"}};
-  const std::string_view command = arguments.empty() ? std::string_view() : arguments.front();
-  for (const auto& [name, doing] : kActivities) {
-    if (command == name) {
-      const std::string_view trace = TraceNameForMessages(NamedTrace(arguments.subspan(1)));
-      std::fprintf(err, "sigrune-cli: %.*s: not enough memory (while %.*s)\n",
-                   static_cast<int>(trace.size()), trace.data(), static_cast<int>(doing.size()),
-                   doing.data());
-      return kExitFailure;
-    }
+int ReportOutOfMemory(const std::optional<Command>& command, std::FILE* err) {
+  const std::optional<Activity> activity = command ? ActivityOf(*command) : std::nullopt;
+  if (!activity) {
+    std::fprintf(err, "sigrune-cli: not enough memory\n");
+    return kExitFailure;
   }
-  std::fprintf(err, "sigrune-cli: not enough memory\n");
+  const std::string_view trace = TraceNameForMessages(activity->trace);
+  std::fprintf(err, "sigrune-cli: %.*s: not enough memory (while %.*s)\n",
+               static_cast<int>(trace.size()), trace.data(),
+               static_cast<int>(activity->doing.size()), activity->doing.data());
   return kExitFailure;
 }
 
@@ -133,10 +117,12 @@ int ReportOutOfMemory(std::span<const std::string_view> arguments, std::FILE* er
 
 int RunCommandLine(std::span<const std::string_view> arguments, std::FILE* in, std::FILE* out,
                    std::FILE* err) {
+  std::optional<Command> command;  // outlives the attempt, for the report to name its trace
   try {
-    return RunCommand(arguments, in, out, err);
+    command = ParseCommandLine(arguments, err);
+    return command ? RunCommand(*command, in, out, err) : kExitUsage;
   } catch (const std::bad_alloc&) {
-    return ReportOutOfMemory(arguments, err);
+    return ReportOutOfMemory(command, err);
   }
 }
 

@@ -4,6 +4,8 @@
 #include <span>
 #include <string_view>
 
+#include "cli/command_parser.h"
+
 namespace sigrune {
 
 enum ExitStatus : int { kExitSuccess = 0, kExitFailure = 1, kExitUsage = 2 };
@@ -12,17 +14,14 @@ enum ExitStatus : int { kExitSuccess = 0, kExitFailure = 1, kExitUsage = 2 };
 int RunCommandLine(std::span<const std::string_view> arguments, std::FILE* in, std::FILE* out,
                    std::FILE* err);
 
-// The commands, each given the arguments after its name; `in` is the trace named "-".
-int RunListCommand(std::span<const std::string_view> arguments, std::FILE* in, std::FILE* out,
-                   std::FILE* err);
-int RunDecodeCommand(std::span<const std::string_view> arguments, std::FILE* in, std::FILE* out,
+// The commands, each given what the command line gave it; `in` is the trace named "-".
+int RunListCommand(const ListArguments& arguments, std::FILE* in, std::FILE* out, std::FILE* err);
+int RunDecodeCommand(const DecodeArguments& arguments, std::FILE* in, std::FILE* out,
                      std::FILE* err);
-int RunShowCommand(std::span<const std::string_view> arguments, std::FILE* in, std::FILE* out,
-                   std::FILE* err);
-int RunExportCommand(std::span<const std::string_view> arguments, std::FILE* in, std::FILE* out,
+int RunShowCommand(const ShowArguments& arguments, std::FILE* in, std::FILE* out, std::FILE* err);
+int RunExportCommand(const ExportArguments& arguments, std::FILE* in, std::FILE* out,
                      std::FILE* err);
-int RunFindCommand(std::span<const std::string_view> arguments, std::FILE* in, std::FILE* out,
-                   std::FILE* err);
+int RunFindCommand(const FindArguments& arguments, std::FILE* in, std::FILE* out, std::FILE* err);
 
 // Reports a usage error on `err` and returns kExitUsage.
 int UsageError(std::FILE* err, std::string_view problem);

@@ -1,14 +1,11 @@
 // `decode` and `show`: the decoded text of messages given as hex, or of messages of a trace.
 
 #include <cerrno>
-#include <charconv>
 #include <cstdint>
 #include <cstring>
 #include <optional>
 #include <string>
-#include <vector>
 
-#include "cli/arguments.h"
 #include "cli/command_line.h"
 #include "cli/input_lines.h"
 #include "cli/output_buffer.h"
@@ -20,8 +17,6 @@
 namespace sigrune {
 
 namespace {
-
-constexpr OptionSpec kDecodeOptions[] = {{"--crlf"}};
 
 // Writes a text of CR LF lines, as LF lines unless CR LF is asked for, ending in a line end.
 void WriteText(OutputBuffer& output, std::string_view text, bool crlf) {
@@ -57,16 +52,12 @@ std::optional<std::string> DecodeHexText(OutputBuffer& output, std::string_view 
 
 }  // namespace
 
-int RunDecodeCommand(std::span<const std::string_view> arguments, std::FILE* in, std::FILE* out,
+int RunDecodeCommand(const DecodeArguments& arguments, std::FILE* in, std::FILE* out,
                      std::FILE* err) {
-  const auto options = ParseCommandArguments("decode", arguments, kDecodeOptions, err);
-  if (!options) {
-    return kExitUsage;
-  }
-  const bool crlf = options->Has("--crlf");
+  const bool crlf = arguments.crlf;
   OutputBuffer output(out);
   bool anyFailed = false;
-  for (const std::string_view hexText : options->operands) {
+  for (const std::string_view hexText : arguments.hexTexts) {
     if (const auto failure = DecodeHexText(output, hexText, crlf)) {
       output.Flush();  // the messages before it come first
       std::fprintf(err, "sigrune-cli: %.*s: %s\n", static_cast<int>(hexText.size()), hexText.data(),
@@ -77,7 +68,7 @@ int RunDecodeCommand(std::span<const std::string_view> arguments, std::FILE* in,
       break;
     }
   }
-  if (options->operands.empty()) {
+  if (arguments.hexTexts.empty()) {
     // Each result is shown as its line comes: the input may be typed, or come from a live trace.
     InputLines lines(fileno(in), output);
     std::string line;
@@ -104,27 +95,8 @@ int RunDecodeCommand(std::span<const std::string_view> arguments, std::FILE* in,
   return FinishOutput(output, err, anyFailed ? kExitFailure : kExitSuccess);
 }
 
-int RunShowCommand(std::span<const std::string_view> arguments, std::FILE* in, std::FILE* out,
-                   std::FILE* err) {
-  const auto options = ParseCommandArguments("show", arguments, kDecodeOptions, err);
-  if (!options) {
-    return kExitUsage;
-  }
-  if (options->operands.size() < 2) {
-    return UsageError(err, "show takes a trace file and one or more message numbers");
-  }
-  std::vector<MessageNumber> numbers;
-  for (const std::string_view operand : std::span(options->operands).subspan(1)) {
-    std::size_t number = 0;
-    const auto [end, error] =
-        std::from_chars(operand.data(), operand.data() + operand.size(), number);
-    if (error != std::errc() || end != operand.data() + operand.size() || number == 0) {
-      return UsageError(err, "show: '" + std::string(operand) + "' is not a message number");
-    }
-    numbers.push_back(MessageNumber{number});
-  }
-
-  const std::string fileName(options->operands.front());
+int RunShowCommand(const ShowArguments& arguments, std::FILE* in, std::FILE* out, std::FILE* err) {
+  const std::string& fileName = arguments.trace;
   TraceDocument document;
   if (LoadTraceForCommand(fileName, in, err, document) != LoadOutcome::Loaded) {
     return kExitFailure;
@@ -133,7 +105,7 @@ int RunShowCommand(std::span<const std::string_view> arguments, std::FILE* in, s
 
   OutputBuffer output(out);
   bool anyFailed = false;
-  for (const MessageNumber number : numbers) {
+  for (const MessageNumber number : arguments.numbers) {
     if (output.Failed()) {
       break;
     }
@@ -147,7 +119,7 @@ int RunShowCommand(std::span<const std::string_view> arguments, std::FILE* in, s
     }
     try {
       const PayloadBytes bytes = PayloadBytesOfMessage(store, IndexOf(number).value);
-      WriteText(output, DecodeMessage(bytes) + DumpMessageHex(bytes), options->Has("--crlf"));
+      WriteText(output, DecodeMessage(bytes) + DumpMessageHex(bytes), arguments.crlf);
     } catch (const SubscriptOutOfRange& failure) {
       output.Flush();
       std::fprintf(err, "sigrune-cli: message %zu: %s\n", number.value, failure.what());

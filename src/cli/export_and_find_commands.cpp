@@ -3,7 +3,6 @@
 #include <new>
 #include <string>
 
-#include "cli/arguments.h"
 #include "cli/command_line.h"
 #include "cli/locale_text.h"
 #include "cli/output_buffer.h"
@@ -13,22 +12,10 @@
 
 namespace sigrune {
 
-namespace {
-constexpr OptionSpec kExportOptions[] = {{"-o", true}, {"--output", true}};
-}
-
-int RunExportCommand(std::span<const std::string_view> arguments, std::FILE* in, std::FILE* out,
+int RunExportCommand(const ExportArguments& arguments, std::FILE* in, std::FILE* out,
                      std::FILE* err) {
-  const auto parsed = ParseCommandArguments("export", arguments, kExportOptions, err);
-  if (!parsed) {
-    return kExitUsage;
-  }
-  if (parsed->operands.size() != 1 || parsed->OptionCount() > 1) {
-    return UsageError(err, "export takes one trace file and at most one output file");
-  }
-  const std::string fileName(parsed->operands.front());
-  const std::optional<std::string_view> outputName =
-      parsed->Has("-o") ? parsed->Value("-o") : parsed->Value("--output");
+  const std::string& fileName = arguments.trace;
+  const std::optional<std::string>& outputName = arguments.outputFile;
 
   TraceDocument document;
   const LoadOutcome loaded = LoadTraceForCommand(fileName, in, err, document);
@@ -36,8 +23,8 @@ int RunExportCommand(std::span<const std::string_view> arguments, std::FILE* in,
   if (loaded != LoadOutcome::Loaded && loaded != LoadOutcome::NoMessages) {
     return kExitFailure;
   }
-  const ExportResult result = outputName ? document.Export(std::string(*outputName))
-                                         : ExportRouterDebug(out, document.Store());
+  const ExportResult result =
+      outputName ? document.Export(*outputName) : ExportRouterDebug(out, document.Store());
   if (result.outcome == ExportOutcome::OutOfMemory) {
     throw std::bad_alloc();  // reported, naming the trace, where every command's is
   }
@@ -55,23 +42,14 @@ int RunExportCommand(std::span<const std::string_view> arguments, std::FILE* in,
   return loaded == LoadOutcome::Loaded ? kExitSuccess : kExitFailure;
 }
 
-int RunFindCommand(std::span<const std::string_view> arguments, std::FILE* in, std::FILE* out,
-                   std::FILE* err) {
-  const auto parsed = ParseCommandArguments("find", arguments, {}, err);
-  if (!parsed) {
-    return kExitUsage;
-  }
-  if (parsed->operands.size() != 2) {
-    return UsageError(err, "find takes a trace file and a text");
-  }
-  const std::optional<std::string> text = Latin1OfLocaleText(parsed->operands[1]);
+int RunFindCommand(const FindArguments& arguments, std::FILE* in, std::FILE* out, std::FILE* err) {
+  const std::optional<std::string> text = Latin1OfLocaleText(arguments.text);
   if (!text) {
-    return UsageError(err, "find: the text '" + std::string(parsed->operands[1]) +
+    return UsageError(err, "find: the text '" + arguments.text +
                                "' has no Latin-1 form, the encoding of trace texts");
   }
   TraceDocument document;
-  if (LoadTraceForCommand(std::string(parsed->operands[0]), in, err, document) !=
-      LoadOutcome::Loaded) {
+  if (LoadTraceForCommand(arguments.trace, in, err, document) != LoadOutcome::Loaded) {
     return kExitFailure;
   }
   OutputBuffer output(out);

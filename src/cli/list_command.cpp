@@ -1,8 +1,6 @@
 #include <optional>
 #include <string>
-#include <vector>
 
-#include "cli/arguments.h"
 #include "cli/command_line.h"
 #include "cli/output_buffer.h"
 #include "cli/trace_loading.h"
@@ -12,9 +10,6 @@
 namespace sigrune {
 
 namespace {
-
-constexpr OptionSpec kListOptions[] = {
-    {"--call", true}, {"--gateway", true}, {"--pri"}, {"--h225"}};
 
 // The key of --call: the digits, with or without "0x"; the partner follows their number, as for
 // a selected line.
@@ -30,41 +25,28 @@ std::optional<FilterKey> CallFilterKey(std::string_view digits) {
 
 }  // namespace
 
-int RunListCommand(std::span<const std::string_view> arguments, std::FILE* in, std::FILE* out,
-                   std::FILE* err) {
-  const auto parsed = ParseCommandArguments("list", arguments, kListOptions, err);
-  if (!parsed) {
-    return kExitUsage;
-  }
-  const std::vector<std::string_view>& operands = parsed->operands;
-  if (operands.size() != 1) {
-    return UsageError(err, "list takes one trace file");
-  }
-  if (parsed->OptionCount() > 1) {
-    return UsageError(err, "list takes one filter at a time");
-  }
+int RunListCommand(const ListArguments& arguments, std::FILE* in, std::FILE* out, std::FILE* err) {
   std::optional<FilterKey> key;
-  if (const auto call = parsed->Value("--call")) {
+  if (const auto& call = arguments.call) {
     key = CallFilterKey(*call);
     if (!key) {
-      return UsageError(err, "list: '" + std::string(*call) + "' is not a call reference");
+      return UsageError(err, "list: '" + *call + "' is not a call reference");
     }
-  } else if (parsed->Has("--pri")) {
+  } else if (arguments.pri) {
     key = ProtocolKey(ListFilter::PriOnly);
-  } else if (parsed->Has("--h225")) {
+  } else if (arguments.h225) {
     key = ProtocolKey(ListFilter::H225Only);
   }
 
   TraceDocument document;
-  if (LoadTraceForCommand(std::string(operands.front()), in, err, document) !=
-      LoadOutcome::Loaded) {
+  if (LoadTraceForCommand(arguments.trace, in, err, document) != LoadOutcome::Loaded) {
     return kExitFailure;
   }
   const MessageStore& store = document.Store();
 
   OutputBuffer output(out);
-  if (const auto gateway = parsed->Value("--gateway")) {
-    const auto known = store.gatewayIpIndex.find(std::string(*gateway));
+  if (const auto& gateway = arguments.gateway) {
+    const auto known = store.gatewayIpIndex.find(*gateway);
     // A gateway the trace does not know keeps no message.
     key = ProtocolKey(ListFilter::ThisGateway);
     key->gatewayIpIndex =

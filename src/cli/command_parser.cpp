@@ -1,0 +1,201 @@
+// sigrune-cli's commands, their options and operands, read with CLI11; the problems are told in
+// this tool's words.
+
+#include "cli/command_parser.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <charconv>
+#include <functional>
+#include <limits>
+
+#include "cli/command_line.h"
+
+namespace sigrune {
+
+namespace {
+
+// Reports a usage problem; the parse has no command to give.
+std::nullopt_t Problem(std::FILE* err, std::string_view problem) {
+  UsageError(err, problem);
+  return std::nullopt;
+}
+
+// A command of the line, and how its arguments are made of what was read for it once the whole
+// line is read.
+struct CommandGrammar {
+  CLI::App* command;
+  std::function<std::optional<Command>(std::FILE* err)> finish;
+};
+
+// A command's operands, in order and as typed: as a list option, CLI11 would split "[a,b]" at its
+// commas and take "{}" for no value at all.
+CLI::Option* AddOperands(CLI::App& command) {
+  return command.add_option("operands")
+      ->expected(std::numeric_limits<int>::max())
+      ->allow_extra_args(false)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+}
+
+std::optional<std::string> ValueOf(const CLI::Option* option) {
+  if (option->count() == 0) {
+    return std::nullopt;
+  }
+  return option->results().back();
+}
+
+std::optional<MessageNumber> MessageNumberOf(std::string_view text) {
+  std::size_t number = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+  if (error != std::errc() || end != text.data() + text.size() || number == 0) {
+    return std::nullopt;
+  }
+  return MessageNumber{number};
+}
+
+CommandGrammar ListGrammar(CLI::App& line) {
+  CLI::App& command = *line.add_subcommand("list");
+  const CLI::Option* operands = AddOperands(command);
+  const CLI::Option* call = command.add_option("--call");
+  const CLI::Option* gateway = command.add_option("--gateway");
+  const CLI::Option* pri = command.add_flag("--pri");
+  const CLI::Option* h225 = command.add_flag("--h225");
+  return {&command, [=](std::FILE* err) -> std::optional<Command> {
+            if (operands->count() != 1) {
+              return Problem(err, "list takes one trace file");
+            }
+            if (call->count() + gateway->count() + pri->count() + h225->count() > 1) {
+              return Problem(err, "list takes one filter at a time");
+            }
+            return ListArguments{operands->results().front(), ValueOf(call), ValueOf(gateway),
+                                 pri->count() > 0, h225->count() > 0};
+          }};
+}
+
+CommandGrammar DecodeGrammar(CLI::App& line) {
+  CLI::App& command = *line.add_subcommand("decode");
+  const CLI::Option* operands = AddOperands(command);
+  const CLI::Option* crlf = command.add_flag("--crlf");
+  return {&command, [=](std::FILE*) -> std::optional<Command> {
+            return DecodeArguments{operands->results(), crlf->count() > 0};
+          }};
+}
+
+CommandGrammar ShowGrammar(CLI::App& line) {
+  CLI::App& command = *line.add_subcommand("show");
+  const CLI::Option* operands = AddOperands(command);
+  const CLI::Option* crlf = command.add_flag("--crlf");
+  return {&command, [=](std::FILE* err) -> std::optional<Command> {
+            const std::vector<std::string>& given = operands->results();
+            if (given.size() < 2) {
+              return Problem(err, "show takes a trace file and one or more message numbers");
+            }
+            ShowArguments show{given.front(), {}, crlf->count() > 0};
+            for (auto text = given.begin() + 1; text != given.end(); ++text) {
+              const std::optional<MessageNumber> number = MessageNumberOf(*text);
+              if (!number) {
+                return Problem(err, "show: '" + *text + "' is not a message number");
+              }
+              show.numbers.push_back(*number);
+            }
+            return show;
+          }};
+}
+
+CommandGrammar ExportGrammar(CLI::App& line) {
+  CLI::App& command = *line.add_subcommand("export");
+  const CLI::Option* operands = AddOperands(command);
+  const CLI::Option* output = command.add_option("-o,--output");
+  return {&command, [=](std::FILE* err) -> std::optional<Command> {
+            if (operands->count() != 1 || output->count() > 1) {
+              return Problem(err, "export takes one trace file and at most one output file");
+            }
+            return ExportArguments{operands->results().front(), ValueOf(output)};
+          }};
+}
+
+CommandGrammar FindGrammar(CLI::App& line) {
+  CLI::App& command = *line.add_subcommand("find");
+  const CLI::Option* operands = AddOperands(command);
+  return {&command, [=](std::FILE* err) -> std::optional<Command> {
+            if (operands->count() != 2) {
+              return Problem(err, "find takes a trace file and a text");
+            }
+            return FindArguments{operands->results()[0], operands->results()[1]};
+          }};
+}
+
+// What CLI11 left over (unknown options and commands), or a value given to a flag.
+std::optional<std::string> Misfit(const CLI::App& app) {
+  for (const std::string& extra : app.remaining()) {
+    if (extra == "--") {
+      continue;  // CLI11's note of where the options ended
+    }
+    if (extra.size() > 1 && extra.front() == '-') {
+      return "unknown option '" + extra + "'";
+    }
+    return "unknown command '" + extra + "'";
+  }
+  for (const CLI::Option* option : app.get_options()) {
+    const std::vector<std::string>& values = option->results();
+    if (option->get_expected_max() == 0 &&
+        std::any_of(values.begin(), values.end(),
+                    [](const auto& value) { return value != "true"; })) {
+      return "option '" + option->get_name() + "' takes no value";
+    }
+  }
+  return std::nullopt;
+}
+
+// "list: " for a problem within a command.
+std::string CommandPrefix(const CLI::App& line) {
+  const auto commands = line.get_subcommands();
+  return commands.empty() ? std::string() : commands.front()->get_name() + ": ";
+}
+
+}  // namespace
+
+std::optional<Command> ParseCommandLine(std::span<const std::string_view> arguments,
+                                        std::FILE* err) {
+  CLI::App line;
+  line.set_help_flag("-h,--help");
+  line.allow_extras();            // reported by Misfit
+  line.require_subcommand(0, 1);  // an operand named like a command stays an operand
+  // Each command counts the repeats of its options itself.
+  line.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  const CLI::Option* version = line.add_flag("--version");
+  const CommandGrammar commands[] = {ListGrammar(line), DecodeGrammar(line), ShowGrammar(line),
+                                     ExportGrammar(line), FindGrammar(line)};
+
+  try {
+    line.parse(std::vector<std::string>(arguments.rbegin(), arguments.rend()));
+  } catch (const CLI::CallForHelp&) {
+    return UsageRequest{};
+  } catch (const CLI::ArgumentMismatch&) {
+    // An option takes the next argument, whatever it is, as its value: only the last can lack it.
+    const std::string_view last = arguments.back();
+    return Problem(err, CommandPrefix(line) + "option '" +
+                            std::string(last.substr(0, last.find('='))) + "' needs a value");
+  } catch (const CLI::ParseError& error) {
+    return Problem(err, CommandPrefix(line) + error.what());
+  }
+
+  if (const auto misfit = Misfit(line)) {
+    return Problem(err, *misfit);
+  }
+  if (version->count() > 0) {
+    return VersionRequest{};
+  }
+  for (const CommandGrammar& grammar : commands) {
+    if (grammar.command->parsed()) {
+      if (const auto misfit = Misfit(*grammar.command)) {
+        return Problem(err, grammar.command->get_name() + ": " + *misfit);
+      }
+      return grammar.finish(err);
+    }
+  }
+  return Problem(err, "no command given");
+}
+
+}  // namespace sigrune
