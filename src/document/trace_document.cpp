@@ -13,7 +13,8 @@ namespace sigrune {
 namespace {
 
 bool NeedsSelectedMessage(ListFilter filter) {
-  return filter == ListFilter::SelectedCall || filter == ListFilter::ThisGateway;
+  return filter == ListFilter::SelectedCall || filter == ListFilter::ThisGateway ||
+         filter == ListFilter::ThisCall;
 }
 
 }  // namespace
@@ -54,12 +55,14 @@ void TraceDocument::Adopt(const std::string& path, FileIdentity identity, LoadRe
   const ListFilter filter = activeFilter_.value_or(ListFilter::SelectedCall);
 
   store_ = std::move(loaded.store);
+  calls_ = GroupCalls(store_);
   path_ = path;
   identity_ = identity;
   skippedLinesNote_ = sigrune::SkippedLinesNote(loaded);
   activeFilter_.reset();
   filteredIndexMap_.clear();
   filterDescription_.clear();
+  filteredCall_ = {};
   currentMessageNumber_ = kept.value <= store_.msgCount ? kept : MessageNumber{};
   if (!reload) {
     findText_.clear();
@@ -117,8 +120,30 @@ bool TraceDocument::ApplyFilter(ListFilter filter) {
       return ApplyFilter(ProtocolKey(filter), "PRI only");
     case ListFilter::H225Only:
       return ApplyFilter(ProtocolKey(filter), "H225 only");
+    case ListFilter::ThisCall:
+      return KeepCall(calls_.CallOf(currentMessageNumber_));
   }
   return false;
+}
+
+bool TraceDocument::ApplyCallFilter(CallNumber call) {
+  if (!call || call.value > calls_.calls.size() ||
+      (activeFilter_ && *activeFilter_ != ListFilter::ThisCall)) {
+    return false;
+  }
+  currentMessageNumber_ = calls_.Record(call).firstMessage;
+  return KeepCall(call);
+}
+
+bool TraceDocument::KeepCall(CallNumber call) {
+  if (!call) {
+    return false;
+  }
+  filteredIndexMap_ = calls_.MessagesOf(call);
+  activeFilter_ = ListFilter::ThisCall;
+  filteredCall_ = call;
+  filterDescription_ = "call " + std::to_string(call.value);
+  return true;
 }
 
 bool TraceDocument::ApplyFilter(const FilterKey& key, std::string description) {
@@ -134,6 +159,7 @@ bool TraceDocument::ApplyFilter(const FilterKey& key, std::string description) {
 
 void TraceDocument::ClearFilter() {
   activeFilter_.reset();
+  filteredCall_ = {};
   filteredIndexMap_ = RowMap();
   filterDescription_.clear();
 }

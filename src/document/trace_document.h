@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 
+#include "calls/call_table.h"
 #include "q931/export_writer.h"
 #include "q931/message_search.h"
 #include "trace/list_filters.h"
@@ -100,6 +101,12 @@ class TraceDocument {
   bool ApplyFilter(ListFilter filter);
   // Switches a filter on with a key made elsewhere (the command line's --call HEX, say).
   bool ApplyFilter(const FilterKey& key, std::string description);
+  // This Call (ApplyFilter(ListFilter::ThisCall)) keeps the selected message's call (false when
+  // that message is in no call). From the calls table: keeps the given call and selects its first
+  // message. Its description is "call N".
+  bool ApplyCallFilter(CallNumber call);
+  // The call This Call keeps, while it is on.
+  CallNumber FilteredCall() const { return filteredCall_; }
   // Switches the filter off; the selected message stays selected.
   void ClearFilter();
 
@@ -107,6 +114,10 @@ class TraceDocument {
   EntryState FilterEntry(ListFilter filter) const;
   bool CanReload() const { return IsOpen(); }
   bool CanFind() const { return IsOpen(); }
+
+  // --- Calls ---------------------------------------------------------------------------------
+  // The calls of the open trace, grouped when it was adopted.
+  const CallTable& Calls() const { return calls_; }
 
   // --- Selection ------------------------------------------------------------------------------
   // The message shown, which the filters and Jump to line take as the selected one
@@ -133,15 +144,19 @@ class TraceDocument {
   ExportResult Export(const std::string& target, const ExportProgress& progress = {}) const;
 
  private:
+  bool KeepCall(CallNumber call);
+
   std::string path_;
   FileIdentity identity_;
   MessageStore store_;
+  CallTable calls_;
   std::string skippedLinesNote_;
 
   std::optional<ListFilter> activeFilter_;
   FilterKey filterKey_;
   RowMap filteredIndexMap_;
   std::string filterDescription_;
+  CallNumber filteredCall_;
 
   MessageNumber currentMessageNumber_;
 

@@ -116,6 +116,8 @@ bool Matches(const MessageStore& store, std::size_t index, const FilterKey& key,
       return store.msgProtocols[index] == Protocol::Pri;
     case ListFilter::H225Only:
       return store.msgProtocols[index] == Protocol::H225;
+    case ListFilter::ThisCall:
+      break;
   }
   return false;
 }

@@ -32,7 +32,9 @@ CallReferenceReading ReadCallReferenceValue(std::string_view line);
 // one-octet reference), bit 16 otherwise.
 CallReferenceValue PartnerCallReference(const CallReferenceReading& reading);
 
-enum class ListFilter { SelectedCall, ThisGateway, PriOnly, H225Only };
+// This Call keeps the messages of one call; the trace document, which holds the calls, builds its
+// rows (BuildFilteredIndexMap keeps none for it).
+enum class ListFilter { SelectedCall, ThisGateway, PriOnly, H225Only, ThisCall };
 
 struct FilterKey {
   ListFilter filter = ListFilter::PriOnly;

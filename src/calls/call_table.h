@@ -1,0 +1,82 @@
+#pragma once
+
+// The calls of a trace: its messages grouped by call key in one pass over the store, with what
+// each call's messages tell (numbers, outcome, cause). Plain records in arrays; a call knows its
+// messages (first and last, and the call of every message), the message list knows nothing of
+// calls.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "trace/large_allocator.h"
+#include "trace/message_number.h"
+#include "trace/message_store.h"
+
+namespace sigrune {
+
+// A call's 1-based number, in the order of its first message; 0: no call.
+struct CallNumber {
+  std::uint32_t value = 0;
+  explicit constexpr operator bool() const { return value != 0; }
+  friend constexpr auto operator<=>(CallNumber, CallNumber) = default;
+};
+
+// The first that applies: answered (a CONNECT), busy (17), no answer (18, 19), rejected (21),
+// cancelled (16 or 31), failed (any other cause), none (no cause and no CONNECT).
+enum class CallOutcome : std::uint8_t {
+  Answered,
+  Busy,
+  NoAnswer,
+  Rejected,
+  Cancelled,
+  Failed,
+  None
+};
+// "answered", "busy", "no answer", "rejected", "cancelled", "failed", "none".
+std::string_view OutcomeText(CallOutcome outcome);
+
+enum class CallBegan : std::uint8_t { Setup, Partial };
+enum class CallEnded : std::uint8_t { Released, Superseded, Open };
+// In: the gateway originated the call; Out: the server did.
+enum class CallDirection : std::uint8_t { In, Out };
+enum class ClearedBy : std::uint8_t { None, Gateway, Server };
+
+struct CallRecord {
+  MessageNumber firstMessage;
+  MessageNumber lastMessage;
+  std::uint32_t messageCount = 0;
+  std::uint32_t gatewayIpIndex = 0;  // into the store's gatewayIpTexts
+  Protocol protocol = Protocol::None;
+  CallDirection direction = CallDirection::In;
+  std::uint8_t callReferenceLength = 0;  // L of the call's first message
+  std::uint16_t callReferenceValue = 0;  // without the flag
+  CallBegan began = CallBegan::Setup;
+  CallEnded ended = CallEnded::Open;
+  bool answered = false;  // the call has a CONNECT
+  ClearedBy clearedBy = ClearedBy::None;
+  std::int16_t cause = -1;  // the clearing cause value; -1: none
+  CallOutcome outcome = CallOutcome::None;
+  std::string calling;  // digits
+  std::string called;   // digits, then those of each INFORMATION
+};
+
+struct CallTable {
+  std::vector<CallRecord> calls;  // call k at calls[k - 1]
+  // The call of every message, by message index; 0 for a message in no call.
+  LargeVector<std::uint32_t> callOfMessage;
+
+  const CallRecord& Record(CallNumber call) const { return calls[call.value - 1]; }
+  CallNumber CallOf(MessageNumber message) const {
+    return {message && message.value <= callOfMessage.size() ? callOfMessage[message.value - 1]
+                                                             : 0u};
+  }
+  // The call's messages in store order.
+  RowMap MessagesOf(CallNumber call) const;
+};
+
+// Groups the stored messages into calls (one pass, no per-message allocation).
+CallTable GroupCalls(const MessageStore& store);
+
+}  // namespace sigrune
