@@ -4,6 +4,7 @@
 
 #include "q931/decoder.h"
 #include "q931/element_decoders.h"
+#include "q931/element_names.h"
 
 namespace sigrune {
 

@@ -1,7 +1,5 @@
 #include "trace/summary_line.h"
 
-#include <array>
-
 #include "trace/hex_digits.h"
 #include "trace/text_utilities.h"
 
@@ -20,25 +18,6 @@ std::string_view TextAfterEquals(std::string_view dataLine) {
   const std::size_t equals = dataLine.find('=');
   return equals == std::string_view::npos ? dataLine : dataLine.substr(equals + 1);
 }
-
-struct MessageTypeEntry {
-  int code;
-  std::string_view name;
-};
-
-// Two names are one character wider than the rest; the list's columns have always looked so.
-constexpr std::array<MessageTypeEntry, 29> kMessageTypeNames = {{
-    {0x01, "ALERTING           "},  {0x02, "CALL_PROC          "}, {0x03, "PROGRESS           "},
-    {0x05, "SETUP               "}, {0x07, "CONNECT            "}, {0x0D, "SETUP_ACK          "},
-    {0x0F, "CONNECT_ACK        "},  {0x20, "USER_INFO          "}, {0x21, "SUSPEND_REJ        "},
-    {0x22, "RESUME_REJ         "},  {0x25, "SUSPEND            "}, {0x26, "RESUME             "},
-    {0x2D, "SUSPEND_ACK        "},  {0x2E, "RESUME_ACK         "}, {0x45, "DISCONNECT         "},
-    {0x46, "RESTART            "},  {0x4D, "RELEASE            "}, {0x4E, "RESTART_ACK        "},
-    {0x5A, "RELEASE_COMP       "},  {0x60, "SEGMENT            "}, {0x62, "FACILITY           "},
-    {0x64, "1TR6 STATUS ACK    "},  {0x67, "1TR6 INFO ACK      "}, {0x6E, "NOTIFY              "},
-    {0x75, "STATUS_ENQ         "},  {0x77, "1TR6 CLOSE_ACK     "}, {0x79, "CONG_CONT          "},
-    {0x7B, "INFORMATION        "},  {0x7D, "STATUS             "},
-}};
 
 }  // namespace
 
@@ -63,15 +42,6 @@ std::string_view PayloadTextPrefix(std::string_view dataLine, bool isTracelist, 
     }
   }
   return buffer;
-}
-
-std::string_view MessageTypeName(int code) {
-  for (const MessageTypeEntry& entry : kMessageTypeNames) {
-    if (entry.code == code) {
-      return entry.name;
-    }
-  }
-  return "UNKNOWN           ";
 }
 
 SummaryFields BuildSummaryFields(std::string_view dataLine, bool isIncoming,

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "q931/message_types.h"
 #include "trace/message_store.h"
 
 namespace sigrune {
@@ -20,9 +21,6 @@ std::string PayloadText(std::string_view dataLine, bool isTracelist);
 // The first `limit` characters of PayloadText, without building the rest.
 std::string_view PayloadTextPrefix(std::string_view dataLine, bool isTracelist, std::size_t limit,
                                    std::string& buffer);
-
-// The fixed-width name of a message type code ("SETUP               ").
-std::string_view MessageTypeName(int code);
 
 // The timestamp column's text before padding: the text before the first "C", trimmed, empty
 // unless it holds a ":", and shortened to 30 characters at most.
