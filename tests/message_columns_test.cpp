@@ -155,6 +155,7 @@ TEST(MessageColumns, GiveWhatTheTextRulesGive) {
       {"process 12 at 2004-01-15 10:23:45.678 on node 0x7", "08 02 00 05 05"},
       {"process 12 at 2004-01-15 10:23:45.678 on node 0x7", "03 01 05"},
       {"2004-01-15 10:23:45.6789012345678", "08 02 00 05 05"},
+      {std::string(300, '.') + " 10:23:45 .", "08 02 00 05 05"},  // a timestamp far into the line
   };
   std::ifstream captures(SIGRUNE_SOURCE_DIR "/tests/data/real-q931.txt");
   for (std::string line; std::getline(captures, line);) {

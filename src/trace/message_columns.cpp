@@ -49,6 +49,11 @@ MessageColumns ReadMessageColumns(std::string_view dataLine, bool isTracelist,
   columns.protocolDiscriminator = static_cast<std::uint8_t>(ReadHexPair(head, 0));
   columns.callReferenceLength = static_cast<std::uint8_t>(ReadHexPair(head, 2));
   columns.timestampHoldsHexMarker = HoldsHexMarker(timestampText);
+  const auto timestampStart =
+      timestampText.empty() ? 0 : static_cast<std::size_t>(timestampText.data() - dataLine.data());
+  columns.timestampStart =
+      static_cast<std::uint8_t>(std::min<std::size_t>(timestampStart, kTimestampNotKept));
+  columns.timestampLength = static_cast<std::uint8_t>(timestampText.size());
   if (columns.protocolDiscriminator != 0x08) {
     return columns;
   }
@@ -79,10 +84,19 @@ MessageColumns ReadMessageColumns(std::string_view dataLine, bool isTracelist,
   columns.callReferenceValue = static_cast<std::uint16_t>(value & ~flag);
   columns.upperCaseDigits = upper;
   columns.messageType = static_cast<std::uint8_t>(ReadHexPair(head, 4 + 2 * length));
-  const std::size_t headerCharacters = 2 * (3 + length);
-  columns.headerReadable = (length == 1 || length == 2) && head.size() >= headerCharacters &&
-                           IsHexText(head.substr(0, headerCharacters));
+  // The call reference digits are hex digits already.
+  columns.headerReadable = (length == 1 || length == 2) && head.size() >= 2 * (3 + length) &&
+                           IsHexText(head.substr(0, 4)) &&
+                           IsHexText(head.substr(4 + 2 * length, 2));
   return columns;
+}
+
+std::string_view KeptTimestamp(std::string_view dataLine, const MessageColumns& columns,
+                               bool isTracelist) {
+  if (columns.timestampStart == kTimestampNotKept) {
+    return TimestampText(dataLine, isTracelist);
+  }
+  return dataLine.substr(columns.timestampStart, columns.timestampLength);
 }
 
 std::uint16_t ShownCallReference(const MessageColumns& columns) {

@@ -20,9 +20,13 @@ struct MessageColumns {
   std::uint8_t protocolDiscriminator = 0;
   std::uint8_t callReferenceLength = 0;  // octet 2 whole
   std::uint8_t messageType = 0;
+  // Where the list line's timestamp (TimestampText) stands in the data line, unless it starts
+  // too far in to say (kTimestampNotKept).
+  std::uint8_t timestampStart = 0;
+  std::uint8_t timestampLength = 0;
   // How many call reference digits the list line shows after its "0x": twice the length, or
   // fewer when the text ends first. 0 to 4 unless callReferenceAsText.
-  std::uint8_t callReferenceDigits = 0;
+  std::uint8_t callReferenceDigits : 3 = 0;
   bool callReferenceFlag : 1 = false;
   bool upperCaseDigits : 1 = false;  // the digits' letters, if any, are upper case
   // A Q.931 header whose every field the decoder reads as here: protocol discriminator 0x08, a
@@ -39,9 +43,15 @@ struct MessageColumns {
 // With the time, 16 bytes per message.
 static_assert(sizeof(MessageColumns) == 8);
 
-// The fields of one data line; `timestampText` is its TimestampText.
+inline constexpr std::uint8_t kTimestampNotKept = 0xFF;
+
+// The fields of one data line; `timestampText` is its TimestampText, a piece of it.
 MessageColumns ReadMessageColumns(std::string_view dataLine, bool isTracelist,
                                   std::string_view timestampText);
+
+// The list line's timestamp of the message whose data line and columns these are.
+std::string_view KeptTimestamp(std::string_view dataLine, const MessageColumns& columns,
+                               bool isTracelist);
 
 // The call reference digits as the list line shows them, flag included.
 std::uint16_t ShownCallReference(const MessageColumns& columns);

@@ -39,11 +39,10 @@ void ScanPayloadText(std::string_view dataLine, bool isTracelist, std::size_t li
 }
 
 // The columns that do not come from the payload.
-SummaryFields FieldsBesidesPayload(std::string_view dataLine, bool isIncoming,
-                                   std::string_view protocol, std::string_view gatewayIp,
-                                   bool isTracelist) {
+SummaryFields FieldsBesidesPayload(std::string_view timestamp, bool isIncoming,
+                                   std::string_view protocol, std::string_view gatewayIp) {
   SummaryFields fields;
-  fields.timestamp = TimestampText(dataLine, isTracelist);
+  fields.timestamp = timestamp;
   fields.gatewayIp = gatewayIp;
   fields.direction = isIncoming ? "In" : "Out";
   fields.protocol = protocol;
@@ -86,7 +85,7 @@ SummaryFields BuildSummaryFields(std::string_view dataLine, bool isIncoming,
                                  std::string_view protocol, std::string_view gatewayIp,
                                  bool isTracelist) {
   SummaryFields fields =
-      FieldsBesidesPayload(dataLine, isIncoming, protocol, gatewayIp, isTracelist);
+      FieldsBesidesPayload(TimestampText(dataLine, isTracelist), isIncoming, protocol, gatewayIp);
   // The call reference length is read from the whole octet 2 here, unlike the decoder's header.
   std::string payload;
   const std::string_view head = PayloadTextPrefix(dataLine, isTracelist, 4, payload);
@@ -113,9 +112,9 @@ SummaryFields BuildSummaryFields(const MessageStore& store, std::size_t index) {
                               ProtocolText(store.msgProtocols[index]), GatewayIp(store, index),
                               store.isTracelist);
   }
-  SummaryFields fields = FieldsBesidesPayload(store.msgDataLines[index], store.msgIsIncoming[index],
-                                              ProtocolText(store.msgProtocols[index]),
-                                              GatewayIp(store, index), store.isTracelist);
+  SummaryFields fields = FieldsBesidesPayload(
+      KeptTimestamp(store.msgDataLines[index], columns, store.isTracelist),
+      store.msgIsIncoming[index], ProtocolText(store.msgProtocols[index]), GatewayIp(store, index));
   if (columns.protocolDiscriminator == 0x08) {
     fields.messageType = MessageTypeName(columns.messageType);
     fields.hasCallReference = true;
@@ -162,7 +161,8 @@ void AppendSummaryLine(std::string& line, const MessageStore& store, std::size_t
 
 void AppendTimestampAndGateway(std::string& text, const MessageStore& store, std::size_t index) {
   const std::size_t start = text.size();
-  const std::string_view timestamp = TimestampText(store.msgDataLines[index], store.isTracelist);
+  const std::string_view timestamp =
+      KeptTimestamp(store.msgDataLines[index], store.msgColumns[index], store.isTracelist);
   text += timestamp;
   AppendTimestampPadding(text, timestamp);
   text += GatewayIp(store, index);
