@@ -17,8 +17,8 @@ inline constexpr MessageTime kNoTime = std::numeric_limits<std::int64_t>::min();
 // The time of a text that is exactly "MM/DD/YYYY HH:MM:SS" or "YYYY-MM-DD HH:MM:SS", either with
 // an optional "." and 1 to 9 digits of fraction, and that names a real date (leap years counted)
 // and time (23:59:59 at most: a 60th second is refused). Any other text gives kNoTime, and so
-// does a date outside what 64 bits of nanoseconds hold (before 1677-09-22 or after 2262-04-11):
-// no trace is that old.
+// does a time that 64 bits of nanoseconds do not hold (before 1677-09-21 00:12:44 or after
+// 2262-04-11 23:47:16.854775807): no trace is that old.
 MessageTime ParseMessageTime(std::string_view timestampText);
 
 // ParseMessageTime for one message after another: a trace's messages mostly share their date and
