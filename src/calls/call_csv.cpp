@@ -19,7 +19,17 @@ void AppendLatin1AsUtf8(std::string& text, char c) {
 }  // namespace
 
 void AppendCsvField(std::string& text, std::string_view latin1) {
-  const bool quoted = latin1.find_first_of(",\"\r\n") != std::string_view::npos;
+  // One look at each character: find_first_of would search the four for every one.
+  bool quoted = false;
+  bool ascii = true;
+  for (const char c : latin1) {
+    quoted = quoted || c == ',' || c == '"' || c == '\r' || c == '\n';
+    ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+  }
+  if (!quoted && ascii) {
+    text += latin1;
+    return;
+  }
   if (quoted) {
     text += '"';
   }
