@@ -74,6 +74,9 @@ template <typename... Handlers>
 struct Overloaded : Handlers... {
   using Handlers::operator()...;
 };
+// clang 14 deduces no aggregate's arguments by itself.
+template <typename... Handlers>
+Overloaded(Handlers...) -> Overloaded<Handlers...>;
 
 int RunCommand(const Command& command, std::FILE* in, std::FILE* out, std::FILE* err) {
   return std::visit(
