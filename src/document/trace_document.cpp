@@ -55,7 +55,7 @@ void TraceDocument::Adopt(const std::string& path, FileIdentity identity, LoadRe
   const ListFilter filter = activeFilter_.value_or(ListFilter::SelectedCall);
 
   store_ = std::move(loaded.store);
-  calls_ = GroupCalls(store_);
+  calls_.reset();
   path_ = path;
   identity_ = identity;
   skippedLinesNote_ = sigrune::SkippedLinesNote(loaded);
@@ -70,6 +70,13 @@ void TraceDocument::Adopt(const std::string& path, FileIdentity identity, LoadRe
   if (refilter && (currentMessageNumber_ || !NeedsSelectedMessage(filter))) {
     ApplyFilter(filter);
   }
+}
+
+const CallTable& TraceDocument::Calls() const {
+  if (!calls_) {
+    calls_ = GroupCalls(store_);
+  }
+  return *calls_;
 }
 
 std::size_t TraceDocument::RowCount() const {
@@ -121,17 +128,17 @@ bool TraceDocument::ApplyFilter(ListFilter filter) {
     case ListFilter::H225Only:
       return ApplyFilter(ProtocolKey(filter), "H225 only");
     case ListFilter::ThisCall:
-      return KeepCall(calls_.CallOf(currentMessageNumber_));
+      return KeepCall(Calls().CallOf(currentMessageNumber_));
   }
   return false;
 }
 
 bool TraceDocument::ApplyCallFilter(CallNumber call) {
-  if (!call || call.value > calls_.calls.size() ||
+  if (!call || call.value > Calls().calls.size() ||
       (activeFilter_ && *activeFilter_ != ListFilter::ThisCall)) {
     return false;
   }
-  currentMessageNumber_ = calls_.Record(call).firstMessage;
+  currentMessageNumber_ = Calls().Record(call).firstMessage;
   return KeepCall(call);
 }
 
@@ -139,7 +146,7 @@ bool TraceDocument::KeepCall(CallNumber call) {
   if (!call) {
     return false;
   }
-  filteredIndexMap_ = calls_.MessagesOf(call);
+  filteredIndexMap_ = Calls().MessagesOf(call);
   activeFilter_ = ListFilter::ThisCall;
   filteredCall_ = call;
   filterDescription_ = "call " + std::to_string(call.value);

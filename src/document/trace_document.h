@@ -116,8 +116,9 @@ class TraceDocument {
   bool CanFind() const { return IsOpen(); }
 
   // --- Calls ---------------------------------------------------------------------------------
-  // The calls of the open trace, grouped when it was adopted.
-  const CallTable& Calls() const { return calls_; }
+  // The calls of the open trace, grouped the first time they are asked for, so that the commands
+  // that need none (list, show, export, find) do not pay for them.
+  const CallTable& Calls() const;
 
   // --- Selection ------------------------------------------------------------------------------
   // The message shown, which the filters and Jump to line take as the selected one
@@ -149,7 +150,7 @@ class TraceDocument {
   std::string path_;
   FileIdentity identity_;
   MessageStore store_;
-  CallTable calls_;
+  mutable std::optional<CallTable> calls_;
   std::string skippedLinesNote_;
 
   std::optional<ListFilter> activeFilter_;
