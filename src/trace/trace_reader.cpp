@@ -70,11 +70,11 @@ std::string_view GatewayAddressText(std::string_view line) {
 }
 
 std::string HexIpToDotted(std::string_view text) {
-  std::string padded;
+  // Seven digits lost their leading zero.
+  char padded[8] = {'0'};
   if (text.size() == 7) {
-    padded = "0";
-    padded += text;
-    text = padded;
+    text.copy(padded + 1, 7);
+    text = std::string_view(padded, 8);
   }
   std::string dotted;
   for (const std::size_t position : {6, 4, 2, 0}) {
