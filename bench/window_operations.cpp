@@ -25,7 +25,9 @@ class BenchDialogs : public sigrune::Dialogs {
   std::optional<QString> OpenFileName(QWidget*, const QStringList&, const QString&) override {
     return std::nullopt;
   }
-  std::optional<QString> SaveFileName(QWidget*) override { return exportFile_; }
+  std::optional<QString> SaveFileName(QWidget*, const QString&, const QStringList&) override {
+    return exportFile_;
+  }
   void ShowMessage(QWidget*, sigrune::MessageIcon, const QString&, const QString&) override {}
 
  private:
