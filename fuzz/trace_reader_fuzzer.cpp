@@ -1,11 +1,13 @@
 // Reads arbitrary bytes as a trace, fed in pieces whose size the first byte picks, and builds the
-// summary line, decoded text and dump of every message found.
+// summary line, decoded text and dump of every message found; the summary lines and Selected Call
+// read from the columns must be those of the text rules.
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "q931/decoder.h"
+#include "trace/list_filters.h"
 #include "trace/summary_line.h"
 #include "trace/trace_reader.h"
 
@@ -30,14 +32,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       wholeReader.FirstSkippedLine() != reader.FirstSkippedLine()) {
     __builtin_trap();
   }
+  // The columns give the list lines and Selected Call results of the text rules: here with the
+  // key of the first message's line.
+  const auto textLine = [&store](std::size_t index) {
+    return sigrune::BuildSummaryLine(store.msgDataLines[index], store.msgIsIncoming[index],
+                                     sigrune::ProtocolText(store.msgProtocols[index]),
+                                     sigrune::GatewayIp(store, index), store.isTracelist);
+  };
+  const sigrune::FilterKey key =
+      sigrune::SelectedCallKey(store.msgCount > 0 ? textLine(0) : std::string());
   std::string line;
   for (std::size_t index = 0; index < store.msgCount; ++index) {
     if (whole.msgDataLines[index] != store.msgDataLines[index] ||
-        whole.msgLineNumbers[index] != store.msgLineNumbers[index]) {
+        whole.msgLineNumbers[index] != store.msgLineNumbers[index] ||
+        whole.msgTimes[index] != store.msgTimes[index]) {
       __builtin_trap();
     }
     line.clear();
     sigrune::AppendSummaryLine(line, store, index);
+    const std::string expected = textLine(index);
+    const sigrune::CallReferenceValue value = sigrune::ReadCallReferenceValue(expected).value;
+    if (line != expected || sigrune::MessageMatches(store, index, key) !=
+                                (value == key.callReference || value == key.partner)) {
+      __builtin_trap();
+    }
     try {
       const sigrune::PayloadBytes bytes = sigrune::PayloadBytesOfMessage(store, index);
       sigrune::DecodeMessage(bytes);

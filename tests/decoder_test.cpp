@@ -1,4 +1,6 @@
 #include "q931/decoder.h"
+#include "q931/element_walker.h"
+#include "trace/text_utilities.h"
 
 #include <gtest/gtest.h>
 
@@ -83,6 +85,44 @@ TEST(DecodeMessage, HasNoSixteenBitLimits) {
   const std::string text = Decode(hex);
   EXPECT_EQ(text.size(), 33 + 14 + 2 + 2 * 0xFFFF + 2 + 18);
   EXPECT_EQ(text.substr(text.size() - 20), "\r\nSending Complete\r\n");
+}
+
+// Writes "kind codeset identifier length/contents end" per element.
+class ElementLog : public ElementVisitor {
+ public:
+  void Visit(const InformationElement& element) override {
+    constexpr const char* kKinds[] = {"shift", "single", "variable"};
+    constexpr const char* kEnds[] = {"", " past end", " no length"};
+    log += std::string(kKinds[static_cast<int>(element.kind)]) + ' ' +
+           std::to_string(element.codeset) + ' ' + ByteToHex(element.identifier) + ' ' +
+           std::to_string(element.length) + '/';
+    for (std::size_t k = 0; k < element.contents.Size(); ++k) {
+      log += ByteToHex(element.contents.At(k));
+    }
+    log += std::string(kEnds[static_cast<int>(element.end)]) + '\n';
+  }
+  std::string log;
+};
+
+TEST(WalkInformationElements, HandsEachElementWithItsCodesetAndOctets) {
+  ElementLog visited;
+  WalkInformationElements(PayloadBytesOfHexText(RemoveBlanks(
+                              "08 02 00 01 05  A1  04 03 80 90 A2  7E 00 02 41 42  96  7B 01 05  "
+                              "9D  28 01 41  A0  2C 05 31 32")),
+                          visited);
+  EXPECT_EQ(visited.log,
+            "single 0 A1 0/\n"
+            "variable 0 04 3/8090A2\n"
+            "variable 0 7E 2/4142\n"  // the two-octet length of H.225
+            "shift 0 96 0/\n"
+            "variable 6 7B 1/05\n"
+            "shift 6 9D 0/\n"  // non-locking: for the next element only
+            "variable 5 28 1/41\n"
+            "single 6 A0 0/\n"
+            "variable 6 2C 5/3132 past end\n");
+  ElementLog cut;
+  WalkInformationElements(PayloadBytesOfHexText("080100057B"), cut);
+  EXPECT_EQ(cut.log, "variable 0 7B 0/ no length\n");
 }
 
 TEST(DumpMessageHex, LabelsRowsFromSixteenAndSkipsTheHundreds) {

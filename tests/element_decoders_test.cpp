@@ -7,6 +7,7 @@
 #include <tuple>
 
 #include "q931/decoder.h"
+#include "q931/element_names.h"
 #include "trace/summary_line.h"
 #include "trace/text_utilities.h"
 

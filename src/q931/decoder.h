@@ -27,10 +27,6 @@ std::string DecodeInformationElements(const PayloadBytes& bytes);
 // The "Entire Message: " dump shown under the decoded text, sixteen octets a row.
 std::string DumpMessageHex(const PayloadBytes& bytes);
 
-// The name of an information element; "UNRECOGNIZED VARIABLE (0x" for an unknown identifier,
-// which its callers complete with the identifier's digits and ")".
-std::string_view ElementName(int identifier);
-
 // The octets of a stored message, from its data line's payload text.
 PayloadBytes PayloadBytesOfMessage(const MessageStore& store, std::size_t index);
 

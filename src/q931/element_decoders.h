@@ -13,10 +13,6 @@
 
 namespace sigrune {
 
-// The element's name as the decoded text shows it: an unknown identifier completes the
-// "UNRECOGNIZED VARIABLE (0x" of ElementName with its two digits and ")".
-std::string ShownElementName(int identifier);
-
 // "0x" followed by the hex digits of every contents octet ("0x" alone for length 0).
 std::string ContentsInHex(const PayloadBytes& bytes, std::int64_t length, std::int64_t startIndex);
 

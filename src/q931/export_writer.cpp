@@ -20,7 +20,7 @@ template <typename WriteFunction>
 ExportResult WriteRecords(const MessageStore& store, const ExportProgress& progress,
                           WriteFunction&& write) {
   ExportResult result;
-  std::string summary;
+  std::string timestampAndGateway;
   for (std::size_t index = 0; index < store.msgCount; ++index) {
     if (progress && index % kProgressInterval == 0 && !progress(index, store.msgCount)) {
       result.outcome = ExportOutcome::Stopped;
@@ -36,10 +36,8 @@ ExportResult WriteRecords(const MessageStore& store, const ExportProgress& progr
       }
       decoded = std::string("Undecodable message: ") + failure.what() + "\r\n";
     }
-    summary.clear();
-    AppendSummaryLine(summary, store, index);
-    const std::string_view timestampAndGateway =
-        std::string_view(summary).substr(0, summary.find('\t'));
+    timestampAndGateway.clear();
+    AppendTimestampAndGateway(timestampAndGateway, store, index);
     const bool written = write("=============================\r\n") && write(timestampAndGateway) &&
                          write("\r\n") &&
                          write(store.msgIsIncoming[index] ? "In <- " : "Out -> ") && write(decoded);

@@ -1,69 +1,12 @@
-// Payload octets, the header line and the element names.
-
-#include <array>
+// Payload octets and the header line.
 
 #include "q931/decoder.h"
-#include "q931/element_decoders.h"
+#include "q931/message_types.h"
 #include "trace/hex_digits.h"
 #include "trace/summary_line.h"
 #include "trace/text_utilities.h"
 
 namespace sigrune {
-
-namespace {
-
-struct ElementNameEntry {
-  int identifier;
-  std::string_view name;
-};
-
-constexpr std::string_view kUnrecognizedElement = "UNRECOGNIZED VARIABLE (0x";
-
-constexpr std::array<ElementNameEntry, 41> kElementNames = {{
-    {0x00, "Segmented Message"},
-    {0x03, "1TR6 Time/Date"},
-    {0x04, "Bearer Capability"},
-    {0x07, "Calling Party Status"},
-    {0x08, "Cause"},
-    {0x0C, "Connected Number"},
-    {0x10, "Call Identity"},
-    {0x14, "Call State"},
-    {0x18, "Channel ID"},
-    {0x1C, "Facility"},
-    {0x1E, "Progress Ind"},
-    {0x20, "Net Specific Fac"},
-    {0x27, "Notification Ind"},
-    {0x28, "Display"},
-    {0x29, "Date/Time"},
-    {0x2C, "Keypad Facility"},
-    {0x32, "Info Request"},
-    {0x34, "Signal"},
-    {0x36, "Switchhook"},
-    {0x38, "Feature Activate"},
-    {0x39, "Feature Indicate"},
-    {0x3A, "SPID Information"},
-    {0x3B, "ENDPOINT IDent"},
-    {0x40, "Information Rate"},
-    {0x42, "End to End Delay"},
-    {0x43, "Delay Sel & Ind"},
-    {0x44, "Packet Layer Binary Params"},
-    {0x45, "Packet Layer Window Size"},
-    {0x46, "Packet Size"},
-    {0x4C, "Connected Number"},
-    {0x6C, "Calling Party Number"},
-    {0x6D, "Calling Party SubAddr"},
-    {0x70, "Called Party Number"},
-    {0x71, "Called Party SubAddr"},
-    {0x73, "Original Called Number"},
-    {0x74, "Redirecting Number"},
-    {0x78, "Transit Net Select"},
-    {0x79, "Restart Indicator"},
-    {0x7C, "Low Layer Compact"},
-    {0x7D, "High Layer Compact"},
-    {0x7E, "User-User"},
-}};
-
-}  // namespace
 
 std::int64_t OctetCount(std::string_view hexText) {
   const auto half = static_cast<std::int64_t>(hexText.size() / 2);
@@ -126,24 +69,6 @@ std::string DecodeHeader(const PayloadBytes& bytes) {
   }
   line += "\r\n";
   return line;
-}
-
-std::string_view ElementName(int identifier) {
-  for (const ElementNameEntry& entry : kElementNames) {
-    if (entry.identifier == identifier) {
-      return entry.name;
-    }
-  }
-  return kUnrecognizedElement;
-}
-
-std::string ShownElementName(int identifier) {
-  std::string name(ElementName(identifier));
-  if (name == kUnrecognizedElement) {
-    AppendByteToHex(name, identifier);
-    name += ')';
-  }
-  return name;
 }
 
 }  // namespace sigrune

@@ -3,6 +3,7 @@
 // One message's octets, read through a single bounds-checked accessor: every decoder reads
 // octets by their 1-based position, and a position outside the message fails the whole decode.
 
+#include <cstddef>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -15,6 +16,27 @@ namespace sigrune {
 class SubscriptOutOfRange : public std::runtime_error {
  public:
   SubscriptOutOfRange() : std::runtime_error("Subscript out of range") {}
+};
+
+// A run of a message's octets, read through the same kind of checked accessor.
+class OctetView {
+ public:
+  OctetView() = default;
+  OctetView(const std::uint8_t* first, std::size_t size) : first_(first), size_(size) {}
+
+  std::size_t Size() const { return size_; }
+
+  // Octet k of the run, counted from 0.
+  int At(std::size_t k) const {
+    if (k >= size_) {
+      throw SubscriptOutOfRange();
+    }
+    return first_[k];
+  }
+
+ private:
+  const std::uint8_t* first_ = nullptr;
+  std::size_t size_ = 0;
 };
 
 class PayloadBytes {
@@ -30,6 +52,14 @@ class PayloadBytes {
       throw SubscriptOutOfRange();
     }
     return octets_[static_cast<std::size_t>(k - 1)];
+  }
+
+  // The `size` octets from octet `first` on; a run that leaves the message fails.
+  OctetView View(std::int64_t first, std::int64_t size) const {
+    if (first < 1 || size < 0 || size > Count() - first + 1) {
+      throw SubscriptOutOfRange();
+    }
+    return OctetView(octets_.data() + (first - 1), static_cast<std::size_t>(size));
   }
 
  private:

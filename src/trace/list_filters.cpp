@@ -100,11 +100,47 @@ FilterKey ProtocolKey(ListFilter filter) {
 
 namespace {
 
+// A Selected Call key as numbers, for the messages whose list line's digits are stored: a value
+// of more than four digits can match none of them.
+struct CallReferenceNumbers {
+  std::uint32_t value;
+  std::uint32_t partner;
+};
+
+std::uint32_t SmallNumber(const CallReferenceValue& value) {
+  constexpr std::uint32_t kTooLong = 0xFFFFFFFF;
+  if (value.size() > 4) {
+    return kTooLong;
+  }
+  std::uint32_t number = 0;
+  for (const char c : value) {
+    number = number * 16 + static_cast<std::uint32_t>(HexDigitValue(c));
+  }
+  return number;
+}
+
+CallReferenceNumbers NumbersOf(const FilterKey& key) {
+  return {SmallNumber(key.callReference), SmallNumber(key.partner)};
+}
+
+// Selected Call reads the digits after the list line's first "0x". They are the stored ones
+// unless the message has no call reference column, the digits are kept as text, or an earlier
+// "0x" stands in the timestamp; then the line itself is read.
+bool CallReferenceIsStored(const MessageColumns& columns) {
+  return columns.protocolDiscriminator == 0x08 && !columns.callReferenceAsText &&
+         !columns.timestampHoldsHexMarker;
+}
+
 // `line` is scratch space, kept between calls so that a pass over a million lines allocates once.
 bool Matches(const MessageStore& store, std::size_t index, const FilterKey& key,
-             std::string& line) {
+             const CallReferenceNumbers& numbers, std::string& line) {
   switch (key.filter) {
     case ListFilter::SelectedCall: {
+      const MessageColumns& columns = store.msgColumns[index];
+      if (CallReferenceIsStored(columns)) {
+        const std::uint32_t shown = ShownCallReference(columns);
+        return shown == numbers.value || shown == numbers.partner;
+      }
       line.clear();
       AppendSummaryLine(line, store, index);
       const CallReferenceValue value = ReadCallReferenceValue(line).value;
@@ -126,14 +162,15 @@ bool Matches(const MessageStore& store, std::size_t index, const FilterKey& key,
 
 bool MessageMatches(const MessageStore& store, std::size_t index, const FilterKey& key) {
   std::string line;
-  return Matches(store, index, key, line);
+  return Matches(store, index, key, NumbersOf(key), line);
 }
 
 RowMap BuildFilteredIndexMap(const MessageStore& store, const FilterKey& key) {
   RowMap rows;
   std::string line;
+  const CallReferenceNumbers numbers = NumbersOf(key);
   for (std::size_t index = 0; index < store.msgCount; ++index) {
-    if (Matches(store, index, key, line)) {
+    if (Matches(store, index, key, numbers, line)) {
       rows.push_back(NumberOf(MessageIndex{index}));
     }
   }

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "trace/large_allocator.h"
+#include "trace/message_columns.h"
+#include "trace/message_time.h"
 
 namespace sigrune {
 
@@ -50,6 +52,9 @@ struct MessageStore {
   LargeVector<bool> msgIsIncoming;
   // 1-based file line of each message's header line; 0 when it had none.
   LargeVector<std::uint64_t> msgLineNumbers;
+  // What the list reads from each message's payload and timestamp, computed when it is stored.
+  LargeVector<MessageColumns> msgColumns;
+  LargeVector<MessageTime> msgTimes;
 
   // The distinct gateway addresses in dotted decimal form; a trace has only a few.
   std::vector<std::string> gatewayIpTexts;
@@ -60,9 +65,11 @@ struct MessageStore {
 // Index of the dotted address in store.gatewayIpTexts, adding it when new.
 std::uint32_t InternGatewayIp(MessageStore& store, std::string_view dottedAddress);
 
-// Appends one message; the data line is copied into the store.
+// Appends one message; the data line is copied into the store. The columns and time are the ones
+// read from the data line (ReadMessageColumns, ParseMessageTime).
 void AppendMessage(MessageStore& store, std::string_view dataLine, std::uint32_t gatewayIpIndex,
-                   Protocol protocol, bool isIncoming, std::uint64_t lineNumber);
+                   Protocol protocol, bool isIncoming, std::uint64_t lineNumber,
+                   const MessageColumns& columns, MessageTime time);
 
 inline std::string_view GatewayIp(const MessageStore& store, std::size_t index) {
   return store.gatewayIpTexts[store.msgGatewayIps[index]];

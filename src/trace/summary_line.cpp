@@ -1,7 +1,5 @@
 #include "trace/summary_line.h"
 
-#include <array>
-
 #include "trace/hex_digits.h"
 #include "trace/text_utilities.h"
 
@@ -21,24 +19,45 @@ std::string_view TextAfterEquals(std::string_view dataLine) {
   return equals == std::string_view::npos ? dataLine : dataLine.substr(equals + 1);
 }
 
-struct MessageTypeEntry {
-  int code;
-  std::string_view name;
-};
+// Hands the characters of PayloadText to `append`, at most `limit` of them.
+template <typename Append>
+void ScanPayloadText(std::string_view dataLine, bool isTracelist, std::size_t limit,
+                     Append&& append) {
+  const std::string_view kept = TextAfterEquals(dataLine);
+  const std::string_view endMarker = PayloadEndMarker(isTracelist);
+  std::size_t count = 0;
+  for (std::size_t k = 0; k < kept.size() && count < limit; ++k) {
+    const char c = kept[k];
+    if (c == endMarker.front() && kept.substr(k, endMarker.size()) == endMarker) {
+      break;
+    }
+    if (c != ' ') {
+      append(c);
+      ++count;
+    }
+  }
+}
 
-// Two names are one character wider than the rest; the list's columns have always looked so.
-constexpr std::array<MessageTypeEntry, 29> kMessageTypeNames = {{
-    {0x01, "ALERTING           "},  {0x02, "CALL_PROC          "}, {0x03, "PROGRESS           "},
-    {0x05, "SETUP               "}, {0x07, "CONNECT            "}, {0x0D, "SETUP_ACK          "},
-    {0x0F, "CONNECT_ACK        "},  {0x20, "USER_INFO          "}, {0x21, "SUSPEND_REJ        "},
-    {0x22, "RESUME_REJ         "},  {0x25, "SUSPEND            "}, {0x26, "RESUME             "},
-    {0x2D, "SUSPEND_ACK        "},  {0x2E, "RESUME_ACK         "}, {0x45, "DISCONNECT         "},
-    {0x46, "RESTART            "},  {0x4D, "RELEASE            "}, {0x4E, "RESTART_ACK        "},
-    {0x5A, "RELEASE_COMP       "},  {0x60, "SEGMENT            "}, {0x62, "FACILITY           "},
-    {0x64, "1TR6 STATUS ACK    "},  {0x67, "1TR6 INFO ACK      "}, {0x6E, "NOTIFY              "},
-    {0x75, "STATUS_ENQ         "},  {0x77, "1TR6 CLOSE_ACK     "}, {0x79, "CONG_CONT          "},
-    {0x7B, "INFORMATION        "},  {0x7D, "STATUS             "},
-}};
+// The columns that do not come from the payload.
+SummaryFields FieldsBesidesPayload(std::string_view timestamp, bool isIncoming,
+                                   std::string_view protocol, std::string_view gatewayIp) {
+  SummaryFields fields;
+  fields.timestamp = timestamp;
+  fields.gatewayIp = gatewayIp;
+  fields.direction = isIncoming ? "In" : "Out";
+  fields.protocol = protocol;
+  return fields;
+}
+
+std::string_view OtherProtocolType(int protocolDiscriminator) {
+  return protocolDiscriminator == 0x03 ? "SERVICE" : "UNSUPPORTED MESSAGE";
+}
+
+void AppendTimestampPadding(std::string& line, std::string_view timestamp) {
+  for (auto repeats = 4 - static_cast<int>(timestamp.size() / 10); repeats > 0; --repeats) {
+    line += kFiveBlanks;
+  }
+}
 
 }  // namespace
 
@@ -50,39 +69,23 @@ std::string PayloadText(std::string_view dataLine, bool isTracelist) {
 
 std::string_view PayloadTextPrefix(std::string_view dataLine, bool isTracelist, std::size_t limit,
                                    std::string& buffer) {
-  const std::string_view kept = TextAfterEquals(dataLine);
-  const std::string_view endMarker = PayloadEndMarker(isTracelist);
   buffer.clear();
-  for (std::size_t k = 0; k < kept.size() && buffer.size() < limit; ++k) {
-    const char c = kept[k];
-    if (c == endMarker.front() && kept.substr(k, endMarker.size()) == endMarker) {
-      break;
-    }
-    if (c != ' ') {
-      buffer += c;
-    }
-  }
+  ScanPayloadText(dataLine, isTracelist, limit, [&buffer](char c) { buffer += c; });
   return buffer;
 }
 
-std::string_view MessageTypeName(int code) {
-  for (const MessageTypeEntry& entry : kMessageTypeNames) {
-    if (entry.code == code) {
-      return entry.name;
-    }
-  }
-  return "UNKNOWN           ";
+std::size_t CopyPayloadTextPrefix(std::string_view dataLine, bool isTracelist, char* prefix,
+                                  std::size_t limit) {
+  std::size_t size = 0;
+  ScanPayloadText(dataLine, isTracelist, limit, [prefix, &size](char c) { prefix[size++] = c; });
+  return size;
 }
 
 SummaryFields BuildSummaryFields(std::string_view dataLine, bool isIncoming,
                                  std::string_view protocol, std::string_view gatewayIp,
                                  bool isTracelist) {
-  SummaryFields fields;
-  fields.timestamp = TimestampText(dataLine, isTracelist);
-  fields.gatewayIp = gatewayIp;
-  fields.direction = isIncoming ? "In" : "Out";
-  fields.protocol = protocol;
-
+  SummaryFields fields =
+      FieldsBesidesPayload(TimestampText(dataLine, isTracelist), isIncoming, protocol, gatewayIp);
   // The call reference length is read from the whole octet 2 here, unlike the decoder's header.
   std::string payload;
   const std::string_view head = PayloadTextPrefix(dataLine, isTracelist, 4, payload);
@@ -96,25 +99,35 @@ SummaryFields BuildSummaryFields(std::string_view dataLine, bool isIncoming,
     if (hexText.size() > 4) {
       fields.callReferenceDigits = hexText.substr(4, callReferenceDigits);
     }
-  } else if (protocolDiscriminator == 0x03) {
-    fields.messageType = "SERVICE";
   } else {
-    fields.messageType = "UNSUPPORTED MESSAGE";
+    fields.messageType = OtherProtocolType(protocolDiscriminator);
   }
   return fields;
 }
 
 SummaryFields BuildSummaryFields(const MessageStore& store, std::size_t index) {
-  return BuildSummaryFields(store.msgDataLines[index], store.msgIsIncoming[index],
-                            ProtocolText(store.msgProtocols[index]), GatewayIp(store, index),
-                            store.isTracelist);
+  const MessageColumns& columns = store.msgColumns[index];
+  if (columns.callReferenceAsText) {
+    return BuildSummaryFields(store.msgDataLines[index], store.msgIsIncoming[index],
+                              ProtocolText(store.msgProtocols[index]), GatewayIp(store, index),
+                              store.isTracelist);
+  }
+  SummaryFields fields = FieldsBesidesPayload(
+      KeptTimestamp(store.msgDataLines[index], columns, store.isTracelist),
+      store.msgIsIncoming[index], ProtocolText(store.msgProtocols[index]), GatewayIp(store, index));
+  if (columns.protocolDiscriminator == 0x08) {
+    fields.messageType = MessageTypeName(columns.messageType);
+    fields.hasCallReference = true;
+    AppendCallReferenceDigits(fields.callReferenceDigits, columns);
+  } else {
+    fields.messageType = OtherProtocolType(columns.protocolDiscriminator);
+  }
+  return fields;
 }
 
 void AppendSummaryLine(std::string& line, const SummaryFields& fields) {
   line += fields.timestamp;
-  for (auto repeats = 4 - static_cast<int>(fields.timestamp.size() / 10); repeats > 0; --repeats) {
-    line += kFiveBlanks;
-  }
+  AppendTimestampPadding(line, fields.timestamp);
   line += fields.gatewayIp;
   line += fields.gatewayIp.size() == 15 ? "\t" : "\t\t";
   line += fields.direction;
@@ -144,6 +157,20 @@ std::string BuildSummaryLine(std::string_view dataLine, bool isIncoming, std::st
 
 void AppendSummaryLine(std::string& line, const MessageStore& store, std::size_t index) {
   AppendSummaryLine(line, BuildSummaryFields(store, index));
+}
+
+void AppendTimestampAndGateway(std::string& text, const MessageStore& store, std::size_t index) {
+  const std::size_t start = text.size();
+  const std::string_view timestamp =
+      KeptTimestamp(store.msgDataLines[index], store.msgColumns[index], store.isTracelist);
+  text += timestamp;
+  AppendTimestampPadding(text, timestamp);
+  text += GatewayIp(store, index);
+  // A tab in the timestamp ends the piece there, as it ends the line's first column.
+  const std::size_t tab = text.find('\t', start);
+  if (tab != std::string::npos) {
+    text.resize(tab);
+  }
 }
 
 std::string BuildSummaryLine(const MessageStore& store, std::size_t index) {

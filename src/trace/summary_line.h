@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "q931/message_types.h"
 #include "trace/message_store.h"
 
 namespace sigrune {
@@ -20,9 +21,9 @@ std::string PayloadText(std::string_view dataLine, bool isTracelist);
 // The first `limit` characters of PayloadText, without building the rest.
 std::string_view PayloadTextPrefix(std::string_view dataLine, bool isTracelist, std::size_t limit,
                                    std::string& buffer);
-
-// The fixed-width name of a message type code ("SETUP               ").
-std::string_view MessageTypeName(int code);
+// The same into `prefix`, which holds `limit` characters; returns how many it got.
+std::size_t CopyPayloadTextPrefix(std::string_view dataLine, bool isTracelist, char* prefix,
+                                  std::size_t limit);
 
 // The timestamp column's text before padding: the text before the first "C", trimmed, empty
 // unless it holds a ":", and shortened to 30 characters at most.
@@ -46,6 +47,7 @@ struct SummaryFields {
 SummaryFields BuildSummaryFields(std::string_view dataLine, bool isIncoming,
                                  std::string_view protocol, std::string_view gatewayIp,
                                  bool isTracelist);
+// The same from the store's columns (the text rules above only for what the columns cannot hold).
 SummaryFields BuildSummaryFields(const MessageStore& store, std::size_t index);
 
 // Lays the fields out: timestamp and padding, gateway, direction, protocol, message type and call
@@ -60,6 +62,10 @@ std::string BuildSummaryLine(std::string_view dataLine, bool isIncoming, std::st
 // The summary line of the message at `index` (message number index + 1).
 void AppendSummaryLine(std::string& line, const MessageStore& store, std::size_t index);
 std::string BuildSummaryLine(const MessageStore& store, std::size_t index);
+
+// The summary line of the message at `index` up to its first tab: the timestamp, its padding and
+// the gateway, unless the timestamp holds a tab itself.
+void AppendTimestampAndGateway(std::string& text, const MessageStore& store, std::size_t index);
 
 // Where RebuildMessageList puts the lines: the command line's output, or a test's list.
 class MessageListSink {

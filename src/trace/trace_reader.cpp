@@ -1,8 +1,10 @@
 #include "trace/trace_reader.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "trace/hex_digits.h"
+#include "trace/summary_line.h"
 #include "trace/text_utilities.h"
 
 namespace sigrune {
@@ -165,6 +167,8 @@ void TraceTextReader::Reserve(std::size_t messages) {
   store_.msgProtocols.reserve(messages);
   store_.msgIsIncoming.reserve(messages);
   store_.msgLineNumbers.reserve(messages);
+  store_.msgColumns.reserve(messages);
+  store_.msgTimes.reserve(messages);
 }
 
 MessageStore TraceTextReader::Finish() {
@@ -187,27 +191,38 @@ void TraceTextReader::ConsumeLine(std::string_view line) {
       isIncoming_ = kind == LineKind::IncomingHeader;
       headerLineNumber_ = lineNumber_;
       break;
-    case LineKind::Gateway: {
-      // Consecutive messages mostly come from the same gateway.
-      const std::string_view addressText = GatewayAddressText(line);
-      if (addressText != lastAddressText_ || lastAddressIndex_ == 0) {
-        lastAddressText_ = addressText;
-        lastAddressIndex_ = InternGatewayIp(store_, HexIpToDotted(addressText));
-      }
-      gatewayIpIndex_ = lastAddressIndex_;
+    case LineKind::Gateway:
+      gatewayIpIndex_ = GatewayIndex(GatewayAddressText(line));
       break;
-    }
-    case LineKind::Data:
-      AppendMessage(store_, line, gatewayIpIndex_, protocol_, isIncoming_, headerLineNumber_);
+    case LineKind::Data: {
+      const std::string_view timestamp = TimestampText(line, store_.isTracelist);
+      AppendMessage(store_, line, gatewayIpIndex_, protocol_, isIncoming_, headerLineNumber_,
+                    ReadMessageColumns(line, store_.isTracelist, timestamp),
+                    timeReader_.Read(timestamp));
       // A message never takes the header or gateway of the one before it.
       protocol_ = Protocol::None;
       isIncoming_ = false;
       headerLineNumber_ = 0;
       gatewayIpIndex_ = 0;
       break;
+    }
     case LineKind::Other:
       break;
   }
+}
+
+std::uint32_t TraceTextReader::GatewayIndex(std::string_view addressText) {
+  for (const KnownAddress& known : knownAddresses_) {
+    if (known.index != 0 && std::string_view(known.text.data(), known.size) == addressText) {
+      return known.index;
+    }
+  }
+  KnownAddress& known = knownAddresses_[nextKnownAddress_];
+  nextKnownAddress_ = (nextKnownAddress_ + 1) % knownAddresses_.size();
+  known.size = std::min(addressText.size(), known.text.size());
+  std::memcpy(known.text.data(), addressText.data(), known.size);
+  known.index = InternGatewayIp(store_, HexIpToDotted(addressText));
+  return known.index;
 }
 
 MessageStore ReadTraceText(std::string_view text) {

@@ -3,6 +3,8 @@
 // Reads a trace file into a MessageStore: every line holding "IsdnMsgData" is one message, with the
 // header and gateway lines read before it since the previous message.
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -64,8 +66,18 @@ class TraceTextReader {
   bool isIncoming_ = false;
   std::uint64_t headerLineNumber_ = 0;
   std::uint32_t gatewayIpIndex_ = 0;
-  std::string lastAddressText_;
-  std::uint32_t lastAddressIndex_ = 0;
+
+  // The gateway address texts met lately, each with its index: messages come from a few gateways
+  // in turn, and a text is converted and interned once while it stays among these.
+  struct KnownAddress {
+    std::array<char, 8> text{};  // GatewayAddressText is never longer
+    std::size_t size = 0;
+    std::uint32_t index = 0;  // 0: a free place
+  };
+  std::uint32_t GatewayIndex(std::string_view addressText);
+  std::array<KnownAddress, 8> knownAddresses_{};
+  std::size_t nextKnownAddress_ = 0;
+  MessageTimeReader timeReader_;
 };
 
 MessageStore ReadTraceText(std::string_view text);
