@@ -6,6 +6,7 @@
 
 #include "q931/decoder.h"
 #include "q931/message_search.h"
+#include "trace/replacing_file.h"
 #include "trace/summary_line.h"
 
 namespace sigrune {
@@ -224,6 +225,30 @@ bool TraceDocument::FindAll(std::string_view text, const FindCallbacks& callback
 ExportResult TraceDocument::Export(const std::string& target,
                                    const ExportProgress& progress) const {
   return ExportRouterDebug(target, store_, progress, path_);
+}
+
+std::string TraceDocument::SaveCallsCsv(const std::string& target,
+                                        const std::vector<CallNumber>& calls) const {
+  if (!path_.empty() && IsSameFile(target, path_)) {
+    return "cannot write " + target + ": it is the open trace";
+  }
+  try {
+    // Destroyed uncommitted on every way out but success, which removes the temporary file.
+    ReplacingFile file;
+    if (!file.Open(target)) {
+      return file.ErrorText();
+    }
+    std::string text = "call\n";  // TODO: the core's CSV
+    for (const CallNumber call : calls) {
+      text += std::to_string(call.value) + "\n";
+    }
+    if (!file.Write(text) || !file.Commit()) {
+      return file.ErrorText();
+    }
+    return {};
+  } catch (const std::bad_alloc&) {
+    return "cannot write " + target + ": not enough memory";
+  }
 }
 
 }  // namespace sigrune

@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "calls/call_table.h"
 #include "q931/export_writer.h"
@@ -118,6 +119,10 @@ class TraceDocument {
   // --- Calls ---------------------------------------------------------------------------------
   // The calls of the open trace, grouped when it was adopted.
   const CallTable& Calls() const { return calls_; }
+
+  // The calls, in the order given, as CSV to `target`, which replaces it only when complete; the
+  // open trace itself is refused as the target. Empty, or what went wrong: the file and why.
+  std::string SaveCallsCsv(const std::string& target, const std::vector<CallNumber>& calls) const;
 
   // --- Selection ------------------------------------------------------------------------------
   // The message shown, which the filters and Jump to line take as the selected one
