@@ -98,7 +98,9 @@ if timed 5 "$folder/grep.out" grep -c IsdnMsgData "$trace"; then
     printf "grep -c IsdnMsgData:            %.3f s  %7.0f MB/s\n", grep, mb / grep
   }'
 fi
+list_seconds=""
 if have "$cli" "sigrune-cli list, export, find" && timed 5 /dev/null "$cli" list "$trace"; then
+  list_seconds=$seconds
   awk -v bytes="$bytes" -v messages="$messages" -v grep="$grep_seconds" -v list="$seconds" \
     -v kilobytes="$kilobytes" 'BEGIN {
     mb = bytes / 1e6
@@ -119,6 +121,17 @@ if have "$programs/bench/load_and_list" "load and summary lines"; then
 fi
 if have "$programs/bench/decode_throughput" "decode"; then
   "$programs/bench/decode_throughput" "$trace" || echo "decode_throughput: failed"
+fi
+
+# Grouping the calls, as what `calls --csv` takes beyond `list` (the load); then on its own.
+if [ -x "$cli" ] && [ -n "$list_seconds" ] && timed 5 /dev/null "$cli" calls --csv "$trace"; then
+  awk -v messages="$messages" -v calls="$seconds" -v list="$list_seconds" -v kilobytes="$kilobytes" 'BEGIN {
+    printf "sigrune-cli calls --csv:        %.3f s, %.3f s beyond list (%.3f s a million messages; goal 0.3 s), peak %.0f MB\n",
+      calls, calls - list, (calls - list) * 1e6 / messages, kilobytes / 1024
+  }'
+fi
+if have "$programs/bench/group_calls" "group calls"; then
+  "$programs/bench/group_calls" "$trace" || echo "group_calls: failed"
 fi
 
 if [ -x "$cli" ] && timed 3 /dev/null "$cli" export "$trace" -o "$folder/export.txt"; then

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <clocale>
 #include <csignal>
 #include <cstdio>
@@ -170,6 +171,14 @@ TEST_F(CommandLine, UsageErrorsSayWhatIsWrongAndExitWithTwo) {
       {{"export", kPlain, "--output", "a", "-o", "b"},
        "export takes one trace file and at most one output file"},
       {{"find", kPlain}, "find takes a trace file and a text"},
+      {{"calls", kPlain, kPlain}, "calls takes one trace file"},
+      {{"calls", kPlain, "--outcome", "failed,busy,"},
+       "calls: '' is not an outcome (answered, busy, no answer, rejected, cancelled, failed, "
+       "none)"},
+      {{"list", kPlain, "--in-call", "0"}, "list: '0' is not a call number"},
+      {{"list", kPlain, "--pri", "--in-call", "1"}, "list takes one filter at a time"},
+      {{"show", kPlain, "1", "--in-call", "1"},
+       "show takes a trace file and either message numbers or --in-call"},
   };
   for (const auto& [arguments, problem] : misuses) {
     EXPECT_EQ(RunCli(arguments), UsageFailure(problem));
@@ -366,6 +375,70 @@ TEST_F(CommandLine, FindPrintsTheNumbersOfTheMessagesThatHoldTheText) {
   std::setlocale(LC_ALL, "C");
   EXPECT_EQ(RunCli({"find", kTracelist, "\xb5-law"}), found);
   std::setlocale(LC_ALL, previous.c_str());
+}
+
+const std::string kCalls = SourceFile("tests/data/grouped-calls.txt");
+
+TEST_F(CommandLine, CallsPrintsATableOrTheCsv) {
+  EXPECT_EQ(
+      RunCli({"calls", "--csv", kCalls}),
+      (CommandResult{kExitSuccess, ReadFile(SourceFile("tests/data/grouped-calls.csv")), ""}));
+  // The dates of a <Tracelist> trace are its timestamps.
+  EXPECT_EQ(RunCli({"calls", kTracelist}).out,
+            "call  start                    duration  gateway     dir  calling     called  "
+            "outcome    messages  cause\n"
+            "   1  2004-01-16 08:02:14.032     5.853  10.0.30.75  in   4085550142  2005    "
+            "cancelled         4  16 Normal call clearing\n"
+            "   2  2004-01-16 08:02:14.051     5.885  10.1.1.30   out              2005    "
+            "cancelled         6  16 Normal call clearing\n");
+  const std::string service = Write("service.txt", "IsdnMsgData=03 02 00 00 0f\n");
+  EXPECT_EQ(RunCli({"calls", service}),
+            (CommandResult{kExitSuccess, "No calls in this trace\n", ""}));
+  EXPECT_EQ(RunCli({"calls", kTracelist, "--failed"}),
+            (CommandResult{kExitSuccess, "No calls match (2 calls in this trace)\n", ""}));
+}
+
+TEST_F(CommandLine, CallsFiltersCombine) {
+  const auto calls = [](Arguments arguments) {
+    arguments.insert(arguments.begin(), {"calls", "--csv", kCalls});
+    std::istringstream lines(RunCli(arguments).out);
+    std::string shown;
+    for (std::string line; std::getline(lines, line);) {
+      shown += line.substr(0, line.find(',')) + " ";
+    }
+    return shown;
+  };
+  const std::pair<Arguments, std::string> cases[] = {
+      {{}, "call 1 2 3 4 5 6 7 8 9 10 "},
+      {{"--failed"}, "call 4 "},
+      {{"--outcome", "no answer,busy"}, "call 1 3 "},
+      {{"--outcome", "answered", "--failed"}, "call 2 4 7 "},
+      {{"--number", "55"}, "call 2 3 "},
+      {{"--gateway", "10.1.1.6"}, "call 3 8 "},
+      {{"--gateway", "10.1.1.6", "--outcome", "busy", "--number", "5"}, "call 3 "},
+      {{"--gateway", "10.1.1"}, "call "},
+  };
+  for (const auto& [arguments, shown] : cases) {
+    EXPECT_EQ(calls(arguments), shown) << ::testing::PrintToString(arguments);
+  }
+}
+
+TEST_F(CommandLine, InCallKeepsTheMessagesOfOneCall) {
+  const CommandResult listed = RunCli({"list", kCalls, "--in-call", "8"});
+  EXPECT_EQ(listed.status, kExitSuccess);
+  EXPECT_EQ(std::count(listed.out.begin(), listed.out.end(), '\n'), 3);
+  EXPECT_NE(listed.out.find("10:07:00.0015"), std::string::npos);
+  EXPECT_EQ(RunCli({"show", "--in-call", "8", kCalls}).out,
+            "SETUP, pd = 8, callref = 0x05\n\nEntire Message: \n0010:  08 01 05 05 \n"
+            "DISCONNECT, pd = 8, callref = 0x85\nCause i = 0x819F - Normal, unspecified or Special "
+            "intercept, call blocked group restriction\n\nEntire Message: \n"
+            "0010:  08 01 85 45 08 02 81 9F \n"
+            "RELEASE, pd = 8, callref = 0x0005\n\nEntire Message: \n0010:  08 02 00 05 4D \n");
+  for (const char* command : {"list", "show"}) {
+    EXPECT_EQ(
+        RunCli({command, kCalls, "--in-call", "11"}),
+        (CommandResult{kExitFailure, "", "sigrune-cli: call 11: " + kCalls + " has 10 calls\n"}));
+  }
 }
 
 TEST_F(CommandLine, HelpAndVersionGoToStandardOutput) {

@@ -37,6 +37,32 @@ TEST(PayloadBytes, CountsHalvesToEvenAndReadsPairs) {
   EXPECT_THROW(PayloadBytesOfHexText("8"), SubscriptOutOfRange);
 }
 
+// What the calls read message after message must be the octets the decoder reads.
+TEST(PayloadBytes, ReadsSpacedTextAsTheTextWithoutItsBlanks) {
+  PayloadBytes reused;
+  for (const std::string_view text :
+       {"08 02 80 01 45 08 02 81 90", "0 azz1 G G1A", "1F2", "1 2 3 4 5", "08 02 00 0", "080200010",
+        " 8 ", "", "08 02 00 01 05 04 03 80 90 a2 6c 0c 21 80 32 31 34 35 35 35 30 31 30 30"}) {
+    std::vector<int> expected;
+    try {
+      const PayloadBytes bytes = PayloadBytesOfHexText(RemoveBlanks(text));
+      for (std::int64_t k = 1; k <= bytes.Count(); ++k) {
+        expected.push_back(bytes.At(k));
+      }
+    } catch (const SubscriptOutOfRange&) {
+    }
+    std::vector<int> read;
+    try {
+      reused.AssignSpacedHexText(text);
+      for (std::int64_t k = 1; k <= reused.Count(); ++k) {
+        read.push_back(reused.At(k));
+      }
+    } catch (const SubscriptOutOfRange&) {
+    }
+    EXPECT_EQ(read, expected) << text;
+  }
+}
+
 struct DecodeCase {
   std::string name;
   std::string hex;

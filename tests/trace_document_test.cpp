@@ -214,6 +214,38 @@ TEST_F(TraceDocumentTest, ReloadKeepsTheSelectedMessageTheFilterAndTheFindText) 
   EXPECT_EQ(document.ActiveFilter(), ListFilter::PriOnly);
 }
 
+TEST_F(TraceDocumentTest, ThisCallKeepsTheMessagesOfOneCall) {
+  const std::string calls = ReadFile(SourceFile("tests/data/grouped-calls.txt"));
+  const std::string path = Write("calls.txt", calls);
+  TraceDocument document;
+  ASSERT_EQ(document.Load(path, LoadKind::Open).outcome, LoadOutcome::Loaded);
+  document.SelectMessage(Message(10));  // SERVICE: in no call
+  EXPECT_FALSE(document.ApplyFilter(ListFilter::ThisCall));
+  document.SelectMessage(Message(7));
+  ASSERT_TRUE(document.ApplyFilter(ListFilter::ThisCall));
+  EXPECT_EQ(Rows(document), (std::vector<std::size_t>{6, 7, 15, 16, 17}));
+  EXPECT_EQ(document.FilterDescription(), "call 4");
+  EXPECT_FALSE(document.FilterEntry(ListFilter::PriOnly).enabled);
+
+  // From the calls table: the call's first message is selected.
+  ASSERT_TRUE(document.ApplyCallFilter(CallNumber{8}));
+  EXPECT_EQ(Snap(document), (Snapshot{path, 32, 3, ListFilter::ThisCall, Message(28), ""}));
+
+  // The call gained a message: the reload groups the calls again.
+  Write("calls.txt", calls +
+                         "01/15/2004 10:08:00 CCP|Out Message -- PriReleaseCompleteMsg\n"
+                         "01/15/2004 10:08:00 CCP|MMan_Id IpAddr=0601010a\n"
+                         "01/15/2004 10:08:00 CCP|IsdnMsgData1= 08 01 85 5a\n");
+  ASSERT_EQ(document.Reload().outcome, LoadOutcome::Loaded);
+  EXPECT_EQ(Rows(document), (std::vector<std::size_t>{28, 29, 30, 33}));
+  EXPECT_EQ(document.FilteredCall(), CallNumber{8});
+
+  document.ClearFilter();
+  ASSERT_TRUE(document.ApplyFilter(ListFilter::PriOnly));
+  EXPECT_FALSE(document.ApplyCallFilter(CallNumber{2}));
+  EXPECT_EQ(document.CurrentMessage(), Message(28));
+}
+
 TEST_F(TraceDocumentTest, ExportsEveryMessageWhateverTheFilterButNeverOverTheTrace) {
   const std::string path = Write("trace.txt", ReadFile(kPlain));
   TraceDocument document;

@@ -1,5 +1,11 @@
 #include "calls/call_table.h"
 
+#include <optional>
+#include <unordered_map>
+
+#include "calls/message_facts.h"
+#include "q931/decoder.h"
+
 namespace sigrune {
 
 std::string_view OutcomeText(CallOutcome outcome) {
@@ -22,6 +28,15 @@ std::string_view OutcomeText(CallOutcome outcome) {
   return "none";
 }
 
+std::optional<CallOutcome> OutcomeOfText(std::string_view text) {
+  for (const CallOutcome outcome : kCallOutcomes) {
+    if (OutcomeText(outcome) == text) {
+      return outcome;
+    }
+  }
+  return std::nullopt;
+}
+
 RowMap CallTable::MessagesOf(CallNumber call) const {
   RowMap messages;
   if (!call || call.value > calls.size()) {
@@ -38,10 +53,127 @@ RowMap CallTable::MessagesOf(CallNumber call) const {
   return messages;
 }
 
-// Not yet grouped: every message is in no call.
+namespace {
+
+// Calls are told apart by gateway, protocol, call reference value and the side that sent the
+// SETUP; the call reference length is not part of it.
+std::uint64_t CallKey(std::uint32_t gatewayIpIndex, Protocol protocol, std::uint16_t value,
+                      bool gatewayOriginated) {
+  return (std::uint64_t{gatewayIpIndex} << 19) |
+         (std::uint64_t{static_cast<std::uint8_t>(protocol)} << 17) |
+         (std::uint64_t{gatewayOriginated} << 16) | value;
+}
+
+CallOutcome OutcomeOf(const CallRecord& call) {
+  if (call.answered) {
+    return CallOutcome::Answered;
+  }
+  switch (call.cause) {
+    case -1:
+      return CallOutcome::None;
+    case 17:
+      return CallOutcome::Busy;
+    case 18:
+    case 19:
+      return CallOutcome::NoAnswer;
+    case 21:
+      return CallOutcome::Rejected;
+    case 16:
+    case 31:
+      return CallOutcome::Cancelled;
+    default:
+      return CallOutcome::Failed;
+  }
+}
+
+// Reads the elements of the messages that tell something about their call, into buffers that
+// are kept from message to message.
+class FactReader {
+ public:
+  explicit FactReader(const MessageStore& store) : store_(store) {}
+
+  // What the message at `index` adds to its call.
+  void Read(std::size_t index, int messageType, bool incoming, CallRecord& call) {
+    facts_.wantsCalling = messageType == kSetupType;
+    facts_.wantsCalled = messageType == kSetupType ||
+                         (messageType == kInformationType && call.began == CallBegan::Setup);
+    facts_.wantsCause = IsClearingType(messageType) && call.cause < 0;
+    if (IsClearingType(messageType) && call.clearedBy == ClearedBy::None) {
+      call.clearedBy = incoming ? ClearedBy::Gateway : ClearedBy::Server;
+    }
+    if (messageType == kConnectType) {
+      call.answered = true;
+    }
+    if (!facts_.wantsCalling && !facts_.wantsCalled && !facts_.wantsCause) {
+      return;
+    }
+    try {
+      ReadPayloadBytesOfMessage(store_, index, bytes_);
+      ReadElementFacts(bytes_, facts_);
+    } catch (const SubscriptOutOfRange&) {
+      return;  // the message joins its call without facts
+    }
+    call.calling += facts_.calling;
+    call.called += facts_.called;
+    if (facts_.cause >= 0) {
+      call.cause = static_cast<std::int16_t>(facts_.cause);
+    }
+  }
+
+ private:
+  const MessageStore& store_;
+  PayloadBytes bytes_;
+  ElementFacts facts_;
+};
+
+}  // namespace
+
 CallTable GroupCalls(const MessageStore& store) {
   CallTable table;
   table.callOfMessage.assign(store.msgCount, 0);
+  // The number of the call open on each key.
+  std::unordered_map<std::uint64_t, std::uint32_t> openCalls;
+  FactReader facts(store);
+  for (std::size_t index = 0; index < store.msgCount; ++index) {
+    const std::optional<CallHeader> header = CallHeaderOf(store, index);
+    if (!header) {
+      continue;
+    }
+    const bool incoming = store.msgIsIncoming[index];
+    const bool gatewayOriginated = incoming != header->flag;
+    const bool setup = header->messageType == kSetupType;
+    const auto [open, isNew] =
+        openCalls.try_emplace(CallKey(store.msgGatewayIps[index], store.msgProtocols[index],
+                                      header->value, gatewayOriginated),
+                              0);
+    if (setup && !isNew) {
+      table.calls[open->second - 1].ended = CallEnded::Superseded;
+    }
+    const MessageNumber message = NumberOf(MessageIndex{index});
+    if (setup || isNew) {
+      CallRecord& started = table.calls.emplace_back();
+      started.firstMessage = message;
+      started.gatewayIpIndex = store.msgGatewayIps[index];
+      started.protocol = store.msgProtocols[index];
+      started.direction = gatewayOriginated ? CallDirection::In : CallDirection::Out;
+      started.callReferenceLength = header->length;
+      started.callReferenceValue = header->value;
+      started.began = setup ? CallBegan::Setup : CallBegan::Partial;
+      open->second = static_cast<std::uint32_t>(table.calls.size());
+    }
+    CallRecord& call = table.calls[open->second - 1];
+    call.lastMessage = message;
+    ++call.messageCount;
+    table.callOfMessage[index] = open->second;
+    facts.Read(index, header->messageType, incoming, call);
+    if (header->messageType == kReleaseCompleteType) {
+      call.ended = CallEnded::Released;
+      openCalls.erase(open);
+    }
+  }
+  for (CallRecord& call : table.calls) {
+    call.outcome = OutcomeOf(call);
+  }
   return table;
 }
 

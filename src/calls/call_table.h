@@ -6,6 +6,7 @@
 // calls.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,8 +35,13 @@ enum class CallOutcome : std::uint8_t {
   Failed,
   None
 };
+inline constexpr CallOutcome kCallOutcomes[] = {
+    CallOutcome::Answered,  CallOutcome::Busy,   CallOutcome::NoAnswer, CallOutcome::Rejected,
+    CallOutcome::Cancelled, CallOutcome::Failed, CallOutcome::None};
 // "answered", "busy", "no answer", "rejected", "cancelled", "failed", "none".
 std::string_view OutcomeText(CallOutcome outcome);
+// The outcome an OutcomeText names.
+std::optional<CallOutcome> OutcomeOfText(std::string_view text);
 
 enum class CallBegan : std::uint8_t { Setup, Partial };
 enum class CallEnded : std::uint8_t { Released, Superseded, Open };

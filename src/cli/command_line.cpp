@@ -22,17 +22,31 @@ constexpr std::string_view kUsage =
     "Commands:\n"
     "  list TRACE [FILTER]   print the summary line of every message, in file order, or of\n"
     "                        those a filter keeps: --call HEX (both sides of the call),\n"
-    "                        --gateway IP, --pri or --h225\n"
+    "                        --gateway IP, --pri, --h225 or --in-call N (the messages of\n"
+    "                        call N, as the calls command numbers them)\n"
     "  decode [HEX...]       print the decoded text of each message given as hex digit pairs\n"
     "                        (blanks between pairs allowed), or of each line of standard input\n"
     "  show TRACE N...       print the decoded text and hex dump of message N (from 1) of TRACE\n"
+    "  show TRACE --in-call N\n"
+    "                        the same for every message of call N\n"
     "  export TRACE [-o FILE]\n"
     "                        write every message, decoded, in router debug layout (CR LF,\n"
     "                        Latin-1) to FILE or to standard output\n"
     "  find TRACE TEXT       print the numbers of the messages whose decoded text holds TEXT\n"
     "                        (case-sensitive); exit status 1 when none does\n"
+    "  calls TRACE [--csv] [CALL FILTERS]\n"
+    "                        print the calls: the messages grouped by gateway, protocol, call\n"
+    "                        reference and the side that sent the SETUP, numbered from 1, as\n"
+    "                        a table or, with --csv, as comma-separated values (UTF-8)\n"
     "\n"
     "TRACE is a file or a FIFO, or - for standard input.\n"
+    "\n"
+    "Call filters (combined; repeated --outcome lists add up):\n"
+    "  --outcome LIST        the calls whose outcome is in the comma-separated LIST: answered,\n"
+    "                        busy, no answer, rejected, cancelled, failed, none\n"
+    "  --failed              short for --outcome failed\n"
+    "  --number DIGITS       the calls whose calling or called number holds DIGITS\n"
+    "  --gateway IP          the calls of that gateway\n"
     "\n"
     "Options:\n"
     "  --crlf                decode, show: keep the CR LF line ends of the decoded text\n"
@@ -60,6 +74,9 @@ template <typename... Handlers>
 struct Overloaded : Handlers... {
   using Handlers::operator()...;
 };
+// clang 14 deduces no aggregate's arguments by itself.
+template <typename... Handlers>
+Overloaded(Handlers...) -> Overloaded<Handlers...>;
 
 int RunCommand(const Command& command, std::FILE* in, std::FILE* out, std::FILE* err) {
   return std::visit(
@@ -73,6 +90,7 @@ int RunCommand(const Command& command, std::FILE* in, std::FILE* out, std::FILE*
           [&](const ShowArguments& show) { return RunShowCommand(show, in, out, err); },
           [&](const ExportArguments& exported) { return RunExportCommand(exported, in, out, err); },
           [&](const FindArguments& find) { return RunFindCommand(find, in, out, err); },
+          [&](const CallsArguments& calls) { return RunCallsCommand(calls, in, out, err); },
       },
       command);
 }
@@ -95,6 +113,9 @@ std::optional<Activity> ActivityOf(const Command& command) {
   }
   if (const auto* find = std::get_if<FindArguments>(&command)) {
     return Activity{"searching", find->trace};
+  }
+  if (const auto* calls = std::get_if<CallsArguments>(&command)) {
+    return Activity{"listing calls", calls->trace};
   }
   return std::nullopt;  // decode reads no trace
 }

@@ -2,9 +2,11 @@
 
 #include <cstdio>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "cli/command_parser.h"
+#include "document/trace_document.h"
 
 namespace sigrune {
 
@@ -22,6 +24,12 @@ int RunShowCommand(const ShowArguments& arguments, std::FILE* in, std::FILE* out
 int RunExportCommand(const ExportArguments& arguments, std::FILE* in, std::FILE* out,
                      std::FILE* err);
 int RunFindCommand(const FindArguments& arguments, std::FILE* in, std::FILE* out, std::FILE* err);
+int RunCallsCommand(const CallsArguments& arguments, std::FILE* in, std::FILE* out, std::FILE* err);
+
+// For --in-call: true when the trace has the call; otherwise reports "call N: TRACE has M calls"
+// on `err`.
+bool CheckCallNumber(const TraceDocument& document, const std::string& fileName, CallNumber call,
+                     std::FILE* err);
 
 // Reports a usage error on `err` and returns kExitUsage.
 int UsageError(std::FILE* err, std::string_view problem);

@@ -54,6 +54,24 @@ std::optional<MessageNumber> MessageNumberOf(std::string_view text) {
   return MessageNumber{number};
 }
 
+// The call of --in-call; none when not given. False after reporting a value that is no call
+// number.
+bool ReadInCall(const CLI::Option* inCall, std::string_view command, std::FILE* err,
+                CallNumber& call) {
+  const std::optional<std::string> text = ValueOf(inCall);
+  if (!text) {
+    return true;
+  }
+  std::uint32_t number = 0;
+  const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), number);
+  if (error != std::errc() || end != text->data() + text->size() || number == 0) {
+    Problem(err, std::string(command) + ": '" + *text + "' is not a call number");
+    return false;
+  }
+  call = CallNumber{number};
+  return true;
+}
+
 CommandGrammar ListGrammar(CLI::App& line) {
   CLI::App& command = *line.add_subcommand("list");
   const CLI::Option* operands = AddOperands(command);
@@ -61,16 +79,26 @@ CommandGrammar ListGrammar(CLI::App& line) {
   const CLI::Option* gateway = command.add_option("--gateway");
   const CLI::Option* pri = command.add_flag("--pri");
   const CLI::Option* h225 = command.add_flag("--h225");
-  return {&command, [=](std::FILE* err) -> std::optional<Command> {
-            if (operands->count() != 1) {
-              return Problem(err, "list takes one trace file");
-            }
-            if (call->count() + gateway->count() + pri->count() + h225->count() > 1) {
-              return Problem(err, "list takes one filter at a time");
-            }
-            return ListArguments{operands->results().front(), ValueOf(call), ValueOf(gateway),
-                                 pri->count() > 0, h225->count() > 0};
-          }};
+  const CLI::Option* inCall = command.add_option("--in-call");
+  return {
+      &command, [=](std::FILE* err) -> std::optional<Command> {
+        if (operands->count() != 1) {
+          return Problem(err, "list takes one trace file");
+        }
+        if (call->count() + gateway->count() + pri->count() + h225->count() + inCall->count() > 1) {
+          return Problem(err, "list takes one filter at a time");
+        }
+        ListArguments list{operands->results().front(),
+                           ValueOf(call),
+                           ValueOf(gateway),
+                           pri->count() > 0,
+                           h225->count() > 0,
+                           {}};
+        if (!ReadInCall(inCall, "list", err, list.inCall)) {
+          return std::nullopt;
+        }
+        return list;
+      }};
 }
 
 CommandGrammar DecodeGrammar(CLI::App& line) {
@@ -86,12 +114,21 @@ CommandGrammar ShowGrammar(CLI::App& line) {
   CLI::App& command = *line.add_subcommand("show");
   const CLI::Option* operands = AddOperands(command);
   const CLI::Option* crlf = command.add_flag("--crlf");
+  const CLI::Option* inCall = command.add_option("--in-call");
   return {&command, [=](std::FILE* err) -> std::optional<Command> {
             const std::vector<std::string>& given = operands->results();
-            if (given.size() < 2) {
+            if (inCall->count() > 0 && given.size() != 1) {
+              return Problem(err,
+                             "show takes a trace file and either message numbers or "
+                             "--in-call");
+            }
+            if (given.size() < 2 && inCall->count() == 0) {
               return Problem(err, "show takes a trace file and one or more message numbers");
             }
-            ShowArguments show{given.front(), {}, crlf->count() > 0};
+            ShowArguments show{given.front(), {}, crlf->count() > 0, {}};
+            if (!ReadInCall(inCall, "show", err, show.inCall)) {
+              return std::nullopt;
+            }
             for (auto text = given.begin() + 1; text != given.end(); ++text) {
               const std::optional<MessageNumber> number = MessageNumberOf(*text);
               if (!number) {
@@ -124,6 +161,56 @@ CommandGrammar FindGrammar(CLI::App& line) {
             }
             return FindArguments{operands->results()[0], operands->results()[1]};
           }};
+}
+
+// The outcomes of a comma-separated list; false after reporting a name that is none.
+bool ReadOutcomes(const std::string& list, std::FILE* err, std::vector<CallOutcome>& outcomes) {
+  for (std::size_t start = 0; start <= list.size();) {
+    const std::size_t comma = std::min(list.find(',', start), list.size());
+    const std::string name = list.substr(start, comma - start);
+    const std::optional<CallOutcome> outcome = OutcomeOfText(name);
+    if (!outcome) {
+      std::string known;
+      for (const CallOutcome each : kCallOutcomes) {
+        known += known.empty() ? "" : ", ";
+        known += OutcomeText(each);
+      }
+      Problem(err, "calls: '" + name + "' is not an outcome (" + known + ")");
+      return false;
+    }
+    outcomes.push_back(*outcome);
+    start = comma + 1;
+  }
+  return true;
+}
+
+CommandGrammar CallsGrammar(CLI::App& line) {
+  CLI::App& command = *line.add_subcommand("calls");
+  const CLI::Option* operands = AddOperands(command);
+  const CLI::Option* csv = command.add_flag("--csv");
+  CLI::Option* outcome = command.add_option("--outcome");
+  outcome->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  const CLI::Option* failed = command.add_flag("--failed");
+  const CLI::Option* number = command.add_option("--number");
+  const CLI::Option* gateway = command.add_option("--gateway");
+  return {
+      &command, [=](std::FILE* err) -> std::optional<Command> {
+        if (operands->count() != 1) {
+          return Problem(err, "calls takes one trace file");
+        }
+        CallsArguments calls{
+            operands->results().front(), csv->count() > 0, {}, ValueOf(number), ValueOf(gateway)};
+        // Repeated, the lists add up.
+        for (const std::string& list : outcome->results()) {
+          if (!ReadOutcomes(list, err, calls.outcomes)) {
+            return std::nullopt;
+          }
+        }
+        if (failed->count() > 0) {
+          calls.outcomes.push_back(CallOutcome::Failed);
+        }
+        return calls;
+      }};
 }
 
 // What CLI11 left over (unknown options and commands), or a value given to a flag.
@@ -165,8 +252,8 @@ std::optional<Command> ParseCommandLine(std::span<const std::string_view> argume
   // Each command counts the repeats of its options itself.
   line.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   const CLI::Option* version = line.add_flag("--version");
-  const CommandGrammar commands[] = {ListGrammar(line), DecodeGrammar(line), ShowGrammar(line),
-                                     ExportGrammar(line), FindGrammar(line)};
+  const CommandGrammar commands[] = {ListGrammar(line),   DecodeGrammar(line), ShowGrammar(line),
+                                     ExportGrammar(line), FindGrammar(line),   CallsGrammar(line)};
 
   try {
     line.parse(std::vector<std::string>(arguments.rbegin(), arguments.rend()));

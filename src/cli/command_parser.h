@@ -11,6 +11,7 @@
 #include <variant>
 #include <vector>
 
+#include "calls/call_table.h"
 #include "trace/message_number.h"
 
 namespace sigrune {
@@ -20,10 +21,11 @@ struct VersionRequest {};  // --version
 
 struct ListArguments {
   std::string trace;
-  std::optional<std::string> call;  // at most one of the four filters
+  std::optional<std::string> call;  // at most one of the five filters
   std::optional<std::string> gateway;
   bool pri = false;
   bool h225 = false;
+  CallNumber inCall;  // 0: none
 };
 
 struct DecodeArguments {
@@ -33,8 +35,9 @@ struct DecodeArguments {
 
 struct ShowArguments {
   std::string trace;
-  std::vector<MessageNumber> numbers;  // at least one, none of them 0
+  std::vector<MessageNumber> numbers;  // at least one, none of them 0, unless inCall
   bool crlf = false;
+  CallNumber inCall;  // 0: none
 };
 
 struct ExportArguments {
@@ -47,8 +50,17 @@ struct FindArguments {
   std::string text;  // in the locale's encoding
 };
 
+// The filters combine: a call is shown when it passes every one given.
+struct CallsArguments {
+  std::string trace;
+  bool csv = false;
+  std::vector<CallOutcome> outcomes;  // --outcome and --failed; none: any outcome
+  std::optional<std::string> number;  // contained in the calling or called digits
+  std::optional<std::string> gateway;
+};
+
 using Command = std::variant<UsageRequest, VersionRequest, ListArguments, DecodeArguments,
-                             ShowArguments, ExportArguments, FindArguments>;
+                             ShowArguments, ExportArguments, FindArguments, CallsArguments>;
 
 // Reads the arguments (without the program name); nothing after reporting a usage error on `err`.
 std::optional<Command> ParseCommandLine(std::span<const std::string_view> arguments,

@@ -103,9 +103,15 @@ int RunShowCommand(const ShowArguments& arguments, std::FILE* in, std::FILE* out
   }
   const MessageStore& store = document.Store();
 
+  if (arguments.inCall && !CheckCallNumber(document, fileName, arguments.inCall, err)) {
+    return kExitFailure;
+  }
+  const std::vector<MessageNumber> numbers =
+      arguments.inCall ? document.Calls().MessagesOf(arguments.inCall) : arguments.numbers;
+
   OutputBuffer output(out);
   bool anyFailed = false;
-  for (const MessageNumber number : arguments.numbers) {
+  for (const MessageNumber number : numbers) {
     if (output.Failed()) {
       break;
     }

@@ -54,6 +54,11 @@ int RunListCommand(const ListArguments& arguments, std::FILE* in, std::FILE* out
   }
   if (key) {
     document.ApplyFilter(*key, {});
+  } else if (arguments.inCall) {
+    if (!CheckCallNumber(document, arguments.trace, arguments.inCall, err)) {
+      return kExitFailure;
+    }
+    document.ApplyCallFilter(arguments.inCall);
   }
   std::string line;
   for (std::size_t row = 0; row < document.RowCount() && !output.Failed(); ++row) {

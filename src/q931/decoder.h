@@ -29,6 +29,8 @@ std::string DumpMessageHex(const PayloadBytes& bytes);
 
 // The octets of a stored message, from its data line's payload text.
 PayloadBytes PayloadBytesOfMessage(const MessageStore& store, std::size_t index);
+// The same into `bytes`, which keeps its room from one message to the next.
+void ReadPayloadBytesOfMessage(const MessageStore& store, std::size_t index, PayloadBytes& bytes);
 
 // The decoded text of a stored message.
 std::string DecodeStoredMessage(const MessageStore& store, std::size_t index);

@@ -33,6 +33,39 @@ PayloadBytes PayloadBytesOfMessage(const MessageStore& store, std::size_t index)
   return PayloadBytesOfHexText(PayloadText(store.msgDataLines[index], store.isTracelist));
 }
 
+void PayloadBytes::AssignSpacedHexText(std::string_view text) {
+  // Each pair as ReadHexPair reads it: a first character that is no digit reads as 0, a second
+  // that is none as absent.
+  octets_.clear();
+  int pending = -1;  // the first character of a pair, as a digit value or below 0
+  bool hasPending = false;
+  for (const char c : text) {
+    if (c == ' ') {
+      continue;
+    }
+    const int digit = HexDigitValue(c);
+    if (!hasPending) {
+      pending = digit;
+      hasPending = true;
+      continue;
+    }
+    hasPending = false;
+    const int value = pending < 0 ? 0 : digit < 0 ? pending : 16 * pending + digit;
+    octets_.push_back(static_cast<std::uint8_t>(value));
+  }
+  // A last digit alone counts as OctetCount counts it: only after an odd number of pairs.
+  if (hasPending && octets_.size() % 2 == 1) {
+    octets_.push_back(static_cast<std::uint8_t>(pending < 0 ? 0 : pending));
+  }
+  if (octets_.empty()) {
+    throw SubscriptOutOfRange();
+  }
+}
+
+void ReadPayloadBytesOfMessage(const MessageStore& store, std::size_t index, PayloadBytes& bytes) {
+  bytes.AssignSpacedHexText(PayloadTextWithBlanks(store.msgDataLines[index], store.isTracelist));
+}
+
 void AppendByteToHex(std::string& text, int value) {
   constexpr std::string_view kDigits = "0123456789ABCDEF";
   char digits[2 * sizeof(int)];

@@ -44,6 +44,11 @@ class PayloadBytes {
   PayloadBytes() = default;
   explicit PayloadBytes(std::vector<std::uint8_t> octets) : octets_(std::move(octets)) {}
 
+  // Becomes the octets of a hex text that may have blanks anywhere, read as PayloadBytesOfHexText
+  // reads the text without them, in the room it has: read message after message, it allocates
+  // only when a message is longer than any before. Fails when the text has no octet.
+  void AssignSpacedHexText(std::string_view text);
+
   std::int64_t Count() const { return static_cast<std::int64_t>(octets_.size()); }
 
   // Octet k, counted from 1 as in Q.931.

@@ -61,6 +61,11 @@ void AppendTimestampPadding(std::string& line, std::string_view timestamp) {
 
 }  // namespace
 
+std::string_view PayloadTextWithBlanks(std::string_view dataLine, bool isTracelist) {
+  const std::string_view kept = TextAfterEquals(dataLine);
+  return kept.substr(0, kept.find(PayloadEndMarker(isTracelist)));
+}
+
 std::string PayloadText(std::string_view dataLine, bool isTracelist) {
   std::string hexText;
   PayloadTextPrefix(dataLine, isTracelist, std::string::npos, hexText);

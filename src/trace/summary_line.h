@@ -17,6 +17,8 @@ namespace sigrune {
 // first end marker ("</info>" in a Tracelist trace, "|<CLID::" otherwise), with every blank
 // removed.
 std::string PayloadText(std::string_view dataLine, bool isTracelist);
+// The same with its blanks.
+std::string_view PayloadTextWithBlanks(std::string_view dataLine, bool isTracelist);
 
 // The first `limit` characters of PayloadText, without building the rest.
 std::string_view PayloadTextPrefix(std::string_view dataLine, bool isTracelist, std::size_t limit,

@@ -1,0 +1,88 @@
+#include "calls/call_csv.h"
+
+#include "calls/call_texts.h"
+
+namespace sigrune {
+
+namespace {
+
+void AppendLatin1AsUtf8(std::string& text, char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  if (byte < 0x80) {
+    text += c;
+  } else {
+    text += static_cast<char>(0xC0 | (byte >> 6));
+    text += static_cast<char>(0x80 | (byte & 0x3F));
+  }
+}
+
+}  // namespace
+
+void AppendCsvField(std::string& text, std::string_view latin1) {
+  // One look at each character: find_first_of would search the four for every one.
+  bool quoted = false;
+  bool ascii = true;
+  for (const char c : latin1) {
+    quoted = quoted || c == ',' || c == '"' || c == '\r' || c == '\n';
+    ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+  }
+  if (!quoted && ascii) {
+    text += latin1;
+    return;
+  }
+  if (quoted) {
+    text += '"';
+  }
+  for (const char c : latin1) {
+    if (c == '"') {
+      text += '"';
+    }
+    AppendLatin1AsUtf8(text, c);
+  }
+  if (quoted) {
+    text += '"';
+  }
+}
+
+void AppendCallCsvRecord(std::string& text, const MessageStore& store, const CallTable& calls,
+                         CallNumber call) {
+  const CallRecord& record = calls.Record(call);
+  const std::string numbers[] = {
+      std::to_string(call.value), std::to_string(record.firstMessage.value),
+      std::to_string(record.lastMessage.value), std::to_string(record.messageCount)};
+  const std::string duration = DurationText(store, record);
+  const std::string crv = CallReferenceText(record);
+  const std::string cause = CauseText(record);
+  const std::string_view fields[] = {
+      numbers[0],
+      numbers[1],
+      numbers[2],
+      numbers[3],
+      StartTimeText(store, record),
+      EndTimeText(store, record),
+      duration,
+      store.gatewayIpTexts[record.gatewayIpIndex],
+      ProtocolText(record.protocol),
+      DirectionText(record.direction),
+      crv,
+      record.calling,
+      record.called,
+      OutcomeText(record.outcome),
+      cause,
+      CauseName(record),
+      ClearedByText(record.clearedBy),
+      BeganText(record.began),
+      EndedText(record.ended),
+  };
+  bool first = true;
+  for (const std::string_view field : fields) {
+    if (!first) {
+      text += ',';
+    }
+    first = false;
+    AppendCsvField(text, field);
+  }
+  text += '\n';
+}
+
+}  // namespace sigrune

@@ -1,0 +1,25 @@
+#pragma once
+
+// The calls as comma-separated values, in UTF-8 with LF line ends: a header row, then one record
+// per call.
+
+#include <string>
+#include <string_view>
+
+#include "calls/call_table.h"
+
+namespace sigrune {
+
+inline constexpr std::string_view kCallCsvHeader =
+    "call,first_message,last_message,messages,start_time,end_time,duration,gateway,protocol,"
+    "direction,crv,calling,called,outcome,cause,cause_text,cleared_by,began,ended\n";
+
+// The record of one call, its line end included.
+void AppendCallCsvRecord(std::string& text, const MessageStore& store, const CallTable& calls,
+                         CallNumber call);
+
+// A field of Latin-1 text in UTF-8: as it is, or in double quotes with its double quotes
+// doubled when it holds a comma, a double quote, a CR or an LF.
+void AppendCsvField(std::string& text, std::string_view latin1);
+
+}  // namespace sigrune

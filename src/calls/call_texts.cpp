@@ -1,0 +1,95 @@
+#include "calls/call_texts.h"
+
+#include "q931/cause_texts.h"
+#include "trace/summary_line.h"
+#include "trace/text_utilities.h"
+
+namespace sigrune {
+
+std::string_view StartTimeText(const MessageStore& store, const CallRecord& call) {
+  return TimestampText(store.msgDataLines[IndexOf(call.firstMessage).value], store.isTracelist);
+}
+
+std::string_view EndTimeText(const MessageStore& store, const CallRecord& call) {
+  return TimestampText(store.msgDataLines[IndexOf(call.lastMessage).value], store.isTracelist);
+}
+
+std::string DurationText(MessageTime first, MessageTime last) {
+  if (first == kNoTime || last == kNoTime) {
+    return {};
+  }
+  if (last < first) {
+    return "-";
+  }
+  // Unsigned: the two ends of what the times hold are further apart than a signed difference
+  // holds.
+  constexpr std::uint64_t kNanosecondsPerMillisecond = 1'000'000;
+  const std::uint64_t nanoseconds =
+      static_cast<std::uint64_t>(last) - static_cast<std::uint64_t>(first);
+  const std::uint64_t milliseconds =
+      nanoseconds / kNanosecondsPerMillisecond +
+      (nanoseconds % kNanosecondsPerMillisecond >= kNanosecondsPerMillisecond / 2 ? 1 : 0);
+  std::string text = std::to_string(milliseconds / 1000);
+  const auto fraction = static_cast<unsigned>(milliseconds % 1000);
+  text += '.';
+  text += static_cast<char>('0' + fraction / 100);
+  text += static_cast<char>('0' + fraction / 10 % 10);
+  text += static_cast<char>('0' + fraction % 10);
+  return text;
+}
+
+std::string DurationText(const MessageStore& store, const CallRecord& call) {
+  return DurationText(store.msgTimes[IndexOf(call.firstMessage).value],
+                      store.msgTimes[IndexOf(call.lastMessage).value]);
+}
+
+std::string CallReferenceText(const CallRecord& call) {
+  constexpr std::string_view kDigits = "0123456789abcdef";
+  std::string text = "0x";
+  for (int shift = 8 * call.callReferenceLength - 4; shift >= 0; shift -= 4) {
+    text += kDigits[(call.callReferenceValue >> shift) & 0x0F];
+  }
+  return text;
+}
+
+std::string CauseText(const CallRecord& call) {
+  return call.cause < 0 ? std::string() : std::to_string(call.cause);
+}
+
+std::string_view CauseName(const CallRecord& call) {
+  return call.cause < 0 ? std::string_view() : TrimBlanks(CauseValueText(0x80 | call.cause));
+}
+
+std::string_view DirectionText(CallDirection direction) {
+  return direction == CallDirection::In ? "in" : "out";
+}
+
+std::string_view ClearedByText(ClearedBy clearedBy) {
+  switch (clearedBy) {
+    case ClearedBy::Gateway:
+      return "gateway";
+    case ClearedBy::Server:
+      return "server";
+    case ClearedBy::None:
+      break;
+  }
+  return {};
+}
+
+std::string_view BeganText(CallBegan began) {
+  return began == CallBegan::Setup ? "setup" : "partial";
+}
+
+std::string_view EndedText(CallEnded ended) {
+  switch (ended) {
+    case CallEnded::Released:
+      return "released";
+    case CallEnded::Superseded:
+      return "superseded";
+    case CallEnded::Open:
+      break;
+  }
+  return "open";
+}
+
+}  // namespace sigrune

@@ -1,0 +1,39 @@
+#pragma once
+
+// The texts of a call's fields, as the CSV and the calls table show them: Latin-1, like the
+// trace they come from.
+
+#include <string>
+#include <string_view>
+
+#include "calls/call_table.h"
+#include "trace/message_time.h"
+
+namespace sigrune {
+
+// The timestamp text of the call's first / last message as its summary line shows it, without
+// the padding.
+std::string_view StartTimeText(const MessageStore& store, const CallRecord& call);
+std::string_view EndTimeText(const MessageStore& store, const CallRecord& call);
+
+// Seconds from `first` to `last` with three decimals, rounded to the millisecond with halves
+// away from zero ("12.346"); "-" when `last` is earlier; empty when either is kNoTime.
+std::string DurationText(MessageTime first, MessageTime last);
+// The duration of the call, from the times of its first and last message.
+std::string DurationText(const MessageStore& store, const CallRecord& call);
+
+// "0x" and the value without the flag, in as many lower-case hex digits as the call reference of
+// its first message has octets, two each: "0x0005".
+std::string CallReferenceText(const CallRecord& call);
+
+// The cause value in decimal, and the decoder's name of it without blanks at either end; both
+// empty when the call has no cause.
+std::string CauseText(const CallRecord& call);
+std::string_view CauseName(const CallRecord& call);
+
+std::string_view DirectionText(CallDirection direction);  // "in", "out"
+std::string_view ClearedByText(ClearedBy clearedBy);      // "gateway", "server" or empty
+std::string_view BeganText(CallBegan began);              // "setup", "partial"
+std::string_view EndedText(CallEnded ended);              // "released", "superseded", "open"
+
+}  // namespace sigrune

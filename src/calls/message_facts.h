@@ -1,0 +1,65 @@
+#pragma once
+
+// What the calls read from one message: its call reference and type, from the typed columns, and
+// from its information elements the party numbers and the clearing cause.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "q931/payload_bytes.h"
+#include "trace/message_store.h"
+
+namespace sigrune {
+
+inline constexpr int kSetupType = 0x05;
+inline constexpr int kConnectType = 0x07;
+inline constexpr int kDisconnectType = 0x45;
+inline constexpr int kRestartType = 0x46;
+inline constexpr int kReleaseType = 0x4D;
+inline constexpr int kRestartAcknowledgeType = 0x4E;
+inline constexpr int kReleaseCompleteType = 0x5A;
+inline constexpr int kInformationType = 0x7B;
+
+inline bool IsClearingType(int type) {
+  return type == kDisconnectType || type == kReleaseType || type == kReleaseCompleteType;
+}
+
+struct CallHeader {
+  std::uint16_t value = 0;  // without the flag
+  std::uint8_t length = 0;  // 1 or 2
+  std::uint8_t messageType = 0;
+  bool flag = false;
+};
+
+// The header of a message that belongs to a call. None for a message that is not Q.931, whose
+// call reference length (octet 2 whole) is not 1 or 2, whose header is not all hex digits, that
+// is on the global call reference, or that is a RESTART or its acknowledgement.
+std::optional<CallHeader> CallHeaderOf(const MessageStore& store, std::size_t index);
+
+// What to read from a message's elements, and what was read. Only elements in codeset 0 that end
+// inside the message count: the digits of the first Calling and Called party number, the value
+// of the first Cause element that has one. Kept from message to message, so that the texts keep
+// their room.
+struct ElementFacts {
+  bool wantsCalling = false;
+  bool wantsCalled = false;
+  bool wantsCause = false;
+
+  std::string calling;
+  std::string called;
+  int cause = -1;  // -1: none
+};
+
+// Reads what `facts` wants, afresh; fails with SubscriptOutOfRange when the message has no octet 2.
+void ReadElementFacts(const PayloadBytes& bytes, ElementFacts& facts);
+
+// The digits of a Calling or Called party number's contents: the octets after the first one with
+// bit 8 set, each as its low 7 bits, without control characters and DEL.
+void AppendPartyDigits(std::string& digits, const OctetView& contents);
+
+// The cause value of a Cause element's contents (octet 3a skipped when present); -1 when the
+// contents end first.
+int CauseValueOf(const OctetView& contents);
+
+}  // namespace sigrune

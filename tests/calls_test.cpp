@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "calls/call_csv.h"
+#include "calls/call_table.h"
+#include "calls/call_texts.h"
+#include "calls/message_facts.h"
+#include "q931/decoder.h"
+#include "test_files.h"
+#include "trace/text_utilities.h"
+#include "trace/trace_reader.h"
+
+namespace sigrune {
+namespace {
+
+// The calls' CSV of this trace is pinned, byte for byte, by the command line's test.
+TEST(GroupCalls, PutsEachMessageInItsCall) {
+  const LoadResult loaded = LoadTraceFile(SourceFile("tests/data/grouped-calls.txt"));
+  const CallTable table = GroupCalls(loaded.store);
+  const std::vector<std::uint32_t> callOfMessage(table.callOfMessage.begin(),
+                                                 table.callOfMessage.end());
+  // Messages 10 to 14: SERVICE, RESTART, RESTART ACKNOWLEDGE, length octet 0xF1, a header digit
+  // that is none.
+  EXPECT_EQ(callOfMessage,
+            (std::vector<std::uint32_t>{1, 1, 2, 2, 3, 4, 4, 2, 3, 0, 0, 0, 0, 0, 4, 4,
+                                        4, 2, 2, 2, 5, 5, 5, 6, 7, 7, 7, 8, 8, 8, 9, 10}));
+  const RowMap messages = table.MessagesOf(CallNumber{4});
+  std::vector<std::size_t> numbers;
+  for (const MessageNumber message : messages) {
+    numbers.push_back(message.value);
+  }
+  EXPECT_EQ(numbers, (std::vector<std::size_t>{6, 7, 15, 16, 17}));
+  EXPECT_TRUE(table.MessagesOf(CallNumber{11}).empty());
+}
+
+// Elements of other codesets and those that run past the end tell nothing.
+TEST(ReadElementFacts, ReadsTheFirstOfEachInCodesetZero) {
+  struct Case {
+    std::string hex;  // a message after "08 02 00 01"
+    std::string calling, called;
+    int cause;
+  };
+  const Case cases[] = {
+      // A non-locking shift puts the first Calling party number in codeset 6.
+      {"05 9e 6c 03 81 31 32 6c 03 81 33 34 6c 02 81 35", "34", "", -1},
+      // A locking shift keeps codeset 6 to the end.
+      {"05 96 70 02 81 38 6c 02 81 37", "", "", -1},
+      {"05 6c 02 01 31 70 03 81 32 33", "", "23", -1},  // no octet with bit 8 set: no digits
+      {"45 08 00 08 01 00 08 02 00 05 08 03 00 05 95 08 02 81 90", "", "", 21},
+      {"45 08 05 81 90", "", "", -1},  // runs past the end
+  };
+  for (const Case& c : cases) {
+    ElementFacts facts{true, true, true, "stale", "stale", 99};
+    ReadElementFacts(PayloadBytesOfHexText(RemoveBlanks("08020001" + c.hex)), facts);
+    EXPECT_EQ(facts.calling, c.calling) << c.hex;
+    EXPECT_EQ(facts.called, c.called) << c.hex;
+    EXPECT_EQ(facts.cause, c.cause) << c.hex;
+  }
+}
+
+TEST(DurationText, RoundsToTheMillisecondWithHalvesAwayFromZero) {
+  constexpr MessageTime kSecond = 1'000'000'000;
+  const std::tuple<MessageTime, MessageTime, std::string> cases[] = {
+      {0, 0, "0.000"},
+      {0, 499'999, "0.000"},
+      {0, 500'000, "0.001"},
+      {7, 3600 * kSecond + 1'499'999 + 7, "3600.001"},
+      {kSecond, kSecond - 1, "-"},
+      // The ends of what a time holds are further apart than a signed difference reaches.
+      {kNoTime + 1, std::numeric_limits<MessageTime>::max(), "18446744073.710"},
+      {kNoTime, 0, ""},
+      {0, kNoTime, ""},
+  };
+  for (const auto& [first, last, text] : cases) {
+    EXPECT_EQ(DurationText(first, last), text) << first << " " << last;
+  }
+}
+
+TEST(AppendCsvField, QuotesWhatWouldSplitTheRecordAndWritesUtf8) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"", ""},
+      {"2145550100", "2145550100"},
+      {"a,b", "\"a,b\""},
+      {"say \"hi\"", "\"say \"\"hi\"\"\""},
+      {"one\rtwo", "\"one\rtwo\""},
+      {"one\ntwo", "\"one\ntwo\""},
+      {"caf\xe9 \xff", "caf\xc3\xa9 \xc3\xbf"},
+  };
+  for (const auto& [latin1, field] : cases) {
+    std::string text = "x";
+    AppendCsvField(text, latin1);
+    EXPECT_EQ(text, "x" + field) << latin1;
+  }
+}
+
+}  // namespace
+}  // namespace sigrune
