@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "calls/call_csv.h"
 #include "q931/decoder.h"
 #include "q931/message_search.h"
 #include "trace/replacing_file.h"
@@ -238,9 +239,20 @@ std::string TraceDocument::SaveCallsCsv(const std::string& target,
     if (!file.Open(target)) {
       return file.ErrorText();
     }
-    std::string text = "call\n";  // TODO: the core's CSV
+    // Handed over in pieces, so that a million calls never sit in memory as text.
+    constexpr std::size_t kPiece = 1 << 16;
+    std::string text(kCallCsvHeader);
     for (const CallNumber call : calls) {
-      text += std::to_string(call.value) + "\n";
+      if (!call || call.value > calls_.calls.size()) {
+        continue;
+      }
+      AppendCallCsvRecord(text, store_, calls_, call);
+      if (text.size() >= kPiece) {
+        if (!file.Write(text)) {
+          return file.ErrorText();
+        }
+        text.clear();
+      }
     }
     if (!file.Write(text) || !file.Commit()) {
       return file.ErrorText();

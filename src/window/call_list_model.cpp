@@ -8,7 +8,8 @@
 #include <climits>
 #include <limits>
 
-#include "window/call_texts.h"
+#include "calls/call_texts.h"
+#include "window/call_headline.h"
 
 namespace sigrune {
 
@@ -16,6 +17,10 @@ namespace {
 
 // Amber and red that keep their contrast on the palette's base: darker shades on a light one,
 // lighter on a dark one.
+QString FromLatin1(std::string_view text) {
+  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
 QVariant OutcomeColour(CallOutcome outcome) {
   const bool dark = QGuiApplication::palette().color(QPalette::Base).lightness() < 128;
   switch (outcome) {
@@ -101,23 +106,25 @@ QVariant CallListModel::Text(int row, const CallRecord& call, int column) const 
     case Number:
       return QString::number(row + 1);
     case Start:
-      return CallStartText(store, call);
+      return FromLatin1(StartTimeText(store, call));
     case Duration:
-      return CallDurationText(store, call);
+      return FromLatin1(DurationText(store, call));
     case Gateway:
-      return QString::fromLatin1(store.gatewayIpTexts[call.gatewayIpIndex].c_str());
+      return FromLatin1(store.gatewayIpTexts[call.gatewayIpIndex]);
     case Direction:
-      return CallDirectionText(call);
+      return FromLatin1(DirectionText(call.direction));
     case Calling:
-      return QString::fromLatin1(call.calling.c_str());
+      return FromLatin1(call.calling);
     case Called:
-      return QString::fromLatin1(call.called.c_str());
+      return FromLatin1(call.called);
     case Outcome:
-      return CallOutcomeText(call);
-    case Cause:
-      return CallCauseText(call);
+      return CallOutcomeLabel(call);
     case Messages:
       return QString::number(call.messageCount);
+    case Cause:
+      return call.cause < 0
+                 ? QString()
+                 : FromLatin1(CauseText(call)) + QLatin1Char(' ') + FromLatin1(CauseName(call));
     default:
       return {};
   }
@@ -129,9 +136,12 @@ QVariant CallListModel::SortKey(int row, const CallRecord& call, int column) con
     case Start:  // calls are numbered in the order they began
       return row;
     case Duration: {
-      bool ok = false;
-      const double seconds = CallDurationText(document_->Store(), call).toDouble(&ok);
-      return ok ? seconds : -std::numeric_limits<double>::infinity();
+      // Unknown durations first; a negative one sorts below zero.
+      const MessageTime first = document_->Store().msgTimes[IndexOf(call.firstMessage).value];
+      const MessageTime last = document_->Store().msgTimes[IndexOf(call.lastMessage).value];
+      return first == kNoTime || last == kNoTime
+                 ? -std::numeric_limits<double>::infinity()
+                 : static_cast<double>(last) - static_cast<double>(first);
     }
     case Cause:
       return static_cast<int>(call.cause);

@@ -31,7 +31,7 @@
 #include "q931/decoder.h"
 #include "trace/text_utilities.h"
 #include "version.h"
-#include "window/call_texts.h"
+#include "window/call_headline.h"
 #include "window/calls_pane.h"
 #include "window/decoded_text_pane.h"
 #include "window/find_form.h"
