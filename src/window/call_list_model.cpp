@@ -6,7 +6,6 @@
 #include <QPalette>
 #include <algorithm>
 #include <climits>
-#include <limits>
 
 #include "calls/call_texts.h"
 #include "window/call_headline.h"
@@ -41,46 +40,69 @@ QVariant OutcomeColour(CallOutcome outcome) {
 }  // namespace
 
 void CallListModel::ShowCallsOf(const TraceDocument* document) {
-  beginResetModel();
   document_ = document;
+  ChooseRows();
+}
+
+void CallListModel::SetOutcomeChoice(OutcomeChoice outcome) {
+  choice_.outcome = outcome;
+  ChooseRows();
+}
+
+void CallListModel::SetMatchText(const QString& text) {
+  const QString trimmed = text.trimmed();
+  text_ = trimmed.toLatin1();
+  textMatchesNothing_ = QString::fromLatin1(text_) != trimmed;
+  choice_.text = std::string_view(text_.constData(), static_cast<std::size_t>(text_.size()));
+  ChooseRows();
+}
+
+void CallListModel::sort(int column, Qt::SortOrder order) {
+  if (column < 0 || column >= kCallColumns) {
+    return;
+  }
+  choice_.column = static_cast<CallColumn>(column);
+  choice_.descending = order == Qt::DescendingOrder;
+  ChooseRows();
+}
+
+void CallListModel::ChooseRows() {
+  beginResetModel();
+  rows_.clear();
+  if (document_ != nullptr && !textMatchesNothing_) {
+    rows_ = ChooseCallRows(document_->Store(), document_->Calls(), choice_);
+  }
   endResetModel();
 }
 
 CallNumber CallListModel::CallOfRow(int row) const {
-  return row >= 0 && row < rowCount() ? CallNumber{static_cast<std::uint32_t>(row) + 1}
-                                      : CallNumber{};
+  return row >= 0 && static_cast<std::size_t>(row) < rows_.size() ? CallNumber{rows_[row] + 1}
+                                                                  : CallNumber{};
 }
 
-const CallRecord& CallListModel::RecordOfRow(int row) const {
-  return document_->Calls().calls[static_cast<std::size_t>(row)];
-}
-
-std::string_view CallListModel::GatewayOfRow(int row) const {
-  return document_->Store().gatewayIpTexts[RecordOfRow(row).gatewayIpIndex];
+std::size_t CallListModel::CallCount() const {
+  return document_ != nullptr ? document_->Calls().calls.size() : 0;
 }
 
 int CallListModel::rowCount(const QModelIndex& parent) const {
-  if (parent.isValid() || document_ == nullptr) {
-    return 0;
-  }
-  return static_cast<int>(std::min<std::size_t>(document_->Calls().calls.size(), INT_MAX));
+  return parent.isValid() ? 0 : static_cast<int>(std::min<std::size_t>(rows_.size(), INT_MAX));
 }
 
 int CallListModel::columnCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : Columns;
+  return parent.isValid() ? 0 : kCallColumns;
 }
 
 QVariant CallListModel::data(const QModelIndex& index, int role) const {
-  if (!CallOfRow(index.row())) {
+  const CallNumber number = CallOfRow(index.row());
+  if (!number || index.column() < 0 || index.column() >= kCallColumns) {
     return {};
   }
-  const CallRecord& call = RecordOfRow(index.row());
+  const CallRecord& call = document_->Calls().Record(number);
+  const auto column = static_cast<CallColumn>(index.column());
   switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
-      return Text(index.row(), call, index.column());
-    case SortRole:
-      return SortKey(index.row(), call, index.column());
+      return Text(static_cast<int>(number.value), call, column);
     case Qt::ForegroundRole:
       return OutcomeColour(call.outcome);
     case Qt::FontRole:
@@ -91,7 +113,8 @@ QVariant CallListModel::data(const QModelIndex& index, int role) const {
       }
       return {};
     case Qt::TextAlignmentRole:
-      if (index.column() == Number || index.column() == Duration || index.column() == Messages) {
+      if (column == CallColumn::Number || column == CallColumn::Duration ||
+          column == CallColumn::Messages) {
         return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
       }
       return {};
@@ -100,56 +123,33 @@ QVariant CallListModel::data(const QModelIndex& index, int role) const {
   }
 }
 
-QVariant CallListModel::Text(int row, const CallRecord& call, int column) const {
+QString CallListModel::Text(int number, const CallRecord& call, CallColumn column) const {
   const MessageStore& store = document_->Store();
   switch (column) {
-    case Number:
-      return QString::number(row + 1);
-    case Start:
+    case CallColumn::Number:
+      return QString::number(number);
+    case CallColumn::Start:
       return FromLatin1(StartTimeText(store, call));
-    case Duration:
+    case CallColumn::Duration:
       return FromLatin1(DurationText(store, call));
-    case Gateway:
+    case CallColumn::Gateway:
       return FromLatin1(store.gatewayIpTexts[call.gatewayIpIndex]);
-    case Direction:
+    case CallColumn::Direction:
       return FromLatin1(DirectionText(call.direction));
-    case Calling:
+    case CallColumn::Calling:
       return FromLatin1(call.calling);
-    case Called:
+    case CallColumn::Called:
       return FromLatin1(call.called);
-    case Outcome:
+    case CallColumn::Outcome:
       return CallOutcomeLabel(call);
-    case Messages:
+    case CallColumn::Messages:
       return QString::number(call.messageCount);
-    case Cause:
+    case CallColumn::Cause:
       return call.cause < 0
                  ? QString()
                  : FromLatin1(CauseText(call)) + QLatin1Char(' ') + FromLatin1(CauseName(call));
-    default:
-      return {};
   }
-}
-
-QVariant CallListModel::SortKey(int row, const CallRecord& call, int column) const {
-  switch (column) {
-    case Number:
-    case Start:  // calls are numbered in the order they began
-      return row;
-    case Duration: {
-      // Unknown durations first; a negative one sorts below zero.
-      const MessageTime first = document_->Store().msgTimes[IndexOf(call.firstMessage).value];
-      const MessageTime last = document_->Store().msgTimes[IndexOf(call.lastMessage).value];
-      return first == kNoTime || last == kNoTime
-                 ? -std::numeric_limits<double>::infinity()
-                 : static_cast<double>(last) - static_cast<double>(first);
-    }
-    case Cause:
-      return static_cast<int>(call.cause);
-    case Messages:
-      return static_cast<qulonglong>(call.messageCount);
-    default:
-      return Text(row, call, column);
-  }
+  return {};
 }
 
 QVariant CallListModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -164,10 +164,10 @@ QVariant CallListModel::headerData(int section, Qt::Orientation orientation, int
   if (role != Qt::DisplayRole) {
     return {};
   }
-  static const char* const kHeadings[Columns] = {"Call",      "Start",   "Duration", "Gateway",
-                                                 "Direction", "Calling", "Called",   "Outcome",
-                                                 "Messages",  "Cause"};
-  return section >= 0 && section < Columns ? tr(kHeadings[section]) : QVariant();
+  static const char* const kHeadings[kCallColumns] = {"Call",      "Start",   "Duration", "Gateway",
+                                                      "Direction", "Calling", "Called",   "Outcome",
+                                                      "Messages",  "Cause"};
+  return section >= 0 && section < kCallColumns ? tr(kHeadings[section]) : QVariant();
 }
 
 }  // namespace sigrune

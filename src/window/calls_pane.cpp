@@ -11,7 +11,6 @@
 #include <algorithm>
 
 #include "trace/text_utilities.h"
-#include "window/call_list_filter.h"
 #include "window/call_list_model.h"
 
 namespace sigrune {
@@ -39,7 +38,6 @@ constexpr OutcomeEntry kOutcomeEntries[] = {
 
 CallsPane::CallsPane(QWidget* parent) : QWidget(parent) {
   model_ = new CallListModel(this);
-  filter_ = new CallListFilter(model_, this);
 
   count_ = new QLabel;
   count_->setObjectName(QStringLiteral("callCount"));
@@ -56,7 +54,7 @@ CallsPane::CallsPane(QWidget* parent) : QWidget(parent) {
 
   view_ = new QTreeView;
   view_->setObjectName(QStringLiteral("callList"));
-  view_->setModel(filter_);
+  view_->setModel(model_);
   view_->setUniformRowHeights(true);
   view_->setRootIsDecorated(false);
   view_->setItemsExpandable(false);
@@ -64,7 +62,7 @@ CallsPane::CallsPane(QWidget* parent) : QWidget(parent) {
   view_->setSelectionMode(QAbstractItemView::SingleSelection);
   view_->setSelectionBehavior(QAbstractItemView::SelectRows);
   view_->setSortingEnabled(true);
-  view_->sortByColumn(CallListModel::Number, Qt::AscendingOrder);
+  view_->sortByColumn(static_cast<int>(CallColumn::Number), Qt::AscendingOrder);
   view_->header()->setStretchLastSection(true);
   SizeColumns();
 
@@ -79,15 +77,15 @@ CallsPane::CallsPane(QWidget* parent) : QWidget(parent) {
   setFocusProxy(view_);
 
   connect(text_, &QLineEdit::textChanged, this, [this](const QString& text) {
-    filter_->SetMatchText(text);
+    model_->SetMatchText(text);
     UpdateCount();
   });
   connect(outcome_, &QComboBox::currentIndexChanged, this, [this] {
-    filter_->SetOutcomeChoice(static_cast<OutcomeChoice>(outcome_->currentData().toInt()));
+    model_->SetOutcomeChoice(static_cast<OutcomeChoice>(outcome_->currentData().toInt()));
     UpdateCount();
   });
   connect(view_, &QTreeView::activated, this, [this](const QModelIndex& index) {
-    if (const CallNumber call = filter_->CallOfRow(index.row())) {
+    if (const CallNumber call = model_->CallOfRow(index.row())) {
       emit CallActivated(call);
     }
   });
@@ -95,7 +93,7 @@ CallsPane::CallsPane(QWidget* parent) : QWidget(parent) {
 }
 
 void CallsPane::ShowCallsOf(const TraceDocument* document) {
-  document_ = document;
+  open_ = document != nullptr && document->IsOpen();
   model_->ShowCallsOf(document);
   failedCalls_ = 0;
   if (document != nullptr) {
@@ -108,9 +106,9 @@ void CallsPane::ShowCallsOf(const TraceDocument* document) {
 
 std::vector<CallNumber> CallsPane::ShownCalls() const {
   std::vector<CallNumber> calls;
-  calls.reserve(static_cast<std::size_t>(filter_->rowCount()));
-  for (int row = 0; row < filter_->rowCount(); ++row) {
-    calls.push_back(filter_->CallOfRow(row));
+  calls.reserve(static_cast<std::size_t>(model_->rowCount()));
+  for (int row = 0; row < model_->rowCount(); ++row) {
+    calls.push_back(model_->CallOfRow(row));
   }
   return calls;
 }
@@ -121,12 +119,12 @@ void CallsPane::SizeColumns() {
   const QFontMetrics metrics(view_->font());
   const QFontMetrics headingMetrics(
       model_->headerData(0, Qt::Horizontal, Qt::FontRole).value<QFont>());
-  const char* const kWidest[CallListModel::Columns] = {"99999",      "01/15/2004 10:23:45.678",
-                                                       "9999.999",   "192.168.100.200",
-                                                       "out",        "2145550100",
-                                                       "2145550100", "no answer (open)",
-                                                       "99999",      ""};
-  for (int column = 0; column < CallListModel::Columns; ++column) {
+  const char* const kWidest[kCallColumns] = {"99999",      "01/15/2004 10:23:45.678",
+                                             "9999.999",   "192.168.100.200",
+                                             "out",        "2145550100",
+                                             "2145550100", "no answer (open)",
+                                             "99999",      ""};
+  for (int column = 0; column < kCallColumns; ++column) {
     const QString heading = model_->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
     const int width = std::max(headingMetrics.horizontalAdvance(heading),
                                metrics.horizontalAdvance(QLatin1String(kWidest[column])));
@@ -135,10 +133,10 @@ void CallsPane::SizeColumns() {
 }
 
 void CallsPane::UpdateCount() {
-  const std::size_t calls = document_ != nullptr ? document_->Calls().calls.size() : 0;
-  const auto shown = static_cast<std::size_t>(filter_->rowCount());
+  const std::size_t calls = model_->CallCount();
+  const auto shown = static_cast<std::size_t>(model_->rowCount());
   QString count;
-  if (document_ == nullptr || !document_->IsOpen()) {
+  if (!open_) {
     count = tr("No trace open");
   } else if (calls == 0) {
     count = tr("No calls in this trace");

@@ -16,7 +16,6 @@ class QTreeView;
 
 namespace sigrune {
 
-class CallListFilter;
 class CallListModel;
 
 class CallsPane : public QWidget {
@@ -39,10 +38,9 @@ class CallsPane : public QWidget {
   void SizeColumns();
   void UpdateCount();
 
-  const TraceDocument* document_ = nullptr;
+  bool open_ = false;  // a trace is open
   std::size_t failedCalls_ = 0;
   CallListModel* model_ = nullptr;
-  CallListFilter* filter_ = nullptr;
   QLabel* count_ = nullptr;
   QLineEdit* text_ = nullptr;
   QComboBox* outcome_ = nullptr;
