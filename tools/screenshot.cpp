@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
   sigrune::QtDialogs dialogs;
   sigrune::QtLauncher launcher;
   sigrune::MainWindow window(dialogs, launcher);
-  window.resize(900, 640);
+  window.resize(1040, 680);
   window.show();
   if (!window.OpenTraceFile(QString::fromLocal8Bit(argv[1]))) {
     return 1;
