@@ -15,6 +15,7 @@
 
 #include "window/find_form.h"
 #include "window/main_window.h"
+#include "window/message_list_model.h"
 
 namespace {
 
@@ -25,7 +26,9 @@ class BenchDialogs : public sigrune::Dialogs {
   std::optional<QString> OpenFileName(QWidget*, const QStringList&, const QString&) override {
     return std::nullopt;
   }
-  std::optional<QString> SaveFileName(QWidget*) override { return exportFile_; }
+  std::optional<QString> SaveFileName(QWidget*, const QString&, const QStringList&) override {
+    return exportFile_;
+  }
   void ShowMessage(QWidget*, sigrune::MessageIcon, const QString&, const QString&) override {}
 
  private:
@@ -90,8 +93,16 @@ int main(int argc, char** argv) {
       "select the last row %.3f s\n",
       open, usage.ru_maxrss / 1024, lastRow);
 
-  selectRow(0);
-  for (const char* name : {"isdnFilter", "isdnFilterGW", "isdnFilterPRI", "isdnFilterH225"}) {
+  // A message in a call, for Selected Call and This Call.
+  int inCall = 0;
+  while (
+      inCall < 1000 &&
+      list->model()->index(inCall, sigrune::MessageListModel::Call).data().toString().isEmpty()) {
+    ++inCall;
+  }
+  selectRow(inCall);
+  for (const char* name :
+       {"isdnFilter", "isdnFilterCall", "isdnFilterGW", "isdnFilterPRI", "isdnFilterH225"}) {
     auto* entry = window.findChild<QAction*>(QLatin1String(name));
     const double on = Seconds(window, [&] { entry->trigger(); });
     const int rows = list->model()->rowCount();
@@ -108,5 +119,19 @@ int main(int argc, char** argv) {
   const double save =
       Seconds(window, [&] { window.findChild<QAction*>(QStringLiteral("isdnSave"))->trigger(); });
   std::printf("window: export %.3f s, %.0f messages/s\n", save, messages / save);
+
+  auto* calls = window.findChild<QTreeView*>(QStringLiteral("callList"));
+  const double byDuration = Seconds(window, [&] { calls->sortByColumn(2, Qt::DescendingOrder); });
+  const double byNumber = Seconds(window, [&] { calls->sortByColumn(0, Qt::AscendingOrder); });
+  auto* callText = window.findChild<QLineEdit*>(QStringLiteral("callFilterText"));
+  const double typed = Seconds(window, [&] { callText->setText("555"); });
+  const int matching = calls->model()->rowCount();
+  const double cleared = Seconds(window, [&] { callText->clear(); });
+  const double csv = Seconds(
+      window, [&] { window.findChild<QAction*>(QStringLiteral("isdnSaveCalls"))->trigger(); });
+  std::printf(
+      "window: %d calls; sort by duration %.3f s, by number %.3f s; filter \"555\" %.3f s (%d "
+      "rows), cleared %.3f s; Save Calls as CSV %.3f s\n",
+      calls->model()->rowCount(), byDuration, byNumber, typed, matching, cleared, csv);
   return 0;
 }

@@ -25,7 +25,12 @@ class FakeDialogs : public Dialogs {
     lastSelectedFilter = selectedFilter;
     return Next(openAnswers);
   }
-  std::optional<QString> SaveFileName(QWidget*) override { return Next(saveAnswers); }
+  std::optional<QString> SaveFileName(QWidget*, const QString& title,
+                                      const QStringList& nameFilters) override {
+    lastSaveTitle = title;
+    lastSaveNameFilters = nameFilters;
+    return Next(saveAnswers);
+  }
   void ShowMessage(QWidget*, MessageIcon icon, const QString& title, const QString& text) override {
     messages.push_back({icon, title, text});
   }
@@ -35,6 +40,8 @@ class FakeDialogs : public Dialogs {
   std::vector<ShownMessage> messages;
   QStringList lastNameFilters;
   QString lastSelectedFilter;
+  QString lastSaveTitle;
+  QStringList lastSaveNameFilters;
 
  private:
   static std::optional<QString> Next(std::deque<std::optional<QString>>& answers) {

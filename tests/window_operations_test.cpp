@@ -1,8 +1,12 @@
+#include <QComboBox>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressDialog>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QTabWidget>
+#include <QTest>
 #include <QTextCursor>
 #include <QTimer>
 #include <cstdio>
@@ -93,6 +97,103 @@ TEST_F(WindowOperationsTest, EachFilterEntrySwitchesTheRowsAndTheEntries) {
   SelectRow(1);
   EXPECT_EQ(window_->Document().CurrentMessage(), MessageNumber{4});
   EXPECT_TRUE(Pane()->toPlainText().startsWith("CALL_PROC, pd = 8, callref = 0x05\n"));
+}
+
+// Eight calls, two failed: call 2 (messages 8 to 12) is 2145550100 -> 1001, cause 34.
+TEST_F(WindowOperationsTest, TheCallsTableFiltersSortsSavesAndShowsACallsMessages) {
+  auto* calls = window_->findChild<QTreeView*>(QStringLiteral("callList"));
+  const auto* count = window_->findChild<QLabel*>(QStringLiteral("callCount"));
+  const auto shownCalls = [&] {
+    QStringList numbers;
+    for (int row = 0; row < calls->model()->rowCount(); ++row) {
+      numbers << calls->model()->index(row, 0).data().toString();
+    }
+    return numbers.join(QLatin1Char(' '));
+  };
+  OpenThroughMenu(WriteTrace("restarts.txt", "IsdnMsgData=08 02 00 00 46\n"));
+  EXPECT_EQ(count->text(), "No calls in this trace");
+  OpenThroughMenu(kExamples + "calls-trace.txt");
+  EXPECT_EQ(count->text(), "8 calls, 2 failed");
+  // The message list's call column, empty for the RESTART.
+  EXPECT_EQ(List()->model()->index(0, MessageListModel::Call).data(), "");
+  EXPECT_EQ(List()->model()->index(7, MessageListModel::Call).data(), "2");
+
+  // Durations sort as durations: 146.329 s first, not 4.028 s.
+  calls->sortByColumn(2, Qt::DescendingOrder);
+  EXPECT_EQ(shownCalls(), "1 4 5 8 3 2 7 6");
+  calls->sortByColumn(0, Qt::AscendingOrder);
+  const QAbstractItemModel* table = calls->model();
+  EXPECT_EQ(table->index(1, 9).data(), "34 No channel available");
+  EXPECT_EQ(table->index(1, 0).data(Qt::ForegroundRole).value<QColor>(), QColor(0xc0, 0x1c, 0x1c));
+  EXPECT_FALSE(table->index(0, 0).data(Qt::ForegroundRole).isValid());
+  EXPECT_TRUE(table->index(7, 0).data(Qt::FontRole).value<QFont>().italic());
+
+  auto* outcome = window_->findChild<QComboBox*>(QStringLiteral("callOutcome"));
+  auto* text = window_->findChild<QLineEdit*>(QStringLiteral("callFilterText"));
+  outcome->setCurrentText("Not answered");
+  EXPECT_EQ(shownCalls(), "2 3 4 5 6 7");
+  text->setText("2145550");
+  EXPECT_EQ(shownCalls(), "2 7");
+  EXPECT_EQ(count->text(), "2 of 8 calls, 2 failed");
+  outcome->setCurrentText("All calls");
+  text->setText("172.16");
+  EXPECT_EQ(shownCalls(), "4 7");
+
+  // Calls > Save Calls as CSV writes the calls shown, in the table's order.
+  calls->sortByColumn(0, Qt::DescendingOrder);
+  const std::string csv = ::testing::TempDir() + "window-calls.csv";
+  dialogs_.saveAnswers.push_back(QString::fromStdString(csv));
+  Action("isdnSaveCalls")->trigger();
+  EXPECT_EQ(dialogs_.lastSaveTitle, "Save Calls as CSV");
+  const std::string csvText = ReadFile(csv);
+  EXPECT_EQ(
+      csvText.substr(csvText.find('\n') + 1),
+      "7,30,32,3,01/15/2004 10:44:20.640,01/15/2004 10:44:20.655,0.015,172.16.20.33,H225,in,"
+      "0x0d30,2145550177,1999,failed,1,Unallocated/unassigned number,server,setup,released\n"
+      "4,18,24,4,01/15/2004 10:43:20.310,01/15/2004 10:43:51.120,30.810,172.16.20.33,H225,out,"
+      "0x0d2a,1001,9145550199,no answer,19,No answer from user,gateway,setup,released\n");
+  EXPECT_EQ(window_->statusBar()->currentMessage(),
+            QString::fromStdString("2 calls written to " + csv + "."));
+  std::remove(csv.c_str());
+  dialogs_.saveAnswers.push_back(QStringLiteral("/nonexistent/calls.csv"));
+  Action("isdnSaveCalls")->trigger();
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].text,
+            "Exception caught! Error in isdnSaveCalls. Description: cannot create "
+            "/nonexistent/calls.csv: No such file or directory");
+
+  // Activating a call (Enter) shows its messages under This Call, the first one selected, even
+  // while another filter is on.
+  text->clear();
+  Action("isdnFilterPRI")->trigger();
+  auto* tabs = window_->findChild<QTabWidget*>(QStringLiteral("isdnTabs"));
+  tabs->setCurrentIndex(1);
+  calls->setCurrentIndex(table->index(6, 0));  // call 2
+  QTest::keyClick(calls->viewport(), Qt::Key_Return);
+  EXPECT_EQ(ListedMessages(), Rows({8, 9, 10, 11, 12}));
+  EXPECT_EQ(Selected(), 0);
+  EXPECT_EQ(tabs->currentIndex(), 0);
+  EXPECT_TRUE(Action("isdnFilterCall")->isChecked());
+  EXPECT_FALSE(Action("isdnFilterPRI")->isEnabled());
+  EXPECT_EQ(StatusCount(), "5 of 40 messages, filter: call 2");
+  const auto* named = window_->findChild<QLabel*>(QStringLiteral("filteredCall"));
+  EXPECT_EQ(
+      named->text(),
+      QString::fromUtf8("Call 2: 2145550100 \u2192 1001, failed, cause 34 No channel available"));
+
+  // Switched off, the whole list returns with the message selected; from the menu it takes the
+  // selected message's call.
+  Action("isdnFilterCall")->trigger();
+  EXPECT_EQ(ListedMessages().size(), 40u);
+  EXPECT_EQ(Selected(), 7);
+  EXPECT_EQ(named->text(), "");
+  SelectRow(0);
+  Action("isdnFilterCall")->trigger();
+  EXPECT_FALSE(Action("isdnFilterCall")->isChecked());
+  EXPECT_EQ(window_->statusBar()->currentMessage(), "Message 1 belongs to no call.");
+  SelectRow(39);
+  Action("isdnFilterCall")->trigger();
+  EXPECT_EQ(ListedMessages(), Rows({36, 37, 38, 39, 40}));
 }
 
 TEST_F(WindowOperationsTest, FindThroughTheDialogSelectsAndMarksTheHit) {

@@ -43,9 +43,11 @@ TEST_F(WindowTest, MenusHaveTheirCaptionsShortcutsAndStates) {
       {"isdnFindAgain", "Find Again", QKeySequence(Qt::Key_F3), false, false},
       {"isdnGoTo", "Jump to line number", QKeySequence(Qt::Key_F4), true, false},
       {"isdnFilter", "&Selected Call", QKeySequence("Ctrl+L"), false, true},
+      {"isdnFilterCall", "This &Call", QKeySequence("Ctrl+Shift+L"), false, true},
       {"isdnFilterGW", "This &Gateway", {}, false, true},
       {"isdnFilterPRI", "&PRI Only", {}, false, true},
       {"isdnFilterH225", "&H225 Only", {}, false, true},
+      {"isdnSaveCalls", "Save Calls as CS&V…", {}, false, false},
       {"isdnReleaseNotes", "&Release Notes", {}, true, false},
       {"isdnAbout", "&About", {}, true, false},
   };
@@ -53,11 +55,11 @@ TEST_F(WindowTest, MenusHaveTheirCaptionsShortcutsAndStates) {
   for (const QAction* menu : window_->menuBar()->actions()) {
     menus << menu->text();
   }
-  EXPECT_EQ(menus, QStringList({"&File", "&Edit", "Fi&lter", "&Help"}));
+  EXPECT_EQ(menus, QStringList({"&File", "&Edit", "Fi&lter", "&Calls", "&Help"}));
   for (const MenuEntry& entry : entries) {
     const QAction* action = Action(entry.name);
     ASSERT_NE(action, nullptr) << entry.name;
-    EXPECT_EQ(action->text(), QLatin1String(entry.caption)) << entry.name;
+    EXPECT_EQ(action->text(), QString::fromUtf8(entry.caption)) << entry.name;
     EXPECT_EQ(action->shortcut(), entry.shortcut) << entry.name;
     EXPECT_EQ(action->isEnabled(), entry.enabledAtStart) << entry.name;
     EXPECT_EQ(action->isCheckable(), entry.checkable) << entry.name;

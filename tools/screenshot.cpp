@@ -1,29 +1,52 @@
-// Makes the README's screenshot: the window on a trace with one message selected.
-// Usage: screenshot TRACE ROW OUTPUT.png   (scripts/screenshot.sh runs it under xvfb-run)
+// Makes the README's screenshot: the window on a trace with one message selected, and optionally
+// the calls table (with that message's call selected) or This Call applied to it.
+// Usage: screenshot TRACE ROW OUTPUT.png [calls|call]   (scripts/screenshot.sh runs it under
+// xvfb-run)
 
+#include <QAction>
 #include <QApplication>
 #include <QItemSelectionModel>
+#include <QTabWidget>
 #include <QTreeView>
+#include <cstring>
 
 #include "platform/qt_platform.h"
 #include "window/main_window.h"
+#include "window/message_list_model.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
-  if (argc != 4) {
+  if (argc != 4 && argc != 5) {
     return 2;
   }
+  const char* const view = argc == 5 ? argv[4] : "";
   sigrune::QtDialogs dialogs;
   sigrune::QtLauncher launcher;
   sigrune::MainWindow window(dialogs, launcher);
-  window.resize(900, 640);
+  window.resize(1040, 680);
   window.show();
   if (!window.OpenTraceFile(QString::fromLocal8Bit(argv[1]))) {
     return 1;
   }
   auto* list = window.findChild<QTreeView*>(QStringLiteral("isdnList"));
-  list->setCurrentIndex(list->model()->index(QString::fromLatin1(argv[2]).toInt(), 0));
+  const QModelIndex row = list->model()->index(QString::fromLatin1(argv[2]).toInt(), 0);
+  list->setCurrentIndex(row);
   list->setFocus();
+  if (std::strcmp(view, "calls") == 0) {
+    window.findChild<QTabWidget*>(QStringLiteral("isdnTabs"))->setCurrentIndex(1);
+    auto* calls = window.findChild<QTreeView*>(QStringLiteral("callList"));
+    const QString call = row.siblingAtColumn(sigrune::MessageListModel::Call).data().toString();
+    for (int shown = 0; shown < calls->model()->rowCount(); ++shown) {
+      if (calls->model()->index(shown, 0).data().toString() == call) {
+        calls->setCurrentIndex(calls->model()->index(shown, 0));
+      }
+    }
+    calls->setFocus();
+  } else if (std::strcmp(view, "call") == 0) {
+    window.findChild<QAction*>(QStringLiteral("isdnFilterCall"))->trigger();
+  } else if (*view != '\0') {
+    return 2;
+  }
   for (int round = 0; round < 20; ++round) {
     QApplication::processEvents();
   }

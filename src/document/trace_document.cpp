@@ -4,8 +4,10 @@
 
 #include <algorithm>
 
+#include "calls/call_csv.h"
 #include "q931/decoder.h"
 #include "q931/message_search.h"
+#include "trace/replacing_file.h"
 #include "trace/summary_line.h"
 
 namespace sigrune {
@@ -231,6 +233,41 @@ bool TraceDocument::FindAll(std::string_view text, const FindCallbacks& callback
 ExportResult TraceDocument::Export(const std::string& target,
                                    const ExportProgress& progress) const {
   return ExportRouterDebug(target, store_, progress, path_);
+}
+
+std::string TraceDocument::SaveCallsCsv(const std::string& target,
+                                        const std::vector<CallNumber>& calls) const {
+  if (!path_.empty() && IsSameFile(target, path_)) {
+    return "cannot write " + target + ": it is the open trace";
+  }
+  try {
+    // Destroyed uncommitted on every way out but success, which removes the temporary file.
+    ReplacingFile file;
+    if (!file.Open(target)) {
+      return file.ErrorText();
+    }
+    // Handed over in pieces, so that a million calls never sit in memory as text.
+    constexpr std::size_t kPiece = 1 << 16;
+    std::string text(kCallCsvHeader);
+    for (const CallNumber call : calls) {
+      if (!call || call.value > calls_.calls.size()) {
+        continue;
+      }
+      AppendCallCsvRecord(text, store_, calls_, call);
+      if (text.size() >= kPiece) {
+        if (!file.Write(text)) {
+          return file.ErrorText();
+        }
+        text.clear();
+      }
+    }
+    if (!file.Write(text) || !file.Commit()) {
+      return file.ErrorText();
+    }
+    return {};
+  } catch (const std::bad_alloc&) {
+    return "cannot write " + target + ": not enough memory";
+  }
 }
 
 }  // namespace sigrune

@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "calls/call_table.h"
 #include "q931/export_writer.h"
@@ -119,6 +120,10 @@ class TraceDocument {
   // The calls of the open trace, grouped the first time they are asked for, so that the commands
   // that need none (list, show, export, find) do not pay for them.
   const CallTable& Calls() const;
+
+  // The calls, in the order given, as CSV to `target`, which replaces it only when complete; the
+  // open trace itself is refused as the target. Empty, or what went wrong: the file and why.
+  std::string SaveCallsCsv(const std::string& target, const std::vector<CallNumber>& calls) const;
 
   // --- Selection ------------------------------------------------------------------------------
   // The message shown, which the filters and Jump to line take as the selected one

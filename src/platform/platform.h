@@ -19,8 +19,10 @@ class Dialogs {
   // The chosen file, or nothing when the user cancels.
   virtual std::optional<QString> OpenFileName(QWidget* parent, const QStringList& nameFilters,
                                               const QString& selectedFilter) = 0;
-  // Asks before an existing file is chosen; nothing when the user cancels.
-  virtual std::optional<QString> SaveFileName(QWidget* parent) = 0;
+  // Asks before an existing file is chosen; nothing when the user cancels. `nameFilters` as
+  // "CSV (*.csv)"; none offers every file.
+  virtual std::optional<QString> SaveFileName(QWidget* parent, const QString& title,
+                                              const QStringList& nameFilters) = 0;
   virtual void ShowMessage(QWidget* parent, MessageIcon icon, const QString& title,
                            const QString& text) = 0;
 };

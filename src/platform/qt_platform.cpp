@@ -23,8 +23,10 @@ std::optional<QString> QtDialogs::OpenFileName(QWidget* parent, const QStringLis
   return dialog.selectedFiles().constFirst();
 }
 
-std::optional<QString> QtDialogs::SaveFileName(QWidget* parent) {
-  const QString path = QFileDialog::getSaveFileName(parent, QObject::tr("Save As Tessel"));
+std::optional<QString> QtDialogs::SaveFileName(QWidget* parent, const QString& title,
+                                               const QStringList& nameFilters) {
+  const QString path =
+      QFileDialog::getSaveFileName(parent, title, QString(), nameFilters.join(QLatin1String(";;")));
   if (path.isEmpty()) {
     return std::nullopt;
   }

@@ -23,7 +23,7 @@ constexpr int kOutOfMemoryNumber = 7;
 }  // namespace
 
 void MainWindow::isdnSave_Click() {
-  const std::optional<QString> path = dialogs_.SaveFileName(this);
+  const std::optional<QString> path = dialogs_.SaveFileName(this, tr("Save As Tessel"), {});
   if (!path) {
     return;
   }

@@ -1,8 +1,11 @@
-// The Filter menu: one filter at a time narrows the list to the selected call, one gateway, PRI
-// or H.225 messages; a second click on it brings the whole list back.
+// The Filter menu: one filter at a time narrows the list to the selected call, one call of the
+// calls table, one gateway, PRI or H.225 messages; a second click on it brings the whole list
+// back.
 
 #include <QApplication>
 #include <QStatusBar>
+#include <QTabWidget>
+#include <QTreeView>
 
 #include "window/main_window.h"
 
@@ -19,8 +22,26 @@ void MainWindow::isdnFilter_Click(ListFilter filter) {
   // Unchecks an entry the click checked when the filter stayed off.
   ShowDocument({.rows = applied});
   QApplication::restoreOverrideCursor();
-  if (!applied) {
-    statusBar()->showMessage(tr("Select a message first: the filter takes its key from it."), 5000);
+  if (applied) {
+    return;
+  }
+  const MessageNumber selected = document_.CurrentMessage();
+  statusBar()->showMessage(filter == ListFilter::ThisCall && selected
+                               ? tr("Message %1 belongs to no call.").arg(selected.value)
+                               : tr("Select a message first: the filter takes its key from it."),
+                           5000);
+}
+
+void MainWindow::ShowCall(CallNumber call) {
+  // Asked for by name in the calls table, so it takes the place of any other filter.
+  if (document_.ActiveFilter() && document_.ActiveFilter() != ListFilter::ThisCall) {
+    document_.ClearFilter();
+  }
+  const bool applied = document_.ApplyCallFilter(call);
+  ShowDocument({.rows = true, .pane = applied});
+  if (applied) {
+    isdnTabs->setCurrentWidget(isdnList);
+    isdnList->setFocus();
   }
 }
 

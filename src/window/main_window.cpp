@@ -20,6 +20,7 @@
 #include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QTextEdit>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -30,6 +31,8 @@
 #include "q931/decoder.h"
 #include "trace/text_utilities.h"
 #include "version.h"
+#include "window/call_headline.h"
+#include "window/calls_pane.h"
 #include "window/decoded_text_pane.h"
 #include "window/find_form.h"
 #include "window/load_progress.h"
@@ -53,6 +56,8 @@ struct FilterMenuEntry {
 constexpr FilterMenuEntry kFilterEntries[] = {
     {"isdnFilter", QT_TRANSLATE_NOOP("sigrune::MainWindow", "&Selected Call"), "Ctrl+L",
      ListFilter::SelectedCall},
+    {"isdnFilterCall", QT_TRANSLATE_NOOP("sigrune::MainWindow", "This &Call"), "Ctrl+Shift+L",
+     ListFilter::ThisCall},
     {"isdnFilterGW", QT_TRANSLATE_NOOP("sigrune::MainWindow", "This &Gateway"), nullptr,
      ListFilter::ThisGateway},
     {"isdnFilterPRI", QT_TRANSLATE_NOOP("sigrune::MainWindow", "&PRI Only"), nullptr,
@@ -94,8 +99,9 @@ MainWindow::MainWindow(Dialogs& dialogs, Launcher& launcher, QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
-  // The list outlives the document while QWidget's destructor hides a window still shown.
+  // The lists outlive the document while QWidget's destructor hides a window still shown.
   model_->ShowRowsOf(nullptr);
+  callsPane_->ShowCallsOf(nullptr);
 }
 
 void MainWindow::CreateActions() {
@@ -116,6 +122,7 @@ void MainWindow::CreateActions() {
     connect(action, &QAction::triggered, this,
             [this, filter = entry.filter] { isdnFilter_Click(filter); });
   }
+  isdnSaveCalls = MakeAction(this, "isdnSaveCalls", tr("Save Calls as CS&V…"));
   isdnReleaseNotes = MakeAction(this, "isdnReleaseNotes", tr("&Release Notes"));
   isdnAbout = MakeAction(this, "isdnAbout", tr("&About"));
 
@@ -130,6 +137,7 @@ void MainWindow::CreateActions() {
   connect(isdnFindAgain, &QAction::triggered, this, &MainWindow::FindNext);
   connect(isdnGoTo, &QAction::triggered, this, &MainWindow::isdnGoTo_Click);
   connect(isdnExit, &QAction::triggered, this, &QWidget::close);
+  connect(isdnSaveCalls, &QAction::triggered, this, &MainWindow::isdnSaveCalls_Click);
   connect(isdnAbout, &QAction::triggered, this, &MainWindow::isdnAbout_Click);
   connect(isdnReleaseNotes, &QAction::triggered, this, &MainWindow::isdnReleaseNotes_Click);
 }
@@ -146,6 +154,9 @@ void MainWindow::CreateMenus() {
   for (const FilterAction& action : filterActions_) {
     isdnFilterMenu->addAction(action.entry);
   }
+  QMenu* isdnCallsMenu = menuBar()->addMenu(tr("&Calls"));
+  isdnCallsMenu->setObjectName(QStringLiteral("isdnCallsMenu"));
+  isdnCallsMenu->addAction(isdnSaveCalls);
   QMenu* isdnHelp = menuBar()->addMenu(tr("&Help"));
   isdnHelp->setObjectName(QStringLiteral("isdnHelp"));
   isdnHelp->addActions({isdnReleaseNotes, isdnAbout});
@@ -178,12 +189,22 @@ void MainWindow::CreateWidgets() {
   tesselText->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   tesselText->setLineWrapMode(QTextEdit::NoWrap);
 
-  isdnMessageFrame = MakeFrame("isdnMessageFrame", tr("ISDN Message Text "), isdnList);
+  callsPane_ = new CallsPane;
+  callsPane_->setObjectName(QStringLiteral("callsPane"));
+  callsPane_->ShowCallsOf(&document_);
+  connect(callsPane_, &CallsPane::CallActivated, this, &MainWindow::ShowCall);
+
+  // Tabs rather than a dock: the calls table needs the list's whole width, and both share the
+  // decoded-text pane below.
+  isdnTabs = new QTabWidget;
+  isdnTabs->setObjectName(QStringLiteral("isdnTabs"));
+  isdnTabs->addTab(isdnList, tr("&Messages"));
+  isdnTabs->addTab(callsPane_, tr("Call&s"));
   tesselFrame = MakeFrame("tesselFrame", tr("Tessel Translation "), tesselText);
 
   // The list takes 35 % of the height and the pane 65 %, also when the window changes size.
   splitter_ = new QSplitter(Qt::Vertical);
-  splitter_->addWidget(isdnMessageFrame);
+  splitter_->addWidget(isdnTabs);
   splitter_->addWidget(tesselFrame);
   splitter_->setStretchFactor(0, 35);
   splitter_->setStretchFactor(1, 65);
@@ -193,7 +214,10 @@ void MainWindow::CreateWidgets() {
 
   messageCountLabel_ = new QLabel;
   selectedMessageLabel_ = new QLabel;
+  filteredCallLabel_ = new QLabel;
+  filteredCallLabel_->setObjectName(QStringLiteral("filteredCall"));
   statusBar()->addWidget(messageCountLabel_);
+  statusBar()->addWidget(filteredCallLabel_, 1);
   statusBar()->addPermanentWidget(selectedMessageLabel_);
 }
 
@@ -204,7 +228,8 @@ void MainWindow::SizeColumns() {
   const QFontMetrics headingMetrics(
       model_->headerData(0, Qt::Horizontal, Qt::FontRole).value<QFont>());
   const char* const kWidest[MessageListModel::Columns] = {
-      "01/15/2004 10:23:45.678", "192.168.100.200", "Out", "H225", "UNSUPPORTED MESSAGE", "0x8000"};
+      "01/15/2004 10:23:45.678", "192.168.100.200", "Out",  "H225",
+      "UNSUPPORTED MESSAGE",     "0x8000",          "99999"};
   for (int column = 0; column < MessageListModel::Columns; ++column) {
     const QString heading = model_->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
     const int width = std::max(headingMetrics.horizontalAdvance(heading),
@@ -217,6 +242,9 @@ void MainWindow::ShowDocument(Changes changes) {
   showingDocument_ = true;
   if (changes.rows) {
     model_->ShowRowsOf(&document_);
+  }
+  if (changes.calls) {
+    callsPane_->ShowCallsOf(&document_);
   }
   if (const std::optional<std::size_t> row = document_.RowOfMessage(document_.CurrentMessage())) {
     const QModelIndex index = model_->index(static_cast<int>(*row), 0);
@@ -243,6 +271,7 @@ void MainWindow::ShowDocument(Changes changes) {
   isdnReload->setEnabled(document_.CanReload());
   isdnFind->setEnabled(document_.CanFind());
   isdnFindAgain->setEnabled(document_.CanFind());
+  isdnSaveCalls->setEnabled(document_.IsOpen());
   setWindowTitle(document_.IsOpen()
                      ? QFileInfo(QFile::decodeName(document_.Path().c_str())).fileName() +
                            QLatin1String(" - ") + QLatin1String(kCaption)
@@ -293,6 +322,9 @@ void MainWindow::UpdateStatusBar() {
     count += QLatin1String("; ") + QString::fromLatin1(document_.SkippedLinesNote().c_str());
   }
   messageCountLabel_->setText(count);
+  const CallNumber call = document_.FilteredCall();
+  filteredCallLabel_->setText(call ? CallHeadline(call, document_.Calls().Record(call))
+                                   : QString());
   const MessageNumber selected = document_.CurrentMessage();
   selectedMessageLabel_->setText(selected ? tr("Message %1").arg(selected.value) : QString());
 }
@@ -363,7 +395,7 @@ bool MainWindow::LoadTrace(const QString& fileName, LoadKind kind) {
       findForm_->SetFindText(QString::fromLatin1(document_.FindText().c_str()));
     }
   }
-  ShowDocument({.rows = true, .pane = true});
+  ShowDocument({.rows = true, .pane = true, .calls = true});
   const std::string& note = document_.SkippedLinesNote();
   if (!note.empty() && !skippedLinesNoteShown_) {
     skippedLinesNoteShown_ = true;

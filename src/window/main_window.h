@@ -1,7 +1,8 @@
 #pragma once
 
-// The main window (isdnForm): the message list over the decoded-text pane, with the menus that
-// open a trace, filter the list, find a text, jump to a message's line and export. It keeps
+// The main window (isdnForm): the message list, and the calls table in a tab beside it, over the
+// decoded-text pane, with the menus that open a trace, filter the list, find a text, jump to a
+// message's line, export the messages and save the calls. It keeps
 // widgets only: each menu action goes to the trace document, and the widgets then show the
 // document as the action left it.
 
@@ -18,11 +19,13 @@ class QAction;
 class QGroupBox;
 class QLabel;
 class QSplitter;
+class QTabWidget;
 class QTextEdit;
 class QTreeView;
 
 namespace sigrune {
 
+class CallsPane;
 class FindForm;
 class MessageListModel;
 
@@ -54,8 +57,9 @@ class MainWindow : public QMainWindow {
   // What an operation changed besides the entries, the selected row, the status bar and the
   // caption, which are always shown afresh.
   struct Changes {
-    bool rows = false;  // the list's rows: the model resets
-    bool pane = false;  // the selected message, or its text: the pane shows it again
+    bool rows = false;   // the list's rows: the model resets
+    bool pane = false;   // the selected message, or its text: the pane shows it again
+    bool calls = false;  // the calls (a load): the calls table resets
   };
   // The one way the widgets learn what the document holds now.
   void ShowDocument(Changes changes);
@@ -77,6 +81,8 @@ class MainWindow : public QMainWindow {
   void isdnSave_Click();
   void isdnGoTo_Click();
   void isdnFilter_Click(ListFilter filter);
+  void ShowCall(CallNumber call);
+  void isdnSaveCalls_Click();
   void FindNext();
   void isdnAbout_Click();
   void isdnReleaseNotes_Click();
@@ -104,19 +110,22 @@ class MainWindow : public QMainWindow {
     QAction* entry = nullptr;
     ListFilter filter = ListFilter::SelectedCall;
   };
-  // The Filter menu, in its order: Selected Call, This Gateway, PRI Only, H225 Only.
-  std::array<FilterAction, 4> filterActions_;
+  // The Filter menu, in its order: Selected Call, This Call, This Gateway, PRI Only, H225 Only.
+  std::array<FilterAction, 5> filterActions_;
+  QAction* isdnSaveCalls = nullptr;
   QAction* isdnReleaseNotes = nullptr;
   QAction* isdnAbout = nullptr;
 
   QSplitter* splitter_ = nullptr;
-  QGroupBox* isdnMessageFrame = nullptr;
+  QTabWidget* isdnTabs = nullptr;  // Messages, Calls
   QGroupBox* tesselFrame = nullptr;
   QTreeView* isdnList = nullptr;
+  CallsPane* callsPane_ = nullptr;
   MessageListModel* model_ = nullptr;
   QTextEdit* tesselText = nullptr;
   QLabel* messageCountLabel_ = nullptr;
   QLabel* selectedMessageLabel_ = nullptr;
+  QLabel* filteredCallLabel_ = nullptr;  // names the call This Call shows
 };
 
 }  // namespace sigrune

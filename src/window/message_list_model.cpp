@@ -60,6 +60,10 @@ QVariant MessageListModel::data(const QModelIndex& index, int role) const {
   if (role != Qt::DisplayRole && role != Qt::ToolTipRole && role != SummaryLineRole) {
     return {};
   }
+  if (index.column() == Call && role != SummaryLineRole) {
+    const CallNumber call = document_->Calls().CallOf(message);
+    return call ? QString::number(call.value) : QString();
+  }
   const SummaryFields& fields = FieldsOf(message);
   if (role == SummaryLineRole) {
     std::string line;
@@ -96,8 +100,8 @@ QVariant MessageListModel::headerData(int section, Qt::Orientation orientation, 
   if (role != Qt::DisplayRole) {
     return {};
   }
-  static const char* const kHeadings[Columns] = {"Timestamp", "Gateway IP",   "Direction",
-                                                 "Protocol",  "Message Type", "Call Reference"};
+  static const char* const kHeadings[Columns] = {
+      "Timestamp", "Gateway IP", "Direction", "Protocol", "Message Type", "Call Reference", "Call"};
   return section >= 0 && section < Columns ? tr(kHeadings[section]) : QVariant();
 }
 

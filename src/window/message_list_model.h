@@ -16,7 +16,17 @@ class MessageListModel : public QAbstractTableModel {
   Q_OBJECT
 
  public:
-  enum Column { Timestamp, GatewayIp, Direction, Protocol, MessageType, CallReference, Columns };
+  // Call: the number of the message's call, which is not part of the summary line.
+  enum Column {
+    Timestamp,
+    GatewayIp,
+    Direction,
+    Protocol,
+    MessageType,
+    CallReference,
+    Call,
+    Columns
+  };
   // The whole summary line of the row, tabs and padding included.
   static constexpr int SummaryLineRole = Qt::UserRole + 1;
   // The 1-based number of the message the row shows.

@@ -1,0 +1,173 @@
+#include "window/call_list_model.h"
+
+#include <QColor>
+#include <QFont>
+#include <QGuiApplication>
+#include <QPalette>
+#include <algorithm>
+#include <climits>
+
+#include "calls/call_texts.h"
+#include "window/call_headline.h"
+
+namespace sigrune {
+
+namespace {
+
+// Amber and red that keep their contrast on the palette's base: darker shades on a light one,
+// lighter on a dark one.
+QString FromLatin1(std::string_view text) {
+  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QVariant OutcomeColour(CallOutcome outcome) {
+  const bool dark = QGuiApplication::palette().color(QPalette::Base).lightness() < 128;
+  switch (outcome) {
+    case CallOutcome::Failed:
+      return dark ? QColor(0xff, 0x6b, 0x6b) : QColor(0xc0, 0x1c, 0x1c);
+    case CallOutcome::Busy:
+    case CallOutcome::NoAnswer:
+    case CallOutcome::Rejected:
+    case CallOutcome::Cancelled:
+      return dark ? QColor(0xff, 0xc1, 0x4d) : QColor(0x9a, 0x5b, 0x00);
+    case CallOutcome::Answered:
+    case CallOutcome::None:
+      break;
+  }
+  return {};
+}
+
+}  // namespace
+
+void CallListModel::ShowCallsOf(const TraceDocument* document) {
+  document_ = document;
+  ChooseRows();
+}
+
+void CallListModel::SetOutcomeChoice(OutcomeChoice outcome) {
+  choice_.outcome = outcome;
+  ChooseRows();
+}
+
+void CallListModel::SetMatchText(const QString& text) {
+  const QString trimmed = text.trimmed();
+  text_ = trimmed.toLatin1();
+  textMatchesNothing_ = QString::fromLatin1(text_) != trimmed;
+  choice_.text = std::string_view(text_.constData(), static_cast<std::size_t>(text_.size()));
+  ChooseRows();
+}
+
+void CallListModel::sort(int column, Qt::SortOrder order) {
+  if (column < 0 || column >= kCallColumns) {
+    return;
+  }
+  choice_.column = static_cast<CallColumn>(column);
+  choice_.descending = order == Qt::DescendingOrder;
+  ChooseRows();
+}
+
+void CallListModel::ChooseRows() {
+  beginResetModel();
+  rows_.clear();
+  if (document_ != nullptr && !textMatchesNothing_) {
+    rows_ = ChooseCallRows(document_->Store(), document_->Calls(), choice_);
+  }
+  endResetModel();
+}
+
+CallNumber CallListModel::CallOfRow(int row) const {
+  return row >= 0 && static_cast<std::size_t>(row) < rows_.size() ? CallNumber{rows_[row] + 1}
+                                                                  : CallNumber{};
+}
+
+std::size_t CallListModel::CallCount() const {
+  return document_ != nullptr ? document_->Calls().calls.size() : 0;
+}
+
+int CallListModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(std::min<std::size_t>(rows_.size(), INT_MAX));
+}
+
+int CallListModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : kCallColumns;
+}
+
+QVariant CallListModel::data(const QModelIndex& index, int role) const {
+  const CallNumber number = CallOfRow(index.row());
+  if (!number || index.column() < 0 || index.column() >= kCallColumns) {
+    return {};
+  }
+  const CallRecord& call = document_->Calls().Record(number);
+  const auto column = static_cast<CallColumn>(index.column());
+  switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole:
+      return Text(static_cast<int>(number.value), call, column);
+    case Qt::ForegroundRole:
+      return OutcomeColour(call.outcome);
+    case Qt::FontRole:
+      if (call.ended == CallEnded::Open) {
+        QFont open;
+        open.setItalic(true);
+        return open;
+      }
+      return {};
+    case Qt::TextAlignmentRole:
+      if (column == CallColumn::Number || column == CallColumn::Duration ||
+          column == CallColumn::Messages) {
+        return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+      }
+      return {};
+    default:
+      return {};
+  }
+}
+
+QString CallListModel::Text(int number, const CallRecord& call, CallColumn column) const {
+  const MessageStore& store = document_->Store();
+  switch (column) {
+    case CallColumn::Number:
+      return QString::number(number);
+    case CallColumn::Start:
+      return FromLatin1(StartTimeText(store, call));
+    case CallColumn::Duration:
+      return FromLatin1(DurationText(store, call));
+    case CallColumn::Gateway:
+      return FromLatin1(store.gatewayIpTexts[call.gatewayIpIndex]);
+    case CallColumn::Direction:
+      return FromLatin1(DirectionText(call.direction));
+    case CallColumn::Calling:
+      return FromLatin1(call.calling);
+    case CallColumn::Called:
+      return FromLatin1(call.called);
+    case CallColumn::Outcome:
+      return CallOutcomeLabel(call);
+    case CallColumn::Messages:
+      return QString::number(call.messageCount);
+    case CallColumn::Cause:
+      return call.cause < 0
+                 ? QString()
+                 : FromLatin1(CauseText(call)) + QLatin1Char(' ') + FromLatin1(CauseName(call));
+  }
+  return {};
+}
+
+QVariant CallListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal) {
+    return {};
+  }
+  if (role == Qt::FontRole) {
+    QFont bold;
+    bold.setBold(true);
+    return bold;
+  }
+  if (role != Qt::DisplayRole) {
+    return {};
+  }
+  static const char* const kHeadings[kCallColumns] = {"Call",      "Start",   "Duration", "Gateway",
+                                                      "Direction", "Calling", "Called",   "Outcome",
+                                                      "Messages",  "Cause"};
+  return section >= 0 && section < kCallColumns ? tr(kHeadings[section]) : QVariant();
+}
+
+}  // namespace sigrune

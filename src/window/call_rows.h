@@ -1,0 +1,57 @@
+#pragma once
+
+// Which calls the calls table shows and in what order, in plain functions over the call records:
+// an outcome chosen in the selector, a text that a call's calling or called number or gateway
+// address contains, and the order of a column.
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "calls/call_table.h"
+#include "trace/message_store.h"
+
+namespace sigrune {
+
+// The outcome selector's entries, in its order.
+enum class OutcomeChoice {
+  All,
+  Failed,
+  NotAnswered,  // every outcome but answered
+  Answered,
+  Busy,
+  NoAnswer,
+  Rejected,
+  Cancelled,
+  NoOutcome,
+  Open,  // still open at the end of the trace
+};
+
+// The calls table's columns, in its order.
+enum class CallColumn {
+  Number,
+  Start,
+  Duration,
+  Gateway,
+  Direction,
+  Calling,
+  Called,
+  Outcome,
+  Messages,
+  Cause,  // last: its names are long
+};
+inline constexpr int kCallColumns = 10;
+
+struct CallRowsChoice {
+  OutcomeChoice outcome = OutcomeChoice::All;
+  std::string_view text;  // Latin-1; empty matches every call
+  CallColumn column = CallColumn::Number;
+  bool descending = false;
+};
+
+// The indices (call number - 1) of the calls chosen, in the column's order; calls that sort alike
+// stay in the order they began.
+std::vector<std::uint32_t> ChooseCallRows(const MessageStore& store, const CallTable& calls,
+                                          const CallRowsChoice& choice);
+
+}  // namespace sigrune

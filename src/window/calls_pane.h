@@ -1,0 +1,50 @@
+#pragma once
+
+// The Calls tab: the calls table with its filter field, outcome selector and counts. Activating a
+// row (double-click, Enter) asks for that call's messages.
+
+#include <QWidget>
+#include <vector>
+
+#include "calls/call_table.h"
+#include "document/trace_document.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QTreeView;
+
+namespace sigrune {
+
+class CallListModel;
+
+class CallsPane : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit CallsPane(QWidget* parent = nullptr);
+
+  // Takes the document's calls afresh after a load, keeping the order and the filter; none for
+  // no document. The document must outlive the pane or the next call.
+  void ShowCallsOf(const TraceDocument* document);
+
+  // The calls the table shows, in its order.
+  std::vector<CallNumber> ShownCalls() const;
+
+ signals:
+  void CallActivated(CallNumber call);
+
+ private:
+  void SizeColumns();
+  void UpdateCount();
+
+  bool open_ = false;  // a trace is open
+  std::size_t failedCalls_ = 0;
+  CallListModel* model_ = nullptr;
+  QLabel* count_ = nullptr;
+  QLineEdit* text_ = nullptr;
+  QComboBox* outcome_ = nullptr;
+  QTreeView* view_ = nullptr;
+};
+
+}  // namespace sigrune

@@ -1,0 +1,37 @@
+// Calls > Save Calls as CSV: the calls the table shows, in its order.
+
+#include <QApplication>
+#include <QFile>
+#include <QStatusBar>
+
+#include "trace/text_utilities.h"
+#include "window/calls_pane.h"
+#include "window/main_window.h"
+
+namespace sigrune {
+
+void MainWindow::isdnSaveCalls_Click() {
+  if (!document_.IsOpen()) {
+    return;
+  }
+  const std::optional<QString> path =
+      dialogs_.SaveFileName(this, tr("Save Calls as CSV"), {tr("CSV (*.csv)"), tr("All (*)")});
+  if (!path) {
+    return;
+  }
+  const std::vector<CallNumber> calls = callsPane_->ShownCalls();
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const std::string error = document_.SaveCallsCsv(QFile::encodeName(*path).toStdString(), calls);
+  QApplication::restoreOverrideCursor();
+  if (!error.empty()) {
+    ReportError(QStringLiteral("isdnSaveCalls"), kFileAccessErrorNumber,
+                QString::fromLocal8Bit(error.c_str()));
+    return;
+  }
+  statusBar()->showMessage(
+      tr("%1 written to %2.")
+          .arg(QString::fromStdString(CountOf(calls.size(), "call", "calls")), *path),
+      5000);
+}
+
+}  // namespace sigrune
