@@ -249,11 +249,12 @@ std::string TraceDocument::SaveCallsCsv(const std::string& target,
     // Handed over in pieces, so that a million calls never sit in memory as text.
     constexpr std::size_t kPiece = 1 << 16;
     std::string text(kCallCsvHeader);
+    const CallTable& table = Calls();
     for (const CallNumber call : calls) {
-      if (!call || call.value > calls_.calls.size()) {
+      if (!call || call.value > table.calls.size()) {
         continue;
       }
-      AppendCallCsvRecord(text, store_, calls_, call);
+      AppendCallCsvRecord(text, store_, table, call);
       if (text.size() >= kPiece) {
         if (!file.Write(text)) {
           return file.ErrorText();
