@@ -1,14 +1,11 @@
 #include "window/call_headline.h"
 
 #include "calls/call_texts.h"
+#include "window/table_text.h"
 
 namespace sigrune {
 
 namespace {
-
-QString FromLatin1(std::string_view text) {
-  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 QString NumberOrUnknown(const std::string& digits) {
   return digits.empty() ? QStringLiteral("unknown") : FromLatin1(digits);

@@ -9,6 +9,7 @@
 
 #include "calls/call_texts.h"
 #include "window/call_headline.h"
+#include "window/table_text.h"
 
 namespace sigrune {
 
@@ -16,9 +17,6 @@ namespace {
 
 // Amber and red that keep their contrast on the palette's base: darker shades on a light one,
 // lighter on a dark one.
-QString FromLatin1(std::string_view text) {
-  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 QVariant OutcomeColour(CallOutcome outcome) {
   const bool dark = QGuiApplication::palette().color(QPalette::Base).lightness() < 128;
@@ -153,21 +151,10 @@ QString CallListModel::Text(int number, const CallRecord& call, CallColumn colum
 }
 
 QVariant CallListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-  if (orientation != Qt::Horizontal) {
-    return {};
-  }
-  if (role == Qt::FontRole) {
-    QFont bold;
-    bold.setBold(true);
-    return bold;
-  }
-  if (role != Qt::DisplayRole) {
-    return {};
-  }
   static const char* const kHeadings[kCallColumns] = {"Call",      "Start",   "Duration", "Gateway",
                                                       "Direction", "Calling", "Called",   "Outcome",
                                                       "Messages",  "Cause"};
-  return section >= 0 && section < kCallColumns ? tr(kHeadings[section]) : QVariant();
+  return ColumnHeading(kHeadings, section, orientation, role);
 }
 
 }  // namespace sigrune

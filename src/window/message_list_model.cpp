@@ -5,16 +5,9 @@
 #include <climits>
 
 #include "trace/text_utilities.h"
+#include "window/table_text.h"
 
 namespace sigrune {
-
-namespace {
-
-QString FromLatin1(std::string_view text) {
-  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-}  // namespace
 
 void MessageListModel::ShowRowsOf(const TraceDocument* document) {
   beginResetModel();
@@ -89,20 +82,9 @@ QVariant MessageListModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant MessageListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-  if (orientation != Qt::Horizontal) {
-    return {};
-  }
-  if (role == Qt::FontRole) {
-    QFont bold;
-    bold.setBold(true);
-    return bold;
-  }
-  if (role != Qt::DisplayRole) {
-    return {};
-  }
   static const char* const kHeadings[Columns] = {
       "Timestamp", "Gateway IP", "Direction", "Protocol", "Message Type", "Call Reference", "Call"};
-  return section >= 0 && section < Columns ? tr(kHeadings[section]) : QVariant();
+  return ColumnHeading(kHeadings, section, orientation, role);
 }
 
 }  // namespace sigrune
