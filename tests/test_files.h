@@ -32,8 +32,11 @@ inline std::string WriteFile(const std::string& path, std::string_view text) {
   return path;
 }
 
+// The process id keeps runs of the tests side by side apart.
 inline std::string WriteTemporary(std::string_view name, std::string_view text) {
-  return WriteFile(::testing::TempDir() + std::string(name), text);
+  return WriteFile(::testing::TempDir() + "sigrune-" + std::to_string(::getpid()) + "-" +
+                       std::string(name),
+                   text);
 }
 
 // All that was written to the stream, from its start (where it has one); closes the stream.
