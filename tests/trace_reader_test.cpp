@@ -123,11 +123,14 @@ TEST(ReadTraceText, FillsEachMessageFromItsOwnHeaderAndGatewayLines) {
                                     "MMan_Id= 2. IpAddr=c864a8c0\n"
                                     "IsdnMsgData2= 08 02 80 01 01\n"
                                     "MMan_Id IpAddr=0501a8c0 IsdnMsgData=08\n"
-                                    "IsdnMsgData=09")),
+                                    "IsdnMsgData=09\n"
+                                    "MMan_Id IpAddr=\n"  // no address text at all
+                                    "IsdnMsgData=0a")),
             "2 In H225 172.16.20.33 IsdnMsgData1= 08 02 0d 2a 05\n"
             "0 Out   IsdnMsgData1= 08 02 0d 2a 07\n"
             "8 Out PRI 192.168.100.200 IsdnMsgData2= 08 02 80 01 01\n"
-            "0 Out  192.168.1.5 IsdnMsgData=09\n");
+            "0 Out  192.168.1.5 IsdnMsgData=09\n"
+            "0 Out  0.0.0.0 IsdnMsgData=0a\n");
 }
 
 TEST(ReadTraceText, OnlyTheFirstLineMakesATracelist) {

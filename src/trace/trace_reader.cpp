@@ -220,7 +220,8 @@ std::uint32_t TraceTextReader::GatewayIndex(std::string_view addressText) {
   KnownAddress& known = knownAddresses_[nextKnownAddress_];
   nextKnownAddress_ = (nextKnownAddress_ + 1) % knownAddresses_.size();
   known.size = std::min(addressText.size(), known.text.size());
-  std::memcpy(known.text.data(), addressText.data(), known.size);
+  // An empty text may have no data at all, which memcpy must not be given.
+  std::copy_n(addressText.begin(), known.size, known.text.begin());
   known.index = InternGatewayIp(store_, HexIpToDotted(addressText));
   return known.index;
 }
