@@ -30,7 +30,9 @@ PayloadBytes PayloadBytesOfHexText(std::string_view hexText) {
 }
 
 PayloadBytes PayloadBytesOfMessage(const MessageStore& store, std::size_t index) {
-  return PayloadBytesOfHexText(PayloadText(store.msgDataLines[index], store.isTracelist));
+  PayloadBytes bytes;
+  ReadPayloadBytesOfMessage(store, index, bytes);
+  return bytes;
 }
 
 void PayloadBytes::AssignSpacedHexText(std::string_view text) {
