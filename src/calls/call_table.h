@@ -66,6 +66,9 @@ struct CallRecord {
   CallOutcome outcome = CallOutcome::None;
   std::string calling;  // digits
   std::string called;   // digits, then those of each INFORMATION
+  // The other leg of the same conversation (an `in` call and the `out` call the server placed
+  // for it); 0: none.
+  CallNumber related;
 };
 
 struct CallTable {
