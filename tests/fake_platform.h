@@ -11,7 +11,7 @@
 
 namespace sigrune {
 
-struct ShownMessage {
+struct ShownMessageBox {
   MessageIcon icon;
   QString title;
   QString text;
@@ -37,7 +37,7 @@ class FakeDialogs : public Dialogs {
 
   std::deque<std::optional<QString>> openAnswers;
   std::deque<std::optional<QString>> saveAnswers;
-  std::vector<ShownMessage> messages;
+  std::vector<ShownMessageBox> messages;
   QStringList lastNameFilters;
   QString lastSelectedFilter;
   QString lastSaveTitle;

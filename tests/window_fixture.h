@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QEventLoop>
 #include <QLabel>
 #include <QStatusBar>
 #include <QTextEdit>
+#include <QTimer>
 #include <QTreeView>
 #include <memory>
 #include <ostream>
@@ -44,12 +46,31 @@ class WindowTest : public ::testing::Test {
   QTreeView* List() const { return window_->findChild<QTreeView*>(QStringLiteral("isdnList")); }
   QTextEdit* Pane() const { return window_->findChild<QTextEdit*>(QStringLiteral("tesselText")); }
 
+  // Turns the event loop until the window's workers are done and their results shown.
+  void Settle() const {
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+      if (!window_->Busy()) {
+        loop.quit();
+      }
+    });
+    poll.start(1);
+    loop.exec();
+  }
+  void Trigger(const char* action) const {
+    Action(action)->trigger();
+    Settle();
+  }
   // File > Open, answering its dialog with the path (or cancelling it).
   void OpenThroughMenu(std::optional<QString> path) {
     dialogs_.openAnswers.push_back(std::move(path));
-    Action("isdnOpen")->trigger();
+    Trigger("isdnOpen");
   }
-  void SelectRow(int row) { List()->setCurrentIndex(List()->model()->index(row, 0)); }
+  void SelectRow(int row) {
+    List()->setCurrentIndex(List()->model()->index(row, 0));
+    Settle();
+  }
   // The status bar's count of messages, with the filter and the note on skipped lines.
   QString StatusCount() const {
     return window_->findChild<QStatusBar*>()->findChildren<QLabel*>().constFirst()->text();

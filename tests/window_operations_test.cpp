@@ -2,7 +2,6 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressDialog>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTabWidget>
@@ -54,7 +53,7 @@ struct FilterCase {
 TEST_F(WindowOperationsTest, EachFilterEntrySwitchesTheRowsAndTheEntries) {
   OpenThroughMenu(kCalls);
   // The filters that take their key from the selected message stay off without one.
-  Action("isdnFilter")->trigger();
+  Trigger("isdnFilter");
   EXPECT_FALSE(Action("isdnFilter")->isChecked());
   EXPECT_EQ(ListedMessages().size(), 7u);
   EXPECT_TRUE(window_->statusBar()->currentMessage().startsWith("Select a message first"));
@@ -69,7 +68,7 @@ TEST_F(WindowOperationsTest, EachFilterEntrySwitchesTheRowsAndTheEntries) {
   SelectRow(0);
   const QString pane = Pane()->toPlainText();
   for (const FilterCase& filter : cases) {
-    Action(filter.entry)->trigger();
+    Trigger(filter.entry);
     EXPECT_EQ(ListedMessages(), filter.kept) << filter.entry;
     for (const char* entry : entries) {
       const bool same = std::string_view(entry) == filter.entry;
@@ -83,7 +82,7 @@ TEST_F(WindowOperationsTest, EachFilterEntrySwitchesTheRowsAndTheEntries) {
     EXPECT_EQ(Selected(), filter.kept[0] == 1 ? 0 : -1) << filter.entry;
     EXPECT_EQ(Pane()->toPlainText(), pane) << filter.entry;
 
-    Action(filter.entry)->trigger();
+    Trigger(filter.entry);
     EXPECT_EQ(ListedMessages().size(), 7u) << filter.entry;
     for (const char* entry : entries) {
       EXPECT_FALSE(Action(entry)->isChecked()) << filter.entry << " " << entry;
@@ -93,7 +92,7 @@ TEST_F(WindowOperationsTest, EachFilterEntrySwitchesTheRowsAndTheEntries) {
   }
 
   // A click on the k-th filtered row shows its message.
-  Action("isdnFilterH225")->trigger();
+  Trigger("isdnFilterH225");
   SelectRow(1);
   EXPECT_EQ(window_->Document().CurrentMessage(), MessageNumber{4});
   EXPECT_TRUE(Pane()->toPlainText().startsWith("CALL_PROC, pd = 8, callref = 0x05\n"));
@@ -143,7 +142,7 @@ TEST_F(WindowOperationsTest, TheCallsTableFiltersSortsSavesAndShowsACallsMessage
   calls->sortByColumn(0, Qt::DescendingOrder);
   const std::string csv = ::testing::TempDir() + "window-calls.csv";
   dialogs_.saveAnswers.push_back(QString::fromStdString(csv));
-  Action("isdnSaveCalls")->trigger();
+  Trigger("isdnSaveCalls");
   EXPECT_EQ(dialogs_.lastSaveTitle, "Save Calls as CSV");
   const std::string csvText = ReadFile(csv);
   EXPECT_EQ(
@@ -156,7 +155,7 @@ TEST_F(WindowOperationsTest, TheCallsTableFiltersSortsSavesAndShowsACallsMessage
             QString::fromStdString("2 calls written to " + csv + "."));
   std::remove(csv.c_str());
   dialogs_.saveAnswers.push_back(QStringLiteral("/nonexistent/calls.csv"));
-  Action("isdnSaveCalls")->trigger();
+  Trigger("isdnSaveCalls");
   ASSERT_EQ(dialogs_.messages.size(), 1u);
   EXPECT_EQ(dialogs_.messages[0].text,
             "Exception caught! Error in isdnSaveCalls. Description: cannot create "
@@ -165,11 +164,12 @@ TEST_F(WindowOperationsTest, TheCallsTableFiltersSortsSavesAndShowsACallsMessage
   // Activating a call (Enter) shows its messages under This Call, the first one selected, even
   // while another filter is on.
   text->clear();
-  Action("isdnFilterPRI")->trigger();
+  Trigger("isdnFilterPRI");
   auto* tabs = window_->findChild<QTabWidget*>(QStringLiteral("isdnTabs"));
   tabs->setCurrentIndex(1);
   calls->setCurrentIndex(table->index(6, 0));  // call 2
   QTest::keyClick(calls->viewport(), Qt::Key_Return);
+  Settle();
   EXPECT_EQ(ListedMessages(), Rows({8, 9, 10, 11, 12}));
   EXPECT_EQ(Selected(), 0);
   EXPECT_EQ(tabs->currentIndex(), 0);
@@ -183,16 +183,16 @@ TEST_F(WindowOperationsTest, TheCallsTableFiltersSortsSavesAndShowsACallsMessage
 
   // Switched off, the whole list returns with the message selected; from the menu it takes the
   // selected message's call.
-  Action("isdnFilterCall")->trigger();
+  Trigger("isdnFilterCall");
   EXPECT_EQ(ListedMessages().size(), 40u);
   EXPECT_EQ(Selected(), 7);
   EXPECT_EQ(named->text(), "");
   SelectRow(0);
-  Action("isdnFilterCall")->trigger();
+  Trigger("isdnFilterCall");
   EXPECT_FALSE(Action("isdnFilterCall")->isChecked());
   EXPECT_EQ(window_->statusBar()->currentMessage(), "Message 1 belongs to no call.");
   SelectRow(39);
-  Action("isdnFilterCall")->trigger();
+  Trigger("isdnFilterCall");
   EXPECT_EQ(ListedMessages(), Rows({36, 37, 38, 39, 40}));
 }
 
@@ -200,6 +200,7 @@ TEST_F(WindowOperationsTest, FindThroughTheDialogSelectsAndMarksTheHit) {
   OpenThroughMenu(kPlain);
   SetFindText("Ca");
   Find().doFind();  // "Bearer Capability" in message 3
+  Settle();
   ASSERT_EQ(Selected(), 2);
   const QString text = Pane()->toPlainText();
   EXPECT_TRUE(text.startsWith("SETUP"));
@@ -220,16 +221,18 @@ TEST_F(WindowOperationsTest, FindThroughTheDialogSelectsAndMarksTheHit) {
 
   // Find Again goes on from the hit; the dialog's direction reaches the search.
   SetFindText("RELEASE");  // messages 16, 17, 19, 20 and 21
-  Action("isdnFindAgain")->trigger();
+  Trigger("isdnFindAgain");
   EXPECT_EQ(Selected(), 15);
-  Action("isdnFindAgain")->trigger();
+  Trigger("isdnFindAgain");
   EXPECT_EQ(Selected(), 16);
   Find().findChild<QRadioButton*>(QStringLiteral("DirUp"))->click();
   EXPECT_FALSE(window_->Document().FindsDown());
   SelectRow(18);
   Find().doFind();
+  Settle();
   EXPECT_EQ(Selected(), 18);
   Find().doFind();
+  Settle();
   EXPECT_EQ(Selected(), 16);
   EXPECT_TRUE(dialogs_.messages.empty());
 }
@@ -244,6 +247,7 @@ TEST_F(WindowOperationsTest, AFailedFindLeavesTheWidgetsAsTheyWere) {
   ASSERT_GT(scrolled, 0);
   SetFindText("no such text");
   Find().doFind();
+  Settle();
   EXPECT_EQ(Selected(), 0);
   EXPECT_EQ(Pane()->toPlainText(), pane);
   EXPECT_EQ(List()->verticalScrollBar()->value(), scrolled);
@@ -257,6 +261,7 @@ TEST_F(WindowOperationsTest, AFailedFindLeavesTheWidgetsAsTheyWere) {
       "IsdnMsgData=8\nIsdnMsgData=08 01 81 45\nIsdnMsgData=0\nIsdnMsgData=08 01 01 4d\n"));
   SetFindText("RELEASE");
   Find().doFind();
+  Settle();
   EXPECT_EQ(Selected(), 3);
   ASSERT_EQ(dialogs_.messages.size(), 2u);
   EXPECT_EQ(dialogs_.messages[1].text,
@@ -266,26 +271,28 @@ TEST_F(WindowOperationsTest, AFailedFindLeavesTheWidgetsAsTheyWere) {
 
 TEST_F(WindowOperationsTest, ExportWritesEveryMessageAndACancelledOneNothing) {
   OpenThroughMenu(kPlain);
-  Action("isdnFilterH225")->trigger();
+  Trigger("isdnFilterH225");
   const QString folder = QString::fromStdString(::testing::TempDir()) + "window export";
   QDir(folder).removeRecursively();
   QDir().mkpath(folder);
   const std::string path = (folder + "/plain.export").toStdString();
   dialogs_.saveAnswers.push_back(QString::fromStdString(path));
-  Action("isdnSave")->trigger();
+  Trigger("isdnSave");
   EXPECT_EQ(ReadFile(path), ReadFile(SIGRUNE_SOURCE_DIR "/tests/data/plain-trace.export"));
   EXPECT_EQ(window_->statusBar()->currentMessage(),
             QString::fromStdString("21 messages written to " + path + "."));
 
-  // Cancel pressed as soon as the export looks at its dialog.
+  // Cancel pressed at once, on a trace long enough for the worker to hear it.
+  std::string many;
+  for (int message = 0; message < 50'000; ++message) {
+    many += "IsdnMsgData=08 01 01 05\n";
+  }
+  OpenThroughMenu(WriteTrace("many.txt", many));
   WriteFile(path, "old contents");
-  QTimer::singleShot(0, window_.get(), [this] {
-    for (QProgressDialog* progress : window_->findChildren<QProgressDialog*>()) {
-      progress->cancel();
-    }
-  });
   dialogs_.saveAnswers.push_back(QString::fromStdString(path));
   Action("isdnSave")->trigger();
+  window_->CancelOperation();
+  Settle();
   EXPECT_EQ(ReadFile(path), "old contents");
   EXPECT_EQ(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
             QStringList{"plain.export"});
@@ -294,7 +301,7 @@ TEST_F(WindowOperationsTest, ExportWritesEveryMessageAndACancelledOneNothing) {
   QDir(folder).removeRecursively();
 
   dialogs_.saveAnswers.push_back(QStringLiteral("/nonexistent/export.txt"));
-  Action("isdnSave")->trigger();
+  Trigger("isdnSave");
   ASSERT_EQ(dialogs_.messages.size(), 1u);
   EXPECT_EQ(dialogs_.messages[0].text,
             "Exception caught! Error in isdnSave. Description: cannot create "
@@ -303,7 +310,7 @@ TEST_F(WindowOperationsTest, ExportWritesEveryMessageAndACancelledOneNothing) {
   OpenThroughMenu(WriteTrace("undecodable.txt", "IsdnMsgData=8\nIsdnMsgData=08 01 81 45\n"));
   const std::string undecodable = ::testing::TempDir() + "window-undecodable.export";
   dialogs_.saveAnswers.push_back(QString::fromStdString(undecodable));
-  Action("isdnSave")->trigger();
+  Trigger("isdnSave");
   std::remove(undecodable.c_str());
   ASSERT_EQ(dialogs_.messages.size(), 2u);
   EXPECT_EQ(dialogs_.messages[1].text,
@@ -321,14 +328,14 @@ TEST_F(WindowOperationsTest, JumpToLineStartsTheFirstEditorFoundWithTheLine) {
   const QByteArray path = qgetenv("PATH");
   qputenv("PATH", folder.toLocal8Bit() + ":" + path);
 
-  Action("isdnGoTo")->trigger();  // nothing open: nothing started
+  Trigger("isdnGoTo");  // nothing open: nothing started
   EXPECT_TRUE(launcher_.programs.isEmpty());
 
   const QString trace = WriteTrace("trace with blanks.txt", ReadFile(kPlain.toStdString()));
   OpenThroughMenu(trace);
-  Action("isdnFilterH225")->trigger();
+  Trigger("isdnFilterH225");
   SelectRow(1);  // message 7, its header on line 22
-  Action("isdnGoTo")->trigger();
+  Trigger("isdnGoTo");
   ASSERT_EQ(launcher_.programs.size(), 1);
   EXPECT_EQ(launcher_.programs[0], editor);
   EXPECT_EQ(launcher_.programArguments[0], QStringList({"+22", trace}));
@@ -338,7 +345,7 @@ TEST_F(WindowOperationsTest, JumpToLineStartsTheFirstEditorFoundWithTheLine) {
   launcher_.documentsOpen = false;
   OpenThroughMenu(trace);
   SelectRow(6);
-  Action("isdnGoTo")->trigger();
+  Trigger("isdnGoTo");
   ASSERT_EQ(dialogs_.messages.size(), 1u);
   EXPECT_EQ(dialogs_.messages[0].text,
             "No text editor could open " + trace + ". Message 7 is at line 22.");
@@ -356,16 +363,13 @@ TEST_F(WindowOperationsTest, ReloadReadsTheTraceAgainKeepingWhatTheUserSaw) {
   const QString trace = WriteTrace("reload.txt", messages);
   window_->show();
   OpenThroughMenu(trace);
-  Action("isdnFilterH225")->trigger();
+  Trigger("isdnFilterH225");
   SelectRow(100);  // message 202
   List()->scrollToTop();
   List()->verticalScrollBar()->setValue(60);
   std::ofstream(trace.toStdString(), std::ios::app)
       << "In  Message -- H225\nIsdnMsgData=08 01 01 4d\n";
-  QString title;
-  QTimer::singleShot(0, [&] { title = window_->findChild<QProgressDialog*>()->windowTitle(); });
-  Action("isdnReload")->trigger();
-  EXPECT_EQ(title, "Reload");
+  Trigger("isdnReload");
   EXPECT_EQ(ListedMessages().size(), 151u);
   EXPECT_TRUE(Action("isdnFilterH225")->isChecked());
   EXPECT_EQ(Selected(), 100);
@@ -375,7 +379,7 @@ TEST_F(WindowOperationsTest, ReloadReadsTheTraceAgainKeepingWhatTheUserSaw) {
 
   // Once the selected message is gone the list starts at its top, as with another trace.
   WriteFile(trace.toStdString(), messages.substr(0, messages.size() / 2));
-  Action("isdnReload")->trigger();
+  Trigger("isdnReload");
   EXPECT_EQ(ListedMessages().size(), 75u);
   EXPECT_EQ(Selected(), -1);
   EXPECT_EQ(List()->verticalScrollBar()->value(), 0);

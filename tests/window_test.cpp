@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QMenuBar>
@@ -12,6 +14,7 @@
 #include <QTextEdit>
 #include <QTimer>
 #include <QTreeView>
+
 #include <cstdio>
 #include <memory>
 
@@ -122,6 +125,7 @@ TEST_F(WindowTest, SelectingARowShowsItsMessageInThePane) {
 
   List()->setFocus();
   QTest::keyClick(List(), Qt::Key_Down);
+  Settle();
   EXPECT_EQ(window_->Document().CurrentMessage(), MessageNumber{4});
   EXPECT_TRUE(Pane()->toPlainText().startsWith("CALL_PROC, pd = 8, callref = 0x8001\n"));
   EXPECT_EQ(window_->statusBar()->findChildren<QLabel*>().constLast()->text(), "Message 4");
@@ -136,6 +140,56 @@ TEST_F(WindowTest, SelectingARowShowsItsMessageInThePane) {
   SelectRow(1);
   EXPECT_EQ(Pane()->toPlainText(), status + "\n\nEntire Message: \n0010:  08 02 81 ");
   EXPECT_TRUE(dialogs_.messages.empty());
+
+  // 20,001 lines of decoded text and 1,253 of dump: the first 10,000 are shown, and copied.
+  std::string shifts = "IsdnMsgData=08 01 01 05 ";
+  for (int octet = 0; octet < 20'000; ++octet) {
+    shifts += "90";
+  }
+  OpenThroughMenu(WriteTrace("many-lines.txt", shifts + "\n"));
+  SelectRow(0);
+  const QStringList lines = Pane()->toPlainText().split('\n');
+  ASSERT_EQ(lines.size(), 10'001);
+  EXPECT_EQ(lines[9'999], "Locking Shift to CodeSet 0   Decode Error: shift from codeset 0 to 0");
+  EXPECT_EQ(lines[10'000],
+            "… 11,254 more lines not shown: Export or `sigrune-cli show` gives the "
+            "whole message");
+  Pane()->selectAll();
+  Pane()->copy();
+  EXPECT_EQ(QApplication::clipboard()->text(), Pane()->toPlainText());
+}
+
+TEST_F(WindowTest, LoadsInTheBackgroundAndACancelLeavesTheTraceAsItWas) {
+  OpenThroughMenu(kPlain);
+  SelectRow(2);
+  const QString pane = Pane()->toPlainText();
+  // A few hundred megabytes of nothing in particular: long enough to load for the test to act.
+  const std::string big = ::testing::TempDir() + "background-load.txt";
+  WriteFile(big, "IsdnMsgData=08 01 01 05\n");
+  ASSERT_EQ(::truncate(big.c_str(), 600 << 20), 0);
+  int ticks = 0;
+  QTimer ticking;
+  QObject::connect(&ticking, &QTimer::timeout, [&] { ticks += window_->Busy() ? 1 : 0; });
+  ticking.start(1);
+
+  ASSERT_TRUE(window_->OpenTraceFile(QString::fromStdString(big)));
+  EXPECT_FALSE(window_->OpenTraceFile(kPlain));
+  for (const char* entry :
+       {"isdnOpen", "isdnReload", "isdnSave", "isdnFindAgain", "isdnFilterPRI"}) {
+    EXPECT_FALSE(Action(entry)->isEnabled()) << entry;
+  }
+  QTimer::singleShot(20, window_.get(), [this] { window_->CancelOperation(); });
+  Settle();
+  EXPECT_GT(ticks, 5);
+  EXPECT_EQ(window_->windowTitle(), "plain-trace.txt - Calyxo (Marovia 3.X)");
+  EXPECT_EQ(List()->model()->rowCount(), 21);
+  EXPECT_EQ(List()->currentIndex().row(), 2);
+  EXPECT_EQ(Pane()->toPlainText(), pane);
+  EXPECT_EQ(window_->statusBar()->currentMessage(),
+            "Reading background-load.txt cancelled; nothing changed.");
+  EXPECT_TRUE(Action("isdnOpen")->isEnabled());
+  EXPECT_TRUE(dialogs_.messages.empty());
+  std::remove(big.c_str());
 }
 
 TEST_F(WindowTest, AFailedOpenIsToldAndChangesNothing) {
@@ -168,7 +222,7 @@ TEST_F(WindowTest, LinesSkippedAsTooLongAreNotedOncePerOpenedFile) {
   const QString note = "1 line longer than 16 MiB was skipped (line 2)";
   OpenThroughMenu(trace);
   EXPECT_EQ(StatusCount(), "2 messages; " + note);
-  Action("isdnReload")->trigger();
+  Trigger("isdnReload");
   OpenThroughMenu(trace);
   ASSERT_EQ(dialogs_.messages.size(), 2u);
   EXPECT_EQ(dialogs_.messages[0].text, trace + ": " + note + ".");

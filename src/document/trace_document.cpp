@@ -48,6 +48,36 @@ LoadResult TraceDocument::Reload(const LoadProgress& progress) {
   return Load(std::string(path_), LoadKind::Reload, progress);
 }
 
+LoadedTrace TraceDocument::ReadTrace(const std::string& path, const LoadProgress& progress,
+                                     AcceptedFiles accepted) {
+  // The grouping takes a moment on a large trace: a cancel during it is heard after it.
+  std::uint64_t bytesRead = 0;
+  std::uint64_t size = 0;
+  const LoadProgress tracked = [&](std::uint64_t bytes, std::uint64_t fileSize) {
+    bytesRead = bytes;
+    size = fileSize;
+    return !progress || progress(bytes, fileSize);
+  };
+  LoadedTrace loaded{path, {}, LoadTraceFile(path, tracked, accepted), std::nullopt};
+  if (loaded.result.outcome != LoadOutcome::Loaded) {
+    return loaded;
+  }
+  loaded.identity = IdentityOfFile(path);
+  loaded.calls = GroupCalls(loaded.result.store);
+  if (!tracked(bytesRead, size)) {
+    loaded.result.outcome = LoadOutcome::Stopped;
+  }
+  return loaded;
+}
+
+void TraceDocument::Adopt(LoadedTrace&& loaded, LoadKind kind) {
+  if (loaded.result.outcome != LoadOutcome::Loaded) {
+    return;
+  }
+  Adopt(loaded.path, loaded.identity, std::move(loaded.result), kind);
+  calls_ = std::move(loaded.calls);
+}
+
 void TraceDocument::Adopt(const std::string& path, FileIdentity identity, LoadResult&& loaded,
                           LoadKind kind) {
   const bool reload = kind == LoadKind::Reload;
@@ -187,26 +217,57 @@ void TraceDocument::SetFindDirection(bool down) {
 }
 
 FindResult TraceDocument::FindNext(std::string_view text, const FindProgress& progress) {
-  findText_ = text;
-  FindResult result;
+  const FindQuery query = PrepareFind(text);
+  const FindResult result = RunFind(store_, query, progress);
+  TakeFindResult(query, result);
+  return result;
+}
+
+FindQuery TraceDocument::PrepareFind(std::string_view text) const {
+  FindQuery query;
+  query.text = text;
+  query.down = findDown_;
   const std::optional<std::size_t> selectedRow = RowOfMessage(currentMessageNumber_);
   const std::int64_t selected = selectedRow ? static_cast<std::int64_t>(*selectedRow) : -1;
   const std::int64_t step = findDown_ ? 1 : -1;
-  std::int64_t row = selected == lastFoundIndex_ ? selected + step : selected;
-  if (findDown_ && row < 0) {
-    row = 0;
+  query.firstRow = selected == lastFoundIndex_ ? selected + step : selected;
+  if (findDown_ && query.firstRow < 0) {
+    query.firstRow = 0;
   }
-  const auto rows = static_cast<std::int64_t>(RowCount());
-  for (std::size_t done = 0; row >= 0 && row < rows; row += step, ++done) {
-    if (progress && done % kProgressInterval == 0 && !progress(done, RowCount())) {
-      FindResult cancelled;
-      cancelled.outcome = FindResult::Outcome::Cancelled;
-      return cancelled;
+  query.filtered = activeFilter_.has_value();
+  if (query.filtered) {
+    query.rows = filteredIndexMap_;
+  }
+  query.rowCount = RowCount();
+  return query;
+}
+
+FindResult TraceDocument::RunFind(const MessageStore& store, const FindQuery& query,
+                                  const FindProgress& progress) {
+  FindResult result;
+  const std::int64_t step = query.down ? 1 : -1;
+  const auto rows = static_cast<std::int64_t>(query.rowCount);
+  std::size_t done = 0;
+  // Also asked within a long message, so that a cancel is heard at once.
+  bool stopped = false;
+  const std::function<bool()> keepGoing = [&] {
+    stopped = stopped || (progress && !progress(done, query.rowCount));
+    return !stopped;
+  };
+  for (std::int64_t row = query.firstRow; row >= 0 && row < rows; row += step, ++done) {
+    if ((done % kProgressInterval == 0 && !keepGoing()) || stopped) {
+      result.outcome = FindResult::Outcome::Cancelled;
+      return result;
     }
-    const MessageNumber message = MessageAtRow(static_cast<std::size_t>(row));
+    const auto at = static_cast<std::size_t>(row);
+    const MessageNumber message = query.filtered ? query.rows[at] : NumberOf(MessageIndex{at});
     std::size_t position = 0;
     try {
-      position = FindInDecodedMessage(store_, IndexOf(message).value, text);
+      position = FindInDecodedMessage(store, IndexOf(message).value, query.text, keepGoing);
+      if (stopped) {
+        result.outcome = FindResult::Outcome::Cancelled;
+        return result;
+      }
     } catch (const SubscriptOutOfRange& failure) {
       if (result.undecodableMessages++ == 0) {
         result.firstUndecodable = message;
@@ -215,15 +276,21 @@ FindResult TraceDocument::FindNext(std::string_view text, const FindProgress& pr
     }
     if (position != 0) {
       result.outcome = FindResult::Outcome::Found;
-      result.row = static_cast<std::size_t>(row);
+      result.row = at;
       result.message = message;
       result.position = position;
-      currentMessageNumber_ = message;
-      lastFoundIndex_ = row;
       return result;
     }
   }
   return result;
+}
+
+void TraceDocument::TakeFindResult(const FindQuery& query, const FindResult& result) {
+  findText_ = query.text;
+  if (result.outcome == FindResult::Outcome::Found) {
+    currentMessageNumber_ = result.message;
+    lastFoundIndex_ = static_cast<std::int64_t>(result.row);
+  }
 }
 
 bool TraceDocument::FindAll(std::string_view text, const FindCallbacks& callbacks) const {

@@ -6,7 +6,9 @@
 // operation changes. No Qt: every rule here is tested without a window.
 //
 // An operation that fails or is cancelled leaves the document exactly as it was. Long operations
-// take a progress callback (returning false cancels) and report failures as values.
+// take a progress callback (returning false cancels) and report failures as values. The const
+// ones read only the store and the path, so a worker may run them while the owner changes
+// nothing but the selection; the static ones read nothing of the document at all.
 
 #include <cstdint>
 #include <functional>
@@ -51,6 +53,24 @@ struct FindResult {
   std::string firstUndecodableReason;
 };
 
+// A search that FindNext would make now, owned, so that it can run on a worker.
+struct FindQuery {
+  std::string text;  // Latin-1
+  bool down = true;
+  std::int64_t firstRow = 0;  // may lie outside the rows: then nothing is searched
+  bool filtered = false;
+  RowMap rows;  // the filter's rows, while a filter is on
+  std::size_t rowCount = 0;
+};
+
+// A trace read for the document, with its calls grouped, ready to be adopted in one step.
+struct LoadedTrace {
+  std::string path;
+  FileIdentity identity;  // the file's at the time it was read
+  LoadResult result;
+  std::optional<CallTable> calls;  // grouped when the load succeeded
+};
+
 // A menu entry's state as the rules give it.
 struct EntryState {
   bool enabled = false;
@@ -84,6 +104,12 @@ class TraceDocument {
   // one step (the command line also adopts an empty one, to keep its path). `identity` is the
   // file's at the time it was read.
   void Adopt(const std::string& path, FileIdentity identity, LoadResult&& loaded, LoadKind kind);
+  // The first half of Load with the grouping of the calls, for a worker: reads and changes
+  // nothing of any document. Cancelled (Stopped) when `progress` says so, also while grouping.
+  static LoadedTrace ReadTrace(const std::string& path, const LoadProgress& progress = {},
+                               AcceptedFiles accepted = AcceptedFiles::RegularOnly);
+  // Adopts what ReadTrace read when it Loaded, as Load would.
+  void Adopt(LoadedTrace&& loaded, LoadKind kind);
 
   // --- Rows and the filter --------------------------------------------------------------------
   // The rows of the list: every message, or the row map while a filter is on.
@@ -141,6 +167,13 @@ class TraceDocument {
   // selected row is that hit), down or up, without wrapping. `text` is Latin-1. A hit selects its
   // message and becomes the last hit; anything else changes nothing but the find text.
   FindResult FindNext(std::string_view text, const FindProgress& progress = {});
+  // FindNext in three steps, for a worker: the query as the document stands, the search (which
+  // reads only the store), and the result taken as FindNext takes it. The selection may change
+  // in between; the rows must not.
+  FindQuery PrepareFind(std::string_view text) const;
+  static FindResult RunFind(const MessageStore& store, const FindQuery& query,
+                            const FindProgress& progress = {});
+  void TakeFindResult(const FindQuery& query, const FindResult& result);
   // Every message whose decoded text holds the text, whatever the filter, in store order.
   bool FindAll(std::string_view text, const FindCallbacks& callbacks) const;
 

@@ -73,10 +73,14 @@ bool HasTextFlag(int identifier) {
   }
 }
 
+// Ends a walk whose pieces are no longer wanted.
+struct PiecesDeclined {};
+
 // Writes one line (or a few) per element, each ending in CR LF.
 class DecodedTextWriter : public ElementVisitor {
  public:
-  explicit DecodedTextWriter(const PayloadBytes& bytes) : bytes_(bytes) {}
+  explicit DecodedTextWriter(const PayloadBytes& bytes, const DecodedTextPieces* pieces = nullptr)
+      : bytes_(bytes), pieces_(pieces) {}
 
   void Visit(const InformationElement& element) override {
     switch (element.kind) {
@@ -95,9 +99,22 @@ class DecodedTextWriter : public ElementVisitor {
         break;
     }
     text_ += "\r\n";
+    if (pieces_ != nullptr && text_.size() >= kDecodedTextPieceSize) {
+      HandOver();
+    }
   }
 
   std::string TakeText() { return std::move(text_); }
+
+  void HandOver() {
+    if (text_.empty()) {
+      return;
+    }
+    if (!(*pieces_)(text_)) {
+      throw PiecesDeclined();
+    }
+    text_.clear();
+  }
 
  private:
   void AppendShift(const InformationElement& element) {
@@ -203,6 +220,7 @@ class DecodedTextWriter : public ElementVisitor {
   }
 
   const PayloadBytes& bytes_;
+  const DecodedTextPieces* pieces_;
   int lastIdentifier_ = 0;  // the last variable-length element read in codeset 0
   std::string text_;
 };
@@ -226,6 +244,28 @@ std::string DecodeMessage(const PayloadBytes& bytes) {
   }
   text += DecodeInformationElements(bytes);
   return text;
+}
+
+bool DecodeMessageInPieces(const PayloadBytes& bytes, const DecodedTextPieces& pieces) {
+  const int protocolDiscriminator = bytes.At(1);
+  if (protocolDiscriminator != 0x08) {
+    return pieces("Invalid Protocol Discriminator: " + std::to_string(protocolDiscriminator));
+  }
+  const std::string header = DecodeHeader(bytes);
+  if (header.empty()) {
+    return true;
+  }
+  if (!pieces(header)) {
+    return false;
+  }
+  DecodedTextWriter writer(bytes, &pieces);
+  try {
+    WalkInformationElements(bytes, writer);
+    writer.HandOver();
+  } catch (const PiecesDeclined&) {
+    return false;
+  }
+  return true;
 }
 
 std::string DecodeStoredMessage(const MessageStore& store, std::size_t index) {

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,15 @@ namespace sigrune {
 // The whole decoded text: the header line and the element lines, or the one-line text for a
 // protocol discriminator other than 0x08, or empty for a call reference length other than 1 or 2.
 std::string DecodeMessage(const PayloadBytes& bytes);
+
+// Takes each piece of a decoded text; false declines the rest.
+using DecodedTextPieces = std::function<bool(std::string_view piece)>;
+inline constexpr std::size_t kDecodedTextPieceSize = 1 << 16;
+
+// DecodeMessage's text handed over in pieces of about kDecodedTextPieceSize as it is written, so
+// that a message of millions of elements never sits in memory whole, and its reader can stop it.
+// Throws as DecodeMessage does, possibly after some pieces were handed over; false when declined.
+bool DecodeMessageInPieces(const PayloadBytes& bytes, const DecodedTextPieces& pieces);
 
 // "SETUP, pd = 8, callref = 0x0001" and CR LF; empty for a call reference length other than 1, 2.
 std::string DecodeHeader(const PayloadBytes& bytes);

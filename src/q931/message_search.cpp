@@ -1,15 +1,40 @@
 #include "q931/message_search.h"
 
+#include <algorithm>
+#include <string>
+
 #include "q931/decoder.h"
 #include "trace/message_number.h"
 
 namespace sigrune {
 
 std::size_t FindInDecodedMessage(const MessageStore& store, std::size_t index,
-                                 std::string_view text) {
-  const std::string decoded = DecodeStoredMessage(store, index);
-  const std::size_t position = decoded.find(text);
-  return position == std::string::npos ? 0 : position + 1;
+                                 std::string_view text, const std::function<bool()>& keepGoing) {
+  const PayloadBytes bytes = PayloadBytesOfMessage(store, index);
+  // The text is searched piece by piece, with the tail of the pieces before in which a match
+  // may still begin. After a hit the decode still runs to its end: a message that fails to
+  // decode holds no text at all.
+  std::size_t position = text.empty() ? 1 : 0;
+  std::size_t passed = 0;  // octets of the decoded text before `tail`
+  std::string tail;
+  const bool finished = DecodeMessageInPieces(bytes, [&](std::string_view piece) {
+    if (position == 0) {
+      std::string_view searched = piece;
+      if (!tail.empty()) {
+        tail += piece;
+        searched = tail;
+      }
+      if (const std::size_t at = searched.find(text); at != std::string_view::npos) {
+        position = passed + at + 1;
+      } else {
+        const std::size_t kept = std::min(searched.size(), text.size() - 1);
+        passed += searched.size() - kept;
+        tail = std::string(searched.substr(searched.size() - kept));
+      }
+    }
+    return !keepGoing || keepGoing();
+  });
+  return finished ? position : 0;
 }
 
 bool FindInAllMessages(const MessageStore& store, std::string_view text,

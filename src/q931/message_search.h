@@ -14,9 +14,11 @@ namespace sigrune {
 
 // The 1-based position of the first occurrence of the text in the message's decoded text; 0 when
 // it does not occur, 1 for an empty text. Throws SubscriptOutOfRange when the message fails to
-// decode.
+// decode. A long decoded text is searched in pieces; `keepGoing`, asked after each, may stop the
+// search of the message, which then gives 0.
 std::size_t FindInDecodedMessage(const MessageStore& store, std::size_t index,
-                                 std::string_view text);
+                                 std::string_view text,
+                                 const std::function<bool()>& keepGoing = {});
 
 struct FindCallbacks {
   std::function<void(MessageNumber message)> hit;

@@ -33,6 +33,16 @@ void ShowDecodedMessage(QTextEdit& pane, std::string_view decodedText, std::stri
   pane.moveCursor(QTextCursor::Start);
 }
 
+void AppendHiddenLinesNote(QTextEdit& pane, const QString& note) {
+  QTextCursor cursor(pane.document());
+  cursor.movePosition(QTextCursor::End);
+  QTextCharFormat format = FontFormat(QFontDatabase::GeneralFont, 8);
+  format.setFontItalic(true);
+  // The shown text ends with its last line's end.
+  cursor.insertText(note, format);
+  pane.moveCursor(QTextCursor::Start);
+}
+
 void HighlightMatches(QTextEdit& pane, const QString& text, const QColor& colour, bool bold) {
   if (text.isEmpty()) {
     return;

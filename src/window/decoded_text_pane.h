@@ -13,6 +13,9 @@ namespace sigrune {
 // Latin-1, with CR LF line ends.
 void ShowDecodedMessage(QTextEdit& pane, std::string_view decodedText, std::string_view dump);
 
+// Adds a line of the window's own under a text that ends with a line end, in italics.
+void AppendHiddenLinesNote(QTextEdit& pane, const QString& note);
+
 // Marks every occurrence of the text in the pane, whatever its case, with the colour and
 // boldness; the pane's own selection stays as it was.
 void HighlightMatches(QTextEdit& pane, const QString& text, const QColor& colour, bool bold);

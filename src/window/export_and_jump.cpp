@@ -1,18 +1,14 @@
 // File > Save As Tessel (the export of every message) and Edit > Jump to line number.
 
 #include <QApplication>
-#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QProgressDialog>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <algorithm>
-#include <climits>
 
 #include "q931/export_writer.h"
 #include "window/editor_command.h"
-#include "window/load_progress.h"
 #include "window/main_window.h"
 
 namespace sigrune {
@@ -23,29 +19,40 @@ constexpr int kOutOfMemoryNumber = 7;
 }  // namespace
 
 void MainWindow::isdnSave_Click() {
-  const std::optional<QString> path = dialogs_.SaveFileName(this, tr("Save As Tessel"), {});
-  if (!path) {
+  if (!CanStartOperation()) {
     return;
   }
-  QProgressDialog progress(
-      tr("Writing %1...").arg(QFileInfo(*path).fileName()), tr("Cancel"), 0,
-      static_cast<int>(std::min<std::size_t>(document_.Store().msgCount, INT_MAX)), this);
-  PrepareProgressDialog(progress, tr("Save As Tessel"));
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  const ExportResult result =
-      document_.Export(QFile::encodeName(*path).toStdString(), [&](std::size_t done, std::size_t) {
-        progress.setValue(static_cast<int>(std::min<std::size_t>(done, INT_MAX)));
-        // Lets the Cancel button be heard; the dialog is modal, so nothing else is.
-        QCoreApplication::processEvents();
-        return !progress.wasCanceled();
+  const std::optional<QString> path = dialogs_.SaveFileName(this, tr("Save As Tessel"), {});
+  if (!path || !CanStartOperation()) {
+    return;
+  }
+  // The document stays while the operation runs: nothing that changes it can start.
+  const TraceDocument& document = document_;
+  operations_.Start<ExportResult>(
+      [&document, target = QFile::encodeName(*path).toStdString()](OperationProgress& progress) {
+        return document.Export(target, [&progress](std::size_t done, std::size_t total) {
+          return progress.Report(done, total);
+        });
+      },
+      [this, path = *path](std::optional<ExportResult> result) {
+        OperationFinished();
+        ExportFinished(path, std::move(result));
       });
-  QApplication::restoreOverrideCursor();
-  progress.reset();
+  OperationStarted(tr("Writing %1…").arg(QFileInfo(*path).fileName()));
+}
+
+void MainWindow::ExportFinished(const QString& path, std::optional<ExportResult> exported) {
+  if (!exported) {
+    ReportError(QStringLiteral("isdnSave"), kOutOfMemoryNumber,
+                tr("export stopped: not enough memory"));
+    return;
+  }
+  const ExportResult& result = *exported;
   switch (result.outcome) {
     case ExportOutcome::Written:
       break;
     case ExportOutcome::Stopped:
-      statusBar()->showMessage(tr("Export cancelled; nothing was written to %1.").arg(*path), 5000);
+      statusBar()->showMessage(tr("Export cancelled; nothing was written to %1.").arg(path), 5000);
       return;
     case ExportOutcome::WriteFailed:
       ReportError(QStringLiteral("isdnSave"), kFileAccessErrorNumber,
@@ -58,8 +65,8 @@ void MainWindow::isdnSave_Click() {
   }
   const QString written =
       result.messagesWritten == 1
-          ? tr("1 message written to %1.").arg(*path)
-          : tr("%1 messages written to %2.").arg(result.messagesWritten).arg(*path);
+          ? tr("1 message written to %1.").arg(path)
+          : tr("%1 messages written to %2.").arg(result.messagesWritten).arg(path);
   const QString undecodable = QString::fromLatin1(UndecodableMessagesNote(result).c_str());
   if (undecodable.isEmpty()) {
     statusBar()->showMessage(written, 5000);

@@ -30,7 +30,7 @@ FindForm::FindForm(QWidget* parent) : QDialog(parent) {
   directionLayout->addWidget(DirUp);
   directionLayout->addWidget(DirDown);
 
-  auto* findButton = new QPushButton(tr("&Find Next"));
+  auto* findButton = findButton_ = new QPushButton(tr("&Find Next"));
   findButton->setObjectName(QStringLiteral("FindButton"));
   findButton->setDefault(true);
   auto* cancelButton = new QPushButton(tr("Cancel"));
@@ -54,6 +54,10 @@ FindForm::FindForm(QWidget* parent) : QDialog(parent) {
   connect(cancelButton, &QPushButton::clicked, this, &QDialog::hide);
   connect(DirUp, &QRadioButton::clicked, this, [this] { emit DirectionClicked(false); });
   connect(DirDown, &QRadioButton::clicked, this, [this] { emit DirectionClicked(true); });
+}
+
+void FindForm::SetSearchEnabled(bool enabled) {
+  findButton_->setEnabled(enabled);
 }
 
 void FindForm::doFind() {

@@ -7,6 +7,7 @@
 #include <QDialog>
 
 class QLineEdit;
+class QPushButton;
 class QRadioButton;
 
 namespace sigrune {
@@ -23,6 +24,8 @@ class FindForm : public QDialog {
   QString FindText() const;
   void SetFindText(const QString& text);
   bool FindsDown() const;
+  // Find Next is off while another operation runs.
+  void SetSearchEnabled(bool enabled);
 
  signals:
   void FindNextRequested();
@@ -32,6 +35,7 @@ class FindForm : public QDialog {
   QLineEdit* findText = nullptr;
   QRadioButton* DirUp = nullptr;
   QRadioButton* DirDown = nullptr;
+  QPushButton* findButton_ = nullptr;
 };
 
 }  // namespace sigrune

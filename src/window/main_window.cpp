@@ -14,7 +14,6 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
-#include <QProgressDialog>
 #include <QScreen>
 #include <QScrollBar>
 #include <QShortcut>
@@ -25,7 +24,6 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <climits>
 #include <new>
 
 #include "q931/decoder.h"
@@ -35,8 +33,8 @@
 #include "window/calls_pane.h"
 #include "window/decoded_text_pane.h"
 #include "window/find_form.h"
-#include "window/load_progress.h"
 #include "window/message_list_model.h"
+#include "window/operation_bar.h"
 
 namespace sigrune {
 
@@ -85,8 +83,24 @@ QGroupBox* MakeFrame(const char* objectName, const QString& caption, QWidget* co
 
 }  // namespace
 
+namespace {
+
+// Hands a worker's result to the window's thread through its event queue; dropped when the
+// window is gone.
+Poster PostTo(QObject* window) {
+  return [window](std::function<void()> task) {
+    QMetaObject::invokeMethod(window, std::move(task), Qt::QueuedConnection);
+  };
+}
+
+}  // namespace
+
 MainWindow::MainWindow(Dialogs& dialogs, Launcher& launcher, QWidget* parent)
-    : QMainWindow(parent), dialogs_(dialogs), launcher_(launcher) {
+    : QMainWindow(parent),
+      dialogs_(dialogs),
+      launcher_(launcher),
+      operations_(PostTo(this)),
+      paneWorker_(PostTo(this)) {
   setObjectName(QStringLiteral("isdnForm"));
   setWindowTitle(QLatin1String(kCaption));
   setAcceptDrops(true);
@@ -218,7 +232,10 @@ void MainWindow::CreateWidgets() {
   filteredCallLabel_->setObjectName(QStringLiteral("filteredCall"));
   statusBar()->addWidget(messageCountLabel_);
   statusBar()->addWidget(filteredCallLabel_, 1);
+  operationBar_ = new OperationBar;
+  statusBar()->addPermanentWidget(operationBar_);
   statusBar()->addPermanentWidget(selectedMessageLabel_);
+  connect(operationBar_, &OperationBar::CancelRequested, this, &MainWindow::CancelOperation);
 }
 
 void MainWindow::SizeColumns() {
@@ -263,15 +280,7 @@ void MainWindow::ShowDocument(Changes changes) {
     ShowSelectedMessage();
   }
 
-  for (const auto& [entry, filter] : filterActions_) {
-    const EntryState state = document_.FilterEntry(filter);
-    entry->setEnabled(state.enabled);
-    entry->setChecked(state.checked);
-  }
-  isdnReload->setEnabled(document_.CanReload());
-  isdnFind->setEnabled(document_.CanFind());
-  isdnFindAgain->setEnabled(document_.CanFind());
-  isdnSaveCalls->setEnabled(document_.IsOpen());
+  ShowEntries();
   setWindowTitle(document_.IsOpen()
                      ? QFileInfo(QFile::decodeName(document_.Path().c_str())).fileName() +
                            QLatin1String(" - ") + QLatin1String(kCaption)
@@ -279,30 +288,90 @@ void MainWindow::ShowDocument(Changes changes) {
   UpdateStatusBar();
 }
 
-void MainWindow::ShowSelectedMessage() {
-  tesselText->clear();
-  statusBar()->clearMessage();
-  const MessageNumber message = document_.CurrentMessage();
-  if (!message) {
-    return;
+void MainWindow::ShowEntries() {
+  // While an operation runs, nothing may start another or change the rows it reads.
+  const bool idle = !operations_.Busy();
+  for (const auto& [entry, filter] : filterActions_) {
+    const EntryState state = document_.FilterEntry(filter);
+    entry->setEnabled(idle && state.enabled);
+    entry->setChecked(state.checked);
   }
-  // A message that does not decode is shown as far as it goes: one box per row would stop a
-  // user arrowing down the list.
-  PayloadBytes bytes;
-  try {
-    bytes = PayloadBytesOfMessage(document_.Store(), IndexOf(message).value);
-    ShowDecodedMessage(*tesselText, DecodeMessage(bytes), DumpMessageHex(bytes));
-  } catch (const SubscriptOutOfRange& failure) {
-    ShowUndecodableMessage(QString::fromLatin1(failure.what()), bytes);
-  } catch (const std::bad_alloc&) {
-    ShowUndecodableMessage(tr("not enough memory"), bytes);
+  isdnOpen->setEnabled(idle);
+  isdnReload->setEnabled(idle && document_.CanReload());
+  isdnSave->setEnabled(idle);
+  isdnFind->setEnabled(document_.CanFind());
+  isdnFindAgain->setEnabled(idle && document_.CanFind());
+  isdnSaveCalls->setEnabled(idle && document_.IsOpen());
+  if (findForm_ != nullptr) {
+    findForm_->SetSearchEnabled(idle);
   }
 }
 
-void MainWindow::ShowUndecodableMessage(const QString& reason, const PayloadBytes& readable) {
-  const QString text = tr("This message could not be decoded: %1").arg(reason);
-  ShowDecodedMessage(*tesselText, text.toLatin1().toStdString() + "\r\n", DumpMessageHex(readable));
-  statusBar()->showMessage(text);
+void MainWindow::ShowSelectedMessage() {
+  statusBar()->clearMessage();
+  const MessageNumber message = document_.CurrentMessage();
+  if (paneWorker_.Busy()) {
+    // The newest selection is decoded once the one before has stopped.
+    paneWorker_.Cancel();
+    panePending_ = true;
+    return;
+  }
+  if (!message) {
+    tesselText->clear();
+    return;
+  }
+  StartPaneDecode(message);
+}
+
+void MainWindow::StartPaneDecode(MessageNumber message) {
+  auto shown = std::make_shared<const MessageToShow>(CopyMessageToShow(document_.Store(), message));
+  paneWorker_.Start<ShownMessage>(
+      [shown](OperationProgress& progress) {
+        return DecodeMessageToShow(*shown, kShownLineLimit,
+                                   [&progress] { return !progress.CancelRequested(); });
+      },
+      [this](std::optional<ShownMessage> decoded) { PaneDecoded(std::move(decoded)); });
+}
+
+void MainWindow::PaneDecoded(std::optional<ShownMessage> shown) {
+  const MessageNumber message = document_.CurrentMessage();
+  if (std::exchange(panePending_, false) || (shown && shown->message != message)) {
+    if (message) {
+      StartPaneDecode(message);
+    } else {
+      tesselText->clear();
+      emit Idle();
+    }
+    return;
+  }
+  if (!shown) {
+    const QString text = tr("This message could not be decoded: %1").arg(tr("not enough memory"));
+    tesselText->setPlainText(text);
+    statusBar()->showMessage(text);
+  } else if (!shown->undecodableReason.empty()) {
+    // A message that does not decode is shown as far as it goes: one box per row would stop a
+    // user arrowing down the list.
+    const QString text = tr("This message could not be decoded: %1")
+                             .arg(QString::fromLatin1(shown->undecodableReason.c_str()));
+    ShowDecodedMessage(*tesselText, text.toLatin1().toStdString() + "\r\n", shown->text);
+    statusBar()->showMessage(text);
+  } else {
+    const std::string_view text = shown->text;
+    ShowDecodedMessage(*tesselText, text.substr(0, shown->dumpStart),
+                       text.substr(shown->dumpStart));
+  }
+  if (shown && shown->hiddenLines > 0) {
+    AppendHiddenLinesNote(
+        *tesselText,
+        tr("… %1 more lines not shown: Export or `sigrune-cli show` gives the whole message")
+            .arg(QString::fromStdString(GroupedDigits(shown->hiddenLines))));
+  }
+  if (message == highlightMessage_) {
+    HighlightMatches(*tesselText, highlightText_, QColor(255, 0, 0), true);
+  }
+  if (!operations_.Busy()) {
+    emit Idle();
+  }
 }
 
 void MainWindow::UpdateStatusBar() {
@@ -335,6 +404,7 @@ void MainWindow::isdnList_SelectionChanged() {
     return;
   }
   document_.SelectMessage(model_->MessageNumberOfRow(selected.constFirst().row()));
+  highlightMessage_ = {};
   ShowDocument({.pane = true});
 }
 
@@ -348,64 +418,112 @@ void MainWindow::isdnOpen_Click() {
 }
 
 bool MainWindow::OpenTraceFile(const QString& fileName) {
-  if (!LoadTrace(fileName, LoadKind::Open)) {
-    return false;
-  }
-  isdnList->scrollToTop();
-  return true;
+  return StartLoad(fileName, LoadKind::Open);
 }
 
 void MainWindow::isdnReload_Click() {
-  if (!document_.CanReload()) {
-    return;
-  }
-  const bool hadSelection = static_cast<bool>(document_.CurrentMessage());
-  const int scrolled = isdnList->verticalScrollBar()->value();
-  if (!LoadTrace(QFile::decodeName(document_.Path().c_str()), LoadKind::Reload)) {
-    return;
-  }
-  // The same view of the trace as read now, unless its selected message is gone.
-  if (document_.CurrentMessage() || !hadSelection) {
-    isdnList->verticalScrollBar()->setValue(scrolled);
-  } else {
-    isdnList->scrollToTop();
+  if (document_.CanReload()) {
+    StartLoad(QFile::decodeName(document_.Path().c_str()), LoadKind::Reload);
   }
 }
 
-bool MainWindow::LoadTrace(const QString& fileName, LoadKind kind) {
+bool MainWindow::CanStartOperation() {
+  if (!operations_.Busy()) {
+    return true;
+  }
+  statusBar()->showMessage(tr("Another operation is running: wait for it, or cancel it."), 5000);
+  return false;
+}
+
+void MainWindow::OperationStarted(const QString& title) {
+  operationBar_->Follow(title, operations_.Progress());
+  ShowEntries();
+}
+
+void MainWindow::OperationFinished() {
+  operationBar_->Stop();
+  ShowEntries();
+  if (!paneWorker_.Busy()) {
+    emit Idle();
+  }
+}
+
+void MainWindow::CancelOperation() {
+  operations_.Cancel();
+}
+
+bool MainWindow::StartLoad(const QString& fileName, LoadKind kind) {
+  if (!CanStartOperation()) {
+    return false;
+  }
+  const ListView view{static_cast<bool>(document_.CurrentMessage()),
+                      isdnList->verticalScrollBar()->value()};
+  operations_.Start<LoadedTrace>(
+      [path = QFile::encodeName(fileName).toStdString()](OperationProgress& progress) {
+        return TraceDocument::ReadTrace(path, [&progress](std::uint64_t bytes, std::uint64_t size) {
+          return progress.Report(bytes, size);
+        });
+      },
+      [this, fileName, kind, view](std::optional<LoadedTrace> loaded) {
+        LoadFinished(fileName, kind, view, std::move(loaded));
+      });
+  OperationStarted(tr("Reading %1…").arg(QFileInfo(fileName).fileName()));
+  return true;
+}
+
+void MainWindow::LoadFinished(const QString& fileName, LoadKind kind, ListView view,
+                              std::optional<LoadedTrace> loaded) {
+  OperationFinished();
   const bool reload = kind == LoadKind::Reload;
-  const LoadResult loaded = LoadWithProgress(this, document_, fileName, kind);
-  switch (loaded.outcome) {
+  const QString procedure = reload ? QStringLiteral("isdnReload") : QStringLiteral("isdnOpen");
+  if (!loaded) {
+    ReportError(procedure, kFileAccessErrorNumber,
+                tr("cannot open %1: not enough memory").arg(fileName));
+    return;
+  }
+  switch (loaded->result.outcome) {
     case LoadOutcome::Loaded:
       break;
     case LoadOutcome::NoMessages:
       dialogs_.ShowMessage(this, MessageIcon::Exclamation, tr("Merrow"),
                            fileName + tr(" does not contain Q931 Messages."));
-      return false;
+      return;
     case LoadOutcome::Stopped:
-      return false;
+      statusBar()->showMessage(
+          tr("Reading %1 cancelled; nothing changed.").arg(QFileInfo(fileName).fileName()), 5000);
+      return;
     case LoadOutcome::Failed:
-      ReportError(reload ? QStringLiteral("isdnReload") : QStringLiteral("isdnOpen"),
-                  kFileAccessErrorNumber, QString::fromLocal8Bit(loaded.errorText.c_str()));
-      return false;
+      ReportError(procedure, kFileAccessErrorNumber,
+                  QString::fromLocal8Bit(loaded->result.errorText.c_str()));
+      return;
   }
+  document_.Adopt(std::move(*loaded), kind);
   if (!reload) {
     skippedLinesNoteShown_ = false;
+    highlightMessage_ = {};
     if (findForm_ != nullptr) {
       findForm_->SetFindText(QString::fromLatin1(document_.FindText().c_str()));
     }
   }
   ShowDocument({.rows = true, .pane = true, .calls = true});
+  // A reload keeps the view of the trace as read now, unless its selected message is gone.
+  if (reload && (document_.CurrentMessage() || !view.hadSelection)) {
+    isdnList->verticalScrollBar()->setValue(view.scrolled);
+  } else {
+    isdnList->scrollToTop();
+  }
   const std::string& note = document_.SkippedLinesNote();
   if (!note.empty() && !skippedLinesNoteShown_) {
     skippedLinesNoteShown_ = true;
     dialogs_.ShowMessage(this, MessageIcon::Exclamation, tr("Sigrune"),
                          tr("%1: %2.").arg(fileName, QString::fromLatin1(note.c_str())));
   }
-  return true;
 }
 
 void MainWindow::FindNext() {
+  if (!document_.CanFind() || !CanStartOperation()) {
+    return;
+  }
   FindForm& form = Find();
   const QString text = form.FindText();
   if (document_.FindsDown() != form.FindsDown()) {
@@ -413,34 +531,46 @@ void MainWindow::FindNext() {
   }
   // The decoded texts are Latin-1: a text with other characters occurs in none of them.
   const QByteArray latin1 = text.toLatin1();
-  FindResult result;
-  if (QString::fromLatin1(latin1) == text) {
-    QProgressDialog progress(tr("Searching for \"%1\"...").arg(text), tr("Cancel"), 0,
-                             static_cast<int>(std::min<std::size_t>(document_.RowCount(), INT_MAX)),
-                             this);
-    PrepareProgressDialog(progress, tr("Find"));
-    try {
-      result = document_.FindNext(
-          std::string_view(latin1.constData(), static_cast<std::size_t>(latin1.size())),
-          [&](std::size_t rowsDone, std::size_t) {
-            progress.setValue(static_cast<int>(std::min<std::size_t>(rowsDone, INT_MAX)));
-            return !progress.wasCanceled();
-          });
-    } catch (const std::bad_alloc&) {
-      progress.reset();
-      dialogs_.ShowMessage(this, MessageIcon::Exclamation, tr("Find"),
-                           tr("The search stopped: not enough memory."));
-      return;
-    }
-    progress.reset();
+  const bool searchable = QString::fromLatin1(latin1) == text;
+  auto query = std::make_shared<const FindQuery>(document_.PrepareFind(
+      std::string_view(latin1.constData(), static_cast<std::size_t>(latin1.size()))));
+  if (!searchable) {
+    dialogs_.ShowMessage(this, MessageIcon::None, tr("Sigrune"), tr("Search String Not Found"));
+    return;
   }
+  // The store stays while the operation runs: nothing that replaces it can start.
+  const MessageStore& store = document_.Store();
+  operations_.Start<FindResult>(
+      [query, &store](OperationProgress& progress) {
+        return TraceDocument::RunFind(store, *query,
+                                      [&progress](std::size_t done, std::size_t rows) {
+                                        return progress.Report(done, rows);
+                                      });
+      },
+      [this, query, text](std::optional<FindResult> found) {
+        OperationFinished();
+        FindFinished(*query, text, std::move(found));
+      });
+  OperationStarted(tr("Searching for \"%1\"…").arg(text));
+}
 
+void MainWindow::FindFinished(const FindQuery& query, const QString& text,
+                              std::optional<FindResult> found) {
+  if (!found) {
+    dialogs_.ShowMessage(this, MessageIcon::Exclamation, tr("Find"),
+                         tr("The search stopped: not enough memory."));
+    return;
+  }
+  const FindResult& result = *found;
+  document_.TakeFindResult(query, result);
   switch (result.outcome) {
     case FindResult::Outcome::Cancelled:
+      statusBar()->showMessage(tr("Search cancelled."), 5000);
       return;
     case FindResult::Outcome::Found:
+      highlightMessage_ = result.message;
+      highlightText_ = text;
       ShowDocument({.pane = true});
-      HighlightMatches(*tesselText, text, QColor(255, 0, 0), true);
       break;
     case FindResult::Outcome::NotFound:
       dialogs_.ShowMessage(this, MessageIcon::None, tr("Sigrune"), tr("Search String Not Found"));
@@ -517,7 +647,7 @@ void MainWindow::dropEvent(QDropEvent* event) {
   const QList<QUrl> urls = event->mimeData()->urls();
   if (!urls.isEmpty() && urls.constFirst().isLocalFile()) {
     event->acceptProposedAction();
-    OpenTraceFile(urls.constFirst().toLocalFile());
+    OpenTraceFile(urls.constFirst().toLocalFile());  // says so while another operation runs
   }
 }
 

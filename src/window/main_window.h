@@ -10,7 +10,9 @@
 #include <QString>
 #include <array>
 
+#include "document/shown_message.h"
 #include "document/trace_document.h"
+#include "document/worker.h"
 #include "platform/platform.h"
 #include "q931/payload_bytes.h"
 #include "trace/list_filters.h"
@@ -27,6 +29,7 @@ namespace sigrune {
 
 class CallsPane;
 class FindForm;
+class OperationBar;
 class MessageListModel;
 
 // Failure numbers handed to ReportError; the dialogs' cancel is passed over in silence.
@@ -42,12 +45,21 @@ class MainWindow : public QMainWindow {
   MainWindow(Dialogs& dialogs, Launcher& launcher, QWidget* parent = nullptr);
   ~MainWindow() override;
 
-  // Opens a trace as File > Open does once its dialog has given the path. Nothing changes unless
-  // the load succeeds; returns whether it did.
+  // Starts opening a trace as File > Open does once its dialog has given the path; false when
+  // another operation still runs. Nothing changes unless the load succeeds.
   bool OpenTraceFile(const QString& fileName);
 
   const TraceDocument& Document() const { return document_; }
   FindForm& Find();
+
+  // An operation (load, find, export) or the decode for the pane runs on a worker.
+  bool Busy() const { return operations_.Busy() || paneWorker_.Busy(); }
+  // Asks the running operation to stop, as its Cancel button does.
+  void CancelOperation();
+
+ signals:
+  // The workers went idle: every result was shown.
+  void Idle();
 
  protected:
   void dragEnterEvent(QDragEnterEvent* event) override;
@@ -64,8 +76,16 @@ class MainWindow : public QMainWindow {
   // The one way the widgets learn what the document holds now.
   void ShowDocument(Changes changes);
   void ShowSelectedMessage();
-  void ShowUndecodableMessage(const QString& reason, const PayloadBytes& readable);
+  void StartPaneDecode(MessageNumber message);
+  void PaneDecoded(std::optional<ShownMessage> shown);
+  void ShowEntries();
   void UpdateStatusBar();
+  // Whether an operation may start now; says why not in the status bar.
+  bool CanStartOperation();
+  // The operation just started on the worker: its progress shows, the entries go off.
+  void OperationStarted(const QString& title);
+  // First thing every operation's result does.
+  void OperationFinished();
   // The one message box through which operations report a failure.
   void ReportError(const QString& procedureName, int errorNumber, const QString& description);
 
@@ -74,7 +94,16 @@ class MainWindow : public QMainWindow {
   void CreateWidgets();
   void SizeColumns();
 
-  bool LoadTrace(const QString& fileName, LoadKind kind);
+  // The state of the list that a reload keeps.
+  struct ListView {
+    bool hadSelection = false;
+    int scrolled = 0;
+  };
+  bool StartLoad(const QString& fileName, LoadKind kind);
+  void LoadFinished(const QString& fileName, LoadKind kind, ListView view,
+                    std::optional<LoadedTrace> loaded);
+  void FindFinished(const FindQuery& query, const QString& text, std::optional<FindResult> found);
+  void ExportFinished(const QString& path, std::optional<ExportResult> result);
 
   void isdnOpen_Click();
   void isdnReload_Click();
@@ -92,6 +121,14 @@ class MainWindow : public QMainWindow {
   Dialogs& dialogs_;
   Launcher& launcher_;
   TraceDocument document_;
+  // After the document: they stop before it goes, since an operation may read its store.
+  Worker operations_;
+  Worker paneWorker_;
+  // The pane waits for a decode that a newer selection cancelled.
+  bool panePending_ = false;
+  // The text a find found in this message, marked when the pane shows it.
+  MessageNumber highlightMessage_;
+  QString highlightText_;
 
   // Selections the window makes itself show the document; only the user's go to it.
   bool showingDocument_ = false;
@@ -126,6 +163,7 @@ class MainWindow : public QMainWindow {
   QLabel* messageCountLabel_ = nullptr;
   QLabel* selectedMessageLabel_ = nullptr;
   QLabel* filteredCallLabel_ = nullptr;  // names the call This Call shows
+  OperationBar* operationBar_ = nullptr;
 };
 
 }  // namespace sigrune
