@@ -16,9 +16,9 @@
 
 namespace sigrune {
 
-// The address sanitizer reserves terabytes of address space up front, and reports a failed
-// allocation instead of throwing, so its builds cannot run the child.
-#ifdef SIGRUNE_ADDRESS_SANITIZER
+// The address and thread sanitizers reserve terabytes of address space up front, and report a
+// failed allocation instead of throwing, so their builds cannot run the child.
+#if defined(SIGRUNE_ADDRESS_SANITIZER) || defined(__SANITIZE_THREAD__)
 inline constexpr bool kCanLimitAddressSpace = false;
 #else
 inline constexpr bool kCanLimitAddressSpace = true;

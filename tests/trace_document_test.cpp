@@ -231,12 +231,14 @@ TEST_F(TraceDocumentTest, ThisCallKeepsTheMessagesOfOneCall) {
   ASSERT_TRUE(document.ApplyCallFilter(CallNumber{8}));
   EXPECT_EQ(Snap(document), (Snapshot{path, 32, 3, ListFilter::ThisCall, Message(28), ""}));
 
-  // The call gained a message: the reload groups the calls again.
+  // The call gained a message: the reload, read as a worker reads it, groups the calls again.
   Write("calls.txt", calls +
                          "01/15/2004 10:08:00 CCP|Out Message -- PriReleaseCompleteMsg\n"
                          "01/15/2004 10:08:00 CCP|MMan_Id IpAddr=0601010a\n"
                          "01/15/2004 10:08:00 CCP|IsdnMsgData1= 08 01 85 5a\n");
-  ASSERT_EQ(document.Reload().outcome, LoadOutcome::Loaded);
+  LoadedTrace read = TraceDocument::ReadTrace(path);
+  ASSERT_EQ(read.calls->calls.size(), 10u);
+  document.Adopt(std::move(read), LoadKind::Reload);
   EXPECT_EQ(Rows(document), (std::vector<std::size_t>{28, 29, 30, 33}));
   EXPECT_EQ(document.FilteredCall(), CallNumber{8});
 

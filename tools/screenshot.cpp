@@ -1,18 +1,42 @@
 // Makes the README's screenshot: the window on a trace with one message selected, and optionally
-// the calls table (with that message's call selected) or This Call applied to it.
-// Usage: screenshot TRACE ROW OUTPUT.png [calls|call]   (scripts/screenshot.sh runs it under
-// xvfb-run)
+// the calls table (with that message's call selected) or This Call applied to it; or, with
+// `opening`, the window half a second into opening a large trace, with its progress.
+// Usage: screenshot TRACE ROW OUTPUT.png [calls|call|opening]   (scripts/screenshot.sh runs it
+// under xvfb-run)
 
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QItemSelectionModel>
 #include <QTabWidget>
+#include <QTimer>
 #include <QTreeView>
 #include <cstring>
 
 #include "platform/qt_platform.h"
 #include "window/main_window.h"
 #include "window/message_list_model.h"
+
+namespace {
+
+// Turns the event loop until the window's workers are done and their results shown, or for a
+// time when one is given.
+void Settle(const sigrune::MainWindow& window, int milliseconds = -1) {
+  QEventLoop loop;
+  QTimer poll;
+  QElapsedTimer elapsed;
+  elapsed.start();
+  QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+    if (milliseconds < 0 ? !window.Busy() : elapsed.elapsed() >= milliseconds) {
+      loop.quit();
+    }
+  });
+  poll.start(5);
+  loop.exec();
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
@@ -25,7 +49,13 @@ int main(int argc, char** argv) {
   sigrune::MainWindow window(dialogs, launcher);
   window.resize(1040, 680);
   window.show();
-  if (!window.OpenTraceFile(QString::fromLocal8Bit(argv[1]))) {
+  window.OpenTraceFile(QString::fromLocal8Bit(argv[1]));
+  if (std::strcmp(view, "opening") == 0) {
+    Settle(window, 500);
+    return window.grab().save(QString::fromLocal8Bit(argv[3])) ? 0 : 1;
+  }
+  Settle(window);
+  if (!window.Document().IsOpen()) {
     return 1;
   }
   auto* list = window.findChild<QTreeView*>(QStringLiteral("isdnList"));
@@ -47,8 +77,7 @@ int main(int argc, char** argv) {
   } else if (*view != '\0') {
     return 2;
   }
-  for (int round = 0; round < 20; ++round) {
-    QApplication::processEvents();
-  }
+  Settle(window);
+  Settle(window, 100);
   return window.grab().save(QString::fromLocal8Bit(argv[3])) ? 0 : 1;
 }

@@ -74,12 +74,16 @@ void TraceDocument::Adopt(LoadedTrace&& loaded, LoadKind kind) {
   if (loaded.result.outcome != LoadOutcome::Loaded) {
     return;
   }
-  Adopt(loaded.path, loaded.identity, std::move(loaded.result), kind);
-  calls_ = std::move(loaded.calls);
+  AdoptStore(loaded.path, loaded.identity, std::move(loaded.result), kind, std::move(loaded.calls));
 }
 
 void TraceDocument::Adopt(const std::string& path, FileIdentity identity, LoadResult&& loaded,
                           LoadKind kind) {
+  AdoptStore(path, identity, std::move(loaded), kind, std::nullopt);
+}
+
+void TraceDocument::AdoptStore(const std::string& path, FileIdentity identity, LoadResult&& loaded,
+                               LoadKind kind, std::optional<CallTable> calls) {
   const bool reload = kind == LoadKind::Reload;
   const MessageNumber kept = reload ? currentMessageNumber_ : MessageNumber{};
   // The filter to take up again; Selected Call when none, which is never used then.
@@ -87,7 +91,8 @@ void TraceDocument::Adopt(const std::string& path, FileIdentity identity, LoadRe
   const ListFilter filter = activeFilter_.value_or(ListFilter::SelectedCall);
 
   store_ = std::move(loaded.store);
-  calls_.reset();
+  // Before the filter is taken up again: This Call needs them.
+  calls_ = std::move(calls);
   path_ = path;
   identity_ = identity;
   skippedLinesNote_ = sigrune::SkippedLinesNote(loaded);

@@ -183,6 +183,9 @@ class TraceDocument {
   ExportResult Export(const std::string& target, const ExportProgress& progress = {}) const;
 
  private:
+  // Adopt's work, with the calls when they were grouped already.
+  void AdoptStore(const std::string& path, FileIdentity identity, LoadResult&& loaded,
+                  LoadKind kind, std::optional<CallTable> calls);
   bool KeepCall(CallNumber call);
 
   std::string path_;
