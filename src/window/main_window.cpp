@@ -340,7 +340,6 @@ void MainWindow::PaneDecoded(std::optional<ShownMessage> shown) {
       StartPaneDecode(message);
     } else {
       tesselText->clear();
-      emit Idle();
     }
     return;
   }
@@ -368,9 +367,6 @@ void MainWindow::PaneDecoded(std::optional<ShownMessage> shown) {
   }
   if (message == highlightMessage_) {
     HighlightMatches(*tesselText, highlightText_, QColor(255, 0, 0), true);
-  }
-  if (!operations_.Busy()) {
-    emit Idle();
   }
 }
 
@@ -443,9 +439,6 @@ void MainWindow::OperationStarted(const QString& title) {
 void MainWindow::OperationFinished() {
   operationBar_->Stop();
   ShowEntries();
-  if (!paneWorker_.Busy()) {
-    emit Idle();
-  }
 }
 
 void MainWindow::CancelOperation() {
@@ -594,6 +587,7 @@ FindForm& MainWindow::Find() {
     // A click on a direction makes the next search include the selected row again.
     connect(findForm_, &FindForm::DirectionClicked, this,
             [this](bool down) { document_.SetFindDirection(down); });
+    findForm_->SetSearchEnabled(!operations_.Busy());
   }
   return *findForm_;
 }

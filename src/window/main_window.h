@@ -57,10 +57,6 @@ class MainWindow : public QMainWindow {
   // Asks the running operation to stop, as its Cancel button does.
   void CancelOperation();
 
- signals:
-  // The workers went idle: every result was shown.
-  void Idle();
-
  protected:
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
