@@ -378,6 +378,7 @@ TEST_F(CommandLine, FindPrintsTheNumbersOfTheMessagesThatHoldTheText) {
 }
 
 const std::string kCalls = SourceFile("tests/data/grouped-calls.txt");
+const std::string kLegs = SourceFile("tests/data/call-legs.txt");
 
 TEST_F(CommandLine, CallsPrintsATableOrTheCsv) {
   EXPECT_EQ(
@@ -396,6 +397,13 @@ TEST_F(CommandLine, CallsPrintsATableOrTheCsv) {
             (CommandResult{kExitSuccess, "No calls in this trace\n", ""}));
   EXPECT_EQ(RunCli({"calls", kTracelist, "--failed"}),
             (CommandResult{kExitSuccess, "No calls match (2 calls in this trace)\n", ""}));
+  EXPECT_EQ(RunCli({"calls", "--related", "--csv", kLegs}),
+            (CommandResult{kExitSuccess, ReadFile(SourceFile("tests/data/call-legs.csv")), ""}));
+  EXPECT_EQ(RunCli({"calls", kTracelist, "--related", "--number", "4085"}).out,
+            "call  start                    duration  gateway     dir  calling     called  "
+            "outcome    messages  cause                    related\n"
+            "   1  2004-01-16 08:02:14.032     5.853  10.0.30.75  in   4085550142  2005    "
+            "cancelled         4  16 Normal call clearing        2\n");
 }
 
 TEST_F(CommandLine, CallsFiltersCombine) {

@@ -193,13 +193,15 @@ CommandGrammar CallsGrammar(CLI::App& line) {
   const CLI::Option* failed = command.add_flag("--failed");
   const CLI::Option* number = command.add_option("--number");
   const CLI::Option* gateway = command.add_option("--gateway");
+  const CLI::Option* related = command.add_flag("--related");
   return {
       &command, [=](std::FILE* err) -> std::optional<Command> {
         if (operands->count() != 1) {
           return Problem(err, "calls takes one trace file");
         }
         CallsArguments calls{
-            operands->results().front(), csv->count() > 0, {}, ValueOf(number), ValueOf(gateway)};
+            operands->results().front(), csv->count() > 0, {}, ValueOf(number), ValueOf(gateway),
+            related->count() > 0};
         // Repeated, the lists add up.
         for (const std::string& list : outcome->results()) {
           if (!ReadOutcomes(list, err, calls.outcomes)) {

@@ -57,6 +57,7 @@ struct CallsArguments {
   std::vector<CallOutcome> outcomes;  // --outcome and --failed; none: any outcome
   std::optional<std::string> number;  // contained in the calling or called digits
   std::optional<std::string> gateway;
+  bool related = false;  // a last column with the call's other leg
 };
 
 using Command = std::variant<UsageRequest, VersionRequest, ListArguments, DecodeArguments,
