@@ -18,6 +18,12 @@ void AppendLatin1AsUtf8(std::string& text, char c) {
 
 }  // namespace
 
+void AppendUtf8OfLatin1(std::string& text, std::string_view latin1) {
+  for (const char c : latin1) {
+    AppendLatin1AsUtf8(text, c);
+  }
+}
+
 void AppendCsvField(std::string& text, std::string_view latin1) {
   // One look at each character: find_first_of would search the four for every one.
   bool quoted = false;

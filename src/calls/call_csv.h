@@ -21,6 +21,9 @@ std::string CallCsvHeaderWithRelated();
 void AppendCallCsvRecord(std::string& text, const MessageStore& store, const CallTable& calls,
                          CallNumber call, bool withRelated = false);
 
+// Latin-1 text in UTF-8.
+void AppendUtf8OfLatin1(std::string& text, std::string_view latin1);
+
 // A field of Latin-1 text in UTF-8: as it is, or in double quotes with its double quotes
 // doubled when it holds a comma, a double quote, a CR or an LF.
 void AppendCsvField(std::string& text, std::string_view latin1);
