@@ -44,12 +44,12 @@ FlowLadder::FlowLadder(const MessageStore& store, const CallFlow& flow, const La
     titleWidth = std::max(titleWidth, titles_.back().size());
     protocols_.push_back(ProtocolText(lane.protocol));
   }
-  // An arrow between neighbours holds its name with a blank, a dash and the head either side.
   std::size_t nameWidth = 0;
   for (const FlowArrow& arrow : flow.arrows) {
     timeWidth_ = std::max(timeWidth_, TimeOf(arrow).size());
     nameWidth = std::max(nameWidth, arrow.name.size());
   }
+  // An arrow between neighbours holds its name with a blank, a dash and the head either side.
   constexpr std::size_t kNarrowest = 12;
   const std::size_t gap = std::max({kNarrowest, nameWidth + 6, titleWidth + 2});
   // Room for half a title left of the first lane.
