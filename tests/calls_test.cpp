@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "calls/call_csv.h"
+#include "calls/call_flow.h"
 #include "calls/call_table.h"
 #include "calls/call_texts.h"
 #include "calls/message_facts.h"
@@ -35,6 +36,78 @@ TEST(GroupCalls, PutsEachMessageInItsCall) {
   }
   EXPECT_EQ(numbers, (std::vector<std::size_t>{6, 7, 15, 16, 17}));
   EXPECT_TRUE(table.MessagesOf(CallNumber{11}).empty());
+}
+
+TEST(GroupCalls, LinksEachIncomingCallToTheNearestOutgoingOne) {
+  const LoadResult loaded = LoadTraceFile(SourceFile("tests/data/call-legs.txt"));
+  const CallTable table = GroupCalls(loaded.store);
+  // Each `in` call, and the `out` call it takes or 0; the rest are linked to none.
+  const std::pair<std::uint32_t, std::uint32_t> cases[] = {
+      {1, 2},             // the same calling digits, another gateway and protocol
+      {4, 5},             // 5 and 6 at the same time: the lower number
+      {7, 8},             // 0 s
+      {9, 10},            // 5 s
+      {11, 0},            // 5.001 s
+      {14, 0},            // call 13 is half a second earlier
+      {15, 17},           // nearer to 16 too, but 15 comes first
+      {16, 18}, {19, 0},  // no time
+      {21, 0},            // call 22 has no time
+      {23, 0},            // neither has digits
+      {26, 25},           // 0 s, the `out` call first
+  };
+  std::vector<std::uint32_t> expected(table.calls.size() + 1, 0);
+  for (const auto& [in, out] : cases) {
+    expected[in] = out;
+    if (out != 0) {
+      expected[out] = in;
+    }
+  }
+  for (std::uint32_t call = 1; call <= table.calls.size(); ++call) {
+    EXPECT_EQ(table.Record(CallNumber{call}).related.value, expected[call]) << "call " << call;
+  }
+}
+
+// Calls 1 and 2 are the legs of one conversation, call 3 fails on another gateway; the
+// command line's golden files pin the names and labels.
+TEST(BuildCallFlow, PutsEachPartyOnItsSideOfTheServer) {
+  const LoadResult loaded = LoadTraceFile(SourceFile("tests/data/call-legs.txt"));
+  const CallTable table = GroupCalls(loaded.store);
+  const auto lanes = [](const CallFlow& flow) {
+    std::string text;
+    for (const FlowLane& lane : flow.lanes) {
+      text +=
+          lane.server ? "server" : lane.address + " " + std::string(ProtocolText(lane.protocol));
+      text += "|";
+    }
+    return text;
+  };
+  const CallNumber one[] = {CallNumber{1}};
+  const CallFlow alone = BuildCallFlow(loaded.store, table, one, false);
+  EXPECT_EQ(lanes(alone), "10.1.1.5 PRI|server|");
+  EXPECT_EQ(alone.arrows.size(), 8u);
+
+  const CallNumber shown[] = {CallNumber{3}, CallNumber{1}};
+  const CallFlow flow = BuildCallFlow(loaded.store, table, shown, true);
+  EXPECT_EQ(lanes(flow), "10.1.1.5 PRI|server|10.20.20.33 H225|10.1.1.6 PRI|");
+  ASSERT_EQ(flow.arrows.size(), 18u);
+  const std::tuple<std::size_t, std::string> cases[] = {
+      {1, "1 0>1 Exclusive channel 1"},
+      {5, "2 2>1 progress: In-band info or appropriate now available"},
+      {10, "3 1>3 "},
+      {11, "3 3>1 undecodable!"},
+      {12, "3 3>1 red"},
+      {14, "3 3>1 red"},
+      {15, "1 0>1 "},
+  };
+  for (const auto& [message, shownAs] : cases) {
+    const FlowArrow& arrow = flow.arrows[message - 1];
+    EXPECT_EQ(arrow.message.value, message);
+    EXPECT_EQ(std::to_string(arrow.call.value) + " " + std::to_string(arrow.fromLane) + ">" +
+                  std::to_string(arrow.toLane) + " " + arrow.detail +
+                  (arrow.undecodable ? arrow.label + "!" : "") +
+                  (arrow.failedClearing ? "red" : ""),
+              shownAs);
+  }
 }
 
 // Elements of other codesets and those that run past the end tell nothing.
