@@ -38,6 +38,12 @@ constexpr std::string_view kUsage =
     "                        print the calls: the messages grouped by gateway, protocol, call\n"
     "                        reference and the side that sent the SETUP, numbered from 1, as\n"
     "                        a table or, with --csv, as comma-separated values (UTF-8)\n"
+    "  pcap TRACE -o FILE [--in-call N]... [--failed] [FILTER] [--server-address A.B.C.D]\n"
+    "       [--utc-offset +HH:MM]\n"
+    "                        write the messages as a capture that Wireshark decodes (- for\n"
+    "                        standard output): every message, those of the calls given or of\n"
+    "                        the failed calls, or those a list filter keeps; the times are\n"
+    "                        UTC unless --utc-offset gives the trace's zone\n"
     "\n"
     "TRACE is a file or a FIFO, or - for standard input.\n"
     "\n"
@@ -91,6 +97,7 @@ int RunCommand(const Command& command, std::FILE* in, std::FILE* out, std::FILE*
           [&](const ExportArguments& exported) { return RunExportCommand(exported, in, out, err); },
           [&](const FindArguments& find) { return RunFindCommand(find, in, out, err); },
           [&](const CallsArguments& calls) { return RunCallsCommand(calls, in, out, err); },
+          [&](const PcapArguments& pcap) { return RunPcapCommand(pcap, in, out, err); },
       },
       command);
 }
@@ -116,6 +123,9 @@ std::optional<Activity> ActivityOf(const Command& command) {
   }
   if (const auto* calls = std::get_if<CallsArguments>(&command)) {
     return Activity{"listing calls", calls->trace};
+  }
+  if (const auto* pcap = std::get_if<PcapArguments>(&command)) {
+    return Activity{"exporting", pcap->trace};
   }
   return std::nullopt;  // decode reads no trace
 }
