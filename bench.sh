@@ -110,6 +110,15 @@ if have "$cli" "sigrune-cli list, export, find" && timed 5 /dev/null "$cli" list
       kilobytes / 1024, 100 * kilobytes * 1024 / bytes
   }'
 fi
+# The capture for Wireshark, to the same output as list; its goal is within twice list's time.
+# Its counts on standard error are left out.
+if [ -x "$cli" ] && [ -n "$list_seconds" ] &&
+  timed 3 /dev/null sh -c 'exec "$0" pcap "$1" -o - 2>/dev/null' "$cli" "$trace"; then
+  awk -v messages="$messages" -v pcap="$seconds" -v list="$list_seconds" -v kilobytes="$kilobytes" 'BEGIN {
+    printf "sigrune-cli pcap -o - > /dev/null: %.3f s  %9.0f messages/s  (%.2f x list; goal 2), peak %.0f MB\n",
+      pcap, messages / pcap, pcap / list, kilobytes / 1024
+  }'
+fi
 load_seconds=""
 if have "$programs/bench/load_and_list" "load and summary lines"; then
   if result=$("$programs/bench/load_and_list" "$trace"); then

@@ -186,6 +186,17 @@ TEST_F(CommandLine, UsageErrorsSayWhatIsWrongAndExitWithTwo) {
        "show takes a trace file and either message numbers or --in-call"},
       {{"flow", kPlain, "--related"}, "flow takes a trace file and one or more call numbers"},
       {{"flow", kPlain, "1", "0x2"}, "flow: '0x2' is not a call number"},
+      {{"pcap", kPlain},
+       "pcap takes one trace file and one output file (-o FILE, or -o - for standard output)"},
+      {{"pcap", kPlain, "-o", "a", "--failed", "--h225"},
+       "pcap takes calls (--in-call, --failed) or one filter, not both"},
+      {{"pcap", kPlain, "-o", "a", "--in-call", "1", "--in-call", "x"},
+       "pcap: 'x' is not a call number"},
+      {{"pcap", kPlain, "-o", "a", "--call", "xyz"}, "pcap: 'xyz' is not a call reference"},
+      {{"pcap", kPlain, "-o", "a", "--server-address", "10.1.1"},
+       "pcap: '10.1.1' is not an IPv4 address (A.B.C.D)"},
+      {{"pcap", kPlain, "-o", "a", "--utc-offset", "+5:00"},
+       "pcap: '+5:00' is not a UTC offset (+HH:MM or -HH:MM)"},
   };
   for (const auto& [arguments, problem] : misuses) {
     EXPECT_EQ(RunCli(arguments), UsageFailure(problem));
@@ -481,6 +492,58 @@ TEST_F(CommandLine, FlowDrawsTheLadderOrWritesALinePerMessage) {
   EXPECT_EQ(
       RunCli({"flow", kLegs, "1", "27"}),
       (CommandResult{kExitFailure, "", "sigrune-cli: call 27: " + kLegs + " has 26 calls\n"}));
+}
+
+// The largest packet Wireshark reads is 262,144 octets: 36 of tags and 262,108 of message.
+TEST_F(CommandLine, PcapWritesTheCaptureAndCountsWhatItSkipped) {
+  const auto message = [](std::size_t octets) {
+    return "IsdnMsgData=08020001" + std::string(2 * (octets - 4), '0') + "\n";
+  };
+  const std::string trace =
+      Write("trace.txt", message(5) + "IsdnMsgData=\n" + message(262108) + message(262109));
+  const std::string path = Path("out.pcap");
+  EXPECT_EQ(RunCli({"pcap", trace, "-o", path}),
+            (CommandResult{kExitSuccess, "",
+                           "sigrune-cli: 1 message skipped: no octets\n"
+                           "sigrune-cli: 1 message skipped: too large for a packet (262,144 "
+                           "octets at most)\n"
+                           "sigrune-cli: 2 messages without a time: written at the time of the "
+                           "packet before\n"
+                           "sigrune-cli: 2 messages written to " +
+                               path + "\n"}));
+  const std::string capture = ReadFile(path);
+  EXPECT_EQ(capture.size(), 24 + 16 + 41 + 16 + 262144u);
+  EXPECT_EQ(capture.substr(0, 24), std::string("\x4d\x3c\xb2\xa1\x02\0\x04\0\0\0\0\0\0\0\0\0"
+                                               "\0\0\x04\0\xfc\0\0\0",
+                                               24));
+
+  const std::string written = "sigrune-cli: 21 messages written to standard output\n";
+  const CommandResult toOutput = RunCli({"pcap", kPlain, "-o", "-", "--utc-offset", "-05:00"});
+  EXPECT_EQ(toOutput.out.substr(0, 4), "\x4d\x3c\xb2\xa1");
+  EXPECT_EQ(toOutput.err, written);
+  const std::pair<Arguments, std::string> selections[] = {
+      {{"--call", "0x0001"}, "18 messages"},
+      {{"--in-call", "8", "--in-call", "4", "--failed"}, "8 messages"},
+      {{"--gateway", "10.9.9.9"}, "0 messages"},
+  };
+  for (const auto& [selection, count] : selections) {
+    Arguments arguments{"pcap", kCalls, "-o", path};
+    arguments.insert(arguments.end(), selection.begin(), selection.end());
+    EXPECT_EQ(
+        RunCli(arguments),
+        (CommandResult{kExitSuccess, "", "sigrune-cli: " + count + " written to " + path + "\n"}));
+  }
+  EXPECT_EQ(ReadFile(path).size(), 24u);  // the header alone
+
+  const std::string missing = Path("missing/out.pcap");
+  EXPECT_EQ(
+      RunCli({"pcap", trace, "-o", missing}),
+      (CommandResult{kExitFailure, "",
+                     "sigrune-cli: cannot create " + missing + ": No such file or directory\n"}));
+  EXPECT_EQ(
+      RunCli({"pcap", trace, "-o", trace}),
+      (CommandResult{kExitFailure, "",
+                     "sigrune-cli: cannot write " + trace + ": it is the trace being exported\n"}));
 }
 
 TEST_F(CommandLine, HelpAndVersionGoToStandardOutput) {

@@ -266,5 +266,24 @@ TEST_F(TraceDocumentTest, ExportsEveryMessageWhateverTheFilterButNeverOverTheTra
   EXPECT_EQ(ReadFile(path), ReadFile(kPlain));
 }
 
+TEST_F(TraceDocumentTest, CapturesTheRowsShownOrTheCallsMessagesAndACancelChangesNothing) {
+  TraceDocument document;
+  ASSERT_EQ(document.Load(SourceFile("tests/data/grouped-calls.txt"), LoadKind::Open).outcome,
+            LoadOutcome::Loaded);
+  const std::string target = Write("out.pcap", "old");
+  const RowMap calls = document.MessagesOfCalls(
+      {CallNumber{8}, CallNumber{3}, CallNumber{8}, CallNumber{0}, CallNumber{11}});
+  EXPECT_EQ(calls, (RowMap{Message(5), Message(9), Message(28), Message(29), Message(30)}));
+  EXPECT_EQ(document.ExportPcap(target, calls, {}).messagesWritten, 5u);
+  ASSERT_TRUE(document.ApplyFilter(ListFilter::H225Only));
+  EXPECT_EQ(document.ExportPcap(target, {}).messagesWritten, document.RowCount());
+
+  const std::string before = ReadFile(target);
+  const auto stop = [](std::size_t, std::size_t) { return false; };
+  EXPECT_EQ(document.ExportPcap(target, {}, stop).outcome, ExportOutcome::Stopped);
+  EXPECT_EQ(ReadFile(target), before);
+  EXPECT_EQ(Entries(), std::vector<std::string>{"out.pcap"});
+}
+
 }  // namespace
 }  // namespace sigrune

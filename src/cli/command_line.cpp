@@ -44,6 +44,12 @@ constexpr std::string_view kUsage =
     "                        other legs) as a ladder: a lane per party, an arrow per message;\n"
     "                        --tsv prints one tab-separated line per message instead (UTF-8),\n"
     "                        --names FILE names the lanes by lines of ADDRESS NAME\n"
+    "  pcap TRACE -o FILE [--in-call N]... [--failed] [FILTER] [--server-address A.B.C.D]\n"
+    "       [--utc-offset +HH:MM]\n"
+    "                        write the messages as a capture that Wireshark decodes (- for\n"
+    "                        standard output): every message, those of the calls given or of\n"
+    "                        the failed calls, or those a list filter keeps; the times are\n"
+    "                        UTC unless --utc-offset gives the trace's zone\n"
     "\n"
     "TRACE is a file or a FIFO, or - for standard input.\n"
     "\n"
@@ -98,6 +104,7 @@ int RunCommand(const Command& command, std::FILE* in, std::FILE* out, std::FILE*
           [&](const FindArguments& find) { return RunFindCommand(find, in, out, err); },
           [&](const CallsArguments& calls) { return RunCallsCommand(calls, in, out, err); },
           [&](const FlowArguments& flow) { return RunFlowCommand(flow, in, out, err); },
+          [&](const PcapArguments& pcap) { return RunPcapCommand(pcap, in, out, err); },
       },
       command);
 }
@@ -126,6 +133,9 @@ std::optional<Activity> ActivityOf(const Command& command) {
   }
   if (const auto* flow = std::get_if<FlowArguments>(&command)) {
     return Activity{"drawing calls", flow->trace};
+  }
+  if (const auto* pcap = std::get_if<PcapArguments>(&command)) {
+    return Activity{"exporting", pcap->trace};
   }
   return std::nullopt;  // decode reads no trace
 }

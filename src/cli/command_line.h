@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdio>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -26,6 +27,15 @@ int RunExportCommand(const ExportArguments& arguments, std::FILE* in, std::FILE*
 int RunFindCommand(const FindArguments& arguments, std::FILE* in, std::FILE* out, std::FILE* err);
 int RunCallsCommand(const CallsArguments& arguments, std::FILE* in, std::FILE* out, std::FILE* err);
 int RunFlowCommand(const FlowArguments& arguments, std::FILE* in, std::FILE* out, std::FILE* err);
+int RunPcapCommand(const PcapArguments& arguments, std::FILE* in, std::FILE* out, std::FILE* err);
+
+// The key of the list filters --call HEX, --pri and --h225, when one is given; false after
+// reporting a --call value that is no call reference (a usage error).
+bool ReadFilterOption(std::string_view command, const std::optional<std::string>& call, bool pri,
+                      bool h225, std::FILE* err, std::optional<FilterKey>& key);
+// Switches on the filter of the key, or that of --gateway IP when given.
+void ApplyFilterOption(TraceDocument& document, std::optional<FilterKey> key,
+                       const std::optional<std::string>& gateway);
 
 // For --in-call: true when the trace has the call; otherwise reports "call N: TRACE has M calls"
 // on `err`.

@@ -54,7 +54,7 @@ std::optional<MessageNumber> MessageNumberOf(std::string_view text) {
   return MessageNumber{number};
 }
 
-// False after reporting a text that is no call number.
+// A call number, from 1; false after reporting a text that is none.
 bool ReadCallNumber(const std::string& text, std::string_view command, std::FILE* err,
                     CallNumber& call) {
   std::uint32_t number = 0;
@@ -240,6 +240,80 @@ CommandGrammar FlowGrammar(CLI::App& line) {
           }};
 }
 
+// "+HH:MM" or "-HH:MM", in seconds.
+std::optional<std::int64_t> UtcOffsetOf(std::string_view text) {
+  const auto digit = [&text](std::size_t k) {
+    return text[k] >= '0' && text[k] <= '9' ? text[k] - '0' : -100;
+  };
+  if (text.size() != 6 || (text[0] != '+' && text[0] != '-') || text[3] != ':') {
+    return std::nullopt;
+  }
+  const int hours = 10 * digit(1) + digit(2);
+  const int minutes = 10 * digit(4) + digit(5);
+  if (hours < 0 || hours > 23 || minutes < 0 || minutes > 59) {
+    return std::nullopt;
+  }
+  const std::int64_t seconds = 60 * (60 * hours + minutes);
+  return text[0] == '-' ? -seconds : seconds;
+}
+
+CommandGrammar PcapGrammar(CLI::App& line) {
+  CLI::App& command = *line.add_subcommand("pcap");
+  const CLI::Option* operands = AddOperands(command);
+  const CLI::Option* output = command.add_option("-o,--output");
+  CLI::Option* inCall = command.add_option("--in-call");
+  inCall->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  const CLI::Option* failed = command.add_flag("--failed");
+  const CLI::Option* call = command.add_option("--call");
+  const CLI::Option* gateway = command.add_option("--gateway");
+  const CLI::Option* pri = command.add_flag("--pri");
+  const CLI::Option* h225 = command.add_flag("--h225");
+  const CLI::Option* server = command.add_option("--server-address");
+  const CLI::Option* offset = command.add_option("--utc-offset");
+  return {&command, [=](std::FILE* err) -> std::optional<Command> {
+            if (operands->count() != 1 || output->count() != 1) {
+              return Problem(err,
+                             "pcap takes one trace file and one output file (-o FILE, or -o - for "
+                             "standard output)");
+            }
+            const std::size_t filters =
+                call->count() + gateway->count() + pri->count() + h225->count();
+            if (filters > 1 || (filters == 1 && inCall->count() + failed->count() > 0)) {
+              return Problem(err, "pcap takes calls (--in-call, --failed) or one filter, not both");
+            }
+            PcapArguments pcap{operands->results().front(),
+                               *ValueOf(output),
+                               {},
+                               failed->count() > 0,
+                               ValueOf(call),
+                               ValueOf(gateway),
+                               pri->count() > 0,
+                               h225->count() > 0};
+            for (const std::string& text : inCall->results()) {
+              CallNumber number;
+              if (!ReadCallNumber(text, "pcap", err, number)) {
+                return std::nullopt;
+              }
+              pcap.inCalls.push_back(number);
+            }
+            if (const auto text = ValueOf(server)) {
+              const std::optional<Ipv4Address> address = ParseIpv4Address(*text);
+              if (!address) {
+                return Problem(err, "pcap: '" + *text + "' is not an IPv4 address (A.B.C.D)");
+              }
+              pcap.serverAddress = *address;
+            }
+            if (const auto text = ValueOf(offset)) {
+              const std::optional<std::int64_t> seconds = UtcOffsetOf(*text);
+              if (!seconds) {
+                return Problem(err, "pcap: '" + *text + "' is not a UTC offset (+HH:MM or -HH:MM)");
+              }
+              pcap.utcOffsetSeconds = *seconds;
+            }
+            return pcap;
+          }};
+}
+
 // What CLI11 left over (unknown options and commands), or a value given to a flag.
 std::optional<std::string> Misfit(const CLI::App& app) {
   for (const std::string& extra : app.remaining()) {
@@ -281,7 +355,7 @@ std::optional<Command> ParseCommandLine(std::span<const std::string_view> argume
   const CLI::Option* version = line.add_flag("--version");
   const CommandGrammar commands[] = {ListGrammar(line),   DecodeGrammar(line), ShowGrammar(line),
                                      ExportGrammar(line), FindGrammar(line),   CallsGrammar(line),
-                                     FlowGrammar(line)};
+                                     FlowGrammar(line),   PcapGrammar(line)};
 
   try {
     line.parse(std::vector<std::string>(arguments.rbegin(), arguments.rend()));

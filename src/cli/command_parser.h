@@ -3,6 +3,7 @@
 // What the command line asks sigrune-cli to do, as ParseCommandLine reads it: a command and the
 // values it was given, checked for form (counts, numbers); what they mean is for the command.
 
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <span>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "calls/call_table.h"
+#include "q931/pcap_packets.h"
 #include "trace/message_number.h"
 
 namespace sigrune {
@@ -68,9 +70,24 @@ struct FlowArguments {
   std::optional<std::string> namesFile;
 };
 
+// The messages of the calls (--in-call and --failed add up), or of at most one list filter, or
+// every message.
+struct PcapArguments {
+  std::string trace;
+  std::string outputFile;  // "-": standard output
+  std::vector<CallNumber> inCalls;
+  bool failed = false;
+  std::optional<std::string> call;
+  std::optional<std::string> gateway;
+  bool pri = false;
+  bool h225 = false;
+  Ipv4Address serverAddress{};
+  std::int64_t utcOffsetSeconds = 0;  // east of UTC
+};
+
 using Command =
     std::variant<UsageRequest, VersionRequest, ListArguments, DecodeArguments, ShowArguments,
-                 ExportArguments, FindArguments, CallsArguments, FlowArguments>;
+                 ExportArguments, FindArguments, CallsArguments, FlowArguments, PcapArguments>;
 
 // Reads the arguments (without the program name); nothing after reporting a usage error on `err`.
 std::optional<Command> ParseCommandLine(std::span<const std::string_view> arguments,

@@ -25,17 +25,40 @@ std::optional<FilterKey> CallFilterKey(std::string_view digits) {
 
 }  // namespace
 
-int RunListCommand(const ListArguments& arguments, std::FILE* in, std::FILE* out, std::FILE* err) {
-  std::optional<FilterKey> key;
-  if (const auto& call = arguments.call) {
+bool ReadFilterOption(std::string_view command, const std::optional<std::string>& call, bool pri,
+                      bool h225, std::FILE* err, std::optional<FilterKey>& key) {
+  if (call) {
     key = CallFilterKey(*call);
     if (!key) {
-      return UsageError(err, "list: '" + *call + "' is not a call reference");
+      UsageError(err, std::string(command) + ": '" + *call + "' is not a call reference");
+      return false;
     }
-  } else if (arguments.pri) {
+  } else if (pri) {
     key = ProtocolKey(ListFilter::PriOnly);
-  } else if (arguments.h225) {
+  } else if (h225) {
     key = ProtocolKey(ListFilter::H225Only);
+  }
+  return true;
+}
+
+void ApplyFilterOption(TraceDocument& document, std::optional<FilterKey> key,
+                       const std::optional<std::string>& gateway) {
+  if (gateway) {
+    const auto& known = document.Store().gatewayIpIndex;
+    const auto found = known.find(*gateway);
+    // A gateway the trace does not know keeps no message.
+    key = ProtocolKey(ListFilter::ThisGateway);
+    key->gatewayIpIndex = found != known.end() ? found->second : static_cast<std::uint32_t>(-1);
+  }
+  if (key) {
+    document.ApplyFilter(*key, {});
+  }
+}
+
+int RunListCommand(const ListArguments& arguments, std::FILE* in, std::FILE* out, std::FILE* err) {
+  std::optional<FilterKey> key;
+  if (!ReadFilterOption("list", arguments.call, arguments.pri, arguments.h225, err, key)) {
+    return kExitUsage;
   }
 
   TraceDocument document;
@@ -45,20 +68,13 @@ int RunListCommand(const ListArguments& arguments, std::FILE* in, std::FILE* out
   const MessageStore& store = document.Store();
 
   OutputBuffer output(out);
-  if (const auto& gateway = arguments.gateway) {
-    const auto known = store.gatewayIpIndex.find(*gateway);
-    // A gateway the trace does not know keeps no message.
-    key = ProtocolKey(ListFilter::ThisGateway);
-    key->gatewayIpIndex =
-        known != store.gatewayIpIndex.end() ? known->second : static_cast<std::uint32_t>(-1);
-  }
-  if (key) {
-    document.ApplyFilter(*key, {});
-  } else if (arguments.inCall) {
+  if (arguments.inCall) {
     if (!CheckCallNumber(document, arguments.trace, arguments.inCall, err)) {
       return kExitFailure;
     }
     document.ApplyCallFilter(arguments.inCall);
+  } else {
+    ApplyFilterOption(document, key, arguments.gateway);
   }
   std::string line;
   for (std::size_t row = 0; row < document.RowCount() && !output.Failed(); ++row) {

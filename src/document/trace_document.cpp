@@ -307,6 +307,31 @@ ExportResult TraceDocument::Export(const std::string& target,
   return ExportRouterDebug(target, store_, progress, path_);
 }
 
+PcapResult TraceDocument::ExportPcap(const std::string& target, const PcapOptions& options,
+                                     const ExportProgress& progress) const {
+  return WritePcap(target, store_, activeFilter_ ? &filteredIndexMap_ : nullptr, options, progress,
+                   path_);
+}
+
+PcapResult TraceDocument::ExportPcap(const std::string& target, const RowMap& messages,
+                                     const PcapOptions& options,
+                                     const ExportProgress& progress) const {
+  return WritePcap(target, store_, &messages, options, progress, path_);
+}
+
+RowMap TraceDocument::MessagesOfCalls(const std::vector<CallNumber>& calls) const {
+  RowMap messages;
+  for (const CallNumber call : calls) {
+    if (call && call.value <= Calls().calls.size()) {
+      const RowMap ofCall = Calls().MessagesOf(call);
+      messages.insert(messages.end(), ofCall.begin(), ofCall.end());
+    }
+  }
+  std::sort(messages.begin(), messages.end());
+  messages.erase(std::unique(messages.begin(), messages.end()), messages.end());
+  return messages;
+}
+
 std::string TraceDocument::SaveCallsCsv(const std::string& target,
                                         const std::vector<CallNumber>& calls) const {
   if (!path_.empty() && IsSameFile(target, path_)) {

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "calls/call_table.h"
+#include "document/pcap_export.h"
 #include "q931/export_writer.h"
 #include "q931/message_search.h"
 #include "trace/list_filters.h"
@@ -181,6 +182,17 @@ class TraceDocument {
   // Every message, whatever the filter, to `target`, which replaces it only when complete; the
   // open trace itself is refused as the target.
   ExportResult Export(const std::string& target, const ExportProgress& progress = {}) const;
+
+  // --- Capture for Wireshark --------------------------------------------------------------------
+  // The messages the list shows (every one, or the active filter's) as a capture to `target`,
+  // which replaces it only when complete; the open trace itself is refused as the target.
+  PcapResult ExportPcap(const std::string& target, const PcapOptions& options,
+                        const ExportProgress& progress = {}) const;
+  // The same for the given messages, such as those of MessagesOfCalls.
+  PcapResult ExportPcap(const std::string& target, const RowMap& messages,
+                        const PcapOptions& options, const ExportProgress& progress = {}) const;
+  // The messages of the calls, in trace order, each once; numbers that name no call add none.
+  RowMap MessagesOfCalls(const std::vector<CallNumber>& calls) const;
 
  private:
   // Adopt's work, with the calls when they were grouped already.

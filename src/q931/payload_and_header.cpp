@@ -64,6 +64,15 @@ void PayloadBytes::AssignSpacedHexText(std::string_view text) {
   }
 }
 
+std::size_t SpacedHexOctetCount(std::string_view text) {
+  std::size_t characters = 0;
+  for (const char c : text) {
+    characters += c != ' ' ? 1 : 0;
+  }
+  const std::size_t pairs = characters / 2;
+  return pairs + (characters % 2 == 1 && pairs % 2 == 1 ? 1 : 0);
+}
+
 void ReadPayloadBytesOfMessage(const MessageStore& store, std::size_t index, PayloadBytes& bytes) {
   bytes.AssignSpacedHexText(PayloadTextWithBlanks(store.msgDataLines[index], store.isTracelist));
 }

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -50,6 +51,8 @@ class PayloadBytes {
   void AssignSpacedHexText(std::string_view text);
 
   std::int64_t Count() const { return static_cast<std::int64_t>(octets_.size()); }
+  // Every octet, to be copied whole.
+  std::span<const std::uint8_t> Octets() const { return octets_; }
 
   // Octet k, counted from 1 as in Q.931.
   int At(std::int64_t k) const {
@@ -74,6 +77,9 @@ class PayloadBytes {
 // The number of octets of a hex text: half its length, halves rounded to even, so that a text of
 // odd length either drops its last digit (9 characters give 4 octets) or reads it alone (7 give 4).
 std::int64_t OctetCount(std::string_view hexText);
+
+// How many octets AssignSpacedHexText makes of the text, without making them.
+std::size_t SpacedHexOctetCount(std::string_view text);
 
 // The first `count` octets of the hex text, two digits each; fails when count is below 1.
 PayloadBytes ParsePayloadHex(std::string_view hexText, std::int64_t count);

@@ -1,0 +1,87 @@
+// `pcap`: the messages of a trace, of some calls or of a filter as a capture for Wireshark.
+
+#include <unistd.h>
+
+#include <new>
+#include <string>
+#include <vector>
+
+#include "cli/command_line.h"
+#include "cli/output_buffer.h"
+#include "cli/trace_loading.h"
+#include "document/pcap_export.h"
+#include "trace/text_utilities.h"
+
+namespace sigrune {
+
+int RunPcapCommand(const PcapArguments& arguments, std::FILE* in, std::FILE* out, std::FILE* err) {
+  const bool toStandardOutput = arguments.outputFile == "-";
+  // The terminal's stream (which has no descriptor) would show the octets as escapes.
+  if (toStandardOutput && (fileno(out) < 0 || ::isatty(fileno(out)))) {
+    return UsageError(err, "pcap: standard output is a terminal; give -o FILE or redirect it");
+  }
+  std::optional<FilterKey> key;
+  if (!ReadFilterOption("pcap", arguments.call, arguments.pri, arguments.h225, err, key)) {
+    return kExitUsage;
+  }
+  TraceDocument document;
+  const LoadOutcome loaded = LoadTraceForCommand(arguments.trace, in, err, document);
+  // A trace without messages still gives its (empty) capture.
+  if (loaded != LoadOutcome::Loaded && loaded != LoadOutcome::NoMessages) {
+    return kExitFailure;
+  }
+
+  const bool byCalls = !arguments.inCalls.empty() || arguments.failed;
+  std::vector<CallNumber> calls;
+  for (const CallNumber call : arguments.inCalls) {
+    if (!CheckCallNumber(document, arguments.trace, call, err)) {
+      return kExitFailure;
+    }
+    calls.push_back(call);
+  }
+  if (arguments.failed) {
+    const CallTable& table = document.Calls();
+    for (std::uint32_t number = 1; number <= table.calls.size(); ++number) {
+      if (table.calls[number - 1].outcome == CallOutcome::Failed) {
+        calls.push_back(CallNumber{number});
+      }
+    }
+  }
+  RowMap callMessages;
+  if (byCalls) {
+    callMessages = document.MessagesOfCalls(calls);
+  } else {
+    ApplyFilterOption(document, key, arguments.gateway);
+  }
+
+  const PcapOptions options{arguments.serverAddress, arguments.utcOffsetSeconds};
+  PcapResult result;
+  if (toStandardOutput) {
+    const RowMap* rows = byCalls                   ? &callMessages
+                         : document.ActiveFilter() ? &document.FilteredIndexMap()
+                                                   : nullptr;
+    result = WritePcap(out, document.Store(), rows, options);
+  } else {
+    result = byCalls ? document.ExportPcap(arguments.outputFile, callMessages, options)
+                     : document.ExportPcap(arguments.outputFile, options);
+  }
+  if (result.outcome == ExportOutcome::OutOfMemory) {
+    throw std::bad_alloc();  // reported, naming the trace, where every command's is
+  }
+  if (result.outcome == ExportOutcome::WriteFailed && toStandardOutput) {
+    return WriteError(err, result.writeError);
+  }
+  if (result.outcome != ExportOutcome::Written) {
+    std::fprintf(err, "sigrune-cli: %s\n", result.errorText.c_str());
+    return kExitFailure;
+  }
+  for (const std::string& note : PcapNotes(result)) {
+    std::fprintf(err, "sigrune-cli: %s\n", note.c_str());
+  }
+  std::fprintf(err, "sigrune-cli: %s written to %s\n",
+               CountOf(result.messagesWritten, "message", "messages").c_str(),
+               toStandardOutput ? "standard output" : arguments.outputFile.c_str());
+  return loaded == LoadOutcome::Loaded ? kExitSuccess : kExitFailure;
+}
+
+}  // namespace sigrune
