@@ -3,7 +3,7 @@
 # and only those that are missing. Usage: scripts/install-deps.sh [--fuzz]
 set -euo pipefail
 
-packages=(cmake g++ ninja-build pkg-config libgtest-dev libcli11-dev qt6-base-dev fonts-dejavu-core xvfb xauth)
+packages=(cmake g++ ninja-build pkg-config libgtest-dev libcli11-dev qt6-base-dev qt6-svg-dev fonts-dejavu-core xvfb xauth)
 if [[ "${1:-}" == "--fuzz" ]]; then
   packages+=(clang libclang-rt-14-dev)
 fi
