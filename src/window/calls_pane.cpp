@@ -119,11 +119,9 @@ void CallsPane::SizeColumns() {
   const QFontMetrics metrics(view_->font());
   const QFontMetrics headingMetrics(
       model_->headerData(0, Qt::Horizontal, Qt::FontRole).value<QFont>());
-  const char* const kWidest[kCallColumns] = {"99999",      "01/15/2004 10:23:45.678",
-                                             "9999.999",   "192.168.100.200",
-                                             "out",        "2145550100",
-                                             "2145550100", "no answer (open)",
-                                             "99999",      ""};
+  const char* const kWidest[kCallColumns] = {
+      "99999",      "01/15/2004 10:23:45.678", "9999.999", "192.168.100.200", "out", "2145550100",
+      "2145550100", "no answer (open)",        "99999",    "99999",           ""};
   for (int column = 0; column < kCallColumns; ++column) {
     const QString heading = model_->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
     const int width = std::max(headingMetrics.horizontalAdvance(heading),
