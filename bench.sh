@@ -133,6 +133,9 @@ fi
 if have "$programs/bench/group_calls" "group calls"; then
   "$programs/bench/group_calls" "$trace" || echo "group_calls: failed"
 fi
+if have "$programs/bench/call_flow" "call flow"; then
+  "$programs/bench/call_flow" || echo "call_flow: failed"
+fi
 
 if [ -x "$cli" ] && timed 3 /dev/null "$cli" export "$trace" -o "$folder/export.txt"; then
   export_bytes=$(stat -c %s "$folder/export.txt")

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "calls/call_csv.h"
+#include "calls/call_flow.h"
 #include "calls/call_table.h"
 #include "calls/call_texts.h"
 #include "calls/message_facts.h"
@@ -35,6 +36,49 @@ TEST(GroupCalls, PutsEachMessageInItsCall) {
   }
   EXPECT_EQ(numbers, (std::vector<std::size_t>{6, 7, 15, 16, 17}));
   EXPECT_TRUE(table.MessagesOf(CallNumber{11}).empty());
+}
+
+// Calls 1 and 2 are the legs of one conversation, call 3 fails on another gateway; the
+// command line's golden files pin the names and labels.
+TEST(BuildCallFlow, PutsEachPartyOnItsSideOfTheServer) {
+  const LoadResult loaded = LoadTraceFile(SourceFile("tests/data/call-legs.txt"));
+  const CallTable table = GroupCalls(loaded.store);
+  const auto lanes = [](const CallFlow& flow) {
+    std::string text;
+    for (const FlowLane& lane : flow.lanes) {
+      text +=
+          lane.server ? "server" : lane.address + " " + std::string(ProtocolText(lane.protocol));
+      text += "|";
+    }
+    return text;
+  };
+  const CallNumber one[] = {CallNumber{1}};
+  const CallFlow alone = BuildCallFlow(loaded.store, table, one, false);
+  EXPECT_EQ(lanes(alone), "10.1.1.5 PRI|server|");
+  EXPECT_EQ(alone.arrows.size(), 8u);
+
+  const CallNumber shown[] = {CallNumber{3}, CallNumber{1}, CallNumber{2}};
+  const CallFlow flow = BuildCallFlow(loaded.store, table, shown, false);
+  EXPECT_EQ(lanes(flow), "10.1.1.5 PRI|server|10.20.20.33 H225|10.1.1.6 PRI|");
+  ASSERT_EQ(flow.arrows.size(), 18u);
+  const std::tuple<std::size_t, std::string> cases[] = {
+      {1, "1 0>1 Exclusive channel 1"},
+      {5, "2 2>1 progress: In-band info or appropriate now available"},
+      {10, "3 1>3 "},
+      {11, "3 3>1 undecodable!"},
+      {12, "3 3>1 red"},
+      {14, "3 3>1 red"},
+      {15, "1 0>1 "},
+  };
+  for (const auto& [message, shownAs] : cases) {
+    const FlowArrow& arrow = flow.arrows[message - 1];
+    EXPECT_EQ(arrow.message.value, message);
+    EXPECT_EQ(std::to_string(arrow.call.value) + " " + std::to_string(arrow.fromLane) + ">" +
+                  std::to_string(arrow.toLane) + " " + arrow.detail +
+                  (arrow.undecodable ? arrow.label + "!" : "") +
+                  (arrow.failedClearing ? "red" : ""),
+              shownAs);
+  }
 }
 
 // Elements of other codesets and those that run past the end tell nothing.
