@@ -59,7 +59,7 @@ CallsPane::CallsPane(QWidget* parent) : QWidget(parent) {
   view_->setRootIsDecorated(false);
   view_->setItemsExpandable(false);
   view_->setAllColumnsShowFocus(true);
-  view_->setSelectionMode(QAbstractItemView::SingleSelection);
+  view_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   view_->setSelectionBehavior(QAbstractItemView::SelectRows);
   view_->setSortingEnabled(true);
   view_->sortByColumn(static_cast<int>(CallColumn::Number), Qt::AscendingOrder);
@@ -110,6 +110,15 @@ std::vector<CallNumber> CallsPane::ShownCalls() const {
   for (int row = 0; row < model_->rowCount(); ++row) {
     calls.push_back(model_->CallOfRow(row));
   }
+  return calls;
+}
+
+std::vector<CallNumber> CallsPane::SelectedCalls() const {
+  std::vector<CallNumber> calls;
+  for (const QModelIndex& row : view_->selectionModel()->selectedRows()) {
+    calls.push_back(model_->CallOfRow(row.row()));
+  }
+  std::sort(calls.begin(), calls.end());
   return calls;
 }
 
