@@ -68,6 +68,8 @@ FlowWindow::FlowWindow(const TraceDocument& document, std::vector<CallNumber> ca
   heading_ = new QLabel;
   heading_->setObjectName(QStringLiteral("flowCalls"));
   heading_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  // The numbers of a call with much overlap sending run long: they must not widen the window.
+  heading_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   withRelated_ = new QCheckBox(tr("With &related legs"));
   withRelated_->setObjectName(QStringLiteral("withRelated"));
   const bool anyRelated = std::any_of(calls_.begin(), calls_.end(), [&](CallNumber call) {
@@ -124,7 +126,7 @@ FlowWindow::FlowWindow(const TraceDocument& document, std::vector<CallNumber> ca
     view_->ShowPicture(picture_.get());
   });
   Rebuild();
-  resize(view_->sizeHint().width() + 24, 720);
+  resize(sizeHint());
 }
 
 FlowWindow::~FlowWindow() = default;

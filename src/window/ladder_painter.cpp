@@ -271,26 +271,27 @@ void LadderPicture::Paint(QPainter& painter, const LadderColours& colours,
   const std::size_t first = std::min(rows.first, end);
   const int top = headerHeight_ - rows.shift;
   const int bottom = top + static_cast<int>(end - first) * rowHeight_;
-  painter.fillRect(QRect(0, 0, width_, std::max(bottom, headerHeight_)), colours.background);
+  const int width = std::max(width_, rows.width);
+  painter.fillRect(QRect(0, 0, width, std::max(bottom, headerHeight_)), colours.background);
   painter.setPen(QPen(colours.muted, 1));
   for (const int centre : laneCentres_) {
     painter.drawLine(centre, headerHeight_, centre, bottom);
   }
   for (std::size_t row = first; row < end; ++row) {
     PaintRow(painter, colours, row, top + static_cast<int>(row - first) * rowHeight_,
-             rows.selected == row);
+             rows.selected == row, width);
   }
-  PaintHeader(painter, colours);
+  PaintHeader(painter, colours, width);
   painter.restore();
 }
 
 void LadderPicture::PaintRow(QPainter& painter, const LadderColours& colours, std::size_t row,
-                             int top, bool selected) const {
+                             int top, bool selected, int width) const {
   const FlowArrow& arrow = flow_.arrows[row];
   const QFontMetrics metrics(font_);
   const QFontMetrics boldMetrics(bold_);
   if (selected) {
-    painter.fillRect(QRect(0, top, width_, rowHeight_), colours.selection);
+    painter.fillRect(QRect(0, top, width, rowHeight_), colours.selection);
   }
   const int arrowY = top + padding_ + lineSpacing_ + 2;
   const QColor colour = arrow.failedClearing ? colours.failed
@@ -359,12 +360,12 @@ void LadderPicture::PaintRow(QPainter& painter, const LadderColours& colours, st
   }
 }
 
-void LadderPicture::PaintHeader(QPainter& painter, const LadderColours& colours) const {
+void LadderPicture::PaintHeader(QPainter& painter, const LadderColours& colours, int width) const {
   const QFontMetrics metrics(font_);
   const QFontMetrics boldMetrics(bold_);
-  painter.fillRect(QRect(0, 0, width_, headerHeight_), colours.header);
+  painter.fillRect(QRect(0, 0, width, headerHeight_), colours.header);
   painter.setPen(QPen(colours.muted, 1));
-  painter.drawLine(0, headerHeight_ - 1, width_, headerHeight_ - 1);
+  painter.drawLine(0, headerHeight_ - 1, width, headerHeight_ - 1);
 
   const int firstLine = 2 * padding_ + metrics.ascent();
   const int secondLine = firstLine + lineSpacing_;

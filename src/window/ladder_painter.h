@@ -46,12 +46,14 @@ LadderColours ScreenColours(const QPalette& palette);
 LadderColours FileColours();
 
 // Which rows to draw, from the header's foot down: [first, end), the first moved up by `shift`
-// pixels (a view scrolled part way into it).
+// pixels (a view scrolled part way into it); the background and the header's band reach at least
+// `width` (a view wider than the picture).
 struct LadderRows {
   std::size_t first = 0;
   std::size_t end = 0;
   int shift = 0;
   std::optional<std::size_t> selected;
+  int width = 0;
 };
 
 class LadderPicture {
@@ -88,8 +90,8 @@ class LadderPicture {
  private:
   void LayOut();
   void PaintRow(QPainter& painter, const LadderColours& colours, std::size_t row, int top,
-                bool selected) const;
-  void PaintHeader(QPainter& painter, const LadderColours& colours) const;
+                bool selected, int width) const;
+  void PaintHeader(QPainter& painter, const LadderColours& colours, int width) const;
 
   CallFlow flow_;
   std::vector<LaneTitle> titles_;

@@ -94,8 +94,10 @@ void LadderView::paintEvent(QPaintEvent*) {
   const int shift = scrolled % rowHeight;
   const int shown = viewport()->height() - picture_->HeaderHeight() + shift;
   const auto count = static_cast<std::size_t>(std::max(0, (shown + rowHeight - 1) / rowHeight));
-  painter.translate(-horizontalScrollBar()->value(), 0);
-  picture_->Paint(painter, ScreenColours(palette()), {first, first + count, shift, selected_});
+  const int scrolledAcross = horizontalScrollBar()->value();
+  painter.translate(-scrolledAcross, 0);
+  picture_->Paint(painter, ScreenColours(palette()),
+                  {first, first + count, shift, selected_, scrolledAcross + viewport()->width()});
 }
 
 void LadderView::resizeEvent(QResizeEvent* event) {
@@ -268,9 +270,12 @@ void LadderView::FinishEditing(bool keep) {
 }
 
 QSize LadderView::sizeHint() const {
+  // The whole picture up to a size that leaves room on a small screen.
   const int frame = 2 * frameWidth() + verticalScrollBar()->sizeHint().width();
   const int width = picture_ == nullptr ? 600 : picture_->Width();
-  return {std::min(width + frame, 1400), 640};
+  const std::int64_t height = picture_ == nullptr ? 400 : picture_->Height();
+  return {std::min(width + frame, 1400),
+          static_cast<int>(std::clamp<std::int64_t>(height + frame, 200, 640))};
 }
 
 }  // namespace sigrune
