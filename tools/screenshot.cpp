@@ -1,6 +1,7 @@
-// Makes the README's screenshot: the window on a trace with one message selected, and optionally
-// the calls table (with that message's call selected) or This Call applied to it.
-// Usage: screenshot TRACE ROW OUTPUT.png [calls|call]   (scripts/screenshot.sh runs it under
+// Makes the README's screenshots: the window on a trace with one message selected, and optionally
+// the calls table (with that message's call selected), This Call applied to it, or the ladder of
+// that call (the ladder's window alone).
+// Usage: screenshot TRACE ROW OUTPUT.png [calls|call|flow]   (scripts/screenshot.sh runs it under
 // xvfb-run)
 
 #include <QAction>
@@ -11,6 +12,7 @@
 #include <cstring>
 
 #include "platform/qt_platform.h"
+#include "window/flow_window.h"
 #include "window/main_window.h"
 #include "window/message_list_model.h"
 
@@ -44,11 +46,17 @@ int main(int argc, char** argv) {
     calls->setFocus();
   } else if (std::strcmp(view, "call") == 0) {
     window.findChild<QAction*>(QStringLiteral("isdnFilterCall"))->trigger();
+  } else if (std::strcmp(view, "flow") == 0) {
+    window.findChild<QAction*>(QStringLiteral("isdnShowFlow"))->trigger();
   } else if (*view != '\0') {
     return 2;
   }
   for (int round = 0; round < 20; ++round) {
     QApplication::processEvents();
   }
-  return window.grab().save(QString::fromLocal8Bit(argv[3])) ? 0 : 1;
+  QWidget* shown = &window;
+  if (auto* flow = window.findChild<sigrune::FlowWindow*>()) {
+    shown = flow;
+  }
+  return shown->grab().save(QString::fromLocal8Bit(argv[3])) ? 0 : 1;
 }

@@ -259,7 +259,9 @@ QString LadderPicture::Description(std::size_t row) const {
       text += QLatin1String(", ") + FromLatin1(*part);
     }
   }
-  return text;
+  // Overlap sending may make a number of thousands of digits.
+  constexpr qsizetype kLongest = 300;
+  return text.size() > kLongest ? text.left(kLongest) + QChar(0x2026) : text;
 }
 
 void LadderPicture::Paint(QPainter& painter, const LadderColours& colours,
