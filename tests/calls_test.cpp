@@ -38,6 +38,35 @@ TEST(GroupCalls, PutsEachMessageInItsCall) {
   EXPECT_TRUE(table.MessagesOf(CallNumber{11}).empty());
 }
 
+TEST(GroupCalls, LinksEachIncomingCallToTheNearestOutgoingOne) {
+  const LoadResult loaded = LoadTraceFile(SourceFile("tests/data/call-legs.txt"));
+  const CallTable table = GroupCalls(loaded.store);
+  // Each `in` call, and the `out` call it takes or 0; the rest are linked to none.
+  const std::pair<std::uint32_t, std::uint32_t> cases[] = {
+      {1, 2},             // the same calling digits, another gateway and protocol
+      {4, 5},             // 5 and 6 at the same time: the lower number
+      {7, 8},             // 0 s
+      {9, 10},            // 5 s
+      {11, 0},            // 5.001 s
+      {14, 0},            // call 13 is half a second earlier
+      {15, 17},           // nearer to 16 too, but 15 comes first
+      {16, 18}, {19, 0},  // no time
+      {21, 0},            // call 22 has no time
+      {23, 0},            // neither has digits
+      {26, 25},           // 0 s, the `out` call first
+  };
+  std::vector<std::uint32_t> expected(table.calls.size() + 1, 0);
+  for (const auto& [in, out] : cases) {
+    expected[in] = out;
+    if (out != 0) {
+      expected[out] = in;
+    }
+  }
+  for (std::uint32_t call = 1; call <= table.calls.size(); ++call) {
+    EXPECT_EQ(table.Record(CallNumber{call}).related.value, expected[call]) << "call " << call;
+  }
+}
+
 // Calls 1 and 2 are the legs of one conversation, call 3 fails on another gateway; the
 // command line's golden files pin the names and labels.
 TEST(BuildCallFlow, PutsEachPartyOnItsSideOfTheServer) {
@@ -57,8 +86,8 @@ TEST(BuildCallFlow, PutsEachPartyOnItsSideOfTheServer) {
   EXPECT_EQ(lanes(alone), "10.1.1.5 PRI|server|");
   EXPECT_EQ(alone.arrows.size(), 8u);
 
-  const CallNumber shown[] = {CallNumber{3}, CallNumber{1}, CallNumber{2}};
-  const CallFlow flow = BuildCallFlow(loaded.store, table, shown, false);
+  const CallNumber shown[] = {CallNumber{3}, CallNumber{1}};
+  const CallFlow flow = BuildCallFlow(loaded.store, table, shown, true);
   EXPECT_EQ(lanes(flow), "10.1.1.5 PRI|server|10.20.20.33 H225|10.1.1.6 PRI|");
   ASSERT_EQ(flow.arrows.size(), 18u);
   const std::tuple<std::size_t, std::string> cases[] = {

@@ -4,6 +4,7 @@
 #include <unordered_map>
 
 #include "calls/message_facts.h"
+#include "calls/related_legs.h"
 #include "q931/decoder.h"
 
 namespace sigrune {
@@ -174,6 +175,7 @@ CallTable GroupCalls(const MessageStore& store) {
   for (CallRecord& call : table.calls) {
     call.outcome = OutcomeOf(call);
   }
+  LinkRelatedLegs(store, table.calls);
   return table;
 }
 

@@ -1,0 +1,198 @@
+#include "calls/related_legs.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <functional>
+#include <limits>
+#include <string_view>
+#include <utility>
+
+namespace sigrune {
+
+namespace {
+
+constexpr std::uint64_t kLegWindow = 5'000'000'000;  // nanoseconds
+constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
+
+// One side of a call with a SETUP time and digits of one kind, in 16 bytes with the digits as a
+// hash: sorting these touches no call record, which keeps a million messages' calls quick to
+// link. Legs with other digits may share a hash; the link looks at the digits themselves. At the
+// same digits and time an `in` call comes before every `out` call, so that the `out` calls after
+// it are those at its time or later.
+struct Leg {
+  MessageTime time = 0;
+  std::uint32_t digits = 0;  // a hash of the digits, then whether they are the called ones
+  std::uint32_t side = 0;    // whether the call is `out`, then its index into the calls
+
+  Leg() = default;
+  Leg(std::string_view digitText, bool called, MessageTime setupTime, bool out,
+      std::uint32_t call)
+      : time(setupTime),
+        digits(static_cast<std::uint32_t>(std::hash<std::string_view>()(digitText) << 1) |
+               (called ? 1 : 0)),
+        side((out ? 0x8000'0000u : 0) | call) {}
+  bool Called() const { return (digits & 1) != 0; }
+  bool Out() const { return (side & 0x8000'0000u) != 0; }
+  std::uint32_t Call() const { return side & 0x7FFF'FFFFu; }
+};
+
+// The legs in order of digits, each run of the same digits in order of time and side. The
+// digits go by radix, which keeps the order of the calls: those are mostly in order of time
+// already, so the runs seldom need sorting.
+void SortLegs(std::vector<Leg>& legs) {
+  constexpr unsigned kRadixBits = 16;
+  constexpr std::uint32_t kRadixMask = (1u << kRadixBits) - 1;
+  std::vector<Leg> sorted(legs.size());
+  std::vector<std::uint32_t> starts(std::size_t{1} << kRadixBits);
+  for (const unsigned shift : {0u, kRadixBits}) {
+    std::fill(starts.begin(), starts.end(), 0);
+    for (const Leg& leg : legs) {
+      ++starts[leg.digits >> shift & kRadixMask];
+    }
+    std::uint32_t start = 0;
+    for (std::uint32_t& count : starts) {
+      start += std::exchange(count, start);
+    }
+    for (const Leg& leg : legs) {
+      sorted[starts[leg.digits >> shift & kRadixMask]++] = leg;
+    }
+    legs.swap(sorted);
+  }
+  const auto earlier = [](const Leg& left, const Leg& right) {
+    return std::pair(left.time, left.side) < std::pair(right.time, right.side);
+  };
+  for (auto run = legs.begin(); run != legs.end();) {
+    const auto end =
+        std::find_if(run, legs.end(), [&](const Leg& leg) { return leg.digits != run->digits; });
+    if (!std::is_sorted(run, end, earlier)) {
+      std::sort(run, end, earlier);
+    }
+    run = end;
+  }
+}
+
+const std::string& DigitsOf(const CallRecord& call, bool called) {
+  return called ? call.called : call.calling;
+}
+
+MessageTime SetupTime(const MessageStore& store, const CallRecord& call) {
+  return call.began == CallBegan::Setup ? store.msgTimes[IndexOf(call.firstMessage).value]
+                                        : kNoTime;
+}
+
+// The legs in order of digits, time and side, with a way past the `out` calls already linked
+// (and the `in` calls) that stays short however often it is taken.
+class Legs {
+ public:
+  Legs(const MessageStore& store, const std::vector<CallRecord>& calls)
+      : calls_(calls), calling_(calls.size(), kNone), called_(calls.size(), kNone) {
+    legs_.reserve(2 * calls.size());
+    ForEachLeg(store, [this](const Leg& leg) { legs_.push_back(leg); });
+    SortLegs(legs_);
+    const auto count = static_cast<std::uint32_t>(legs_.size());
+    next_.resize(count + 1);
+    next_[count] = count;
+    groupEnd_.resize(count);
+    for (std::uint32_t k = count; k-- > 0;) {
+      const Leg& leg = legs_[k];
+      next_[k] = leg.Out() ? k : k + 1;
+      groupEnd_[k] = k + 1 < count && legs_[k + 1].digits == leg.digits ? groupEnd_[k + 1] : k + 1;
+      (leg.Called() ? called_ : calling_)[leg.Call()] = k;
+    }
+  }
+
+  // The `out` call not yet linked that is nearest after the `in` call, by its calling or its
+  // called digits, within 5 s; the lower number on a tie. kNone when there is none.
+  std::uint32_t NearestOut(std::uint32_t in) {
+    const Leg* best = nullptr;
+    for (const bool called : {false, true}) {
+      const std::uint32_t position = (called ? called_ : calling_)[in];
+      if (position == kNone) {
+        continue;
+      }
+      const std::string& digits = DigitsOf(calls_[in], called);
+      for (std::uint32_t k = Free(position + 1); k < groupEnd_[position]; k = Free(k + 1)) {
+        const Leg& candidate = legs_[k];
+        // Unsigned: the two ends of what a time holds are further apart than a signed
+        // difference holds.
+        if (static_cast<std::uint64_t>(candidate.time) -
+                static_cast<std::uint64_t>(legs_[position].time) >
+            kLegWindow) {
+          break;
+        }
+        if (DigitsOf(calls_[candidate.Call()], called) == digits) {
+          if (best == nullptr ||
+              std::pair(candidate.time, candidate.Call()) < std::pair(best->time, best->Call())) {
+            best = &candidate;
+          }
+          break;
+        }
+      }
+    }
+    return best != nullptr ? best->Call() : kNone;
+  }
+
+  void Link(std::uint32_t out) {
+    for (const std::uint32_t k : {calling_[out], called_[out]}) {
+      if (k != kNone) {
+        next_[k] = k + 1;
+      }
+    }
+  }
+
+ private:
+  template <typename Visit>
+  void ForEachLeg(const MessageStore& store, Visit visit) const {
+    for (std::uint32_t k = 0; k < calls_.size(); ++k) {
+      const MessageTime time = SetupTime(store, calls_[k]);
+      if (time == kNoTime) {
+        continue;
+      }
+      const bool out = calls_[k].direction == CallDirection::Out;
+      for (const bool called : {false, true}) {
+        if (const std::string& digits = DigitsOf(calls_[k], called); !digits.empty()) {
+          visit(Leg(digits, called, time, out, k));
+        }
+      }
+    }
+  }
+
+  // The first free `out` leg from `k` on; the way there is shortened for the next look.
+  std::uint32_t Free(std::uint32_t k) {
+    std::uint32_t free = k;
+    while (next_[free] != free) {
+      free = next_[free];
+    }
+    while (next_[k] != free) {
+      const std::uint32_t after = next_[k];
+      next_[k] = free;
+      k = after;
+    }
+    return free;
+  }
+
+  const std::vector<CallRecord>& calls_;
+  std::vector<Leg> legs_;
+  std::vector<std::uint32_t> next_;      // each leg's next leg to look at; itself when free
+  std::vector<std::uint32_t> groupEnd_;  // one past the last leg with the same digits hash
+  std::vector<std::uint32_t> calling_;   // each call's leg by its calling digits, or kNone
+  std::vector<std::uint32_t> called_;
+};
+
+}  // namespace
+
+void LinkRelatedLegs(const MessageStore& store, std::vector<CallRecord>& calls) {
+  Legs legs(store, calls);
+  for (std::uint32_t k = 0; k < calls.size(); ++k) {
+    if (calls[k].direction != CallDirection::In) {
+      continue;
+    }
+    if (const std::uint32_t out = legs.NearestOut(k); out != kNone) {
+      legs.Link(out);
+      calls[k].related = CallNumber{out + 1};
+      calls[out].related = CallNumber{k + 1};
+    }
+  }
+}
+
+}  // namespace sigrune
