@@ -85,7 +85,8 @@ class FlowTest : public WindowTest {
   }
 };
 
-// Call 1 (10.1.1.5, in) and call 3 (10.1.1.6, out, failed) with 8 and 5 messages.
+// Call 1 (10.1.1.5, in, 8 messages) with its related leg, call 2 (10.20.20.33, out, 5), and
+// call 3 (10.1.1.6, out, failed, 5).
 TEST_F(FlowTest, ShowFlowDrawsTheCallsFollowsTheListNamesLanesAndExports) {
   const QString trace = QStringLiteral(SIGRUNE_SOURCE_DIR "/tests/data/call-legs.txt");
   OpenThroughMenu(trace);
@@ -102,6 +103,9 @@ TEST_F(FlowTest, ShowFlowDrawsTheCallsFollowsTheListNamesLanesAndExports) {
   FlowWindow* flow = ShowFlow();
   ASSERT_NE(flow, nullptr);
   EXPECT_EQ(flow->windowTitle(), "Flow of calls 1, 3");
+  EXPECT_EQ(flow->Picture().Flow().lanes.size(), 4u);
+  EXPECT_EQ(flow->Picture().Flow().arrows.size(), 18u);
+  flow->findChild<QCheckBox*>(QStringLiteral("withRelated"))->setChecked(false);
   const CallFlow& ladder = flow->Picture().Flow();
   ASSERT_EQ(ladder.lanes.size(), 3u);
   EXPECT_TRUE(ladder.lanes[1].server);
