@@ -141,14 +141,14 @@ void FlowWindow::Rebuild() {
   view_->ShowPicture(picture_.get());
   ShowSelectedMessage(selected_);
 
-  std::vector<CallNumber> shown;
+  std::vector<CallNumber> shown = calls_;
   for (const CallNumber call : calls_) {
-    shown.push_back(call);
-    const CallNumber other = document_.Calls().Record(call).related;
-    if (related && other && std::find(calls_.begin(), calls_.end(), other) == calls_.end()) {
+    if (const CallNumber other = document_.Calls().Record(call).related; related && other) {
       shown.push_back(other);
     }
   }
+  std::sort(shown.begin(), shown.end());
+  shown.erase(std::unique(shown.begin(), shown.end()), shown.end());
   QStringList lines;
   for (std::size_t k = 0; k < shown.size() && k < kHeadlines; ++k) {
     lines << CallHeadline(shown[k], document_.Calls().Record(shown[k]));

@@ -9,6 +9,7 @@
 #include <QSvgGenerator>
 #include <algorithm>
 
+#include "trace/text_utilities.h"
 #include "window/ladder_painter.h"
 
 namespace sigrune {
@@ -88,7 +89,7 @@ QString ExportLadder(const LadderPicture& picture, LadderFormat format, const QS
     return CannotWrite(path,
                        QCoreApplication::translate("sigrune::ExportLadder",
                                                    "a PNG image holds at most %1 pixels of height")
-                           .arg(kMostPngHeight));
+                           .arg(QString::fromStdString(GroupedDigits(kMostPngHeight))));
   }
   QSaveFile file(path);
   if (!file.open(QIODevice::WriteOnly)) {
