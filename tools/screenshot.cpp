@@ -1,27 +1,41 @@
 // Makes the README's screenshots: the window on a trace with one message selected, and optionally
 // the calls table (with that message's call selected), This Call applied to it, or the ladder of
 // that call (the ladder's window alone).
-// Usage: screenshot TRACE ROW OUTPUT.png [calls|call|flow]   (scripts/screenshot.sh runs it under
-// xvfb-run)
+// Usage: screenshot TRACE ROW OUTPUT.png [calls|call|flow [ADDRESS=NAME...]]   (the names of the
+// ladder's lanes; scripts/screenshot.sh runs it under xvfb-run)
 
 #include <QAction>
 #include <QApplication>
 #include <QItemSelectionModel>
+#include <QSettings>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTreeView>
 #include <cstring>
 
 #include "platform/qt_platform.h"
 #include "window/flow_window.h"
+#include "window/lane_names_store.h"
 #include "window/main_window.h"
 #include "window/message_list_model.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
-  if (argc != 4 && argc != 5) {
+  if (argc < 4 || (argc > 5 && std::strcmp(argv[4], "flow") != 0)) {
     return 2;
   }
-  const char* const view = argc == 5 ? argv[4] : "";
+  // Lane names for this picture only, never in the user's settings.
+  const QTemporaryDir settings;
+  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
+  sigrune::LaneNamesStore names;
+  for (int k = 5; k < argc; ++k) {
+    const QStringList named = QString::fromLocal8Bit(argv[k]).split(QLatin1Char('='));
+    if (named.size() != 2) {
+      return 2;
+    }
+    names.SetName(named[0], named[1]);
+  }
+  const char* const view = argc >= 5 ? argv[4] : "";
   sigrune::QtDialogs dialogs;
   sigrune::QtLauncher launcher;
   sigrune::MainWindow window(dialogs, launcher);
