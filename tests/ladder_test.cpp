@@ -2,6 +2,7 @@
 #include <QComboBox>
 #include <QImage>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QXmlStreamReader>
@@ -148,8 +149,9 @@ TEST_F(FlowTest, ShowFlowDrawsTheCallsFollowsTheListNamesLanesAndExports) {
   EXPECT_EQ(dialogs_.messages[0].text, "cannot write " + trace + ": it is the open trace");
 
   // A new trace closes the ladders of the old one.
+  const QPointer<FlowWindow> closed = flow;
   OpenThroughMenu(trace);
-  EXPECT_FALSE(flow->isVisible());
+  EXPECT_TRUE(closed.isNull() || !closed->isVisible());
   std::filesystem::remove_all(folder);
 }
 
