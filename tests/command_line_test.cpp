@@ -179,6 +179,8 @@ TEST_F(CommandLine, UsageErrorsSayWhatIsWrongAndExitWithTwo) {
       {{"list", kPlain, "--pri", "--in-call", "1"}, "list takes one filter at a time"},
       {{"show", kPlain, "1", "--in-call", "1"},
        "show takes a trace file and either message numbers or --in-call"},
+      {{"flow", kPlain, "--related"}, "flow takes a trace file and one or more call numbers"},
+      {{"flow", kPlain, "1", "0x2"}, "flow: '0x2' is not a call number"},
   };
   for (const auto& [arguments, problem] : misuses) {
     EXPECT_EQ(RunCli(arguments), UsageFailure(problem));
@@ -283,7 +285,8 @@ TEST_F(CommandLine, WriteErrorsAreReportedOnceAndFail) {
                                 {"decode"},
                                 {"decode", "08 02 00 01 05 A1"},
                                 {"find", kPlain, "Cause"},
-                                {"export", kPlain}};
+                                {"export", kPlain},
+                                {"flow", kPlain, "1"}};
   const std::string full = "sigrune-cli: write error: No space left on device\n";
   for (const Arguments& arguments : commands) {
     EXPECT_EQ(RunCli(arguments, "0801300f\n", std::fopen("/dev/full", "w")),
@@ -378,6 +381,7 @@ TEST_F(CommandLine, FindPrintsTheNumbersOfTheMessagesThatHoldTheText) {
 }
 
 const std::string kCalls = SourceFile("tests/data/grouped-calls.txt");
+const std::string kLegs = SourceFile("tests/data/call-legs.txt");
 
 TEST_F(CommandLine, CallsPrintsATableOrTheCsv) {
   EXPECT_EQ(
@@ -396,6 +400,13 @@ TEST_F(CommandLine, CallsPrintsATableOrTheCsv) {
             (CommandResult{kExitSuccess, "No calls in this trace\n", ""}));
   EXPECT_EQ(RunCli({"calls", kTracelist, "--failed"}),
             (CommandResult{kExitSuccess, "No calls match (2 calls in this trace)\n", ""}));
+  EXPECT_EQ(RunCli({"calls", "--related", "--csv", kLegs}),
+            (CommandResult{kExitSuccess, ReadFile(SourceFile("tests/data/call-legs.csv")), ""}));
+  EXPECT_EQ(RunCli({"calls", kTracelist, "--related", "--number", "4085"}).out,
+            "call  start                    duration  gateway     dir  calling     called  "
+            "outcome    messages  cause                    related\n"
+            "   1  2004-01-16 08:02:14.032     5.853  10.0.30.75  in   4085550142  2005    "
+            "cancelled         4  16 Normal call clearing        2\n");
 }
 
 TEST_F(CommandLine, CallsFiltersCombine) {
@@ -439,6 +450,32 @@ TEST_F(CommandLine, InCallKeepsTheMessagesOfOneCall) {
         RunCli({command, kCalls, "--in-call", "11"}),
         (CommandResult{kExitFailure, "", "sigrune-cli: call 11: " + kCalls + " has 10 calls\n"}));
   }
+}
+
+// Calls 1 and 2 are the legs of one conversation, call 3 fails, call 19 has no time.
+TEST_F(CommandLine, FlowDrawsTheLadderOrWritesALinePerMessage) {
+  const std::string names =
+      Write("names.txt", "# Lanes\n10.1.1.5\tDallas PRI 1\n\n  10.20.20.33   Peer east  \r\n");
+  EXPECT_EQ(RunCli({"flow", kLegs, "1", "3", "19", "--related", "--names", names}),
+            (CommandResult{kExitSuccess, ReadFile(SourceFile("tests/data/call-legs.flow")), ""}));
+  EXPECT_EQ(RunCli({"flow", "--tsv", kLegs, "19", "3", "1", "--related"}),
+            (CommandResult{kExitSuccess, ReadFile(SourceFile("tests/data/call-legs.tsv")), ""}));
+  EXPECT_EQ(RunCli({"flow", kCalls, "9", "--tsv"}).out,
+            "31\tJan 15, 10:05:00 \xc3\xa9\t10.1.1.5\tserver\tCALL_PROC\t\n");
+
+  const std::pair<std::string, std::string> badNames[] = {
+      {"10.1.1.5 A\n010.1.1.5 B\n", "line 2: not an address and a name"},
+      {"# no name:\n10.1.1.5\n", "line 2: not an address and a name"},
+      {"10.1.1.256 C\n", "line 1: not an address and a name"},
+  };
+  for (const auto& [text, problem] : badNames) {
+    EXPECT_EQ(RunCli({"flow", kLegs, "1", "--names", Write("bad.txt", text)}),
+              (CommandResult{kExitFailure, "",
+                             "sigrune-cli: " + Path("bad.txt") + ": " + problem + "\n"}));
+  }
+  EXPECT_EQ(
+      RunCli({"flow", kLegs, "1", "27"}),
+      (CommandResult{kExitFailure, "", "sigrune-cli: call 27: " + kLegs + " has 26 calls\n"}));
 }
 
 TEST_F(CommandLine, HelpAndVersionGoToStandardOutput) {

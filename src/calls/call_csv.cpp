@@ -18,6 +18,12 @@ void AppendLatin1AsUtf8(std::string& text, char c) {
 
 }  // namespace
 
+void AppendUtf8OfLatin1(std::string& text, std::string_view latin1) {
+  for (const char c : latin1) {
+    AppendLatin1AsUtf8(text, c);
+  }
+}
+
 void AppendCsvField(std::string& text, std::string_view latin1) {
   // One look at each character: find_first_of would search the four for every one.
   bool quoted = false;
@@ -44,8 +50,14 @@ void AppendCsvField(std::string& text, std::string_view latin1) {
   }
 }
 
+std::string CallCsvHeaderWithRelated() {
+  std::string header(kCallCsvHeader.substr(0, kCallCsvHeader.size() - 1));
+  header += ",related\n";
+  return header;
+}
+
 void AppendCallCsvRecord(std::string& text, const MessageStore& store, const CallTable& calls,
-                         CallNumber call) {
+                         CallNumber call, bool withRelated) {
   const CallRecord& record = calls.Record(call);
   const std::string numbers[] = {
       std::to_string(call.value), std::to_string(record.firstMessage.value),
@@ -81,6 +93,12 @@ void AppendCallCsvRecord(std::string& text, const MessageStore& store, const Cal
     }
     first = false;
     AppendCsvField(text, field);
+  }
+  if (withRelated) {
+    text += ',';
+    if (record.related) {
+      text += std::to_string(record.related.value);
+    }
   }
   text += '\n';
 }

@@ -14,9 +14,15 @@ inline constexpr std::string_view kCallCsvHeader =
     "call,first_message,last_message,messages,start_time,end_time,duration,gateway,protocol,"
     "direction,crv,calling,called,outcome,cause,cause_text,cleared_by,began,ended\n";
 
-// The record of one call, its line end included.
+// The header with a last column `related`: the number of the call's other leg, if any.
+std::string CallCsvHeaderWithRelated();
+
+// The record of one call, its line end included; `related` last when asked for.
 void AppendCallCsvRecord(std::string& text, const MessageStore& store, const CallTable& calls,
-                         CallNumber call);
+                         CallNumber call, bool withRelated = false);
+
+// Latin-1 text in UTF-8.
+void AppendUtf8OfLatin1(std::string& text, std::string_view latin1);
 
 // A field of Latin-1 text in UTF-8: as it is, or in double quotes with its double quotes
 // doubled when it holds a comma, a double quote, a CR or an LF.

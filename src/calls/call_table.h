@@ -85,7 +85,8 @@ struct CallTable {
   RowMap MessagesOf(CallNumber call) const;
 };
 
-// Groups the stored messages into calls (one pass, no per-message allocation).
+// Groups the stored messages into calls (one pass, no per-message allocation), and links the
+// related legs among them.
 CallTable GroupCalls(const MessageStore& store);
 
 }  // namespace sigrune

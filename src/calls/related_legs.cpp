@@ -25,8 +25,7 @@ struct Leg {
   std::uint32_t side = 0;    // whether the call is `out`, then its index into the calls
 
   Leg() = default;
-  Leg(std::string_view digitText, bool called, MessageTime setupTime, bool out,
-      std::uint32_t call)
+  Leg(std::string_view digitText, bool called, MessageTime setupTime, bool out, std::uint32_t call)
       : time(setupTime),
         digits(static_cast<std::uint32_t>(std::hash<std::string_view>()(digitText) << 1) |
                (called ? 1 : 0)),

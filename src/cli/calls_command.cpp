@@ -38,12 +38,13 @@ struct TableColumn {
   Align align;
 };
 
-// The cause comes last: its names are long, and some very.
-constexpr TableColumn kTableColumns[] = {{"call", Align::Right},     {"start", Align::Left},
-                                         {"duration", Align::Right}, {"gateway", Align::Left},
-                                         {"dir", Align::Left},       {"calling", Align::Left},
-                                         {"called", Align::Left},    {"outcome", Align::Left},
-                                         {"messages", Align::Right}, {"cause", Align::Left}};
+// The cause comes last but for the related call, which only --related shows: the cause names are
+// long, and some very.
+constexpr TableColumn kTableColumns[] = {
+    {"call", Align::Right},   {"start", Align::Left},   {"duration", Align::Right},
+    {"gateway", Align::Left}, {"dir", Align::Left},     {"calling", Align::Left},
+    {"called", Align::Left},  {"outcome", Align::Left}, {"messages", Align::Right},
+    {"cause", Align::Left},   {"related", Align::Right}};
 constexpr std::size_t kColumnCount = std::size(kTableColumns);
 
 using TableRow = std::array<std::string, kColumnCount>;
@@ -63,13 +64,14 @@ TableRow RowOf(const MessageStore& store, const CallRecord& call, CallNumber num
           call.called,
           std::string(OutcomeText(call.outcome)),
           std::to_string(call.messageCount),
-          std::move(cause)};
+          std::move(cause),
+          call.related ? std::to_string(call.related.value) : std::string()};
 }
 
-// The rows in columns two blanks apart, each as wide as its widest text.
-void WriteTable(OutputBuffer& output, const std::vector<TableRow>& rows) {
+// The rows' first `columns` in columns two blanks apart, each as wide as its widest text.
+void WriteTable(OutputBuffer& output, const std::vector<TableRow>& rows, std::size_t columns) {
   std::array<std::size_t, kColumnCount> widths{};
-  for (std::size_t column = 0; column < kColumnCount; ++column) {
+  for (std::size_t column = 0; column < columns; ++column) {
     widths[column] = kTableColumns[column].heading.size();
     for (const TableRow& row : rows) {
       widths[column] = std::max(widths[column], row[column].size());
@@ -78,7 +80,7 @@ void WriteTable(OutputBuffer& output, const std::vector<TableRow>& rows) {
   std::string line;
   const auto writeLine = [&](auto&& cell) {
     line.clear();
-    for (std::size_t column = 0; column < kColumnCount; ++column) {
+    for (std::size_t column = 0; column < columns; ++column) {
       const std::string_view text = cell(column);
       const std::size_t padding = widths[column] - text.size();
       if (column > 0) {
@@ -88,11 +90,11 @@ void WriteTable(OutputBuffer& output, const std::vector<TableRow>& rows) {
         line.append(padding, ' ');
       }
       line += text;
-      if (kTableColumns[column].align == Align::Left && column + 1 < kColumnCount) {
+      if (kTableColumns[column].align == Align::Left && column + 1 < columns) {
         line.append(padding, ' ');
       }
     }
-    line.erase(line.find_last_not_of(' ') + 1);  // an empty cause
+    line.erase(line.find_last_not_of(' ') + 1);  // an empty cause or related call
     output.Write(line);
     output.Write('\n');
   };
@@ -131,7 +133,7 @@ int RunCallsCommand(const CallsArguments& arguments, std::FILE* in, std::FILE* o
   OutputBuffer output(out);
   std::string text;
   if (arguments.csv) {
-    output.Write(kCallCsvHeader);
+    output.Write(arguments.related ? CallCsvHeaderWithRelated() : std::string(kCallCsvHeader));
   }
   std::vector<TableRow> rows;
   for (std::uint32_t number = 1; number <= table.calls.size() && !output.Failed(); ++number) {
@@ -141,7 +143,7 @@ int RunCallsCommand(const CallsArguments& arguments, std::FILE* in, std::FILE* o
     }
     if (arguments.csv) {
       text.clear();
-      AppendCallCsvRecord(text, store, table, CallNumber{number});
+      AppendCallCsvRecord(text, store, table, CallNumber{number}, arguments.related);
       output.Write(text);
     } else {
       rows.push_back(RowOf(store, call, CallNumber{number}));
@@ -154,7 +156,7 @@ int RunCallsCommand(const CallsArguments& arguments, std::FILE* in, std::FILE* o
       output.Write("No calls match (" + CountOf(table.calls.size(), "call", "calls") +
                    " in this trace)\n");
     } else {
-      WriteTable(output, rows);
+      WriteTable(output, rows, arguments.related ? kColumnCount : kColumnCount - 1);
     }
   }
   return FinishOutput(output, err, kExitSuccess);

@@ -37,7 +37,13 @@ constexpr std::string_view kUsage =
     "  calls TRACE [--csv] [CALL FILTERS]\n"
     "                        print the calls: the messages grouped by gateway, protocol, call\n"
     "                        reference and the side that sent the SETUP, numbered from 1, as\n"
-    "                        a table or, with --csv, as comma-separated values (UTF-8)\n"
+    "                        a table or, with --csv, as comma-separated values (UTF-8);\n"
+    "                        --related adds the number of each call's other leg\n"
+    "  flow TRACE N [M...] [--related] [--tsv] [--names FILE]\n"
+    "                        draw the messages of calls N, M, ... (and with --related their\n"
+    "                        other legs) as a ladder: a lane per party, an arrow per message;\n"
+    "                        --tsv prints one tab-separated line per message instead (UTF-8),\n"
+    "                        --names FILE names the lanes by lines of ADDRESS NAME\n"
     "\n"
     "TRACE is a file or a FIFO, or - for standard input.\n"
     "\n"
@@ -91,6 +97,7 @@ int RunCommand(const Command& command, std::FILE* in, std::FILE* out, std::FILE*
           [&](const ExportArguments& exported) { return RunExportCommand(exported, in, out, err); },
           [&](const FindArguments& find) { return RunFindCommand(find, in, out, err); },
           [&](const CallsArguments& calls) { return RunCallsCommand(calls, in, out, err); },
+          [&](const FlowArguments& flow) { return RunFlowCommand(flow, in, out, err); },
       },
       command);
 }
@@ -116,6 +123,9 @@ std::optional<Activity> ActivityOf(const Command& command) {
   }
   if (const auto* calls = std::get_if<CallsArguments>(&command)) {
     return Activity{"listing calls", calls->trace};
+  }
+  if (const auto* flow = std::get_if<FlowArguments>(&command)) {
+    return Activity{"drawing calls", flow->trace};
   }
   return std::nullopt;  // decode reads no trace
 }

@@ -25,6 +25,7 @@ int RunExportCommand(const ExportArguments& arguments, std::FILE* in, std::FILE*
                      std::FILE* err);
 int RunFindCommand(const FindArguments& arguments, std::FILE* in, std::FILE* out, std::FILE* err);
 int RunCallsCommand(const CallsArguments& arguments, std::FILE* in, std::FILE* out, std::FILE* err);
+int RunFlowCommand(const FlowArguments& arguments, std::FILE* in, std::FILE* out, std::FILE* err);
 
 // For --in-call: true when the trace has the call; otherwise reports "call N: TRACE has M calls"
 // on `err`.

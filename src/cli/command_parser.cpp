@@ -54,22 +54,25 @@ std::optional<MessageNumber> MessageNumberOf(std::string_view text) {
   return MessageNumber{number};
 }
 
+// False after reporting a text that is no call number.
+bool ReadCallNumber(const std::string& text, std::string_view command, std::FILE* err,
+                    CallNumber& call) {
+  std::uint32_t number = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+  if (error != std::errc() || end != text.data() + text.size() || number == 0) {
+    Problem(err, std::string(command) + ": '" + text + "' is not a call number");
+    return false;
+  }
+  call = CallNumber{number};
+  return true;
+}
+
 // The call of --in-call; none when not given. False after reporting a value that is no call
 // number.
 bool ReadInCall(const CLI::Option* inCall, std::string_view command, std::FILE* err,
                 CallNumber& call) {
   const std::optional<std::string> text = ValueOf(inCall);
-  if (!text) {
-    return true;
-  }
-  std::uint32_t number = 0;
-  const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), number);
-  if (error != std::errc() || end != text->data() + text->size() || number == 0) {
-    Problem(err, std::string(command) + ": '" + *text + "' is not a call number");
-    return false;
-  }
-  call = CallNumber{number};
-  return true;
+  return !text || ReadCallNumber(*text, command, err, call);
 }
 
 CommandGrammar ListGrammar(CLI::App& line) {
@@ -193,13 +196,15 @@ CommandGrammar CallsGrammar(CLI::App& line) {
   const CLI::Option* failed = command.add_flag("--failed");
   const CLI::Option* number = command.add_option("--number");
   const CLI::Option* gateway = command.add_option("--gateway");
+  const CLI::Option* related = command.add_flag("--related");
   return {
       &command, [=](std::FILE* err) -> std::optional<Command> {
         if (operands->count() != 1) {
           return Problem(err, "calls takes one trace file");
         }
         CallsArguments calls{
-            operands->results().front(), csv->count() > 0, {}, ValueOf(number), ValueOf(gateway)};
+            operands->results().front(), csv->count() > 0, {}, ValueOf(number), ValueOf(gateway),
+            related->count() > 0};
         // Repeated, the lists add up.
         for (const std::string& list : outcome->results()) {
           if (!ReadOutcomes(list, err, calls.outcomes)) {
@@ -211,6 +216,28 @@ CommandGrammar CallsGrammar(CLI::App& line) {
         }
         return calls;
       }};
+}
+
+CommandGrammar FlowGrammar(CLI::App& line) {
+  CLI::App& command = *line.add_subcommand("flow");
+  const CLI::Option* operands = AddOperands(command);
+  const CLI::Option* related = command.add_flag("--related");
+  const CLI::Option* tsv = command.add_flag("--tsv");
+  const CLI::Option* names = command.add_option("--names");
+  return {&command, [=](std::FILE* err) -> std::optional<Command> {
+            const std::vector<std::string>& given = operands->results();
+            if (given.size() < 2) {
+              return Problem(err, "flow takes a trace file and one or more call numbers");
+            }
+            FlowArguments flow{
+                given.front(), {}, related->count() > 0, tsv->count() > 0, ValueOf(names)};
+            for (auto text = given.begin() + 1; text != given.end(); ++text) {
+              if (!ReadCallNumber(*text, "flow", err, flow.calls.emplace_back())) {
+                return std::nullopt;
+              }
+            }
+            return flow;
+          }};
 }
 
 // What CLI11 left over (unknown options and commands), or a value given to a flag.
@@ -253,7 +280,8 @@ std::optional<Command> ParseCommandLine(std::span<const std::string_view> argume
   line.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   const CLI::Option* version = line.add_flag("--version");
   const CommandGrammar commands[] = {ListGrammar(line),   DecodeGrammar(line), ShowGrammar(line),
-                                     ExportGrammar(line), FindGrammar(line),   CallsGrammar(line)};
+                                     ExportGrammar(line), FindGrammar(line),   CallsGrammar(line),
+                                     FlowGrammar(line)};
 
   try {
     line.parse(std::vector<std::string>(arguments.rbegin(), arguments.rend()));

@@ -57,10 +57,20 @@ struct CallsArguments {
   std::vector<CallOutcome> outcomes;  // --outcome and --failed; none: any outcome
   std::optional<std::string> number;  // contained in the calling or called digits
   std::optional<std::string> gateway;
+  bool related = false;  // a last column with the call's other leg
 };
 
-using Command = std::variant<UsageRequest, VersionRequest, ListArguments, DecodeArguments,
-                             ShowArguments, ExportArguments, FindArguments, CallsArguments>;
+struct FlowArguments {
+  std::string trace;
+  std::vector<CallNumber> calls;  // at least one, none of them 0
+  bool related = false;           // the calls' related legs too
+  bool tsv = false;
+  std::optional<std::string> namesFile;
+};
+
+using Command =
+    std::variant<UsageRequest, VersionRequest, ListArguments, DecodeArguments, ShowArguments,
+                 ExportArguments, FindArguments, CallsArguments, FlowArguments>;
 
 // Reads the arguments (without the program name); nothing after reporting a usage error on `err`.
 std::optional<Command> ParseCommandLine(std::span<const std::string_view> arguments,
