@@ -171,6 +171,9 @@ if have "$programs/bench/window_operations" "window"; then
     "$folder/window-export.txt" 2>/dev/null || echo "window_operations: failed"
   rm -f "$folder/window-export.txt"
 fi
+if have "$programs/bench/ladder" "ladder"; then
+  QT_QPA_PLATFORM=offscreen "$programs/bench/ladder" "$folder" 2>/dev/null || echo "ladder: failed"
+fi
 
 # The same messages as a <Tracelist> document; the plain trace goes first, to spare the disk.
 if [ -x "$cli" ]; then

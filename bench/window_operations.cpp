@@ -34,6 +34,10 @@ class BenchDialogs : public sigrune::Dialogs {
     return exportFile_;
   }
   void ShowMessage(QWidget*, sigrune::MessageIcon, const QString&, const QString&) override {}
+  std::optional<int> Choose(QWidget*, sigrune::MessageIcon, const QString&, const QString&,
+                            const QStringList&) override {
+    return std::nullopt;
+  }
 
  private:
   QString exportFile_;

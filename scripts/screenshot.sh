@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Makes docs/screenshot.png: the window's calls table on the calls example, with the first call's
-# SETUP selected and decoded, the failed calls in red.
+# SETUP selected and decoded, the failed calls in red; and docs/ladder.png: the ladder of a call
+# bridged by the server, whose outgoing leg failed first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 scripts/build.sh build -DCMAKE_BUILD_TYPE=Release
 xvfb-run -a -s "-screen 0 1280x1024x24" build/tools/screenshot examples/calls-trace.txt 2 \
   docs/screenshot.png calls
+xvfb-run -a -s "-screen 0 1280x1024x24" build/tools/screenshot examples/bridged-calls.txt 0 \
+  docs/ladder.png flow "10.1.1.5=Dallas PRI 1" "172.16.20.33=SBC east"

@@ -34,9 +34,21 @@ class FakeDialogs : public Dialogs {
   void ShowMessage(QWidget*, MessageIcon icon, const QString& title, const QString& text) override {
     messages.push_back({icon, title, text});
   }
+  // Recorded with the messages; answered from `choiceAnswers`, Cancel when none is left.
+  std::optional<int> Choose(QWidget*, MessageIcon icon, const QString& title, const QString& text,
+                            const QStringList&) override {
+    messages.push_back({icon, title, text});
+    if (choiceAnswers.empty()) {
+      return std::nullopt;
+    }
+    const std::optional<int> answer = choiceAnswers.front();
+    choiceAnswers.pop_front();
+    return answer;
+  }
 
   std::deque<std::optional<QString>> openAnswers;
   std::deque<std::optional<QString>> saveAnswers;
+  std::deque<std::optional<int>> choiceAnswers;
   std::vector<ShownMessageBox> messages;
   QStringList lastNameFilters;
   QString lastSelectedFilter;

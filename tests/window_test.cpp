@@ -50,6 +50,7 @@ TEST_F(WindowTest, MenusHaveTheirCaptionsShortcutsAndStates) {
       {"isdnFilterGW", "This &Gateway", {}, false, true},
       {"isdnFilterPRI", "&PRI Only", {}, false, true},
       {"isdnFilterH225", "&H225 Only", {}, false, true},
+      {"isdnShowFlow", "Show &Flow", QKeySequence("Ctrl+Shift+F"), false, false},
       {"isdnSaveCalls", "Save Calls as CS&V…", {}, false, false},
       {"isdnReleaseNotes", "&Release Notes", {}, true, false},
       {"isdnAbout", "&About", {}, true, false},

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QSettings>
+#include <QTemporaryDir>
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
@@ -11,6 +13,9 @@ int main(int argc, char** argv) {
             "offscreen:configfile=" SIGRUNE_SOURCE_DIR "/tests/data/offscreen-screen.json");
   }
   QApplication application(argc, argv);
+  // The lane names the tests give go to a folder of the run's own, never to the user's settings.
+  const QTemporaryDir settings;
+  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

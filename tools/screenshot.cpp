@@ -1,20 +1,25 @@
-// Makes the README's screenshot: the window on a trace with one message selected, and optionally
-// the calls table (with that message's call selected) or This Call applied to it; or, with
-// `opening`, the window half a second into opening a large trace, with its progress.
-// Usage: screenshot TRACE ROW OUTPUT.png [calls|call|opening]   (scripts/screenshot.sh runs it
-// under xvfb-run)
+// Makes the README's screenshots: the window on a trace with one message selected, and optionally
+// the calls table (with that message's call selected), This Call applied to it, or the ladder of
+// that call (the ladder's window alone); or, with `opening`, the window half a second into
+// opening a large trace, with its progress.
+// Usage: screenshot TRACE ROW OUTPUT.png [calls|call|opening|flow [ADDRESS=NAME...]]   (the names
+// of the ladder's lanes; scripts/screenshot.sh runs it under xvfb-run)
 
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QItemSelectionModel>
+#include <QSettings>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeView>
 #include <cstring>
 
 #include "platform/qt_platform.h"
+#include "window/flow_window.h"
+#include "window/lane_names_store.h"
 #include "window/main_window.h"
 #include "window/message_list_model.h"
 
@@ -40,10 +45,21 @@ void Settle(const sigrune::MainWindow& window, int milliseconds = -1) {
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
-  if (argc != 4 && argc != 5) {
+  if (argc < 4 || (argc > 5 && std::strcmp(argv[4], "flow") != 0)) {
     return 2;
   }
-  const char* const view = argc == 5 ? argv[4] : "";
+  // Lane names for this picture only, never in the user's settings.
+  const QTemporaryDir settings;
+  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
+  sigrune::LaneNamesStore names;
+  for (int k = 5; k < argc; ++k) {
+    const QStringList named = QString::fromLocal8Bit(argv[k]).split(QLatin1Char('='));
+    if (named.size() != 2) {
+      return 2;
+    }
+    names.SetName(named[0], named[1]);
+  }
+  const char* const view = argc >= 5 ? argv[4] : "";
   sigrune::QtDialogs dialogs;
   sigrune::QtLauncher launcher;
   sigrune::MainWindow window(dialogs, launcher);
@@ -74,10 +90,16 @@ int main(int argc, char** argv) {
     calls->setFocus();
   } else if (std::strcmp(view, "call") == 0) {
     window.findChild<QAction*>(QStringLiteral("isdnFilterCall"))->trigger();
+  } else if (std::strcmp(view, "flow") == 0) {
+    window.findChild<QAction*>(QStringLiteral("isdnShowFlow"))->trigger();
   } else if (*view != '\0') {
     return 2;
   }
   Settle(window);
   Settle(window, 100);
-  return window.grab().save(QString::fromLocal8Bit(argv[3])) ? 0 : 1;
+  QWidget* shown = &window;
+  if (auto* flow = window.findChild<sigrune::FlowWindow*>()) {
+    shown = flow;
+  }
+  return shown->grab().save(QString::fromLocal8Bit(argv[3])) ? 0 : 1;
 }

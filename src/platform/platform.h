@@ -25,6 +25,10 @@ class Dialogs {
                                               const QStringList& nameFilters) = 0;
   virtual void ShowMessage(QWidget* parent, MessageIcon icon, const QString& title,
                            const QString& text) = 0;
+  // A question answered by one of `choices` (button captions) or by Cancel: the index of the
+  // choice, nothing for Cancel.
+  virtual std::optional<int> Choose(QWidget* parent, MessageIcon icon, const QString& title,
+                                    const QString& text, const QStringList& choices) = 0;
 };
 
 class Launcher {

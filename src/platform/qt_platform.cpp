@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
 #include <QScreen>
 #include <QUrl>
 #include <algorithm>
@@ -85,6 +86,19 @@ void QtDialogs::ShowMessage(QWidget* parent, MessageIcon icon, const QString& ti
                             const QString& text) {
   CentredMessageBox box(BoxIcon(icon), title, text, QMessageBox::Ok, parent);
   box.exec();
+}
+
+std::optional<int> QtDialogs::Choose(QWidget* parent, MessageIcon icon, const QString& title,
+                                     const QString& text, const QStringList& choices) {
+  CentredMessageBox box(BoxIcon(icon), title, text, QMessageBox::Cancel, parent);
+  QList<QAbstractButton*> buttons;
+  buttons.reserve(choices.size());
+  for (const QString& choice : choices) {
+    buttons.append(box.addButton(choice, QMessageBox::AcceptRole));
+  }
+  box.exec();
+  const qsizetype chosen = buttons.indexOf(box.clickedButton());
+  return chosen < 0 ? std::nullopt : std::optional<int>(static_cast<int>(chosen));
 }
 
 bool QtLauncher::OpenDocument(const QString& path) {

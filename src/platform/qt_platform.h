@@ -12,6 +12,8 @@ class QtDialogs : public Dialogs {
                                       const QStringList& nameFilters) override;
   void ShowMessage(QWidget* parent, MessageIcon icon, const QString& title,
                    const QString& text) override;
+  std::optional<int> Choose(QWidget* parent, MessageIcon icon, const QString& title,
+                            const QString& text, const QStringList& choices) override;
 };
 
 class QtLauncher : public Launcher {

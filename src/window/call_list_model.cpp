@@ -112,7 +112,7 @@ QVariant CallListModel::data(const QModelIndex& index, int role) const {
       return {};
     case Qt::TextAlignmentRole:
       if (column == CallColumn::Number || column == CallColumn::Duration ||
-          column == CallColumn::Messages) {
+          column == CallColumn::Messages || column == CallColumn::Related) {
         return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
       }
       return {};
@@ -142,6 +142,8 @@ QString CallListModel::Text(int number, const CallRecord& call, CallColumn colum
       return CallOutcomeLabel(call);
     case CallColumn::Messages:
       return QString::number(call.messageCount);
+    case CallColumn::Related:
+      return call.related ? QString::number(call.related.value) : QString();
     case CallColumn::Cause:
       return call.cause < 0
                  ? QString()
@@ -153,7 +155,7 @@ QString CallListModel::Text(int number, const CallRecord& call, CallColumn colum
 QVariant CallListModel::headerData(int section, Qt::Orientation orientation, int role) const {
   static const char* const kHeadings[kCallColumns] = {"Call",      "Start",   "Duration", "Gateway",
                                                       "Direction", "Calling", "Called",   "Outcome",
-                                                      "Messages",  "Cause"};
+                                                      "Messages",  "Related", "Cause"};
   return ColumnHeading(kHeadings, section, orientation, role);
 }
 

@@ -110,6 +110,8 @@ int CompareColumn(const std::vector<std::uint32_t>& gatewayRanks, const CallReco
     }
     case CallColumn::Messages:
       return compare(a.messageCount, b.messageCount);
+    case CallColumn::Related:
+      return compare(a.related, b.related);
     case CallColumn::Cause:
       return compare(a.cause, b.cause);
   }

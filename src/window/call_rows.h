@@ -38,9 +38,10 @@ enum class CallColumn {
   Called,
   Outcome,
   Messages,
-  Cause,  // last: its names are long
+  Related,  // the call's other leg
+  Cause,    // last: its names are long
 };
-inline constexpr int kCallColumns = 10;
+inline constexpr int kCallColumns = 11;
 
 struct CallRowsChoice {
   OutcomeChoice outcome = OutcomeChoice::All;

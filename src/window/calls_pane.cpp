@@ -59,7 +59,7 @@ CallsPane::CallsPane(QWidget* parent) : QWidget(parent) {
   view_->setRootIsDecorated(false);
   view_->setItemsExpandable(false);
   view_->setAllColumnsShowFocus(true);
-  view_->setSelectionMode(QAbstractItemView::SingleSelection);
+  view_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   view_->setSelectionBehavior(QAbstractItemView::SelectRows);
   view_->setSortingEnabled(true);
   view_->sortByColumn(static_cast<int>(CallColumn::Number), Qt::AscendingOrder);
@@ -113,17 +113,24 @@ std::vector<CallNumber> CallsPane::ShownCalls() const {
   return calls;
 }
 
+std::vector<CallNumber> CallsPane::SelectedCalls() const {
+  std::vector<CallNumber> calls;
+  for (const QModelIndex& row : view_->selectionModel()->selectedRows()) {
+    calls.push_back(model_->CallOfRow(row.row()));
+  }
+  std::sort(calls.begin(), calls.end());
+  return calls;
+}
+
 void CallsPane::SizeColumns() {
   // From the fonts, for the heading and the widest text a column usually holds, never by
   // measuring the rows.
   const QFontMetrics metrics(view_->font());
   const QFontMetrics headingMetrics(
       model_->headerData(0, Qt::Horizontal, Qt::FontRole).value<QFont>());
-  const char* const kWidest[kCallColumns] = {"99999",      "01/15/2004 10:23:45.678",
-                                             "9999.999",   "192.168.100.200",
-                                             "out",        "2145550100",
-                                             "2145550100", "no answer (open)",
-                                             "99999",      ""};
+  const char* const kWidest[kCallColumns] = {
+      "99999",      "01/15/2004 10:23:45.678", "9999.999", "192.168.100.200", "out", "2145550100",
+      "2145550100", "no answer (open)",        "99999",    "99999",           ""};
   for (int column = 0; column < kCallColumns; ++column) {
     const QString heading = model_->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
     const int width = std::max(headingMetrics.horizontalAdvance(heading),

@@ -30,6 +30,8 @@ class CallsPane : public QWidget {
 
   // The calls the table shows, in its order.
   std::vector<CallNumber> ShownCalls() const;
+  // The calls selected in the table, in the order of their numbers.
+  std::vector<CallNumber> SelectedCalls() const;
 
  signals:
   void CallActivated(CallNumber call);

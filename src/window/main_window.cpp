@@ -136,6 +136,8 @@ void MainWindow::CreateActions() {
     connect(action, &QAction::triggered, this,
             [this, filter = entry.filter] { isdnFilter_Click(filter); });
   }
+  isdnShowFlow =
+      MakeAction(this, "isdnShowFlow", tr("Show &Flow"), QKeySequence(tr("Ctrl+Shift+F")));
   isdnSaveCalls = MakeAction(this, "isdnSaveCalls", tr("Save Calls as CS&V…"));
   isdnReleaseNotes = MakeAction(this, "isdnReleaseNotes", tr("&Release Notes"));
   isdnAbout = MakeAction(this, "isdnAbout", tr("&About"));
@@ -151,6 +153,7 @@ void MainWindow::CreateActions() {
   connect(isdnFindAgain, &QAction::triggered, this, &MainWindow::FindNext);
   connect(isdnGoTo, &QAction::triggered, this, &MainWindow::isdnGoTo_Click);
   connect(isdnExit, &QAction::triggered, this, &QWidget::close);
+  connect(isdnShowFlow, &QAction::triggered, this, &MainWindow::isdnShowFlow_Click);
   connect(isdnSaveCalls, &QAction::triggered, this, &MainWindow::isdnSaveCalls_Click);
   connect(isdnAbout, &QAction::triggered, this, &MainWindow::isdnAbout_Click);
   connect(isdnReleaseNotes, &QAction::triggered, this, &MainWindow::isdnReleaseNotes_Click);
@@ -170,7 +173,7 @@ void MainWindow::CreateMenus() {
   }
   QMenu* isdnCallsMenu = menuBar()->addMenu(tr("&Calls"));
   isdnCallsMenu->setObjectName(QStringLiteral("isdnCallsMenu"));
-  isdnCallsMenu->addAction(isdnSaveCalls);
+  isdnCallsMenu->addActions({isdnShowFlow, isdnSaveCalls});
   QMenu* isdnHelp = menuBar()->addMenu(tr("&Help"));
   isdnHelp->setObjectName(QStringLiteral("isdnHelp"));
   isdnHelp->addActions({isdnReleaseNotes, isdnAbout});
@@ -286,6 +289,7 @@ void MainWindow::ShowDocument(Changes changes) {
                            QLatin1String(" - ") + QLatin1String(kCaption)
                      : QLatin1String(kCaption));
   UpdateStatusBar();
+  ShowDocumentInFlows(changes.calls);
 }
 
 void MainWindow::ShowEntries() {

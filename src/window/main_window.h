@@ -29,6 +29,7 @@ namespace sigrune {
 
 class CallsPane;
 class FindForm;
+class LaneNamesStore;
 class OperationBar;
 class MessageListModel;
 
@@ -108,6 +109,13 @@ class MainWindow : public QMainWindow {
   void isdnFilter_Click(ListFilter filter);
   void ShowCall(CallNumber call);
   void isdnSaveCalls_Click();
+  // Calls > Show Flow: the ladder of the calls selected in the calls table, or of the selected
+  // message's call.
+  void isdnShowFlow_Click();
+  // An arrow clicked in a ladder: its message is shown as if chosen in the list.
+  void ChooseMessageFromFlow(MessageNumber message);
+  // The ladders open mark the selected message; a new trace closes them.
+  void ShowDocumentInFlows(bool newTrace);
   void FindNext();
   void isdnAbout_Click();
   void isdnReleaseNotes_Click();
@@ -131,6 +139,7 @@ class MainWindow : public QMainWindow {
   // The note on skipped lines is shown in a box once per opened file.
   bool skippedLinesNoteShown_ = false;
   FindForm* findForm_ = nullptr;
+  LaneNamesStore* laneNames_ = nullptr;
 
   QAction* isdnOpen = nullptr;
   QAction* isdnReload = nullptr;
@@ -145,6 +154,7 @@ class MainWindow : public QMainWindow {
   };
   // The Filter menu, in its order: Selected Call, This Call, This Gateway, PRI Only, H225 Only.
   std::array<FilterAction, 5> filterActions_;
+  QAction* isdnShowFlow = nullptr;
   QAction* isdnSaveCalls = nullptr;
   QAction* isdnReleaseNotes = nullptr;
   QAction* isdnAbout = nullptr;

@@ -1,0 +1,124 @@
+#include "window/ladder_export.h"
+
+#include <QImage>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSaveFile>
+#include <QSvgGenerator>
+#include <algorithm>
+
+#include "trace/text_utilities.h"
+#include "window/ladder_painter.h"
+
+namespace sigrune {
+
+namespace {
+
+QString CannotWrite(const QString& path, const QString& reason) {
+  return QCoreApplication::translate("sigrune::ExportLadder", "cannot write %1: %2")
+      .arg(path, reason);
+}
+
+bool DrawPng(const LadderPicture& picture, QIODevice& file) {
+  QImage image(picture.Width(), static_cast<int>(picture.Height()), QImage::Format_RGB32);
+  if (image.isNull()) {
+    return false;
+  }
+  {
+    QPainter painter(&image);
+    picture.Paint(painter, FileColours(), {0, picture.Rows(), 0, std::nullopt});
+  }
+  return image.save(&file, "PNG");
+}
+
+bool DrawSvg(const LadderPicture& picture, QIODevice& file, const QString& title) {
+  QSvgGenerator svg;
+  svg.setOutputDevice(&file);
+  const QSize size(picture.Width(), static_cast<int>(picture.Height()));
+  svg.setSize(size);
+  svg.setViewBox(QRect(QPoint(), size));
+  svg.setTitle(title);
+  svg.setResolution(96);  // the screen's pixel, for the size it names in millimetres
+  QPainter painter;
+  if (!painter.begin(&svg)) {
+    return false;
+  }
+  picture.Paint(painter, FileColours(), {0, picture.Rows(), 0, std::nullopt});
+  return painter.end();
+}
+
+bool DrawPdf(const LadderPicture& picture, QIODevice& file, const QString& title) {
+  QPdfWriter pdf(&file);
+  pdf.setTitle(title);
+  pdf.setCreator(QStringLiteral("Sigrune"));
+  pdf.setResolution(300);
+  // A wide ladder lies across the page; its width fits the page, never larger than on screen.
+  const bool wide = picture.Width() > 800;
+  pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4),
+                                wide ? QPageLayout::Landscape : QPageLayout::Portrait,
+                                QMarginsF(12, 12, 12, 12), QPageLayout::Millimeter));
+  QPainter painter;
+  if (!painter.begin(&pdf)) {
+    return false;
+  }
+  const QRect page = pdf.pageLayout().paintRectPixels(pdf.resolution());
+  const double scale =
+      std::min(static_cast<double>(page.width()) / picture.Width(), pdf.resolution() / 96.0);
+  const auto perPage = static_cast<std::size_t>(
+      std::max(1.0, (page.height() / scale - picture.HeaderHeight()) / picture.RowHeight()));
+  for (std::size_t first = 0;; first += perPage) {
+    painter.save();
+    painter.scale(scale, scale);
+    picture.Paint(painter, FileColours(),
+                  {first, std::min(first + perPage, picture.Rows()), 0, std::nullopt});
+    painter.restore();
+    if (first + perPage >= picture.Rows() || !pdf.newPage()) {
+      break;
+    }
+  }
+  return painter.end();
+}
+
+}  // namespace
+
+QString ExportLadder(const LadderPicture& picture, LadderFormat format, const QString& path,
+                     const QString& title) {
+  if (format == LadderFormat::Png && picture.Height() > kMostPngHeight) {
+    return CannotWrite(path,
+                       QCoreApplication::translate("sigrune::ExportLadder",
+                                                   "a PNG image holds at most %1 pixels of height")
+                           .arg(QString::fromStdString(GroupedDigits(kMostPngHeight))));
+  }
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly)) {
+    return CannotWrite(path, file.errorString());
+  }
+  bool drawn = false;
+  switch (format) {
+    case LadderFormat::Png:
+      drawn = DrawPng(picture, file);
+      break;
+    case LadderFormat::Svg:
+      drawn = DrawSvg(picture, file, title);
+      break;
+    case LadderFormat::Pdf:
+      drawn = DrawPdf(picture, file, title);
+      break;
+  }
+  if (!drawn) {
+    const QString reason =
+        file.error() != QFileDevice::NoError
+            ? file.errorString()
+            : QCoreApplication::translate("sigrune::ExportLadder", "the drawing failed");
+    file.cancelWriting();
+    return CannotWrite(path, reason);
+  }
+  if (!file.commit()) {
+    return CannotWrite(path, file.errorString());
+  }
+  return {};
+}
+
+}  // namespace sigrune

@@ -1,0 +1,66 @@
+// Calls > Show Flow: the ladder windows, which follow the message the main window shows.
+
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTreeView>
+
+#include "window/calls_pane.h"
+#include "window/flow_window.h"
+#include "window/lane_names_store.h"
+#include "window/main_window.h"
+
+namespace sigrune {
+
+void MainWindow::isdnShowFlow_Click() {
+  if (!document_.IsOpen()) {
+    return;
+  }
+  std::vector<CallNumber> calls;
+  if (isdnTabs->currentWidget() == callsPane_) {
+    calls = callsPane_->SelectedCalls();
+  }
+  const MessageNumber message = document_.CurrentMessage();
+  if (calls.empty()) {
+    if (const CallNumber call = document_.Calls().CallOf(message)) {
+      calls.push_back(call);
+    }
+  }
+  if (calls.empty()) {
+    statusBar()->showMessage(message ? tr("Message %1 belongs to no call.").arg(message.value)
+                                     : tr("Select a call, or a message of a call, first."),
+                             5000);
+    return;
+  }
+  if (laneNames_ == nullptr) {
+    laneNames_ = new LaneNamesStore(this);
+  }
+  auto* flow = new FlowWindow(document_, std::move(calls), *laneNames_, dialogs_, this);
+  flow->setAttribute(Qt::WA_DeleteOnClose);
+  connect(flow, &FlowWindow::MessageChosen, this, &MainWindow::ChooseMessageFromFlow);
+  flow->ShowSelectedMessage(message);
+  flow->show();
+}
+
+void MainWindow::ChooseMessageFromFlow(MessageNumber message) {
+  // A related leg's message may be one the filter hides; the list then shows every message.
+  const bool hidden = !document_.RowOfMessage(message);
+  if (hidden) {
+    document_.ClearFilter();
+  }
+  document_.SelectMessage(message);
+  isdnTabs->setCurrentWidget(isdnList);
+  ShowDocument({.rows = hidden, .pane = true});
+}
+
+void MainWindow::ShowDocumentInFlows(bool newTrace) {
+  isdnShowFlow->setEnabled(document_.IsOpen());
+  for (FlowWindow* flow : findChildren<FlowWindow*>(Qt::FindDirectChildrenOnly)) {
+    if (newTrace) {
+      flow->close();
+    } else {
+      flow->ShowSelectedMessage(document_.CurrentMessage());
+    }
+  }
+}
+
+}  // namespace sigrune
