@@ -307,6 +307,25 @@ TEST_F(WindowOperationsTest, ExportWritesEveryMessageAndACancelledOneNothing) {
             "Exception caught! Error in isdnSave. Description: cannot create "
             "/nonexistent/export.txt: No such file or directory");
 
+  // The messages the list shows, or the calls selected in the calls table, as a capture.
+  OpenThroughMenu(kPlain);
+  Trigger("isdnFilterH225");
+  const std::string capture = ::testing::TempDir() + "window.pcap";
+  dialogs_.saveAnswers.push_back(QString::fromStdString(capture));
+  Trigger("isdnExportPcap");
+  EXPECT_EQ(window_->statusBar()->currentMessage(),
+            QString::fromStdString("5 messages written to " + capture + "."));
+  auto* calls = window_->findChild<QTreeView*>(QStringLiteral("callList"));
+  calls->selectionModel()->select(calls->model()->index(0, 0),
+                                  QItemSelectionModel::Select | QItemSelectionModel::Rows);
+  dialogs_.saveAnswers.push_back(QString::fromStdString(capture));
+  calls->findChild<QAction*>(QStringLiteral("exportCallsPcap"))->trigger();
+  Settle();
+  EXPECT_EQ(window_->statusBar()->currentMessage(),
+            QString::fromStdString("8 messages written to " + capture + "."));
+  EXPECT_EQ(ReadFile(capture).substr(0, 4), "\x4d\x3c\xb2\xa1");
+  std::remove(capture.c_str());
+
   OpenThroughMenu(WriteTrace("undecodable.txt", "IsdnMsgData=8\nIsdnMsgData=08 01 81 45\n"));
   const std::string undecodable = ::testing::TempDir() + "window-undecodable.export";
   dialogs_.saveAnswers.push_back(QString::fromStdString(undecodable));

@@ -41,6 +41,7 @@ TEST_F(WindowTest, MenusHaveTheirCaptionsShortcutsAndStates) {
       {"isdnOpen", "&Open...", QKeySequence("Ctrl+O"), true, false},
       {"isdnReload", "&Reload", QKeySequence(Qt::Key_F5), false, false},
       {"isdnSave", "&Save As Tessel...", QKeySequence("Ctrl+S"), true, false},
+      {"isdnExportPcap", "Export to &pcap…", {}, false, false},
       {"isdnExit", "E&xit", {}, true, false},
       {"isdnFind", "&Find...", QKeySequence("Ctrl+F"), false, false},
       {"isdnFindAgain", "Find Again", QKeySequence(Qt::Key_F3), false, false},

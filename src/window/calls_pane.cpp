@@ -1,5 +1,6 @@
 #include "window/calls_pane.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QHBoxLayout>
@@ -62,6 +63,16 @@ CallsPane::CallsPane(QWidget* parent) : QWidget(parent) {
   view_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   view_->setSelectionBehavior(QAbstractItemView::SelectRows);
   view_->setSortingEnabled(true);
+  // The calls' own menu; the selected calls are its subject.
+  auto* exportPcap = new QAction(tr("Export Calls to &pcap…"), view_);
+  exportPcap->setObjectName(QStringLiteral("exportCallsPcap"));
+  view_->addAction(exportPcap);
+  view_->setContextMenuPolicy(Qt::ActionsContextMenu);
+  connect(exportPcap, &QAction::triggered, this, [this] {
+    if (const std::vector<CallNumber> calls = SelectedCalls(); !calls.empty()) {
+      emit ExportToPcapRequested(calls);
+    }
+  });
   view_->sortByColumn(static_cast<int>(CallColumn::Number), Qt::AscendingOrder);
   view_->header()->setStretchLastSection(true);
   SizeColumns();

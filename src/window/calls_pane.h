@@ -35,6 +35,7 @@ class CallsPane : public QWidget {
 
  signals:
   void CallActivated(CallNumber call);
+  void ExportToPcapRequested(const std::vector<CallNumber>& calls);
 
  private:
   void SizeColumns();

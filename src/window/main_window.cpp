@@ -122,6 +122,7 @@ void MainWindow::CreateActions() {
   isdnOpen = MakeAction(this, "isdnOpen", tr("&Open..."), QKeySequence(tr("Ctrl+O")));
   isdnReload = MakeAction(this, "isdnReload", tr("&Reload"), QKeySequence(Qt::Key_F5));
   isdnSave = MakeAction(this, "isdnSave", tr("&Save As Tessel..."), QKeySequence(tr("Ctrl+S")));
+  isdnExportPcap = MakeAction(this, "isdnExportPcap", tr("Export to &pcap…"));
   isdnExit = MakeAction(this, "isdnExit", tr("E&xit"));
   isdnFind = MakeAction(this, "isdnFind", tr("&Find..."), QKeySequence(tr("Ctrl+F")));
   isdnFindAgain = MakeAction(this, "isdnFindAgain", tr("Find Again"), QKeySequence(Qt::Key_F3));
@@ -145,6 +146,7 @@ void MainWindow::CreateActions() {
   connect(isdnOpen, &QAction::triggered, this, &MainWindow::isdnOpen_Click);
   connect(isdnReload, &QAction::triggered, this, &MainWindow::isdnReload_Click);
   connect(isdnSave, &QAction::triggered, this, &MainWindow::isdnSave_Click);
+  connect(isdnExportPcap, &QAction::triggered, this, &MainWindow::isdnExportPcap_Click);
   connect(isdnFind, &QAction::triggered, this, [this] {
     Find().show();
     Find().raise();
@@ -162,7 +164,7 @@ void MainWindow::CreateActions() {
 void MainWindow::CreateMenus() {
   QMenu* isdnFile = menuBar()->addMenu(tr("&File"));
   isdnFile->setObjectName(QStringLiteral("isdnFile"));
-  isdnFile->addActions({isdnOpen, isdnReload, isdnSave, isdnExit});
+  isdnFile->addActions({isdnOpen, isdnReload, isdnSave, isdnExportPcap, isdnExit});
   QMenu* isdnEdit = menuBar()->addMenu(tr("&Edit"));
   isdnEdit->setObjectName(QStringLiteral("isdnEdit"));
   isdnEdit->addActions({isdnFind, isdnFindAgain, isdnGoTo});
@@ -210,6 +212,7 @@ void MainWindow::CreateWidgets() {
   callsPane_->setObjectName(QStringLiteral("callsPane"));
   callsPane_->ShowCallsOf(&document_);
   connect(callsPane_, &CallsPane::CallActivated, this, &MainWindow::ShowCall);
+  connect(callsPane_, &CallsPane::ExportToPcapRequested, this, &MainWindow::ExportCallsToPcap);
 
   // Tabs rather than a dock: the calls table needs the list's whole width, and both share the
   // decoded-text pane below.
@@ -303,6 +306,7 @@ void MainWindow::ShowEntries() {
   isdnOpen->setEnabled(idle);
   isdnReload->setEnabled(idle && document_.CanReload());
   isdnSave->setEnabled(idle);
+  isdnExportPcap->setEnabled(idle && document_.IsOpen());
   isdnFind->setEnabled(document_.CanFind());
   isdnFindAgain->setEnabled(idle && document_.CanFind());
   isdnSaveCalls->setEnabled(idle && document_.IsOpen());

@@ -101,6 +101,10 @@ class MainWindow : public QMainWindow {
                     std::optional<LoadedTrace> loaded);
   void FindFinished(const FindQuery& query, const QString& text, std::optional<FindResult> found);
   void ExportFinished(const QString& path, std::optional<ExportResult> result);
+  void isdnExportPcap_Click();
+  void ExportCallsToPcap(const std::vector<CallNumber>& calls);
+  void ExportPcap(RowMap messages, const QString& title);
+  void PcapExported(const QString& path, std::optional<PcapResult> exported);
 
   void isdnOpen_Click();
   void isdnReload_Click();
@@ -144,6 +148,7 @@ class MainWindow : public QMainWindow {
   QAction* isdnOpen = nullptr;
   QAction* isdnReload = nullptr;
   QAction* isdnSave = nullptr;
+  QAction* isdnExportPcap = nullptr;
   QAction* isdnExit = nullptr;
   QAction* isdnFind = nullptr;
   QAction* isdnFindAgain = nullptr;
