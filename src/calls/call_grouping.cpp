@@ -129,13 +129,16 @@ class FactReader {
 
 }  // namespace
 
-CallTable GroupCalls(const MessageStore& store) {
+CallTable GroupCalls(const MessageStore& store, const std::function<bool()>& keepGoing) {
   CallTable table;
   table.callOfMessage.assign(store.msgCount, 0);
   // The number of the call open on each key.
   std::unordered_map<std::uint64_t, std::uint32_t> openCalls;
   FactReader facts(store);
   for (std::size_t index = 0; index < store.msgCount; ++index) {
+    if (keepGoing && index % (16 * kProgressInterval) == 0 && !keepGoing()) {
+      return table;
+    }
     const std::optional<CallHeader> header = CallHeaderOf(store, index);
     if (!header) {
       continue;

@@ -6,6 +6,7 @@
 // calls.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -86,7 +87,8 @@ struct CallTable {
 };
 
 // Groups the stored messages into calls (one pass, no per-message allocation), and links the
-// related legs among them.
-CallTable GroupCalls(const MessageStore& store);
+// related legs among them. When `keepGoing`, asked now and then, says no, the table is left
+// unfinished, for the caller to drop.
+CallTable GroupCalls(const MessageStore& store, const std::function<bool()>& keepGoing = {});
 
 }  // namespace sigrune

@@ -50,7 +50,6 @@ LoadResult TraceDocument::Reload(const LoadProgress& progress) {
 
 LoadedTrace TraceDocument::ReadTrace(const std::string& path, const LoadProgress& progress,
                                      AcceptedFiles accepted) {
-  // The grouping takes a moment on a large trace: a cancel during it is heard after it.
   std::uint64_t bytesRead = 0;
   std::uint64_t size = 0;
   const LoadProgress tracked = [&](std::uint64_t bytes, std::uint64_t fileSize) {
@@ -63,7 +62,7 @@ LoadedTrace TraceDocument::ReadTrace(const std::string& path, const LoadProgress
     return loaded;
   }
   loaded.identity = IdentityOfFile(path);
-  loaded.calls = GroupCalls(loaded.result.store);
+  loaded.calls = GroupCalls(loaded.result.store, [&] { return tracked(bytesRead, size); });
   if (!tracked(bytesRead, size)) {
     loaded.result.outcome = LoadOutcome::Stopped;
   }
