@@ -7,7 +7,6 @@
 
 #include "document/pcap_file.h"
 #include "q931/payload_bytes.h"
-#include "trace/replacing_file.h"
 #include "trace/summary_line.h"
 #include "trace/text_utilities.h"
 
@@ -156,31 +155,9 @@ PcapResult WritePcap(std::FILE* stream, const MessageStore& store, const RowMap*
 PcapResult WritePcap(const std::string& path, const MessageStore& store, const RowMap* messages,
                      const PcapOptions& options, const ExportProgress& progress,
                      const std::string& tracePath) {
-  PcapResult result;
-  if (!tracePath.empty() && IsSameFile(path, tracePath)) {
-    result.outcome = ExportOutcome::WriteFailed;
-    result.errorText = "cannot write " + path + ": it is the trace being exported";
-    return result;
-  }
-  try {
-    // Destroyed uncommitted on every way out but success, which removes the temporary file.
-    ReplacingFile file;
-    if (!file.Open(path)) {
-      result.outcome = ExportOutcome::WriteFailed;
-    } else {
-      result = WritePackets({store, messages}, options, progress,
-                            [&file](std::string_view bytes) { return file.Write(bytes); });
-      if (result.outcome == ExportOutcome::Written && !file.Commit()) {
-        result.outcome = ExportOutcome::WriteFailed;
-      }
-    }
-    if (result.outcome == ExportOutcome::WriteFailed) {
-      result.errorText = file.ErrorText();
-    }
-    return result;
-  } catch (const std::bad_alloc&) {
-    return OutOfMemory("cannot write " + path + ": not enough memory");
-  }
+  return WriteReplacingTarget<PcapResult>(path, tracePath, [&](auto&& write) {
+    return WritePackets({store, messages}, options, progress, write);
+  });
 }
 
 std::vector<std::string> PcapNotes(const PcapResult& result) {

@@ -6,7 +6,6 @@
 
 #include "q931/decoder.h"
 #include "trace/message_number.h"
-#include "trace/replacing_file.h"
 #include "trace/summary_line.h"
 #include "trace/text_utilities.h"
 
@@ -83,31 +82,8 @@ ExportResult ExportRouterDebug(std::FILE* stream, const MessageStore& store,
 
 ExportResult ExportRouterDebug(const std::string& path, const MessageStore& store,
                                const ExportProgress& progress, const std::string& tracePath) {
-  ExportResult result;
-  if (!tracePath.empty() && IsSameFile(path, tracePath)) {
-    result.outcome = ExportOutcome::WriteFailed;
-    result.errorText = "cannot write " + path + ": it is the trace being exported";
-    return result;
-  }
-  try {
-    // Destroyed uncommitted on every way out but success, which removes the temporary file.
-    ReplacingFile file;
-    if (!file.Open(path)) {
-      result.outcome = ExportOutcome::WriteFailed;
-    } else {
-      result = WriteRecords(store, progress,
-                            [&file](std::string_view text) { return file.Write(text); });
-      if (result.outcome == ExportOutcome::Written && !file.Commit()) {
-        result.outcome = ExportOutcome::WriteFailed;
-      }
-    }
-    if (result.outcome == ExportOutcome::WriteFailed) {
-      result.errorText = file.ErrorText();
-    }
-    return result;
-  } catch (const std::bad_alloc&) {
-    return OutOfMemory("cannot write " + path + ": not enough memory");
-  }
+  return WriteReplacingTarget<ExportResult>(
+      path, tracePath, [&](auto&& write) { return WriteRecords(store, progress, write); });
 }
 
 std::string UndecodableMessagesNote(const ExportResult& result) {

@@ -8,10 +8,13 @@
 #include <cstddef>
 #include <cstdio>
 #include <functional>
+#include <new>
 #include <string>
+#include <string_view>
 
 #include "trace/message_number.h"
 #include "trace/message_store.h"
+#include "trace/replacing_file.h"
 
 namespace sigrune {
 
@@ -44,6 +47,41 @@ ExportResult ExportRouterDebug(std::FILE* stream, const MessageStore& store,
 ExportResult ExportRouterDebug(const std::string& path, const MessageStore& store,
                                const ExportProgress& progress = {},
                                const std::string& tracePath = {});
+
+// Writes a file that replaces `path` only when complete, for the exports: `write` gets a function
+// that writes bytes and gives its Result; any outcome but Written leaves an existing file as it
+// was and no new one. `tracePath` is refused as the target; running out of memory is a result.
+template <class Result, class WriteFunction>
+Result WriteReplacingTarget(const std::string& path, const std::string& tracePath,
+                            WriteFunction&& write) {
+  Result result;
+  if (!tracePath.empty() && IsSameFile(path, tracePath)) {
+    result.outcome = ExportOutcome::WriteFailed;
+    result.errorText = "cannot write " + path + ": it is the trace being exported";
+    return result;
+  }
+  try {
+    // Destroyed uncommitted on every way out but success, which removes the temporary file.
+    ReplacingFile file;
+    if (!file.Open(path)) {
+      result.outcome = ExportOutcome::WriteFailed;
+    } else {
+      result = write([&file](std::string_view bytes) { return file.Write(bytes); });
+      if (result.outcome == ExportOutcome::Written && !file.Commit()) {
+        result.outcome = ExportOutcome::WriteFailed;
+      }
+    }
+    if (result.outcome == ExportOutcome::WriteFailed) {
+      result.errorText = file.ErrorText();
+    }
+    return result;
+  } catch (const std::bad_alloc&) {
+    Result failed;
+    failed.outcome = ExportOutcome::OutOfMemory;
+    failed.errorText = "cannot write " + path + ": not enough memory";
+    return failed;
+  }
+}
 
 // "1 message could not be decoded (message 7: Subscript out of range)" or "N messages could not
 // be decoded (first: message 7: ...)"; empty when all could.
