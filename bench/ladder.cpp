@@ -19,37 +19,9 @@
 #include "window/flow_window.h"
 #include "window/ladder_view.h"
 #include "window/main_window.h"
+#include "window_bench.h"
 
 namespace {
-
-// Answers the save dialog with the SVG file; message boxes are only counted.
-class BenchDialogs : public sigrune::Dialogs {
- public:
-  explicit BenchDialogs(QString file) : file_(std::move(file)) {}
-  std::optional<QString> OpenFileName(QWidget*, const QStringList&, const QString&) override {
-    return std::nullopt;
-  }
-  std::optional<QString> SaveFileName(QWidget*, const QString&, const QStringList&) override {
-    return file_;
-  }
-  void ShowMessage(QWidget*, sigrune::MessageIcon, const QString&, const QString&) override {
-    ++messages;
-  }
-  std::optional<int> Choose(QWidget*, sigrune::MessageIcon, const QString&, const QString&,
-                            const QStringList&) override {
-    return std::nullopt;
-  }
-  int messages = 0;
-
- private:
-  QString file_;
-};
-
-class NoLauncher : public sigrune::Launcher {
- public:
-  bool OpenDocument(const QString&) override { return false; }
-  bool StartProgram(const QString&, const QStringList&) override { return false; }
-};
 
 // One call of `messages` messages on a gateway: a SETUP, PROGRESS and INFORMATION both ways,
 // and the clearing; a millisecond apart from `start`.
@@ -114,22 +86,12 @@ int main(int argc, char** argv) {
     WriteCall(trace, "1e01010a", "02", kExported, 60'000);
   }
   const QString svg = QString::fromStdString(folder + "/ladder.svg");
-  BenchDialogs dialogs(svg);
-  NoLauncher launcher;
+  sigrune::bench::BenchDialogs dialogs(svg);
+  sigrune::bench::NoLauncher launcher;
   sigrune::MainWindow window(dialogs, launcher);
   window.show();
   window.OpenTraceFile(QString::fromStdString(folder + "/ladder-trace.txt"));
-  {
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-      if (!window.Busy()) {
-        loop.quit();
-      }
-    });
-    poll.start(1);
-    loop.exec();
-  }
+  sigrune::bench::Settle(window);
   if (!window.Document().IsOpen()) {
     return 1;
   }

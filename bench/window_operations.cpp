@@ -20,66 +20,10 @@
 #include "window/find_form.h"
 #include "window/main_window.h"
 #include "window/message_list_model.h"
+#include "window_bench.h"
 
-namespace {
-
-// Answers the save dialog with the export file; message boxes are only counted.
-class BenchDialogs : public sigrune::Dialogs {
- public:
-  explicit BenchDialogs(QString exportFile) : exportFile_(std::move(exportFile)) {}
-  std::optional<QString> OpenFileName(QWidget*, const QStringList&, const QString&) override {
-    return std::nullopt;
-  }
-  std::optional<QString> SaveFileName(QWidget*, const QString&, const QStringList&) override {
-    return exportFile_;
-  }
-  void ShowMessage(QWidget*, sigrune::MessageIcon, const QString&, const QString&) override {}
-  std::optional<int> Choose(QWidget*, sigrune::MessageIcon, const QString&, const QString&,
-                            const QStringList&) override {
-    return std::nullopt;
-  }
-
- private:
-  QString exportFile_;
-};
-
-class NoLauncher : public sigrune::Launcher {
- public:
-  bool OpenDocument(const QString&) override { return false; }
-  bool StartProgram(const QString&, const QStringList&) override { return false; }
-};
-
-// The longest the window's thread went without turning its event loop, over the last Settle.
-qint64 longestStall = 0;
-
-// Turns the event loop until the window's workers are done and what they gave is shown.
-void Settle(const sigrune::MainWindow& window) {
-  QEventLoop loop;
-  QTimer poll;
-  QElapsedTimer sinceTick;
-  sinceTick.start();
-  longestStall = 0;
-  QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-    longestStall = std::max(longestStall, sinceTick.restart());
-    if (!window.Busy()) {
-      loop.quit();
-    }
-  });
-  poll.start(1);
-  loop.exec();
-}
-
-template <typename Work>
-double Seconds(sigrune::MainWindow& window, Work work) {
-  QElapsedTimer timer;
-  timer.start();
-  work();
-  Settle(window);
-  window.repaint();
-  return static_cast<double>(timer.nsecsElapsed()) / 1e9;
-}
-
-}  // namespace
+using sigrune::bench::Seconds;
+using sigrune::bench::Settle;
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
@@ -90,18 +34,21 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: window_operations TRACE EXPORT-FILE\n");
     return 2;
   }
-  BenchDialogs dialogs(QString::fromLocal8Bit(argv[2]));
-  NoLauncher launcher;
+  sigrune::bench::BenchDialogs dialogs(QString::fromLocal8Bit(argv[2]));
+  sigrune::bench::NoLauncher launcher;
   sigrune::MainWindow window(dialogs, launcher);
   window.show();
   Settle(window);
 
-  const double open =
-      Seconds(window, [&] { window.OpenTraceFile(QString::fromLocal8Bit(argv[1])); });
+  QElapsedTimer opening;
+  opening.start();
+  window.OpenTraceFile(QString::fromLocal8Bit(argv[1]));
+  const qint64 openStall = Settle(window);
+  window.repaint();
+  const double open = static_cast<double>(opening.nsecsElapsed()) / 1e9;
   if (!window.Document().IsOpen()) {
     return 1;
   }
-  const qint64 openStall = longestStall;
   auto* list = window.findChild<QTreeView*>(QStringLiteral("isdnList"));
   const auto selectRow = [list](int row) { list->setCurrentIndex(list->model()->index(row, 0)); };
   const double lastRow = Seconds(window, [&] {

@@ -123,13 +123,6 @@ PcapResult WritePackets(const Selection& selection, const PcapOptions& options,
   return result;
 }
 
-PcapResult OutOfMemory(std::string errorText) {
-  PcapResult result;
-  result.outcome = ExportOutcome::OutOfMemory;
-  result.errorText = std::move(errorText);
-  return result;
-}
-
 }  // namespace
 
 PcapResult WritePcap(std::FILE* stream, const MessageStore& store, const RowMap* messages,
@@ -148,7 +141,7 @@ PcapResult WritePcap(std::FILE* stream, const MessageStore& store, const RowMap*
     }
     return result;
   } catch (const std::bad_alloc&) {
-    return OutOfMemory("capture stopped: not enough memory");
+    return OutOfMemory<PcapResult>("capture stopped: not enough memory");
   }
 }
 

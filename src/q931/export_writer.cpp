@@ -52,13 +52,6 @@ ExportResult WriteRecords(const MessageStore& store, const ExportProgress& progr
   return result;
 }
 
-ExportResult OutOfMemory(std::string errorText) {
-  ExportResult result;
-  result.outcome = ExportOutcome::OutOfMemory;
-  result.errorText = std::move(errorText);
-  return result;
-}
-
 }  // namespace
 
 ExportResult ExportRouterDebug(std::FILE* stream, const MessageStore& store,
@@ -76,7 +69,7 @@ ExportResult ExportRouterDebug(std::FILE* stream, const MessageStore& store,
     }
     return result;
   } catch (const std::bad_alloc&) {
-    return OutOfMemory("export stopped: not enough memory");
+    return OutOfMemory<ExportResult>("export stopped: not enough memory");
   }
 }
 

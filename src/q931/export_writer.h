@@ -48,6 +48,15 @@ ExportResult ExportRouterDebug(const std::string& path, const MessageStore& stor
                                const ExportProgress& progress = {},
                                const std::string& tracePath = {});
 
+// An export's result of running out of memory.
+template <class Result>
+Result OutOfMemory(std::string errorText) {
+  Result result;
+  result.outcome = ExportOutcome::OutOfMemory;
+  result.errorText = std::move(errorText);
+  return result;
+}
+
 // Writes a file that replaces `path` only when complete, for the exports: `write` gets a function
 // that writes bytes and gives its Result; any outcome but Written leaves an existing file as it
 // was and no new one. `tracePath` is refused as the target; running out of memory is a result.
@@ -76,10 +85,7 @@ Result WriteReplacingTarget(const std::string& path, const std::string& tracePat
     }
     return result;
   } catch (const std::bad_alloc&) {
-    Result failed;
-    failed.outcome = ExportOutcome::OutOfMemory;
-    failed.errorText = "cannot write " + path + ": not enough memory";
-    return failed;
+    return OutOfMemory<Result>("cannot write " + path + ": not enough memory");
   }
 }
 
