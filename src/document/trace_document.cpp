@@ -1,7 +1,5 @@
 #include "document/trace_document.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 
 #include "calls/call_csv.h"
@@ -21,19 +19,21 @@ bool NeedsSelectedMessage(ListFilter filter) {
 
 }  // namespace
 
-FileIdentity IdentityOfFile(const std::string& path) {
-  struct stat status {};
-  if (::stat(path.c_str(), &status) != 0) {
-    return {};
-  }
-  return {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
-}
-
 LoadResult TraceDocument::Load(const std::string& path, LoadKind kind, const LoadProgress& progress,
                                AcceptedFiles accepted) {
   LoadResult loaded = LoadTraceFile(path, progress, accepted);
   if (loaded.outcome == LoadOutcome::Loaded) {
     Adopt(path, IdentityOfFile(path), std::move(loaded), kind);
+  }
+  return loaded;
+}
+
+LoadResult TraceDocument::Load(const std::vector<std::string>& paths, LoadKind kind,
+                               const LoadProgress& progress, AcceptedFiles accepted) {
+  LoadResult loaded = LoadTraceFiles(paths, progress, accepted);
+  if (loaded.outcome == LoadOutcome::Loaded) {
+    const std::string first = loaded.store.filePaths.front();
+    Adopt(first, IdentityOfFile(first), std::move(loaded), kind);
   }
   return loaded;
 }
@@ -44,12 +44,17 @@ LoadResult TraceDocument::Reload(const LoadProgress& progress) {
     none.errorText = "no trace is open";
     return none;
   }
-  // The path is copied: a successful load replaces it.
-  return Load(std::string(path_), LoadKind::Reload, progress);
+  // The paths are copied: a successful load replaces them.
+  return Load(std::vector<std::string>(paths_), LoadKind::Reload, progress);
 }
 
 LoadedTrace TraceDocument::ReadTrace(const std::string& path, const LoadProgress& progress,
                                      AcceptedFiles accepted) {
+  return ReadTrace(std::vector<std::string>{path}, progress, accepted);
+}
+
+LoadedTrace TraceDocument::ReadTrace(const std::vector<std::string>& paths,
+                                     const LoadProgress& progress, AcceptedFiles accepted) {
   // The grouping takes a moment on a large trace: a cancel during it is heard after it.
   std::uint64_t bytesRead = 0;
   std::uint64_t size = 0;
@@ -58,11 +63,13 @@ LoadedTrace TraceDocument::ReadTrace(const std::string& path, const LoadProgress
     size = fileSize;
     return !progress || progress(bytes, fileSize);
   };
-  LoadedTrace loaded{path, {}, LoadTraceFile(path, tracked, accepted), std::nullopt};
+  LoadedTrace loaded{{}, {}, {}, LoadTraceFiles(paths, tracked, accepted), std::nullopt};
   if (loaded.result.outcome != LoadOutcome::Loaded) {
     return loaded;
   }
-  loaded.identity = IdentityOfFile(path);
+  loaded.paths = loaded.result.store.filePaths;
+  loaded.path = loaded.paths.front();
+  loaded.identity = IdentityOfFile(loaded.path);
   loaded.calls = GroupCalls(loaded.result.store);
   if (!tracked(bytesRead, size)) {
     loaded.result.outcome = LoadOutcome::Stopped;
@@ -94,7 +101,12 @@ void TraceDocument::AdoptStore(const std::string& path, FileIdentity identity, L
   // Before the filter is taken up again: This Call needs them.
   calls_ = std::move(calls);
   path_ = path;
+  paths_ = store_.filePaths;
+  if (paths_.empty()) {
+    paths_ = {path};
+  }
   identity_ = identity;
+  followPoint_ = std::move(loaded.followPoint);
   skippedLinesNote_ = sigrune::SkippedLinesNote(loaded);
   activeFilter_.reset();
   filteredIndexMap_.clear();
@@ -107,6 +119,22 @@ void TraceDocument::AdoptStore(const std::string& path, FileIdentity identity, L
   if (refilter && (currentMessageNumber_ || !NeedsSelectedMessage(filter))) {
     ApplyFilter(filter);
   }
+}
+
+std::optional<TraceFollower> TraceDocument::StartFollowing(std::string& whyNot) const {
+  if (!followPoint_) {
+    whyNot = path_.empty() ? "cannot follow standard input" : "cannot follow " + path_;
+    return std::nullopt;
+  }
+  return TraceFollower::Begin(*followPoint_, whyNot);
+}
+
+AppendedMessages TraceDocument::AppendFollowed(TraceFollower::Batch&& batch) {
+  AppendedMessages appended;
+  appended.first = NumberOf(MessageIndex{store_.msgCount});
+  appended.firstRow = RowCount();
+  followPoint_ = std::move(batch.position);
+  return appended;
 }
 
 const CallTable& TraceDocument::Calls() const {

@@ -53,12 +53,13 @@ std::uint32_t InternGatewayIp(MessageStore& store, std::string_view dottedAddres
 
 void AppendMessage(MessageStore& store, std::string_view dataLine, std::uint32_t gatewayIpIndex,
                    Protocol protocol, bool isIncoming, std::uint64_t lineNumber,
-                   const MessageColumns& columns, MessageTime time) {
+                   const MessageColumns& columns, MessageTime time, std::uint32_t file) {
   store.msgDataLines.push_back(store.dataLineArena.Append(dataLine));
   store.msgGatewayIps.push_back(gatewayIpIndex);
   store.msgProtocols.push_back(protocol);
   store.msgIsIncoming.push_back(isIncoming);
   store.msgLineNumbers.push_back(lineNumber);
+  store.msgFiles.push_back(file);
   store.msgColumns.push_back(columns);
   store.msgTimes.push_back(time);
   ++store.msgCount;

@@ -1,7 +1,7 @@
 #pragma once
 
-// The messages of one trace file, kept as parallel arrays in file order. Index k holds message
-// number k + 1: users and the list count messages from 1, the arrays from 0.
+// The messages of a trace, kept as parallel arrays in the order read (file after file). Index k
+// holds message number k + 1: users and the list count messages from 1, the arrays from 0.
 
 #include <cstddef>
 #include <cstdint>
@@ -50,11 +50,17 @@ struct MessageStore {
   LargeVector<std::uint32_t> msgGatewayIps;
   LargeVector<Protocol> msgProtocols;
   LargeVector<bool> msgIsIncoming;
-  // 1-based file line of each message's header line; 0 when it had none.
+  // 1-based line of each message's header line in its own file; 0 when it had none.
   LargeVector<std::uint64_t> msgLineNumbers;
+  // The file of each message: an index into filePaths.
+  LargeVector<std::uint32_t> msgFiles;
   // What the list reads from each message's payload and timestamp, computed when it is stored.
   LargeVector<MessageColumns> msgColumns;
   LargeVector<MessageTime> msgTimes;
+
+  // The files the trace was read from, in reading order (by the time of each one's first timed
+  // message); one for a single file, whose path is empty when read from a descriptor.
+  std::vector<std::string> filePaths;
 
   // The distinct gateway addresses in dotted decimal form; a trace has only a few.
   std::vector<std::string> gatewayIpTexts;
@@ -69,7 +75,7 @@ std::uint32_t InternGatewayIp(MessageStore& store, std::string_view dottedAddres
 // read from the data line (ReadMessageColumns, ParseMessageTime).
 void AppendMessage(MessageStore& store, std::string_view dataLine, std::uint32_t gatewayIpIndex,
                    Protocol protocol, bool isIncoming, std::uint64_t lineNumber,
-                   const MessageColumns& columns, MessageTime time);
+                   const MessageColumns& columns, MessageTime time, std::uint32_t file = 0);
 
 inline std::string_view GatewayIp(const MessageStore& store, std::size_t index) {
   return store.gatewayIpTexts[store.msgGatewayIps[index]];

@@ -111,7 +111,17 @@ LoadResult LoadTraceFile(const std::string& fileName, const LoadProgress& progre
   if (!IsAccepted(status.st_mode, accepted)) {
     return NotAccepted(fileName, accepted);
   }
-  return LoadTraceDescriptor(file.get(), fileName, progress);
+  LoadResult result = LoadTraceDescriptor(file.get(), fileName, progress);
+  result.store.filePaths = {fileName};
+  return result;
+}
+
+LoadResult LoadTraceFiles(const std::vector<std::string>& paths, const LoadProgress& progress,
+                          AcceptedFiles accepted) {
+  if (paths.empty()) {
+    return Failure("no trace file was given");
+  }
+  return LoadTraceFile(paths.front(), progress, accepted);
 }
 
 LoadResult LoadTraceDescriptor(int descriptor, const std::string& name,
@@ -157,6 +167,7 @@ LoadResult LoadTraceDescriptor(int descriptor, const std::string& name,
 
     LoadResult result;
     result.store = reader->Finish();
+    result.store.filePaths = {std::string()};
     result.skippedLongLines = reader->SkippedLongLines();
     result.firstSkippedLine = reader->FirstSkippedLine();
     result.outcome = result.store.msgCount > 0 ? LoadOutcome::Loaded : LoadOutcome::NoMessages;

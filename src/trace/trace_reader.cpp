@@ -167,6 +167,7 @@ void TraceTextReader::Reserve(std::size_t messages) {
   store_.msgProtocols.reserve(messages);
   store_.msgIsIncoming.reserve(messages);
   store_.msgLineNumbers.reserve(messages);
+  store_.msgFiles.reserve(messages);
   store_.msgColumns.reserve(messages);
   store_.msgTimes.reserve(messages);
 }
