@@ -332,19 +332,19 @@ bool TraceDocument::FindAll(std::string_view text, const FindCallbacks& callback
 
 ExportResult TraceDocument::Export(const std::string& target,
                                    const ExportProgress& progress) const {
-  return ExportRouterDebug(target, store_, progress, path_);
+  return ExportRouterDebug(target, store_, progress, paths_);
 }
 
 PcapResult TraceDocument::ExportPcap(const std::string& target, const PcapOptions& options,
                                      const ExportProgress& progress) const {
   return WritePcap(target, store_, activeFilter_ ? &filteredIndexMap_ : nullptr, options, progress,
-                   path_);
+                   paths_);
 }
 
 PcapResult TraceDocument::ExportPcap(const std::string& target, const RowMap& messages,
                                      const PcapOptions& options,
                                      const ExportProgress& progress) const {
-  return WritePcap(target, store_, &messages, options, progress, path_);
+  return WritePcap(target, store_, &messages, options, progress, paths_);
 }
 
 RowMap TraceDocument::MessagesOfCalls(const std::vector<CallNumber>& calls) const {
@@ -362,7 +362,7 @@ RowMap TraceDocument::MessagesOfCalls(const std::vector<CallNumber>& calls) cons
 
 std::string TraceDocument::SaveCallsCsv(const std::string& target,
                                         const std::vector<CallNumber>& calls) const {
-  if (!path_.empty() && IsSameFile(target, path_)) {
+  if (IsAnyOfFiles(target, paths_)) {
     return "cannot write " + target + ": it is the open trace";
   }
   try {
