@@ -130,10 +130,38 @@ std::optional<TraceFollower> TraceDocument::StartFollowing(std::string& whyNot) 
 }
 
 AppendedMessages TraceDocument::AppendFollowed(TraceFollower::Batch&& batch) {
+  const std::size_t first = store_.msgCount;
   AppendedMessages appended;
-  appended.first = NumberOf(MessageIndex{store_.msgCount});
+  appended.first = NumberOf(MessageIndex{first});
   appended.firstRow = RowCount();
+  MoveMessages(store_, std::move(batch.messages), LineBlocks::Copied);
+  try {
+    if (calls_) {
+      appended.callsChanged = ExtendCalls(store_, *calls_);
+    }
+    if (activeFilter_) {
+      for (std::size_t index = first; index < store_.msgCount; ++index) {
+        const bool kept = *activeFilter_ == ListFilter::ThisCall
+                              ? calls_->callOfMessage[index] == filteredCall_.value
+                              : MessageMatches(store_, index, filterKey_);
+        if (kept) {
+          filteredIndexMap_.push_back(NumberOf(MessageIndex{index}));
+        }
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    // Back to the messages before; the calls are grouped again when next asked for, with the
+    // same numbers.
+    KeepFirstMessages(store_, first);
+    filteredIndexMap_.resize(activeFilter_ ? appended.firstRow : 0);
+    if (calls_ && calls_->callOfMessage.size() != first) {
+      calls_.reset();
+    }
+    throw;
+  }
   followPoint_ = std::move(batch.position);
+  appended.count = store_.msgCount - first;
+  appended.rowsAdded = RowCount() - appended.firstRow;
   return appended;
 }
 
@@ -219,7 +247,7 @@ bool TraceDocument::KeepCall(CallNumber call) {
 }
 
 bool TraceDocument::ApplyFilter(const FilterKey& key, std::string description) {
-  if (!IsOpen() || (activeFilter_ && *activeFilter_ != key.filter)) {
+  if (activeFilter_ && *activeFilter_ != key.filter) {
     return false;
   }
   filteredIndexMap_ = BuildFilteredIndexMap(store_, key);

@@ -108,6 +108,18 @@ void ReserveMessages(MessageStore& store, std::size_t messages) {
   store.msgTimes.reserve(messages);
 }
 
+void KeepFirstMessages(MessageStore& store, std::size_t count) {
+  store.msgDataLines.resize(count);
+  store.msgGatewayIps.resize(count);
+  store.msgProtocols.resize(count);
+  store.msgIsIncoming.resize(count);
+  store.msgLineNumbers.resize(count);
+  store.msgFiles.resize(count);
+  store.msgColumns.resize(count);
+  store.msgTimes.resize(count);
+  store.msgCount = count;
+}
+
 void MoveMessages(MessageStore& target, MessageStore&& source, LineBlocks lineBlocks) {
   // Everything is allocated first, so that running out of memory leaves the target as it was
   // (but for a new gateway address, which no message names).

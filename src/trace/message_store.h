@@ -97,6 +97,9 @@ enum class LineBlocks { Taken, Copied };
 // as they were.
 void MoveMessages(MessageStore& target, MessageStore&& source, LineBlocks lineBlocks);
 
+// Forgets the messages after the first `count`.
+void KeepFirstMessages(MessageStore& store, std::size_t count);
+
 inline std::string_view GatewayIp(const MessageStore& store, std::size_t index) {
   return store.gatewayIpTexts[store.msgGatewayIps[index]];
 }

@@ -111,6 +111,7 @@ ReaderContinuation TraceTextReader::Continuation() const {
   state.isIncoming = isIncoming_;
   state.headerLineNumber = headerLineNumber_;
   state.gatewayAddress = store_.gatewayIpTexts[gatewayIpIndex_];
+  state.pendingLineMadeMessage = dropPendingMessage_;
   return state;
 }
 
