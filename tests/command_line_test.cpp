@@ -10,6 +10,7 @@
 #include <clocale>
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -161,33 +162,35 @@ TEST_F(CommandLine, UsageErrorsSayWhatIsWrongAndExitWithTwo) {
       {{}, "no command given"},
       {{"frobnicate"}, "unknown command 'frobnicate'"},
       {{"--bogus", "list", kPlain}, "unknown option '--bogus'"},
-      {{"list", "a", "b"}, "list takes one trace file"},
+      {{"list"}, "list takes one or more trace files"},
+      {{"list", "a", "-"}, "standard input (-) cannot be read with other trace files"},
       {{"list", "--bogus", "a"}, "list: unknown option '--bogus'"},
       {{"list", kTracelist, "--pri", "--h225"}, "list takes one filter at a time"},
       {{"list", kTracelist, "--call", "xyz"}, "list: 'xyz' is not a call reference"},
       {{"list", kTracelist, "--call="}, "list: option '--call' needs a value"},
       {{"decode", "--crlf=no"}, "decode: option '--crlf' takes no value"},
-      {{"show", kPlain}, "show takes a trace file and one or more message numbers"},
+      {{"show", kPlain}, "show takes trace files and one or more message numbers"},
       {{"show", kPlain, "0"}, "show: '0' is not a message number"},
       {{"show", kPlain, "x1"}, "show: 'x1' is not a message number"},
       {{"export", kPlain, "-o"}, "export: option '-o' needs a value"},
       {{"export", kPlain, "-o", "a", "-o", "b"},
-       "export takes one trace file and at most one output file"},
+       "export takes one or more trace files and at most one output file"},
       {{"export", kPlain, "--output", "a", "-o", "b"},
-       "export takes one trace file and at most one output file"},
-      {{"find", kPlain}, "find takes a trace file and a text"},
-      {{"calls", kPlain, kPlain}, "calls takes one trace file"},
+       "export takes one or more trace files and at most one output file"},
+      {{"find", kPlain}, "find takes one or more trace files and a text"},
+      {{"calls"}, "calls takes one or more trace files"},
       {{"calls", kPlain, "--outcome", "failed,busy,"},
        "calls: '' is not an outcome (answered, busy, no answer, rejected, cancelled, failed, "
        "none)"},
       {{"list", kPlain, "--in-call", "0"}, "list: '0' is not a call number"},
       {{"list", kPlain, "--pri", "--in-call", "1"}, "list takes one filter at a time"},
       {{"show", kPlain, "1", "--in-call", "1"},
-       "show takes a trace file and either message numbers or --in-call"},
-      {{"flow", kPlain, "--related"}, "flow takes a trace file and one or more call numbers"},
+       "show takes trace files and either message numbers or --in-call"},
+      {{"flow", kPlain, "--related"}, "flow takes trace files and one or more call numbers"},
       {{"flow", kPlain, "1", "0x2"}, "flow: '0x2' is not a call number"},
       {{"pcap", kPlain},
-       "pcap takes one trace file and one output file (-o FILE, or -o - for standard output)"},
+       "pcap takes one or more trace files and one output file (-o FILE, or -o - for standard "
+       "output)"},
       {{"pcap", kPlain, "-o", "a", "--failed", "--h225"},
        "pcap takes calls (--in-call, --failed) or one filter, not both"},
       {{"pcap", kPlain, "-o", "a", "--in-call", "1", "--in-call", "x"},
@@ -291,6 +294,69 @@ TEST_F(CommandLine, DecodeShowsEachLineOfInputAsItComes) {
   decode.join();
   close(output[0]);
   EXPECT_EQ(result, (CommandResult{kExitSuccess, "", ""}));
+}
+
+// The example trace cut in two between messages, given in the wrong order, reads as the whole.
+TEST_F(CommandLine, ReadsSeveralFilesAsOneTrace) {
+  const std::string trace = ReadFile(kPlain);
+  const std::size_t cut = trace.find("01/15/2004 10:24:02.930");
+  const std::string first = Write("first.txt", trace.substr(0, cut));
+  const std::string second = Write("second.txt", trace.substr(cut));
+  const std::pair<Arguments, Arguments> sameAs[] = {
+      {{"list", second, first}, {"list", kPlain}},
+      {{"show", second, first, "3", "20"}, {"show", kPlain, "3", "20"}},
+      {{"calls", "--related", second, first}, {"calls", "--related", kPlain}},
+      {{"export", second, first}, {"export", kPlain}},
+  };
+  for (const auto& [several, one] : sameAs) {
+    EXPECT_EQ(RunCli(several), RunCli(one)) << several[0];
+  }
+  EXPECT_EQ(
+      RunCli({"show", first, second, first, "99"}),
+      (CommandResult{kExitFailure, "",
+                     "sigrune-cli: " + first + " was given twice and read once\n" +
+                         "sigrune-cli: message 99: " + first + " + 2 more has 21 messages\n"}));
+}
+
+TEST_F(CommandLine, ListFollowPrintsTheLinesOfTheMessagesAppended) {
+  const std::string trace = ReadFile(kPlain);
+  const std::string listed = ReadFile(SourceFile("tests/data/plain-trace.list"));
+  const std::size_t cut = trace.find("01/15/2004 10:24:02.930");
+  const std::string path = Write("live.txt", trace.substr(0, cut));
+  int output[2];
+  ASSERT_EQ(pipe(output), 0);
+  CommandResult result{};
+  std::thread list([&] {
+    result = RunCli({"list", "--follow", path}, "", fdopen(output[1], "w"));
+  });
+  std::string shown;
+  const auto readUntil = [&](std::size_t size) {
+    pollfd ready = {output[0], POLLIN, 0};
+    char text[4096];
+    while (shown.size() < size && poll(&ready, 1, 10000) == 1) {
+      const ssize_t got = read(output[0], text, sizeof text);
+      shown.append(text, got > 0 ? static_cast<std::size_t>(got) : 0);
+    }
+    return shown;
+  };
+  const std::size_t firstLines = listed.find("01/15/2004 10:24:02.931");
+  EXPECT_EQ(readUntil(firstLines), listed.substr(0, firstLines));
+  WriteFile(path, trace);
+  EXPECT_EQ(readUntil(listed.size()), listed);
+  std::filesystem::remove(path);
+  list.join();
+  close(output[0]);
+  EXPECT_EQ(result, (CommandResult{kExitFailure, "",
+                                   "sigrune-cli: " + path + " disappeared: following stopped\n"}));
+
+  const std::string gzip = Write("trace.gz", "");
+  const std::pair<Arguments, std::string> refused[] = {
+      {{"list", "--follow", "-"}, "sigrune-cli: cannot follow standard input\n"},
+      {{"list", "--follow", gzip}, "sigrune-cli: cannot follow " + gzip + ": it is compressed\n"},
+  };
+  for (const auto& [arguments, problem] : refused) {
+    EXPECT_EQ(RunCli(arguments), (CommandResult{kExitFailure, "", problem}));
+  }
 }
 
 TEST_F(CommandLine, WriteErrorsAreReportedOnceAndFail) {

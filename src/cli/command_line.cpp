@@ -20,38 +20,43 @@ constexpr std::string_view kUsage =
     "(a plain trace or a <Tracelist> document).\n"
     "\n"
     "Commands:\n"
-    "  list TRACE [FILTER]   print the summary line of every message, in file order, or of\n"
+    "  list TRACE... [FILTER] [--follow]\n"
+    "                        print the summary line of every message, in file order, or of\n"
     "                        those a filter keeps: --call HEX (both sides of the call),\n"
     "                        --gateway IP, --pri, --h225 or --in-call N (the messages of\n"
-    "                        call N, as the calls command numbers them)\n"
+    "                        call N, as the calls command numbers them); --follow then\n"
+    "                        prints those of the messages appended to the last file, as\n"
+    "                        they come, until interrupted\n"
     "  decode [HEX...]       print the decoded text of each message given as hex digit pairs\n"
     "                        (blanks between pairs allowed), or of each line of standard input\n"
-    "  show TRACE N...       print the decoded text and hex dump of message N (from 1) of TRACE\n"
-    "  show TRACE --in-call N\n"
+    "  show TRACE... N...    print the decoded text and hex dump of message N (from 1)\n"
+    "  show TRACE... --in-call N\n"
     "                        the same for every message of call N\n"
-    "  export TRACE [-o FILE]\n"
+    "  export TRACE... [-o FILE]\n"
     "                        write every message, decoded, in router debug layout (CR LF,\n"
     "                        Latin-1) to FILE or to standard output\n"
-    "  find TRACE TEXT       print the numbers of the messages whose decoded text holds TEXT\n"
+    "  find TRACE... TEXT    print the numbers of the messages whose decoded text holds TEXT\n"
     "                        (case-sensitive); exit status 1 when none does\n"
-    "  calls TRACE [--csv] [CALL FILTERS]\n"
+    "  calls TRACE... [--csv] [CALL FILTERS]\n"
     "                        print the calls: the messages grouped by gateway, protocol, call\n"
     "                        reference and the side that sent the SETUP, numbered from 1, as\n"
     "                        a table or, with --csv, as comma-separated values (UTF-8);\n"
     "                        --related adds the number of each call's other leg\n"
-    "  flow TRACE N [M...] [--related] [--tsv] [--names FILE]\n"
+    "  flow TRACE... N [M...] [--related] [--tsv] [--names FILE]\n"
     "                        draw the messages of calls N, M, ... (and with --related their\n"
     "                        other legs) as a ladder: a lane per party, an arrow per message;\n"
     "                        --tsv prints one tab-separated line per message instead (UTF-8),\n"
     "                        --names FILE names the lanes by lines of ADDRESS NAME\n"
-    "  pcap TRACE -o FILE [--in-call N]... [--failed] [FILTER] [--server-address A.B.C.D]\n"
-    "       [--utc-offset +HH:MM]\n"
+    "  pcap TRACE... -o FILE [--in-call N]... [--failed] [FILTER]\n"
+    "       [--server-address A.B.C.D] [--utc-offset +HH:MM]\n"
     "                        write the messages as a capture that Wireshark decodes (- for\n"
     "                        standard output): every message, those of the calls given or of\n"
     "                        the failed calls, or those a list filter keeps; the times are\n"
     "                        UTC unless --utc-offset gives the trace's zone\n"
     "\n"
-    "TRACE is a file or a FIFO, or - for standard input.\n"
+    "TRACE is a file (read through zlib when its name ends in .gz) or a FIFO, or - for\n"
+    "standard input. Several files are read as one trace, in the order of their first\n"
+    "times.\n"
     "\n"
     "Call filters (combined; repeated --outcome lists add up):\n"
     "  --outcome LIST        the calls whose outcome is in the comma-separated LIST: answered,\n"
@@ -112,30 +117,30 @@ int RunCommand(const Command& command, std::FILE* in, std::FILE* out, std::FILE*
 // What a command does with its trace, for the report of running out of memory.
 struct Activity {
   std::string_view doing;
-  std::string_view trace;
+  const TraceFiles& traces;
 };
 
 std::optional<Activity> ActivityOf(const Command& command) {
   if (const auto* list = std::get_if<ListArguments>(&command)) {
-    return Activity{"listing", list->trace};
+    return Activity{"listing", list->traces};
   }
   if (const auto* show = std::get_if<ShowArguments>(&command)) {
-    return Activity{"showing", show->trace};
+    return Activity{"showing", show->traces};
   }
   if (const auto* exported = std::get_if<ExportArguments>(&command)) {
-    return Activity{"exporting", exported->trace};
+    return Activity{"exporting", exported->traces};
   }
   if (const auto* find = std::get_if<FindArguments>(&command)) {
-    return Activity{"searching", find->trace};
+    return Activity{"searching", find->traces};
   }
   if (const auto* calls = std::get_if<CallsArguments>(&command)) {
-    return Activity{"listing calls", calls->trace};
+    return Activity{"listing calls", calls->traces};
   }
   if (const auto* flow = std::get_if<FlowArguments>(&command)) {
-    return Activity{"drawing calls", flow->trace};
+    return Activity{"drawing calls", flow->traces};
   }
   if (const auto* pcap = std::get_if<PcapArguments>(&command)) {
-    return Activity{"exporting", pcap->trace};
+    return Activity{"exporting", pcap->traces};
   }
   return std::nullopt;  // decode reads no trace
 }
@@ -147,9 +152,8 @@ int ReportOutOfMemory(const std::optional<Command>& command, std::FILE* err) {
     std::fprintf(err, "sigrune-cli: not enough memory\n");
     return kExitFailure;
   }
-  const std::string_view trace = TraceNameForMessages(activity->trace);
-  std::fprintf(err, "sigrune-cli: %.*s: not enough memory (while %.*s)\n",
-               static_cast<int>(trace.size()), trace.data(),
+  const std::string trace = TraceNameForMessages(activity->traces);
+  std::fprintf(err, "sigrune-cli: %s: not enough memory (while %.*s)\n", trace.c_str(),
                static_cast<int>(activity->doing.size()), activity->doing.data());
   return kExitFailure;
 }

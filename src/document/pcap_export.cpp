@@ -30,7 +30,7 @@ struct Selection {
 };
 
 std::string_view PayloadOf(const MessageStore& store, std::size_t index) {
-  return PayloadTextWithBlanks(store.msgDataLines[index], store.isTracelist);
+  return PayloadTextWithBlanks(store.msgDataLines[index], IsTracelist(store, index));
 }
 
 // The size of the message's packet, tags included; 0 for a message without octets.
@@ -147,8 +147,8 @@ PcapResult WritePcap(std::FILE* stream, const MessageStore& store, const RowMap*
 
 PcapResult WritePcap(const std::string& path, const MessageStore& store, const RowMap* messages,
                      const PcapOptions& options, const ExportProgress& progress,
-                     const std::string& tracePath) {
-  return WriteReplacingTarget<PcapResult>(path, tracePath, [&](auto&& write) {
+                     const std::vector<std::string>& tracePaths) {
+  return WriteReplacingTarget<PcapResult>(path, tracePaths, [&](auto&& write) {
     return WritePackets({store, messages}, options, progress, write);
   });
 }

@@ -1,7 +1,5 @@
 #include "document/trace_document.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 
 #include "calls/call_csv.h"
@@ -21,19 +19,21 @@ bool NeedsSelectedMessage(ListFilter filter) {
 
 }  // namespace
 
-FileIdentity IdentityOfFile(const std::string& path) {
-  struct stat status {};
-  if (::stat(path.c_str(), &status) != 0) {
-    return {};
-  }
-  return {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
-}
-
 LoadResult TraceDocument::Load(const std::string& path, LoadKind kind, const LoadProgress& progress,
                                AcceptedFiles accepted) {
   LoadResult loaded = LoadTraceFile(path, progress, accepted);
   if (loaded.outcome == LoadOutcome::Loaded) {
     Adopt(path, IdentityOfFile(path), std::move(loaded), kind);
+  }
+  return loaded;
+}
+
+LoadResult TraceDocument::Load(const std::vector<std::string>& paths, LoadKind kind,
+                               const LoadProgress& progress, AcceptedFiles accepted) {
+  LoadResult loaded = LoadTraceFiles(paths, progress, accepted);
+  if (loaded.outcome == LoadOutcome::Loaded) {
+    const std::string first = loaded.store.filePaths.front();
+    Adopt(first, IdentityOfFile(first), std::move(loaded), kind);
   }
   return loaded;
 }
@@ -44,12 +44,17 @@ LoadResult TraceDocument::Reload(const LoadProgress& progress) {
     none.errorText = "no trace is open";
     return none;
   }
-  // The path is copied: a successful load replaces it.
-  return Load(std::string(path_), LoadKind::Reload, progress);
+  // The paths are copied: a successful load replaces them.
+  return Load(std::vector<std::string>(paths_), LoadKind::Reload, progress);
 }
 
 LoadedTrace TraceDocument::ReadTrace(const std::string& path, const LoadProgress& progress,
                                      AcceptedFiles accepted) {
+  return ReadTrace(std::vector<std::string>{path}, progress, accepted);
+}
+
+LoadedTrace TraceDocument::ReadTrace(const std::vector<std::string>& paths,
+                                     const LoadProgress& progress, AcceptedFiles accepted) {
   std::uint64_t bytesRead = 0;
   std::uint64_t size = 0;
   const LoadProgress tracked = [&](std::uint64_t bytes, std::uint64_t fileSize) {
@@ -57,11 +62,13 @@ LoadedTrace TraceDocument::ReadTrace(const std::string& path, const LoadProgress
     size = fileSize;
     return !progress || progress(bytes, fileSize);
   };
-  LoadedTrace loaded{path, {}, LoadTraceFile(path, tracked, accepted), std::nullopt};
+  LoadedTrace loaded{{}, {}, {}, LoadTraceFiles(paths, tracked, accepted), std::nullopt};
   if (loaded.result.outcome != LoadOutcome::Loaded) {
     return loaded;
   }
-  loaded.identity = IdentityOfFile(path);
+  loaded.paths = loaded.result.store.filePaths;
+  loaded.path = loaded.paths.front();
+  loaded.identity = IdentityOfFile(loaded.path);
   loaded.calls = GroupCalls(loaded.result.store, [&] { return tracked(bytesRead, size); });
   if (!tracked(bytesRead, size)) {
     loaded.result.outcome = LoadOutcome::Stopped;
@@ -93,7 +100,12 @@ void TraceDocument::AdoptStore(const std::string& path, FileIdentity identity, L
   // Before the filter is taken up again: This Call needs them.
   calls_ = std::move(calls);
   path_ = path;
+  paths_ = store_.filePaths;
+  if (paths_.empty()) {
+    paths_ = {path};
+  }
   identity_ = identity;
+  followPoint_ = std::move(loaded.followPoint);
   skippedLinesNote_ = sigrune::SkippedLinesNote(loaded);
   activeFilter_.reset();
   filteredIndexMap_.clear();
@@ -106,6 +118,50 @@ void TraceDocument::AdoptStore(const std::string& path, FileIdentity identity, L
   if (refilter && (currentMessageNumber_ || !NeedsSelectedMessage(filter))) {
     ApplyFilter(filter);
   }
+}
+
+std::optional<TraceFollower> TraceDocument::StartFollowing(std::string& whyNot) const {
+  if (!followPoint_) {
+    whyNot = path_.empty() ? "cannot follow standard input" : "cannot follow " + path_;
+    return std::nullopt;
+  }
+  return TraceFollower::Begin(*followPoint_, whyNot);
+}
+
+AppendedMessages TraceDocument::AppendFollowed(TraceFollower::Batch&& batch) {
+  const std::size_t first = store_.msgCount;
+  AppendedMessages appended;
+  appended.first = NumberOf(MessageIndex{first});
+  appended.firstRow = RowCount();
+  MoveMessages(store_, std::move(batch.messages), LineBlocks::Copied);
+  try {
+    if (calls_) {
+      appended.callsChanged = ExtendCalls(store_, *calls_);
+    }
+    if (activeFilter_) {
+      for (std::size_t index = first; index < store_.msgCount; ++index) {
+        const bool kept = *activeFilter_ == ListFilter::ThisCall
+                              ? calls_->callOfMessage[index] == filteredCall_.value
+                              : MessageMatches(store_, index, filterKey_);
+        if (kept) {
+          filteredIndexMap_.push_back(NumberOf(MessageIndex{index}));
+        }
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    // Back to the messages before; the calls are grouped again when next asked for, with the
+    // same numbers.
+    KeepFirstMessages(store_, first);
+    filteredIndexMap_.resize(activeFilter_ ? appended.firstRow : 0);
+    if (calls_ && calls_->callOfMessage.size() != first) {
+      calls_.reset();
+    }
+    throw;
+  }
+  followPoint_ = std::move(batch.position);
+  appended.count = store_.msgCount - first;
+  appended.rowsAdded = RowCount() - appended.firstRow;
+  return appended;
 }
 
 const CallTable& TraceDocument::Calls() const {
@@ -190,7 +246,7 @@ bool TraceDocument::KeepCall(CallNumber call) {
 }
 
 bool TraceDocument::ApplyFilter(const FilterKey& key, std::string description) {
-  if (!IsOpen() || (activeFilter_ && *activeFilter_ != key.filter)) {
+  if (activeFilter_ && *activeFilter_ != key.filter) {
     return false;
   }
   filteredIndexMap_ = BuildFilteredIndexMap(store_, key);
@@ -303,19 +359,19 @@ bool TraceDocument::FindAll(std::string_view text, const FindCallbacks& callback
 
 ExportResult TraceDocument::Export(const std::string& target,
                                    const ExportProgress& progress) const {
-  return ExportRouterDebug(target, store_, progress, path_);
+  return ExportRouterDebug(target, store_, progress, paths_);
 }
 
 PcapResult TraceDocument::ExportPcap(const std::string& target, const PcapOptions& options,
                                      const ExportProgress& progress) const {
   return WritePcap(target, store_, activeFilter_ ? &filteredIndexMap_ : nullptr, options, progress,
-                   path_);
+                   paths_);
 }
 
 PcapResult TraceDocument::ExportPcap(const std::string& target, const RowMap& messages,
                                      const PcapOptions& options,
                                      const ExportProgress& progress) const {
-  return WritePcap(target, store_, &messages, options, progress, path_);
+  return WritePcap(target, store_, &messages, options, progress, paths_);
 }
 
 RowMap TraceDocument::MessagesOfCalls(const std::vector<CallNumber>& calls) const {
@@ -333,7 +389,7 @@ RowMap TraceDocument::MessagesOfCalls(const std::vector<CallNumber>& calls) cons
 
 std::string TraceDocument::SaveCallsCsv(const std::string& target,
                                         const std::vector<CallNumber>& calls) const {
-  if (!path_.empty() && IsSameFile(target, path_)) {
+  if (IsAnyOfFiles(target, paths_)) {
     return "cannot write " + target + ": it is the open trace";
   }
   try {

@@ -21,22 +21,14 @@
 #include "document/pcap_export.h"
 #include "q931/export_writer.h"
 #include "q931/message_search.h"
+#include "trace/file_identity.h"
 #include "trace/list_filters.h"
 #include "trace/message_number.h"
 #include "trace/message_store.h"
+#include "trace/trace_follower.h"
 #include "trace/trace_reader.h"
 
 namespace sigrune {
-
-// What names a file whatever path leads to it.
-struct FileIdentity {
-  std::uint64_t device = 0;
-  std::uint64_t inode = 0;
-  friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
-};
-
-// The identity of the file a path names now; all zero when it names none.
-FileIdentity IdentityOfFile(const std::string& path);
 
 enum class LoadKind { Open, Reload };
 
@@ -66,10 +58,21 @@ struct FindQuery {
 
 // A trace read for the document, with its calls grouped, ready to be adopted in one step.
 struct LoadedTrace {
-  std::string path;
-  FileIdentity identity;  // the file's at the time it was read
+  std::string path;                // the first file read
+  std::vector<std::string> paths;  // every file read, in reading order
+  FileIdentity identity;           // the file's at the time it was read
   LoadResult result;
   std::optional<CallTable> calls;  // grouped when the load succeeded
+};
+
+// What AppendFollowed added: `count` messages from `first` on, and `rowsAdded` rows from
+// `firstRow` on at the end of the list (the filter's rows while one is on, else the messages').
+struct AppendedMessages {
+  MessageNumber first;
+  std::size_t count = 0;
+  std::size_t firstRow = 0;
+  std::size_t rowsAdded = 0;
+  bool callsChanged = false;
 };
 
 // A menu entry's state as the rules give it.
@@ -86,7 +89,10 @@ class TraceDocument {
 
   // --- The open trace -------------------------------------------------------------------------
   bool IsOpen() const { return store_.msgCount > 0; }
+  // The first file of the trace; empty for standard input.
   const std::string& Path() const { return path_; }
+  // Every file of the trace, in reading order; the first is Path().
+  const std::vector<std::string>& Paths() const { return paths_; }
   const FileIdentity& Identity() const { return identity_; }
   const MessageStore& Store() const { return store_; }
   // The note on lines skipped as too long by the last load (SkippedLinesNote), or empty.
@@ -100,6 +106,11 @@ class TraceDocument {
   // message that no longer exists), the find text stays.
   LoadResult Load(const std::string& path, LoadKind kind, const LoadProgress& progress = {},
                   AcceptedFiles accepted = AcceptedFiles::RegularOnly);
+  // The same for several files read as one trace (LoadTraceFiles).
+  LoadResult Load(const std::vector<std::string>& paths, LoadKind kind,
+                  const LoadProgress& progress = {},
+                  AcceptedFiles accepted = AcceptedFiles::RegularOnly);
+  // Reads the same files again.
   LoadResult Reload(const LoadProgress& progress = {});
   // The second half of Load, for a load read elsewhere (on a worker): adopts a Loaded result in
   // one step (the command line also adopts an empty one, to keep its path). `identity` is the
@@ -109,8 +120,21 @@ class TraceDocument {
   // nothing of any document. Cancelled (Stopped) when `progress` says so, also while grouping.
   static LoadedTrace ReadTrace(const std::string& path, const LoadProgress& progress = {},
                                AcceptedFiles accepted = AcceptedFiles::RegularOnly);
+  static LoadedTrace ReadTrace(const std::vector<std::string>& paths,
+                               const LoadProgress& progress = {},
+                               AcceptedFiles accepted = AcceptedFiles::RegularOnly);
   // Adopts what ReadTrace read when it Loaded, as Load would.
   void Adopt(LoadedTrace&& loaded, LoadKind kind);
+
+  // --- Following the last file as it grows ---------------------------------------------------
+  // A follower that reads on where the last load (and the batches appended since) stopped; none,
+  // and why not, when the last file cannot be followed.
+  std::optional<TraceFollower> StartFollowing(std::string& whyNot) const;
+  // Appends a batch read by a follower, while no operation reads the store (on the window's
+  // thread): the messages; the rows of the active filter that keeps some of them; the calls,
+  // when they were grouped, taken on from where they stood. Running out of memory throws
+  // std::bad_alloc, the messages and rows as they were.
+  AppendedMessages AppendFollowed(TraceFollower::Batch&& batch);
 
   // --- Rows and the filter --------------------------------------------------------------------
   // The rows of the list: every message, or the row map while a filter is on.
@@ -127,7 +151,8 @@ class TraceDocument {
   // Switches a filter on. Selected Call and This Gateway take their key from the selected message
   // and change nothing without one (false). The selected message stays selected.
   bool ApplyFilter(ListFilter filter);
-  // Switches a filter on with a key made elsewhere (the command line's --call HEX, say).
+  // Switches a filter on with a key made elsewhere (the command line's --call HEX, say), also on
+  // a trace without messages yet (one followed).
   bool ApplyFilter(const FilterKey& key, std::string description);
   // This Call (ApplyFilter(ListFilter::ThisCall)) keeps the selected message's call (false when
   // that message is in no call). From the calls table: keeps the given call and selects its first
@@ -201,7 +226,9 @@ class TraceDocument {
   bool KeepCall(CallNumber call);
 
   std::string path_;
+  std::vector<std::string> paths_;
   FileIdentity identity_;
+  std::optional<FollowPoint> followPoint_;
   MessageStore store_;
   mutable std::optional<CallTable> calls_;
   std::string skippedLinesNote_;

@@ -74,9 +74,10 @@ ExportResult ExportRouterDebug(std::FILE* stream, const MessageStore& store,
 }
 
 ExportResult ExportRouterDebug(const std::string& path, const MessageStore& store,
-                               const ExportProgress& progress, const std::string& tracePath) {
+                               const ExportProgress& progress,
+                               const std::vector<std::string>& tracePaths) {
   return WriteReplacingTarget<ExportResult>(
-      path, tracePath, [&](auto&& write) { return WriteRecords(store, progress, write); });
+      path, tracePaths, [&](auto&& write) { return WriteRecords(store, progress, write); });
 }
 
 std::string UndecodableMessagesNote(const ExportResult& result) {

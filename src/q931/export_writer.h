@@ -11,6 +11,7 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "trace/message_number.h"
 #include "trace/message_store.h"
@@ -42,11 +43,11 @@ ExportResult ExportRouterDebug(std::FILE* stream, const MessageStore& store,
                                const ExportProgress& progress = {});
 
 // Writes the records to a file that replaces `path` only when complete: any outcome other than
-// Written leaves an existing file as it was and no new one. `tracePath`, the trace being
-// exported, is refused as the target, whatever path or hard link names it.
+// Written leaves an existing file as it was and no new one. `tracePaths`, the files of the trace
+// being exported, are refused as the target, whatever path or hard link names them.
 ExportResult ExportRouterDebug(const std::string& path, const MessageStore& store,
                                const ExportProgress& progress = {},
-                               const std::string& tracePath = {});
+                               const std::vector<std::string>& tracePaths = {});
 
 // An export's result of running out of memory.
 template <class Result>
@@ -59,12 +60,13 @@ Result OutOfMemory(std::string errorText) {
 
 // Writes a file that replaces `path` only when complete, for the exports: `write` gets a function
 // that writes bytes and gives its Result; any outcome but Written leaves an existing file as it
-// was and no new one. `tracePath` is refused as the target; running out of memory is a result.
+// was and no new one. The trace's files are refused as the target; running out of memory is a
+// result.
 template <class Result, class WriteFunction>
-Result WriteReplacingTarget(const std::string& path, const std::string& tracePath,
+Result WriteReplacingTarget(const std::string& path, const std::vector<std::string>& tracePaths,
                             WriteFunction&& write) {
   Result result;
-  if (!tracePath.empty() && IsSameFile(path, tracePath)) {
+  if (IsAnyOfFiles(path, tracePaths)) {
     result.outcome = ExportOutcome::WriteFailed;
     result.errorText = "cannot write " + path + ": it is the trace being exported";
     return result;

@@ -7,9 +7,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "trace/file_identity.h"
 #include "trace/message_store.h"
 
 namespace sigrune {
@@ -31,10 +34,34 @@ std::string HexIpToDotted(std::string_view text);
 // A line longer than this cannot be a message line: it is skipped, unread, and counted.
 inline constexpr std::size_t kMaxLineLength = 16u << 20;
 
+// What a reader holds between two lines of a file, so that another reader can go on where it
+// stopped when the file grows.
+struct ReaderContinuation {
+  bool isTracelist = false;
+  std::uint64_t lineNumber = 0;  // of the last line read whole
+  // The start of a line not yet ended, and its length (the start is not kept past the line limit).
+  std::string pendingLine;
+  std::uint64_t pendingLength = 0;
+  bool skipLineFeed = false;
+  // The header and gateway lines of a message whose data line has not come yet.
+  Protocol protocol = Protocol::None;
+  bool isIncoming = false;
+  std::uint64_t headerLineNumber = 0;
+  std::string gatewayAddress;  // dotted decimal
+  // The end of the load took the unended line for a whole one, and it made a message: once the
+  // line ends, it must not make another.
+  bool pendingLineMadeMessage = false;
+};
+
 // Reads trace text given in pieces of any size. The file loader feeds it block by block; tests and
 // the fuzzer feed it text from memory. A line longer than kMaxLineLength is never held whole.
 class TraceTextReader {
  public:
+  TraceTextReader() = default;
+  // Reads on where another reader stopped (its Continuation()), with a fresh store whose messages
+  // name the file `fileIndex`.
+  TraceTextReader(const ReaderContinuation& from, std::uint32_t fileIndex);
+
   void Feed(std::string_view bytes);
   // Makes room for about this many messages at once, sparing the arrays repeated growth.
   void Reserve(std::size_t messages);
@@ -44,14 +71,24 @@ class TraceTextReader {
   std::uint64_t FirstSkippedLine() const { return firstSkippedLine_; }
   // Ends the text (a last line without a line end counts) and hands over the messages.
   MessageStore Finish();
+  // Hands over the messages of the whole lines read so far and reads on with a fresh store.
+  MessageStore TakeMessages();
+  // What another reader needs to read on from here (before Finish).
+  ReaderContinuation Continuation() const;
 
  private:
   void HoldLineStart(std::string_view part);
   void EndLine(std::string_view rest);
   void SkipLongLine();
   void ConsumeLine(std::string_view line);
+  // The store's file lists, which name one file.
+  void NameTheFile(MessageStore& store) const;
 
   MessageStore store_;
+  std::uint32_t fileIndex_ = 0;
+  bool isTracelist_ = false;
+  // The unended line that a continuation starts with made a message already.
+  bool dropPendingMessage_ = false;
   // The start of a line that a later piece ends, and its length; a line found too long is no
   // longer kept, only measured.
   std::string pendingLine_;
@@ -88,13 +125,30 @@ using LoadProgress = std::function<bool(std::uint64_t bytesRead, std::uint64_t f
 
 enum class LoadOutcome { Loaded, NoMessages, Stopped, Failed };
 
+// Where the load of the last file stopped, for following it as it grows.
+struct FollowPoint {
+  std::string path;
+  FileIdentity identity;
+  std::uint64_t offset = 0;     // the bytes read
+  std::uint32_t fileIndex = 0;  // the file's index in the trace's filePaths
+  ReaderContinuation reader;
+  // Why the file cannot be followed (compressed, a FIFO); empty when it can.
+  std::string refusal;
+};
+
 struct LoadResult {
   LoadOutcome outcome = LoadOutcome::Failed;
   MessageStore store;     // the messages, when the outcome is Loaded
   std::string errorText;  // names the file and the reason, when the outcome is Failed
-  // Lines longer than kMaxLineLength, and the 1-based number of the first of them.
+  // Lines longer than kMaxLineLength, and the 1-based number of the first of them in its file.
   std::uint64_t skippedLongLines = 0;
   std::uint64_t firstSkippedLine = 0;
+  // The file of that line when the trace has several files; empty for one.
+  std::string firstSkippedFile;
+  // What the reader of several files tells besides ("b.txt was given twice and read once").
+  std::vector<std::string> notes;
+  // The end of the last file read; none for a descriptor.
+  std::optional<FollowPoint> followPoint;
 };
 
 // The window opens regular files only; the command line also reads FIFOs (and standard input)
@@ -105,6 +159,14 @@ enum class AcceptedFiles { RegularOnly, RegularOrFifo };
 // succeed leaves the previous trace as it was. Running out of memory is a Failed load.
 LoadResult LoadTraceFile(const std::string& fileName, const LoadProgress& progress = {},
                          AcceptedFiles accepted = AcceptedFiles::RegularOnly);
+
+// Reads the files as one trace: ordered by the time of each file's first message whose time
+// reads, the files without one last, ties and those in byte order of their base names and then
+// of their paths. A file given twice (by any path) is read once, with a note. A file that cannot
+// be read fails the whole load, naming it and why. Files ending in ".gz" are read through zlib.
+// The progress counts the bytes of all the files (compressed ones as stored).
+LoadResult LoadTraceFiles(const std::vector<std::string>& paths, const LoadProgress& progress = {},
+                          AcceptedFiles accepted = AcceptedFiles::RegularOnly);
 
 // The same for a descriptor that is already open (standard input), whatever it reads from; `name`
 // stands for it in the error texts. The descriptor stays open.
