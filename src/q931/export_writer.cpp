@@ -20,10 +20,17 @@ ExportResult WriteRecords(const MessageStore& store, const ExportProgress& progr
                           WriteFunction&& write) {
   ExportResult result;
   std::string timestampAndGateway;
+  // Asked every so many messages, or sooner after large ones, so that a cancel is heard soon.
+  constexpr std::size_t kDecodedBytesBetweenQuestions = 8u << 20;
+  std::size_t decodedSinceAsked = kDecodedBytesBetweenQuestions;
   for (std::size_t index = 0; index < store.msgCount; ++index) {
-    if (progress && index % kProgressInterval == 0 && !progress(index, store.msgCount)) {
-      result.outcome = ExportOutcome::Stopped;
-      return result;
+    if (progress &&
+        (index % kProgressInterval == 0 || decodedSinceAsked >= kDecodedBytesBetweenQuestions)) {
+      decodedSinceAsked = 0;
+      if (!progress(index, store.msgCount)) {
+        result.outcome = ExportOutcome::Stopped;
+        return result;
+      }
     }
     std::string decoded;
     try {
@@ -35,6 +42,7 @@ ExportResult WriteRecords(const MessageStore& store, const ExportProgress& progr
       }
       decoded = std::string("Undecodable message: ") + failure.what() + "\r\n";
     }
+    decodedSinceAsked += decoded.size();
     timestampAndGateway.clear();
     AppendTimestampAndGateway(timestampAndGateway, store, index);
     const bool written = write("=============================\r\n") && write(timestampAndGateway) &&
