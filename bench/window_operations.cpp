@@ -27,7 +27,7 @@ namespace {
 class BenchDialogs : public sigrune::Dialogs {
  public:
   explicit BenchDialogs(QString exportFile) : exportFile_(std::move(exportFile)) {}
-  std::optional<QString> OpenFileName(QWidget*, const QStringList&, const QString&) override {
+  std::optional<QStringList> OpenFileNames(QWidget*, const QStringList&, const QString&) override {
     return std::nullopt;
   }
   std::optional<QString> SaveFileName(QWidget*, const QString&, const QStringList&) override {
