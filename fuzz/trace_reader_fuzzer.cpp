@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   sigrune::TraceTextReader wholeReader;
   wholeReader.Feed(text);
   const sigrune::MessageStore whole = wholeReader.Finish();
-  if (whole.msgCount != store.msgCount || whole.isTracelist != store.isTracelist ||
+  if (whole.msgCount != store.msgCount || whole.fileIsTracelist != store.fileIsTracelist ||
       wholeReader.SkippedLongLines() != reader.SkippedLongLines() ||
       wholeReader.FirstSkippedLine() != reader.FirstSkippedLine()) {
     __builtin_trap();
@@ -37,7 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto textLine = [&store](std::size_t index) {
     return sigrune::BuildSummaryLine(store.msgDataLines[index], store.msgIsIncoming[index],
                                      sigrune::ProtocolText(store.msgProtocols[index]),
-                                     sigrune::GatewayIp(store, index), store.isTracelist);
+                                     sigrune::GatewayIp(store, index),
+                                     sigrune::IsTracelist(store, index));
   };
   const sigrune::FilterKey key =
       sigrune::SelectedCallKey(store.msgCount > 0 ? textLine(0) : std::string());

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 # tshark: the tests check the pcap export with the reader it is written for.
-packages=(cmake g++ ninja-build pkg-config libgtest-dev libcli11-dev libpcap-dev qt6-base-dev
+packages=(cmake g++ ninja-build pkg-config libgtest-dev libcli11-dev libpcap-dev zlib1g-dev qt6-base-dev
   qt6-svg-dev fonts-dejavu-core xvfb xauth tshark)
 if [[ "${1:-}" == "--fuzz" ]]; then
   packages+=(clang libclang-rt-14-dev)

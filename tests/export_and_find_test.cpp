@@ -125,7 +125,7 @@ TEST_F(ExportTest, TheTraceItselfIsRefusedByAnyOfItsNames) {
   const std::string trace = Write("trace.txt", "IsdnMsgData=08\n");
   std::filesystem::create_hard_link(trace, folder_ / "link.txt");
   for (const std::string& target : {trace, Path("./trace.txt"), Path("link.txt")}) {
-    const ExportResult result = ExportRouterDebug(target, plain_, {}, trace);
+    const ExportResult result = ExportRouterDebug(target, plain_, {}, {trace});
     EXPECT_EQ(result.outcome, ExportOutcome::WriteFailed);
     EXPECT_EQ(result.errorText, "cannot write " + target + ": it is the trace being exported");
   }

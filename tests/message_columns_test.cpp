@@ -85,13 +85,14 @@ void ExpectColumnsAgreeWithTheText(const MessageStore& store) {
     const std::string_view dataLine = store.msgDataLines[index];
     lines.push_back(BuildSummaryLine(dataLine, store.msgIsIncoming[index],
                                      ProtocolText(store.msgProtocols[index]),
-                                     GatewayIp(store, index), store.isTracelist));
+                                     GatewayIp(store, index), IsTracelist(store, index)));
     values.push_back(ReadCallReferenceValue(lines.back()).value);
     ASSERT_EQ(BuildSummaryLine(store, index), lines.back()) << dataLine;
     std::string piece;
     AppendTimestampAndGateway(piece, store, index);
     ASSERT_EQ(piece, lines.back().substr(0, lines.back().find('\t'))) << dataLine;
-    ASSERT_EQ(store.msgTimes[index], ParseMessageTime(TimestampText(dataLine, store.isTracelist)))
+    ASSERT_EQ(store.msgTimes[index],
+              ParseMessageTime(TimestampText(dataLine, IsTracelist(store, index))))
         << dataLine;
     const MessageColumns& columns = store.msgColumns[index];
     if (columns.headerReadable) {

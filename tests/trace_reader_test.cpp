@@ -134,9 +134,9 @@ TEST(ReadTraceText, FillsEachMessageFromItsOwnHeaderAndGatewayLines) {
 }
 
 TEST(ReadTraceText, OnlyTheFirstLineMakesATracelist) {
-  EXPECT_TRUE(ReadTraceText("<?xml?><Tracelist>\nIsdnMsgData=08").isTracelist);
-  EXPECT_FALSE(ReadTraceText("<?xml?>\n<Tracelist>\nIsdnMsgData=08").isTracelist);
-  EXPECT_FALSE(ReadTraceText("\n<Tracelist>IsdnMsgData=08").isTracelist);
+  EXPECT_TRUE(IsTracelist(ReadTraceText("<?xml?><Tracelist>\nIsdnMsgData=08"), 0));
+  EXPECT_FALSE(IsTracelist(ReadTraceText("<?xml?>\n<Tracelist>\nIsdnMsgData=08"), 0));
+  EXPECT_FALSE(IsTracelist(ReadTraceText("\n<Tracelist>IsdnMsgData=08"), 0));
 }
 
 // What reading the text in pieces gives: the messages, then the skipped long lines.
@@ -259,7 +259,7 @@ TEST_F(TraceFileTest, ProgressCanStopALoadAndEachLoadStartsAfresh) {
   EXPECT_EQ(first.outcome, LoadOutcome::Loaded);
   EXPECT_EQ(progress, (std::pair<std::uint64_t, std::uint64_t>{84, 84}));
   const LoadResult second = LoadTraceFile(Write("second.txt", "IsdnMsgData=3"));
-  EXPECT_FALSE(second.store.isTracelist);
+  EXPECT_FALSE(IsTracelist(second.store, 0));
   EXPECT_EQ(Described(second.store), "0 Out   IsdnMsgData=3\n");
 
   std::string text;

@@ -1,5 +1,6 @@
 #include "calls/call_table.h"
 
+#include <algorithm>
 #include <optional>
 #include <unordered_map>
 
@@ -129,13 +130,20 @@ class FactReader {
 
 }  // namespace
 
-CallTable GroupCalls(const MessageStore& store) {
-  CallTable table;
-  table.callOfMessage.assign(store.msgCount, 0);
-  // The number of the call open on each key.
-  std::unordered_map<std::uint64_t, std::uint32_t> openCalls;
+namespace {
+
+// The numbers of the calls that changed, and of those among them whose digits changed.
+struct ChangedCalls {
+  std::vector<std::uint32_t> calls;
+  std::vector<std::uint32_t> digits;
+};
+
+// Groups the messages from `first` on into the table's calls, noting what changed when asked.
+void GroupMessages(const MessageStore& store, std::size_t first, CallTable& table,
+                   ChangedCalls* changed) {
+  table.callOfMessage.resize(store.msgCount, 0);
   FactReader facts(store);
-  for (std::size_t index = 0; index < store.msgCount; ++index) {
+  for (std::size_t index = first; index < store.msgCount; ++index) {
     const std::optional<CallHeader> header = CallHeaderOf(store, index);
     if (!header) {
       continue;
@@ -144,9 +152,9 @@ CallTable GroupCalls(const MessageStore& store) {
     const bool gatewayOriginated = incoming != header->flag;
     const bool setup = header->messageType == kSetupType;
     const auto [open, isNew] =
-        openCalls.try_emplace(CallKey(store.msgGatewayIps[index], store.msgProtocols[index],
-                                      header->value, gatewayOriginated),
-                              0);
+        table.openCalls.try_emplace(CallKey(store.msgGatewayIps[index], store.msgProtocols[index],
+                                            header->value, gatewayOriginated),
+                                    0);
     if (setup && !isNew) {
       table.calls[open->second - 1].ended = CallEnded::Superseded;
     }
@@ -161,22 +169,66 @@ CallTable GroupCalls(const MessageStore& store) {
       started.callReferenceValue = header->value;
       started.began = setup ? CallBegan::Setup : CallBegan::Partial;
       open->second = static_cast<std::uint32_t>(table.calls.size());
+      const MessageTime time = setup ? store.msgTimes[index] : kNoTime;
+      const MessageTime before =
+          table.latestSetupTimes.empty() ? kNoTime : table.latestSetupTimes.back();
+      table.latestSetupTimes.push_back(std::max(before, time));
     }
-    CallRecord& call = table.calls[open->second - 1];
+    const std::uint32_t number = open->second;
+    CallRecord& call = table.calls[number - 1];
     call.lastMessage = message;
     ++call.messageCount;
-    table.callOfMessage[index] = open->second;
+    table.callOfMessage[index] = number;
+    const std::size_t digits = call.calling.size() + call.called.size();
     facts.Read(index, header->messageType, incoming, call);
     if (header->messageType == kReleaseCompleteType) {
       call.ended = CallEnded::Released;
-      openCalls.erase(open);
+      table.openCalls.erase(open);
+    }
+    if (changed != nullptr) {
+      changed->calls.push_back(number);
+      if (call.calling.size() + call.called.size() != digits) {
+        changed->digits.push_back(number);
+      }
     }
   }
+}
+
+void SortDistinct(std::vector<std::uint32_t>& numbers) {
+  std::sort(numbers.begin(), numbers.end());
+  numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+}
+
+}  // namespace
+
+CallTable GroupCalls(const MessageStore& store) {
+  CallTable table;
+  GroupMessages(store, 0, table, nullptr);
   for (CallRecord& call : table.calls) {
     call.outcome = OutcomeOf(call);
   }
   LinkRelatedLegs(store, table.calls);
   return table;
+}
+
+bool ExtendCalls(const MessageStore& store, CallTable& table) {
+  const auto firstNewCall = static_cast<std::uint32_t>(table.calls.size());
+  ChangedCalls changed;
+  GroupMessages(store, table.callOfMessage.size(), table, &changed);
+  SortDistinct(changed.calls);
+  SortDistinct(changed.digits);
+  for (const std::uint32_t number : changed.calls) {
+    CallRecord& call = table.calls[number - 1];
+    call.outcome = OutcomeOf(call);
+  }
+  // A new call's digits are new.
+  const auto old = std::lower_bound(changed.digits.begin(), changed.digits.end(), firstNewCall + 1);
+  changed.digits.erase(old, changed.digits.end());
+  for (std::uint32_t number = firstNewCall + 1; number <= table.calls.size(); ++number) {
+    changed.digits.push_back(number);
+  }
+  RelinkRelatedLegs(store, table.calls, table.latestSetupTimes, changed.digits);
+  return !changed.calls.empty();
 }
 
 }  // namespace sigrune

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "trace/large_allocator.h"
@@ -83,10 +84,20 @@ struct CallTable {
   }
   // The call's messages in store order.
   RowMap MessagesOf(CallNumber call) const;
+
+  // What messages appended later need: the calls still open, by call key, and for each call the
+  // latest SETUP time among it and the calls before it (kNoTime: none yet).
+  std::unordered_map<std::uint64_t, std::uint32_t> openCalls;
+  std::vector<MessageTime> latestSetupTimes;
 };
 
 // Groups the stored messages into calls (one pass, no per-message allocation), and links the
 // related legs among them.
 CallTable GroupCalls(const MessageStore& store);
+
+// Groups the messages appended to the store since the table was made or last extended, as
+// GroupCalls would have grouped them with the others; only the links of the calls near the new
+// ones are made again. True when a call changed or came.
+bool ExtendCalls(const MessageStore& store, CallTable& table);
 
 }  // namespace sigrune

@@ -7,11 +7,13 @@
 namespace sigrune {
 
 std::string_view StartTimeText(const MessageStore& store, const CallRecord& call) {
-  return TimestampText(store.msgDataLines[IndexOf(call.firstMessage).value], store.isTracelist);
+  return TimestampText(store.msgDataLines[IndexOf(call.firstMessage).value],
+                       IsTracelist(store, IndexOf(call.firstMessage).value));
 }
 
 std::string_view EndTimeText(const MessageStore& store, const CallRecord& call) {
-  return TimestampText(store.msgDataLines[IndexOf(call.lastMessage).value], store.isTracelist);
+  return TimestampText(store.msgDataLines[IndexOf(call.lastMessage).value],
+                       IsTracelist(store, IndexOf(call.lastMessage).value));
 }
 
 std::string DurationText(MessageTime first, MessageTime last) {

@@ -83,10 +83,23 @@ MessageTime SetupTime(const MessageStore& store, const CallRecord& call) {
 // (and the `in` calls) that stays short however often it is taken.
 class Legs {
  public:
-  Legs(const MessageStore& store, const std::vector<CallRecord>& calls)
+  // The legs of the calls at `members` (of every call when none are given), which must not be
+  // linked yet.
+  Legs(const MessageStore& store, const std::vector<CallRecord>& calls,
+       const std::vector<std::uint32_t>* members = nullptr)
       : calls_(calls), calling_(calls.size(), kNone), called_(calls.size(), kNone) {
-    legs_.reserve(2 * calls.size());
-    ForEachLeg(store, [this](const Leg& leg) { legs_.push_back(leg); });
+    const auto visit = [&](std::uint32_t k) {
+      AddLegs(store, k, [this](const Leg& leg) { legs_.push_back(leg); });
+    };
+    if (members != nullptr) {
+      legs_.reserve(2 * members->size());
+      std::for_each(members->begin(), members->end(), visit);
+    } else {
+      legs_.reserve(2 * calls.size());
+      for (std::uint32_t k = 0; k < calls.size(); ++k) {
+        visit(k);
+      }
+    }
     SortLegs(legs_);
     const auto count = static_cast<std::uint32_t>(legs_.size());
     next_.resize(count + 1);
@@ -141,17 +154,15 @@ class Legs {
 
  private:
   template <typename Visit>
-  void ForEachLeg(const MessageStore& store, Visit visit) const {
-    for (std::uint32_t k = 0; k < calls_.size(); ++k) {
-      const MessageTime time = SetupTime(store, calls_[k]);
-      if (time == kNoTime) {
-        continue;
-      }
-      const bool out = calls_[k].direction == CallDirection::Out;
-      for (const bool called : {false, true}) {
-        if (const std::string& digits = DigitsOf(calls_[k], called); !digits.empty()) {
-          visit(Leg(digits, called, time, out, k));
-        }
+  void AddLegs(const MessageStore& store, std::uint32_t k, Visit visit) const {
+    const MessageTime time = SetupTime(store, calls_[k]);
+    if (time == kNoTime) {
+      return;
+    }
+    const bool out = calls_[k].direction == CallDirection::Out;
+    for (const bool called : {false, true}) {
+      if (const std::string& digits = DigitsOf(calls_[k], called); !digits.empty()) {
+        visit(Leg(digits, called, time, out, k));
       }
     }
   }
@@ -180,9 +191,12 @@ class Legs {
 
 }  // namespace
 
-void LinkRelatedLegs(const MessageStore& store, std::vector<CallRecord>& calls) {
-  Legs legs(store, calls);
-  for (std::uint32_t k = 0; k < calls.size(); ++k) {
+namespace {
+
+// The `in` calls choose in order, each the nearest free `out` call.
+template <typename Calls>
+void LinkInOrder(std::vector<CallRecord>& calls, Legs& legs, const Calls& inCalls) {
+  for (const std::uint32_t k : inCalls) {
     if (calls[k].direction != CallDirection::In) {
       continue;
     }
@@ -192,6 +206,84 @@ void LinkRelatedLegs(const MessageStore& store, std::vector<CallRecord>& calls) 
       calls[out].related = CallNumber{k + 1};
     }
   }
+}
+
+// The numbers 0 to count - 1, without an array of them.
+struct Indexes {
+  struct Iterator {
+    std::uint32_t k;
+    std::uint32_t operator*() const { return k; }
+    Iterator& operator++() {
+      ++k;
+      return *this;
+    }
+    bool operator!=(const Iterator& other) const { return k != other.k; }
+  };
+  std::uint32_t count;
+  Iterator begin() const { return {0}; }
+  Iterator end() const { return {count}; }
+};
+
+bool IsTimedIn(const MessageStore& store, const CallRecord& call) {
+  return call.direction == CallDirection::In && SetupTime(store, call) != kNoTime;
+}
+
+}  // namespace
+
+void LinkRelatedLegs(const MessageStore& store, std::vector<CallRecord>& calls) {
+  Legs legs(store, calls);
+  LinkInOrder(calls, legs, Indexes{static_cast<std::uint32_t>(calls.size())});
+}
+
+void RelinkRelatedLegs(const MessageStore& store, std::vector<CallRecord>& calls,
+                       const std::vector<MessageTime>& latestSetupTimes,
+                       const std::vector<std::uint32_t>& changed) {
+  MessageTime earliest = std::numeric_limits<MessageTime>::max();
+  for (const std::uint32_t number : changed) {
+    if (const MessageTime time = SetupTime(store, calls[number - 1]); time != kNoTime) {
+      earliest = std::min(earliest, time);
+    }
+  }
+  if (earliest == std::numeric_limits<MessageTime>::max()) {
+    return;  // no leg changed
+  }
+  // The `in` calls before the first whose 5 s reach a changed call choose as they chose; every
+  // `in` call from it on chooses again, among the `out` calls they left free.
+  constexpr auto kWindow = static_cast<MessageTime>(kLegWindow);
+  const MessageTime reach = earliest > kNoTime + kWindow ? earliest - kWindow : kNoTime + 1;
+  const auto byTime = [&](MessageTime time) {
+    return static_cast<std::uint32_t>(
+        std::lower_bound(latestSetupTimes.begin(), latestSetupTimes.end(), time) -
+        latestSetupTimes.begin());
+  };
+  const auto count = static_cast<std::uint32_t>(calls.size());
+  std::uint32_t first = byTime(reach);
+  while (first < count &&
+         !(IsTimedIn(store, calls[first]) && SetupTime(store, calls[first]) >= reach)) {
+    ++first;
+  }
+  MessageTime earliestIn = std::numeric_limits<MessageTime>::max();
+  for (std::uint32_t k = first; k < count; ++k) {
+    if (IsTimedIn(store, calls[k])) {
+      earliestIn = std::min(earliestIn, SetupTime(store, calls[k]));
+      if (const CallNumber out = std::exchange(calls[k].related, CallNumber{})) {
+        calls[out.value - 1].related = {};
+      }
+    }
+  }
+  std::vector<std::uint32_t> members;
+  for (std::uint32_t k = std::min(first, byTime(earliestIn)); k < count; ++k) {
+    const CallRecord& call = calls[k];
+    const MessageTime time = SetupTime(store, call);
+    if (time == kNoTime) {
+      continue;
+    }
+    if (call.direction == CallDirection::In ? k >= first : !call.related && time >= earliestIn) {
+      members.push_back(k);
+    }
+  }
+  Legs legs(store, calls, &members);
+  LinkInOrder(calls, legs, members);
 }
 
 }  // namespace sigrune

@@ -14,4 +14,11 @@ namespace sigrune {
 // linked, the lower number on a tie. Sets `related` on both; each call is linked at most once.
 void LinkRelatedLegs(const MessageStore& store, std::vector<CallRecord>& calls);
 
+// Links again, as LinkRelatedLegs over all of them would, after calls were added or their
+// digits grew (`changed`, call numbers): only the calls within reach of those choose again.
+// `latestSetupTimes` is the CallTable's.
+void RelinkRelatedLegs(const MessageStore& store, std::vector<CallRecord>& calls,
+                       const std::vector<MessageTime>& latestSetupTimes,
+                       const std::vector<std::uint32_t>& changed);
+
 }  // namespace sigrune

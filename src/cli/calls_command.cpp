@@ -109,22 +109,21 @@ void WriteTable(OutputBuffer& output, const std::vector<TableRow>& rows, std::si
 
 }  // namespace
 
-bool CheckCallNumber(const TraceDocument& document, const std::string& fileName, CallNumber call,
+bool CheckCallNumber(const TraceDocument& document, const TraceFiles& files, CallNumber call,
                      std::FILE* err) {
   const std::size_t calls = document.Calls().calls.size();
   if (call.value <= calls) {
     return true;
   }
-  const std::string_view name = TraceNameForMessages(fileName);
-  std::fprintf(err, "sigrune-cli: call %u: %.*s has %s\n", call.value,
-               static_cast<int>(name.size()), name.data(), CountOf(calls, "call", "calls").c_str());
+  std::fprintf(err, "sigrune-cli: call %u: %s has %s\n", call.value,
+               TraceNameForMessages(files).c_str(), CountOf(calls, "call", "calls").c_str());
   return false;
 }
 
 int RunCallsCommand(const CallsArguments& arguments, std::FILE* in, std::FILE* out,
                     std::FILE* err) {
   TraceDocument document;
-  if (LoadTraceForCommand(arguments.trace, in, err, document) != LoadOutcome::Loaded) {
+  if (LoadTraceForCommand(arguments.traces, in, err, document) != LoadOutcome::Loaded) {
     return kExitFailure;
   }
   const MessageStore& store = document.Store();

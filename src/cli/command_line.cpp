@@ -112,30 +112,30 @@ int RunCommand(const Command& command, std::FILE* in, std::FILE* out, std::FILE*
 // What a command does with its trace, for the report of running out of memory.
 struct Activity {
   std::string_view doing;
-  std::string_view trace;
+  const TraceFiles& traces;
 };
 
 std::optional<Activity> ActivityOf(const Command& command) {
   if (const auto* list = std::get_if<ListArguments>(&command)) {
-    return Activity{"listing", list->trace};
+    return Activity{"listing", list->traces};
   }
   if (const auto* show = std::get_if<ShowArguments>(&command)) {
-    return Activity{"showing", show->trace};
+    return Activity{"showing", show->traces};
   }
   if (const auto* exported = std::get_if<ExportArguments>(&command)) {
-    return Activity{"exporting", exported->trace};
+    return Activity{"exporting", exported->traces};
   }
   if (const auto* find = std::get_if<FindArguments>(&command)) {
-    return Activity{"searching", find->trace};
+    return Activity{"searching", find->traces};
   }
   if (const auto* calls = std::get_if<CallsArguments>(&command)) {
-    return Activity{"listing calls", calls->trace};
+    return Activity{"listing calls", calls->traces};
   }
   if (const auto* flow = std::get_if<FlowArguments>(&command)) {
-    return Activity{"drawing calls", flow->trace};
+    return Activity{"drawing calls", flow->traces};
   }
   if (const auto* pcap = std::get_if<PcapArguments>(&command)) {
-    return Activity{"exporting", pcap->trace};
+    return Activity{"exporting", pcap->traces};
   }
   return std::nullopt;  // decode reads no trace
 }
@@ -147,9 +147,8 @@ int ReportOutOfMemory(const std::optional<Command>& command, std::FILE* err) {
     std::fprintf(err, "sigrune-cli: not enough memory\n");
     return kExitFailure;
   }
-  const std::string_view trace = TraceNameForMessages(activity->trace);
-  std::fprintf(err, "sigrune-cli: %.*s: not enough memory (while %.*s)\n",
-               static_cast<int>(trace.size()), trace.data(),
+  const std::string trace = TraceNameForMessages(activity->traces);
+  std::fprintf(err, "sigrune-cli: %s: not enough memory (while %.*s)\n", trace.c_str(),
                static_cast<int>(activity->doing.size()), activity->doing.data());
   return kExitFailure;
 }

@@ -75,6 +75,28 @@ bool ReadInCall(const CLI::Option* inCall, std::string_view command, std::FILE* 
   return !text || ReadCallNumber(*text, command, err, call);
 }
 
+// The trace files of a command; nothing after reporting "-" among others.
+std::optional<TraceFiles> TraceFilesOf(std::vector<std::string> operands, std::FILE* err) {
+  if (operands.size() > 1 && std::find(operands.begin(), operands.end(), "-") != operands.end()) {
+    return Problem(err, "standard input (-) cannot be read with other trace files");
+  }
+  return operands;
+}
+
+bool IsDigits(std::string_view text) {
+  return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// Where the numbers after the trace files start: the digits that end the operands, or the last
+// operand when none does (so that it is reported as no number). The first is always a file.
+std::size_t NumbersStart(const std::vector<std::string>& operands) {
+  std::size_t start = operands.size();
+  while (start > 1 && IsDigits(operands[start - 1])) {
+    --start;
+  }
+  return start == operands.size() && start > 1 ? start - 1 : start;
+}
+
 CommandGrammar ListGrammar(CLI::App& line) {
   CLI::App& command = *line.add_subcommand("list");
   const CLI::Option* operands = AddOperands(command);
@@ -83,20 +105,22 @@ CommandGrammar ListGrammar(CLI::App& line) {
   const CLI::Option* pri = command.add_flag("--pri");
   const CLI::Option* h225 = command.add_flag("--h225");
   const CLI::Option* inCall = command.add_option("--in-call");
+  const CLI::Option* follow = command.add_flag("--follow");
   return {
       &command, [=](std::FILE* err) -> std::optional<Command> {
-        if (operands->count() != 1) {
-          return Problem(err, "list takes one trace file");
+        if (operands->count() == 0) {
+          return Problem(err, "list takes one or more trace files");
         }
         if (call->count() + gateway->count() + pri->count() + h225->count() + inCall->count() > 1) {
           return Problem(err, "list takes one filter at a time");
         }
-        ListArguments list{operands->results().front(),
-                           ValueOf(call),
-                           ValueOf(gateway),
-                           pri->count() > 0,
-                           h225->count() > 0,
-                           {}};
+        std::optional<TraceFiles> traces = TraceFilesOf(operands->results(), err);
+        if (!traces) {
+          return std::nullopt;
+        }
+        ListArguments list{std::move(*traces), ValueOf(call),     ValueOf(gateway),
+                           pri->count() > 0,   h225->count() > 0, {},
+                           follow->count() > 0};
         if (!ReadInCall(inCall, "list", err, list.inCall)) {
           return std::nullopt;
         }
@@ -120,19 +144,24 @@ CommandGrammar ShowGrammar(CLI::App& line) {
   const CLI::Option* inCall = command.add_option("--in-call");
   return {&command, [=](std::FILE* err) -> std::optional<Command> {
             const std::vector<std::string>& given = operands->results();
-            if (inCall->count() > 0 && given.size() != 1) {
-              return Problem(err,
-                             "show takes a trace file and either message numbers or "
-                             "--in-call");
+            const bool byCall = inCall->count() > 0;
+            if (byCall && given.size() > 1 && IsDigits(given.back())) {
+              return Problem(err, "show takes trace files and either message numbers or --in-call");
             }
             if (given.size() < 2 && inCall->count() == 0) {
-              return Problem(err, "show takes a trace file and one or more message numbers");
+              return Problem(err, "show takes trace files and one or more message numbers");
             }
-            ShowArguments show{given.front(), {}, crlf->count() > 0, {}};
+            const auto numbers =
+                given.begin() + static_cast<long>(byCall ? given.size() : NumbersStart(given));
+            std::optional<TraceFiles> traces = TraceFilesOf({given.begin(), numbers}, err);
+            if (!traces) {
+              return std::nullopt;
+            }
+            ShowArguments show{std::move(*traces), {}, crlf->count() > 0, {}};
             if (!ReadInCall(inCall, "show", err, show.inCall)) {
               return std::nullopt;
             }
-            for (auto text = given.begin() + 1; text != given.end(); ++text) {
+            for (auto text = numbers; text != given.end(); ++text) {
               const std::optional<MessageNumber> number = MessageNumberOf(*text);
               if (!number) {
                 return Problem(err, "show: '" + *text + "' is not a message number");
@@ -148,10 +177,15 @@ CommandGrammar ExportGrammar(CLI::App& line) {
   const CLI::Option* operands = AddOperands(command);
   const CLI::Option* output = command.add_option("-o,--output");
   return {&command, [=](std::FILE* err) -> std::optional<Command> {
-            if (operands->count() != 1 || output->count() > 1) {
-              return Problem(err, "export takes one trace file and at most one output file");
+            if (operands->count() == 0 || output->count() > 1) {
+              return Problem(err,
+                             "export takes one or more trace files and at most one output file");
             }
-            return ExportArguments{operands->results().front(), ValueOf(output)};
+            std::optional<TraceFiles> traces = TraceFilesOf(operands->results(), err);
+            if (!traces) {
+              return std::nullopt;
+            }
+            return ExportArguments{std::move(*traces), ValueOf(output)};
           }};
 }
 
@@ -159,10 +193,15 @@ CommandGrammar FindGrammar(CLI::App& line) {
   CLI::App& command = *line.add_subcommand("find");
   const CLI::Option* operands = AddOperands(command);
   return {&command, [=](std::FILE* err) -> std::optional<Command> {
-            if (operands->count() != 2) {
-              return Problem(err, "find takes a trace file and a text");
+            const std::vector<std::string>& given = operands->results();
+            if (given.size() < 2) {
+              return Problem(err, "find takes one or more trace files and a text");
             }
-            return FindArguments{operands->results()[0], operands->results()[1]};
+            std::optional<TraceFiles> traces = TraceFilesOf({given.begin(), given.end() - 1}, err);
+            if (!traces) {
+              return std::nullopt;
+            }
+            return FindArguments{std::move(*traces), given.back()};
           }};
 }
 
@@ -197,25 +236,27 @@ CommandGrammar CallsGrammar(CLI::App& line) {
   const CLI::Option* number = command.add_option("--number");
   const CLI::Option* gateway = command.add_option("--gateway");
   const CLI::Option* related = command.add_flag("--related");
-  return {
-      &command, [=](std::FILE* err) -> std::optional<Command> {
-        if (operands->count() != 1) {
-          return Problem(err, "calls takes one trace file");
-        }
-        CallsArguments calls{
-            operands->results().front(), csv->count() > 0, {}, ValueOf(number), ValueOf(gateway),
-            related->count() > 0};
-        // Repeated, the lists add up.
-        for (const std::string& list : outcome->results()) {
-          if (!ReadOutcomes(list, err, calls.outcomes)) {
-            return std::nullopt;
-          }
-        }
-        if (failed->count() > 0) {
-          calls.outcomes.push_back(CallOutcome::Failed);
-        }
-        return calls;
-      }};
+  return {&command, [=](std::FILE* err) -> std::optional<Command> {
+            if (operands->count() == 0) {
+              return Problem(err, "calls takes one or more trace files");
+            }
+            std::optional<TraceFiles> traces = TraceFilesOf(operands->results(), err);
+            if (!traces) {
+              return std::nullopt;
+            }
+            CallsArguments calls{std::move(*traces), csv->count() > 0, {},
+                                 ValueOf(number),    ValueOf(gateway), related->count() > 0};
+            // Repeated, the lists add up.
+            for (const std::string& list : outcome->results()) {
+              if (!ReadOutcomes(list, err, calls.outcomes)) {
+                return std::nullopt;
+              }
+            }
+            if (failed->count() > 0) {
+              calls.outcomes.push_back(CallOutcome::Failed);
+            }
+            return calls;
+          }};
 }
 
 CommandGrammar FlowGrammar(CLI::App& line) {
@@ -227,11 +268,16 @@ CommandGrammar FlowGrammar(CLI::App& line) {
   return {&command, [=](std::FILE* err) -> std::optional<Command> {
             const std::vector<std::string>& given = operands->results();
             if (given.size() < 2) {
-              return Problem(err, "flow takes a trace file and one or more call numbers");
+              return Problem(err, "flow takes trace files and one or more call numbers");
+            }
+            const auto numbers = given.begin() + static_cast<long>(NumbersStart(given));
+            std::optional<TraceFiles> traces = TraceFilesOf({given.begin(), numbers}, err);
+            if (!traces) {
+              return std::nullopt;
             }
             FlowArguments flow{
-                given.front(), {}, related->count() > 0, tsv->count() > 0, ValueOf(names)};
-            for (auto text = given.begin() + 1; text != given.end(); ++text) {
+                std::move(*traces), {}, related->count() > 0, tsv->count() > 0, ValueOf(names)};
+            for (auto text = numbers; text != given.end(); ++text) {
               if (!ReadCallNumber(*text, "flow", err, flow.calls.emplace_back())) {
                 return std::nullopt;
               }
@@ -271,24 +317,23 @@ CommandGrammar PcapGrammar(CLI::App& line) {
   const CLI::Option* server = command.add_option("--server-address");
   const CLI::Option* offset = command.add_option("--utc-offset");
   return {&command, [=](std::FILE* err) -> std::optional<Command> {
-            if (operands->count() != 1 || output->count() != 1) {
+            if (operands->count() == 0 || output->count() != 1) {
               return Problem(err,
-                             "pcap takes one trace file and one output file (-o FILE, or -o - for "
-                             "standard output)");
+                             "pcap takes one or more trace files and one output file (-o FILE, or "
+                             "-o - for standard output)");
             }
             const std::size_t filters =
                 call->count() + gateway->count() + pri->count() + h225->count();
             if (filters > 1 || (filters == 1 && inCall->count() + failed->count() > 0)) {
               return Problem(err, "pcap takes calls (--in-call, --failed) or one filter, not both");
             }
-            PcapArguments pcap{operands->results().front(),
-                               *ValueOf(output),
-                               {},
-                               failed->count() > 0,
-                               ValueOf(call),
-                               ValueOf(gateway),
-                               pri->count() > 0,
-                               h225->count() > 0};
+            std::optional<TraceFiles> traces = TraceFilesOf(operands->results(), err);
+            if (!traces) {
+              return std::nullopt;
+            }
+            PcapArguments pcap{std::move(*traces),  *ValueOf(output), {},
+                               failed->count() > 0, ValueOf(call),    ValueOf(gateway),
+                               pri->count() > 0,    h225->count() > 0};
             for (const std::string& text : inCall->results()) {
               CallNumber number;
               if (!ReadCallNumber(text, "pcap", err, number)) {

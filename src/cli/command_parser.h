@@ -21,13 +21,17 @@ namespace sigrune {
 struct UsageRequest {};    // --help
 struct VersionRequest {};  // --version
 
+// The trace files of a command are read as one trace; "-" (standard input) is read alone.
+using TraceFiles = std::vector<std::string>;
+
 struct ListArguments {
-  std::string trace;
+  TraceFiles traces;
   std::optional<std::string> call;  // at most one of the five filters
   std::optional<std::string> gateway;
   bool pri = false;
   bool h225 = false;
-  CallNumber inCall;  // 0: none
+  CallNumber inCall;    // 0: none
+  bool follow = false;  // then the lines of the messages appended to the last file, as they come
 };
 
 struct DecodeArguments {
@@ -36,25 +40,25 @@ struct DecodeArguments {
 };
 
 struct ShowArguments {
-  std::string trace;
+  TraceFiles traces;
   std::vector<MessageNumber> numbers;  // at least one, none of them 0, unless inCall
   bool crlf = false;
   CallNumber inCall;  // 0: none
 };
 
 struct ExportArguments {
-  std::string trace;
+  TraceFiles traces;
   std::optional<std::string> outputFile;  // none: standard output
 };
 
 struct FindArguments {
-  std::string trace;
+  TraceFiles traces;
   std::string text;  // in the locale's encoding
 };
 
 // The filters combine: a call is shown when it passes every one given.
 struct CallsArguments {
-  std::string trace;
+  TraceFiles traces;
   bool csv = false;
   std::vector<CallOutcome> outcomes;  // --outcome and --failed; none: any outcome
   std::optional<std::string> number;  // contained in the calling or called digits
@@ -63,7 +67,7 @@ struct CallsArguments {
 };
 
 struct FlowArguments {
-  std::string trace;
+  TraceFiles traces;
   std::vector<CallNumber> calls;  // at least one, none of them 0
   bool related = false;           // the calls' related legs too
   bool tsv = false;
@@ -73,7 +77,7 @@ struct FlowArguments {
 // The messages of the calls (--in-call and --failed add up), or of at most one list filter, or
 // every message.
 struct PcapArguments {
-  std::string trace;
+  TraceFiles traces;
   std::string outputFile;  // "-": standard output
   std::vector<CallNumber> inCalls;
   bool failed = false;

@@ -96,14 +96,14 @@ int RunDecodeCommand(const DecodeArguments& arguments, std::FILE* in, std::FILE*
 }
 
 int RunShowCommand(const ShowArguments& arguments, std::FILE* in, std::FILE* out, std::FILE* err) {
-  const std::string& fileName = arguments.trace;
+  const TraceFiles& files = arguments.traces;
   TraceDocument document;
-  if (LoadTraceForCommand(fileName, in, err, document) != LoadOutcome::Loaded) {
+  if (LoadTraceForCommand(files, in, err, document) != LoadOutcome::Loaded) {
     return kExitFailure;
   }
   const MessageStore& store = document.Store();
 
-  if (arguments.inCall && !CheckCallNumber(document, fileName, arguments.inCall, err)) {
+  if (arguments.inCall && !CheckCallNumber(document, files, arguments.inCall, err)) {
     return kExitFailure;
   }
   const std::vector<MessageNumber> numbers =
@@ -117,9 +117,8 @@ int RunShowCommand(const ShowArguments& arguments, std::FILE* in, std::FILE* out
     }
     if (number.value > store.msgCount) {
       output.Flush();
-      const std::string_view name = TraceNameForMessages(fileName);
-      std::fprintf(err, "sigrune-cli: message %zu: %.*s has %zu messages\n", number.value,
-                   static_cast<int>(name.size()), name.data(), store.msgCount);
+      std::fprintf(err, "sigrune-cli: message %zu: %s has %zu messages\n", number.value,
+                   TraceNameForMessages(files).c_str(), store.msgCount);
       anyFailed = true;
       continue;
     }

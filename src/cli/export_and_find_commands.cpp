@@ -14,11 +14,11 @@ namespace sigrune {
 
 int RunExportCommand(const ExportArguments& arguments, std::FILE* in, std::FILE* out,
                      std::FILE* err) {
-  const std::string& fileName = arguments.trace;
+  const TraceFiles& files = arguments.traces;
   const std::optional<std::string>& outputName = arguments.outputFile;
 
   TraceDocument document;
-  const LoadOutcome loaded = LoadTraceForCommand(fileName, in, err, document);
+  const LoadOutcome loaded = LoadTraceForCommand(files, in, err, document);
   // A trace without messages still gives its (empty) export file.
   if (loaded != LoadOutcome::Loaded && loaded != LoadOutcome::NoMessages) {
     return kExitFailure;
@@ -49,7 +49,7 @@ int RunFindCommand(const FindArguments& arguments, std::FILE* in, std::FILE* out
                                "' has no Latin-1 form, the encoding of trace texts");
   }
   TraceDocument document;
-  if (LoadTraceForCommand(arguments.trace, in, err, document) != LoadOutcome::Loaded) {
+  if (LoadTraceForCommand(arguments.traces, in, err, document) != LoadOutcome::Loaded) {
     return kExitFailure;
   }
   OutputBuffer output(out);

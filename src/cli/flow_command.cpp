@@ -85,11 +85,11 @@ int RunFlowCommand(const FlowArguments& arguments, std::FILE* in, std::FILE* out
     names = std::move(*read);
   }
   TraceDocument document;
-  if (LoadTraceForCommand(arguments.trace, in, err, document) != LoadOutcome::Loaded) {
+  if (LoadTraceForCommand(arguments.traces, in, err, document) != LoadOutcome::Loaded) {
     return kExitFailure;
   }
   for (const CallNumber call : arguments.calls) {
-    if (!CheckCallNumber(document, arguments.trace, call, err)) {
+    if (!CheckCallNumber(document, arguments.traces, call, err)) {
       return kExitFailure;
     }
   }

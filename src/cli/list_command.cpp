@@ -1,5 +1,7 @@
+#include <chrono>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "cli/command_line.h"
 #include "cli/output_buffer.h"
@@ -10,6 +12,9 @@
 namespace sigrune {
 
 namespace {
+
+// How often a followed trace is read again.
+constexpr std::chrono::milliseconds kFollowInterval{500};
 
 // The key of --call: the digits, with or without "0x"; the partner follows their number, as for
 // a selected line.
@@ -62,28 +67,64 @@ int RunListCommand(const ListArguments& arguments, std::FILE* in, std::FILE* out
   }
 
   TraceDocument document;
-  if (LoadTraceForCommand(arguments.trace, in, err, document) != LoadOutcome::Loaded) {
+  // A trace followed may have no message yet.
+  const LoadOutcome loaded =
+      LoadTraceForCommand(arguments.traces, in, err, document,
+                          arguments.follow ? EmptyTrace::Fine : EmptyTrace::Failure);
+  if (loaded != LoadOutcome::Loaded && !(arguments.follow && loaded == LoadOutcome::NoMessages)) {
     return kExitFailure;
   }
   const MessageStore& store = document.Store();
 
   OutputBuffer output(out);
   if (arguments.inCall) {
-    if (!CheckCallNumber(document, arguments.trace, arguments.inCall, err)) {
+    if (!CheckCallNumber(document, arguments.traces, arguments.inCall, err)) {
       return kExitFailure;
     }
     document.ApplyCallFilter(arguments.inCall);
   } else {
     ApplyFilterOption(document, key, arguments.gateway);
   }
-  std::string line;
-  for (std::size_t row = 0; row < document.RowCount() && !output.Failed(); ++row) {
-    line.clear();
-    AppendSummaryLine(line, store, IndexOf(document.MessageAtRow(row)).value);
-    output.Write(line);
-    output.Write('\n');
+  const auto writeRows = [&](std::size_t firstRow, std::size_t endRow) {
+    std::string line;
+    for (std::size_t row = firstRow; row < endRow && !output.Failed(); ++row) {
+      line.clear();
+      AppendSummaryLine(line, store, IndexOf(document.MessageAtRow(row)).value);
+      output.Write(line);
+      output.Write('\n');
+    }
+  };
+  writeRows(0, document.RowCount());
+  if (!arguments.follow) {
+    return FinishOutput(output, err, kExitSuccess);
   }
-  return FinishOutput(output, err, kExitSuccess);
+
+  std::string whyNot;
+  std::optional<TraceFollower> follower = document.StartFollowing(whyNot);
+  if (!follower) {
+    output.Flush();
+    std::fprintf(err, "sigrune-cli: %s\n", whyNot.c_str());
+    return FinishOutput(output, err, kExitFailure);
+  }
+  // Until interrupted, or until the file disappears.
+  for (;;) {
+    if (!output.Flush()) {
+      return FinishOutput(output, err, kExitFailure);
+    }
+    std::this_thread::sleep_for(kFollowInterval);
+    TraceFollower::Batch batch = follower->Poll();
+    const std::string note = batch.note;
+    const bool stopped = batch.stopped;
+    const AppendedMessages appended = document.AppendFollowed(std::move(batch));
+    writeRows(appended.firstRow, appended.firstRow + appended.rowsAdded);
+    if (!note.empty()) {
+      output.Flush();
+      std::fprintf(err, "sigrune-cli: %s\n", note.c_str());
+    }
+    if (stopped) {
+      return FinishOutput(output, err, kExitFailure);
+    }
+  }
 }
 
 }  // namespace sigrune

@@ -25,7 +25,7 @@ int RunPcapCommand(const PcapArguments& arguments, std::FILE* in, std::FILE* out
     return kExitUsage;
   }
   TraceDocument document;
-  const LoadOutcome loaded = LoadTraceForCommand(arguments.trace, in, err, document);
+  const LoadOutcome loaded = LoadTraceForCommand(arguments.traces, in, err, document);
   // A trace without messages still gives its (empty) capture.
   if (loaded != LoadOutcome::Loaded && loaded != LoadOutcome::NoMessages) {
     return kExitFailure;
@@ -34,7 +34,7 @@ int RunPcapCommand(const PcapArguments& arguments, std::FILE* in, std::FILE* out
   const bool byCalls = !arguments.inCalls.empty() || arguments.failed;
   std::vector<CallNumber> calls;
   for (const CallNumber call : arguments.inCalls) {
-    if (!CheckCallNumber(document, arguments.trace, call, err)) {
+    if (!CheckCallNumber(document, arguments.traces, call, err)) {
       return kExitFailure;
     }
     calls.push_back(call);

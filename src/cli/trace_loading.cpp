@@ -2,29 +2,41 @@
 
 namespace sigrune {
 
-std::string_view TraceNameForMessages(std::string_view fileName) {
-  return fileName == "-" ? "standard input" : fileName;
+std::string TraceNameForMessages(const TraceFiles& files) {
+  if (files.empty()) {
+    return {};
+  }
+  const std::string first = files.front() == "-" ? "standard input" : files.front();
+  return files.size() == 1 ? first : first + " + " + std::to_string(files.size() - 1) + " more";
 }
 
-LoadOutcome LoadTraceForCommand(const std::string& fileName, std::FILE* in, std::FILE* err,
-                                TraceDocument& document) {
-  const std::string name(TraceNameForMessages(fileName));
-  const bool standardInput = fileName == "-";
+LoadOutcome LoadTraceForCommand(const TraceFiles& files, std::FILE* in, std::FILE* err,
+                                TraceDocument& document, EmptyTrace empty) {
+  const std::string name = TraceNameForMessages(files);
+  const bool standardInput = files.size() == 1 && files.front() == "-";
   LoadResult loaded = standardInput ? LoadTraceDescriptor(fileno(in), name)
-                                    : LoadTraceFile(fileName, {}, AcceptedFiles::RegularOrFifo);
+                                    : LoadTraceFiles(files, {}, AcceptedFiles::RegularOrFifo);
   const LoadOutcome outcome = loaded.outcome;
+  for (const std::string& note : loaded.notes) {
+    std::fprintf(err, "sigrune-cli: %s\n", note.c_str());
+  }
   if (const std::string note = SkippedLinesNote(loaded); !note.empty()) {
-    std::fprintf(err, "sigrune-cli: %s: %s\n", name.c_str(), note.c_str());
+    // With several files, the note names the file.
+    const std::string prefix = loaded.firstSkippedFile.empty() ? name + ": " : "";
+    std::fprintf(err, "sigrune-cli: %s%s\n", prefix.c_str(), note.c_str());
   }
   switch (loaded.outcome) {
     case LoadOutcome::NoMessages:
-      std::fprintf(err, "%s does not contain Q931 Messages.\n", name.c_str());
+      if (empty == EmptyTrace::Failure) {
+        std::fprintf(err, "%s does not contain Q931 Messages.\n", name.c_str());
+      }
       [[fallthrough]];  // an empty trace is still the trace, which an export must not replace
-    case LoadOutcome::Loaded:
-      document.Adopt(standardInput ? std::string() : fileName,
-                     standardInput ? FileIdentity() : IdentityOfFile(fileName), std::move(loaded),
-                     LoadKind::Open);
+    case LoadOutcome::Loaded: {
+      const std::string first = standardInput ? std::string() : loaded.store.filePaths.front();
+      document.Adopt(first, standardInput ? FileIdentity() : IdentityOfFile(first),
+                     std::move(loaded), LoadKind::Open);
       break;
+    }
     case LoadOutcome::Stopped:
     case LoadOutcome::Failed:
       std::fprintf(err, "sigrune-cli: %s\n", loaded.errorText.c_str());

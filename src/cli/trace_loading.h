@@ -4,17 +4,20 @@
 #include <string>
 #include <string_view>
 
+#include "cli/command_parser.h"
 #include "document/trace_document.h"
 
 namespace sigrune {
 
-// Opens the trace for a command in the document: a regular file or a FIFO, or `in` for "-". Any
-// other outcome than Loaded is reported on `err`, naming the file; a trace without messages as
-// the window reports it. Skipped long lines are noted on `err` too.
-LoadOutcome LoadTraceForCommand(const std::string& fileName, std::FILE* in, std::FILE* err,
-                                TraceDocument& document);
+// Opens the trace for a command in the document: regular files or FIFOs, read as one trace, or
+// `in` for "-". Any other outcome than Loaded is reported on `err`, naming the file; a trace
+// without messages as the window reports it, unless it is fine (a trace to follow). Skipped long
+// lines and the reading's notes (a file given twice) are noted on `err` too.
+enum class EmptyTrace { Failure, Fine };
+LoadOutcome LoadTraceForCommand(const TraceFiles& files, std::FILE* in, std::FILE* err,
+                                TraceDocument& document, EmptyTrace empty = EmptyTrace::Failure);
 
-// How the messages name a trace: "standard input" for "-".
-std::string_view TraceNameForMessages(std::string_view fileName);
+// How the messages name a trace: "standard input" for "-", "FIRST + N more" for several files.
+std::string TraceNameForMessages(const TraceFiles& files);
 
 }  // namespace sigrune

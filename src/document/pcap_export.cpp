@@ -31,7 +31,7 @@ struct Selection {
 };
 
 std::string_view PayloadOf(const MessageStore& store, std::size_t index) {
-  return PayloadTextWithBlanks(store.msgDataLines[index], store.isTracelist);
+  return PayloadTextWithBlanks(store.msgDataLines[index], IsTracelist(store, index));
 }
 
 // The size of the message's packet, tags included; 0 for a message without octets.
@@ -155,9 +155,9 @@ PcapResult WritePcap(std::FILE* stream, const MessageStore& store, const RowMap*
 
 PcapResult WritePcap(const std::string& path, const MessageStore& store, const RowMap* messages,
                      const PcapOptions& options, const ExportProgress& progress,
-                     const std::string& tracePath) {
+                     const std::vector<std::string>& tracePaths) {
   PcapResult result;
-  if (!tracePath.empty() && IsSameFile(path, tracePath)) {
+  if (IsAnyOfFiles(path, tracePaths)) {
     result.outcome = ExportOutcome::WriteFailed;
     result.errorText = "cannot write " + path + ": it is the trace being exported";
     return result;

@@ -45,10 +45,10 @@ PcapResult WritePcap(std::FILE* stream, const MessageStore& store, const RowMap*
                      const PcapOptions& options, const ExportProgress& progress = {});
 
 // The same to a file that replaces `path` only when complete: any outcome other than Written
-// leaves an existing file as it was and no new one. `tracePath` is refused as the target.
+// leaves an existing file as it was and no new one. `tracePaths` are refused as the target.
 PcapResult WritePcap(const std::string& path, const MessageStore& store, const RowMap* messages,
                      const PcapOptions& options, const ExportProgress& progress = {},
-                     const std::string& tracePath = {});
+                     const std::vector<std::string>& tracePaths = {});
 
 // What the user is told besides the count of packets, a line each: "3 messages skipped: no
 // octets", "1 message skipped: too large ...", "2 messages without a time: ...".

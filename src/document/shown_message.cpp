@@ -51,7 +51,8 @@ class FirstLines {
 }  // namespace
 
 MessageToShow CopyMessageToShow(const MessageStore& store, MessageNumber message) {
-  return {message, std::string(store.msgDataLines[IndexOf(message).value]), store.isTracelist};
+  return {message, std::string(store.msgDataLines[IndexOf(message).value]),
+          IsTracelist(store, IndexOf(message).value)};
 }
 
 ShownMessage DecodeMessageToShow(const MessageToShow& message, std::size_t lineLimit,

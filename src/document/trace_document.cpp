@@ -130,10 +130,38 @@ std::optional<TraceFollower> TraceDocument::StartFollowing(std::string& whyNot) 
 }
 
 AppendedMessages TraceDocument::AppendFollowed(TraceFollower::Batch&& batch) {
+  const std::size_t first = store_.msgCount;
   AppendedMessages appended;
-  appended.first = NumberOf(MessageIndex{store_.msgCount});
+  appended.first = NumberOf(MessageIndex{first});
   appended.firstRow = RowCount();
+  MoveMessages(store_, std::move(batch.messages), LineBlocks::Copied);
+  try {
+    if (calls_) {
+      appended.callsChanged = ExtendCalls(store_, *calls_);
+    }
+    if (activeFilter_) {
+      for (std::size_t index = first; index < store_.msgCount; ++index) {
+        const bool kept = *activeFilter_ == ListFilter::ThisCall
+                              ? calls_->callOfMessage[index] == filteredCall_.value
+                              : MessageMatches(store_, index, filterKey_);
+        if (kept) {
+          filteredIndexMap_.push_back(NumberOf(MessageIndex{index}));
+        }
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    // Back to the messages before; the calls are grouped again when next asked for, with the
+    // same numbers.
+    KeepFirstMessages(store_, first);
+    filteredIndexMap_.resize(activeFilter_ ? appended.firstRow : 0);
+    if (calls_ && calls_->callOfMessage.size() != first) {
+      calls_.reset();
+    }
+    throw;
+  }
   followPoint_ = std::move(batch.position);
+  appended.count = store_.msgCount - first;
+  appended.rowsAdded = RowCount() - appended.firstRow;
   return appended;
 }
 
@@ -219,7 +247,7 @@ bool TraceDocument::KeepCall(CallNumber call) {
 }
 
 bool TraceDocument::ApplyFilter(const FilterKey& key, std::string description) {
-  if (!IsOpen() || (activeFilter_ && *activeFilter_ != key.filter)) {
+  if (activeFilter_ && *activeFilter_ != key.filter) {
     return false;
   }
   filteredIndexMap_ = BuildFilteredIndexMap(store_, key);
@@ -332,19 +360,19 @@ bool TraceDocument::FindAll(std::string_view text, const FindCallbacks& callback
 
 ExportResult TraceDocument::Export(const std::string& target,
                                    const ExportProgress& progress) const {
-  return ExportRouterDebug(target, store_, progress, path_);
+  return ExportRouterDebug(target, store_, progress, paths_);
 }
 
 PcapResult TraceDocument::ExportPcap(const std::string& target, const PcapOptions& options,
                                      const ExportProgress& progress) const {
   return WritePcap(target, store_, activeFilter_ ? &filteredIndexMap_ : nullptr, options, progress,
-                   path_);
+                   paths_);
 }
 
 PcapResult TraceDocument::ExportPcap(const std::string& target, const RowMap& messages,
                                      const PcapOptions& options,
                                      const ExportProgress& progress) const {
-  return WritePcap(target, store_, &messages, options, progress, path_);
+  return WritePcap(target, store_, &messages, options, progress, paths_);
 }
 
 RowMap TraceDocument::MessagesOfCalls(const std::vector<CallNumber>& calls) const {
@@ -362,7 +390,7 @@ RowMap TraceDocument::MessagesOfCalls(const std::vector<CallNumber>& calls) cons
 
 std::string TraceDocument::SaveCallsCsv(const std::string& target,
                                         const std::vector<CallNumber>& calls) const {
-  if (!path_.empty() && IsSameFile(target, path_)) {
+  if (IsAnyOfFiles(target, paths_)) {
     return "cannot write " + target + ": it is the open trace";
   }
   try {

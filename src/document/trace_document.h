@@ -65,8 +65,8 @@ struct LoadedTrace {
   std::optional<CallTable> calls;  // grouped when the load succeeded
 };
 
-// What AppendFollowed added: the messages from `first` on, and the rows the filtered list gained
-// at its end (none while no filter is on: every new message is a new row then).
+// What AppendFollowed added: `count` messages from `first` on, and `rowsAdded` rows from
+// `firstRow` on at the end of the list (the filter's rows while one is on, else the messages').
 struct AppendedMessages {
   MessageNumber first;
   std::size_t count = 0;
@@ -132,7 +132,8 @@ class TraceDocument {
   std::optional<TraceFollower> StartFollowing(std::string& whyNot) const;
   // Appends a batch read by a follower, while no operation reads the store (on the window's
   // thread): the messages; the rows of the active filter that keeps some of them; the calls,
-  // when they were grouped, taken on from where they stood.
+  // when they were grouped, taken on from where they stood. Running out of memory throws
+  // std::bad_alloc, the messages and rows as they were.
   AppendedMessages AppendFollowed(TraceFollower::Batch&& batch);
 
   // --- Rows and the filter --------------------------------------------------------------------
@@ -150,7 +151,8 @@ class TraceDocument {
   // Switches a filter on. Selected Call and This Gateway take their key from the selected message
   // and change nothing without one (false). The selected message stays selected.
   bool ApplyFilter(ListFilter filter);
-  // Switches a filter on with a key made elsewhere (the command line's --call HEX, say).
+  // Switches a filter on with a key made elsewhere (the command line's --call HEX, say), also on
+  // a trace without messages yet (one followed).
   bool ApplyFilter(const FilterKey& key, std::string description);
   // This Call (ApplyFilter(ListFilter::ThisCall)) keeps the selected message's call (false when
   // that message is in no call). From the calls table: keeps the given call and selects its first

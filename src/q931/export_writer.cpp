@@ -82,9 +82,10 @@ ExportResult ExportRouterDebug(std::FILE* stream, const MessageStore& store,
 }
 
 ExportResult ExportRouterDebug(const std::string& path, const MessageStore& store,
-                               const ExportProgress& progress, const std::string& tracePath) {
+                               const ExportProgress& progress,
+                               const std::vector<std::string>& tracePaths) {
   ExportResult result;
-  if (!tracePath.empty() && IsSameFile(path, tracePath)) {
+  if (IsAnyOfFiles(path, tracePaths)) {
     result.outcome = ExportOutcome::WriteFailed;
     result.errorText = "cannot write " + path + ": it is the trace being exported";
     return result;

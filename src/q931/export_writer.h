@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "trace/message_number.h"
 #include "trace/message_store.h"
@@ -39,11 +40,11 @@ ExportResult ExportRouterDebug(std::FILE* stream, const MessageStore& store,
                                const ExportProgress& progress = {});
 
 // Writes the records to a file that replaces `path` only when complete: any outcome other than
-// Written leaves an existing file as it was and no new one. `tracePath`, the trace being
-// exported, is refused as the target, whatever path or hard link names it.
+// Written leaves an existing file as it was and no new one. `tracePaths`, the files of the trace
+// being exported, are refused as the target, whatever path or hard link names them.
 ExportResult ExportRouterDebug(const std::string& path, const MessageStore& store,
                                const ExportProgress& progress = {},
-                               const std::string& tracePath = {});
+                               const std::vector<std::string>& tracePaths = {});
 
 // "1 message could not be decoded (message 7: Subscript out of range)" or "N messages could not
 // be decoded (first: message 7: ...)"; empty when all could.

@@ -74,7 +74,8 @@ std::size_t SpacedHexOctetCount(std::string_view text) {
 }
 
 void ReadPayloadBytesOfMessage(const MessageStore& store, std::size_t index, PayloadBytes& bytes) {
-  bytes.AssignSpacedHexText(PayloadTextWithBlanks(store.msgDataLines[index], store.isTracelist));
+  bytes.AssignSpacedHexText(
+      PayloadTextWithBlanks(store.msgDataLines[index], IsTracelist(store, index)));
 }
 
 void AppendByteToHex(std::string& text, int value) {

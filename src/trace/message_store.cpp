@@ -1,6 +1,7 @@
 #include "trace/message_store.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace sigrune {
 
@@ -38,6 +39,16 @@ std::string_view TextArena::Append(std::string_view text) {
   return std::string_view(block.data() + start, text.size());
 }
 
+void TextArena::TakeBlocks(TextArena&& other) {
+  // Reserved first: the moves that follow cannot fail. The blocks go before this arena's last,
+  // which keeps taking the next lines.
+  blocks_.reserve(blocks_.size() + other.blocks_.size());
+  const auto at = blocks_.empty() ? blocks_.end() : blocks_.end() - 1;
+  blocks_.insert(at, std::make_move_iterator(other.blocks_.begin()),
+                 std::make_move_iterator(other.blocks_.end()));
+  other.blocks_.clear();
+}
+
 MessageStore::MessageStore() {
   InternGatewayIp(*this, {});
 }
@@ -63,6 +74,88 @@ void AppendMessage(MessageStore& store, std::string_view dataLine, std::uint32_t
   store.msgColumns.push_back(columns);
   store.msgTimes.push_back(time);
   ++store.msgCount;
+}
+
+}  // namespace sigrune
+
+namespace sigrune {
+
+namespace {
+
+// Room for `count` elements, grown by half at least, so that many small appends copy little.
+template <typename Vector>
+void MakeRoom(Vector& vector, std::size_t count) {
+  if (count > vector.capacity()) {
+    vector.reserve(std::max(count, vector.capacity() + vector.capacity() / 2));
+  }
+}
+
+template <typename Vector>
+void AppendAll(Vector& target, const Vector& source) {
+  target.insert(target.end(), source.begin(), source.end());
+}
+
+}  // namespace
+
+void ReserveMessages(MessageStore& store, std::size_t messages) {
+  store.msgDataLines.reserve(messages);
+  store.msgGatewayIps.reserve(messages);
+  store.msgProtocols.reserve(messages);
+  store.msgIsIncoming.reserve(messages);
+  store.msgLineNumbers.reserve(messages);
+  store.msgFiles.reserve(messages);
+  store.msgColumns.reserve(messages);
+  store.msgTimes.reserve(messages);
+}
+
+void KeepFirstMessages(MessageStore& store, std::size_t count) {
+  store.msgDataLines.resize(count);
+  store.msgGatewayIps.resize(count);
+  store.msgProtocols.resize(count);
+  store.msgIsIncoming.resize(count);
+  store.msgLineNumbers.resize(count);
+  store.msgFiles.resize(count);
+  store.msgColumns.resize(count);
+  store.msgTimes.resize(count);
+  store.msgCount = count;
+}
+
+void MoveMessages(MessageStore& target, MessageStore&& source, LineBlocks lineBlocks) {
+  // Everything is allocated first, so that running out of memory leaves the target as it was
+  // (but for a new gateway address, which no message names).
+  std::vector<std::uint32_t> gateways(source.gatewayIpTexts.size());
+  for (std::size_t k = 0; k < gateways.size(); ++k) {
+    gateways[k] = InternGatewayIp(target, source.gatewayIpTexts[k]);
+  }
+  const std::size_t count = target.msgCount + source.msgCount;
+  MakeRoom(target.msgDataLines, count);
+  MakeRoom(target.msgGatewayIps, count);
+  MakeRoom(target.msgProtocols, count);
+  MakeRoom(target.msgIsIncoming, count);
+  MakeRoom(target.msgLineNumbers, count);
+  MakeRoom(target.msgFiles, count);
+  MakeRoom(target.msgColumns, count);
+  MakeRoom(target.msgTimes, count);
+  if (lineBlocks == LineBlocks::Copied) {
+    for (std::string_view& line : source.msgDataLines) {
+      line = target.dataLineArena.Append(line);
+    }
+  } else {
+    target.dataLineArena.TakeBlocks(std::move(source.dataLineArena));
+  }
+
+  for (const std::uint32_t gateway : source.msgGatewayIps) {
+    target.msgGatewayIps.push_back(gateways[gateway]);
+  }
+  AppendAll(target.msgDataLines, source.msgDataLines);
+  AppendAll(target.msgProtocols, source.msgProtocols);
+  AppendAll(target.msgIsIncoming, source.msgIsIncoming);
+  AppendAll(target.msgLineNumbers, source.msgLineNumbers);
+  AppendAll(target.msgFiles, source.msgFiles);
+  AppendAll(target.msgColumns, source.msgColumns);
+  AppendAll(target.msgTimes, source.msgTimes);
+  target.msgCount = count;
+  source = MessageStore();
 }
 
 }  // namespace sigrune

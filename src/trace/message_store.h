@@ -27,6 +27,8 @@ std::string_view ProtocolText(Protocol protocol);
 class TextArena {
  public:
   std::string_view Append(std::string_view text);
+  // Takes over the other arena's blocks, whose lines stay where they are.
+  void TakeBlocks(TextArena&& other);
 
  private:
   std::vector<LargeVector<char>> blocks_;
@@ -41,8 +43,6 @@ struct MessageStore {
   MessageStore& operator=(const MessageStore&) = delete;
 
   std::size_t msgCount = 0;
-  // The first line of the file contained "<Tracelist>".
-  bool isTracelist = false;
 
   // The whole data line of each message, exactly as read, without its line break.
   LargeVector<std::string_view> msgDataLines;
@@ -61,6 +61,8 @@ struct MessageStore {
   // The files the trace was read from, in reading order (by the time of each one's first timed
   // message); one for a single file, whose path is empty when read from a descriptor.
   std::vector<std::string> filePaths;
+  // Whether the first line of each file held "<Tracelist>".
+  std::vector<bool> fileIsTracelist;
 
   // The distinct gateway addresses in dotted decimal form; a trace has only a few.
   std::vector<std::string> gatewayIpTexts;
@@ -76,6 +78,27 @@ std::uint32_t InternGatewayIp(MessageStore& store, std::string_view dottedAddres
 void AppendMessage(MessageStore& store, std::string_view dataLine, std::uint32_t gatewayIpIndex,
                    Protocol protocol, bool isIncoming, std::uint64_t lineNumber,
                    const MessageColumns& columns, MessageTime time, std::uint32_t file = 0);
+
+// Whether the message comes from a <Tracelist> document.
+inline bool IsTracelist(const MessageStore& store, std::size_t index) {
+  const std::uint32_t file = store.msgFiles[index];
+  return file < store.fileIsTracelist.size() && store.fileIsTracelist[file];
+}
+
+// Makes room in every array for this many messages in all.
+void ReserveMessages(MessageStore& store, std::size_t messages);
+
+// Whether moved messages' data lines stay in the blocks they were read into (a whole file's),
+// or are copied into the target's (a few lines, which a block of their own would waste).
+enum class LineBlocks { Taken, Copied };
+
+// Moves the messages of `source` to the end of `target`, their file indexes as they are; their
+// gateways are interned in target's table. Running out of memory leaves the target's messages
+// as they were.
+void MoveMessages(MessageStore& target, MessageStore&& source, LineBlocks lineBlocks);
+
+// Forgets the messages after the first `count`.
+void KeepFirstMessages(MessageStore& store, std::size_t count);
 
 inline std::string_view GatewayIp(const MessageStore& store, std::size_t index) {
   return store.gatewayIpTexts[store.msgGatewayIps[index]];

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -194,6 +195,12 @@ bool IsSameFile(const std::string& first, const std::string& second) {
   struct stat b {};
   return ::stat(first.c_str(), &a) == 0 && ::stat(second.c_str(), &b) == 0 &&
          a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+bool IsAnyOfFiles(const std::string& path, const std::vector<std::string>& files) {
+  return std::any_of(files.begin(), files.end(), [&path](const std::string& file) {
+    return !file.empty() && IsSameFile(path, file);
+  });
 }
 
 }  // namespace sigrune

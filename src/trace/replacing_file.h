@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace sigrune {
 
@@ -53,5 +54,7 @@ class ReplacingFile {
 // Whether both paths name one file (same device and inode, so another path or a hard link is
 // caught); false when either cannot be looked up.
 bool IsSameFile(const std::string& first, const std::string& second);
+// Whether `path` names one of the files (empty paths name none).
+bool IsAnyOfFiles(const std::string& path, const std::vector<std::string>& files);
 
 }  // namespace sigrune

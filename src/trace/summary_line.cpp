@@ -115,10 +115,10 @@ SummaryFields BuildSummaryFields(const MessageStore& store, std::size_t index) {
   if (columns.callReferenceAsText) {
     return BuildSummaryFields(store.msgDataLines[index], store.msgIsIncoming[index],
                               ProtocolText(store.msgProtocols[index]), GatewayIp(store, index),
-                              store.isTracelist);
+                              IsTracelist(store, index));
   }
   SummaryFields fields = FieldsBesidesPayload(
-      KeptTimestamp(store.msgDataLines[index], columns, store.isTracelist),
+      KeptTimestamp(store.msgDataLines[index], columns, IsTracelist(store, index)),
       store.msgIsIncoming[index], ProtocolText(store.msgProtocols[index]), GatewayIp(store, index));
   if (columns.protocolDiscriminator == 0x08) {
     fields.messageType = MessageTypeName(columns.messageType);
@@ -167,7 +167,7 @@ void AppendSummaryLine(std::string& line, const MessageStore& store, std::size_t
 void AppendTimestampAndGateway(std::string& text, const MessageStore& store, std::size_t index) {
   const std::size_t start = text.size();
   const std::string_view timestamp =
-      KeptTimestamp(store.msgDataLines[index], store.msgColumns[index], store.isTracelist);
+      KeptTimestamp(store.msgDataLines[index], store.msgColumns[index], IsTracelist(store, index));
   text += timestamp;
   AppendTimestampPadding(text, timestamp);
   text += GatewayIp(store, index);

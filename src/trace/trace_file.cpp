@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "trace/gzip_blocks.h"
 #include "trace/text_utilities.h"
 #include "trace/trace_reader.h"
 
@@ -45,6 +46,12 @@ LoadResult Failure(std::string errorText) {
   return result;
 }
 
+LoadResult Stopped() {
+  LoadResult stopped;
+  stopped.outcome = LoadOutcome::Stopped;
+  return stopped;
+}
+
 LoadResult Failure(const std::string& action, const std::string& fileName, int error) {
   return Failure(action + " " + fileName + ": " + std::strerror(error));
 }
@@ -71,17 +78,114 @@ std::size_t ExpectedMessages(std::size_t messagesRead, std::uint64_t bytesRead,
   return static_cast<std::size_t>(std::min({byDensity, byRoom, kMostMessagesReserved}));
 }
 
+bool IsCompressedTrace(const std::string& path) {
+  return path.size() > 3 && path.compare(path.size() - 3, 3, ".gz") == 0;
+}
+
+// Feeds the reader the descriptor's bytes as they are; a failure or a stop, or nothing once the
+// end is reached.
+std::optional<LoadResult> FeedPlain(int descriptor, const std::string& name,
+                                    TraceTextReader& reader, std::uint64_t fileSize,
+                                    const LoadProgress& progress, std::uint64_t& bytesRead) {
+  // Page-aligned, which makes the kernel's copy into it several times faster.
+  LargeVector<char> block(kBlockSize);
+  for (;;) {
+    const ssize_t got = ::read(descriptor, block.data(), kBlockSize);
+    if (got < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      return Failure("cannot read", name, errno);
+    }
+    if (got == 0) {
+      return std::nullopt;
+    }
+    reader.Feed(std::string_view(block.data(), static_cast<std::size_t>(got)));
+    if (bytesRead == 0 && fileSize > static_cast<std::uint64_t>(got)) {
+      reader.Reserve(
+          ExpectedMessages(reader.MessageCount(), static_cast<std::uint64_t>(got), fileSize));
+    }
+    bytesRead += static_cast<std::uint64_t>(got);
+    if (progress && !progress(bytesRead, fileSize)) {
+      return Stopped();
+    }
+  }
+}
+
+// The same for gzip data, inflated beside the reader; the bytes read are the compressed ones.
+std::optional<LoadResult> FeedCompressed(int descriptor, const std::string& name,
+                                         TraceTextReader& reader, std::uint64_t fileSize,
+                                         const LoadProgress& progress, std::uint64_t& bytesRead) {
+  GzipBlocks blocks(descriptor, name);
+  for (std::string_view text; !(text = blocks.Next()).empty();) {
+    reader.Feed(text);
+    if (bytesRead == 0 && fileSize > blocks.CompressedBytes() && blocks.CompressedBytes() > 0) {
+      reader.Reserve(ExpectedMessages(reader.MessageCount(), blocks.CompressedBytes(), fileSize));
+    }
+    bytesRead = blocks.CompressedBytes();
+    if (progress && !progress(bytesRead, fileSize)) {
+      return Stopped();
+    }
+  }
+  if (!blocks.ErrorText().empty()) {
+    return Failure(blocks.ErrorText());
+  }
+  return std::nullopt;
+}
+
+// Reads the whole text of the descriptor; the result's follow point holds where it ended.
+LoadResult ReadDescriptor(int descriptor, const std::string& name, const LoadProgress& progress,
+                          bool compressed) {
+  struct stat status {};
+  std::uint64_t fileSize = 0;
+  if (::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode)) {
+    fileSize = static_cast<std::uint64_t>(status.st_size);
+    ::posix_fadvise(descriptor, 0, 0, POSIX_FADV_SEQUENTIAL);
+  }
+
+  // Running out of memory anywhere in the load ends here, with what it had taken given back.
+  std::optional<TraceTextReader> reader;
+  try {
+    reader.emplace();
+    std::uint64_t bytesRead = 0;
+    std::optional<LoadResult> unfinished =
+        compressed ? FeedCompressed(descriptor, name, *reader, fileSize, progress, bytesRead)
+                   : FeedPlain(descriptor, name, *reader, fileSize, progress, bytesRead);
+    if (unfinished) {
+      return std::move(*unfinished);
+    }
+
+    LoadResult result;
+    FollowPoint& point = result.followPoint.emplace();
+    point.offset = bytesRead;
+    point.reader = reader->Continuation();
+    const std::size_t whole = reader->MessageCount();
+    result.store = reader->Finish();
+    point.reader.pendingLineMadeMessage = result.store.msgCount > whole;
+    result.skippedLongLines = reader->SkippedLongLines();
+    result.firstSkippedLine = reader->FirstSkippedLine();
+    result.outcome = result.store.msgCount > 0 ? LoadOutcome::Loaded : LoadOutcome::NoMessages;
+    return result;
+  } catch (const std::bad_alloc&) {
+    const std::size_t messages = reader ? reader->MessageCount() : 0;
+    reader.reset();
+    return Failure(name + ": not enough memory (while loading, after " +
+                   CountOf(messages, "message", "messages") + ")");
+  }
+}
+
 }  // namespace
 
 std::string SkippedLinesNote(const LoadResult& result) {
   if (result.skippedLongLines == 0) {
     return {};
   }
-  const std::string line = std::to_string(result.firstSkippedLine);
+  const std::string line = (result.firstSkippedFile.empty() ? "" : result.firstSkippedFile + ", ") +
+                           "line " + std::to_string(result.firstSkippedLine);
   return result.skippedLongLines == 1
-             ? "1 line longer than 16 MiB was skipped (line " + line + ")"
+             ? "1 line longer than 16 MiB was skipped (" + line + ")"
              : GroupedDigits(result.skippedLongLines) +
-                   " lines longer than 16 MiB were skipped (first: line " + line + ")";
+                   " lines longer than 16 MiB were skipped (first: " + line + ")";
 }
 
 LoadResult LoadTraceFile(const std::string& fileName, const LoadProgress& progress,
@@ -111,74 +215,29 @@ LoadResult LoadTraceFile(const std::string& fileName, const LoadProgress& progre
   if (!IsAccepted(status.st_mode, accepted)) {
     return NotAccepted(fileName, accepted);
   }
-  LoadResult result = LoadTraceDescriptor(file.get(), fileName, progress);
-  result.store.filePaths = {fileName};
-  return result;
-}
-
-LoadResult LoadTraceFiles(const std::vector<std::string>& paths, const LoadProgress& progress,
-                          AcceptedFiles accepted) {
-  if (paths.empty()) {
-    return Failure("no trace file was given");
+  const bool compressed = IsCompressedTrace(fileName);
+  LoadResult result = ReadDescriptor(file.get(), fileName, progress, compressed);
+  if (result.outcome != LoadOutcome::Loaded && result.outcome != LoadOutcome::NoMessages) {
+    return result;
   }
-  return LoadTraceFile(paths.front(), progress, accepted);
+  result.store.filePaths = {fileName};
+  FollowPoint& point = *result.followPoint;
+  point.path = fileName;
+  point.identity = {static_cast<std::uint64_t>(status.st_dev),
+                    static_cast<std::uint64_t>(status.st_ino)};
+  if (compressed) {
+    point.refusal = "cannot follow " + fileName + ": it is compressed";
+  } else if (S_ISFIFO(status.st_mode)) {
+    point.refusal = "cannot follow " + fileName + ": it is a FIFO";
+  }
+  return result;
 }
 
 LoadResult LoadTraceDescriptor(int descriptor, const std::string& name,
                                const LoadProgress& progress) {
-  struct stat status {};
-  std::uint64_t fileSize = 0;
-  if (::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode)) {
-    fileSize = static_cast<std::uint64_t>(status.st_size);
-    ::posix_fadvise(descriptor, 0, 0, POSIX_FADV_SEQUENTIAL);
-  }
-
-  // Running out of memory anywhere in the load ends here, with what it had taken given back.
-  std::optional<TraceTextReader> reader;
-  // Page-aligned, which makes the kernel's copy into it several times faster.
-  LargeVector<char> block;
-  try {
-    block.resize(kBlockSize);
-    reader.emplace();
-    std::uint64_t bytesRead = 0;
-    for (;;) {
-      const ssize_t got = ::read(descriptor, block.data(), kBlockSize);
-      if (got < 0) {
-        if (errno == EINTR) {
-          continue;
-        }
-        return Failure("cannot read", name, errno);
-      }
-      if (got == 0) {
-        break;
-      }
-      reader->Feed(std::string_view(block.data(), static_cast<std::size_t>(got)));
-      if (bytesRead == 0 && fileSize > static_cast<std::uint64_t>(got)) {
-        reader->Reserve(
-            ExpectedMessages(reader->MessageCount(), static_cast<std::uint64_t>(got), fileSize));
-      }
-      bytesRead += static_cast<std::uint64_t>(got);
-      if (progress && !progress(bytesRead, fileSize)) {
-        LoadResult stopped;
-        stopped.outcome = LoadOutcome::Stopped;
-        return stopped;
-      }
-    }
-
-    LoadResult result;
-    result.store = reader->Finish();
-    result.store.filePaths = {std::string()};
-    result.skippedLongLines = reader->SkippedLongLines();
-    result.firstSkippedLine = reader->FirstSkippedLine();
-    result.outcome = result.store.msgCount > 0 ? LoadOutcome::Loaded : LoadOutcome::NoMessages;
-    return result;
-  } catch (const std::bad_alloc&) {
-    const std::size_t messages = reader ? reader->MessageCount() : 0;
-    reader.reset();
-    LargeVector<char>().swap(block);
-    return Failure(name + ": not enough memory (while loading, after " +
-                   CountOf(messages, "message", "messages") + ")");
-  }
+  LoadResult result = ReadDescriptor(descriptor, name, progress, false);
+  result.followPoint.reset();
+  return result;
 }
 
 }  // namespace sigrune

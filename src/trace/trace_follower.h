@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "trace/message_store.h"
 #include "trace/trace_reader.h"
@@ -32,8 +33,9 @@ class TraceFollower {
     // The new whole messages only, with a gateway table of their own; their file indexes and
     // line numbers are those of the trace.
     MessageStore messages;
-    // "trace.txt was truncated: read again from its start", "trace.txt was replaced: ...",
-    // "trace.txt disappeared: following stopped"; empty when nothing of the kind happened.
+    // "trace.txt was truncated: read again from its start", "trace.txt was replaced: read the
+    // new file from its start", "trace.txt disappeared: following stopped"; empty when nothing
+    // of the kind happened.
     std::string note;
     bool stopped = false;  // the file disappeared or cannot be read: no more polls
     // Where the next poll goes on, for a follower begun afresh later.
@@ -43,10 +45,19 @@ class TraceFollower {
   Batch Poll();
 
  private:
-  explicit TraceFollower(const FollowPoint& point);
+  TraceFollower(const FollowPoint& point, int descriptor);
+  // Reads the open file from where it was to its end; false after noting why it cannot.
+  bool ReadToEnd(Batch& batch);
+  // Goes on with the file now at the path, from its start.
+  bool OpenAfresh(Batch& batch);
+  void Close();
+  void AddNote(Batch& batch, const std::string& note) const;
 
+  FollowPoint point_;  // path, identity, offset and file index; the reader's state is reader_'s
   int descriptor_ = -1;
-  FollowPoint point_;
+  TraceTextReader reader_;
+  std::vector<char> block_;
+  std::string firstNote_;  // for the first poll: the file was replaced before it began
 };
 
 }  // namespace sigrune

@@ -86,6 +86,35 @@ std::string HexIpToDotted(std::string_view text) {
   return dotted;
 }
 
+TraceTextReader::TraceTextReader(const ReaderContinuation& from, std::uint32_t fileIndex)
+    : pendingLine_(from.pendingLine),
+      pendingLength_(from.pendingLength),
+      skipLineFeed_(from.skipLineFeed),
+      lineNumber_(from.lineNumber),
+      protocol_(from.protocol),
+      isIncoming_(from.isIncoming),
+      headerLineNumber_(from.headerLineNumber),
+      gatewayIpIndex_(InternGatewayIp(store_, from.gatewayAddress)) {
+  fileIndex_ = fileIndex;
+  isTracelist_ = from.isTracelist;
+  dropPendingMessage_ = from.pendingLineMadeMessage && from.pendingLength != 0;
+}
+
+ReaderContinuation TraceTextReader::Continuation() const {
+  ReaderContinuation state;
+  state.isTracelist = isTracelist_;
+  state.lineNumber = lineNumber_;
+  state.pendingLine = pendingLine_;
+  state.pendingLength = pendingLength_;
+  state.skipLineFeed = skipLineFeed_;
+  state.protocol = protocol_;
+  state.isIncoming = isIncoming_;
+  state.headerLineNumber = headerLineNumber_;
+  state.gatewayAddress = store_.gatewayIpTexts[gatewayIpIndex_];
+  state.pendingLineMadeMessage = dropPendingMessage_;
+  return state;
+}
+
 void TraceTextReader::Feed(std::string_view bytes) {
   const char* p = bytes.data();
   const char* const end = p + bytes.size();
@@ -152,6 +181,7 @@ void TraceTextReader::EndLine(std::string_view rest) {
   }
   pendingLine_.clear();
   pendingLength_ = 0;
+  dropPendingMessage_ = false;
 }
 
 void TraceTextReader::SkipLongLine() {
@@ -162,27 +192,37 @@ void TraceTextReader::SkipLongLine() {
 }
 
 void TraceTextReader::Reserve(std::size_t messages) {
-  store_.msgDataLines.reserve(messages);
-  store_.msgGatewayIps.reserve(messages);
-  store_.msgProtocols.reserve(messages);
-  store_.msgIsIncoming.reserve(messages);
-  store_.msgLineNumbers.reserve(messages);
-  store_.msgFiles.reserve(messages);
-  store_.msgColumns.reserve(messages);
-  store_.msgTimes.reserve(messages);
+  ReserveMessages(store_, messages);
 }
 
 MessageStore TraceTextReader::Finish() {
   if (pendingLength_ != 0) {
     EndLine({});
   }
+  NameTheFile(store_);
   return std::move(store_);
+}
+
+MessageStore TraceTextReader::TakeMessages() {
+  const std::string gateway = store_.gatewayIpTexts[gatewayIpIndex_];
+  MessageStore taken = std::move(store_);
+  NameTheFile(taken);
+  store_ = MessageStore();
+  gatewayIpIndex_ = InternGatewayIp(store_, gateway);
+  knownAddresses_ = {};
+  return taken;
+}
+
+void TraceTextReader::NameTheFile(MessageStore& store) const {
+  store.filePaths.assign(fileIndex_ + std::size_t{1}, std::string());
+  store.fileIsTracelist.assign(fileIndex_ + std::size_t{1}, false);
+  store.fileIsTracelist.back() = isTracelist_;
 }
 
 void TraceTextReader::ConsumeLine(std::string_view line) {
   ++lineNumber_;
   if (lineNumber_ == 1 && line.find("<Tracelist>") != std::string_view::npos) {
-    store_.isTracelist = true;
+    isTracelist_ = true;
   }
   const LineKind kind = ClassifyLine(line);
   switch (kind) {
@@ -196,10 +236,12 @@ void TraceTextReader::ConsumeLine(std::string_view line) {
       gatewayIpIndex_ = GatewayIndex(GatewayAddressText(line));
       break;
     case LineKind::Data: {
-      const std::string_view timestamp = TimestampText(line, store_.isTracelist);
-      AppendMessage(store_, line, gatewayIpIndex_, protocol_, isIncoming_, headerLineNumber_,
-                    ReadMessageColumns(line, store_.isTracelist, timestamp),
-                    timeReader_.Read(timestamp));
+      if (!dropPendingMessage_) {
+        const std::string_view timestamp = TimestampText(line, isTracelist_);
+        AppendMessage(store_, line, gatewayIpIndex_, protocol_, isIncoming_, headerLineNumber_,
+                      ReadMessageColumns(line, isTracelist_, timestamp),
+                      timeReader_.Read(timestamp), fileIndex_);
+      }
       // A message never takes the header or gateway of the one before it.
       protocol_ = Protocol::None;
       isIncoming_ = false;

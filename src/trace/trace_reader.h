@@ -34,10 +34,34 @@ std::string HexIpToDotted(std::string_view text);
 // A line longer than this cannot be a message line: it is skipped, unread, and counted.
 inline constexpr std::size_t kMaxLineLength = 16u << 20;
 
+// What a reader holds between two lines of a file, so that another reader can go on where it
+// stopped when the file grows.
+struct ReaderContinuation {
+  bool isTracelist = false;
+  std::uint64_t lineNumber = 0;  // of the last line read whole
+  // The start of a line not yet ended, and its length (the start is not kept past the line limit).
+  std::string pendingLine;
+  std::uint64_t pendingLength = 0;
+  bool skipLineFeed = false;
+  // The header and gateway lines of a message whose data line has not come yet.
+  Protocol protocol = Protocol::None;
+  bool isIncoming = false;
+  std::uint64_t headerLineNumber = 0;
+  std::string gatewayAddress;  // dotted decimal
+  // The end of the load took the unended line for a whole one, and it made a message: once the
+  // line ends, it must not make another.
+  bool pendingLineMadeMessage = false;
+};
+
 // Reads trace text given in pieces of any size. The file loader feeds it block by block; tests and
 // the fuzzer feed it text from memory. A line longer than kMaxLineLength is never held whole.
 class TraceTextReader {
  public:
+  TraceTextReader() = default;
+  // Reads on where another reader stopped (its Continuation()), with a fresh store whose messages
+  // name the file `fileIndex`.
+  TraceTextReader(const ReaderContinuation& from, std::uint32_t fileIndex);
+
   void Feed(std::string_view bytes);
   // Makes room for about this many messages at once, sparing the arrays repeated growth.
   void Reserve(std::size_t messages);
@@ -47,14 +71,24 @@ class TraceTextReader {
   std::uint64_t FirstSkippedLine() const { return firstSkippedLine_; }
   // Ends the text (a last line without a line end counts) and hands over the messages.
   MessageStore Finish();
+  // Hands over the messages of the whole lines read so far and reads on with a fresh store.
+  MessageStore TakeMessages();
+  // What another reader needs to read on from here (before Finish).
+  ReaderContinuation Continuation() const;
 
  private:
   void HoldLineStart(std::string_view part);
   void EndLine(std::string_view rest);
   void SkipLongLine();
   void ConsumeLine(std::string_view line);
+  // The store's file lists, which name one file.
+  void NameTheFile(MessageStore& store) const;
 
   MessageStore store_;
+  std::uint32_t fileIndex_ = 0;
+  bool isTracelist_ = false;
+  // The unended line that a continuation starts with made a message already.
+  bool dropPendingMessage_ = false;
   // The start of a line that a later piece ends, and its length; a line found too long is no
   // longer kept, only measured.
   std::string pendingLine_;
@@ -90,25 +124,6 @@ MessageStore ReadTraceText(std::string_view text);
 using LoadProgress = std::function<bool(std::uint64_t bytesRead, std::uint64_t fileSize)>;
 
 enum class LoadOutcome { Loaded, NoMessages, Stopped, Failed };
-
-// What a reader holds between two lines of a file, so that another reader can go on where it
-// stopped when the file grows.
-struct ReaderContinuation {
-  bool isTracelist = false;
-  std::uint64_t lineNumber = 0;  // of the last line read whole
-  // The start of a line not yet ended, and its length (the start is not kept past the line limit).
-  std::string pendingLine;
-  std::uint64_t pendingLength = 0;
-  bool skipLineFeed = false;
-  // The header and gateway lines of a message whose data line has not come yet.
-  Protocol protocol = Protocol::None;
-  bool isIncoming = false;
-  std::uint64_t headerLineNumber = 0;
-  std::string gatewayAddress;  // dotted decimal
-  // The end of the load took the unended line for a whole one, and it made a message: once the
-  // line ends, it must not make another.
-  bool pendingLineMadeMessage = false;
-};
 
 // Where the load of the last file stopped, for following it as it grows.
 struct FollowPoint {
