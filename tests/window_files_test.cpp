@@ -9,6 +9,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 
@@ -82,6 +83,18 @@ TEST_F(WindowFilesTest, SeveralFilesAreOneTraceWithAFileColumn) {
   OpenThroughMenu(kPlain);
   EXPECT_EQ(model->columnCount(), MessageListModel::File);
   EXPECT_EQ(window_->windowTitle(), "plain-trace.txt - Calyxo (Marovia 3.X)");
+
+  // A file given twice is read once, which is said once; a compressed one cannot be followed.
+  OpenThroughMenu(QStringList{earlier, earlier});
+  const QString twice = earlier + " was given twice and read once";
+  EXPECT_EQ(StatusCount(), "1 message; " + twice);
+  ASSERT_EQ(system(("gzip -kf '" + earlier.toStdString() + "'").c_str()), 0);
+  OpenThroughMenu(earlier + ".gz");
+  Trigger("isdnFollow");
+  EXPECT_FALSE(Action("isdnFollow")->isChecked());
+  ASSERT_EQ(dialogs_.messages.size(), 3u);
+  EXPECT_EQ(dialogs_.messages[1].text, twice + ".");
+  EXPECT_EQ(dialogs_.messages[2].text, "cannot follow " + earlier + ".gz: it is compressed");
 }
 
 TEST_F(WindowFilesTest, AFollowedTraceGrowsByInsertedRows) {
@@ -95,8 +108,10 @@ TEST_F(WindowFilesTest, AFollowedTraceGrowsByInsertedRows) {
   EXPECT_TRUE(Action("isdnFollow")->isChecked());
   int inserts = 0;
   int resets = 0;
-  QObject::connect(List()->model(), &QAbstractItemModel::rowsInserted, [&] { ++inserts; });
-  QObject::connect(List()->model(), &QAbstractItemModel::modelReset, [&] { ++resets; });
+  const QObject counting;  // gone before the window, which resets its list as it goes
+  QObject::connect(List()->model(), &QAbstractItemModel::rowsInserted, &counting,
+                   [&] { ++inserts; });
+  QObject::connect(List()->model(), &QAbstractItemModel::modelReset, &counting, [&] { ++resets; });
 
   std::string many;
   for (int message = 0; message < 100; ++message) {
