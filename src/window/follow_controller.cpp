@@ -9,9 +9,9 @@ namespace sigrune {
 namespace {
 
 constexpr int kEveryMilliseconds = 500;
-// A file written a message at a time reports a change as often: reads that close together would
-// cost more than they show.
-constexpr int kShortestGapMilliseconds = 100;
+// A file that grows all the time would otherwise be read, and the list drawn, at every change:
+// a quarter of a second apart is soon enough to see and costs little.
+constexpr int kShortestGapMilliseconds = 250;
 
 }  // namespace
 
@@ -27,8 +27,13 @@ FollowController::FollowController(std::function<bool()> canApply,
   soon_.setSingleShot(true);
   connect(&every_, &QTimer::timeout, this, &FollowController::PollNow);
   connect(&soon_, &QTimer::timeout, this, &FollowController::PollNow);
-  // A rotation renames the file and makes another: the folder tells of that one.
-  connect(&watcher_, &QFileSystemWatcher::fileChanged, this, &FollowController::PollSoon);
+  // A file written a message at a time reports a change as often, each one waking the window:
+  // heard once until the read it asks for has been made. A rotation renames the file and makes
+  // another: the folder tells of it.
+  connect(&watcher_, &QFileSystemWatcher::fileChanged, this, [this] {
+    watcher_.removePath(path_);
+    PollSoon();
+  });
   connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, &FollowController::PollSoon);
 }
 
@@ -38,7 +43,7 @@ void FollowController::Start(TraceFollower follower, const QString& path) {
   path_ = path;
   following_ = true;
   lastRead_ = {};
-  WatchFile();
+  WatchFile(true);
   every_.start();
   PollNow();
   emit StateChanged();
@@ -68,12 +73,12 @@ void FollowController::EndReads() {
   }
 }
 
-void FollowController::WatchFile() {
+void FollowController::WatchFile(bool renew) {
   // The watch stays with the file it was set on, which a rotation renames: set again on the path.
-  if (!watcher_.files().isEmpty()) {
+  if (renew && !watcher_.files().isEmpty()) {
     watcher_.removePaths(watcher_.files());
   }
-  if (QFileInfo::exists(path_)) {
+  if (watcher_.files().isEmpty() && QFileInfo::exists(path_)) {
     watcher_.addPath(path_);
   }
   const QString folder = QFileInfo(path_).absolutePath();
@@ -126,8 +131,8 @@ void FollowController::Polled(std::uint64_t generation, std::optional<Batch> bat
   }
   if (stopped) {
     EndReads();
-  } else if (renewed) {
-    WatchFile();
+  } else {
+    WatchFile(renewed);
   }
   ApplyWaiting();
   emit StateChanged();

@@ -50,7 +50,8 @@ class FollowController : public QObject {
   void PollSoon();
   void PollNow();
   void Polled(std::uint64_t generation, std::optional<Batch> batch);
-  void WatchFile();
+  // Watches the file at the path, and its folder; `renew` watches it afresh.
+  void WatchFile(bool renew);
   // No more reads; a batch that waits is still handed over.
   void EndReads();
 
