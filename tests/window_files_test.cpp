@@ -6,7 +6,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QScrollBar>
-#include <QStatusBar>
+#include <QTabWidget>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
@@ -137,14 +137,15 @@ TEST_F(WindowFilesTest, AFollowedTraceGrowsByInsertedRows) {
   ASSERT_TRUE(WaitFor([&] { return Rows() == 104; })) << Rows();
   EXPECT_EQ(List()->verticalScrollBar()->value(), 3);
   EXPECT_EQ(resets, 2);  // the filter's on and off
+  window_->findChild<QTabWidget*>()->setCurrentIndex(1);
+  EXPECT_EQ(window_->findChild<QLabel*>(QStringLiteral("callCount"))->text(),
+            "2 calls, none failed");
 
   // A file that disappears stops the following, keeping what was read.
   QFile::remove(trace);
   ASSERT_TRUE(WaitFor([&] { return !Action("isdnFollow")->isChecked(); }));
   EXPECT_EQ(Rows(), 104);
-  EXPECT_TRUE(window_->statusBar()->currentMessage().contains("disappeared"))
-      << window_->statusBar()->currentMessage().toStdString();
-  EXPECT_EQ(FollowState(), "");
+  EXPECT_EQ(FollowState(), trace + " disappeared: following stopped");
 }
 
 }  // namespace

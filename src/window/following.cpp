@@ -23,11 +23,14 @@ void MainWindow::CreateFollowing() {
       [this] { return !operations_.Busy(); },
       [this](TraceFollower::Batch&& batch) { ApplyFollowed(std::move(batch)); }, this);
   connect(follow_, &FollowController::StateChanged, this, &MainWindow::ShowFollowState);
-  connect(follow_, &FollowController::ReadFailed, this,
-          [this](const QString& why) { statusBar()->showMessage(why); });
+  connect(follow_, &FollowController::ReadFailed, this, [this](const QString& why) {
+    followStopped_ = why;
+    ShowFollowState();
+  });
 }
 
 void MainWindow::isdnFollow_Click(bool follow) {
+  followStopped_.clear();
   if (!follow) {
     follow_->Stop();
   } else if (document_.IsOpen() && !follow_->Following()) {
@@ -57,13 +60,17 @@ void MainWindow::ApplyFollowed(TraceFollower::Batch&& batch) {
     isdnList->scrollToBottom();
   }
   UpdateStatusBar();
-  if (!note.isEmpty()) {
-    statusBar()->showMessage(note, stopped ? 0 : kNoteMilliseconds);
+  if (stopped) {
+    statusBar()->clearMessage();
+    followStopped_ = note;
+    ShowFollowState();
+  } else if (!note.isEmpty()) {
+    statusBar()->showMessage(note, kNoteMilliseconds);
   }
 }
 
 void MainWindow::ShowFollowState() {
-  QString state;
+  QString state = followStopped_;
   if (follow_->Following()) {
     state = tr("Following");
     if (const QTime read = follow_->LastRead(); read.isValid()) {

@@ -526,6 +526,7 @@ void MainWindow::LoadFinished(const QStringList& fileNames, LoadKind kind, ListV
   }
   // The trace read now is followed only when asked again.
   follow_->Stop();
+  followStopped_.clear();
   loadNotes_.clear();
   for (const std::string& note : loaded->result.notes) {
     loadNotes_ << QString::fromLocal8Bit(note.c_str());

@@ -153,6 +153,9 @@ class MainWindow : public QMainWindow {
   FindForm* findForm_ = nullptr;
   LaneNamesStore* laneNames_ = nullptr;
   FollowController* follow_ = nullptr;
+  // Why following stopped by itself (the file disappeared), until it starts again or another
+  // trace is read.
+  QString followStopped_;
 
   QAction* isdnOpen = nullptr;
   QAction* isdnReload = nullptr;
