@@ -141,10 +141,18 @@ TEST_F(WindowFilesTest, AFollowedTraceGrowsByInsertedRows) {
   EXPECT_EQ(window_->findChild<QLabel*>(QStringLiteral("callCount"))->text(),
             "2 calls, none failed");
 
+  // A reload stops following; File > Follow reads on.
+  Trigger("isdnReload");
+  EXPECT_FALSE(Action("isdnFollow")->isChecked());
+  EXPECT_EQ(FollowState(), "");
+  Trigger("isdnFollow");
+  append(kProceeding);
+  ASSERT_TRUE(WaitFor([&] { return Rows() == 105; })) << Rows();
+
   // A file that disappears stops the following, keeping what was read.
   QFile::remove(trace);
   ASSERT_TRUE(WaitFor([&] { return !Action("isdnFollow")->isChecked(); }));
-  EXPECT_EQ(Rows(), 104);
+  EXPECT_EQ(Rows(), 105);
   EXPECT_EQ(FollowState(), trace + " disappeared: following stopped");
 }
 
