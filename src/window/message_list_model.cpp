@@ -34,6 +34,8 @@ void MessageListModel::ShowRowsOf(const TraceDocument* document) {
 }
 
 bool MessageListModel::ShowAppendedRows() {
+  // The cached fields point into the store, which may have moved as it grew.
+  cachedMessage_ = {};
   const int rows = document_ != nullptr ? ClampedRows(document_->RowCount()) : 0;
   if (rows <= rows_) {
     return false;

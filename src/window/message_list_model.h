@@ -40,7 +40,8 @@ class MessageListModel : public QAbstractTableModel {
   // Takes the document's rows afresh, in one reset, after a load or a filter changed them; none
   // for no document. The document must outlive the model or the next call.
   void ShowRowsOf(const TraceDocument* document);
-  // Takes the rows the document gained at its end, in one insert; false when there were none.
+  // After messages were appended to the document: takes the rows it gained at its end, in one
+  // insert; false when there were none.
   bool ShowAppendedRows();
 
   // The message a row shows; no message for a row that does not exist.
