@@ -128,6 +128,39 @@ if have "$programs/bench/load_and_list" "load and summary lines"; then
     echo "load_and_list: failed"
   fi
 fi
+# The trace cut into ten files (at line ends) opened as one, beside the trace whole (goal: within
+# 1.1 x); then the trace gzip-compressed, opened beside `gzip -dc` of it (goal: within 1.3 x).
+# Once each: they are long.
+if have "$programs/bench/load_files" "several files and .gz"; then
+  split -n l/10 -d "$trace" "$folder/piece-"
+  cat "$folder"/piece-* >/dev/null
+  if one=$("$programs/bench/load_files" "$trace") &&
+    ten=$("$programs/bench/load_files" "$folder"/piece-*); then
+    awk -v one="${one%% *}" -v ten="${ten%% *}" 'BEGIN {
+      printf "open as ten files:              %.3f s beside %.3f s as one (%.2f x; goal 1.1)\n",
+        ten, one, ten / one
+    }'
+  else
+    echo "load_files: failed"
+  fi
+  rm -f "$folder"/piece-*
+  gzip -c "$trace" >"$folder/trace.txt.gz"
+  if timed 1 /dev/null gzip -dc "$folder/trace.txt.gz" &&
+    packed=$("$programs/bench/load_files" "$folder/trace.txt.gz"); then
+    awk -v gzip="$seconds" -v packed="${packed%% *}" \
+      -v bytes="$(stat -c %s "$folder/trace.txt.gz")" 'BEGIN {
+      printf "open the .gz (%.0f MB):          %.3f s beside %.3f s for gzip -dc (%.2f x; goal 1.3)\n",
+        bytes / 1e6, packed, gzip, packed / gzip
+    }'
+  fi
+  rm -f "$folder/trace.txt.gz"
+fi
+# Following the trace's second half as it is appended, 1,000 messages a second (goal: < 5 % of a
+# core).
+if have "$programs/bench/follow_growth" "following"; then
+  "$programs/bench/follow_growth" "$trace" "$folder" 10 1000 || echo "follow_growth: failed"
+  rm -f "$folder/growing.txt"
+fi
 if have "$programs/bench/decode_throughput" "decode"; then
   "$programs/bench/decode_throughput" "$trace" || echo "decode_throughput: failed"
 fi

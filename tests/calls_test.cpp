@@ -67,6 +67,35 @@ TEST(GroupCalls, LinksEachIncomingCallToTheNearestOutgoingOne) {
   }
 }
 
+// Messages appended in pieces join the calls as if they had all been there: the same calls,
+// facts, outcomes and links, whatever the pieces.
+TEST(ExtendCalls, GroupsAppendedMessagesAsGroupCallsWould) {
+  const auto described = [](const MessageStore& store, const CallTable& table) {
+    std::string text;
+    for (std::uint32_t call = 1; call <= table.calls.size(); ++call) {
+      AppendCallCsvRecord(text, store, table, CallNumber{call}, true);
+    }
+    for (const std::uint32_t call : table.callOfMessage) {
+      text += std::to_string(call) + " ";
+    }
+    return text;
+  };
+  for (const char* name : {"tests/data/call-legs.txt", "tests/data/grouped-calls.txt"}) {
+    const MessageStore whole = LoadTraceFile(SourceFile(name)).store;
+    const std::string expected = described(whole, GroupCalls(whole));
+    for (std::size_t first = 0; first <= whole.msgCount; ++first) {
+      MessageStore start = LoadTraceFile(SourceFile(name)).store;
+      MessageStore middle = LoadTraceFile(SourceFile(name)).store;
+      KeepFirstMessages(start, first);
+      KeepFirstMessages(middle, std::min(first + 3, whole.msgCount));
+      CallTable table = GroupCalls(start);
+      ExtendCalls(middle, table);
+      ExtendCalls(whole, table);
+      ASSERT_EQ(described(whole, table), expected) << name << ", from message " << first + 1;
+    }
+  }
+}
+
 // Calls 1 and 2 are the legs of one conversation, call 3 fails on another gateway; the
 // command line's golden files pin the names and labels.
 TEST(BuildCallFlow, PutsEachPartyOnItsSideOfTheServer) {

@@ -10,6 +10,7 @@
 #include <clocale>
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -293,6 +294,69 @@ TEST_F(CommandLine, DecodeShowsEachLineOfInputAsItComes) {
   decode.join();
   close(output[0]);
   EXPECT_EQ(result, (CommandResult{kExitSuccess, "", ""}));
+}
+
+// The example trace cut in two between messages, given in the wrong order, reads as the whole.
+TEST_F(CommandLine, ReadsSeveralFilesAsOneTrace) {
+  const std::string trace = ReadFile(kPlain);
+  const std::size_t cut = trace.find("01/15/2004 10:24:02.930");
+  const std::string first = Write("first.txt", trace.substr(0, cut));
+  const std::string second = Write("second.txt", trace.substr(cut));
+  const std::pair<Arguments, Arguments> sameAs[] = {
+      {{"list", second, first}, {"list", kPlain}},
+      {{"show", second, first, "3", "20"}, {"show", kPlain, "3", "20"}},
+      {{"calls", "--related", second, first}, {"calls", "--related", kPlain}},
+      {{"export", second, first}, {"export", kPlain}},
+  };
+  for (const auto& [several, one] : sameAs) {
+    EXPECT_EQ(RunCli(several), RunCli(one)) << several[0];
+  }
+  EXPECT_EQ(
+      RunCli({"show", first, second, first, "99"}),
+      (CommandResult{kExitFailure, "",
+                     "sigrune-cli: " + first + " was given twice and read once\n" +
+                         "sigrune-cli: message 99: " + first + " + 2 more has 21 messages\n"}));
+}
+
+TEST_F(CommandLine, ListFollowPrintsTheLinesOfTheMessagesAppended) {
+  const std::string trace = ReadFile(kPlain);
+  const std::string listed = ReadFile(SourceFile("tests/data/plain-trace.list"));
+  const std::size_t cut = trace.find("01/15/2004 10:24:02.930");
+  const std::string path = Write("live.txt", trace.substr(0, cut));
+  int output[2];
+  ASSERT_EQ(pipe(output), 0);
+  CommandResult result{};
+  std::thread list([&] {
+    result = RunCli({"list", "--follow", path}, "", fdopen(output[1], "w"));
+  });
+  std::string shown;
+  const auto readUntil = [&](std::size_t size) {
+    pollfd ready = {output[0], POLLIN, 0};
+    char text[4096];
+    while (shown.size() < size && poll(&ready, 1, 10000) == 1) {
+      const ssize_t got = read(output[0], text, sizeof text);
+      shown.append(text, got > 0 ? static_cast<std::size_t>(got) : 0);
+    }
+    return shown;
+  };
+  const std::size_t firstLines = listed.find("01/15/2004 10:24:02.931");
+  EXPECT_EQ(readUntil(firstLines), listed.substr(0, firstLines));
+  WriteFile(path, trace);
+  EXPECT_EQ(readUntil(listed.size()), listed);
+  std::filesystem::remove(path);
+  list.join();
+  close(output[0]);
+  EXPECT_EQ(result, (CommandResult{kExitFailure, "",
+                                   "sigrune-cli: " + path + " disappeared: following stopped\n"}));
+
+  const std::string gzip = Write("trace.gz", "");
+  const std::pair<Arguments, std::string> refused[] = {
+      {{"list", "--follow", "-"}, "sigrune-cli: cannot follow standard input\n"},
+      {{"list", "--follow", gzip}, "sigrune-cli: cannot follow " + gzip + ": it is compressed\n"},
+  };
+  for (const auto& [arguments, problem] : refused) {
+    EXPECT_EQ(RunCli(arguments), (CommandResult{kExitFailure, "", problem}));
+  }
 }
 
 TEST_F(CommandLine, WriteErrorsAreReportedOnceAndFail) {

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "test_files.h"
 
@@ -264,6 +267,99 @@ TEST_F(TraceDocumentTest, ExportsEveryMessageWhateverTheFilterButNeverOverTheTra
   EXPECT_EQ(refused.outcome, ExportOutcome::WriteFailed);
   EXPECT_EQ(refused.errorText, "cannot write " + link + ": it is the trace being exported");
   EXPECT_EQ(ReadFile(path), ReadFile(kPlain));
+
+  // Of several files read as one, each is the trace; a reload reads them all again.
+  const std::string other = Write("other.txt", "IsdnMsgData=08\n");
+  const std::vector<std::string> both{other, path};
+  ASSERT_EQ(document.Load(both, LoadKind::Open).outcome, LoadOutcome::Loaded);
+  ASSERT_EQ(document.Reload().outcome, LoadOutcome::Loaded);
+  EXPECT_EQ(document.Paths(), (std::vector<std::string>{path, other}));
+  EXPECT_EQ(document.Export(other).errorText,
+            "cannot write " + other + ": it is the trace being exported");
+  EXPECT_EQ(document.SaveCallsCsv(other, {}), "cannot write " + other + ": it is the open trace");
+  EXPECT_EQ(ReadFile(other), "IsdnMsgData=08\n");
+}
+
+// A message of gateway 192.168.1.5 at 10:00:SS, its header line first.
+std::string LiveMessage(std::string_view direction, int second, std::string_view payload) {
+  const std::string stamp = "01/15/2004 10:00:0" + std::to_string(second) + " CCP|";
+  return stamp + std::string(direction) + " Message -- PriMsg\n" + stamp +
+         "MMan_Id= 1. IpAddr=0501a8c0\n" + stamp + "IsdnMsgData1= " + std::string(payload) + "\n";
+}
+
+// The trace grows as a server writes it: a line in pieces, a header line without its data line,
+// the file truncated, rotated and gone. Each poll appends the new whole messages to the list, to
+// the PRI-only rows and to the calls.
+TEST_F(TraceDocumentTest, FollowsTheLastFileAsItGrows) {
+  const std::string live = Path("live.txt");
+  // The load takes the unended last line for a whole one; once ended, it makes no other message.
+  Write("live.txt", LiveMessage("In ", 1, "08 02 00 01 05") +
+                        "01/15/2004 10:00:01 CCP|In  Message -- H225Msg\n"
+                        "01/15/2004 10:00:01 CCP|IsdnMsgData1= 08 02 00 02");
+  TraceDocument document;
+  ASSERT_EQ(document.Load(live, LoadKind::Open).outcome, LoadOutcome::Loaded);
+  ASSERT_TRUE(document.ApplyFilter(ListFilter::PriOnly));
+  ASSERT_EQ(document.Calls().calls.size(), 1u);
+  std::string whyNot;
+  std::optional<TraceFollower> follower = document.StartFollowing(whyNot);
+  ASSERT_TRUE(follower) << whyNot;
+
+  const auto append = [&](std::string_view text) {
+    return [&live, text] { WriteFile(live, ReadFile(live) + std::string(text)); };
+  };
+  struct Step {
+    std::function<void()> change;
+    std::string messages;  // the new ones: line number, direction, payload
+    std::size_t rows;      // PRI-only rows added
+    std::string note;
+  };
+  const Step steps[] = {
+      {append(" 05\n"), "", 0, ""},
+      {append("01/15/2004 10:00:02 CCP|Out Mess"), "", 0, ""},
+      {append("age -- PriMsg\n"), "", 0, ""},
+      {append("01/15/2004 10:00:02 CCP|MMan_Id= 1. IpAddr=0501a8c0\n"
+              "01/15/2004 10:00:02 CCP|IsdnMsgData1= 08 02 80 01 5a\n"),
+       "6 Out 08 02 80 01 5a\n", 1, ""},
+      {[&] { Write("live.txt", LiveMessage("In ", 3, "08 02 00 03 05")); }, "1 In 08 02 00 03 05\n",
+       1, live + " was truncated: read again from its start"},
+      {[&] {
+         append(LiveMessage("Out", 4, "08 02 80 03 5a"))();
+         std::filesystem::rename(live, live + ".1");
+         Write("live.txt", LiveMessage("In ", 5, "08 02 00 05 05"));
+       },
+       "4 Out 08 02 80 03 5a\n1 In 08 02 00 05 05\n", 2,
+       live + " was replaced: read the new file from its start"},
+      {[&] { std::filesystem::remove(live); }, "", 0, live + " disappeared: following stopped"},
+  };
+  std::size_t messages = document.Store().msgCount;
+  for (const Step& step : steps) {
+    step.change();
+    TraceFollower::Batch batch = follower->Poll();
+    EXPECT_EQ(batch.note, step.note);
+    EXPECT_EQ(batch.stopped,
+              !step.note.empty() && step.note.find("disappeared") != std::string::npos);
+    const std::size_t rows = document.RowCount();
+    const AppendedMessages appended = document.AppendFollowed(std::move(batch));
+    std::string described;
+    for (std::size_t k = IndexOf(appended.first).value; k < document.Store().msgCount; ++k) {
+      const std::string_view line = document.Store().msgDataLines[k];
+      described += std::to_string(document.Store().msgLineNumbers[k]) +
+                   (document.Store().msgIsIncoming[k] ? " In " : " Out ") +
+                   std::string(line.substr(line.find("= ") + 2)) + "\n";
+    }
+    EXPECT_EQ(described, step.messages) << step.note;
+    EXPECT_EQ(appended.first, Message(messages + 1));
+    EXPECT_EQ(appended.count, document.Store().msgCount - messages);
+    EXPECT_EQ(appended.firstRow, rows);
+    EXPECT_EQ(appended.rowsAdded, step.rows);
+    messages = document.Store().msgCount;
+  }
+  // Calls 1 and 2 were released in the trace's later parts.
+  const CallTable& calls = document.Calls();
+  ASSERT_EQ(calls.calls.size(), 3u);
+  EXPECT_EQ(calls.calls[0].messageCount, 2u);
+  EXPECT_EQ(calls.calls[1].ended, CallEnded::Released);
+  EXPECT_EQ(calls.calls[2].ended, CallEnded::Open);
 }
 
 TEST_F(TraceDocumentTest, CapturesTheRowsShownOrTheCallsMessagesAndACancelChangesNothing) {

@@ -8,6 +8,7 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <system_error>
 
 #include "trace/gzip_blocks.h"
 #include "trace/text_utilities.h"
@@ -116,7 +117,13 @@ std::optional<LoadResult> FeedPlain(int descriptor, const std::string& name,
 std::optional<LoadResult> FeedCompressed(int descriptor, const std::string& name,
                                          TraceTextReader& reader, std::uint64_t fileSize,
                                          const LoadProgress& progress, std::uint64_t& bytesRead) {
-  GzipBlocks blocks(descriptor, name);
+  std::optional<GzipBlocks> started;
+  try {
+    started.emplace(descriptor, name);
+  } catch (const std::system_error& error) {
+    return Failure("cannot read " + name + ": " + error.code().message());
+  }
+  GzipBlocks& blocks = *started;
   for (std::string_view text; !(text = blocks.Next()).empty();) {
     reader.Feed(text);
     if (bytesRead == 0 && fileSize > blocks.CompressedBytes() && blocks.CompressedBytes() > 0) {
