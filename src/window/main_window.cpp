@@ -543,6 +543,8 @@ void MainWindow::LoadFinished(const QStringList& fileNames, LoadKind kind, ListV
   // A reload keeps the view of the trace as read now, unless its selected message is gone.
   if (reload && (document_.CurrentMessage() || !view.hadSelection)) {
     isdnList->verticalScrollBar()->setValue(view.scrolled);
+  } else if (follow) {
+    isdnList->scrollToBottom();  // to watch, as tail -f shows, the messages as they come
   } else {
     isdnList->scrollToTop();
   }
