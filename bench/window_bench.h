@@ -17,7 +17,7 @@ namespace sigrune::bench {
 class BenchDialogs : public Dialogs {
  public:
   explicit BenchDialogs(QString file) : file_(std::move(file)) {}
-  std::optional<QString> OpenFileName(QWidget*, const QStringList&, const QString&) override {
+  std::optional<QStringList> OpenFileNames(QWidget*, const QStringList&, const QString&) override {
     return std::nullopt;
   }
   std::optional<QString> SaveFileName(QWidget*, const QString&, const QStringList&) override {

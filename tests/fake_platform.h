@@ -19,8 +19,8 @@ struct ShownMessageBox {
 
 class FakeDialogs : public Dialogs {
  public:
-  std::optional<QString> OpenFileName(QWidget*, const QStringList& nameFilters,
-                                      const QString& selectedFilter) override {
+  std::optional<QStringList> OpenFileNames(QWidget*, const QStringList& nameFilters,
+                                           const QString& selectedFilter) override {
     lastNameFilters = nameFilters;
     lastSelectedFilter = selectedFilter;
     return Next(openAnswers);
@@ -46,7 +46,7 @@ class FakeDialogs : public Dialogs {
     return answer;
   }
 
-  std::deque<std::optional<QString>> openAnswers;
+  std::deque<std::optional<QStringList>> openAnswers;
   std::deque<std::optional<QString>> saveAnswers;
   std::deque<std::optional<int>> choiceAnswers;
   std::vector<ShownMessageBox> messages;
@@ -56,11 +56,12 @@ class FakeDialogs : public Dialogs {
   QStringList lastSaveNameFilters;
 
  private:
-  static std::optional<QString> Next(std::deque<std::optional<QString>>& answers) {
+  template <class Answer>
+  static std::optional<Answer> Next(std::deque<std::optional<Answer>>& answers) {
     if (answers.empty()) {
       return std::nullopt;
     }
-    std::optional<QString> answer = answers.front();
+    std::optional<Answer> answer = answers.front();
     answers.pop_front();
     return answer;
   }

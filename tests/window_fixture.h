@@ -62,11 +62,12 @@ class WindowTest : public ::testing::Test {
     Action(action)->trigger();
     Settle();
   }
-  // File > Open, answering its dialog with the path (or cancelling it).
-  void OpenThroughMenu(std::optional<QString> path) {
-    dialogs_.openAnswers.push_back(std::move(path));
+  // File > Open, answering its dialog with the paths (or cancelling it).
+  void OpenThroughMenu(std::optional<QStringList> paths) {
+    dialogs_.openAnswers.push_back(std::move(paths));
     Trigger("isdnOpen");
   }
+  void OpenThroughMenu(const QString& path) { OpenThroughMenu(QStringList{path}); }
   void SelectRow(int row) {
     List()->setCurrentIndex(List()->model()->index(row, 0));
     Settle();

@@ -40,6 +40,7 @@ TEST_F(WindowTest, MenusHaveTheirCaptionsShortcutsAndStates) {
   const MenuEntry entries[] = {
       {"isdnOpen", "&Open...", QKeySequence("Ctrl+O"), true, false},
       {"isdnReload", "&Reload", QKeySequence(Qt::Key_F5), false, false},
+      {"isdnFollow", "&Follow", {}, false, true},
       {"isdnSave", "&Save As Tessel...", QKeySequence("Ctrl+S"), true, false},
       {"isdnExportPcap", "Export to &pcap…", {}, false, false},
       {"isdnExit", "E&xit", {}, true, false},
@@ -269,8 +270,9 @@ TEST(WindowApplication, WithoutADisplayAnswersHelpAndVersionAndSaysWhyItCannotOp
   };
   std::string help;
   EXPECT_EQ(run("--help", help), 0);
-  EXPECT_EQ(help.rfind(std::string("Usage: ") + SIGRUNE_WINDOW_PROGRAM + " [options] [TRACE]\n", 0),
-            0u)
+  EXPECT_EQ(
+      help.rfind(std::string("Usage: ") + SIGRUNE_WINDOW_PROGRAM + " [options] [TRACE...]\n", 0),
+      0u)
       << help;
   std::string version;
   EXPECT_EQ(run("-v", version), 0);
@@ -280,24 +282,29 @@ TEST(WindowApplication, WithoutADisplayAnswersHelpAndVersionAndSaysWhyItCannotOp
   EXPECT_EQ(noDisplay.rfind("sigrune: no display to open the window on", 0), 0u) << noDisplay;
 }
 
-TEST(WindowApplication, OpensTheTraceGivenOnTheCommandLine) {
+TEST(WindowApplication, OpensTheTracesGivenOnTheCommandLine) {
   FakeDialogs dialogs;
   FakeLauncher launcher;
   QString caption;
   int rows = -1;
+  bool following = false;
   QTimer::singleShot(200, [&] {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
       if (auto* window = qobject_cast<MainWindow*>(widget)) {
         caption = window->windowTitle();
         rows = window->findChild<QTreeView*>("isdnList")->model()->rowCount();
+        following = window->findChild<QAction*>("isdnFollow")->isChecked();
         window->close();
       }
     }
   });
-  EXPECT_EQ(RunWindowApplication({"sigrune", kPlain}, dialogs, launcher), 0);
-  EXPECT_EQ(caption, "plain-trace.txt - Calyxo (Marovia 3.X)");
-  EXPECT_EQ(rows, 21);
-  EXPECT_EQ(RunWindowApplication({"sigrune", "a", "b"}, dialogs, launcher), 2);
+  EXPECT_EQ(RunWindowApplication({"sigrune", kExamples + "tracelist-trace.xml", kPlain, "--follow"},
+                                 dialogs, launcher),
+            0);
+  EXPECT_EQ(caption, "plain-trace.txt + 1 more - Calyxo (Marovia 3.X)");
+  EXPECT_EQ(rows, 31);
+  EXPECT_TRUE(following);
+  EXPECT_EQ(RunWindowApplication({"sigrune", "--follow"}, dialogs, launcher), 2);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// sigrune: the window. `sigrune [TRACE]` opens the trace as File > Open would.
+// sigrune: the window. `sigrune [--follow] [TRACE...]` opens the traces as File > Open would.
 
 #include <QApplication>
 #include <QIcon>

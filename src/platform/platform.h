@@ -16,9 +16,9 @@ enum class MessageIcon { None, Information, Exclamation, Critical };
 class Dialogs {
  public:
   virtual ~Dialogs() = default;
-  // The chosen file, or nothing when the user cancels.
-  virtual std::optional<QString> OpenFileName(QWidget* parent, const QStringList& nameFilters,
-                                              const QString& selectedFilter) = 0;
+  // The chosen files (one or more), or nothing when the user cancels.
+  virtual std::optional<QStringList> OpenFileNames(QWidget* parent, const QStringList& nameFilters,
+                                                   const QString& selectedFilter) = 0;
   // Asks before an existing file is chosen; nothing when the user cancels. `nameFilters` as
   // "CSV (*.csv)"; none offers every file.
   virtual std::optional<QString> SaveFileName(QWidget* parent, const QString& title,

@@ -11,17 +11,17 @@
 
 namespace sigrune {
 
-std::optional<QString> QtDialogs::OpenFileName(QWidget* parent, const QStringList& nameFilters,
-                                               const QString& selectedFilter) {
+std::optional<QStringList> QtDialogs::OpenFileNames(QWidget* parent, const QStringList& nameFilters,
+                                                    const QString& selectedFilter) {
   QFileDialog dialog(parent, QObject::tr("Open"));
-  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setFileMode(QFileDialog::ExistingFiles);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setNameFilters(nameFilters);
   dialog.selectNameFilter(selectedFilter);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
     return std::nullopt;
   }
-  return dialog.selectedFiles().constFirst();
+  return dialog.selectedFiles();
 }
 
 std::optional<QString> QtDialogs::SaveFileName(QWidget* parent, const QString& title,

@@ -6,8 +6,8 @@ namespace sigrune {
 
 class QtDialogs : public Dialogs {
  public:
-  std::optional<QString> OpenFileName(QWidget* parent, const QStringList& nameFilters,
-                                      const QString& selectedFilter) override;
+  std::optional<QStringList> OpenFileNames(QWidget* parent, const QStringList& nameFilters,
+                                           const QString& selectedFilter) override;
   std::optional<QString> SaveFileName(QWidget* parent, const QString& title,
                                       const QStringList& nameFilters) override;
   void ShowMessage(QWidget* parent, MessageIcon icon, const QString& title,

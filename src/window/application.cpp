@@ -18,9 +18,13 @@ void DescribeOptions(QCommandLineParser& parser) {
   parser.setApplicationDescription(QString::fromUtf8(kDescription));
   parser.addHelpOption();
   parser.addVersionOption();
-  parser.addPositionalArgument(QStringLiteral("trace"),
-                               QApplication::translate("main", "The trace file to open."),
-                               QStringLiteral("[TRACE]"));
+  parser.addOption(
+      {QStringLiteral("follow"),
+       QApplication::translate("main", "Keep reading what is appended to the last trace file.")});
+  parser.addPositionalArgument(
+      QStringLiteral("traces"),
+      QApplication::translate("main", "The trace files to open, read as one trace."),
+      QStringLiteral("[TRACE...]"));
 }
 
 // Writes the whole text to standard output; a failure is told on standard error.
@@ -62,9 +66,11 @@ int RunWindowApplication(const QStringList& arguments, Dialogs& dialogs, Launche
   QCommandLineParser parser;
   DescribeOptions(parser);
   const bool parsed = parser.parse(arguments);
-  if (!parsed || parser.positionalArguments().size() > 1) {
+  const QStringList traces = parser.positionalArguments();
+  const bool follow = parsed && parser.isSet(QStringLiteral("follow"));
+  if (!parsed || (follow && traces.isEmpty())) {
     std::fprintf(stderr, "sigrune: %s\n%s",
-                 qPrintable(parsed ? QApplication::translate("main", "only one trace file, please")
+                 qPrintable(parsed ? QApplication::translate("main", "--follow needs a trace file")
                                    : parser.errorText()),
                  qPrintable(parser.helpText()));
     return 2;
@@ -72,9 +78,9 @@ int RunWindowApplication(const QStringList& arguments, Dialogs& dialogs, Launche
 
   MainWindow window(dialogs, launcher);
   window.show();
-  if (!parser.positionalArguments().isEmpty()) {
-    const QString trace = parser.positionalArguments().constFirst();
-    QTimer::singleShot(0, &window, [&window, trace] { window.OpenTraceFile(trace); });
+  if (!traces.isEmpty()) {
+    QTimer::singleShot(0, &window,
+                       [&window, traces, follow] { window.OpenTraceFiles(traces, follow); });
   }
   return QApplication::exec();
 }

@@ -12,8 +12,9 @@ namespace sigrune {
 // QApplication, so no display.
 std::optional<int> AnswerHelpOrVersion(const QStringList& arguments);
 
-// Runs the window program: `sigrune [--help] [--version] [TRACE]`, opening TRACE as File > Open
-// would once the window shows. Returns the exit status when the window closes.
+// Runs the window program: `sigrune [--help] [--version] [--follow] [TRACE...]`, opening the
+// traces as File > Open would once the window shows, and following the last with --follow.
+// Returns the exit status when the window closes.
 int RunWindowApplication(const QStringList& arguments, Dialogs& dialogs, Launcher& launcher);
 
 }  // namespace sigrune

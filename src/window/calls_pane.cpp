@@ -7,9 +7,11 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <utility>
 
 #include "trace/text_utilities.h"
 #include "window/call_list_model.h"
@@ -104,6 +106,8 @@ CallsPane::CallsPane(QWidget* parent) : QWidget(parent) {
 }
 
 void CallsPane::ShowCallsOf(const TraceDocument* document) {
+  document_ = document;
+  changed_ = false;
   open_ = document != nullptr && document->IsOpen();
   model_->ShowCallsOf(document);
   failedCalls_ = 0;
@@ -115,7 +119,44 @@ void CallsPane::ShowCallsOf(const TraceDocument* document) {
   UpdateCount();
 }
 
-std::vector<CallNumber> CallsPane::ShownCalls() const {
+void CallsPane::CallsChanged() {
+  // Choosing the rows again sorts every call: not for a table no one looks at.
+  changed_ = true;
+  if (isVisible()) {
+    ShowChangedCalls();
+  }
+}
+
+void CallsPane::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  ShowChangedCalls();
+}
+
+void CallsPane::ShowChangedCalls() {
+  if (!std::exchange(changed_, false)) {
+    return;
+  }
+  const std::vector<CallNumber> selected = SelectedCalls();
+  const CallNumber current = model_->CallOfRow(view_->currentIndex().row());
+  const int scrolled = view_->verticalScrollBar()->value();
+  ShowCallsOf(document_);
+  QItemSelection selection;
+  for (int row = 0; row < model_->rowCount(); ++row) {
+    const CallNumber call = model_->CallOfRow(row);
+    if (std::binary_search(selected.begin(), selected.end(), call)) {
+      selection.select(model_->index(row, 0), model_->index(row, kCallColumns - 1));
+    }
+    if (call == current) {
+      view_->selectionModel()->setCurrentIndex(model_->index(row, 0),
+                                               QItemSelectionModel::NoUpdate);
+    }
+  }
+  view_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+  view_->verticalScrollBar()->setValue(scrolled);
+}
+
+std::vector<CallNumber> CallsPane::ShownCalls() {
+  ShowChangedCalls();
   std::vector<CallNumber> calls;
   calls.reserve(static_cast<std::size_t>(model_->rowCount()));
   for (int row = 0; row < model_->rowCount(); ++row) {

@@ -27,9 +27,12 @@ class CallsPane : public QWidget {
   // Takes the document's calls afresh after a load, keeping the order and the filter; none for
   // no document. The document must outlive the pane or the next call.
   void ShowCallsOf(const TraceDocument* document);
+  // The document's calls grew or changed (messages appended to the trace): shown again, keeping
+  // the selected calls, once the table is in sight.
+  void CallsChanged();
 
   // The calls the table shows, in its order.
-  std::vector<CallNumber> ShownCalls() const;
+  std::vector<CallNumber> ShownCalls();
   // The calls selected in the table, in the order of their numbers.
   std::vector<CallNumber> SelectedCalls() const;
 
@@ -38,10 +41,14 @@ class CallsPane : public QWidget {
   void ExportToPcapRequested(const std::vector<CallNumber>& calls);
 
  private:
+  void showEvent(QShowEvent* event) override;
   void SizeColumns();
   void UpdateCount();
+  void ShowChangedCalls();
 
-  bool open_ = false;  // a trace is open
+  const TraceDocument* document_ = nullptr;
+  bool open_ = false;     // a trace is open
+  bool changed_ = false;  // the calls changed while the table was out of sight
   std::size_t failedCalls_ = 0;
   CallListModel* model_ = nullptr;
   QLabel* count_ = nullptr;

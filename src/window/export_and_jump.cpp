@@ -87,9 +87,14 @@ void MainWindow::isdnGoTo_Click() {
         document_.IsOpen() ? tr("Select a message first.") : tr("Open a trace first."), 5000);
     return;
   }
-  const QString trace = QFile::decodeName(document_.Path().c_str());
+  // Each message's line is counted in its own file.
+  const MessageStore& store = document_.Store();
+  const std::size_t index = IndexOf(message).value;
+  const std::uint32_t file = store.msgFiles[index];
+  const QString trace = QFile::decodeName(
+      (file < store.filePaths.size() ? store.filePaths[file] : document_.Path()).c_str());
   const std::size_t number = message.value;
-  std::uint64_t line = document_.Store().msgLineNumbers[IndexOf(message).value];
+  std::uint64_t line = store.msgLineNumbers[index];
   if (line == 0) {
     line = 1;
     statusBar()->showMessage(

@@ -21,6 +21,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTextEdit>
+#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -33,8 +34,10 @@
 #include "window/calls_pane.h"
 #include "window/decoded_text_pane.h"
 #include "window/find_form.h"
+#include "window/follow_controller.h"
 #include "window/message_list_model.h"
 #include "window/operation_bar.h"
+#include "window/trace_names.h"
 
 namespace sigrune {
 
@@ -107,6 +110,7 @@ MainWindow::MainWindow(Dialogs& dialogs, Launcher& launcher, QWidget* parent)
   CreateActions();
   CreateMenus();
   CreateWidgets();
+  CreateFollowing();
   const qreal scale = screen() != nullptr ? screen()->logicalDotsPerInch() / 96.0 : 1.0;
   resize(qRound(kStartWidth * scale), qRound(kStartHeight * scale));
   ShowDocument({});
@@ -121,6 +125,8 @@ MainWindow::~MainWindow() {
 void MainWindow::CreateActions() {
   isdnOpen = MakeAction(this, "isdnOpen", tr("&Open..."), QKeySequence(tr("Ctrl+O")));
   isdnReload = MakeAction(this, "isdnReload", tr("&Reload"), QKeySequence(Qt::Key_F5));
+  isdnFollow = MakeAction(this, "isdnFollow", tr("&Follow"));
+  isdnFollow->setCheckable(true);
   isdnSave = MakeAction(this, "isdnSave", tr("&Save As Tessel..."), QKeySequence(tr("Ctrl+S")));
   isdnExportPcap = MakeAction(this, "isdnExportPcap", tr("Export to &pcap…"));
   isdnExit = MakeAction(this, "isdnExit", tr("E&xit"));
@@ -145,6 +151,7 @@ void MainWindow::CreateActions() {
 
   connect(isdnOpen, &QAction::triggered, this, &MainWindow::isdnOpen_Click);
   connect(isdnReload, &QAction::triggered, this, &MainWindow::isdnReload_Click);
+  connect(isdnFollow, &QAction::triggered, this, &MainWindow::isdnFollow_Click);
   connect(isdnSave, &QAction::triggered, this, &MainWindow::isdnSave_Click);
   connect(isdnExportPcap, &QAction::triggered, this, &MainWindow::isdnExportPcap_Click);
   connect(isdnFind, &QAction::triggered, this, [this] {
@@ -164,7 +171,7 @@ void MainWindow::CreateActions() {
 void MainWindow::CreateMenus() {
   QMenu* isdnFile = menuBar()->addMenu(tr("&File"));
   isdnFile->setObjectName(QStringLiteral("isdnFile"));
-  isdnFile->addActions({isdnOpen, isdnReload, isdnSave, isdnExportPcap, isdnExit});
+  isdnFile->addActions({isdnOpen, isdnReload, isdnFollow, isdnSave, isdnExportPcap, isdnExit});
   QMenu* isdnEdit = menuBar()->addMenu(tr("&Edit"));
   isdnEdit->setObjectName(QStringLiteral("isdnEdit"));
   isdnEdit->addActions({isdnFind, isdnFindAgain, isdnGoTo});
@@ -240,6 +247,9 @@ void MainWindow::CreateWidgets() {
   statusBar()->addWidget(filteredCallLabel_, 1);
   operationBar_ = new OperationBar;
   statusBar()->addPermanentWidget(operationBar_);
+  followLabel_ = new QLabel;
+  followLabel_->setObjectName(QStringLiteral("followState"));
+  statusBar()->addPermanentWidget(followLabel_);
   statusBar()->addPermanentWidget(selectedMessageLabel_);
   connect(operationBar_, &OperationBar::CancelRequested, this, &MainWindow::CancelOperation);
 }
@@ -251,8 +261,8 @@ void MainWindow::SizeColumns() {
   const QFontMetrics headingMetrics(
       model_->headerData(0, Qt::Horizontal, Qt::FontRole).value<QFont>());
   const char* const kWidest[MessageListModel::Columns] = {
-      "01/15/2004 10:23:45.678", "192.168.100.200", "Out",  "H225",
-      "UNSUPPORTED MESSAGE",     "0x8000",          "99999"};
+      "01/15/2004 10:23:45.678", "192.168.100.200", "Out",   "H225",
+      "UNSUPPORTED MESSAGE",     "0x8000",          "99999", "trace-2004-01-15.txt.gz"};
   for (int column = 0; column < MessageListModel::Columns; ++column) {
     const QString heading = model_->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
     const int width = std::max(headingMetrics.horizontalAdvance(heading),
@@ -264,7 +274,12 @@ void MainWindow::SizeColumns() {
 void MainWindow::ShowDocument(Changes changes) {
   showingDocument_ = true;
   if (changes.rows) {
+    const int columns = model_->columnCount();
     model_->ShowRowsOf(&document_);
+    // The File column comes and goes with the number of files.
+    if (model_->columnCount() != columns) {
+      SizeColumns();
+    }
   }
   if (changes.calls) {
     callsPane_->ShowCallsOf(&document_);
@@ -287,10 +302,9 @@ void MainWindow::ShowDocument(Changes changes) {
   }
 
   ShowEntries();
-  setWindowTitle(document_.IsOpen()
-                     ? QFileInfo(QFile::decodeName(document_.Path().c_str())).fileName() +
-                           QLatin1String(" - ") + QLatin1String(kCaption)
-                     : QLatin1String(kCaption));
+  setWindowTitle(document_.IsOpen() ? NameOfFiles(DecodedPaths(document_.Paths())) +
+                                          QLatin1String(" - ") + QLatin1String(kCaption)
+                                    : QLatin1String(kCaption));
   UpdateStatusBar();
   ShowDocumentInFlows(changes.calls);
 }
@@ -305,6 +319,9 @@ void MainWindow::ShowEntries() {
   }
   isdnOpen->setEnabled(idle);
   isdnReload->setEnabled(idle && document_.CanReload());
+  // Following reads no store of the document's, so it may start and stop during an operation.
+  isdnFollow->setEnabled(document_.IsOpen());
+  isdnFollow->setChecked(follow_->Following());
   isdnSave->setEnabled(idle);
   isdnExportPcap->setEnabled(idle && document_.IsOpen());
   isdnFind->setEnabled(document_.CanFind());
@@ -394,6 +411,9 @@ void MainWindow::UpdateStatusBar() {
   if (document_.IsOpen() && !document_.SkippedLinesNote().empty()) {
     count += QLatin1String("; ") + QString::fromLatin1(document_.SkippedLinesNote().c_str());
   }
+  for (const QString& note : loadNotes_) {
+    count += QLatin1String("; ") + note;
+  }
   messageCountLabel_->setText(count);
   const CallNumber call = document_.FilteredCall();
   filteredCallLabel_->setText(call ? CallHeadline(call, document_.Calls().Record(call))
@@ -413,21 +433,21 @@ void MainWindow::isdnList_SelectionChanged() {
 }
 
 void MainWindow::isdnOpen_Click() {
-  const std::optional<QString> fileName = dialogs_.OpenFileName(
+  const std::optional<QStringList> fileNames = dialogs_.OpenFileNames(
       this, {tr("All (*)"), tr("Text (*.txt)"), tr("Log (*.log)"), tr("XML (*.xml)")},
       tr("Text (*.txt)"));
-  if (fileName) {
-    OpenTraceFile(*fileName);
+  if (fileNames && !fileNames->isEmpty()) {
+    OpenTraceFiles(*fileNames);
   }
 }
 
-bool MainWindow::OpenTraceFile(const QString& fileName) {
-  return StartLoad(fileName, LoadKind::Open);
+bool MainWindow::OpenTraceFiles(const QStringList& fileNames, bool follow) {
+  return StartLoad(fileNames, LoadKind::Open, follow);
 }
 
 void MainWindow::isdnReload_Click() {
   if (document_.CanReload()) {
-    StartLoad(QFile::decodeName(document_.Path().c_str()), LoadKind::Reload);
+    StartLoad(DecodedPaths(document_.Paths()), LoadKind::Reload, false);
   }
 }
 
@@ -447,39 +467,48 @@ void MainWindow::OperationStarted(const QString& title) {
 void MainWindow::OperationFinished() {
   operationBar_->Stop();
   ShowEntries();
+  // Once the result that called this has been taken.
+  QTimer::singleShot(0, follow_, &FollowController::ApplyWaiting);
 }
 
 void MainWindow::CancelOperation() {
   operations_.Cancel();
 }
 
-bool MainWindow::StartLoad(const QString& fileName, LoadKind kind) {
+bool MainWindow::StartLoad(const QStringList& fileNames, LoadKind kind, bool follow) {
   if (!CanStartOperation()) {
     return false;
   }
   const ListView view{static_cast<bool>(document_.CurrentMessage()),
                       isdnList->verticalScrollBar()->value()};
+  std::vector<std::string> paths;
+  for (const QString& fileName : fileNames) {
+    paths.push_back(QFile::encodeName(fileName).toStdString());
+  }
   operations_.Start<LoadedTrace>(
-      [path = QFile::encodeName(fileName).toStdString()](OperationProgress& progress) {
-        return TraceDocument::ReadTrace(path, [&progress](std::uint64_t bytes, std::uint64_t size) {
-          return progress.Report(bytes, size);
-        });
+      [paths = std::move(paths)](OperationProgress& progress) {
+        return TraceDocument::ReadTrace(paths,
+                                        [&progress](std::uint64_t bytes, std::uint64_t size) {
+                                          return progress.Report(bytes, size);
+                                        });
       },
-      [this, fileName, kind, view](std::optional<LoadedTrace> loaded) {
-        LoadFinished(fileName, kind, view, std::move(loaded));
+      [this, fileNames, kind, view, follow](std::optional<LoadedTrace> loaded) {
+        LoadFinished(fileNames, kind, view, follow, std::move(loaded));
       });
-  OperationStarted(tr("Reading %1…").arg(QFileInfo(fileName).fileName()));
+  OperationStarted(tr("Reading %1…").arg(NameOfFiles(fileNames)));
   return true;
 }
 
-void MainWindow::LoadFinished(const QString& fileName, LoadKind kind, ListView view,
-                              std::optional<LoadedTrace> loaded) {
+void MainWindow::LoadFinished(const QStringList& fileNames, LoadKind kind, ListView view,
+                              bool follow, std::optional<LoadedTrace> loaded) {
   OperationFinished();
   const bool reload = kind == LoadKind::Reload;
   const QString procedure = reload ? QStringLiteral("isdnReload") : QStringLiteral("isdnOpen");
+  // One file by the path it was given, as ever; several by their names.
+  const QString named = fileNames.size() == 1 ? fileNames.constFirst() : NameOfFiles(fileNames);
   if (!loaded) {
     ReportError(procedure, kFileAccessErrorNumber,
-                tr("cannot open %1: not enough memory").arg(fileName));
+                tr("cannot open %1: not enough memory").arg(named));
     return;
   }
   switch (loaded->result.outcome) {
@@ -487,20 +516,28 @@ void MainWindow::LoadFinished(const QString& fileName, LoadKind kind, ListView v
       break;
     case LoadOutcome::NoMessages:
       dialogs_.ShowMessage(this, MessageIcon::Exclamation, tr("Merrow"),
-                           fileName + tr(" does not contain Q931 Messages."));
+                           fileNames.size() == 1 ? named + tr(" does not contain Q931 Messages.")
+                                                 : named + tr(" do not contain Q931 Messages."));
       return;
     case LoadOutcome::Stopped:
       statusBar()->showMessage(
-          tr("Reading %1 cancelled; nothing changed.").arg(QFileInfo(fileName).fileName()), 5000);
+          tr("Reading %1 cancelled; nothing changed.").arg(NameOfFiles(fileNames)), 5000);
       return;
     case LoadOutcome::Failed:
       ReportError(procedure, kFileAccessErrorNumber,
                   QString::fromLocal8Bit(loaded->result.errorText.c_str()));
       return;
   }
+  // The trace read now is followed only when asked again.
+  follow_->Stop();
+  followStopped_.clear();
+  loadNotes_.clear();
+  for (const std::string& note : loaded->result.notes) {
+    loadNotes_ << QString::fromLocal8Bit(note.c_str());
+  }
   document_.Adopt(std::move(*loaded), kind);
   if (!reload) {
-    skippedLinesNoteShown_ = false;
+    loadNotesShown_ = false;
     highlightMessage_ = {};
     if (findForm_ != nullptr) {
       findForm_->SetFindText(QString::fromLatin1(document_.FindText().c_str()));
@@ -510,14 +547,22 @@ void MainWindow::LoadFinished(const QString& fileName, LoadKind kind, ListView v
   // A reload keeps the view of the trace as read now, unless its selected message is gone.
   if (reload && (document_.CurrentMessage() || !view.hadSelection)) {
     isdnList->verticalScrollBar()->setValue(view.scrolled);
+  } else if (follow) {
+    isdnList->scrollToBottom();  // to watch, as tail -f shows, the messages as they come
   } else {
     isdnList->scrollToTop();
   }
-  const std::string& note = document_.SkippedLinesNote();
-  if (!note.empty() && !skippedLinesNoteShown_) {
-    skippedLinesNoteShown_ = true;
+  if (follow) {
+    isdnFollow_Click(true);
+  }
+  QStringList notes = loadNotes_;
+  if (const std::string& note = document_.SkippedLinesNote(); !note.empty()) {
+    notes.prepend(tr("%1: %2").arg(named, QString::fromLatin1(note.c_str())));
+  }
+  if (!notes.isEmpty() && !loadNotesShown_) {
+    loadNotesShown_ = true;
     dialogs_.ShowMessage(this, MessageIcon::Exclamation, tr("Sigrune"),
-                         tr("%1: %2.").arg(fileName, QString::fromLatin1(note.c_str())));
+                         notes.join(QLatin1String(".\n")) + QLatin1Char('.'));
   }
 }
 
@@ -646,10 +691,15 @@ void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void MainWindow::dropEvent(QDropEvent* event) {
-  const QList<QUrl> urls = event->mimeData()->urls();
-  if (!urls.isEmpty() && urls.constFirst().isLocalFile()) {
+  QStringList fileNames;
+  for (const QUrl& url : event->mimeData()->urls()) {
+    if (url.isLocalFile()) {
+      fileNames << url.toLocalFile();
+    }
+  }
+  if (!fileNames.isEmpty()) {
     event->acceptProposedAction();
-    OpenTraceFile(urls.constFirst().toLocalFile());  // says so while another operation runs
+    OpenTraceFiles(fileNames);  // says so while another operation runs
   }
 }
 

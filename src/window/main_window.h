@@ -16,6 +16,7 @@
 #include "platform/platform.h"
 #include "q931/payload_bytes.h"
 #include "trace/list_filters.h"
+#include "trace/trace_follower.h"
 
 class QAction;
 class QGroupBox;
@@ -29,6 +30,7 @@ namespace sigrune {
 
 class CallsPane;
 class FindForm;
+class FollowController;
 class LaneNamesStore;
 class OperationBar;
 class MessageListModel;
@@ -46,9 +48,11 @@ class MainWindow : public QMainWindow {
   MainWindow(Dialogs& dialogs, Launcher& launcher, QWidget* parent = nullptr);
   ~MainWindow() override;
 
-  // Starts opening a trace as File > Open does once its dialog has given the path; false when
-  // another operation still runs. Nothing changes unless the load succeeds.
-  bool OpenTraceFile(const QString& fileName);
+  // Starts opening traces as File > Open does once its dialog has given the paths, read as one
+  // trace; false when another operation still runs. Nothing changes unless the load succeeds.
+  // With `follow`, what is appended to the trace's last file is read on after the load.
+  bool OpenTraceFiles(const QStringList& fileNames, bool follow = false);
+  bool OpenTraceFile(const QString& fileName) { return OpenTraceFiles({fileName}); }
 
   const TraceDocument& Document() const { return document_; }
   FindForm& Find();
@@ -89,6 +93,7 @@ class MainWindow : public QMainWindow {
   void CreateActions();
   void CreateMenus();
   void CreateWidgets();
+  void CreateFollowing();
   void SizeColumns();
 
   // The state of the list that a reload keeps.
@@ -96,8 +101,8 @@ class MainWindow : public QMainWindow {
     bool hadSelection = false;
     int scrolled = 0;
   };
-  bool StartLoad(const QString& fileName, LoadKind kind);
-  void LoadFinished(const QString& fileName, LoadKind kind, ListView view,
+  bool StartLoad(const QStringList& fileNames, LoadKind kind, bool follow);
+  void LoadFinished(const QStringList& fileNames, LoadKind kind, ListView view, bool follow,
                     std::optional<LoadedTrace> loaded);
   void FindFinished(const FindQuery& query, const QString& text, std::optional<FindResult> found);
   void ExportFinished(const QString& path, std::optional<ExportResult> result);
@@ -108,6 +113,11 @@ class MainWindow : public QMainWindow {
 
   void isdnOpen_Click();
   void isdnReload_Click();
+  // File > Follow, also after a load asked to follow: reads on at the end of the last file.
+  void isdnFollow_Click(bool follow);
+  // A follower's read, taken while no operation reads the store.
+  void ApplyFollowed(TraceFollower::Batch&& batch);
+  void ShowFollowState();
   void isdnSave_Click();
   void isdnGoTo_Click();
   void isdnFilter_Click(ListFilter filter);
@@ -140,13 +150,20 @@ class MainWindow : public QMainWindow {
 
   // Selections the window makes itself show the document; only the user's go to it.
   bool showingDocument_ = false;
-  // The note on skipped lines is shown in a box once per opened file.
-  bool skippedLinesNoteShown_ = false;
+  // The notes of a load (lines skipped, a file given twice) are shown in a box once per open.
+  bool loadNotesShown_ = false;
+  // The notes of the last load besides the skipped lines ("b.txt was given twice and read once").
+  QStringList loadNotes_;
   FindForm* findForm_ = nullptr;
   LaneNamesStore* laneNames_ = nullptr;
+  FollowController* follow_ = nullptr;
+  // Why following stopped by itself (the file disappeared), until it starts again or another
+  // trace is read.
+  QString followStopped_;
 
   QAction* isdnOpen = nullptr;
   QAction* isdnReload = nullptr;
+  QAction* isdnFollow = nullptr;
   QAction* isdnSave = nullptr;
   QAction* isdnExportPcap = nullptr;
   QAction* isdnExit = nullptr;
@@ -173,6 +190,7 @@ class MainWindow : public QMainWindow {
   QTextEdit* tesselText = nullptr;
   QLabel* messageCountLabel_ = nullptr;
   QLabel* selectedMessageLabel_ = nullptr;
+  QLabel* followLabel_ = nullptr;
   QLabel* filteredCallLabel_ = nullptr;  // names the call This Call shows
   OperationBar* operationBar_ = nullptr;
 };

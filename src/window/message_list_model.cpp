@@ -1,5 +1,7 @@
 #include "window/message_list_model.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QFont>
 #include <algorithm>
 #include <climits>
@@ -9,11 +11,39 @@
 
 namespace sigrune {
 
+namespace {
+
+int ClampedRows(std::size_t rows) {
+  return static_cast<int>(std::min<std::size_t>(rows, INT_MAX));
+}
+
+}  // namespace
+
 void MessageListModel::ShowRowsOf(const TraceDocument* document) {
   beginResetModel();
   document_ = document;
   cachedMessage_ = {};
+  rows_ = document != nullptr ? ClampedRows(document->RowCount()) : 0;
+  fileNames_.clear();
+  if (document != nullptr && document->Paths().size() > 1) {
+    for (const std::string& path : document->Paths()) {
+      fileNames_ << QFileInfo(QFile::decodeName(path.c_str())).fileName();
+    }
+  }
   endResetModel();
+}
+
+bool MessageListModel::ShowAppendedRows() {
+  // The cached fields point into the store, which may have moved as it grew.
+  cachedMessage_ = {};
+  const int rows = document_ != nullptr ? ClampedRows(document_->RowCount()) : 0;
+  if (rows <= rows_) {
+    return false;
+  }
+  beginInsertRows({}, rows_, rows - 1);
+  rows_ = rows;
+  endInsertRows();
+  return true;
 }
 
 const SummaryFields& MessageListModel::FieldsOf(MessageNumber message) const {
@@ -25,21 +55,21 @@ const SummaryFields& MessageListModel::FieldsOf(MessageNumber message) const {
 }
 
 MessageNumber MessageListModel::MessageNumberOfRow(int row) const {
-  if (document_ == nullptr || row < 0) {
+  if (document_ == nullptr || row < 0 || row >= rows_) {
     return {};
   }
   return document_->MessageAtRow(static_cast<std::size_t>(row));
 }
 
 int MessageListModel::rowCount(const QModelIndex& parent) const {
-  if (parent.isValid() || document_ == nullptr) {
-    return 0;
-  }
-  return static_cast<int>(std::min<std::size_t>(document_->RowCount(), INT_MAX));
+  return parent.isValid() ? 0 : rows_;
 }
 
 int MessageListModel::columnCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : Columns;
+  if (parent.isValid()) {
+    return 0;
+  }
+  return fileNames_.isEmpty() ? File : Columns;
 }
 
 QVariant MessageListModel::data(const QModelIndex& index, int role) const {
@@ -56,6 +86,10 @@ QVariant MessageListModel::data(const QModelIndex& index, int role) const {
   if (index.column() == Call && role != SummaryLineRole) {
     const CallNumber call = document_->Calls().CallOf(message);
     return call ? QString::number(call.value) : QString();
+  }
+  if (index.column() == File && role != SummaryLineRole) {
+    const std::uint32_t file = document_->Store().msgFiles[IndexOf(message).value];
+    return static_cast<qsizetype>(file) < fileNames_.size() ? fileNames_[file] : QString();
   }
   const SummaryFields& fields = FieldsOf(message);
   if (role == SummaryLineRole) {
@@ -82,8 +116,9 @@ QVariant MessageListModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant MessageListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-  static const char* const kHeadings[Columns] = {
-      "Timestamp", "Gateway IP", "Direction", "Protocol", "Message Type", "Call Reference", "Call"};
+  static const char* const kHeadings[Columns] = {"Timestamp", "Gateway IP",   "Direction",
+                                                 "Protocol",  "Message Type", "Call Reference",
+                                                 "Call",      "File"};
   return ColumnHeading(kHeadings, section, orientation, role);
 }
 

@@ -5,6 +5,7 @@
 // shown on screen.
 
 #include <QAbstractTableModel>
+#include <QStringList>
 
 #include "document/trace_document.h"
 #include "trace/message_number.h"
@@ -16,7 +17,8 @@ class MessageListModel : public QAbstractTableModel {
   Q_OBJECT
 
  public:
-  // Call: the number of the message's call, which is not part of the summary line.
+  // Call: the number of the message's call, and File: the base name of its file, shown only
+  // when the trace was read from several; neither is part of the summary line.
   enum Column {
     Timestamp,
     GatewayIp,
@@ -25,6 +27,7 @@ class MessageListModel : public QAbstractTableModel {
     MessageType,
     CallReference,
     Call,
+    File,
     Columns
   };
   // The whole summary line of the row, tabs and padding included.
@@ -37,6 +40,9 @@ class MessageListModel : public QAbstractTableModel {
   // Takes the document's rows afresh, in one reset, after a load or a filter changed them; none
   // for no document. The document must outlive the model or the next call.
   void ShowRowsOf(const TraceDocument* document);
+  // After messages were appended to the document: takes the rows it gained at its end, in one
+  // insert; false when there were none.
+  bool ShowAppendedRows();
 
   // The message a row shows; no message for a row that does not exist.
   MessageNumber MessageNumberOfRow(int row) const;
@@ -51,6 +57,10 @@ class MessageListModel : public QAbstractTableModel {
   const SummaryFields& FieldsOf(MessageNumber message) const;
 
   const TraceDocument* document_ = nullptr;
+  // The rows the view was told of: the document's may grow before the view is told.
+  int rows_ = 0;
+  // The base names of the trace's files, when it has several.
+  QStringList fileNames_;
   mutable MessageNumber cachedMessage_;
   mutable SummaryFields cachedFields_;
 };

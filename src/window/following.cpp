@@ -1,0 +1,84 @@
+// File > Follow: the messages appended to the trace's last file join the list as they come.
+
+#include <QFile>
+#include <QLabel>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QTreeView>
+
+#include "window/calls_pane.h"
+#include "window/follow_controller.h"
+#include "window/main_window.h"
+#include "window/message_list_model.h"
+
+namespace sigrune {
+
+namespace {
+// How long the status bar tells that the file was truncated or replaced.
+constexpr int kNoteMilliseconds = 10'000;
+}  // namespace
+
+void MainWindow::CreateFollowing() {
+  follow_ = new FollowController(
+      [this] { return !operations_.Busy(); },
+      [this](TraceFollower::Batch&& batch) { ApplyFollowed(std::move(batch)); }, this);
+  connect(follow_, &FollowController::StateChanged, this, &MainWindow::ShowFollowState);
+  connect(follow_, &FollowController::ReadFailed, this, [this](const QString& why) {
+    followStopped_ = why;
+    ShowFollowState();
+  });
+}
+
+void MainWindow::isdnFollow_Click(bool follow) {
+  followStopped_.clear();
+  if (!follow) {
+    follow_->Stop();
+  } else if (document_.IsOpen() && !follow_->Following()) {
+    std::string whyNot;
+    if (std::optional<TraceFollower> follower = document_.StartFollowing(whyNot)) {
+      follow_->Start(std::move(*follower), QFile::decodeName(document_.Paths().back().c_str()));
+    } else {
+      dialogs_.ShowMessage(this, MessageIcon::Exclamation, tr("Follow"),
+                           QString::fromLocal8Bit(whyNot.c_str()));
+    }
+  }
+  ShowFollowState();
+}
+
+void MainWindow::ApplyFollowed(TraceFollower::Batch&& batch) {
+  const QString note = QString::fromLocal8Bit(batch.note.c_str());
+  const bool stopped = batch.stopped;
+  // The list keeps showing its last row when it did, and stays put otherwise.
+  const QScrollBar* scroll = isdnList->verticalScrollBar();
+  const bool atBottom = scroll->value() == scroll->maximum();
+  const AppendedMessages appended = document_.AppendFollowed(std::move(batch));
+  const bool rowsAdded = model_->ShowAppendedRows();
+  if (appended.callsChanged) {
+    callsPane_->CallsChanged();
+  }
+  if (atBottom && rowsAdded) {
+    isdnList->scrollToBottom();
+  }
+  UpdateStatusBar();
+  if (stopped) {
+    statusBar()->clearMessage();
+    followStopped_ = note;
+    ShowFollowState();
+  } else if (!note.isEmpty()) {
+    statusBar()->showMessage(note, kNoteMilliseconds);
+  }
+}
+
+void MainWindow::ShowFollowState() {
+  QString state = followStopped_;
+  if (follow_->Following()) {
+    state = tr("Following");
+    if (const QTime read = follow_->LastRead(); read.isValid()) {
+      state += tr(", last read %1").arg(read.toString(QStringLiteral("HH:mm:ss")));
+    }
+  }
+  followLabel_->setText(state);
+  isdnFollow->setChecked(follow_->Following());
+}
+
+}  // namespace sigrune
