@@ -90,33 +90,14 @@ void MakeRoom(Vector& vector, std::size_t count) {
   }
 }
 
-template <typename Vector>
-void AppendAll(Vector& target, const Vector& source) {
-  target.insert(target.end(), source.begin(), source.end());
-}
-
 }  // namespace
 
 void ReserveMessages(MessageStore& store, std::size_t messages) {
-  store.msgDataLines.reserve(messages);
-  store.msgGatewayIps.reserve(messages);
-  store.msgProtocols.reserve(messages);
-  store.msgIsIncoming.reserve(messages);
-  store.msgLineNumbers.reserve(messages);
-  store.msgFiles.reserve(messages);
-  store.msgColumns.reserve(messages);
-  store.msgTimes.reserve(messages);
+  ForEachMessageArray(store, [messages](auto& array) { array.reserve(messages); });
 }
 
 void KeepFirstMessages(MessageStore& store, std::size_t count) {
-  store.msgDataLines.resize(count);
-  store.msgGatewayIps.resize(count);
-  store.msgProtocols.resize(count);
-  store.msgIsIncoming.resize(count);
-  store.msgLineNumbers.resize(count);
-  store.msgFiles.resize(count);
-  store.msgColumns.resize(count);
-  store.msgTimes.resize(count);
+  ForEachMessageArray(store, [count](auto& array) { array.resize(count); });
   store.msgCount = count;
 }
 
@@ -128,14 +109,7 @@ void MoveMessages(MessageStore& target, MessageStore&& source, LineBlocks lineBl
     gateways[k] = InternGatewayIp(target, source.gatewayIpTexts[k]);
   }
   const std::size_t count = target.msgCount + source.msgCount;
-  MakeRoom(target.msgDataLines, count);
-  MakeRoom(target.msgGatewayIps, count);
-  MakeRoom(target.msgProtocols, count);
-  MakeRoom(target.msgIsIncoming, count);
-  MakeRoom(target.msgLineNumbers, count);
-  MakeRoom(target.msgFiles, count);
-  MakeRoom(target.msgColumns, count);
-  MakeRoom(target.msgTimes, count);
+  ForEachMessageArray(target, [count](auto& array) { MakeRoom(array, count); });
   if (lineBlocks == LineBlocks::Copied) {
     for (std::string_view& line : source.msgDataLines) {
       line = target.dataLineArena.Append(line);
@@ -144,16 +118,13 @@ void MoveMessages(MessageStore& target, MessageStore&& source, LineBlocks lineBl
     target.dataLineArena.TakeBlocks(std::move(source.dataLineArena));
   }
 
-  for (const std::uint32_t gateway : source.msgGatewayIps) {
-    target.msgGatewayIps.push_back(gateways[gateway]);
+  // The gateways by the target's numbers; the other arrays as they are.
+  for (std::uint32_t& gateway : source.msgGatewayIps) {
+    gateway = gateways[gateway];
   }
-  AppendAll(target.msgDataLines, source.msgDataLines);
-  AppendAll(target.msgProtocols, source.msgProtocols);
-  AppendAll(target.msgIsIncoming, source.msgIsIncoming);
-  AppendAll(target.msgLineNumbers, source.msgLineNumbers);
-  AppendAll(target.msgFiles, source.msgFiles);
-  AppendAll(target.msgColumns, source.msgColumns);
-  AppendAll(target.msgTimes, source.msgTimes);
+  ForEachMessageArray(target, source, [](auto& to, const auto& from) {
+    to.insert(to.end(), from.begin(), from.end());
+  });
   target.msgCount = count;
   source = MessageStore();
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <unordered_map>
 #include <vector>
 
@@ -69,6 +70,22 @@ struct MessageStore {
   std::unordered_map<std::string, std::uint32_t> gatewayIpIndex;
   TextArena dataLineArena;
 };
+
+// The per-message arrays, so that what is done to all of them names each once.
+inline constexpr std::tuple kMessageArrays{
+    &MessageStore::msgDataLines,  &MessageStore::msgGatewayIps,  &MessageStore::msgProtocols,
+    &MessageStore::msgIsIncoming, &MessageStore::msgLineNumbers, &MessageStore::msgFiles,
+    &MessageStore::msgColumns,    &MessageStore::msgTimes};
+
+// Calls `function` with each per-message array of the store, or with the same array of two.
+template <typename Function>
+void ForEachMessageArray(MessageStore& store, Function&& function) {
+  std::apply([&](auto... array) { (function(store.*array), ...); }, kMessageArrays);
+}
+template <typename Function>
+void ForEachMessageArray(MessageStore& store, const MessageStore& other, Function&& function) {
+  std::apply([&](auto... array) { (function(store.*array, other.*array), ...); }, kMessageArrays);
+}
 
 // Index of the dotted address in store.gatewayIpTexts, adding it when new.
 std::uint32_t InternGatewayIp(MessageStore& store, std::string_view dottedAddress);
