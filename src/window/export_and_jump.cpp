@@ -13,11 +13,6 @@
 
 namespace sigrune {
 
-namespace {
-// The failure number of a program that ran out of memory.
-constexpr int kOutOfMemoryNumber = 7;
-}  // namespace
-
 void MainWindow::isdnSave_Click() {
   if (!CanStartOperation()) {
     return;
@@ -41,28 +36,31 @@ void MainWindow::isdnSave_Click() {
   OperationStarted(tr("Writing %1…").arg(QFileInfo(*path).fileName()));
 }
 
+bool MainWindow::ExportWritten(const QString& procedure, const QString& path,
+                               std::optional<ExportOutcome> outcome, const std::string& errorText) {
+  switch (outcome.value_or(ExportOutcome::OutOfMemory)) {
+    case ExportOutcome::Written:
+      return true;
+    case ExportOutcome::Stopped:
+      statusBar()->showMessage(tr("Export cancelled; nothing was written to %1.").arg(path), 5000);
+      return false;
+    case ExportOutcome::WriteFailed:
+      ReportError(procedure, kFileAccessErrorNumber, QString::fromLocal8Bit(errorText.c_str()));
+      return false;
+    case ExportOutcome::OutOfMemory:
+      ReportError(procedure, kOutOfMemoryNumber, QString::fromLocal8Bit(errorText.c_str()));
+      return false;
+  }
+  return false;
+}
+
 void MainWindow::ExportFinished(const QString& path, std::optional<ExportResult> exported) {
-  if (!exported) {
-    ReportError(QStringLiteral("isdnSave"), kOutOfMemoryNumber,
-                tr("export stopped: not enough memory"));
+  if (!ExportWritten(QStringLiteral("isdnSave"), path,
+                     exported ? std::optional(exported->outcome) : std::nullopt,
+                     exported ? exported->errorText : "export stopped: not enough memory")) {
     return;
   }
   const ExportResult& result = *exported;
-  switch (result.outcome) {
-    case ExportOutcome::Written:
-      break;
-    case ExportOutcome::Stopped:
-      statusBar()->showMessage(tr("Export cancelled; nothing was written to %1.").arg(path), 5000);
-      return;
-    case ExportOutcome::WriteFailed:
-      ReportError(QStringLiteral("isdnSave"), kFileAccessErrorNumber,
-                  QString::fromLocal8Bit(result.errorText.c_str()));
-      return;
-    case ExportOutcome::OutOfMemory:
-      ReportError(QStringLiteral("isdnSave"), kOutOfMemoryNumber,
-                  QString::fromLocal8Bit(result.errorText.c_str()));
-      return;
-  }
   const QString written =
       result.messagesWritten == 1
           ? tr("1 message written to %1.").arg(path)

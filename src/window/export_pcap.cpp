@@ -15,9 +15,6 @@ namespace sigrune {
 
 namespace {
 
-// The failure number of a program that ran out of memory.
-constexpr int kOutOfMemoryNumber = 7;
-
 const QStringList kCaptureFilters = {QObject::tr("Capture (*.pcap)"), QObject::tr("All (*)")};
 
 }  // namespace
@@ -68,24 +65,10 @@ void MainWindow::ExportPcap(RowMap messages, const QString& title) {
 }
 
 void MainWindow::PcapExported(const QString& path, std::optional<PcapResult> exported) {
-  if (!exported) {
-    ReportError(QStringLiteral("isdnExportPcap"), kOutOfMemoryNumber,
-                tr("capture stopped: not enough memory"));
+  if (!ExportWritten(QStringLiteral("isdnExportPcap"), path,
+                     exported ? std::optional(exported->outcome) : std::nullopt,
+                     exported ? exported->errorText : "capture stopped: not enough memory")) {
     return;
-  }
-  switch (exported->outcome) {
-    case ExportOutcome::Written:
-      break;
-    case ExportOutcome::Stopped:
-      statusBar()->showMessage(tr("Export cancelled; nothing was written to %1.").arg(path), 5000);
-      return;
-    case ExportOutcome::WriteFailed:
-    case ExportOutcome::OutOfMemory:
-      ReportError(QStringLiteral("isdnExportPcap"),
-                  exported->outcome == ExportOutcome::WriteFailed ? kFileAccessErrorNumber
-                                                                  : kOutOfMemoryNumber,
-                  QString::fromLocal8Bit(exported->errorText.c_str()));
-      return;
   }
   QString said =
       tr("%1 written to %2.")

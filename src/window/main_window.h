@@ -37,6 +37,7 @@ class MessageListModel;
 
 // Failure numbers handed to ReportError; the dialogs' cancel is passed over in silence.
 inline constexpr int kFileAccessErrorNumber = 75;
+inline constexpr int kOutOfMemoryNumber = 7;
 inline constexpr int kDialogCancelNumber = 32755;
 
 inline constexpr const char* kCaption = "Calyxo (Marovia 3.X)";
@@ -106,6 +107,10 @@ class MainWindow : public QMainWindow {
                     std::optional<LoadedTrace> loaded);
   void FindFinished(const FindQuery& query, const QString& text, std::optional<FindResult> found);
   void ExportFinished(const QString& path, std::optional<ExportResult> result);
+  // Tells of an export that wrote nothing (cancelled, failed, out of memory on the worker: no
+  // outcome) and returns false; true when it was written.
+  bool ExportWritten(const QString& procedure, const QString& path,
+                     std::optional<ExportOutcome> outcome, const std::string& errorText);
   void isdnExportPcap_Click();
   void ExportCallsToPcap(const std::vector<CallNumber>& calls);
   void ExportPcap(RowMap messages, const QString& title);
