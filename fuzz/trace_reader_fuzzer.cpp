@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The columns give the list lines and Selected Call results of the text rules: here with the
   // key of the first message's line.
   const auto textLine = [&store](std::size_t index) {
-    return sigrune::BuildSummaryLine(store.msgDataLines[index], store.msgIsIncoming[index],
+    return sigrune::BuildSummaryLine(DataLine(store, index), store.msgIsIncoming[index],
                                      sigrune::ProtocolText(store.msgProtocols[index]),
                                      sigrune::GatewayIp(store, index),
                                      sigrune::IsTracelist(store, index));
@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       sigrune::SelectedCallKey(store.msgCount > 0 ? textLine(0) : std::string());
   std::string line;
   for (std::size_t index = 0; index < store.msgCount; ++index) {
-    if (whole.msgDataLines[index] != store.msgDataLines[index] ||
+    if (DataLine(whole, index) != DataLine(store, index) ||
         whole.msgLineNumbers[index] != store.msgLineNumbers[index] ||
         whole.msgTimes[index] != store.msgTimes[index]) {
       __builtin_trap();

@@ -57,6 +57,29 @@ TEST(ParseMessageTime, ReadsARealDateAndTimeOfEitherFormOnly) {
             1074162225 * kSecond + 678'000'000);
 }
 
+TEST(ParseTypedTime, ReadsAWholeTimestampOrATimeOfDayOnTheTracesDay) {
+  constexpr MessageTime kSecond = 1'000'000'000;
+  const MessageTime day = DayStart(ParseMessageTime("01/15/2004 10:23:45"));
+  EXPECT_EQ(day, 1074124800 * kSecond);
+  EXPECT_EQ(DayStart(-kSecond / 2), -86400 * kSecond);
+  const std::pair<std::string_view, MessageTime> cases[] = {
+      {"10:45", day + (10 * 3600 + 45 * 60) * kSecond},
+      {"10:45:07", day + (10 * 3600 + 45 * 60 + 7) * kSecond},
+      {"00:00:00.000000001", day + 1},
+      {"2004-01-16 00:00:00", day + 86400 * kSecond},
+      {"10:45:7", kNoTime},
+      {"10:4", kNoTime},
+      {"24:00", kNoTime},
+      {"10:45 ", kNoTime},
+      {"10:45:00.", kNoTime},
+      {"", kNoTime},
+  };
+  for (const auto& [text, time] : cases) {
+    EXPECT_EQ(ParseTypedTime(text, day), time) << text;
+  }
+  EXPECT_EQ(ParseTypedTime("10:45", kNoTime), kNoTime);
+}
+
 // A trace of the given data lines' payloads and timestamps, plain or Tracelist, with headers and
 // gateways that vary from message to message.
 std::string TraceOf(const std::vector<std::pair<std::string, std::string>>& messages,
@@ -82,7 +105,7 @@ void ExpectColumnsAgreeWithTheText(const MessageStore& store) {
   std::vector<std::string> lines;
   std::vector<CallReferenceValue> values;
   for (std::size_t index = 0; index < store.msgCount; ++index) {
-    const std::string_view dataLine = store.msgDataLines[index];
+    const std::string_view dataLine = DataLine(store, index);
     lines.push_back(BuildSummaryLine(dataLine, store.msgIsIncoming[index],
                                      ProtocolText(store.msgProtocols[index]),
                                      GatewayIp(store, index), IsTracelist(store, index)));

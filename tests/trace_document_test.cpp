@@ -342,7 +342,7 @@ TEST_F(TraceDocumentTest, FollowsTheLastFileAsItGrows) {
     const AppendedMessages appended = document.AppendFollowed(std::move(batch));
     std::string described;
     for (std::size_t k = IndexOf(appended.first).value; k < document.Store().msgCount; ++k) {
-      const std::string_view line = document.Store().msgDataLines[k];
+      const std::string_view line = DataLine(document.Store(), k);
       described += std::to_string(document.Store().msgLineNumbers[k]) +
                    (document.Store().msgIsIncoming[k] ? " In " : " Out ") +
                    std::string(line.substr(line.find("= ") + 2)) + "\n";

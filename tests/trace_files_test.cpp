@@ -27,7 +27,7 @@ std::string Described(const LoadResult& loaded, bool names = true) {
   std::string text;
   for (std::size_t k = 0; k < store.msgCount; ++k) {
     const std::string& path = store.filePaths[store.msgFiles[k]];
-    const std::string_view line = store.msgDataLines[k];
+    const std::string_view line = DataLine(store, k);
     text += (names ? std::filesystem::path(path).filename().string() : "") + ":" +
             std::to_string(store.msgLineNumbers[k]) + " " +
             std::string(ProtocolText(store.msgProtocols[k])) +

@@ -7,12 +7,12 @@
 namespace sigrune {
 
 std::string_view StartTimeText(const MessageStore& store, const CallRecord& call) {
-  return TimestampText(store.msgDataLines[IndexOf(call.firstMessage).value],
+  return TimestampText(DataLine(store, IndexOf(call.firstMessage).value),
                        IsTracelist(store, IndexOf(call.firstMessage).value));
 }
 
 std::string_view EndTimeText(const MessageStore& store, const CallRecord& call) {
-  return TimestampText(store.msgDataLines[IndexOf(call.lastMessage).value],
+  return TimestampText(DataLine(store, IndexOf(call.lastMessage).value),
                        IsTracelist(store, IndexOf(call.lastMessage).value));
 }
 

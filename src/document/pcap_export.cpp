@@ -30,7 +30,7 @@ struct Selection {
 };
 
 std::string_view PayloadOf(const MessageStore& store, std::size_t index) {
-  return PayloadTextWithBlanks(store.msgDataLines[index], IsTracelist(store, index));
+  return PayloadTextWithBlanks(DataLine(store, index), IsTracelist(store, index));
 }
 
 // The size of the message's packet, tags included; 0 for a message without octets.

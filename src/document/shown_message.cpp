@@ -51,7 +51,7 @@ class FirstLines {
 }  // namespace
 
 MessageToShow CopyMessageToShow(const MessageStore& store, MessageNumber message) {
-  return {message, std::string(store.msgDataLines[IndexOf(message).value]),
+  return {message, std::string(DataLine(store, IndexOf(message).value)),
           IsTracelist(store, IndexOf(message).value)};
 }
 

@@ -323,7 +323,8 @@ FindResult TraceDocument::RunFind(const MessageStore& store, const FindQuery& qu
     const MessageNumber message = query.filtered ? query.rows[at] : NumberOf(MessageIndex{at});
     std::size_t position = 0;
     try {
-      position = FindInDecodedMessage(store, IndexOf(message).value, query.text, keepGoing);
+      position = FindInDecodedMessage(store, IndexOf(message).value, query.text, keepGoing,
+                                      query.findCase);
       if (stopped) {
         result.outcome = FindResult::Outcome::Cancelled;
         return result;
@@ -353,8 +354,9 @@ void TraceDocument::TakeFindResult(const FindQuery& query, const FindResult& res
   }
 }
 
-bool TraceDocument::FindAll(std::string_view text, const FindCallbacks& callbacks) const {
-  return FindInAllMessages(store_, text, callbacks);
+bool TraceDocument::FindAll(std::string_view text, const FindCallbacks& callbacks,
+                            FindCase findCase) const {
+  return FindInAllMessages(store_, text, callbacks, findCase);
 }
 
 ExportResult TraceDocument::Export(const std::string& target,

@@ -49,6 +49,7 @@ struct FindResult {
 // A search that FindNext would make now, owned, so that it can run on a worker.
 struct FindQuery {
   std::string text;  // Latin-1
+  FindCase findCase = FindCase::Exact;
   bool down = true;
   std::int64_t firstRow = 0;  // may lie outside the rows: then nothing is searched
   bool filtered = false;
@@ -201,7 +202,8 @@ class TraceDocument {
                             const FindProgress& progress = {});
   void TakeFindResult(const FindQuery& query, const FindResult& result);
   // Every message whose decoded text holds the text, whatever the filter, in store order.
-  bool FindAll(std::string_view text, const FindCallbacks& callbacks) const;
+  bool FindAll(std::string_view text, const FindCallbacks& callbacks,
+               FindCase findCase = FindCase::Exact) const;
 
   // --- Export ---------------------------------------------------------------------------------
   // Every message, whatever the filter, to `target`, which replaces it only when complete; the

@@ -1,7 +1,7 @@
 #pragma once
 
-// Finding a text in the decoded messages. The search compares bytes exactly (case-sensitive) and
-// looks at the decoded text only: not at the hex dump, not at the summary line.
+// Finding a text in the decoded messages. The search looks at the decoded text only: not at the hex
+// dump, not at the summary line; it compares bytes exactly unless told to ignore case.
 
 #include <cstddef>
 #include <functional>
@@ -12,13 +12,20 @@
 
 namespace sigrune {
 
+// Exact: bytes as they are (the Find dialog's "Match case", on by default). Ignore: ASCII letters
+// match in either case; other octets exactly.
+enum class FindCase { Exact, Ignore };
+
+// Where the text first occurs in `searched`, or npos.
+std::size_t FindText(std::string_view searched, std::string_view text, FindCase findCase);
+
 // The 1-based position of the first occurrence of the text in the message's decoded text; 0 when
 // it does not occur, 1 for an empty text. Throws SubscriptOutOfRange when the message fails to
 // decode. A long decoded text is searched in pieces; `keepGoing`, asked after each, may stop the
 // search of the message, which then gives 0.
 std::size_t FindInDecodedMessage(const MessageStore& store, std::size_t index,
-                                 std::string_view text,
-                                 const std::function<bool()>& keepGoing = {});
+                                 std::string_view text, const std::function<bool()>& keepGoing = {},
+                                 FindCase findCase = FindCase::Exact);
 
 struct FindCallbacks {
   std::function<void(MessageNumber message)> hit;
@@ -29,6 +36,6 @@ struct FindCallbacks {
 
 // Searches every message in store order. Returns false when the progress callback stopped it.
 bool FindInAllMessages(const MessageStore& store, std::string_view text,
-                       const FindCallbacks& callbacks);
+                       const FindCallbacks& callbacks, FindCase findCase = FindCase::Exact);
 
 }  // namespace sigrune

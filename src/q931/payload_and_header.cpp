@@ -75,7 +75,7 @@ std::size_t SpacedHexOctetCount(std::string_view text) {
 
 void ReadPayloadBytesOfMessage(const MessageStore& store, std::size_t index, PayloadBytes& bytes) {
   bytes.AssignSpacedHexText(
-      PayloadTextWithBlanks(store.msgDataLines[index], IsTracelist(store, index)));
+      PayloadTextWithBlanks(DataLine(store, index), IsTracelist(store, index)));
 }
 
 void AppendByteToHex(std::string& text, int value) {

@@ -129,4 +129,13 @@ void MoveMessages(MessageStore& target, MessageStore&& source, LineBlocks lineBl
   source = MessageStore();
 }
 
+MessageTime TraceDayStart(const MessageStore& store) {
+  for (const MessageTime time : store.msgTimes) {
+    if (time != kNoTime) {
+      return DayStart(time);
+    }
+  }
+  return kNoTime;
+}
+
 }  // namespace sigrune

@@ -117,6 +117,16 @@ void MoveMessages(MessageStore& target, MessageStore&& source, LineBlocks lineBl
 // Forgets the messages after the first `count`.
 void KeepFirstMessages(MessageStore& store, std::size_t count);
 
+// The whole data line of the message, exactly as read; read through here, so that the store may
+// keep its lines in another form.
+inline std::string_view DataLine(const MessageStore& store, std::size_t index) {
+  return store.msgDataLines[index];
+}
+
+// The start of the day of the trace's first timed message, on which a typed time of day is read
+// (ParseTypedTime); kNoTime when no message has a time.
+MessageTime TraceDayStart(const MessageStore& store);
+
 inline std::string_view GatewayIp(const MessageStore& store, std::size_t index) {
   return store.gatewayIpTexts[store.msgGatewayIps[index]];
 }

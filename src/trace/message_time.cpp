@@ -1,6 +1,7 @@
 #include "trace/message_time.h"
 
 #include <cstddef>
+#include <string>
 
 namespace sigrune {
 
@@ -107,6 +108,36 @@ MessageTime TimeInMinute(std::string_view text, std::int64_t minuteStart) {
 
 MessageTime ParseMessageTime(std::string_view text) {
   return MessageTimeReader().Read(text);
+}
+
+MessageTime DayStart(MessageTime time) {
+  constexpr MessageTime kDay = 86'400'000'000'000;
+  if (time == kNoTime) {
+    return kNoTime;
+  }
+  const MessageTime days = time / kDay - (time % kDay < 0 ? 1 : 0);
+  return days * kDay;
+}
+
+MessageTime ParseTypedTime(std::string_view text, MessageTime dayStart) {
+  if (const MessageTime whole = ParseMessageTime(text); whole != kNoTime) {
+    return whole;
+  }
+  if (dayStart == kNoTime) {
+    return kNoTime;
+  }
+  // The time of day read as a time on 1970-01-01 is its offset into the day.
+  std::string onFirstDay = "1970-01-01 ";
+  onFirstDay += text;
+  if (text.size() == 5) {
+    onFirstDay += ":00";
+  }
+  const MessageTime ofDay = ParseMessageTime(onFirstDay);
+  MessageTime time = 0;
+  if (ofDay == kNoTime || __builtin_add_overflow(dayStart, ofDay, &time) || time == kNoTime) {
+    return kNoTime;
+  }
+  return time;
 }
 
 MessageTime MessageTimeReader::Read(std::string_view text) {

@@ -21,6 +21,14 @@ inline constexpr MessageTime kNoTime = std::numeric_limits<std::int64_t>::min();
 // 2262-04-11 23:47:16.854775807): no trace is that old.
 MessageTime ParseMessageTime(std::string_view timestampText);
 
+// The start of the day (00:00:00) that holds the time; kNoTime for kNoTime.
+MessageTime DayStart(MessageTime time);
+
+// A time a user typed: a whole timestamp as ParseMessageTime reads it, or "HH:MM", "HH:MM:SS" or
+// "HH:MM:SS" with "." and 1 to 9 digits on the day that starts at `dayStart`. kNoTime for any
+// other text, or for a time of day when `dayStart` is kNoTime.
+MessageTime ParseTypedTime(std::string_view text, MessageTime dayStart);
+
 // ParseMessageTime for one message after another: a trace's messages mostly share their date and
 // minute, which it reads once.
 class MessageTimeReader {

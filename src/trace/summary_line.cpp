@@ -113,12 +113,12 @@ SummaryFields BuildSummaryFields(std::string_view dataLine, bool isIncoming,
 SummaryFields BuildSummaryFields(const MessageStore& store, std::size_t index) {
   const MessageColumns& columns = store.msgColumns[index];
   if (columns.callReferenceAsText) {
-    return BuildSummaryFields(store.msgDataLines[index], store.msgIsIncoming[index],
+    return BuildSummaryFields(DataLine(store, index), store.msgIsIncoming[index],
                               ProtocolText(store.msgProtocols[index]), GatewayIp(store, index),
                               IsTracelist(store, index));
   }
   SummaryFields fields = FieldsBesidesPayload(
-      KeptTimestamp(store.msgDataLines[index], columns, IsTracelist(store, index)),
+      KeptTimestamp(DataLine(store, index), columns, IsTracelist(store, index)),
       store.msgIsIncoming[index], ProtocolText(store.msgProtocols[index]), GatewayIp(store, index));
   if (columns.protocolDiscriminator == 0x08) {
     fields.messageType = MessageTypeName(columns.messageType);
@@ -167,7 +167,7 @@ void AppendSummaryLine(std::string& line, const MessageStore& store, std::size_t
 void AppendTimestampAndGateway(std::string& text, const MessageStore& store, std::size_t index) {
   const std::size_t start = text.size();
   const std::string_view timestamp =
-      KeptTimestamp(store.msgDataLines[index], store.msgColumns[index], IsTracelist(store, index));
+      KeptTimestamp(DataLine(store, index), store.msgColumns[index], IsTracelist(store, index));
   text += timestamp;
   AppendTimestampPadding(text, timestamp);
   text += GatewayIp(store, index);
