@@ -3,9 +3,10 @@
 # and only those that are missing. Usage: scripts/install-deps.sh [--fuzz]
 set -euo pipefail
 
-# tshark: the tests check the pcap export with the reader it is written for.
+# tshark: the tests check the pcap export with the reader it is written for. dpkg-dev: the Debian
+# package's library dependencies are found by its dpkg-shlibdeps.
 packages=(cmake g++ ninja-build pkg-config libgtest-dev libcli11-dev libpcap-dev zlib1g-dev qt6-base-dev
-  qt6-svg-dev fonts-dejavu-core xvfb xauth tshark)
+  qt6-svg-dev fonts-dejavu-core xvfb xauth tshark dpkg-dev)
 if [[ "${1:-}" == "--fuzz" ]]; then
   packages+=(clang libclang-rt-14-dev)
 fi
