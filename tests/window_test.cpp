@@ -288,22 +288,32 @@ TEST(WindowApplication, OpensTheTracesGivenOnTheCommandLine) {
   QString caption;
   int rows = -1;
   bool following = false;
-  QTimer::singleShot(200, [&] {
+  // Read the window once its load has ended (a loaded machine may take a while to get there).
+  QTimer poll;
+  int ticks = 0;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    const bool late = ++ticks > 1500;
     for (QWidget* widget : QApplication::topLevelWidgets()) {
-      if (auto* window = qobject_cast<MainWindow*>(widget)) {
-        caption = window->windowTitle();
-        rows = window->findChild<QTreeView*>("isdnList")->model()->rowCount();
-        following = window->findChild<QAction*>("isdnFollow")->isChecked();
-        window->close();
+      auto* window = qobject_cast<MainWindow*>(widget);
+      if (window == nullptr ||
+          (!late && (window->Busy() ||
+                     window->findChild<QTreeView*>("isdnList")->model()->rowCount() == 0))) {
+        continue;
       }
+      caption = window->windowTitle();
+      rows = window->findChild<QTreeView*>("isdnList")->model()->rowCount();
+      following = window->findChild<QAction*>("isdnFollow")->isChecked();
+      window->close();
     }
   });
+  poll.start(20);
   EXPECT_EQ(RunWindowApplication({"sigrune", kExamples + "tracelist-trace.xml", kPlain, "--follow"},
                                  dialogs, launcher),
             0);
   EXPECT_EQ(caption, "plain-trace.txt + 1 more - Calyxo (Marovia 3.X)");
   EXPECT_EQ(rows, 31);
   EXPECT_TRUE(following);
+  poll.stop();
   EXPECT_EQ(RunWindowApplication({"sigrune", "--follow"}, dialogs, launcher), 2);
 }
 
