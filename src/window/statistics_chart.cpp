@@ -19,7 +19,7 @@ constexpr std::int64_t kMinutesPerDay = 24 * 60;
 constexpr std::int64_t kMostBars = 1440;
 // A bar's pitch in pixels: a readable bar at the least, no slab at the most.
 constexpr double kLeastPitch = 4;
-constexpr double kMostPitch = 40;
+constexpr double kMostPitch = 80;
 constexpr int kFileHeight = 380;
 
 // Bottom to top: the failures at the foot, where a rise shows first.
@@ -94,6 +94,8 @@ StatisticsChart::StatisticsChart(const CallStatistics& statistics, const QFont& 
   }
   const std::int64_t first = statistics.minutes.front().minute;
   const std::int64_t last = statistics.minutes.back().minute;
+  firstStart_ = first;
+  lastStart_ = last;
   barMinutes_ = 0;
   for (const std::int64_t minutes :
        {std::int64_t{1}, std::int64_t{10}, std::int64_t{60}, kMinutesPerDay}) {
@@ -270,24 +272,33 @@ int StatisticsChart::PaintLegend(QPainter* painter, const ChartColours* colours,
     }
     x += swatch + space + metrics.horizontalAdvance(name) + 2 * space;
   }
+  // What the axis may not say: the first and last start, and the calls it leaves out.
+  QString note = firstStart_ == lastStart_
+                     ? QString::fromStdString(MinuteText(firstStart_))
+                     : tr("%1 to %2")
+                           .arg(QString::fromStdString(MinuteText(firstStart_)),
+                                QString::fromStdString(MinuteText(lastStart_)));
   if (untimed_ > 0) {
-    const QString note = tr("(%1 with no time, not shown)")
-                             .arg(QString::fromStdString(CountOf(untimed_, "call", "calls")));
-    if (painter != nullptr) {
-      painter->setPen(colours->muted);
-      painter->drawText(x, top + metrics.ascent(), note);
-    }
-    x += metrics.horizontalAdvance(note);
+    note +=
+        tr(", and %1 with no time").arg(QString::fromStdString(CountOf(untimed_, "call", "calls")));
   }
-  return x - left;
+  if (painter != nullptr) {
+    painter->setPen(colours->text);
+    painter->drawText(x, top + metrics.ascent(), note);
+  }
+  return x + metrics.horizontalAdvance(note) - left;
 }
 
 void StatisticsChart::PaintAxisLabels(QPainter& painter, const ChartColours& colours,
                                       const Layout& layout) const {
   const QFontMetrics metrics(font_);
   const bool days = barMinutes_ >= kMinutesPerDay;
+  // A label is as wide as a date when dates are written under the times: the first label has
+  // one, and so has the first of every other day.
+  const bool severalDays = DatePart(BarStart(0)) != DatePart(BarStart(Bars() - 1));
   const int labelWidth =
-      metrics.horizontalAdvance(days ? QStringLiteral("2004-01-15") : QStringLiteral("00:00")) +
+      metrics.horizontalAdvance(days || severalDays ? QStringLiteral("2004-01-15")
+                                                    : QStringLiteral("00:00")) +
       metrics.averageCharWidth() * 2;
   // Labels at round times, as close as they fit; bars of several days at every so many bars.
   std::int64_t every = 0;
@@ -302,11 +313,21 @@ void StatisticsChart::PaintAxisLabels(QPainter& painter, const ChartColours& col
   const auto everyBars = static_cast<std::size_t>(std::ceil(labelWidth / layout.pitch));
   painter.setPen(colours.text);
   QString lastDate;
-  for (std::size_t bar = 0; bar < Bars(); ++bar) {
+  const auto labelled = [&](std::size_t bar) {
     const std::int64_t start = BarStart(bar);
-    if (every != 0 ? FloorDivide(start, every) * every != start : bar % everyBars != 0) {
+    return every != 0 ? FloorDivide(start, every) * every == start : bar % everyBars == 0;
+  };
+  // The first bar is labelled too when the next label leaves room.
+  std::size_t next = 1;
+  while (next < Bars() && !labelled(next)) {
+    ++next;
+  }
+  const bool labelFirst = static_cast<double>(next) * layout.pitch >= labelWidth;
+  for (std::size_t bar = 0; bar < Bars(); ++bar) {
+    if (!labelled(bar) && !(bar == 0 && labelFirst)) {
       continue;
     }
+    const std::int64_t start = BarStart(bar);
     const int x =
         layout.left + static_cast<int>(std::lround(layout.pitch * static_cast<double>(bar)));
     painter.drawLine(x, layout.bottom, x, layout.bottom + metrics.height() / 4);

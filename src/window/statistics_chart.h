@@ -80,6 +80,8 @@ class StatisticsChart {
   QFont font_;
   QString emptyText_;  // instead of the chart, when it has no bars
   std::uint64_t untimed_ = 0;
+  std::int64_t firstStart_ = 0;  // the minutes of the first and last timed call
+  std::int64_t lastStart_ = 0;
   std::int64_t firstMinute_ = 0;
   std::int64_t barMinutes_ = 1;
   std::vector<OutcomeCounts> counts_;

@@ -137,14 +137,22 @@ enum class GatewayColumn {
 constexpr const char* kGatewayHeadings[] = {
     "Gateway",   "Protocol", "Calls",     "Answered", "Failed",           "Busy",
     "No answer", "Rejected", "Cancelled", "None",     "Top failure cause"};
-constexpr const char* kGatewayWidest[] = {
-    "192.168.100.200", "H225",   "99,999", "99,999 (100.0 %)", "99,999 (100.0 %)",       "99,999",
-    "99,999",          "99,999", "99,999", "99,999",           "34 No channel available"};
+constexpr const char* kGatewayWidest[] = {"192.168.100.200",
+                                          "H225",
+                                          "999,999",
+                                          "99,999 (100.0 %)",
+                                          "99,999 (100.0 %)",
+                                          "99,999",
+                                          "99,999",
+                                          "99,999",
+                                          "99,999",
+                                          "99,999",
+                                          "1 Unallocated/unassigned number"};
 
 // The names last: they are long.
 enum class CauseColumn { Cause, Calls, Share, Name };
 constexpr const char* kCauseHeadings[] = {"Cause", "Calls", "Share", "Name"};
-constexpr const char* kCauseWidest[] = {"127", "99,999", "100.0 %", ""};
+constexpr const char* kCauseWidest[] = {"127", "9,999,999", "100.0 %", ""};
 
 }  // namespace
 
