@@ -171,9 +171,12 @@ QSize StatisticsChart::FileSize() const {
   if (Bars() == 0) {
     return {640, kFileHeight / 2};
   }
-  // Room for the legend, and for bars wider than the least.
+  // Room for the legend, and for bars wider than the least while the picture stays a few
+  // thousand pixels wide.
   const Layout layout = LayOut({0, kFileHeight});
-  const int bars = layout.left + static_cast<int>(24 * static_cast<double>(Bars())) + layout.top;
+  const int bars = layout.left +
+                   static_cast<int>(std::min(24 * static_cast<double>(Bars()), 4000.0)) +
+                   layout.top;
   return {std::max({MinimumWidth(), bars, layout.left + LegendWidth() + layout.top}), kFileHeight};
 }
 

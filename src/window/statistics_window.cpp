@@ -465,6 +465,9 @@ StatisticsWindow::StatisticsWindow(const TraceDocument& document, Dialogs& dialo
 StatisticsWindow::~StatisticsWindow() = default;
 
 void StatisticsWindow::Recount() {
+  // The tables let go of the counts before they change.
+  gatewayModel_->Show(nullptr, nullptr);
+  causeModel_->Show(nullptr);
   statistics_ = CountCallStatistics(document_.Store(), document_.Calls());
   auto chart = std::make_unique<StatisticsChart>(statistics_, chartView_->font());
   chartView_->Show(chart.get());
