@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Makes docs/screenshot.png: the window's calls table on the calls example, with the first call's
 # SETUP selected and decoded, the failed calls in red; and docs/ladder.png: the ladder of a call
-# bridged by the server, whose outgoing leg failed first.
+# bridged by the server, whose outgoing leg failed first; and docs/statistics.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -10,3 +10,9 @@ xvfb-run -a -s "-screen 0 1280x1024x24" build/tools/screenshot examples/calls-tr
   docs/screenshot.png calls
 xvfb-run -a -s "-screen 0 1280x1024x24" build/tools/screenshot examples/bridged-calls.txt 0 \
   docs/ladder.png flow "10.1.1.5=Dallas PRI 1" "172.16.20.33=SBC east"
+# docs/statistics.png: the statistics of a generated trace of 6,000 messages (about 100 minutes).
+folder="$(mktemp -d)"
+trap 'rm -rf "$folder"' EXIT
+build/bench/make_trace 6000 "$folder/trace.txt" >/dev/null
+xvfb-run -a -s "-screen 0 1280x1024x24" build/tools/screenshot "$folder/trace.txt" 0 \
+  docs/statistics.png statistics

@@ -7,6 +7,7 @@
 
 #include "calls/call_csv.h"
 #include "calls/call_flow.h"
+#include "calls/call_statistics.h"
 #include "calls/call_table.h"
 #include "calls/call_texts.h"
 #include "calls/message_facts.h"
@@ -197,6 +198,50 @@ TEST(AppendCsvField, QuotesWhatWouldSplitTheRecordAndWritesUtf8) {
     AppendCsvField(text, latin1);
     EXPECT_EQ(text, "x" + field) << latin1;
   }
+}
+
+TEST(CallStatistics, ShareAndMinuteTexts) {
+  const std::tuple<std::uint64_t, std::uint64_t, std::string> shares[] = {
+      {1, 16, "6.3"},   {1, 8, "12.5"},
+      {1, 3, "33.3"},   {2, 3, "66.7"},
+      {1, 2000, "0.1"}, {1, 2001, "0.0"},
+      {0, 5, "0.0"},    {5, 5, "100.0"},
+      {0, 0, "0.0"},    {4'294'967'295, 4'294'967'296, "100.0"},
+  };
+  for (const auto& [part, whole, text] : shares) {
+    EXPECT_EQ(ShareText(part, whole), text) << part << " of " << whole;
+  }
+  const std::pair<std::string, std::string> minutes[] = {
+      {"1970-01-01 00:00:00", "1970-01-01 00:00"},
+      {"1969-12-31 23:59:59.9", "1969-12-31 23:59"},
+      {"02/29/2004 10:40:59.999", "2004-02-29 10:40"},
+      {"2000-03-01 00:00:00", "2000-03-01 00:00"},
+      {"1677-09-21 00:13:00", "1677-09-21 00:13"},
+      {"2262-04-11 23:47:16", "2262-04-11 23:47"},
+  };
+  for (const auto& [timestamp, text] : minutes) {
+    const MessageTime time = ParseMessageTime(timestamp);
+    const std::int64_t minute = time / 60'000'000'000 - (time % 60'000'000'000 < 0 ? 1 : 0);
+    EXPECT_EQ(MinuteText(minute), text) << timestamp;
+  }
+}
+
+// Empty minutes are listed while the starts lie less than seven days apart.
+TEST(CallStatistics, ListsEmptyMinutesOnlyWithinSevenDays) {
+  const auto minutes = [](const std::string& first, const std::string& last) {
+    std::string trace;
+    for (const auto& [time, reference] : {std::pair{first, "01"}, std::pair{last, "02"}}) {
+      trace += time + " CCP|In  Message -- PriSetupMsg\n" + time +
+               " CCP|MMan_Id= 1. (IpAddr=0501010a IpPort=2427)\n" + time +
+               " CCP|IsdnMsgData1= 08 02 00 " + reference + " 05\n";
+    }
+    const LoadResult loaded = LoadTraceFile(WriteTemporary("spread.txt", trace));
+    const CallStatistics statistics = CountCallStatistics(loaded.store, GroupCalls(loaded.store));
+    return statistics.minutes.size();
+  };
+  EXPECT_EQ(minutes("01/01/2004 00:00:00.000", "01/07/2004 23:59:59.999"), 10'080u);
+  EXPECT_EQ(minutes("01/01/2004 00:00:30.000", "01/08/2004 00:00:29.999"), 10'081u);
+  EXPECT_EQ(minutes("01/01/2004 00:00:30.000", "01/08/2004 00:00:30.000"), 2u);
 }
 
 }  // namespace

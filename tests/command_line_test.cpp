@@ -200,6 +200,7 @@ TEST_F(CommandLine, UsageErrorsSayWhatIsWrongAndExitWithTwo) {
        "pcap: '10.1.1' is not an IPv4 address (A.B.C.D)"},
       {{"pcap", kPlain, "-o", "a", "--utc-offset", "+5:00"},
        "pcap: '+5:00' is not a UTC offset (+HH:MM or -HH:MM)"},
+      {{"stats", "--csv"}, "stats takes one or more trace files"},
   };
   for (const auto& [arguments, problem] : misuses) {
     EXPECT_EQ(RunCli(arguments), UsageFailure(problem));
@@ -532,6 +533,35 @@ TEST_F(CommandLine, InCallKeepsTheMessagesOfOneCall) {
         RunCli({command, kCalls, "--in-call", "11"}),
         (CommandResult{kExitFailure, "", "sigrune-cli: call 11: " + kCalls + " has 10 calls\n"}));
   }
+}
+
+// Twenty calls from 23:58 to 00:03 the next day, 23:59 without any, two with no time; sixteen have
+// a cause, one of them alone (6.25 %); a gateway's two failure causes tie.
+const std::string kStatistics = SourceFile("tests/data/call-statistics.txt");
+
+TEST_F(CommandLine, StatsCountsTheCallsByMinuteGatewayAndCause) {
+  const std::string service = Write("service.txt", "IsdnMsgData=03 02 00 00 0f\n");
+  const std::pair<Arguments, std::string> cases[] = {
+      {{"stats", "--csv", kStatistics}, ReadFile(SourceFile("tests/data/call-statistics.csv"))},
+      {{"stats", kStatistics}, ReadFile(SourceFile("tests/data/call-statistics.stats"))},
+      {{"stats", service, "--csv"},
+       "# minutes\nminute,answered,busy,no answer,rejected,cancelled,failed,none\n"
+       "# gateways\ngateway,protocol,calls,answered,busy,no answer,rejected,cancelled,failed,"
+       "none,top_failure_cause\n"
+       "# causes\ncause,cause_text,calls,share\n"},
+      {{"stats", service}, "No calls in this trace\n"},
+  };
+  for (const auto& [arguments, out] : cases) {
+    EXPECT_EQ(RunCli(arguments), (CommandResult{kExitSuccess, out, ""}))
+        << ::testing::PrintToString(arguments);
+  }
+}
+
+// Needs the filter bar's language.
+TEST_F(CommandLine, StatsWhereCountsOnlyTheCallsOfTheMessagesItKeeps) {
+  EXPECT_EQ(RunCli({"stats", "--csv", kStatistics, "--where", "gw:10.1.1.5"}),
+            (CommandResult{kExitSuccess,
+                           ReadFile(SourceFile("tests/data/call-statistics-where.csv")), ""}));
 }
 
 // Calls 1 and 2 are the legs of one conversation, call 3 fails, call 19 has no time.

@@ -53,6 +53,7 @@ TEST_F(WindowTest, MenusHaveTheirCaptionsShortcutsAndStates) {
       {"isdnFilterPRI", "&PRI Only", {}, false, true},
       {"isdnFilterH225", "&H225 Only", {}, false, true},
       {"isdnShowFlow", "Show &Flow", QKeySequence("Ctrl+Shift+F"), false, false},
+      {"isdnShowStatistics", "&Statistics", {}, false, false},
       {"isdnSaveCalls", "Save Calls as CS&V…", {}, false, false},
       {"isdnReleaseNotes", "&Release Notes", {}, true, false},
       {"isdnAbout", "&About", {}, true, false},

@@ -1,9 +1,9 @@
 // Makes the README's screenshots: the window on a trace with one message selected, and optionally
 // the calls table (with that message's call selected), This Call applied to it, or the ladder of
-// that call (the ladder's window alone); or, with `opening`, the window half a second into
-// opening a large trace, with its progress.
-// Usage: screenshot TRACE ROW OUTPUT.png [calls|call|opening|flow [ADDRESS=NAME...]]   (the names
-// of the ladder's lanes; scripts/screenshot.sh runs it under xvfb-run)
+// that call (the ladder's window alone), or the statistics' window alone; or, with `opening`, the
+// window half a second into opening a large trace, with its progress.
+// Usage: screenshot TRACE ROW OUTPUT.png [calls|call|opening|statistics|flow [ADDRESS=NAME...]]
+// (the names of the ladder's lanes; scripts/screenshot.sh runs it under xvfb-run)
 
 #include <QAction>
 #include <QApplication>
@@ -22,6 +22,7 @@
 #include "window/lane_names_store.h"
 #include "window/main_window.h"
 #include "window/message_list_model.h"
+#include "window/statistics_window.h"
 
 namespace {
 
@@ -92,6 +93,8 @@ int main(int argc, char** argv) {
     window.findChild<QAction*>(QStringLiteral("isdnFilterCall"))->trigger();
   } else if (std::strcmp(view, "flow") == 0) {
     window.findChild<QAction*>(QStringLiteral("isdnShowFlow"))->trigger();
+  } else if (std::strcmp(view, "statistics") == 0) {
+    window.findChild<QAction*>(QStringLiteral("isdnShowStatistics"))->trigger();
   } else if (*view != '\0') {
     return 2;
   }
@@ -100,6 +103,9 @@ int main(int argc, char** argv) {
   QWidget* shown = &window;
   if (auto* flow = window.findChild<sigrune::FlowWindow*>()) {
     shown = flow;
+  }
+  if (auto* statistics = window.findChild<sigrune::StatisticsWindow*>()) {
+    shown = statistics;
   }
   return shown->grab().save(QString::fromLocal8Bit(argv[3])) ? 0 : 1;
 }

@@ -53,6 +53,11 @@ constexpr std::string_view kUsage =
     "                        standard output): every message, those of the calls given or of\n"
     "                        the failed calls, or those a list filter keeps; the times are\n"
     "                        UTC unless --utc-offset gives the trace's zone\n"
+    "  stats TRACE... [--csv] [--where EXPR]\n"
+    "                        count the calls by minute of their start, by gateway and by\n"
+    "                        cause, each by outcome, as tables or, with --csv, as three CSV\n"
+    "                        sections (# minutes, # gateways, # causes); --where counts only\n"
+    "                        the calls of the messages the filter expression keeps\n"
     "\n"
     "TRACE is a file (read through zlib when its name ends in .gz) or a FIFO, or - for\n"
     "standard input. Several files are read as one trace, in the order of their first\n"
@@ -110,6 +115,7 @@ int RunCommand(const Command& command, std::FILE* in, std::FILE* out, std::FILE*
           [&](const CallsArguments& calls) { return RunCallsCommand(calls, in, out, err); },
           [&](const FlowArguments& flow) { return RunFlowCommand(flow, in, out, err); },
           [&](const PcapArguments& pcap) { return RunPcapCommand(pcap, in, out, err); },
+          [&](const StatsArguments& stats) { return RunStatsCommand(stats, in, out, err); },
       },
       command);
 }
@@ -141,6 +147,9 @@ std::optional<Activity> ActivityOf(const Command& command) {
   }
   if (const auto* pcap = std::get_if<PcapArguments>(&command)) {
     return Activity{"exporting", pcap->traces};
+  }
+  if (const auto* stats = std::get_if<StatsArguments>(&command)) {
+    return Activity{"counting calls", stats->traces};
   }
   return std::nullopt;  // decode reads no trace
 }

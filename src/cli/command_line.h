@@ -28,6 +28,7 @@ int RunFindCommand(const FindArguments& arguments, std::FILE* in, std::FILE* out
 int RunCallsCommand(const CallsArguments& arguments, std::FILE* in, std::FILE* out, std::FILE* err);
 int RunFlowCommand(const FlowArguments& arguments, std::FILE* in, std::FILE* out, std::FILE* err);
 int RunPcapCommand(const PcapArguments& arguments, std::FILE* in, std::FILE* out, std::FILE* err);
+int RunStatsCommand(const StatsArguments& arguments, std::FILE* in, std::FILE* out, std::FILE* err);
 
 // The key of the list filters --call HEX, --pri and --h225, when one is given; false after
 // reporting a --call value that is no call reference (a usage error).

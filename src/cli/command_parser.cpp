@@ -359,6 +359,23 @@ CommandGrammar PcapGrammar(CLI::App& line) {
           }};
 }
 
+CommandGrammar StatsGrammar(CLI::App& line) {
+  CLI::App& command = *line.add_subcommand("stats");
+  const CLI::Option* operands = AddOperands(command);
+  const CLI::Option* csv = command.add_flag("--csv");
+  const CLI::Option* where = command.add_option("--where");
+  return {&command, [=](std::FILE* err) -> std::optional<Command> {
+            if (operands->count() == 0) {
+              return Problem(err, "stats takes one or more trace files");
+            }
+            std::optional<TraceFiles> traces = TraceFilesOf(operands->results(), err);
+            if (!traces) {
+              return std::nullopt;
+            }
+            return StatsArguments{std::move(*traces), csv->count() > 0, ValueOf(where)};
+          }};
+}
+
 // What CLI11 left over (unknown options and commands), or a value given to a flag.
 std::optional<std::string> Misfit(const CLI::App& app) {
   for (const std::string& extra : app.remaining()) {
@@ -400,7 +417,7 @@ std::optional<Command> ParseCommandLine(std::span<const std::string_view> argume
   const CLI::Option* version = line.add_flag("--version");
   const CommandGrammar commands[] = {ListGrammar(line),   DecodeGrammar(line), ShowGrammar(line),
                                      ExportGrammar(line), FindGrammar(line),   CallsGrammar(line),
-                                     FlowGrammar(line),   PcapGrammar(line)};
+                                     FlowGrammar(line),   PcapGrammar(line),   StatsGrammar(line)};
 
   try {
     line.parse(std::vector<std::string>(arguments.rbegin(), arguments.rend()));

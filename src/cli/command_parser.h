@@ -89,9 +89,15 @@ struct PcapArguments {
   std::int64_t utcOffsetSeconds = 0;  // east of UTC
 };
 
-using Command =
-    std::variant<UsageRequest, VersionRequest, ListArguments, DecodeArguments, ShowArguments,
-                 ExportArguments, FindArguments, CallsArguments, FlowArguments, PcapArguments>;
+struct StatsArguments {
+  TraceFiles traces;
+  bool csv = false;
+  std::optional<std::string> where;  // the calls counted: those it keeps a message of
+};
+
+using Command = std::variant<UsageRequest, VersionRequest, ListArguments, DecodeArguments,
+                             ShowArguments, ExportArguments, FindArguments, CallsArguments,
+                             FlowArguments, PcapArguments, StatsArguments>;
 
 // Reads the arguments (without the program name); nothing after reporting a usage error on `err`.
 std::optional<Command> ParseCommandLine(std::span<const std::string_view> arguments,

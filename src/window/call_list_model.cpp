@@ -6,36 +6,14 @@
 #include <QPalette>
 #include <algorithm>
 #include <climits>
+#include <utility>
 
 #include "calls/call_texts.h"
 #include "window/call_headline.h"
+#include "window/outcome_colours.h"
 #include "window/table_text.h"
 
 namespace sigrune {
-
-namespace {
-
-// Amber and red that keep their contrast on the palette's base: darker shades on a light one,
-// lighter on a dark one.
-
-QVariant OutcomeColour(CallOutcome outcome) {
-  const bool dark = QGuiApplication::palette().color(QPalette::Base).lightness() < 128;
-  switch (outcome) {
-    case CallOutcome::Failed:
-      return dark ? QColor(0xff, 0x6b, 0x6b) : QColor(0xc0, 0x1c, 0x1c);
-    case CallOutcome::Busy:
-    case CallOutcome::NoAnswer:
-    case CallOutcome::Rejected:
-    case CallOutcome::Cancelled:
-      return dark ? QColor(0xff, 0xc1, 0x4d) : QColor(0x9a, 0x5b, 0x00);
-    case CallOutcome::Answered:
-    case CallOutcome::None:
-      break;
-  }
-  return {};
-}
-
-}  // namespace
 
 void CallListModel::ShowCallsOf(const TraceDocument* document) {
   document_ = document;
@@ -52,6 +30,12 @@ void CallListModel::SetMatchText(const QString& text) {
   text_ = trimmed.toLatin1();
   textMatchesNothing_ = QString::fromLatin1(text_) != trimmed;
   choice_.text = std::string_view(text_.constData(), static_cast<std::size_t>(text_.size()));
+  ChooseRows();
+}
+
+void CallListModel::SetGroup(std::optional<StatisticsGroup> group) {
+  group_ = std::move(group);
+  choice_.group = group_ ? &*group_ : nullptr;
   ChooseRows();
 }
 
@@ -102,7 +86,11 @@ QVariant CallListModel::data(const QModelIndex& index, int role) const {
     case Qt::ToolTipRole:
       return Text(static_cast<int>(number.value), call, column);
     case Qt::ForegroundRole:
-      return OutcomeColour(call.outcome);
+      if (const QColor colour = OutcomeTextColour(call.outcome, QGuiApplication::palette());
+          colour.isValid()) {
+        return colour;
+      }
+      return {};
     case Qt::FontRole:
       if (call.ended == CallEnded::Open) {
         QFont open;

@@ -7,6 +7,7 @@
 #include <QAbstractTableModel>
 #include <QByteArray>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "calls/call_table.h"
@@ -27,6 +28,8 @@ class CallListModel : public QAbstractTableModel {
   void SetOutcomeChoice(OutcomeChoice outcome);
   // Calls whose calling or called number or gateway address contains the text.
   void SetMatchText(const QString& text);
+  // The calls of an entry of the statistics; none: every call.
+  void SetGroup(std::optional<StatisticsGroup> group);
 
   // The call a row shows; none for a row that does not exist.
   CallNumber CallOfRow(int row) const;
@@ -45,9 +48,10 @@ class CallListModel : public QAbstractTableModel {
 
   const TraceDocument* document_ = nullptr;
   CallRowsChoice choice_;
-  QByteArray text_;                  // Latin-1, as the numbers and addresses are
-  bool textMatchesNothing_ = false;  // it holds a character that is not Latin-1
-  std::vector<std::uint32_t> rows_;  // call number - 1 of each row
+  std::optional<StatisticsGroup> group_;  // choice_.group points here
+  QByteArray text_;                       // Latin-1, as the numbers and addresses are
+  bool textMatchesNothing_ = false;       // it holds a character that is not Latin-1
+  std::vector<std::uint32_t> rows_;       // call number - 1 of each row
 };
 
 }  // namespace sigrune

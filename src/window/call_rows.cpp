@@ -127,6 +127,7 @@ std::vector<std::uint32_t> ChooseCallRows(const MessageStore& store, const CallT
   for (std::uint32_t index = 0; index < calls.calls.size(); ++index) {
     const CallRecord& call = calls.calls[index];
     if (OutcomeChosen(call, choice.outcome) &&
+        (choice.group == nullptr || choice.group->Holds(store, call)) &&
         (choice.text.empty() || Contains(call.calling, choice.text) ||
          Contains(call.called, choice.text) ||
          Contains(store.gatewayIpTexts[call.gatewayIpIndex], choice.text))) {

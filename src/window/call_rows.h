@@ -2,12 +2,13 @@
 
 // Which calls the calls table shows and in what order, in plain functions over the call records:
 // an outcome chosen in the selector, a text that a call's calling or called number or gateway
-// address contains, and the order of a column.
+// address contains, an entry chosen in the statistics, and the order of a column.
 
 #include <cstdint>
 #include <string_view>
 #include <vector>
 
+#include "calls/call_statistics.h"
 #include "calls/call_table.h"
 #include "trace/message_store.h"
 
@@ -45,7 +46,8 @@ inline constexpr int kCallColumns = 11;
 
 struct CallRowsChoice {
   OutcomeChoice outcome = OutcomeChoice::All;
-  std::string_view text;  // Latin-1; empty matches every call
+  std::string_view text;                   // Latin-1; empty matches every call
+  const StatisticsGroup* group = nullptr;  // the calls of an entry of the statistics; none: all
   CallColumn column = CallColumn::Number;
   bool descending = false;
 };

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollBar>
+#include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -55,6 +56,16 @@ CallsPane::CallsPane(QWidget* parent) : QWidget(parent) {
     outcome_->addItem(tr(entry.caption), static_cast<int>(entry.choice));
   }
 
+  group_ = new QLabel;
+  group_->setObjectName(QStringLiteral("callGroup"));
+  group_->hide();
+  clearGroup_ = new QToolButton;
+  clearGroup_->setObjectName(QStringLiteral("clearCallGroup"));
+  clearGroup_->setText(tr("Show All"));
+  clearGroup_->setToolTip(tr("Show every call again"));
+  clearGroup_->hide();
+  connect(clearGroup_, &QToolButton::clicked, this, &CallsPane::ClearGroup);
+
   view_ = new QTreeView;
   view_->setObjectName(QStringLiteral("callList"));
   view_->setModel(model_);
@@ -81,6 +92,8 @@ CallsPane::CallsPane(QWidget* parent) : QWidget(parent) {
 
   auto* controls = new QHBoxLayout;
   controls->addWidget(count_, 1);
+  controls->addWidget(group_);
+  controls->addWidget(clearGroup_);
   controls->addWidget(text_);
   controls->addWidget(outcome_);
   auto* layout = new QVBoxLayout(this);
@@ -153,6 +166,22 @@ void CallsPane::ShowChangedCalls() {
   }
   view_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
   view_->verticalScrollBar()->setValue(scrolled);
+}
+
+void CallsPane::ShowGroup(const StatisticsGroup& group, const QString& description) {
+  ShowChangedCalls();
+  model_->SetGroup(group);
+  group_->setText(description);
+  group_->show();
+  clearGroup_->show();
+  UpdateCount();
+}
+
+void CallsPane::ClearGroup() {
+  model_->SetGroup(std::nullopt);
+  group_->hide();
+  clearGroup_->hide();
+  UpdateCount();
 }
 
 std::vector<CallNumber> CallsPane::ShownCalls() {

@@ -6,12 +6,14 @@
 #include <QWidget>
 #include <vector>
 
+#include "calls/call_statistics.h"
 #include "calls/call_table.h"
 #include "document/trace_document.h"
 
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QToolButton;
 class QTreeView;
 
 namespace sigrune {
@@ -30,6 +32,11 @@ class CallsPane : public QWidget {
   // The document's calls grew or changed (messages appended to the trace): shown again, keeping
   // the selected calls, once the table is in sight.
   void CallsChanged();
+
+  // Shows only the calls of a bar or row of the statistics, named by `description` beside the
+  // counts until its button clears it; kept, like the other filters, when a trace is read.
+  void ShowGroup(const StatisticsGroup& group, const QString& description);
+  void ClearGroup();
 
   // The calls the table shows, in its order.
   std::vector<CallNumber> ShownCalls();
@@ -54,6 +61,8 @@ class CallsPane : public QWidget {
   QLabel* count_ = nullptr;
   QLineEdit* text_ = nullptr;
   QComboBox* outcome_ = nullptr;
+  QLabel* group_ = nullptr;
+  QToolButton* clearGroup_ = nullptr;
   QTreeView* view_ = nullptr;
 };
 

@@ -55,6 +55,7 @@ void MainWindow::ApplyFollowed(TraceFollower::Batch&& batch) {
   const bool rowsAdded = model_->ShowAppendedRows();
   if (appended.callsChanged) {
     callsPane_->CallsChanged();
+    ShowCallsInStatistics();
   }
   if (atBottom && rowsAdded) {
     isdnList->scrollToBottom();

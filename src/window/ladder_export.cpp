@@ -8,6 +8,7 @@
 #include <QSaveFile>
 #include <QSvgGenerator>
 #include <algorithm>
+#include <functional>
 
 #include "trace/text_utilities.h"
 #include "window/ladder_painter.h"
@@ -21,22 +22,23 @@ QString CannotWrite(const QString& path, const QString& reason) {
       .arg(path, reason);
 }
 
-bool DrawPng(const LadderPicture& picture, QIODevice& file) {
-  QImage image(picture.Width(), static_cast<int>(picture.Height()), QImage::Format_RGB32);
+using Painting = std::function<void(QPainter&)>;
+
+bool DrawPng(QSize size, const Painting& paint, QIODevice& file) {
+  QImage image(size, QImage::Format_RGB32);
   if (image.isNull()) {
     return false;
   }
   {
     QPainter painter(&image);
-    picture.Paint(painter, FileColours(), {0, picture.Rows(), 0, std::nullopt});
+    paint(painter);
   }
   return image.save(&file, "PNG");
 }
 
-bool DrawSvg(const LadderPicture& picture, QIODevice& file, const QString& title) {
+bool DrawSvg(QSize size, const Painting& paint, QIODevice& file, const QString& title) {
   QSvgGenerator svg;
   svg.setOutputDevice(&file);
-  const QSize size(picture.Width(), static_cast<int>(picture.Height()));
   svg.setSize(size);
   svg.setViewBox(QRect(QPoint(), size));
   svg.setTitle(title);
@@ -45,7 +47,7 @@ bool DrawSvg(const LadderPicture& picture, QIODevice& file, const QString& title
   if (!painter.begin(&svg)) {
     return false;
   }
-  picture.Paint(painter, FileColours(), {0, picture.Rows(), 0, std::nullopt});
+  paint(painter);
   return painter.end();
 }
 
@@ -81,33 +83,13 @@ bool DrawPdf(const LadderPicture& picture, QIODevice& file, const QString& title
   return painter.end();
 }
 
-}  // namespace
-
-QString ExportLadder(const LadderPicture& picture, LadderFormat format, const QString& path,
-                     const QString& title) {
-  if (format == LadderFormat::Png && picture.Height() > kMostPngHeight) {
-    return CannotWrite(path,
-                       QCoreApplication::translate("sigrune::ExportLadder",
-                                                   "a PNG image holds at most %1 pixels of height")
-                           .arg(QString::fromStdString(GroupedDigits(kMostPngHeight))));
-  }
+// Draws into a file beside the target, renamed over it once complete.
+QString WriteDrawing(const QString& path, const std::function<bool(QIODevice&)>& draw) {
   QSaveFile file(path);
   if (!file.open(QIODevice::WriteOnly)) {
     return CannotWrite(path, file.errorString());
   }
-  bool drawn = false;
-  switch (format) {
-    case LadderFormat::Png:
-      drawn = DrawPng(picture, file);
-      break;
-    case LadderFormat::Svg:
-      drawn = DrawSvg(picture, file, title);
-      break;
-    case LadderFormat::Pdf:
-      drawn = DrawPdf(picture, file, title);
-      break;
-  }
-  if (!drawn) {
+  if (!draw(file)) {
     const QString reason =
         file.error() != QFileDevice::NoError
             ? file.errorString()
@@ -119,6 +101,41 @@ QString ExportLadder(const LadderPicture& picture, LadderFormat format, const QS
     return CannotWrite(path, file.errorString());
   }
   return {};
+}
+
+}  // namespace
+
+QString ExportLadder(const LadderPicture& picture, LadderFormat format, const QString& path,
+                     const QString& title) {
+  if (format == LadderFormat::Png && picture.Height() > kMostPngHeight) {
+    return CannotWrite(path,
+                       QCoreApplication::translate("sigrune::ExportLadder",
+                                                   "a PNG image holds at most %1 pixels of height")
+                           .arg(QString::fromStdString(GroupedDigits(kMostPngHeight))));
+  }
+  const QSize size(picture.Width(), static_cast<int>(picture.Height()));
+  const Painting paint = [&picture](QPainter& painter) {
+    picture.Paint(painter, FileColours(), {0, picture.Rows(), 0, std::nullopt});
+  };
+  return WriteDrawing(path, [&](QIODevice& file) {
+    switch (format) {
+      case LadderFormat::Png:
+        return DrawPng(size, paint, file);
+      case LadderFormat::Svg:
+        return DrawSvg(size, paint, file, title);
+      case LadderFormat::Pdf:
+        break;
+    }
+    return DrawPdf(picture, file, title);
+  });
+}
+
+QString ExportPicture(QSize size, const std::function<void(QPainter&)>& paint, LadderFormat format,
+                      const QString& path, const QString& title) {
+  return WriteDrawing(path, [&](QIODevice& file) {
+    return format == LadderFormat::Svg ? DrawSvg(size, paint, file, title)
+                                       : DrawPng(size, paint, file);
+  });
 }
 
 }  // namespace sigrune

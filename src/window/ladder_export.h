@@ -4,7 +4,11 @@
 // colours of paper. The file is written beside its target and renamed over it once complete.
 
 #include <QCoreApplication>
+#include <QSize>
 #include <QString>
+#include <functional>
+
+class QPainter;
 
 namespace sigrune {
 
@@ -19,5 +23,10 @@ inline constexpr int kMostPngHeight = 20'000;
 // PDF files. A PDF takes as many pages as the rows need, each under the lanes' header.
 QString ExportLadder(const LadderPicture& picture, LadderFormat format, const QString& path,
                      const QString& title);
+
+// Any picture of one page, drawn by `paint` at `size`, as a PNG or SVG file (not PDF), written
+// and reported as a ladder is.
+QString ExportPicture(QSize size, const std::function<void(QPainter&)>& paint, LadderFormat format,
+                      const QString& path, const QString& title);
 
 }  // namespace sigrune

@@ -146,6 +146,7 @@ void MainWindow::CreateActions() {
   isdnShowFlow =
       MakeAction(this, "isdnShowFlow", tr("Show &Flow"), QKeySequence(tr("Ctrl+Shift+F")));
   isdnSaveCalls = MakeAction(this, "isdnSaveCalls", tr("Save Calls as CS&V…"));
+  isdnShowStatistics = MakeAction(this, "isdnShowStatistics", tr("&Statistics"));
   isdnReleaseNotes = MakeAction(this, "isdnReleaseNotes", tr("&Release Notes"));
   isdnAbout = MakeAction(this, "isdnAbout", tr("&About"));
 
@@ -164,6 +165,7 @@ void MainWindow::CreateActions() {
   connect(isdnExit, &QAction::triggered, this, &QWidget::close);
   connect(isdnShowFlow, &QAction::triggered, this, &MainWindow::isdnShowFlow_Click);
   connect(isdnSaveCalls, &QAction::triggered, this, &MainWindow::isdnSaveCalls_Click);
+  connect(isdnShowStatistics, &QAction::triggered, this, &MainWindow::isdnShowStatistics_Click);
   connect(isdnAbout, &QAction::triggered, this, &MainWindow::isdnAbout_Click);
   connect(isdnReleaseNotes, &QAction::triggered, this, &MainWindow::isdnReleaseNotes_Click);
 }
@@ -182,7 +184,7 @@ void MainWindow::CreateMenus() {
   }
   QMenu* isdnCallsMenu = menuBar()->addMenu(tr("&Calls"));
   isdnCallsMenu->setObjectName(QStringLiteral("isdnCallsMenu"));
-  isdnCallsMenu->addActions({isdnShowFlow, isdnSaveCalls});
+  isdnCallsMenu->addActions({isdnShowFlow, isdnShowStatistics, isdnSaveCalls});
   QMenu* isdnHelp = menuBar()->addMenu(tr("&Help"));
   isdnHelp->setObjectName(QStringLiteral("isdnHelp"));
   isdnHelp->addActions({isdnReleaseNotes, isdnAbout});
@@ -283,6 +285,7 @@ void MainWindow::ShowDocument(Changes changes) {
   }
   if (changes.calls) {
     callsPane_->ShowCallsOf(&document_);
+    ShowCallsInStatistics();
   }
   if (const std::optional<std::size_t> row = document_.RowOfMessage(document_.CurrentMessage())) {
     const QModelIndex index = model_->index(static_cast<int>(*row), 0);
@@ -327,6 +330,7 @@ void MainWindow::ShowEntries() {
   isdnFind->setEnabled(document_.CanFind());
   isdnFindAgain->setEnabled(idle && document_.CanFind());
   isdnSaveCalls->setEnabled(idle && document_.IsOpen());
+  isdnShowStatistics->setEnabled(document_.IsOpen());
   if (findForm_ != nullptr) {
     findForm_->SetSearchEnabled(idle);
   }

@@ -7,6 +7,7 @@
 // document as the action left it.
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 #include <array>
 
@@ -34,6 +35,8 @@ class FollowController;
 class LaneNamesStore;
 class OperationBar;
 class MessageListModel;
+class StatisticsWindow;
+struct StatisticsGroup;
 
 // Failure numbers handed to ReportError; the dialogs' cancel is passed over in silence.
 inline constexpr int kFileAccessErrorNumber = 75;
@@ -135,6 +138,12 @@ class MainWindow : public QMainWindow {
   void ChooseMessageFromFlow(MessageNumber message);
   // The ladders open mark the selected message; a new trace closes them.
   void ShowDocumentInFlows(bool newTrace);
+  // Calls > Statistics: the window of counts, opened once and brought forward after.
+  void isdnShowStatistics_Click();
+  // A bar or row chosen in the statistics: its calls in the calls table.
+  void ShowCallGroup(const StatisticsGroup& group, const QString& description);
+  // The statistics count the calls again when they changed.
+  void ShowCallsInStatistics();
   void FindNext();
   void isdnAbout_Click();
   void isdnReleaseNotes_Click();
@@ -161,6 +170,7 @@ class MainWindow : public QMainWindow {
   QStringList loadNotes_;
   FindForm* findForm_ = nullptr;
   LaneNamesStore* laneNames_ = nullptr;
+  QPointer<StatisticsWindow> statistics_;
   FollowController* follow_ = nullptr;
   // Why following stopped by itself (the file disappeared), until it starts again or another
   // trace is read.
@@ -183,6 +193,7 @@ class MainWindow : public QMainWindow {
   std::array<FilterAction, 5> filterActions_;
   QAction* isdnShowFlow = nullptr;
   QAction* isdnSaveCalls = nullptr;
+  QAction* isdnShowStatistics = nullptr;
   QAction* isdnReleaseNotes = nullptr;
   QAction* isdnAbout = nullptr;
 

@@ -1,0 +1,146 @@
+// `stats`: the calls counted by minute, by gateway and by cause, as tables or as CSV.
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "calls/call_statistics.h"
+#include "calls/statistics_csv.h"
+#include "cli/command_line.h"
+#include "cli/output_buffer.h"
+#include "cli/trace_loading.h"
+#include "document/where_filter.h"
+#include "trace/text_utilities.h"
+
+namespace sigrune {
+
+namespace {
+
+using Row = std::vector<std::string>;
+
+// Columns two blanks apart, each as wide as its widest text, aligned as `align` says of each:
+// 'l' to the left, 'r' (counts) to the right.
+void WriteTable(OutputBuffer& output, const std::vector<Row>& rows, std::string_view align) {
+  std::vector<std::size_t> widths(rows.front().size());
+  for (const Row& row : rows) {
+    for (std::size_t column = 0; column < row.size(); ++column) {
+      widths[column] = std::max(widths[column], row[column].size());
+    }
+  }
+  std::string line;
+  for (const Row& row : rows) {
+    line.clear();
+    for (std::size_t column = 0; column < row.size(); ++column) {
+      const std::size_t padding = widths[column] - row[column].size();
+      if (column > 0) {
+        line += "  ";
+      }
+      if (align[column] == 'r') {
+        line.append(padding, ' ');
+      }
+      line += row[column];
+      if (align[column] == 'l') {
+        line.append(padding, ' ');
+      }
+    }
+    line.erase(line.find_last_not_of(' ') + 1);
+    line += '\n';
+    output.Write(line);
+  }
+}
+
+void AppendOutcomes(Row& row, const OutcomeCounts& outcomes) {
+  for (const std::uint32_t calls : outcomes.calls) {
+    row.push_back(std::to_string(calls));
+  }
+}
+
+Row OutcomeHeadings(Row row) {
+  for (const CallOutcome outcome : kCallOutcomes) {
+    row.emplace_back(OutcomeText(outcome));
+  }
+  return row;
+}
+
+void WriteTables(OutputBuffer& output, const MessageStore& store,
+                 const CallStatistics& statistics) {
+  output.Write("Calls by minute of their start\n");
+  std::vector<Row> rows = {OutcomeHeadings({"minute"})};
+  for (const MinuteCounts& minute : statistics.minutes) {
+    rows.push_back({MinuteText(minute.minute)});
+    AppendOutcomes(rows.back(), minute.outcomes);
+  }
+  if (statistics.untimed.Total() > 0) {
+    rows.push_back({"no time"});
+    AppendOutcomes(rows.back(), statistics.untimed);
+  }
+  WriteTable(output, rows, "lrrrrrrr");
+
+  output.Write("\nCalls by gateway\n");
+  rows = {OutcomeHeadings({"gateway", "protocol", "calls"})};
+  rows.front().emplace_back("top failure cause");
+  for (const GatewayCounts& gateway : statistics.gateways) {
+    rows.push_back({store.gatewayIpTexts[gateway.gatewayIpIndex],
+                    std::string(ProtocolText(gateway.protocol)),
+                    std::to_string(gateway.outcomes.Total())});
+    AppendOutcomes(rows.back(), gateway.outcomes);
+    rows.back().push_back(gateway.topFailureCause < 0
+                              ? std::string()
+                              : std::to_string(gateway.topFailureCause) + ' ' +
+                                    std::string(CauseValueName(gateway.topFailureCause)));
+  }
+  WriteTable(output, rows, "llrrrrrrrrl");
+
+  output.Write("\nCalls by cause\n");
+  if (statistics.causes.empty()) {
+    output.Write("No call has a cause\n");
+    return;
+  }
+  // The names are long: they come last.
+  rows = {{"cause", "calls", "share", "name"}};
+  for (const CauseCounts& cause : statistics.causes) {
+    rows.push_back({std::to_string(cause.cause), std::to_string(cause.calls),
+                    ShareText(cause.calls, statistics.callsWithCause) + " %",
+                    std::string(CauseValueName(cause.cause))});
+  }
+  WriteTable(output, rows, "rrrl");
+}
+
+}  // namespace
+
+int RunStatsCommand(const StatsArguments& arguments, std::FILE* in, std::FILE* out,
+                    std::FILE* err) {
+  WhereParse where;
+  if (arguments.where) {
+    where = ParseWhere(*arguments.where);
+    if (!where.ok) {
+      return UsageError(err, "stats: --where: " + where.error);
+    }
+  }
+  TraceDocument document;
+  if (LoadTraceForCommand(arguments.traces, in, err, document) != LoadOutcome::Loaded) {
+    return kExitFailure;
+  }
+  const MessageStore& store = document.Store();
+  const CallTable& table = document.Calls();
+  const CallStatistics statistics =
+      arguments.where
+          ? CountCallStatistics(store, table, CallsWhere(where.expression, store, table))
+          : CountCallStatistics(store, table);
+
+  OutputBuffer output(out);
+  if (arguments.csv) {
+    output.Write(StatisticsCsv(store, statistics));
+  } else if (table.calls.empty()) {
+    output.Write("No calls in this trace\n");
+  } else if (statistics.calls == 0) {
+    output.Write("No calls match (" + CountOf(table.calls.size(), "call", "calls") +
+                 " in this trace)\n");
+  } else {
+    WriteTables(output, store, statistics);
+  }
+  return FinishOutput(output, err, kExitSuccess);
+}
+
+}  // namespace sigrune
