@@ -50,6 +50,9 @@ void MainWindow::WhereChanged(const QString& text) {
     return;
   }
   whereBar_->ShowAccepted();
+  if (parse.expression.text == document_.Where().text && !whereWorker_.Busy()) {
+    return;  // Enter on what was applied after the quiet
+  }
   ++whereGeneration_;
   if (whereWorker_.Busy()) {
     whereWorker_.Cancel();
