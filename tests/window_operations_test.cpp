@@ -2,6 +2,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTabWidget>
@@ -12,7 +13,9 @@
 #include <fstream>
 #include <string_view>
 
+#include "cli/command_line.h"
 #include "window/find_form.h"
+#include "window/where_bar.h"
 #include "window_fixture.h"
 
 namespace sigrune {
@@ -409,6 +412,83 @@ TEST_F(WindowOperationsTest, ReloadReadsTheTraceAgainKeepingWhatTheUserSaw) {
   EXPECT_EQ(List()->verticalScrollBar()->value(), 0);
   EXPECT_EQ(Selected(), -1);
   EXPECT_EQ(Pane()->toPlainText(), "");
+}
+
+// The filter bar as a user drives it: Ctrl+/, keys, Esc, the menu filters beside it.
+const std::string kWhereTrace = SourceFile("tests/data/where-trace.txt");
+
+class FilterBar : public WindowTest {
+ protected:
+  WhereBar* Bar() const { return window_->findChild<WhereBar*>(); }
+  void Type(const QString& keys) {
+    QTest::keyClicks(Bar()->lineEdit(), keys);
+    Settle();
+  }
+  QString Rows() const {
+    QString lines;
+    for (int row = 0; row < List()->model()->rowCount(); ++row) {
+      lines += RowLine(row) + QLatin1Char('\n');
+    }
+    return lines;
+  }
+  static QString CliRows(std::vector<std::string_view> arguments) {
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    arguments.insert(arguments.begin(), {"list", kWhereTrace});
+    EXPECT_EQ(RunCommandLine(arguments, nullptr, out, err), 0);
+    ReadBack(err);
+    return QString::fromLatin1(ReadBack(out));
+  }
+};
+
+TEST_F(FilterBar, ShowsTheCommandLinesRowsBesideEachMenuFilterAndKeepsThemOnAnError) {
+  window_->show();
+  window_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+  ASSERT_TRUE(window_->OpenTraceFile(QString::fromStdString(kWhereTrace)));
+  Settle();
+  QTest::keyClick(window_.get(), Qt::Key_Slash, Qt::ControlModifier);
+  ASSERT_TRUE(Bar()->lineEdit()->hasFocus());
+  Type(QStringLiteral("-type:setup from:10:40"));
+  EXPECT_EQ(Rows(), CliRows({"--where", "-type:setup from:10:40"}));
+  EXPECT_EQ(StatusCount(), QStringLiteral("6 of 10 messages"));
+
+  Trigger("isdnFilterPRI");
+  const QString both = CliRows({"--pri", "--where", "-type:setup from:10:40"});
+  EXPECT_EQ(Rows(), both);
+  EXPECT_EQ(StatusCount(), QStringLiteral("5 of 10 messages, filter: PRI only"));
+
+  const QColor base = Bar()->lineEdit()->palette().color(QPalette::Base);
+  Type(QStringLiteral(" tpye:x"));
+  EXPECT_EQ(Rows(), both);
+  EXPECT_EQ(Bar()->lineEdit()->toolTip(), QStringLiteral("\"tpye:x\": unknown field \"tpye\""));
+  EXPECT_NE(Bar()->lineEdit()->palette().color(QPalette::Base), base);
+
+  QTest::keyClick(Bar()->lineEdit(), Qt::Key_Escape);
+  Settle();
+  EXPECT_EQ(Bar()->Text(), QString());
+  EXPECT_EQ(Bar()->lineEdit()->toolTip(), QString());
+  EXPECT_EQ(Rows(), CliRows({"--pri"}));
+  Trigger("isdnFilterPRI");
+  EXPECT_EQ(StatusCount(), QStringLiteral("10 messages"));
+}
+
+TEST_F(FilterBar, OffersTheLastTwentyExpressionsEnteredNewestFirst) {
+  for (int k = 1; k <= 22; ++k) {
+    Bar()->lineEdit()->clear();
+    QTest::keyClicks(Bar()->lineEdit(), QStringLiteral("call:%1").arg(k % 21 + 1));  // 2 twice
+    QTest::keyClick(Bar()->lineEdit(), Qt::Key_Return);
+  }
+  QTest::keyClicks(Bar()->lineEdit(), QStringLiteral(" \"unclosed"));
+  QTest::keyClick(Bar()->lineEdit(), Qt::Key_Return);  // not an expression: not offered
+  Settle();
+  const WhereBar another;
+  ASSERT_EQ(another.count(), 20);
+  EXPECT_EQ(another.itemText(0), QStringLiteral("call:2"));
+  EXPECT_EQ(another.itemText(1), QStringLiteral("call:1"));
+  EXPECT_EQ(another.itemText(2), QStringLiteral("call:21"));
+  EXPECT_EQ(another.itemText(19), QStringLiteral("call:4"));
+  EXPECT_EQ(another.Text(), QString());
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
 // Makes the README's screenshots: the window on a trace with one message selected, and optionally
 // the calls table (with that message's call selected), This Call applied to it, or the ladder of
 // that call (the ladder's window alone), or the statistics' window alone; or, with `opening`, the
-// window half a second into opening a large trace, with its progress.
-// Usage: screenshot TRACE ROW OUTPUT.png [calls|call|opening|statistics|flow [ADDRESS=NAME...]]
+// window half a second into opening a large trace, with its progress; or, with `where`, an
+// expression typed into the filter bar, key by key, as a user would.
+// Usage: screenshot TRACE ROW OUTPUT.png [calls|call|opening|statistics|flow [ADDRESS=NAME...]|
+//        where EXPR]
 // (the names of the ladder's lanes; scripts/screenshot.sh runs it under xvfb-run)
 
 #include <QAction>
@@ -10,6 +12,8 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QSettings>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -23,6 +27,7 @@
 #include "window/main_window.h"
 #include "window/message_list_model.h"
 #include "window/statistics_window.h"
+#include "window/where_bar.h"
 
 namespace {
 
@@ -46,14 +51,15 @@ void Settle(const sigrune::MainWindow& window, int milliseconds = -1) {
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
-  if (argc < 4 || (argc > 5 && std::strcmp(argv[4], "flow") != 0)) {
+  const bool where = argc == 6 && std::strcmp(argv[4], "where") == 0;
+  if (argc < 4 || (argc > 5 && std::strcmp(argv[4], "flow") != 0 && !where)) {
     return 2;
   }
   // Lane names for this picture only, never in the user's settings.
   const QTemporaryDir settings;
   QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
   sigrune::LaneNamesStore names;
-  for (int k = 5; k < argc; ++k) {
+  for (int k = 5; k < argc && !where; ++k) {
     const QStringList named = QString::fromLocal8Bit(argv[k]).split(QLatin1Char('='));
     if (named.size() != 2) {
       return 2;
@@ -91,6 +97,19 @@ int main(int argc, char** argv) {
     calls->setFocus();
   } else if (std::strcmp(view, "call") == 0) {
     window.findChild<QAction*>(QStringLiteral("isdnFilterCall"))->trigger();
+  } else if (where) {
+    auto* bar = window.findChild<sigrune::WhereBar*>();
+    bar->setFocus();
+    const auto press = [&](int key, const QString& text) {
+      QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier, text);
+      QKeyEvent up(QEvent::KeyRelease, key, Qt::NoModifier, text);
+      QApplication::sendEvent(bar->lineEdit(), &down);
+      QApplication::sendEvent(bar->lineEdit(), &up);
+    };
+    for (const QChar c : QString::fromLocal8Bit(argv[5])) {
+      press(0, c);
+    }
+    Settle(window);
   } else if (std::strcmp(view, "flow") == 0) {
     window.findChild<QAction*>(QStringLiteral("isdnShowFlow"))->trigger();
   } else if (std::strcmp(view, "statistics") == 0) {

@@ -42,13 +42,18 @@ std::optional<CallHeader> HeaderOfText(const MessageStore& store, std::size_t in
                     (value & flag) != 0};
 }
 
+// The elements the calls read facts from.
+bool IsReadForFacts(const InformationElement& element) {
+  return element.kind == ElementKind::VariableLength && element.end == ElementEnd::Inside &&
+         element.codeset == 0;
+}
+
 class FactsVisitor : public ElementVisitor {
  public:
   explicit FactsVisitor(ElementFacts& facts) : facts_(facts) {}
 
   void Visit(const InformationElement& element) override {
-    if (element.kind != ElementKind::VariableLength || element.end != ElementEnd::Inside ||
-        element.codeset != 0) {
+    if (!IsReadForFacts(element)) {
       return;
     }
     switch (element.identifier) {
@@ -80,6 +85,22 @@ class FactsVisitor : public ElementVisitor {
   bool seenCalled_ = false;
 };
 
+class CauseVisitor : public ElementVisitor {
+ public:
+  explicit CauseVisitor(int value) : value_(value) {}
+  bool Found() const { return found_; }
+
+  void Visit(const InformationElement& element) override {
+    if (!found_ && IsReadForFacts(element) && element.identifier == kCause) {
+      found_ = CauseValueOf(element.contents) == value_;
+    }
+  }
+
+ private:
+  int value_;
+  bool found_ = false;
+};
+
 }  // namespace
 
 std::optional<CallHeader> CallHeaderOf(const MessageStore& store, std::size_t index) {
@@ -108,6 +129,12 @@ void ReadElementFacts(const PayloadBytes& bytes, ElementFacts& facts) {
   facts.cause = -1;
   FactsVisitor visitor(facts);
   WalkInformationElements(bytes, visitor);
+}
+
+bool HoldsCauseValue(const PayloadBytes& bytes, int value) {
+  CauseVisitor visitor(value);
+  WalkInformationElements(bytes, visitor);
+  return visitor.Found();
 }
 
 void AppendPartyDigits(std::string& digits, const OctetView& contents) {

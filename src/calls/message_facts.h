@@ -54,6 +54,10 @@ struct ElementFacts {
 // Reads what `facts` wants, afresh; fails with SubscriptOutOfRange when the message has no octet 2.
 void ReadElementFacts(const PayloadBytes& bytes, ElementFacts& facts);
 
+// Whether any Cause element that ReadElementFacts would read holds the value, not only the first;
+// fails as ReadElementFacts does.
+bool HoldsCauseValue(const PayloadBytes& bytes, int value);
+
 // The digits of a Calling or Called party number's contents: the octets after the first one with
 // bit 8 set, each as its low 7 bits, without control characters and DEL.
 void AppendPartyDigits(std::string& digits, const OctetView& contents);

@@ -18,7 +18,12 @@ namespace sigrune {
 
 namespace {
 
-bool Keeps(const CallsArguments& arguments, const MessageStore& store, const CallRecord& call) {
+bool Keeps(const CallsArguments& arguments, const MessageStore& store, const CallRecord& call,
+           CallNumber callNumber, const std::vector<CallNumber>* whereCalls) {
+  if (whereCalls != nullptr &&
+      !std::binary_search(whereCalls->begin(), whereCalls->end(), callNumber)) {
+    return false;
+  }
   const auto& outcomes = arguments.outcomes;
   if (!outcomes.empty() &&
       std::find(outcomes.begin(), outcomes.end(), call.outcome) == outcomes.end()) {
@@ -122,12 +127,20 @@ bool CheckCallNumber(const TraceDocument& document, const TraceFiles& files, Cal
 
 int RunCallsCommand(const CallsArguments& arguments, std::FILE* in, std::FILE* out,
                     std::FILE* err) {
+  std::optional<WhereExpression> where;
+  if (!ReadWhereOption("calls", arguments.where, err, where)) {
+    return kExitUsage;
+  }
   TraceDocument document;
   if (LoadTraceForCommand(arguments.traces, in, err, document) != LoadOutcome::Loaded) {
     return kExitFailure;
   }
   const MessageStore& store = document.Store();
   const CallTable& table = document.Calls();
+  std::optional<std::vector<CallNumber>> whereCalls;
+  if (where && !where->terms.empty()) {
+    whereCalls = CallsWhere(*where, store, table);
+  }
 
   OutputBuffer output(out);
   std::string text;
@@ -137,7 +150,7 @@ int RunCallsCommand(const CallsArguments& arguments, std::FILE* in, std::FILE* o
   std::vector<TableRow> rows;
   for (std::uint32_t number = 1; number <= table.calls.size() && !output.Failed(); ++number) {
     const CallRecord& call = table.calls[number - 1];
-    if (!Keeps(arguments, store, call)) {
+    if (!Keeps(arguments, store, call, CallNumber{number}, whereCalls ? &*whereCalls : nullptr)) {
       continue;
     }
     if (arguments.csv) {

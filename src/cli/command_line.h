@@ -34,6 +34,11 @@ int RunStatsCommand(const StatsArguments& arguments, std::FILE* in, std::FILE* o
 // reporting a --call value that is no call reference (a usage error).
 bool ReadFilterOption(std::string_view command, const std::optional<std::string>& call, bool pri,
                       bool h225, std::FILE* err, std::optional<FilterKey>& key);
+// The expression of --where, read when given; false after reporting one that does not parse, or
+// that has no Latin-1 form (a usage error).
+bool ReadWhereOption(std::string_view command, const std::optional<std::string>& text,
+                     std::FILE* err, std::optional<WhereExpression>& where);
+
 // Switches on the filter of the key, or that of --gateway IP when given.
 void ApplyFilterOption(TraceDocument& document, std::optional<FilterKey> key,
                        const std::optional<std::string>& gateway);

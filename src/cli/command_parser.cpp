@@ -106,6 +106,7 @@ CommandGrammar ListGrammar(CLI::App& line) {
   const CLI::Option* h225 = command.add_flag("--h225");
   const CLI::Option* inCall = command.add_option("--in-call");
   const CLI::Option* follow = command.add_flag("--follow");
+  const CLI::Option* where = command.add_option("--where");
   return {
       &command, [=](std::FILE* err) -> std::optional<Command> {
         if (operands->count() == 0) {
@@ -118,9 +119,9 @@ CommandGrammar ListGrammar(CLI::App& line) {
         if (!traces) {
           return std::nullopt;
         }
-        ListArguments list{std::move(*traces), ValueOf(call),     ValueOf(gateway),
-                           pri->count() > 0,   h225->count() > 0, {},
-                           follow->count() > 0};
+        ListArguments list{std::move(*traces),  ValueOf(call),     ValueOf(gateway),
+                           pri->count() > 0,    h225->count() > 0, {},
+                           follow->count() > 0, ValueOf(where)};
         if (!ReadInCall(inCall, "list", err, list.inCall)) {
           return std::nullopt;
         }
@@ -176,6 +177,7 @@ CommandGrammar ExportGrammar(CLI::App& line) {
   CLI::App& command = *line.add_subcommand("export");
   const CLI::Option* operands = AddOperands(command);
   const CLI::Option* output = command.add_option("-o,--output");
+  const CLI::Option* where = command.add_option("--where");
   return {&command, [=](std::FILE* err) -> std::optional<Command> {
             if (operands->count() == 0 || output->count() > 1) {
               return Problem(err,
@@ -185,7 +187,7 @@ CommandGrammar ExportGrammar(CLI::App& line) {
             if (!traces) {
               return std::nullopt;
             }
-            return ExportArguments{std::move(*traces), ValueOf(output)};
+            return ExportArguments{std::move(*traces), ValueOf(output), ValueOf(where)};
           }};
 }
 
@@ -236,6 +238,7 @@ CommandGrammar CallsGrammar(CLI::App& line) {
   const CLI::Option* number = command.add_option("--number");
   const CLI::Option* gateway = command.add_option("--gateway");
   const CLI::Option* related = command.add_flag("--related");
+  const CLI::Option* where = command.add_option("--where");
   return {&command, [=](std::FILE* err) -> std::optional<Command> {
             if (operands->count() == 0) {
               return Problem(err, "calls takes one or more trace files");
@@ -245,7 +248,8 @@ CommandGrammar CallsGrammar(CLI::App& line) {
               return std::nullopt;
             }
             CallsArguments calls{std::move(*traces), csv->count() > 0, {},
-                                 ValueOf(number),    ValueOf(gateway), related->count() > 0};
+                                 ValueOf(number),    ValueOf(gateway), related->count() > 0,
+                                 ValueOf(where)};
             // Repeated, the lists add up.
             for (const std::string& list : outcome->results()) {
               if (!ReadOutcomes(list, err, calls.outcomes)) {
@@ -316,6 +320,7 @@ CommandGrammar PcapGrammar(CLI::App& line) {
   const CLI::Option* h225 = command.add_flag("--h225");
   const CLI::Option* server = command.add_option("--server-address");
   const CLI::Option* offset = command.add_option("--utc-offset");
+  const CLI::Option* where = command.add_option("--where");
   return {&command, [=](std::FILE* err) -> std::optional<Command> {
             if (operands->count() == 0 || output->count() != 1) {
               return Problem(err,
@@ -331,9 +336,17 @@ CommandGrammar PcapGrammar(CLI::App& line) {
             if (!traces) {
               return std::nullopt;
             }
-            PcapArguments pcap{std::move(*traces),  *ValueOf(output), {},
-                               failed->count() > 0, ValueOf(call),    ValueOf(gateway),
-                               pri->count() > 0,    h225->count() > 0};
+            PcapArguments pcap{std::move(*traces),
+                               *ValueOf(output),
+                               {},
+                               failed->count() > 0,
+                               ValueOf(call),
+                               ValueOf(gateway),
+                               pri->count() > 0,
+                               h225->count() > 0,
+                               {},
+                               0,
+                               ValueOf(where)};
             for (const std::string& text : inCall->results()) {
               CallNumber number;
               if (!ReadCallNumber(text, "pcap", err, number)) {

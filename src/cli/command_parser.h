@@ -32,6 +32,7 @@ struct ListArguments {
   bool h225 = false;
   CallNumber inCall;    // 0: none
   bool follow = false;  // then the lines of the messages appended to the last file, as they come
+  std::optional<std::string> where;  // an expression besides the filter, in the locale's encoding
 };
 
 struct DecodeArguments {
@@ -49,6 +50,7 @@ struct ShowArguments {
 struct ExportArguments {
   TraceFiles traces;
   std::optional<std::string> outputFile;  // none: standard output
+  std::optional<std::string> where;       // none: every message
 };
 
 struct FindArguments {
@@ -63,7 +65,8 @@ struct CallsArguments {
   std::vector<CallOutcome> outcomes;  // --outcome and --failed; none: any outcome
   std::optional<std::string> number;  // contained in the calling or called digits
   std::optional<std::string> gateway;
-  bool related = false;  // a last column with the call's other leg
+  bool related = false;              // a last column with the call's other leg
+  std::optional<std::string> where;  // a message of the call is kept by it
 };
 
 struct FlowArguments {
@@ -87,6 +90,7 @@ struct PcapArguments {
   bool h225 = false;
   Ipv4Address serverAddress{};
   std::int64_t utcOffsetSeconds = 0;  // east of UTC
+  std::optional<std::string> where;   // besides the calls or the filter
 };
 
 struct StatsArguments {

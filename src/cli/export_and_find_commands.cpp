@@ -16,6 +16,10 @@ int RunExportCommand(const ExportArguments& arguments, std::FILE* in, std::FILE*
                      std::FILE* err) {
   const TraceFiles& files = arguments.traces;
   const std::optional<std::string>& outputName = arguments.outputFile;
+  std::optional<WhereExpression> where;
+  if (!ReadWhereOption("export", arguments.where, err, where)) {
+    return kExitUsage;
+  }
 
   TraceDocument document;
   const LoadOutcome loaded = LoadTraceForCommand(files, in, err, document);
@@ -23,8 +27,13 @@ int RunExportCommand(const ExportArguments& arguments, std::FILE* in, std::FILE*
   if (loaded != LoadOutcome::Loaded && loaded != LoadOutcome::NoMessages) {
     return kExitFailure;
   }
-  const ExportResult result =
-      outputName ? document.Export(*outputName) : ExportRouterDebug(out, document.Store());
+  if (where) {
+    document.SetWhere(where->text);
+  }
+  const RowMap* kept = document.HasWhere() ? &document.ShownRows() : nullptr;
+  const ExportResult result = !outputName ? ExportRouterDebug(out, document.Store(), {}, kept)
+                              : kept      ? document.Export(*outputName, *kept)
+                                          : document.Export(*outputName);
   if (result.outcome == ExportOutcome::OutOfMemory) {
     throw std::bad_alloc();  // reported, naming the trace, where every command's is
   }

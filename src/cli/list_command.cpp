@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "cli/command_line.h"
+#include "cli/locale_text.h"
 #include "cli/output_buffer.h"
 #include "cli/trace_loading.h"
 #include "trace/list_filters.h"
@@ -46,6 +47,26 @@ bool ReadFilterOption(std::string_view command, const std::optional<std::string>
   return true;
 }
 
+bool ReadWhereOption(std::string_view command, const std::optional<std::string>& text,
+                     std::FILE* err, std::optional<WhereExpression>& where) {
+  if (!text) {
+    return true;
+  }
+  const std::string prefix = std::string(command) + ": --where: ";
+  const std::optional<std::string> latin1 = Latin1OfLocaleText(*text);
+  if (!latin1) {
+    UsageError(err, prefix + "'" + *text + "' has no Latin-1 form, the encoding of trace texts");
+    return false;
+  }
+  WhereParse parse = ParseWhere(*latin1);
+  if (!parse.ok) {
+    UsageError(err, prefix + parse.error);
+    return false;
+  }
+  where = std::move(parse.expression);
+  return true;
+}
+
 void ApplyFilterOption(TraceDocument& document, std::optional<FilterKey> key,
                        const std::optional<std::string>& gateway) {
   if (gateway) {
@@ -62,7 +83,9 @@ void ApplyFilterOption(TraceDocument& document, std::optional<FilterKey> key,
 
 int RunListCommand(const ListArguments& arguments, std::FILE* in, std::FILE* out, std::FILE* err) {
   std::optional<FilterKey> key;
-  if (!ReadFilterOption("list", arguments.call, arguments.pri, arguments.h225, err, key)) {
+  std::optional<WhereExpression> where;
+  if (!ReadFilterOption("list", arguments.call, arguments.pri, arguments.h225, err, key) ||
+      !ReadWhereOption("list", arguments.where, err, where)) {
     return kExitUsage;
   }
 
@@ -84,6 +107,9 @@ int RunListCommand(const ListArguments& arguments, std::FILE* in, std::FILE* out
     document.ApplyCallFilter(arguments.inCall);
   } else {
     ApplyFilterOption(document, key, arguments.gateway);
+  }
+  if (where) {
+    document.SetWhere(where->text);
   }
   const auto writeRows = [&](std::size_t firstRow, std::size_t endRow) {
     std::string line;

@@ -21,7 +21,9 @@ int RunPcapCommand(const PcapArguments& arguments, std::FILE* in, std::FILE* out
     return UsageError(err, "pcap: standard output is a terminal; give -o FILE or redirect it");
   }
   std::optional<FilterKey> key;
-  if (!ReadFilterOption("pcap", arguments.call, arguments.pri, arguments.h225, err, key)) {
+  std::optional<WhereExpression> where;
+  if (!ReadFilterOption("pcap", arguments.call, arguments.pri, arguments.h225, err, key) ||
+      !ReadWhereOption("pcap", arguments.where, err, where)) {
     return kExitUsage;
   }
   TraceDocument document;
@@ -48,18 +50,27 @@ int RunPcapCommand(const PcapArguments& arguments, std::FILE* in, std::FILE* out
     }
   }
   RowMap callMessages;
+  if (!byCalls) {
+    ApplyFilterOption(document, key, arguments.gateway);
+  }
+  if (where) {
+    document.SetWhere(where->text);
+  }
   if (byCalls) {
     callMessages = document.MessagesOfCalls(calls);
-  } else {
-    ApplyFilterOption(document, key, arguments.gateway);
+    if (document.HasWhere()) {
+      // The messages of the calls that the expression keeps.
+      std::erase_if(callMessages,
+                    [&](MessageNumber message) { return !document.RowOfMessage(message); });
+    }
   }
 
   const PcapOptions options{arguments.serverAddress, arguments.utcOffsetSeconds};
   PcapResult result;
   if (toStandardOutput) {
-    const RowMap* rows = byCalls                   ? &callMessages
-                         : document.ActiveFilter() ? &document.FilteredIndexMap()
-                                                   : nullptr;
+    const RowMap* rows = byCalls                 ? &callMessages
+                         : document.IsFiltered() ? &document.ShownRows()
+                                                 : nullptr;
     result = WritePcap(out, document.Store(), rows, options);
   } else {
     result = byCalls ? document.ExportPcap(arguments.outputFile, callMessages, options)

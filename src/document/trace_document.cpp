@@ -1,6 +1,7 @@
 #include "document/trace_document.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "calls/call_csv.h"
 #include "q931/decoder.h"
@@ -11,6 +12,9 @@
 namespace sigrune {
 
 namespace {
+
+// For an expression that reads no calls: they need not be grouped for it.
+const CallTable kNoCalls;
 
 bool NeedsSelectedMessage(ListFilter filter) {
   return filter == ListFilter::SelectedCall || filter == ListFilter::ThisGateway ||
@@ -62,7 +66,7 @@ LoadedTrace TraceDocument::ReadTrace(const std::vector<std::string>& paths,
     size = fileSize;
     return !progress || progress(bytes, fileSize);
   };
-  LoadedTrace loaded{{}, {}, {}, LoadTraceFiles(paths, tracked, accepted), std::nullopt};
+  LoadedTrace loaded{{}, {}, {}, LoadTraceFiles(paths, tracked, accepted), std::nullopt, {}, {}};
   if (loaded.result.outcome != LoadOutcome::Loaded) {
     return loaded;
   }
@@ -76,20 +80,48 @@ LoadedTrace TraceDocument::ReadTrace(const std::vector<std::string>& paths,
   return loaded;
 }
 
+LoadedTrace TraceDocument::ReadTrace(const std::vector<std::string>& paths,
+                                     const WhereExpression& where, const LoadProgress& progress) {
+  std::uint64_t bytesRead = 0;
+  std::uint64_t size = 0;
+  const LoadProgress tracked = [&](std::uint64_t bytes, std::uint64_t fileSize) {
+    bytesRead = bytes;
+    size = fileSize;
+    return !progress || progress(bytes, fileSize);
+  };
+  LoadedTrace loaded = ReadTrace(paths, tracked);
+  if (loaded.result.outcome != LoadOutcome::Loaded || where.terms.empty()) {
+    return loaded;
+  }
+  loaded.whereRows = WhereRows(where, loaded.result.store, *loaded.calls,
+                               [&] { return tracked(bytesRead, size); });
+  loaded.whereText = where.text;
+  if (!tracked(bytesRead, size)) {
+    loaded.result.outcome = LoadOutcome::Stopped;
+  }
+  return loaded;
+}
+
 void TraceDocument::Adopt(LoadedTrace&& loaded, LoadKind kind) {
   if (loaded.result.outcome != LoadOutcome::Loaded) {
     return;
   }
-  AdoptStore(loaded.path, loaded.identity, std::move(loaded.result), kind, std::move(loaded.calls));
+  std::optional<RowMap> whereRows;
+  if (loaded.whereRows && loaded.whereText == where_.text) {
+    whereRows = std::move(loaded.whereRows);
+  }
+  AdoptStore(loaded.path, loaded.identity, std::move(loaded.result), kind, std::move(loaded.calls),
+             std::move(whereRows));
 }
 
 void TraceDocument::Adopt(const std::string& path, FileIdentity identity, LoadResult&& loaded,
                           LoadKind kind) {
-  AdoptStore(path, identity, std::move(loaded), kind, std::nullopt);
+  AdoptStore(path, identity, std::move(loaded), kind, std::nullopt, std::nullopt);
 }
 
 void TraceDocument::AdoptStore(const std::string& path, FileIdentity identity, LoadResult&& loaded,
-                               LoadKind kind, std::optional<CallTable> calls) {
+                               LoadKind kind, std::optional<CallTable> calls,
+                               std::optional<RowMap> whereRows) {
   const bool reload = kind == LoadKind::Reload;
   const MessageNumber kept = reload ? currentMessageNumber_ : MessageNumber{};
   // The filter to take up again; Selected Call when none, which is never used then.
@@ -111,6 +143,13 @@ void TraceDocument::AdoptStore(const std::string& path, FileIdentity identity, L
   filteredIndexMap_.clear();
   filterDescription_.clear();
   filteredCall_ = {};
+  // Before the menu filter is taken up again, which combines its rows with these.
+  if (whereRows) {
+    whereRows_ = std::move(*whereRows);
+  } else {
+    FilterByWhere();
+  }
+  CombineRows();
   currentMessageNumber_ = kept.value <= store_.msgCount ? kept : MessageNumber{};
   if (!reload) {
     findText_.clear();
@@ -118,6 +157,55 @@ void TraceDocument::AdoptStore(const std::string& path, FileIdentity identity, L
   if (refilter && (currentMessageNumber_ || !NeedsSelectedMessage(filter))) {
     ApplyFilter(filter);
   }
+}
+
+void TraceDocument::FilterByWhere() {
+  whereRows_ = HasWhere() ? WhereRows(where_, store_, WhereNeedsCalls(where_) ? Calls() : kNoCalls)
+                          : RowMap();
+}
+
+void TraceDocument::CombineRows() {
+  combinedRows_.clear();
+  if (activeFilter_ && HasWhere()) {
+    std::set_intersection(filteredIndexMap_.begin(), filteredIndexMap_.end(), whereRows_.begin(),
+                          whereRows_.end(), std::back_inserter(combinedRows_));
+  }
+}
+
+const RowMap& TraceDocument::ShownRows() const {
+  if (activeFilter_) {
+    return HasWhere() ? combinedRows_ : filteredIndexMap_;
+  }
+  return whereRows_;
+}
+
+bool TraceDocument::SetWhere(std::string_view text, std::string* error) {
+  WhereParse parse = ParseWhere(text);
+  if (!parse.ok) {
+    if (error != nullptr) {
+      *error = std::move(parse.error);
+    }
+    return false;
+  }
+  const CallTable& calls = WhereNeedsCalls(parse.expression) ? Calls() : kNoCalls;
+  RowMap rows;
+  if (!parse.expression.terms.empty()) {
+    rows = WhereRows(parse.expression, store_, calls);
+  }
+  TakeWhere(std::move(parse.expression), std::move(rows));
+  return true;
+}
+
+void TraceDocument::TakeWhere(WhereExpression expression, RowMap rows) {
+  // The combined rows are made first: running out of memory changes nothing.
+  RowMap combined;
+  if (activeFilter_ && !expression.terms.empty()) {
+    std::set_intersection(filteredIndexMap_.begin(), filteredIndexMap_.end(), rows.begin(),
+                          rows.end(), std::back_inserter(combined));
+  }
+  where_ = std::move(expression);
+  whereRows_ = where_.terms.empty() ? RowMap() : std::move(rows);
+  combinedRows_ = std::move(combined);
 }
 
 std::optional<TraceFollower> TraceDocument::StartFollowing(std::string& whyNot) const {
@@ -133,10 +221,17 @@ AppendedMessages TraceDocument::AppendFollowed(TraceFollower::Batch&& batch) {
   AppendedMessages appended;
   appended.first = NumberOf(MessageIndex{first});
   appended.firstRow = RowCount();
+  const std::size_t menuRows = filteredIndexMap_.size();
+  const std::size_t whereRows = whereRows_.size();
+  const std::size_t combinedRows = combinedRows_.size();
   MoveMessages(store_, std::move(batch.messages), LineBlocks::Copied);
   try {
     if (calls_) {
       appended.callsChanged = ExtendCalls(store_, *calls_);
+    }
+    if (HasWhere()) {
+      AppendWhereRows(whereRows_, where_, store_, WhereNeedsCalls(where_) ? Calls() : kNoCalls,
+                      first);
     }
     if (activeFilter_) {
       for (std::size_t index = first; index < store_.msgCount; ++index) {
@@ -148,11 +243,19 @@ AppendedMessages TraceDocument::AppendFollowed(TraceFollower::Batch&& batch) {
         }
       }
     }
+    if (activeFilter_ && HasWhere()) {
+      std::set_intersection(filteredIndexMap_.begin() + static_cast<std::ptrdiff_t>(menuRows),
+                            filteredIndexMap_.end(),
+                            whereRows_.begin() + static_cast<std::ptrdiff_t>(whereRows),
+                            whereRows_.end(), std::back_inserter(combinedRows_));
+    }
   } catch (const std::bad_alloc&) {
     // Back to the messages before; the calls are grouped again when next asked for, with the
     // same numbers.
     KeepFirstMessages(store_, first);
-    filteredIndexMap_.resize(activeFilter_ ? appended.firstRow : 0);
+    filteredIndexMap_.resize(menuRows);
+    whereRows_.resize(whereRows);
+    combinedRows_.resize(combinedRows);
     if (calls_ && calls_->callOfMessage.size() != first) {
       calls_.reset();
     }
@@ -172,28 +275,29 @@ const CallTable& TraceDocument::Calls() const {
 }
 
 std::size_t TraceDocument::RowCount() const {
-  return activeFilter_ ? filteredIndexMap_.size() : store_.msgCount;
+  return IsFiltered() ? ShownRows().size() : store_.msgCount;
 }
 
 MessageNumber TraceDocument::MessageAtRow(std::size_t row) const {
   if (row >= RowCount()) {
     return {};
   }
-  return activeFilter_ ? filteredIndexMap_[row] : NumberOf(MessageIndex{row});
+  return IsFiltered() ? ShownRows()[row] : NumberOf(MessageIndex{row});
 }
 
 std::optional<std::size_t> TraceDocument::RowOfMessage(MessageNumber message) const {
   if (!message || message.value > store_.msgCount) {
     return std::nullopt;
   }
-  if (!activeFilter_) {
+  if (!IsFiltered()) {
     return IndexOf(message).value;
   }
-  const auto kept = std::lower_bound(filteredIndexMap_.begin(), filteredIndexMap_.end(), message);
-  if (kept == filteredIndexMap_.end() || *kept != message) {
+  const RowMap& rows = ShownRows();
+  const auto kept = std::lower_bound(rows.begin(), rows.end(), message);
+  if (kept == rows.end() || *kept != message) {
     return std::nullopt;
   }
-  return static_cast<std::size_t>(kept - filteredIndexMap_.begin());
+  return static_cast<std::size_t>(kept - rows.begin());
 }
 
 bool TraceDocument::ApplyFilter(ListFilter filter) {
@@ -242,6 +346,7 @@ bool TraceDocument::KeepCall(CallNumber call) {
   activeFilter_ = ListFilter::ThisCall;
   filteredCall_ = call;
   filterDescription_ = "call " + std::to_string(call.value);
+  CombineRows();
   return true;
 }
 
@@ -253,6 +358,7 @@ bool TraceDocument::ApplyFilter(const FilterKey& key, std::string description) {
   activeFilter_ = key.filter;
   filterKey_ = key;
   filterDescription_ = std::move(description);
+  CombineRows();
   return true;
 }
 
@@ -261,6 +367,7 @@ void TraceDocument::ClearFilter() {
   filteredCall_ = {};
   filteredIndexMap_ = RowMap();
   filterDescription_.clear();
+  combinedRows_ = RowMap();
 }
 
 EntryState TraceDocument::FilterEntry(ListFilter filter) const {
@@ -294,9 +401,9 @@ FindQuery TraceDocument::PrepareFind(std::string_view text) const {
   if (findDown_ && query.firstRow < 0) {
     query.firstRow = 0;
   }
-  query.filtered = activeFilter_.has_value();
+  query.filtered = IsFiltered();
   if (query.filtered) {
-    query.rows = filteredIndexMap_;
+    query.rows = ShownRows();
   }
   query.rowCount = RowCount();
   return query;
@@ -350,7 +457,9 @@ void TraceDocument::TakeFindResult(const FindQuery& query, const FindResult& res
   findText_ = query.text;
   if (result.outcome == FindResult::Outcome::Found) {
     currentMessageNumber_ = result.message;
-    lastFoundIndex_ = static_cast<std::int64_t>(result.row);
+    // The rows may have changed while the search ran (the filter bar is never disabled).
+    const std::optional<std::size_t> row = RowOfMessage(result.message);
+    lastFoundIndex_ = row ? static_cast<std::int64_t>(*row) : -1;
   }
 }
 
@@ -364,9 +473,14 @@ ExportResult TraceDocument::Export(const std::string& target,
   return ExportRouterDebug(target, store_, progress, paths_);
 }
 
+ExportResult TraceDocument::Export(const std::string& target, const RowMap& messages,
+                                   const ExportProgress& progress) const {
+  return ExportRouterDebug(target, store_, progress, paths_, &messages);
+}
+
 PcapResult TraceDocument::ExportPcap(const std::string& target, const PcapOptions& options,
                                      const ExportProgress& progress) const {
-  return WritePcap(target, store_, activeFilter_ ? &filteredIndexMap_ : nullptr, options, progress,
+  return WritePcap(target, store_, IsFiltered() ? &ShownRows() : nullptr, options, progress,
                    paths_);
 }
 

@@ -19,6 +19,7 @@
 
 #include "calls/call_table.h"
 #include "document/pcap_export.h"
+#include "document/where_filter.h"
 #include "q931/export_writer.h"
 #include "q931/message_search.h"
 #include "trace/file_identity.h"
@@ -64,6 +65,10 @@ struct LoadedTrace {
   FileIdentity identity;           // the file's at the time it was read
   LoadResult result;
   std::optional<CallTable> calls;  // grouped when the load succeeded
+  // The rows of the filter bar's expression, found on the worker too; Adopt takes them when the
+  // document still has that expression.
+  std::optional<RowMap> whereRows;
+  std::string whereText;
 };
 
 // What AppendFollowed added: `count` messages from `first` on, and `rowsAdded` rows from
@@ -126,6 +131,9 @@ class TraceDocument {
                                AcceptedFiles accepted = AcceptedFiles::RegularOnly);
   // Adopts what ReadTrace read when it Loaded, as Load would.
   void Adopt(LoadedTrace&& loaded, LoadKind kind);
+  // ReadTrace, with the rows of the expression found as well (for a worker).
+  static LoadedTrace ReadTrace(const std::vector<std::string>& paths, const WhereExpression& where,
+                               const LoadProgress& progress = {});
 
   // --- Following the last file as it grows ---------------------------------------------------
   // A follower that reads on where the last load (and the batches appended since) stopped; none,
@@ -138,14 +146,20 @@ class TraceDocument {
   AppendedMessages AppendFollowed(TraceFollower::Batch&& batch);
 
   // --- Rows and the filter --------------------------------------------------------------------
-  // The rows of the list: every message, or the row map while a filter is on.
+  // The rows of the list: every message, or those that both the menu filter and the filter
+  // bar's expression keep while either is on.
   std::size_t RowCount() const;
   // The message a row shows; no message for a row that does not exist.
   MessageNumber MessageAtRow(std::size_t row) const;
   // The row that shows the message, when the list shows it.
   std::optional<std::size_t> RowOfMessage(MessageNumber message) const;
   std::optional<ListFilter> ActiveFilter() const { return activeFilter_; }
+  // The menu filter's rows, while it is on.
   const RowMap& FilteredIndexMap() const { return filteredIndexMap_; }
+  // Whether the list shows fewer rows than messages may be: a menu filter or an expression is on.
+  bool IsFiltered() const { return activeFilter_.has_value() || HasWhere(); }
+  // The rows while IsFiltered(): the messages they show, in store order.
+  const RowMap& ShownRows() const;
   // "call 0x0005", "gateway 10.1.1.1", "PRI only", "H225 only"; empty while no filter is on.
   const std::string& FilterDescription() const { return filterDescription_; }
 
@@ -168,6 +182,17 @@ class TraceDocument {
   EntryState FilterEntry(ListFilter filter) const;
   bool CanReload() const { return IsOpen(); }
   bool CanFind() const { return IsOpen(); }
+
+  // --- The filter bar -------------------------------------------------------------------------
+  // The expression the rows follow besides the menu filter; it stays over Open and Reload.
+  const WhereExpression& Where() const { return where_; }
+  bool HasWhere() const { return !where_.terms.empty(); }
+  // Reads the expression and filters by it; one that does not parse changes nothing (false, and
+  // the reason in `error`). An empty one shows every message the menu filter does.
+  bool SetWhere(std::string_view text, std::string* error = nullptr);
+  // SetWhere in two steps, for a worker: the rows found by WhereRows over this store and these
+  // calls (Calls(), grouped before the worker starts), taken with their expression.
+  void TakeWhere(WhereExpression expression, RowMap rows);
 
   // --- Calls ---------------------------------------------------------------------------------
   // The calls of the open trace, grouped the first time they are asked for, so that the commands
@@ -209,6 +234,9 @@ class TraceDocument {
   // Every message, whatever the filter, to `target`, which replaces it only when complete; the
   // open trace itself is refused as the target.
   ExportResult Export(const std::string& target, const ExportProgress& progress = {}) const;
+  // The same for the given messages only.
+  ExportResult Export(const std::string& target, const RowMap& messages,
+                      const ExportProgress& progress = {}) const;
 
   // --- Capture for Wireshark --------------------------------------------------------------------
   // The messages the list shows (every one, or the active filter's) as a capture to `target`,
@@ -224,8 +252,12 @@ class TraceDocument {
  private:
   // Adopt's work, with the calls when they were grouped already.
   void AdoptStore(const std::string& path, FileIdentity identity, LoadResult&& loaded,
-                  LoadKind kind, std::optional<CallTable> calls);
+                  LoadKind kind, std::optional<CallTable> calls, std::optional<RowMap> whereRows);
   bool KeepCall(CallNumber call);
+  // The shown rows again, after the menu filter's or the expression's changed.
+  void CombineRows();
+  // The expression's rows over the whole store, on this thread.
+  void FilterByWhere();
 
   std::string path_;
   std::vector<std::string> paths_;
@@ -240,6 +272,10 @@ class TraceDocument {
   RowMap filteredIndexMap_;
   std::string filterDescription_;
   CallNumber filteredCall_;
+
+  WhereExpression where_;
+  RowMap whereRows_;     // the messages the expression keeps, whatever the menu filter
+  RowMap combinedRows_;  // those both keep, while both are on
 
   MessageNumber currentMessageNumber_;
 

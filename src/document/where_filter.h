@@ -41,6 +41,10 @@ struct WhereParse {
 // Reads an expression (Latin-1); an empty or blank one keeps every message.
 WhereParse ParseWhere(std::string_view text);
 
+// Whether the expression reads the calls (call:, number:, outcome:); the others may be given an
+// empty table.
+bool WhereNeedsCalls(const WhereExpression& expression);
+
 // Whether the expression keeps the message (index from 0). `calls` gives call:, number: and
 // outcome: their calls.
 bool WhereKeeps(const WhereExpression& expression, const MessageStore& store,
@@ -50,6 +54,12 @@ bool WhereKeeps(const WhereExpression& expression, const MessageStore& store,
 // and then, says no, the rows are left unfinished, for the caller to drop.
 RowMap WhereRows(const WhereExpression& expression, const MessageStore& store,
                  const CallTable& calls, const std::function<bool()>& keepGoing = {});
+
+// Appends to `rows` the numbers of the messages from `firstIndex` on that the expression keeps:
+// those a followed trace appended.
+void AppendWhereRows(RowMap& rows, const WhereExpression& expression, const MessageStore& store,
+                     const CallTable& calls, std::size_t firstIndex,
+                     const std::function<bool()>& keepGoing = {});
 
 // The calls of which the expression keeps at least one message, in call order.
 std::vector<CallNumber> CallsWhere(const WhereExpression& expression, const MessageStore& store,

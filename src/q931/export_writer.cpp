@@ -16,18 +16,20 @@ namespace {
 // Writes every record through `write` (bool(std::string_view)); a false return ends the export
 // as WriteFailed, with the error text left to the caller.
 template <typename WriteFunction>
-ExportResult WriteRecords(const MessageStore& store, const ExportProgress& progress,
-                          WriteFunction&& write) {
+ExportResult WriteRecords(const MessageStore& store, const RowMap* messages,
+                          const ExportProgress& progress, WriteFunction&& write) {
   ExportResult result;
   std::string timestampAndGateway;
   // Asked every so many messages, or sooner after large ones, so that a cancel is heard soon.
   constexpr std::size_t kDecodedBytesBetweenQuestions = 8u << 20;
   std::size_t decodedSinceAsked = kDecodedBytesBetweenQuestions;
-  for (std::size_t index = 0; index < store.msgCount; ++index) {
+  const std::size_t count = messages != nullptr ? messages->size() : store.msgCount;
+  for (std::size_t done = 0; done < count; ++done) {
+    const std::size_t index = messages != nullptr ? IndexOf((*messages)[done]).value : done;
     if (progress &&
-        (index % kProgressInterval == 0 || decodedSinceAsked >= kDecodedBytesBetweenQuestions)) {
+        (done % kProgressInterval == 0 || decodedSinceAsked >= kDecodedBytesBetweenQuestions)) {
       decodedSinceAsked = 0;
-      if (!progress(index, store.msgCount)) {
+      if (!progress(done, count)) {
         result.outcome = ExportOutcome::Stopped;
         return result;
       }
@@ -55,7 +57,7 @@ ExportResult WriteRecords(const MessageStore& store, const ExportProgress& progr
     ++result.messagesWritten;
   }
   if (progress) {
-    progress(store.msgCount, store.msgCount);
+    progress(count, count);
   }
   return result;
 }
@@ -63,9 +65,9 @@ ExportResult WriteRecords(const MessageStore& store, const ExportProgress& progr
 }  // namespace
 
 ExportResult ExportRouterDebug(std::FILE* stream, const MessageStore& store,
-                               const ExportProgress& progress) {
+                               const ExportProgress& progress, const RowMap* messages) {
   try {
-    ExportResult result = WriteRecords(store, progress, [stream](std::string_view text) {
+    ExportResult result = WriteRecords(store, messages, progress, [stream](std::string_view text) {
       return std::fwrite(text.data(), 1, text.size(), stream) == text.size();
     });
     if (result.outcome == ExportOutcome::Written && std::fflush(stream) != 0) {
@@ -83,9 +85,10 @@ ExportResult ExportRouterDebug(std::FILE* stream, const MessageStore& store,
 
 ExportResult ExportRouterDebug(const std::string& path, const MessageStore& store,
                                const ExportProgress& progress,
-                               const std::vector<std::string>& tracePaths) {
-  return WriteReplacingTarget<ExportResult>(
-      path, tracePaths, [&](auto&& write) { return WriteRecords(store, progress, write); });
+                               const std::vector<std::string>& tracePaths, const RowMap* messages) {
+  return WriteReplacingTarget<ExportResult>(path, tracePaths, [&](auto&& write) {
+    return WriteRecords(store, messages, progress, write);
+  });
 }
 
 std::string UndecodableMessagesNote(const ExportResult& result) {

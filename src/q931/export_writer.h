@@ -39,15 +39,18 @@ struct ExportResult {
 };
 
 // Writes the records to an open stream. A stopped or failed export leaves what was written.
+// `messages`, when given, are the only ones written (in store order).
 ExportResult ExportRouterDebug(std::FILE* stream, const MessageStore& store,
-                               const ExportProgress& progress = {});
+                               const ExportProgress& progress = {},
+                               const RowMap* messages = nullptr);
 
 // Writes the records to a file that replaces `path` only when complete: any outcome other than
 // Written leaves an existing file as it was and no new one. `tracePaths`, the files of the trace
 // being exported, are refused as the target, whatever path or hard link names them.
 ExportResult ExportRouterDebug(const std::string& path, const MessageStore& store,
                                const ExportProgress& progress = {},
-                               const std::vector<std::string>& tracePaths = {});
+                               const std::vector<std::string>& tracePaths = {},
+                               const RowMap* messages = nullptr);
 
 // An export's result of running out of memory.
 template <class Result>

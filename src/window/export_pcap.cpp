@@ -24,8 +24,8 @@ void MainWindow::isdnExportPcap_Click() {
     return;
   }
   RowMap messages;
-  if (document_.ActiveFilter()) {
-    messages = document_.FilteredIndexMap();
+  if (document_.IsFiltered()) {
+    messages = document_.ShownRows();
   } else {
     messages.reserve(document_.Store().msgCount);
     for (std::size_t index = 0; index < document_.Store().msgCount; ++index) {

@@ -40,7 +40,7 @@ void MainWindow::ShowCall(CallNumber call) {
   const bool applied = document_.ApplyCallFilter(call);
   ShowDocument({.rows = true, .pane = applied});
   if (applied) {
-    isdnTabs->setCurrentWidget(isdnList);
+    isdnTabs->setCurrentWidget(messagesTab_);
     isdnList->setFocus();
   }
 }

@@ -38,6 +38,7 @@
 #include "window/message_list_model.h"
 #include "window/operation_bar.h"
 #include "window/trace_names.h"
+#include "window/where_bar.h"
 
 namespace sigrune {
 
@@ -103,7 +104,8 @@ MainWindow::MainWindow(Dialogs& dialogs, Launcher& launcher, QWidget* parent)
       dialogs_(dialogs),
       launcher_(launcher),
       operations_(PostTo(this)),
-      paneWorker_(PostTo(this)) {
+      paneWorker_(PostTo(this)),
+      whereWorker_(PostTo(this)) {
   setObjectName(QStringLiteral("isdnForm"));
   setWindowTitle(QLatin1String(kCaption));
   setAcceptDrops(true);
@@ -227,7 +229,15 @@ void MainWindow::CreateWidgets() {
   // decoded-text pane below.
   isdnTabs = new QTabWidget;
   isdnTabs->setObjectName(QStringLiteral("isdnTabs"));
-  isdnTabs->addTab(isdnList, tr("&Messages"));
+  whereBar_ = new WhereBar;
+  messagesTab_ = new QWidget;
+  auto* messagesLayout = new QVBoxLayout(messagesTab_);
+  messagesLayout->setContentsMargins(0, 0, 0, 0);
+  messagesLayout->setSpacing(2);
+  messagesLayout->addWidget(whereBar_);
+  messagesLayout->addWidget(isdnList);
+  CreateWhereBar();
+  isdnTabs->addTab(messagesTab_, tr("&Messages"));
   isdnTabs->addTab(callsPane_, tr("Call&s"));
   tesselFrame = MakeFrame("tesselFrame", tr("Tessel Translation "), tesselText);
 
@@ -399,19 +409,25 @@ void MainWindow::PaneDecoded(std::optional<ShownMessage> shown) {
   }
 }
 
-void MainWindow::UpdateStatusBar() {
+QString MainWindow::MessageCountText() const {
   const std::size_t messages = document_.Store().msgCount;
-  QString count;
   if (!document_.IsOpen()) {
-    count = tr("No trace open");
-  } else if (document_.ActiveFilter()) {
-    count = tr("%1 of %2, filter: %3")
-                .arg(QString::fromStdString(GroupedDigits(document_.RowCount())))
-                .arg(QString::fromStdString(CountOf(messages, "message", "messages")))
-                .arg(QString::fromLatin1(document_.FilterDescription().c_str()));
-  } else {
-    count = QString::fromStdString(CountOf(messages, "message", "messages"));
+    return tr("No trace open");
   }
+  const QString all = QString::fromStdString(CountOf(messages, "message", "messages"));
+  if (!document_.IsFiltered()) {
+    return all;
+  }
+  QString count =
+      tr("%1 of %2").arg(QString::fromStdString(GroupedDigits(document_.RowCount())), all);
+  if (document_.ActiveFilter()) {
+    count += tr(", filter: %1").arg(QString::fromLatin1(document_.FilterDescription().c_str()));
+  }
+  return count;
+}
+
+void MainWindow::UpdateStatusBar() {
+  QString count = MessageCountText();
   if (document_.IsOpen() && !document_.SkippedLinesNote().empty()) {
     count += QLatin1String("; ") + QString::fromLatin1(document_.SkippedLinesNote().c_str());
   }
@@ -489,15 +505,20 @@ bool MainWindow::StartLoad(const QStringList& fileNames, LoadKind kind, bool fol
   for (const QString& fileName : fileNames) {
     paths.push_back(QFile::encodeName(fileName).toStdString());
   }
+  // The filter bar's rows of the new trace are found on the worker too.
   operations_.Start<LoadedTrace>(
-      [paths = std::move(paths)](OperationProgress& progress) {
-        return TraceDocument::ReadTrace(paths,
+      [paths = std::move(paths), where = document_.Where()](OperationProgress& progress) {
+        return TraceDocument::ReadTrace(paths, where,
                                         [&progress](std::uint64_t bytes, std::uint64_t size) {
                                           return progress.Report(bytes, size);
                                         });
       },
       [this, fileNames, kind, view, follow](std::optional<LoadedTrace> loaded) {
-        LoadFinished(fileNames, kind, view, follow, std::move(loaded));
+        // The store it replaces may still be read by the filter bar's worker.
+        auto waiting = std::make_shared<std::optional<LoadedTrace>>(std::move(loaded));
+        AfterWhereStops([this, fileNames, kind, view, follow, waiting] {
+          LoadFinished(fileNames, kind, view, follow, std::move(*waiting));
+        });
       });
   OperationStarted(tr("Reading %1…").arg(NameOfFiles(fileNames)));
   return true;

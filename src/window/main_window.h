@@ -37,6 +37,7 @@ class OperationBar;
 class MessageListModel;
 class StatisticsWindow;
 struct StatisticsGroup;
+class WhereBar;
 
 // Failure numbers handed to ReportError; the dialogs' cancel is passed over in silence.
 inline constexpr int kFileAccessErrorNumber = 75;
@@ -62,7 +63,8 @@ class MainWindow : public QMainWindow {
   FindForm& Find();
 
   // An operation (load, find, export) or the decode for the pane runs on a worker.
-  bool Busy() const { return operations_.Busy() || paneWorker_.Busy(); }
+  // The filter bar's rows are found on a worker too, after its edits' quiet.
+  bool Busy() const;
   // Asks the running operation to stop, as its Cancel button does.
   void CancelOperation();
 
@@ -85,6 +87,8 @@ class MainWindow : public QMainWindow {
   void PaneDecoded(std::optional<ShownMessage> shown);
   void ShowEntries();
   void UpdateStatusBar();
+  // "12,345 of 1,000,000 messages", and the menu filter's name while one is on.
+  QString MessageCountText() const;
   // Whether an operation may start now; says why not in the status bar.
   bool CanStartOperation();
   // The operation just started on the worker: its progress shows, the entries go off.
@@ -145,6 +149,15 @@ class MainWindow : public QMainWindow {
   // The statistics count the calls again when they changed.
   void ShowCallsInStatistics();
   void FindNext();
+  // The filter bar: an expression read on the window's thread, its rows found on a worker; a
+  // newer one supersedes the one being filtered.
+  void CreateWhereBar();
+  void WhereChanged(const QString& text);
+  void StartWhere(WhereExpression expression);
+  void WhereFiltered(std::uint64_t generation, WhereExpression expression,
+                     std::optional<RowMap> rows);
+  // Runs `step` now, or once the filter bar's worker, which reads the store, has stopped.
+  void AfterWhereStops(std::function<void()> step);
   void isdnAbout_Click();
   void isdnReleaseNotes_Click();
   void isdnList_SelectionChanged();
@@ -156,6 +169,13 @@ class MainWindow : public QMainWindow {
   // After the document: they stop before it goes, since an operation may read its store.
   Worker operations_;
   Worker paneWorker_;
+  Worker whereWorker_;
+  // Counts the expressions asked for; a result of an older one is dropped.
+  std::uint64_t whereGeneration_ = 0;
+  // The expression to filter by once the superseded one has stopped.
+  std::optional<WhereExpression> pendingWhere_;
+  // What waits for the filter bar's worker to stop (a load to adopt).
+  std::function<void()> afterWhere_;
   // The pane waits for a decode that a newer selection cancelled.
   bool panePending_ = false;
   // The text a find found in this message, marked when the pane shows it.
@@ -201,6 +221,8 @@ class MainWindow : public QMainWindow {
   QTabWidget* isdnTabs = nullptr;  // Messages, Calls
   QGroupBox* tesselFrame = nullptr;
   QTreeView* isdnList = nullptr;
+  QWidget* messagesTab_ = nullptr;  // the filter bar over the list
+  WhereBar* whereBar_ = nullptr;
   CallsPane* callsPane_ = nullptr;
   MessageListModel* model_ = nullptr;
   QTextEdit* tesselText = nullptr;

@@ -48,7 +48,7 @@ void MainWindow::ChooseMessageFromFlow(MessageNumber message) {
     document_.ClearFilter();
   }
   document_.SelectMessage(message);
-  isdnTabs->setCurrentWidget(isdnList);
+  isdnTabs->setCurrentWidget(messagesTab_);
   ShowDocument({.rows = hidden, .pane = true});
 }
 
