@@ -2,6 +2,7 @@
 
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -9,7 +10,14 @@
 #include <QUrl>
 #include <algorithm>
 
+#include "platform/user_settings.h"
+
 namespace sigrune {
+
+void RememberFolder(const QString& dialog, const QString& chosenPath) {
+  UserSettings().setValue(QStringLiteral("folders/") + dialog,
+                          QFileInfo(chosenPath).absolutePath());
+}
 
 std::optional<QStringList> QtDialogs::OpenFileNames(QWidget* parent, const QStringList& nameFilters,
                                                     const QString& selectedFilter) {
@@ -18,19 +26,26 @@ std::optional<QStringList> QtDialogs::OpenFileNames(QWidget* parent, const QStri
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setNameFilters(nameFilters);
   dialog.selectNameFilter(selectedFilter);
+  const QString folder = LastFolder(QStringLiteral("Open"));
+  if (!folder.isEmpty()) {
+    dialog.setDirectory(folder);
+  }
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
     return std::nullopt;
   }
+  RememberFolder(QStringLiteral("Open"), dialog.selectedFiles().constFirst());
   return dialog.selectedFiles();
 }
 
 std::optional<QString> QtDialogs::SaveFileName(QWidget* parent, const QString& title,
                                                const QStringList& nameFilters) {
-  const QString path =
-      QFileDialog::getSaveFileName(parent, title, QString(), nameFilters.join(QLatin1String(";;")));
+  // Each save dialog, known by its title, starts in the folder it last saved to.
+  const QString path = QFileDialog::getSaveFileName(parent, title, LastFolder(title),
+                                                    nameFilters.join(QLatin1String(";;")));
   if (path.isEmpty()) {
     return std::nullopt;
   }
+  RememberFolder(title, path);
   return path;
 }
 

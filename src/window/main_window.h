@@ -10,6 +10,7 @@
 #include <QString>
 #include <array>
 
+#include "document/find_all.h"
 #include "document/shown_message.h"
 #include "document/trace_document.h"
 #include "document/worker.h"
@@ -21,6 +22,7 @@
 class QAction;
 class QGroupBox;
 class QLabel;
+class QMenu;
 class QSplitter;
 class QTabWidget;
 class QTextEdit;
@@ -29,10 +31,13 @@ class QTreeView;
 namespace sigrune {
 
 class CallsPane;
+class FindAllPanel;
 class FindForm;
+class GoToDialog;
 class FollowController;
 class LaneNamesStore;
 class OperationBar;
+class RecentTraces;
 class MessageListModel;
 
 // Failure numbers handed to ReportError; the dialogs' cancel is passed over in silence.
@@ -64,6 +69,8 @@ class MainWindow : public QMainWindow {
   void CancelOperation();
 
  protected:
+  // Remembers the window's place, splitter and columns for the next run.
+  void closeEvent(QCloseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 
@@ -135,11 +142,27 @@ class MainWindow : public QMainWindow {
   void ChooseMessageFromFlow(MessageNumber message);
   // The ladders open mark the selected message; a new trace closes them.
   void ShowDocumentInFlows(bool newTrace);
-  void FindNext();
+  // Find Again, or with `opposite` Find Again Backwards: one step against the dialog's direction.
+  void FindNext(bool opposite = false);
+  // Find All, on the list's rows, into the results panel.
+  void FindAll();
+  void FindAllFinished(std::optional<FindAllResult> found, const QString& text);
+  // A result of Find All chosen: its message shows, the text marked.
+  void ShowFoundMessage(MessageNumber message);
+  // Edit > Go to Message: a message number or a time.
+  void isdnGoToMessage_Click();
+  // Goes to the message the text names; empty, or why not.
+  QString GoToMessage(const QString& text);
   void isdnAbout_Click();
   void isdnReleaseNotes_Click();
   void isdnList_SelectionChanged();
-  void CopySelectedLine();
+  // The message list's right-click menu, Ctrl+C and its several selected rows.
+  void CreateMessageMenu();
+  void ShowMessageMenu(const QPoint& position);
+  // The summary lines of the selected rows, in list order, a line each.
+  void CopySelectedLines();
+  // The current message's decoded text and dump, as the pane shows them but whole.
+  void CopyDecodedText();
 
   Dialogs& dialogs_;
   Launcher& launcher_;
@@ -159,6 +182,10 @@ class MainWindow : public QMainWindow {
   bool loadNotesShown_ = false;
   // The notes of the last load besides the skipped lines ("b.txt was given twice and read once").
   QStringList loadNotes_;
+  // The list's column widths the user chose (0: none), this run or before; SizeColumns is at
+  // work while sizingColumns_.
+  QList<int> columnWidths_;
+  bool sizingColumns_ = false;
   FindForm* findForm_ = nullptr;
   LaneNamesStore* laneNames_ = nullptr;
   FollowController* follow_ = nullptr;
@@ -174,6 +201,8 @@ class MainWindow : public QMainWindow {
   QAction* isdnExit = nullptr;
   QAction* isdnFind = nullptr;
   QAction* isdnFindAgain = nullptr;
+  QAction* isdnFindBackwards = nullptr;
+  QAction* isdnGoToMessage = nullptr;
   QAction* isdnGoTo = nullptr;
   struct FilterAction {
     QAction* entry = nullptr;
@@ -183,6 +212,12 @@ class MainWindow : public QMainWindow {
   std::array<FilterAction, 5> filterActions_;
   QAction* isdnShowFlow = nullptr;
   QAction* isdnSaveCalls = nullptr;
+  QAction* isdnCopyLines = nullptr;
+  QAction* isdnCopyDecoded = nullptr;
+  QAction* isdnJumpToLine = nullptr;
+  QMenu* messageMenu_ = nullptr;
+  QMenu* isdnRecentMenu = nullptr;
+  RecentTraces* recent_ = nullptr;
   QAction* isdnReleaseNotes = nullptr;
   QAction* isdnAbout = nullptr;
 
@@ -194,10 +229,14 @@ class MainWindow : public QMainWindow {
   MessageListModel* model_ = nullptr;
   QTextEdit* tesselText = nullptr;
   QLabel* messageCountLabel_ = nullptr;
+  QLabel* fileNameLabel_ = nullptr;
   QLabel* selectedMessageLabel_ = nullptr;
   QLabel* followLabel_ = nullptr;
+  QLabel* filterLabel_ = nullptr;        // "filter: call 0x0005"
   QLabel* filteredCallLabel_ = nullptr;  // names the call This Call shows
   OperationBar* operationBar_ = nullptr;
+  FindAllPanel* findAllPanel_ = nullptr;
+  GoToDialog* goToDialog_ = nullptr;
 };
 
 }  // namespace sigrune
