@@ -78,9 +78,9 @@ TEST_F(WindowDesktopTest, FindAllListsTheMessagesAndShowsTheChosenOneMarked) {
   window_->show();
 
   FindAll("a2", true);  // only "0x8090A2" of message 3, and "A2" in dumps
-  EXPECT_EQ(Panel()->title(), "0 messages match");
+  EXPECT_EQ(Panel()->Title(), "0 messages match");
   FindAll("cause i", false);
-  EXPECT_EQ(Panel()->title(), "3 messages match");
+  EXPECT_EQ(Panel()->Title(), "3 messages match");
   const QAbstractItemModel* results = Panel()->View()->model();
   ASSERT_EQ(results->rowCount(), 3);
   EXPECT_EQ(Cell(results, 0, 0), "15");
@@ -90,7 +90,7 @@ TEST_F(WindowDesktopTest, FindAllListsTheMessagesAndShowsTheChosenOneMarked) {
 
   FindAll("a2", false);
   ASSERT_EQ(results->rowCount(), 1);
-  EXPECT_EQ(Panel()->title(), "1 message matches");
+  EXPECT_EQ(Panel()->Title(), "1 message matches");
   EXPECT_EQ(Cell(results, 0, 2),
             QString::fromLatin1("Bearer Capability i = 0x8090A2, ITU-T standard, Speech, Circuit "
                                 "mode, 64k, \xb5-law"));

@@ -3,6 +3,7 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -95,17 +96,37 @@ QMessageBox::Icon BoxIcon(MessageIcon icon) {
   return QMessageBox::NoIcon;
 }
 
+// Qt wraps a box's text at 500 pixels, and may break a word such as "H.225" to do so: a text whose
+// lines fit in half the screen is laid out with its lines whole.
+void SetBoxText(QMessageBox& box, const QString& text) {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  const int room = screen != nullptr ? screen->availableGeometry().width() / 2 : 640;
+  const QFontMetrics metrics(box.font());
+  const QStringList lines = text.split(QLatin1Char('\n'));
+  if (std::all_of(lines.begin(), lines.end(),
+                  [&](const QString& line) { return metrics.horizontalAdvance(line) <= room; })) {
+    box.setTextFormat(Qt::RichText);
+    box.setText(QLatin1String("<p style=\"white-space:pre\">") + text.toHtmlEscaped() +
+                QLatin1String("</p>"));
+  } else {
+    box.setTextFormat(Qt::PlainText);
+    box.setText(text);
+  }
+}
+
 }  // namespace
 
 void QtDialogs::ShowMessage(QWidget* parent, MessageIcon icon, const QString& title,
                             const QString& text) {
-  CentredMessageBox box(BoxIcon(icon), title, text, QMessageBox::Ok, parent);
+  CentredMessageBox box(BoxIcon(icon), title, QString(), QMessageBox::Ok, parent);
+  SetBoxText(box, text);
   box.exec();
 }
 
 std::optional<int> QtDialogs::Choose(QWidget* parent, MessageIcon icon, const QString& title,
                                      const QString& text, const QStringList& choices) {
-  CentredMessageBox box(BoxIcon(icon), title, text, QMessageBox::Cancel, parent);
+  CentredMessageBox box(BoxIcon(icon), title, QString(), QMessageBox::Cancel, parent);
+  SetBoxText(box, text);
   QList<QAbstractButton*> buttons;
   buttons.reserve(choices.size());
   for (const QString& choice : choices) {

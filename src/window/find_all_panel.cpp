@@ -3,6 +3,7 @@
 #include <QAbstractTableModel>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPushButton>
 #include <QStyle>
 #include <QTreeView>
@@ -84,7 +85,7 @@ class FindAllModel : public QAbstractTableModel {
   std::shared_ptr<const FindAllResult> result_;
 };
 
-FindAllPanel::FindAllPanel(QWidget* parent) : QGroupBox(parent) {
+FindAllPanel::FindAllPanel(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("findAllPanel"));
   model_ = new FindAllModel(this);
   view_ = new QTreeView;
@@ -102,17 +103,26 @@ FindAllPanel::FindAllPanel(QWidget* parent) : QGroupBox(parent) {
   view_->header()->resizeSection(
       FindAllModel::Summary,
       metrics.horizontalAdvance(QStringLiteral(
-          "01/15/2004 10:23:45.678  192.168.100.200  Out  H225  CALL_PROC  0x8000")));
+          "01/15/2004 10:23:45.678  192.168.100.200  Out  H225  RELEASE_COMP  0x8000  ")));
 
   auto* close = new QPushButton(style()->standardIcon(QStyle::SP_TitleBarCloseButton), QString());
   close->setObjectName(QStringLiteral("findAllClose"));
   close->setToolTip(tr("Close the results"));
   close->setFlat(true);
+  title_ = new QLabel;
+  title_->setObjectName(QStringLiteral("findAllTitle"));
+  QFont bold = title_->font();
+  bold.setBold(true);
+  title_->setFont(bold);
+  // The title and the close button on one line, so that the results keep the height.
   auto* top = new QHBoxLayout;
+  top->setContentsMargins(0, 0, 0, 0);
+  top->addWidget(title_);
   top->addStretch();
   top->addWidget(close);
   auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(6, 0, 6, 6);
+  layout->setContentsMargins(6, 2, 6, 2);
+  layout->setSpacing(2);
   layout->addLayout(top);
   layout->addWidget(view_);
 
@@ -133,9 +143,13 @@ void FindAllPanel::ShowResult(const TraceDocument& document,
   if (result->found.size() < result->matches) {
     title += tr("; the first %1 are listed").arg(GroupedNumber(result->found.size()));
   }
-  setTitle(title);
+  title_->setText(title);
   model_->Show(&document, std::move(result));
   show();
+}
+
+QString FindAllPanel::Title() const {
+  return title_->text();
 }
 
 void FindAllPanel::Clear() {

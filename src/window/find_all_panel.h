@@ -4,19 +4,20 @@
 // its summary line and the first line of its decoded text that holds the text. Choosing a row
 // asks for that message to be shown.
 
-#include <QGroupBox>
+#include <QWidget>
 #include <memory>
 
 #include "document/find_all.h"
 #include "document/trace_document.h"
 
+class QLabel;
 class QTreeView;
 
 namespace sigrune {
 
 class FindAllModel;
 
-class FindAllPanel : public QGroupBox {
+class FindAllPanel : public QWidget {
   Q_OBJECT
 
  public:
@@ -29,6 +30,8 @@ class FindAllPanel : public QGroupBox {
   void Clear();
 
   const QString& Text() const { return text_; }
+  // "3 messages match"
+  QString Title() const;
   QTreeView* View() const { return view_; }
 
  signals:
@@ -36,6 +39,7 @@ class FindAllPanel : public QGroupBox {
 
  private:
   FindAllModel* model_ = nullptr;
+  QLabel* title_ = nullptr;
   QTreeView* view_ = nullptr;
   QString text_;
 };

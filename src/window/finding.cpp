@@ -1,9 +1,11 @@
 // Find All (every message of the list whose decoded text holds the Find dialog's text, in the
 // results panel under the list) and Go to Message.
 
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTreeView>
+#include <algorithm>
 
 #include "document/find_all.h"
 #include "document/go_to.h"
@@ -64,8 +66,16 @@ void MainWindow::FindAllFinished(std::optional<FindAllResult> found, const QStri
   const std::size_t undecodable = found->undecodableMessages;
   const MessageNumber firstUndecodable = found->firstUndecodable;
   const QString reason = QString::fromLatin1(found->firstUndecodableReason.c_str());
+  const bool shown = findAllPanel_->isVisible();
+  QList<int> sizes = splitter_->sizes();
   findAllPanel_->ShowResult(document_, std::make_shared<const FindAllResult>(std::move(*found)),
                             text);
+  if (!shown && sizes.size() == 3) {
+    // The results take their room from the pane: the list keeps its rows.
+    sizes[1] = std::max(sizes[2] / 3, findAllPanel_->sizeHint().height());
+    sizes[2] = std::max(sizes[2] - sizes[1], 1);
+    splitter_->setSizes(sizes);
+  }
   if (undecodable > 0) {
     dialogs_.ShowMessage(this, MessageIcon::Exclamation, tr("Sigrune"),
                          tr("%1 could not be decoded and %2 skipped; the first is message %3: %4.")

@@ -276,6 +276,10 @@ void MainWindow::CreateWidgets() {
   filterLabel_->setObjectName(QStringLiteral("filter"));
   filteredCallLabel_ = new QLabel;
   filteredCallLabel_->setObjectName(QStringLiteral("filteredCall"));
+  // Apart enough to read as separate fields.
+  for (QLabel* label : {fileNameLabel_, filterLabel_, filteredCallLabel_}) {
+    label->setContentsMargins(fontMetrics().averageCharWidth() * 2, 0, 0, 0);
+  }
   statusBar()->addWidget(messageCountLabel_);
   statusBar()->addWidget(fileNameLabel_);
   statusBar()->addWidget(filterLabel_);
