@@ -273,6 +273,9 @@ TEST_F(WindowDesktopTest, TheWindowRemembersItsPlaceColumnsAndRecentTraces) {
   EXPECT_EQ(recent->actions()[0]->text(), "&1 plain-trace.txt + 1 more");
   recent->findChild<QAction*>(QStringLiteral("isdnClearRecent"))->trigger();
   EXPECT_EQ(recent->actions().size(), 1);
+  RememberFolder("Save As Tessel", "/var/tmp/exports/all.txt");
+  EXPECT_EQ(LastFolder("Save As Tessel"), "/var/tmp/exports");
+  EXPECT_EQ(LastFolder("Open"), "");
 
   // A place off every screen (a monitor since unplugged) comes back onto the primary one.
   UserSettings().setValue(QStringLiteral("window/geometry"), QRect(3000, 2500, 800, 600));

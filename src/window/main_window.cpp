@@ -607,6 +607,10 @@ void MainWindow::LoadFinished(const QStringList& fileNames, LoadKind kind, ListV
   } else {
     isdnList->scrollToTop();
   }
+  // Home, End and the page keys drive the list of a trace just opened.
+  if (!reload && isdnTabs->currentWidget() == isdnList) {
+    isdnList->setFocus();
+  }
   if (follow) {
     isdnFollow_Click(true);
   }
