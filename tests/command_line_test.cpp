@@ -463,6 +463,29 @@ TEST_F(CommandLine, FindPrintsTheNumbersOfTheMessagesThatHoldTheText) {
   std::setlocale(LC_ALL, previous.c_str());
 }
 
+// --lines: each line that holds the text, after the number and a tab, as `show` writes it.
+TEST_F(CommandLine, FindLinesPrintsEachLineThatHoldsTheText) {
+  EXPECT_EQ(RunCli({"find", kPlain, "Cause i", "--lines"}),
+            (CommandResult{kExitSuccess,
+                           "15\tCause i = 0x8291 - User busy \n"
+                           "18\tCause i = 0x8090 - Normal call clearing \n"
+                           "21\tCause i = 0x8090 - Normal call clearing \n",
+                           ""}));
+  // Every line that holds it, several of one message; in the dump ("0010:") it is not looked for.
+  EXPECT_EQ(
+      RunCli({"find", "--lines", kPlain, "Party Number i"}),
+      (CommandResult{kExitSuccess,
+                     "3\tCalling Party Number i = '2145550100' - Plan: ISDN, Type: National, "
+                     "Presentation Allowed, User-provided, not screened\n"
+                     "3\tCalled Party Number i = '1001' - Plan: ISDN, Type: Subscriber\n"
+                     "6\tCalling Party Number i = '1001' - Plan: ISDN, Type: Unknown, Presentation "
+                     "Allowed, User-provided, verified and passed\n"
+                     "6\tCalled Party Number i = '9145550199' - Plan: ISDN, Type: Unknown\n"
+                     "12\tCalled Party Number i = '5550142678' - Plan: ISDN, Type: National\n",
+                     ""}));
+  EXPECT_EQ(RunCli({"find", kPlain, "0010:", "--lines"}), (CommandResult{kExitFailure, "", ""}));
+}
+
 const std::string kCalls = SourceFile("tests/data/grouped-calls.txt");
 const std::string kLegs = SourceFile("tests/data/call-legs.txt");
 

@@ -87,7 +87,7 @@ TEST_F(WindowFilesTest, SeveralFilesAreOneTraceWithAFileColumn) {
   // A file given twice is read once, which is said once; a compressed one cannot be followed.
   OpenThroughMenu(QStringList{earlier, earlier});
   const QString twice = earlier + " was given twice and read once";
-  EXPECT_EQ(StatusCount(), "1 message; " + twice);
+  EXPECT_EQ(StatusCount(), "1 message \u00b7 1 call \u00b7 0 failed; " + twice);
   ASSERT_EQ(system(("gzip -kf '" + earlier.toStdString() + "'").c_str()), 0);
   OpenThroughMenu(earlier + ".gz");
   Trigger("isdnFollow");

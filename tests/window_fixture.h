@@ -17,6 +17,7 @@
 #include <string_view>
 
 #include "fake_platform.h"
+#include "platform/user_settings.h"
 #include "test_files.h"
 #include "window/main_window.h"
 #include "window/message_list_model.h"
@@ -38,7 +39,11 @@ inline QString WriteTrace(std::string_view name, std::string_view text) {
 
 class WindowTest : public ::testing::Test {
  protected:
-  void SetUp() override { window_ = std::make_unique<MainWindow>(dialogs_, launcher_); }
+  void SetUp() override {
+    // Each test starts as a first run: nothing remembered from the tests before.
+    UserSettings().clear();
+    window_ = std::make_unique<MainWindow>(dialogs_, launcher_);
+  }
 
   QAction* Action(const char* name) const {
     return window_->findChild<QAction*>(QLatin1String(name));

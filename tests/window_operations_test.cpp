@@ -78,9 +78,10 @@ TEST_F(WindowOperationsTest, EachFilterEntrySwitchesTheRowsAndTheEntries) {
       EXPECT_EQ(Action(entry)->isChecked(), same) << filter.entry << " " << entry;
       EXPECT_EQ(Action(entry)->isEnabled(), same) << filter.entry << " " << entry;
     }
-    EXPECT_EQ(
-        StatusCount(),
-        QString("%1 of 7 messages, filter: %2").arg(filter.kept.size()).arg(filter.description));
+    EXPECT_EQ(StatusCount(),
+              QString("%1 of 7 messages \u00b7 6 calls \u00b7 0 failed").arg(filter.kept.size()));
+    EXPECT_EQ(window_->findChild<QLabel*>(QStringLiteral("filter"))->text(),
+              QString("filter: %1").arg(filter.description));
     // The pane keeps its message, selected when the filter keeps it.
     EXPECT_EQ(Selected(), filter.kept[0] == 1 ? 0 : -1) << filter.entry;
     EXPECT_EQ(Pane()->toPlainText(), pane) << filter.entry;
@@ -178,7 +179,8 @@ TEST_F(WindowOperationsTest, TheCallsTableFiltersSortsSavesAndShowsACallsMessage
   EXPECT_EQ(tabs->currentIndex(), 0);
   EXPECT_TRUE(Action("isdnFilterCall")->isChecked());
   EXPECT_FALSE(Action("isdnFilterPRI")->isEnabled());
-  EXPECT_EQ(StatusCount(), "5 of 40 messages, filter: call 2");
+  EXPECT_EQ(StatusCount(), "5 of 40 messages \u00b7 8 calls \u00b7 2 failed");
+  EXPECT_EQ(window_->findChild<QLabel*>(QStringLiteral("filter"))->text(), "filter: call 2");
   const auto* named = window_->findChild<QLabel*>(QStringLiteral("filteredCall"));
   EXPECT_EQ(
       named->text(),
@@ -451,12 +453,13 @@ TEST_F(FilterBar, ShowsTheCommandLinesRowsBesideEachMenuFilterAndKeepsThemOnAnEr
   ASSERT_TRUE(Bar()->lineEdit()->hasFocus());
   Type(QStringLiteral("-type:setup from:10:40"));
   EXPECT_EQ(Rows(), CliRows({"--where", "-type:setup from:10:40"}));
-  EXPECT_EQ(StatusCount(), QStringLiteral("6 of 10 messages"));
+  EXPECT_EQ(StatusCount(), QString::fromUtf8("6 of 10 messages \u00b7 3 calls \u00b7 0 failed"));
 
   Trigger("isdnFilterPRI");
   const QString both = CliRows({"--pri", "--where", "-type:setup from:10:40"});
   EXPECT_EQ(Rows(), both);
-  EXPECT_EQ(StatusCount(), QStringLiteral("5 of 10 messages, filter: PRI only"));
+  EXPECT_EQ(StatusCount(), QString::fromUtf8("5 of 10 messages \u00b7 3 calls \u00b7 0 failed"));
+  EXPECT_EQ(window_->findChild<QLabel*>(QStringLiteral("filter"))->text(), "filter: PRI only");
 
   const QColor base = Bar()->lineEdit()->palette().color(QPalette::Base);
   Type(QStringLiteral(" tpye:x"));
@@ -470,7 +473,7 @@ TEST_F(FilterBar, ShowsTheCommandLinesRowsBesideEachMenuFilterAndKeepsThemOnAnEr
   EXPECT_EQ(Bar()->lineEdit()->toolTip(), QString());
   EXPECT_EQ(Rows(), CliRows({"--pri"}));
   Trigger("isdnFilterPRI");
-  EXPECT_EQ(StatusCount(), QStringLiteral("10 messages"));
+  EXPECT_EQ(StatusCount(), QString::fromUtf8("10 messages \u00b7 3 calls \u00b7 0 failed"));
 }
 
 TEST_F(FilterBar, OffersTheLastTwentyExpressionsEnteredNewestFirst) {

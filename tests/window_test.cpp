@@ -43,9 +43,11 @@ TEST_F(WindowTest, MenusHaveTheirCaptionsShortcutsAndStates) {
       {"isdnFollow", "&Follow", {}, false, true},
       {"isdnSave", "&Save As Tessel...", QKeySequence("Ctrl+S"), true, false},
       {"isdnExportPcap", "Export to &pcap…", {}, false, false},
-      {"isdnExit", "E&xit", {}, true, false},
+      {"isdnExit", "E&xit", QKeySequence("Ctrl+Q"), true, false},
       {"isdnFind", "&Find...", QKeySequence("Ctrl+F"), false, false},
       {"isdnFindAgain", "Find Again", QKeySequence(Qt::Key_F3), false, false},
+      {"isdnFindBackwards", "Find Again &Backwards", QKeySequence("Shift+F3"), false, false},
+      {"isdnGoToMessage", "&Go to Message…", QKeySequence("Ctrl+G"), false, false},
       {"isdnGoTo", "Jump to line number", QKeySequence(Qt::Key_F4), true, false},
       {"isdnFilter", "&Selected Call", QKeySequence("Ctrl+L"), false, true},
       {"isdnFilterCall", "This &Call", QKeySequence("Ctrl+Shift+L"), false, true},
@@ -82,10 +84,10 @@ TEST_F(WindowTest, MenusHaveTheirCaptionsShortcutsAndStates) {
   }
   EXPECT_EQ(window_->windowTitle(), "plain-trace.txt - Calyxo (Marovia 3.X)");
   EXPECT_EQ(List()->model()->rowCount(), 21);
-  EXPECT_EQ(StatusCount(), "21 messages");
-  EXPECT_EQ(dialogs_.lastNameFilters,
-            QStringList({"All (*)", "Text (*.txt)", "Log (*.log)", "XML (*.xml)"}));
-  EXPECT_EQ(dialogs_.lastSelectedFilter, "Text (*.txt)");
+  EXPECT_EQ(StatusCount(), "21 messages \u00b7 3 calls \u00b7 0 failed");
+  EXPECT_EQ(dialogs_.lastNameFilters, QStringList({"Traces (*.txt *.log *.xml *.gz)", "All (*)",
+                                                   "Text (*.txt)", "Log (*.log)", "XML (*.xml)"}));
+  EXPECT_EQ(dialogs_.lastSelectedFilter, "Traces (*.txt *.log *.xml *.gz)");
 }
 
 TEST_F(WindowTest, ListRowsAreTheSummaryLines) {
@@ -229,7 +231,7 @@ TEST_F(WindowTest, LinesSkippedAsTooLongAreNotedOncePerOpenedFile) {
                                       "\nIsdnMsgData=08 01 01 07\n");
   const QString note = "1 line longer than 16 MiB was skipped (line 2)";
   OpenThroughMenu(trace);
-  EXPECT_EQ(StatusCount(), "2 messages; " + note);
+  EXPECT_EQ(StatusCount(), "2 messages \u00b7 1 call \u00b7 0 failed; " + note);
   Trigger("isdnReload");
   OpenThroughMenu(trace);
   ASSERT_EQ(dialogs_.messages.size(), 2u);

@@ -3,25 +3,36 @@
 // that call (the ladder's window alone), or the statistics' window alone; or, with `opening`, the
 // window half a second into opening a large trace, with its progress; or, with `where`, an
 // expression typed into the filter bar, key by key, as a user would.
+// With `find-all TEXT`, the results of Find All for the text with the first one chosen; with
+// `menu`, the row's right-click menu open; with `recent`, File > Open Recent open after the trace
+// and another were opened (menus are grabbed from the whole screen).
 // Usage: screenshot TRACE ROW OUTPUT.png [calls|call|opening|statistics|flow [ADDRESS=NAME...]|
-//        where EXPR]
+//        where EXPR|find-all TEXT|menu|recent|about]
 // (the names of the ladder's lanes; scripts/screenshot.sh runs it under xvfb-run)
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeView>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/qt_platform.h"
+#include "window/find_form.h"
 #include "window/flow_window.h"
 #include "window/lane_names_store.h"
 #include "window/main_window.h"
@@ -52,14 +63,15 @@ void Settle(const sigrune::MainWindow& window, int milliseconds = -1) {
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
   const bool where = argc == 6 && std::strcmp(argv[4], "where") == 0;
-  if (argc < 4 || (argc > 5 && std::strcmp(argv[4], "flow") != 0 && !where)) {
+  const bool findAll = argc == 6 && std::strcmp(argv[4], "find-all") == 0;
+  if (argc < 4 || (argc > 5 && std::strcmp(argv[4], "flow") != 0 && !where && !findAll)) {
     return 2;
   }
   // Lane names for this picture only, never in the user's settings.
   const QTemporaryDir settings;
   QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
   sigrune::LaneNamesStore names;
-  for (int k = 5; k < argc && !where; ++k) {
+  for (int k = 5; k < argc && !where && !findAll; ++k) {
     const QStringList named = QString::fromLocal8Bit(argv[k]).split(QLatin1Char('='));
     if (named.size() != 2) {
       return 2;
@@ -114,6 +126,45 @@ int main(int argc, char** argv) {
     window.findChild<QAction*>(QStringLiteral("isdnShowFlow"))->trigger();
   } else if (std::strcmp(view, "statistics") == 0) {
     window.findChild<QAction*>(QStringLiteral("isdnShowStatistics"))->trigger();
+  } else if (findAll) {
+    window.Find().findChild<QLineEdit*>(QStringLiteral("findText"))->setText(argv[5]);
+    window.Find().findChild<QPushButton*>(QStringLiteral("FindAllButton"))->click();
+    Settle(window);
+    auto* results = window.findChild<QTreeView*>(QStringLiteral("findAllResults"));
+    results->setCurrentIndex(results->model()->index(0, 0));
+    results->setFocus();
+  } else if (std::strcmp(view, "menu") == 0 || std::strcmp(view, "recent") == 0) {
+    QMenu* menu = window.findChild<QMenu*>(QStringLiteral("messageMenu"));
+    if (std::strcmp(view, "menu") == 0) {
+      emit list->customContextMenuRequested(list->visualRect(row).center());
+    } else {
+      // A set of two files as one entry, then the trace again on top.
+      const QString trace = QString::fromLocal8Bit(argv[1]);
+      window.OpenTraceFiles(
+          {trace, QFileInfo(trace).dir().filePath(QStringLiteral("plain-trace.txt"))});
+      Settle(window);
+      window.OpenTraceFile(trace);
+      Settle(window);
+      menu = window.findChild<QMenu*>(QStringLiteral("isdnFile"));
+      menu->popup(window.mapToGlobal(QPoint(0, window.menuBar()->height())));
+      Settle(window, 200);
+      auto* recent = window.findChild<QMenu*>(QStringLiteral("isdnRecentMenu"));
+      menu->setActiveAction(recent->menuAction());
+      recent->popup(menu->mapToGlobal(menu->actionGeometry(recent->menuAction()).topRight()));
+    }
+    Settle(window, 300);
+    return QGuiApplication::primaryScreen()->grabWindow(0).save(QString::fromLocal8Bit(argv[3]))
+               ? 0
+               : 1;
+  } else if (std::strcmp(view, "about") == 0) {
+    // The box is modal: grabbed, and the program ended, while it shows.
+    QTimer::singleShot(500, [&] {
+      const bool saved =
+          QGuiApplication::primaryScreen()->grabWindow(0).save(QString::fromLocal8Bit(argv[3]));
+      std::exit(saved ? 0 : 1);
+    });
+    window.findChild<QAction*>(QStringLiteral("isdnAbout"))->trigger();
+    return 1;
   } else if (*view != '\0') {
     return 2;
   }

@@ -193,6 +193,7 @@ CommandGrammar ExportGrammar(CLI::App& line) {
 
 CommandGrammar FindGrammar(CLI::App& line) {
   CLI::App& command = *line.add_subcommand("find");
+  const CLI::Option* lines = command.add_flag("--lines");
   const CLI::Option* operands = AddOperands(command);
   return {&command, [=](std::FILE* err) -> std::optional<Command> {
             const std::vector<std::string>& given = operands->results();
@@ -203,7 +204,7 @@ CommandGrammar FindGrammar(CLI::App& line) {
             if (!traces) {
               return std::nullopt;
             }
-            return FindArguments{std::move(*traces), given.back()};
+            return FindArguments{std::move(*traces), given.back(), lines->count() > 0};
           }};
 }
 

@@ -55,7 +55,8 @@ struct ExportArguments {
 
 struct FindArguments {
   TraceFiles traces;
-  std::string text;  // in the locale's encoding
+  std::string text;    // in the locale's encoding
+  bool lines = false;  // each matching line of the decoded text after the message's number
 };
 
 // The filters combine: a call is shown when it passes every one given.

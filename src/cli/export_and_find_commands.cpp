@@ -1,5 +1,6 @@
 // `export` and `find`: every message decoded, to a file in router debug layout, or searched.
 
+#include <cstdint>
 #include <new>
 #include <string>
 
@@ -7,8 +8,10 @@
 #include "cli/locale_text.h"
 #include "cli/output_buffer.h"
 #include "cli/trace_loading.h"
+#include "document/find_all.h"
 #include "q931/export_writer.h"
 #include "q931/message_search.h"
+#include "q931/payload_bytes.h"
 
 namespace sigrune {
 
@@ -51,6 +54,41 @@ int RunExportCommand(const ExportArguments& arguments, std::FILE* in, std::FILE*
   return loaded == LoadOutcome::Loaded ? kExitSuccess : kExitFailure;
 }
 
+namespace {
+
+// find --lines: "N<TAB>LINE" for each line of a found message that holds the text; the number
+// alone when no line holds it by itself (a text with a line end in it).
+bool FindWithLines(const MessageStore& store, std::string_view text, OutputBuffer& output,
+                   std::FILE* err) {
+  bool anyHit = false;
+  std::vector<std::string> lines;
+  for (std::size_t index = 0; index < store.msgCount && !output.Failed(); ++index) {
+    const std::string number = std::to_string(index + 1);
+    try {
+      if (!FindLinesInMessage(store, index, text, FindCase::Exact, SIZE_MAX, lines)) {
+        continue;
+      }
+    } catch (const SubscriptOutOfRange& failure) {
+      std::fprintf(err, "sigrune-cli: message %s: %s\n", number.c_str(), failure.what());
+      continue;
+    }
+    anyHit = true;
+    if (lines.empty()) {
+      output.Write(number);
+      output.Write('\n');
+    }
+    for (const std::string& line : lines) {
+      output.Write(number);
+      output.Write('\t');
+      output.Write(line);
+      output.Write('\n');
+    }
+  }
+  return anyHit;
+}
+
+}  // namespace
+
 int RunFindCommand(const FindArguments& arguments, std::FILE* in, std::FILE* out, std::FILE* err) {
   const std::optional<std::string> text = Latin1OfLocaleText(arguments.text);
   if (!text) {
@@ -74,7 +112,11 @@ int RunFindCommand(const FindArguments& arguments, std::FILE* in, std::FILE* out
                  static_cast<int>(description.size()), description.data());
   };
   callbacks.progress = [&](std::size_t, std::size_t) { return !output.Failed(); };
-  document.FindAll(*text, callbacks);
+  if (arguments.lines) {
+    anyHit = FindWithLines(document.Store(), *text, output, err);
+  } else {
+    document.FindAll(*text, callbacks);
+  }
   return FinishOutput(output, err, anyHit ? kExitSuccess : kExitFailure);
 }
 

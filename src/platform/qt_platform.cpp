@@ -2,6 +2,8 @@
 
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -9,7 +11,14 @@
 #include <QUrl>
 #include <algorithm>
 
+#include "platform/user_settings.h"
+
 namespace sigrune {
+
+void RememberFolder(const QString& dialog, const QString& chosenPath) {
+  UserSettings().setValue(QStringLiteral("folders/") + dialog,
+                          QFileInfo(chosenPath).absolutePath());
+}
 
 std::optional<QStringList> QtDialogs::OpenFileNames(QWidget* parent, const QStringList& nameFilters,
                                                     const QString& selectedFilter) {
@@ -18,19 +27,26 @@ std::optional<QStringList> QtDialogs::OpenFileNames(QWidget* parent, const QStri
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setNameFilters(nameFilters);
   dialog.selectNameFilter(selectedFilter);
+  const QString folder = LastFolder(QStringLiteral("Open"));
+  if (!folder.isEmpty()) {
+    dialog.setDirectory(folder);
+  }
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
     return std::nullopt;
   }
+  RememberFolder(QStringLiteral("Open"), dialog.selectedFiles().constFirst());
   return dialog.selectedFiles();
 }
 
 std::optional<QString> QtDialogs::SaveFileName(QWidget* parent, const QString& title,
                                                const QStringList& nameFilters) {
-  const QString path =
-      QFileDialog::getSaveFileName(parent, title, QString(), nameFilters.join(QLatin1String(";;")));
+  // Each save dialog, known by its title, starts in the folder it last saved to.
+  const QString path = QFileDialog::getSaveFileName(parent, title, LastFolder(title),
+                                                    nameFilters.join(QLatin1String(";;")));
   if (path.isEmpty()) {
     return std::nullopt;
   }
+  RememberFolder(title, path);
   return path;
 }
 
@@ -80,17 +96,37 @@ QMessageBox::Icon BoxIcon(MessageIcon icon) {
   return QMessageBox::NoIcon;
 }
 
+// Qt wraps a box's text at 500 pixels, and may break a word such as "H.225" to do so: a text whose
+// lines fit in half the screen is laid out with its lines whole.
+void SetBoxText(QMessageBox& box, const QString& text) {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  const int room = screen != nullptr ? screen->availableGeometry().width() / 2 : 640;
+  const QFontMetrics metrics(box.font());
+  const QStringList lines = text.split(QLatin1Char('\n'));
+  if (std::all_of(lines.begin(), lines.end(),
+                  [&](const QString& line) { return metrics.horizontalAdvance(line) <= room; })) {
+    box.setTextFormat(Qt::RichText);
+    box.setText(QLatin1String("<p style=\"white-space:pre\">") + text.toHtmlEscaped() +
+                QLatin1String("</p>"));
+  } else {
+    box.setTextFormat(Qt::PlainText);
+    box.setText(text);
+  }
+}
+
 }  // namespace
 
 void QtDialogs::ShowMessage(QWidget* parent, MessageIcon icon, const QString& title,
                             const QString& text) {
-  CentredMessageBox box(BoxIcon(icon), title, text, QMessageBox::Ok, parent);
+  CentredMessageBox box(BoxIcon(icon), title, QString(), QMessageBox::Ok, parent);
+  SetBoxText(box, text);
   box.exec();
 }
 
 std::optional<int> QtDialogs::Choose(QWidget* parent, MessageIcon icon, const QString& title,
                                      const QString& text, const QStringList& choices) {
-  CentredMessageBox box(BoxIcon(icon), title, text, QMessageBox::Cancel, parent);
+  CentredMessageBox box(BoxIcon(icon), title, QString(), QMessageBox::Cancel, parent);
+  SetBoxText(box, text);
   QList<QAbstractButton*> buttons;
   buttons.reserve(choices.size());
   for (const QString& choice : choices) {

@@ -1,5 +1,6 @@
 #include "window/find_form.h"
 
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -33,6 +34,11 @@ FindForm::FindForm(QWidget* parent) : QDialog(parent) {
   auto* findButton = findButton_ = new QPushButton(tr("&Find Next"));
   findButton->setObjectName(QStringLiteral("FindButton"));
   findButton->setDefault(true);
+  findAllButton_ = new QPushButton(tr("Find &All"));
+  findAllButton_->setObjectName(QStringLiteral("FindAllButton"));
+  matchCase_ = new QCheckBox(tr("Match &case"));
+  matchCase_->setObjectName(QStringLiteral("MatchCase"));
+  matchCase_->setChecked(true);
   auto* cancelButton = new QPushButton(tr("Cancel"));
   cancelButton->setObjectName(QStringLiteral("CancelButton"));
 
@@ -41,9 +47,14 @@ FindForm::FindForm(QWidget* parent) : QDialog(parent) {
   textRow->addWidget(findText);
   auto* left = new QVBoxLayout;
   left->addLayout(textRow);
-  left->addWidget(direction, 0, Qt::AlignRight);
+  auto* options = new QHBoxLayout;
+  options->addWidget(matchCase_, 0, Qt::AlignBottom);
+  options->addStretch();
+  options->addWidget(direction);
+  left->addLayout(options);
   auto* buttons = new QVBoxLayout;
   buttons->addWidget(findButton);
+  buttons->addWidget(findAllButton_);
   buttons->addWidget(cancelButton);
   buttons->addStretch();
   auto* layout = new QHBoxLayout(this);
@@ -51,6 +62,7 @@ FindForm::FindForm(QWidget* parent) : QDialog(parent) {
   layout->addLayout(buttons);
 
   connect(findButton, &QPushButton::clicked, this, &FindForm::doFind);
+  connect(findAllButton_, &QPushButton::clicked, this, &FindForm::FindAllRequested);
   connect(cancelButton, &QPushButton::clicked, this, &QDialog::hide);
   connect(DirUp, &QRadioButton::clicked, this, [this] { emit DirectionClicked(false); });
   connect(DirDown, &QRadioButton::clicked, this, [this] { emit DirectionClicked(true); });
@@ -58,6 +70,7 @@ FindForm::FindForm(QWidget* parent) : QDialog(parent) {
 
 void FindForm::SetSearchEnabled(bool enabled) {
   findButton_->setEnabled(enabled);
+  findAllButton_->setEnabled(enabled);
 }
 
 void FindForm::doFind() {
@@ -74,6 +87,10 @@ void FindForm::SetFindText(const QString& text) {
 
 bool FindForm::FindsDown() const {
   return DirDown->isChecked();
+}
+
+bool FindForm::MatchesCase() const {
+  return matchCase_->isChecked();
 }
 
 }  // namespace sigrune

@@ -1,11 +1,13 @@
 #pragma once
 
-// The Find dialog (FindForm): a text, a direction, Find Next and Cancel. It stays open beside the
+// The Find dialog (FindForm): a text, a direction, whether case matters, Find Next, Find All and
+// Cancel. It stays open beside the
 // main window; Cancel only hides it, so its text and direction stay for the next search. The
 // search itself is the trace document's; the dialog only asks for it.
 
 #include <QDialog>
 
+class QCheckBox;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -24,18 +26,23 @@ class FindForm : public QDialog {
   QString FindText() const;
   void SetFindText(const QString& text);
   bool FindsDown() const;
+  // "Match case", on unless the user turns it off.
+  bool MatchesCase() const;
   // Find Next is off while another operation runs.
   void SetSearchEnabled(bool enabled);
 
  signals:
   void FindNextRequested();
+  void FindAllRequested();
   void DirectionClicked(bool down);
 
  private:
   QLineEdit* findText = nullptr;
   QRadioButton* DirUp = nullptr;
   QRadioButton* DirDown = nullptr;
+  QCheckBox* matchCase_ = nullptr;
   QPushButton* findButton_ = nullptr;
+  QPushButton* findAllButton_ = nullptr;
 };
 
 }  // namespace sigrune

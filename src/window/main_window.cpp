@@ -16,10 +16,10 @@
 #include <QMimeData>
 #include <QScreen>
 #include <QScrollBar>
-#include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTextBrowser>
 #include <QTextEdit>
 #include <QTimer>
 #include <QTreeView>
@@ -27,26 +27,27 @@
 #include <algorithm>
 #include <new>
 
+#include "document/find_all.h"
 #include "q931/decoder.h"
 #include "trace/text_utilities.h"
 #include "version.h"
 #include "window/call_headline.h"
 #include "window/calls_pane.h"
+#include "window/count_text.h"
 #include "window/decoded_text_pane.h"
+#include "window/find_all_panel.h"
 #include "window/find_form.h"
 #include "window/follow_controller.h"
 #include "window/message_list_model.h"
 #include "window/operation_bar.h"
+#include "window/recent_traces.h"
 #include "window/trace_names.h"
 #include "window/where_bar.h"
+#include "window/window_settings.h"
 
 namespace sigrune {
 
 namespace {
-
-// The window's first client size: 11055 x 8115 twips, at 15 twips to a pixel on a 96 dpi screen.
-constexpr int kStartWidth = 11055 / 15;
-constexpr int kStartHeight = 8115 / 15;
 
 // The Filter menu's entries: one table for making them, showing their states and toggling them.
 struct FilterMenuEntry {
@@ -112,9 +113,9 @@ MainWindow::MainWindow(Dialogs& dialogs, Launcher& launcher, QWidget* parent)
   CreateActions();
   CreateMenus();
   CreateWidgets();
+  CreateMessageMenu();
   CreateFollowing();
-  const qreal scale = screen() != nullptr ? screen()->logicalDotsPerInch() / 96.0 : 1.0;
-  resize(qRound(kStartWidth * scale), qRound(kStartHeight * scale));
+  RestoreMainWindow(*this, *splitter_);
   ShowDocument({});
 }
 
@@ -131,9 +132,13 @@ void MainWindow::CreateActions() {
   isdnFollow->setCheckable(true);
   isdnSave = MakeAction(this, "isdnSave", tr("&Save As Tessel..."), QKeySequence(tr("Ctrl+S")));
   isdnExportPcap = MakeAction(this, "isdnExportPcap", tr("Export to &pcap…"));
-  isdnExit = MakeAction(this, "isdnExit", tr("E&xit"));
+  isdnExit = MakeAction(this, "isdnExit", tr("E&xit"), QKeySequence(tr("Ctrl+Q")));
   isdnFind = MakeAction(this, "isdnFind", tr("&Find..."), QKeySequence(tr("Ctrl+F")));
   isdnFindAgain = MakeAction(this, "isdnFindAgain", tr("Find Again"), QKeySequence(Qt::Key_F3));
+  isdnFindBackwards = MakeAction(this, "isdnFindBackwards", tr("Find Again &Backwards"),
+                                 QKeySequence(Qt::SHIFT | Qt::Key_F3));
+  isdnGoToMessage =
+      MakeAction(this, "isdnGoToMessage", tr("&Go to Message…"), QKeySequence(tr("Ctrl+G")));
   isdnGoTo = MakeAction(this, "isdnGoTo", tr("Jump to line number"), QKeySequence(Qt::Key_F4));
   static_assert(std::size(kFilterEntries) == std::tuple_size_v<decltype(filterActions_)>);
   for (std::size_t index = 0; index < std::size(kFilterEntries); ++index) {
@@ -162,8 +167,10 @@ void MainWindow::CreateActions() {
     Find().raise();
     Find().activateWindow();
   });
-  connect(isdnFindAgain, &QAction::triggered, this, &MainWindow::FindNext);
+  connect(isdnFindAgain, &QAction::triggered, this, [this] { FindNext(); });
+  connect(isdnFindBackwards, &QAction::triggered, this, [this] { FindNext(true); });
   connect(isdnGoTo, &QAction::triggered, this, &MainWindow::isdnGoTo_Click);
+  connect(isdnGoToMessage, &QAction::triggered, this, &MainWindow::isdnGoToMessage_Click);
   connect(isdnExit, &QAction::triggered, this, &QWidget::close);
   connect(isdnShowFlow, &QAction::triggered, this, &MainWindow::isdnShowFlow_Click);
   connect(isdnSaveCalls, &QAction::triggered, this, &MainWindow::isdnSaveCalls_Click);
@@ -175,10 +182,20 @@ void MainWindow::CreateActions() {
 void MainWindow::CreateMenus() {
   QMenu* isdnFile = menuBar()->addMenu(tr("&File"));
   isdnFile->setObjectName(QStringLiteral("isdnFile"));
-  isdnFile->addActions({isdnOpen, isdnReload, isdnFollow, isdnSave, isdnExportPcap, isdnExit});
+  isdnFile->addAction(isdnOpen);
+  recent_ = new RecentTraces(this);
+  isdnRecentMenu = isdnFile->addMenu(tr("Open Rece&nt"));
+  isdnRecentMenu->setObjectName(QStringLiteral("isdnRecentMenu"));
+  recent_->FillMenu(*isdnRecentMenu);
+  connect(recent_, &RecentTraces::Changed, this, [this] { recent_->FillMenu(*isdnRecentMenu); });
+  connect(recent_, &RecentTraces::OpenRequested, this,
+          [this](const QStringList& fileNames) { OpenTraceFiles(fileNames); });
+  isdnFile->addActions({isdnReload, isdnFollow, isdnSave, isdnExportPcap});
+  isdnFile->addSeparator();
+  isdnFile->addAction(isdnExit);
   QMenu* isdnEdit = menuBar()->addMenu(tr("&Edit"));
   isdnEdit->setObjectName(QStringLiteral("isdnEdit"));
-  isdnEdit->addActions({isdnFind, isdnFindAgain, isdnGoTo});
+  isdnEdit->addActions({isdnFind, isdnFindAgain, isdnFindBackwards, isdnGoToMessage, isdnGoTo});
   QMenu* isdnFilterMenu = menuBar()->addMenu(tr("Fi&lter"));
   isdnFilterMenu->setObjectName(QStringLiteral("isdnFilterMenu"));
   for (const FilterAction& action : filterActions_) {
@@ -203,15 +220,21 @@ void MainWindow::CreateWidgets() {
   isdnList->setRootIsDecorated(false);
   isdnList->setItemsExpandable(false);
   isdnList->setAllColumnsShowFocus(true);
-  isdnList->setSelectionMode(QAbstractItemView::SingleSelection);
   isdnList->setSelectionBehavior(QAbstractItemView::SelectRows);
   isdnList->header()->setStretchLastSection(true);
   isdnList->header()->setSectionsMovable(false);
+  columnWidths_ = SavedColumnWidths();
   SizeColumns();
-  connect(isdnList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+  connect(isdnList->header(), &QHeaderView::sectionResized, this,
+          [this](int column, int, int width) {
+            if (!sizingColumns_ && column >= 0) {
+              columnWidths_.resize(std::max<qsizetype>(columnWidths_.size(), column + 1));
+              columnWidths_[column] = width;
+            }
+          });
+  // The current row, not the selection, is the message: several rows may be selected.
+  connect(isdnList->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
           &MainWindow::isdnList_SelectionChanged);
-  auto* copy = new QShortcut(QKeySequence::Copy, isdnList, nullptr, nullptr, Qt::WidgetShortcut);
-  connect(copy, &QShortcut::activated, this, &MainWindow::CopySelectedLine);
 
   tesselText = new QTextEdit;
   tesselText->setObjectName(QStringLiteral("tesselText"));
@@ -243,19 +266,35 @@ void MainWindow::CreateWidgets() {
 
   // The list takes 35 % of the height and the pane 65 %, also when the window changes size.
   splitter_ = new QSplitter(Qt::Vertical);
+  findAllPanel_ = new FindAllPanel;
+  connect(findAllPanel_, &FindAllPanel::MessageChosen, this, &MainWindow::ShowFoundMessage);
   splitter_->addWidget(isdnTabs);
+  splitter_->addWidget(findAllPanel_);
   splitter_->addWidget(tesselFrame);
   splitter_->setStretchFactor(0, 35);
-  splitter_->setStretchFactor(1, 65);
-  splitter_->setSizes({350, 650});
+  splitter_->setStretchFactor(1, 20);
+  splitter_->setStretchFactor(2, 65);
+  splitter_->setSizes({350, 200, 650});
   splitter_->setChildrenCollapsible(false);
   setCentralWidget(splitter_);
 
   messageCountLabel_ = new QLabel;
+  messageCountLabel_->setObjectName(QStringLiteral("messageCount"));
+  fileNameLabel_ = new QLabel;
+  fileNameLabel_->setObjectName(QStringLiteral("fileName"));
   selectedMessageLabel_ = new QLabel;
+  selectedMessageLabel_->setObjectName(QStringLiteral("selectedMessage"));
+  filterLabel_ = new QLabel;
+  filterLabel_->setObjectName(QStringLiteral("filter"));
   filteredCallLabel_ = new QLabel;
   filteredCallLabel_->setObjectName(QStringLiteral("filteredCall"));
+  // Apart enough to read as separate fields.
+  for (QLabel* label : {fileNameLabel_, filterLabel_, filteredCallLabel_}) {
+    label->setContentsMargins(fontMetrics().averageCharWidth() * 2, 0, 0, 0);
+  }
   statusBar()->addWidget(messageCountLabel_);
+  statusBar()->addWidget(fileNameLabel_);
+  statusBar()->addWidget(filterLabel_);
   statusBar()->addWidget(filteredCallLabel_, 1);
   operationBar_ = new OperationBar;
   statusBar()->addPermanentWidget(operationBar_);
@@ -267,6 +306,7 @@ void MainWindow::CreateWidgets() {
 }
 
 void MainWindow::SizeColumns() {
+  sizingColumns_ = true;
   // Sized from the fonts, for the heading and the widest text a column usually holds, never by
   // measuring the rows.
   const QFontMetrics metrics(isdnList->font());
@@ -281,13 +321,22 @@ void MainWindow::SizeColumns() {
                                metrics.horizontalAdvance(QLatin1String(kWidest[column])));
     isdnList->header()->resizeSection(column, width + 3 * metrics.averageCharWidth());
   }
+  // Then the widths the user gave, in this run or one before.
+  for (int column = 0; column < columnWidths_.size() && column < model_->columnCount(); ++column) {
+    if (columnWidths_[column] > 0) {
+      isdnList->header()->resizeSection(column, columnWidths_[column]);
+    }
+  }
+  sizingColumns_ = false;
 }
 
 void MainWindow::ShowDocument(Changes changes) {
   showingDocument_ = true;
   if (changes.rows) {
     const int columns = model_->columnCount();
+    sizingColumns_ = true;  // a reset is no width the user chose
     model_->ShowRowsOf(&document_);
+    sizingColumns_ = false;
     // The File column comes and goes with the number of files.
     if (model_->columnCount() != columns) {
       SizeColumns();
@@ -299,7 +348,9 @@ void MainWindow::ShowDocument(Changes changes) {
   }
   if (const std::optional<std::size_t> row = document_.RowOfMessage(document_.CurrentMessage())) {
     const QModelIndex index = model_->index(static_cast<int>(*row), 0);
-    if (!isdnList->selectionModel()->isRowSelected(index.row())) {
+    // Other rows the user selected with it stay selected.
+    if (isdnList->currentIndex().row() != index.row() ||
+        !isdnList->selectionModel()->hasSelection()) {
       isdnList->setCurrentIndex(index);
     }
     if (changes.rows || changes.pane) {
@@ -339,6 +390,8 @@ void MainWindow::ShowEntries() {
   isdnExportPcap->setEnabled(idle && document_.IsOpen());
   isdnFind->setEnabled(document_.CanFind());
   isdnFindAgain->setEnabled(idle && document_.CanFind());
+  isdnFindBackwards->setEnabled(idle && document_.CanFind());
+  isdnGoToMessage->setEnabled(document_.IsOpen());
   isdnSaveCalls->setEnabled(idle && document_.IsOpen());
   isdnShowStatistics->setEnabled(document_.IsOpen());
   if (findForm_ != nullptr) {
@@ -409,25 +462,8 @@ void MainWindow::PaneDecoded(std::optional<ShownMessage> shown) {
   }
 }
 
-QString MainWindow::MessageCountText() const {
-  const std::size_t messages = document_.Store().msgCount;
-  if (!document_.IsOpen()) {
-    return tr("No trace open");
-  }
-  const QString all = QString::fromStdString(CountOf(messages, "message", "messages"));
-  if (!document_.IsFiltered()) {
-    return all;
-  }
-  QString count =
-      tr("%1 of %2").arg(QString::fromStdString(GroupedDigits(document_.RowCount())), all);
-  if (document_.ActiveFilter()) {
-    count += tr(", filter: %1").arg(QString::fromLatin1(document_.FilterDescription().c_str()));
-  }
-  return count;
-}
-
 void MainWindow::UpdateStatusBar() {
-  QString count = MessageCountText();
+  QString count = document_.IsOpen() ? TraceCountText(document_) : tr("No trace open");
   if (document_.IsOpen() && !document_.SkippedLinesNote().empty()) {
     count += QLatin1String("; ") + QString::fromLatin1(document_.SkippedLinesNote().c_str());
   }
@@ -435,27 +471,37 @@ void MainWindow::UpdateStatusBar() {
     count += QLatin1String("; ") + note;
   }
   messageCountLabel_->setText(count);
+  const QStringList paths = DecodedPaths(document_.Paths());
+  fileNameLabel_->setText(document_.IsOpen() ? NameOfFiles(paths) : QString());
+  fileNameLabel_->setToolTip(paths.join(QLatin1Char('\n')));
+  filterLabel_->setText(
+      document_.ActiveFilter()
+          ? tr("filter: %1").arg(QString::fromLatin1(document_.FilterDescription().c_str()))
+          : QString());
   const CallNumber call = document_.FilteredCall();
   filteredCallLabel_->setText(call ? CallHeadline(call, document_.Calls().Record(call))
                                    : QString());
   const MessageNumber selected = document_.CurrentMessage();
-  selectedMessageLabel_->setText(selected ? tr("Message %1").arg(selected.value) : QString());
+  selectedMessageLabel_->setText(selected ? tr("Message %1").arg(GroupedNumber(selected.value))
+                                          : QString());
 }
 
 void MainWindow::isdnList_SelectionChanged() {
-  const QModelIndexList selected = isdnList->selectionModel()->selectedRows();
-  if (showingDocument_ || selected.isEmpty()) {
+  const QModelIndex current = isdnList->currentIndex();
+  if (showingDocument_ || !current.isValid()) {
     return;
   }
-  document_.SelectMessage(model_->MessageNumberOfRow(selected.constFirst().row()));
+  document_.SelectMessage(model_->MessageNumberOfRow(current.row()));
   highlightMessage_ = {};
   ShowDocument({.pane = true});
 }
 
 void MainWindow::isdnOpen_Click() {
+  // Rotated and compressed traces are not all .txt: the first entry takes them all.
+  const QString traces = tr("Traces (*.txt *.log *.xml *.gz)");
   const std::optional<QStringList> fileNames = dialogs_.OpenFileNames(
-      this, {tr("All (*)"), tr("Text (*.txt)"), tr("Log (*.log)"), tr("XML (*.xml)")},
-      tr("Text (*.txt)"));
+      this, {traces, tr("All (*)"), tr("Text (*.txt)"), tr("Log (*.log)"), tr("XML (*.xml)")},
+      traces);
   if (fileNames && !fileNames->isEmpty()) {
     OpenTraceFiles(*fileNames);
   }
@@ -561,7 +607,10 @@ void MainWindow::LoadFinished(const QStringList& fileNames, LoadKind kind, ListV
     loadNotes_ << QString::fromLocal8Bit(note.c_str());
   }
   document_.Adopt(std::move(*loaded), kind);
+  // The messages the results name may be others now.
+  findAllPanel_->Clear();
   if (!reload) {
+    recent_->Add(fileNames);
     loadNotesShown_ = false;
     highlightMessage_ = {};
     if (findForm_ != nullptr) {
@@ -577,6 +626,10 @@ void MainWindow::LoadFinished(const QStringList& fileNames, LoadKind kind, ListV
   } else {
     isdnList->scrollToTop();
   }
+  // Home, End and the page keys drive the list of a trace just opened.
+  if (!reload && isdnTabs->currentWidget() == isdnList) {
+    isdnList->setFocus();
+  }
   if (follow) {
     isdnFollow_Click(true);
   }
@@ -591,7 +644,7 @@ void MainWindow::LoadFinished(const QStringList& fileNames, LoadKind kind, ListV
   }
 }
 
-void MainWindow::FindNext() {
+void MainWindow::FindNext(bool opposite) {
   if (!document_.CanFind() || !CanStartOperation()) {
     return;
   }
@@ -603,8 +656,14 @@ void MainWindow::FindNext() {
   // The decoded texts are Latin-1: a text with other characters occurs in none of them.
   const QByteArray latin1 = text.toLatin1();
   const bool searchable = QString::fromLatin1(latin1) == text;
-  auto query = std::make_shared<const FindQuery>(document_.PrepareFind(
-      std::string_view(latin1.constData(), static_cast<std::size_t>(latin1.size()))));
+  FindQuery prepared = document_.PrepareFind(
+      std::string_view(latin1.constData(), static_cast<std::size_t>(latin1.size())));
+  prepared.findCase = form.MatchesCase() ? FindCase::Exact : FindCase::Ignore;
+  if (opposite) {
+    prepared =
+        OppositeFindQuery(std::move(prepared), document_.RowOfMessage(document_.CurrentMessage()));
+  }
+  auto query = std::make_shared<const FindQuery>(std::move(prepared));
   if (!searchable) {
     dialogs_.ShowMessage(this, MessageIcon::None, tr("Sigrune"), tr("Search String Not Found"));
     return;
@@ -661,7 +720,8 @@ void MainWindow::FindFinished(const FindQuery& query, const QString& text,
 FindForm& MainWindow::Find() {
   if (findForm_ == nullptr) {
     findForm_ = new FindForm(this);
-    connect(findForm_, &FindForm::FindNextRequested, this, &MainWindow::FindNext);
+    connect(findForm_, &FindForm::FindNextRequested, this, [this] { FindNext(); });
+    connect(findForm_, &FindForm::FindAllRequested, this, &MainWindow::FindAll);
     // A click on a direction makes the next search include the selected row again.
     connect(findForm_, &FindForm::DirectionClicked, this,
             [this](bool down) { document_.SetFindDirection(down); });
@@ -695,17 +755,27 @@ void MainWindow::isdnReleaseNotes_Click() {
     dialogs_.ShowMessage(this, MessageIcon::Exclamation, tr("Release Notes"),
                          tr("The release notes %1 are missing.").arg(path));
   } else if (!launcher_.OpenDocument(path)) {
-    dialogs_.ShowMessage(this, MessageIcon::Exclamation, tr("Release Notes"),
-                         tr("The release notes %1 could not be opened.").arg(path));
+    // No program of the desktop's opens them: a window of the program's own does.
+    auto* notes = findChild<QTextBrowser*>(QStringLiteral("releaseNotes"));
+    if (notes == nullptr) {
+      notes = new QTextBrowser(this);
+      notes->setObjectName(QStringLiteral("releaseNotes"));
+      notes->setWindowFlag(Qt::Window);
+      notes->setWindowTitle(tr("Release Notes"));
+      notes->setOpenExternalLinks(true);
+      notes->resize(notes->fontMetrics().averageCharWidth() * 90, height() * 3 / 4);
+    }
+    notes->setSource(QUrl::fromLocalFile(path));
+    notes->show();
+    notes->raise();
+    notes->activateWindow();
   }
 }
 
-void MainWindow::CopySelectedLine() {
-  const QModelIndex current = isdnList->currentIndex();
-  if (current.isValid()) {
-    QGuiApplication::clipboard()->setText(
-        current.siblingAtColumn(0).data(MessageListModel::SummaryLineRole).toString());
-  }
+void MainWindow::closeEvent(QCloseEvent* event) {
+  SaveMainWindow(*this, *splitter_);
+  SaveColumnWidths(columnWidths_);
+  QMainWindow::closeEvent(event);
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {

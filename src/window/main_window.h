@@ -11,6 +11,7 @@
 #include <QString>
 #include <array>
 
+#include "document/find_all.h"
 #include "document/shown_message.h"
 #include "document/trace_document.h"
 #include "document/worker.h"
@@ -22,6 +23,7 @@
 class QAction;
 class QGroupBox;
 class QLabel;
+class QMenu;
 class QSplitter;
 class QTabWidget;
 class QTextEdit;
@@ -30,10 +32,13 @@ class QTreeView;
 namespace sigrune {
 
 class CallsPane;
+class FindAllPanel;
 class FindForm;
+class GoToDialog;
 class FollowController;
 class LaneNamesStore;
 class OperationBar;
+class RecentTraces;
 class MessageListModel;
 class StatisticsWindow;
 struct StatisticsGroup;
@@ -69,6 +74,8 @@ class MainWindow : public QMainWindow {
   void CancelOperation();
 
  protected:
+  // Remembers the window's place, splitter and columns for the next run.
+  void closeEvent(QCloseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 
@@ -87,8 +94,6 @@ class MainWindow : public QMainWindow {
   void PaneDecoded(std::optional<ShownMessage> shown);
   void ShowEntries();
   void UpdateStatusBar();
-  // "12,345 of 1,000,000 messages", and the menu filter's name while one is on.
-  QString MessageCountText() const;
   // Whether an operation may start now; says why not in the status bar.
   bool CanStartOperation();
   // The operation just started on the worker: its progress shows, the entries go off.
@@ -148,7 +153,6 @@ class MainWindow : public QMainWindow {
   void ShowCallGroup(const StatisticsGroup& group, const QString& description);
   // The statistics count the calls again when they changed.
   void ShowCallsInStatistics();
-  void FindNext();
   // The filter bar: an expression read on the window's thread, its rows found on a worker; a
   // newer one supersedes the one being filtered.
   void CreateWhereBar();
@@ -158,10 +162,27 @@ class MainWindow : public QMainWindow {
                      std::optional<RowMap> rows);
   // Runs `step` now, or once the filter bar's worker, which reads the store, has stopped.
   void AfterWhereStops(std::function<void()> step);
+  // Find Again, or with `opposite` Find Again Backwards: one step against the dialog's direction.
+  void FindNext(bool opposite = false);
+  // Find All, on the list's rows, into the results panel.
+  void FindAll();
+  void FindAllFinished(std::optional<FindAllResult> found, const QString& text);
+  // A result of Find All chosen: its message shows, the text marked.
+  void ShowFoundMessage(MessageNumber message);
+  // Edit > Go to Message: a message number or a time.
+  void isdnGoToMessage_Click();
+  // Goes to the message the text names; empty, or why not.
+  QString GoToMessage(const QString& text);
   void isdnAbout_Click();
   void isdnReleaseNotes_Click();
   void isdnList_SelectionChanged();
-  void CopySelectedLine();
+  // The message list's right-click menu, Ctrl+C and its several selected rows.
+  void CreateMessageMenu();
+  void ShowMessageMenu(const QPoint& position);
+  // The summary lines of the selected rows, in list order, a line each.
+  void CopySelectedLines();
+  // The current message's decoded text and dump, as the pane shows them but whole.
+  void CopyDecodedText();
 
   Dialogs& dialogs_;
   Launcher& launcher_;
@@ -188,6 +209,10 @@ class MainWindow : public QMainWindow {
   bool loadNotesShown_ = false;
   // The notes of the last load besides the skipped lines ("b.txt was given twice and read once").
   QStringList loadNotes_;
+  // The list's column widths the user chose (0: none), this run or before; SizeColumns is at
+  // work while sizingColumns_.
+  QList<int> columnWidths_;
+  bool sizingColumns_ = false;
   FindForm* findForm_ = nullptr;
   LaneNamesStore* laneNames_ = nullptr;
   QPointer<StatisticsWindow> statistics_;
@@ -204,6 +229,8 @@ class MainWindow : public QMainWindow {
   QAction* isdnExit = nullptr;
   QAction* isdnFind = nullptr;
   QAction* isdnFindAgain = nullptr;
+  QAction* isdnFindBackwards = nullptr;
+  QAction* isdnGoToMessage = nullptr;
   QAction* isdnGoTo = nullptr;
   struct FilterAction {
     QAction* entry = nullptr;
@@ -214,6 +241,12 @@ class MainWindow : public QMainWindow {
   QAction* isdnShowFlow = nullptr;
   QAction* isdnSaveCalls = nullptr;
   QAction* isdnShowStatistics = nullptr;
+  QAction* isdnCopyLines = nullptr;
+  QAction* isdnCopyDecoded = nullptr;
+  QAction* isdnJumpToLine = nullptr;
+  QMenu* messageMenu_ = nullptr;
+  QMenu* isdnRecentMenu = nullptr;
+  RecentTraces* recent_ = nullptr;
   QAction* isdnReleaseNotes = nullptr;
   QAction* isdnAbout = nullptr;
 
@@ -227,10 +260,14 @@ class MainWindow : public QMainWindow {
   MessageListModel* model_ = nullptr;
   QTextEdit* tesselText = nullptr;
   QLabel* messageCountLabel_ = nullptr;
+  QLabel* fileNameLabel_ = nullptr;
   QLabel* selectedMessageLabel_ = nullptr;
   QLabel* followLabel_ = nullptr;
+  QLabel* filterLabel_ = nullptr;        // "filter: call 0x0005"
   QLabel* filteredCallLabel_ = nullptr;  // names the call This Call shows
   OperationBar* operationBar_ = nullptr;
+  FindAllPanel* findAllPanel_ = nullptr;
+  GoToDialog* goToDialog_ = nullptr;
 };
 
 }  // namespace sigrune

@@ -1,8 +1,11 @@
 #include "window/message_list_model.h"
 
+#include <QColor>
 #include <QFile>
 #include <QFileInfo>
 #include <QFont>
+#include <QGuiApplication>
+#include <QPalette>
 #include <algorithm>
 #include <climits>
 
@@ -12,6 +15,13 @@
 namespace sigrune {
 
 namespace {
+
+// Red mixed into the palette's text colour: dark red on a light base, light red on a dark one.
+QColor FailedCallColour() {
+  const QColor text = QGuiApplication::palette().color(QPalette::Text);
+  const auto mix = [](int red, int ofText) { return (red * 65 + ofText * 35) / 100; };
+  return QColor(mix(255, text.red()), mix(0, text.green()), mix(0, text.blue()));
+}
 
 int ClampedRows(std::size_t rows) {
   return static_cast<int>(std::min<std::size_t>(rows, INT_MAX));
@@ -79,6 +89,12 @@ QVariant MessageListModel::data(const QModelIndex& index, int role) const {
   }
   if (role == MessageNumberRole) {
     return QVariant::fromValue(static_cast<qulonglong>(message.value));
+  }
+  if (role == Qt::ForegroundRole) {
+    const CallTable& calls = document_->Calls();
+    const CallNumber call = calls.CallOf(message);
+    return call && calls.Record(call).outcome == CallOutcome::Failed ? QVariant(FailedCallColour())
+                                                                     : QVariant();
   }
   if (role != Qt::DisplayRole && role != Qt::ToolTipRole && role != SummaryLineRole) {
     return {};

@@ -1,0 +1,95 @@
+#include "window/window_settings.h"
+
+#include <QGuiApplication>
+#include <QMainWindow>
+#include <QScreen>
+#include <QSplitter>
+#include <algorithm>
+
+#include "platform/user_settings.h"
+
+namespace sigrune {
+
+namespace {
+
+const QString kGeometry = QStringLiteral("window/geometry");
+const QString kMaximized = QStringLiteral("window/maximized");
+const QString kSplitter = QStringLiteral("window/splitter");
+const QString kColumns = QStringLiteral("window/listColumns");
+
+}  // namespace
+
+QRect FirstStartGeometry(const QRect& available) {
+  QRect placed(0, 0, available.width() * 8 / 10, available.height() * 8 / 10);
+  placed.moveCenter(available.center());
+  return placed;
+}
+
+QRect PlaceOnScreens(const QRect& saved, const QList<QRect>& availableScreens,
+                     const QRect& primaryAvailable) {
+  // Where the user takes hold of a window to move it: the middle of its top edge.
+  const QPoint handle(saved.center().x(), saved.top() + 8);
+  if (std::any_of(availableScreens.begin(), availableScreens.end(),
+                  [&](const QRect& screen) { return screen.contains(handle); })) {
+    return saved;
+  }
+  QRect placed(QPoint(), saved.size().boundedTo(primaryAvailable.size()));
+  placed.moveCenter(primaryAvailable.center());
+  return placed;
+}
+
+void RestoreMainWindow(QMainWindow& window, QSplitter& splitter) {
+  const QSettings settings = UserSettings();
+  const QScreen* primary = QGuiApplication::primaryScreen();
+  const QRect primaryAvailable =
+      primary != nullptr ? primary->availableGeometry() : QRect(0, 0, 1024, 768);
+  const QRect saved = settings.value(kGeometry).toRect();
+  if (saved.isValid()) {
+    QList<QRect> screens;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+      screens << screen->availableGeometry();
+    }
+    window.setGeometry(PlaceOnScreens(saved, screens, primaryAvailable));
+  } else {
+    window.setGeometry(FirstStartGeometry(primaryAvailable));
+  }
+  if (settings.value(kMaximized).toBool()) {
+    window.setWindowState(window.windowState() | Qt::WindowMaximized);
+  }
+  QList<int> sizes;
+  for (const QVariant& size : settings.value(kSplitter).toList()) {
+    sizes << std::max(0, size.toInt());
+  }
+  if (sizes.size() == splitter.count()) {
+    splitter.setSizes(sizes);
+  }
+}
+
+void SaveMainWindow(const QMainWindow& window, const QSplitter& splitter) {
+  QSettings settings = UserSettings();
+  settings.setValue(kGeometry, window.normalGeometry());
+  settings.setValue(kMaximized, window.isMaximized());
+  QVariantList sizes;
+  for (const int size : splitter.sizes()) {
+    sizes << size;
+  }
+  settings.setValue(kSplitter, sizes);
+}
+
+QList<int> SavedColumnWidths() {
+  QList<int> widths;
+  for (const QVariant& width : UserSettings().value(kColumns).toList()) {
+    widths << std::max(0, width.toInt());
+  }
+  return widths;
+}
+
+void SaveColumnWidths(const QList<int>& widths) {
+  QVariantList saved;
+  for (const int width : widths) {
+    saved << width;
+  }
+  UserSettings().setValue(kColumns, saved);
+}
+
+}  // namespace sigrune

@@ -1,0 +1,309 @@
+// Find All, Go to, the list's selection and right-click menu, the status bar, and what the window
+// remembers between runs.
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QDialog>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMenu>
+#include <QPushButton>
+#include <QScreen>
+#include <QSplitter>
+#include <QTest>
+#include <QTextBrowser>
+#include <QTextCursor>
+
+#include "platform/user_settings.h"
+#include "window/count_text.h"
+#include "window/find_all_panel.h"
+#include "window/find_form.h"
+#include "window/window_settings.h"
+#include "window_fixture.h"
+
+namespace sigrune {
+namespace {
+
+// Eight calls, two failed; call 2 (messages 8 to 12) failed.
+const QString kCalls = kExamples + QStringLiteral("calls-trace.txt");
+
+class WindowDesktopTest : public WindowTest {
+ protected:
+  void FindAll(const QString& text, bool matchCase) {
+    window_->Find().findChild<QLineEdit*>(QStringLiteral("findText"))->setText(text);
+    window_->Find().findChild<QCheckBox*>(QStringLiteral("MatchCase"))->setChecked(matchCase);
+    window_->Find().findChild<QPushButton*>(QStringLiteral("FindAllButton"))->click();
+    Settle();
+  }
+  FindAllPanel* Panel() const { return window_->findChild<FindAllPanel*>(); }
+  QString Cell(const QAbstractItemModel* model, int row, int column) const {
+    return model->index(row, column).data().toString();
+  }
+  QString Label(const char* name) const {
+    return window_->findChild<QLabel*>(QLatin1String(name))->text();
+  }
+  std::size_t Current() const { return window_->Document().CurrentMessage().value; }
+  // Marked by a find: bold and red.
+  bool MarkedAt(qsizetype position) const {
+    QTextCursor cursor(Pane()->document());
+    cursor.setPosition(static_cast<int>(position) + 1);
+    return cursor.charFormat().fontWeight() == QFont::Bold;
+  }
+  void SelectRows(int first, int last) {
+    const QItemSelection rows(List()->model()->index(first, 0), List()->model()->index(last, 0));
+    List()->selectionModel()->select(
+        rows, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    Settle();
+  }
+  QMenu* RightClickRow(int row) {
+    const QRect cell = List()->visualRect(List()->model()->index(row, 0));
+    emit List()->customContextMenuRequested(cell.center());
+    Settle();
+    return window_->findChild<QMenu*>(QStringLiteral("messageMenu"));
+  }
+  // The window as the next run makes it, from what this one saved when it closed.
+  void Restart() {
+    window_->close();
+    window_ = std::make_unique<MainWindow>(dialogs_, launcher_);
+  }
+};
+
+TEST_F(WindowDesktopTest, FindAllListsTheMessagesAndShowsTheChosenOneMarked) {
+  OpenThroughMenu(kPlain);
+  EXPECT_FALSE(Panel()->isVisible());
+  window_->show();
+
+  FindAll("a2", true);  // only "0x8090A2" of message 3, and "A2" in dumps
+  EXPECT_EQ(Panel()->Title(), "0 messages match");
+  FindAll("cause i", false);
+  EXPECT_EQ(Panel()->Title(), "3 messages match");
+  const QAbstractItemModel* results = Panel()->View()->model();
+  ASSERT_EQ(results->rowCount(), 3);
+  EXPECT_EQ(Cell(results, 0, 0), "15");
+  EXPECT_EQ(Cell(results, 0, 1),
+            "01/15/2004 10:24:06.095  192.168.100.200  In  PRI  DISCONNECT  0x8003");
+  EXPECT_EQ(Cell(results, 2, 2), "Cause i = 0x8090 - Normal call clearing ");
+
+  FindAll("a2", false);
+  ASSERT_EQ(results->rowCount(), 1);
+  EXPECT_EQ(Panel()->Title(), "1 message matches");
+  EXPECT_EQ(Cell(results, 0, 2),
+            QString::fromLatin1("Bearer Capability i = 0x8090A2, ITU-T standard, Speech, Circuit "
+                                "mode, 64k, \xb5-law"));
+  Panel()->View()->setCurrentIndex(results->index(0, 0));
+  Settle();
+  EXPECT_EQ(Current(), 3u);
+  EXPECT_EQ(List()->currentIndex().row(), 2);
+  // Marked in the decoded text and in the dump alike.
+  const QString text = Pane()->toPlainText();
+  const qsizetype dump = text.indexOf("Entire Message");
+  EXPECT_TRUE(MarkedAt(text.indexOf("A2")));
+  EXPECT_TRUE(MarkedAt(text.indexOf("A2", dump)));
+  EXPECT_FALSE(MarkedAt(text.indexOf("Speech")));
+
+  // Another trace: the results named the old one's messages.
+  OpenThroughMenu(kCalls);
+  EXPECT_FALSE(Panel()->isVisible());
+  EXPECT_EQ(results->rowCount(), 0);
+}
+
+TEST_F(WindowDesktopTest, ShiftF3FindsAgainAgainstTheDialogsDirection) {
+  OpenThroughMenu(kPlain);
+  window_->Find().findChild<QLineEdit*>(QStringLiteral("findText"))->setText("RELEASE");
+  SelectRow(0);
+  Trigger("isdnFindAgain");  // messages 16, 17, 19, 20, 21 hold it
+  Trigger("isdnFindAgain");
+  EXPECT_EQ(Current(), 17u);
+  Trigger("isdnFindBackwards");
+  EXPECT_EQ(Current(), 16u);
+  Trigger("isdnFindBackwards");
+  EXPECT_EQ(Current(), 16u);
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].text, "Search String Not Found");
+  Trigger("isdnFindAgain");
+  EXPECT_EQ(Current(), 17u);
+  EXPECT_TRUE(window_->Find().FindsDown());
+}
+
+TEST_F(WindowDesktopTest, GoToTakesANumberOrATimeAndTheKeysDriveTheList) {
+  OpenThroughMenu(kPlain);
+  window_->show();
+  const auto goTo = [&](const QString& text) {
+    Trigger("isdnGoToMessage");
+    auto* dialog = window_->findChild<QDialog*>(QStringLiteral("GoToDialog"));
+    dialog->findChild<QLineEdit*>(QStringLiteral("goToText"))->setText(text);
+    dialog->accept();
+    Settle();
+    return dialog->isVisible() ? dialog->findChild<QLabel*>(QStringLiteral("goToProblem"))->text()
+                               : QString();
+  };
+  EXPECT_EQ(goTo("12"), "");
+  EXPECT_EQ(Current(), 12u);
+  EXPECT_EQ(List()->currentIndex().row(), 11);
+  EXPECT_EQ(goTo("10:23:47.4"), "");
+  EXPECT_EQ(Current(), 7u);
+  EXPECT_EQ(goTo("99"), "There is no message 99: the trace has 21 messages.");
+  EXPECT_EQ(Current(), 7u);
+  window_->findChild<QDialog*>(QStringLiteral("GoToDialog"))->reject();
+
+  QTest::keyClick(List(), Qt::Key_End);
+  Settle();
+  EXPECT_EQ(Current(), 21u);
+  QTest::keyClick(List(), Qt::Key_Home);
+  Settle();
+  EXPECT_EQ(Current(), 1u);
+}
+
+TEST_F(WindowDesktopTest, TheRightClickMenuActsOnTheRowClickedAmongTheSelected) {
+  OpenThroughMenu(kPlain);
+  window_->show();
+  SelectRow(2);
+  SelectRows(2, 4);  // messages 3, 4, 5 of call 1
+  QMenu* menu = RightClickRow(3);
+  ASSERT_NE(menu, nullptr);
+  EXPECT_EQ(Current(), 4u);
+  EXPECT_EQ(List()->selectionModel()->selectedRows().size(), 3);
+  QStringList captions;
+  for (const QAction* action : menu->actions()) {
+    captions << action->text();
+  }
+  EXPECT_EQ(captions, QStringList({"&Copy Summary Line", "Copy &Decoded Text", "", "This &Call",
+                                   "Show &Flow", "This &Gateway", "", "&Jump to Line"}));
+  menu->hide();
+
+  Trigger("isdnCopyLines");
+  EXPECT_EQ(QApplication::clipboard()->text(), RowLine(2) + "\n" + RowLine(3) + "\n" + RowLine(4));
+  Trigger("isdnCopyDecoded");
+  const QString decoded = QApplication::clipboard()->text();
+  EXPECT_TRUE(decoded.startsWith("CALL_PROC, pd = 8, callref = 0x8001\n")) << decoded.toStdString();
+  EXPECT_TRUE(decoded.endsWith("0010:  08 02 80 01 02 18 03 A9 83 97 ")) << decoded.toStdString();
+
+  const QByteArray path = qgetenv("PATH");
+  qputenv("PATH", "/nonexistent");
+  launcher_.documentsOpen = false;
+  Trigger("isdnJumpToLine");
+  qputenv("PATH", path);
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_TRUE(dialogs_.messages[0].text.endsWith(". Message 4 is at line 13."))
+      << dialogs_.messages[0].text.toStdString();
+
+  Trigger("isdnFilterCall");
+  EXPECT_EQ(List()->model()->rowCount(), 8);  // call 1
+  EXPECT_EQ(Label("filter"), "filter: call 1");
+
+  // A row outside the selection is selected alone.
+  Trigger("isdnFilterCall");
+  SelectRows(0, 1);
+  RightClickRow(5)->hide();
+  EXPECT_EQ(Current(), 6u);
+  EXPECT_EQ(List()->selectionModel()->selectedRows().size(), 1);
+}
+
+TEST_F(WindowDesktopTest, TheStatusBarCountsWithTheLocalesSeparatorsAndFailedCallsAreRed) {
+  EXPECT_EQ(ListCountText(1, 1), "1 message");
+  EXPECT_EQ(ListCountText(1'234'567, 1'234'567), "1,234,567 messages");
+  QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+  EXPECT_EQ(ListCountText(12'345, 1'000'000), "12.345 of 1.000.000 messages");
+  QLocale::setDefault(QLocale::c());
+
+  OpenThroughMenu(kCalls);
+  SelectRow(7);
+  EXPECT_EQ(StatusCount(), "40 messages \u00b7 8 calls \u00b7 2 failed");
+  EXPECT_EQ(Label("fileName"), "calls-trace.txt");
+  EXPECT_EQ(Label("selectedMessage"), "Message 8");
+  Trigger("isdnFilterPRI");
+  EXPECT_EQ(StatusCount(), "33 of 40 messages \u00b7 8 calls \u00b7 2 failed");
+  EXPECT_EQ(Label("filter"), "filter: PRI only");
+
+  // Message 8 is of call 2, which failed: red on a light palette, and on a dark one.
+  const QAbstractItemModel* model = List()->model();
+  const QModelIndex failed = model->index(*window_->Document().RowOfMessage(MessageNumber{8}), 0);
+  EXPECT_FALSE(model->index(0, 0).data(Qt::ForegroundRole).isValid());
+  const QPalette original = QApplication::palette();
+  for (const QColor text : {QColor(Qt::black), QColor(Qt::white)}) {
+    QPalette palette = original;
+    palette.setColor(QPalette::Text, text);
+    QApplication::setPalette(palette);
+    const QColor red = failed.data(Qt::ForegroundRole).value<QColor>();
+    EXPECT_GT(red.red(), red.green() + 80) << text.name().toStdString();
+    EXPECT_EQ(red.green(), red.blue());
+    EXPECT_GT(std::abs(red.lightness() - QColor(text).lightness()), 0);
+  }
+  QApplication::setPalette(original);
+}
+
+TEST_F(WindowDesktopTest, TheWindowRemembersItsPlaceColumnsAndRecentTraces) {
+  // The first start: 80 % of the screen, centred.
+  const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+  EXPECT_EQ(window_->geometry(), FirstStartGeometry(available));
+  EXPECT_EQ(FirstStartGeometry(QRect(0, 0, 1280, 1024)), QRect(128, 102, 1024, 819));
+
+  window_->setGeometry(100, 60, 900, 700);
+  window_->show();
+  Settle();
+  auto* splitter = window_->findChild<QSplitter*>();
+  splitter->setSizes({200, 0, 400});
+  const QList<int> sizes = splitter->sizes();
+  List()->header()->resizeSection(1, 222);
+  OpenThroughMenu(kCalls);
+  OpenThroughMenu(QStringList{kPlain, kCalls});
+  OpenThroughMenu(kPlain);
+  Restart();
+  window_->show();
+  Settle();
+  EXPECT_EQ(window_->geometry(), QRect(100, 60, 900, 700));
+  EXPECT_EQ(window_->findChild<QSplitter*>()->sizes(), sizes);
+  EXPECT_EQ(List()->header()->sectionSize(1), 222);
+
+  // The latest first, each once; a set of files is one entry.
+  auto* recent = window_->findChild<QMenu*>(QStringLiteral("isdnRecentMenu"));
+  QStringList entries;
+  for (const QAction* action : recent->actions()) {
+    entries << action->text();
+  }
+  EXPECT_EQ(entries, QStringList({"&1 plain-trace.txt", "&2 plain-trace.txt + 1 more",
+                                  "&3 calls-trace.txt", "", "&Clear Recent"}));
+  recent->actions()[1]->trigger();
+  Settle();
+  EXPECT_EQ(window_->Document().Paths().size(), 2u);
+  EXPECT_EQ(recent->actions()[0]->text(), "&1 plain-trace.txt + 1 more");
+  recent->findChild<QAction*>(QStringLiteral("isdnClearRecent"))->trigger();
+  EXPECT_EQ(recent->actions().size(), 1);
+  RememberFolder("Save As Tessel", "/var/tmp/exports/all.txt");
+  EXPECT_EQ(LastFolder("Save As Tessel"), "/var/tmp/exports");
+  EXPECT_EQ(LastFolder("Open"), "");
+
+  // A place off every screen (a monitor since unplugged) comes back onto the primary one.
+  UserSettings().setValue(QStringLiteral("window/geometry"), QRect(3000, 2500, 800, 600));
+  window_ = std::make_unique<MainWindow>(dialogs_, launcher_);
+  EXPECT_EQ(
+      window_->geometry(),
+      QRect(QPoint(available.center().x() - 399, available.center().y() - 299), QSize(800, 600)));
+  const QList<QRect> screens = {QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
+  EXPECT_EQ(PlaceOnScreens(QRect(2000, 100, 800, 600), screens, screens[0]),
+            QRect(2000, 100, 800, 600));
+  EXPECT_EQ(PlaceOnScreens(QRect(-3000, 0, 4000, 600), screens, screens[0]),
+            QRect(0, 240, 1920, 600));
+}
+
+TEST_F(WindowDesktopTest, ReleaseNotesNoProgramOpensShowInAWindowOfTheProgramsOwn) {
+  const QString beside = QCoreApplication::applicationDirPath() + "/relnotes.htm";
+  const bool copied = QFile::copy(SIGRUNE_SOURCE_DIR "/src/app/relnotes.htm", beside);
+  launcher_.documentsOpen = false;
+  Trigger("isdnReleaseNotes");
+  auto* notes = window_->findChild<QTextBrowser*>(QStringLiteral("releaseNotes"));
+  ASSERT_NE(notes, nullptr);
+  EXPECT_TRUE(notes->isVisible());
+  EXPECT_TRUE(notes->toPlainText().startsWith("Sigrune release notes"));
+  EXPECT_TRUE(dialogs_.messages.empty());
+  if (copied) {
+    QFile::remove(beside);
+  }
+}
+
+}  // namespace
+}  // namespace sigrune
