@@ -328,10 +328,11 @@ FindResult TraceDocument::RunFind(const MessageStore& store, const FindQuery& qu
                                : query.down               ? static_cast<std::size_t>(rows - first)
                                                           : static_cast<std::size_t>(first + 1);
   const unsigned threads = ChunkThreads();
-  std::vector<DecodedTextSearch> searches(threads, DecodedTextSearch(query.text, query.findCase));
+  std::vector<PerWorker<DecodedTextSearch>> searches(
+      threads, {DecodedTextSearch(query.text, query.findCase)});
   const auto make = [&](std::size_t chunk, const ChunkWork& work) {
     FoundInRows found;
-    DecodedTextSearch& search = searches[work.worker];
+    DecodedTextSearch& search = searches[work.worker].state;
     // Also asked within a long message, so that a cancel is heard at once.
     const std::function<bool()> keepGoing = [&work] { return work.KeepGoing(); };
     const std::size_t end = std::min(searched, (chunk + 1) * kProgressInterval);

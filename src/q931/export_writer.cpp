@@ -85,7 +85,7 @@ ExportResult WriteRecords(const MessageStore& store, const ExportProgress& progr
   ExportResult result;
   const std::vector<std::size_t> starts = ChunkStarts(store);
   const unsigned threads = ChunkThreads();
-  std::vector<PayloadBytes> payloads(threads);
+  std::vector<PerWorker<PayloadBytes>> payloads(threads);
   // The chunks written, whose room is used again: fresh room costs the kernel's zeroed pages.
   std::mutex spareMutex;
   std::vector<ChunkRecords> spare;
@@ -101,7 +101,7 @@ ExportResult WriteRecords(const MessageStore& store, const ExportProgress& progr
     made.bytes.clear();
     made.records.clear();
     made.firstUndecodableReason.clear();
-    PayloadBytes& bytes = payloads[work.worker];
+    PayloadBytes& bytes = payloads[work.worker].state;
     std::string reason;
     for (std::size_t index = starts[chunk]; index < starts[chunk + 1] && !work.Stopped(); ++index) {
       ChunkRecords::Record record;

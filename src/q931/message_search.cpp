@@ -131,12 +131,12 @@ bool FindInAllMessages(const MessageStore& store, std::string_view text,
                        const FindCallbacks& callbacks, FindCase findCase) {
   const std::size_t count = store.msgCount;
   const unsigned threads = ChunkThreads();
-  std::vector<DecodedTextSearch> searches(threads, DecodedTextSearch(text, findCase));
+  std::vector<PerWorker<DecodedTextSearch>> searches(threads, {DecodedTextSearch(text, findCase)});
   // A chunk for each progress step, asked at its start as a loop over the messages would.
   const std::size_t chunks = (count + kProgressInterval - 1) / kProgressInterval;
   const auto make = [&](std::size_t chunk, const ChunkWork& work) {
     FoundInChunk found;
-    DecodedTextSearch& search = searches[work.worker];
+    DecodedTextSearch& search = searches[work.worker].state;
     // Progress is asked between chunks only, as it always was between steps.
     const std::function<bool()> keepGoing = [&work] { return !work.Stopped(); };
     const std::size_t end = std::min(count, (chunk + 1) * kProgressInterval);

@@ -26,6 +26,13 @@ unsigned UsableCores();
 // made ahead stay small beside the trace.
 unsigned ChunkThreads();
 
+// State kept for each worker, on cache lines of its own: workers writing state that shared a
+// line would take the line from each other at every message.
+template <class T>
+struct alignas(64) PerWorker {
+  T state;
+};
+
 // What the maker of a chunk is told.
 struct ChunkWork {
   // 0 on the caller's thread: state kept per worker needs no lock.
