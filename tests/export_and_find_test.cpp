@@ -161,6 +161,29 @@ TEST(FindInDecodedMessage, LooksAtTheDecodedTextOnlyAndExactly) {
   }
 }
 
+TEST(FindText, IgnoringCaseFoldsAsciiLettersOnly) {
+  struct Case {
+    std::string_view searched, text;
+    std::size_t exact, ignoringCase;
+  };
+  constexpr std::size_t kNone = std::string_view::npos;
+  const Case cases[] = {
+      {"Called Party Number", "party", kNone, 7},
+      {"Called Party Number", "PARTY NUMBER", kNone, 7},
+      {"Called Party Number", "Number", 13, 13},
+      {"aaaB aaab", "AAAB", kNone, 0},
+      {"xx\xB5-LAW", "\xB5-law", kNone, 2},
+      {"\xC4", "\xE4", kNone, kNone},  // Latin-1 letters keep their case
+      {"[\\]", "{|}", kNone, kNone},
+      {"short", "", 0, 0},
+      {"ab", "abc", kNone, kNone},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(FindText(c.searched, c.text, FindCase::Exact), c.exact) << c.text;
+    EXPECT_EQ(FindText(c.searched, c.text, FindCase::Ignore), c.ignoringCase) << c.text;
+  }
+}
+
 TEST(FindInAllMessages, ReportsHitsInOrderAndSkipsFailedMessages) {
   const MessageStore store = ReadTraceText(
       "IsdnMsgData=08 01 81 45\nIsdnMsgData=8\nIsdnMsgData=08 01 01 4d\nIsdnMsgData=09\n");

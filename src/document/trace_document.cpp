@@ -6,6 +6,7 @@
 #include "calls/call_csv.h"
 #include "q931/decoder.h"
 #include "q931/message_search.h"
+#include "trace/ordered_chunks.h"
 #include "trace/replacing_file.h"
 #include "trace/summary_line.h"
 
@@ -409,46 +410,90 @@ FindQuery TraceDocument::PrepareFind(std::string_view text) const {
   return query;
 }
 
+namespace {
+
+// What the search of a chunk of rows met: the failures before its first hit, and that hit.
+struct FoundInRows {
+  std::size_t undecodableMessages = 0;
+  MessageNumber firstUndecodable;
+  std::string firstUndecodableReason;
+  bool found = false;
+  std::size_t row = 0;
+  MessageNumber message;
+  std::size_t position = 0;
+};
+
+}  // namespace
+
 FindResult TraceDocument::RunFind(const MessageStore& store, const FindQuery& query,
                                   const FindProgress& progress) {
-  FindResult result;
   const std::int64_t step = query.down ? 1 : -1;
   const auto rows = static_cast<std::int64_t>(query.rowCount);
-  std::size_t done = 0;
-  // Also asked within a long message, so that a cancel is heard at once.
-  bool stopped = false;
-  const std::function<bool()> keepGoing = [&] {
-    stopped = stopped || (progress && !progress(done, query.rowCount));
-    return !stopped;
+  const std::int64_t first = query.firstRow;
+  // From the first row to the end of the list, down or up.
+  const std::size_t searched = first < 0 || first >= rows ? 0
+                               : query.down               ? static_cast<std::size_t>(rows - first)
+                                                          : static_cast<std::size_t>(first + 1);
+  const unsigned threads = ChunkThreads();
+  std::vector<PerWorker<DecodedTextSearch>> searches(
+      threads, {DecodedTextSearch(query.text, query.findCase)});
+  const auto make = [&](std::size_t chunk, const ChunkWork& work) {
+    FoundInRows found;
+    DecodedTextSearch& search = searches[work.worker].state;
+    // Also asked within a long message, so that a cancel is heard at once.
+    const std::function<bool()> keepGoing = [&work] { return work.KeepGoing(); };
+    const std::size_t end = std::min(searched, (chunk + 1) * kProgressInterval);
+    for (std::size_t done = chunk * kProgressInterval; done < end && !work.Stopped(); ++done) {
+      const auto row = static_cast<std::size_t>(first + static_cast<std::int64_t>(done) * step);
+      const MessageNumber message = query.filtered ? query.rows[row] : NumberOf(MessageIndex{row});
+      try {
+        const std::size_t position = search.Find(store, IndexOf(message).value, keepGoing);
+        if (position != 0 && !work.Stopped()) {
+          found.found = true;
+          found.row = row;
+          found.message = message;
+          found.position = position;
+          break;
+        }
+      } catch (const SubscriptOutOfRange& failure) {
+        if (found.undecodableMessages++ == 0) {
+          found.firstUndecodable = message;
+          found.firstUndecodableReason = failure.what();
+        }
+      }
+    }
+    return found;
   };
-  for (std::int64_t row = query.firstRow; row >= 0 && row < rows; row += step, ++done) {
-    if ((done % kProgressInterval == 0 && !keepGoing()) || stopped) {
-      result.outcome = FindResult::Outcome::Cancelled;
-      return result;
+  FindResult result;
+  std::size_t done = 0;
+  bool cancelled = false;
+  const std::function<bool()> keepGoing = [&] {
+    cancelled = cancelled || (progress && !progress(done, query.rowCount));
+    return !cancelled;
+  };
+  const auto take = [&](std::size_t chunk, FoundInRows&& found) {
+    done = chunk * kProgressInterval;
+    if (!keepGoing()) {
+      return false;
     }
-    const auto at = static_cast<std::size_t>(row);
-    const MessageNumber message = query.filtered ? query.rows[at] : NumberOf(MessageIndex{at});
-    std::size_t position = 0;
-    try {
-      position = FindInDecodedMessage(store, IndexOf(message).value, query.text, keepGoing,
-                                      query.findCase);
-      if (stopped) {
-        result.outcome = FindResult::Outcome::Cancelled;
-        return result;
-      }
-    } catch (const SubscriptOutOfRange& failure) {
-      if (result.undecodableMessages++ == 0) {
-        result.firstUndecodable = message;
-        result.firstUndecodableReason = failure.what();
-      }
+    if (found.undecodableMessages > 0 && result.undecodableMessages == 0) {
+      result.firstUndecodable = found.firstUndecodable;
+      result.firstUndecodableReason = std::move(found.firstUndecodableReason);
     }
-    if (position != 0) {
+    result.undecodableMessages += found.undecodableMessages;
+    if (found.found) {
       result.outcome = FindResult::Outcome::Found;
-      result.row = at;
-      result.message = message;
-      result.position = position;
-      return result;
+      result.row = found.row;
+      result.message = found.message;
+      result.position = found.position;
+      return false;
     }
+    return true;
+  };
+  const std::size_t chunks = (searched + kProgressInterval - 1) / kProgressInterval;
+  TakeChunksInOrder<FoundInRows>(chunks, threads, make, take, keepGoing);
+  if (cancelled) {
+    result.outcome = FindResult::Outcome::Cancelled;
   }
   return result;
 }

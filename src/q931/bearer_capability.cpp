@@ -82,12 +82,12 @@ std::string_view DecodeCodingStandard(int octet) {
   return LookUp(kCodingStandards, octet & 0xC0, "");
 }
 
-std::string DecodeBearerCapability(const PayloadBytes& bytes, std::int64_t length,
-                                   std::int64_t startIndex) {
-  std::string text = ContentsInHex(bytes, length, startIndex);
+void AppendBearerCapability(std::string& text, const PayloadBytes& bytes, std::int64_t length,
+                            std::int64_t startIndex) {
+  AppendContentsInHex(text, bytes, length, startIndex);
   if (length != 3) {
     text += ", Unknown Bearer Capability";
-    return text;
+    return;
   }
   const int octet3 = bytes.At(startIndex);
   const int octet4 = bytes.At(startIndex + 1);
@@ -98,6 +98,12 @@ std::string DecodeBearerCapability(const PayloadBytes& bytes, std::int64_t lengt
     text += ", ";
     text += field;
   }
+}
+
+std::string DecodeBearerCapability(const PayloadBytes& bytes, std::int64_t length,
+                                   std::int64_t startIndex) {
+  std::string text;
+  AppendBearerCapability(text, bytes, length, startIndex);
   return text;
 }
 

@@ -55,11 +55,16 @@ constexpr CodeText kSignalValues[] = {
 
 }  // namespace
 
-std::string DecodeCallState(int octet3) {
-  std::string text = "0x";
+void AppendCallState(std::string& text, int octet3) {
+  text += "0x";
   AppendByteToHex(text, octet3);
   text += " - ";
   text += LookUp(kCallStates, octet3 & 0x3F, "Reserved");
+}
+
+std::string DecodeCallState(int octet3) {
+  std::string text;
+  AppendCallState(text, octet3);
   return text;
 }
 
@@ -67,11 +72,19 @@ std::string_view DecodeProgressDescription(int octet4) {
   return LookUp(kProgressDescriptions, octet4, " - Reserved value ");
 }
 
-std::string DecodeSignalValue(int octet3) {
+void AppendSignalValue(std::string& text, int octet3) {
   if (octet3 >= 0x40 && octet3 <= 0x47) {
-    return " - Alerting on - pattern " + std::to_string(octet3 & 0x0F);
+    text += " - Alerting on - pattern ";
+    text += static_cast<char>('0' + (octet3 & 0x0F));
+    return;
   }
-  return std::string(LookUp(kSignalValues, octet3, " - Reserved value "));
+  text += LookUp(kSignalValues, octet3, " - Reserved value ");
+}
+
+std::string DecodeSignalValue(int octet3) {
+  std::string text;
+  AppendSignalValue(text, octet3);
+  return text;
 }
 
 }  // namespace sigrune

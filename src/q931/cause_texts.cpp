@@ -75,7 +75,8 @@ constexpr CodeText kCauseTexts[] = {
 }  // namespace
 
 std::string_view CauseValueText(int octet4) {
-  return LookUp(kCauseTexts, octet4, "Unknown Cause value ");
+  static constexpr IndexedCodeTable kTexts(kCauseTexts, "Unknown Cause value ");
+  return kTexts(octet4);
 }
 
 CauseDiagnostic CauseDiagnosticOf(int octet4) {

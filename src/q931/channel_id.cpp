@@ -10,29 +10,39 @@ namespace sigrune {
 // element is "Unsupported". A basic-rate element carries its channel in bits 2-1 of octet 3 and
 // is summarised from that octet alone (1 and 2 are B1 and B2, 3 is any channel, 0 none), so
 // nothing of the next element is read for it; an element of length 0 has no octet 3 to read.
-std::string DecodeChannelId(const PayloadBytes& bytes, std::int64_t length,
-                            std::int64_t startIndex) {
+void AppendChannelId(std::string& text, const PayloadBytes& bytes, std::int64_t length,
+                     std::int64_t startIndex) {
   if (length < 1) {
-    return " - Unsupported decode";
+    text += " - Unsupported decode";
+    return;
   }
   const int octet3 = bytes.At(startIndex);
   const bool primaryRate = (octet3 & 0x20) != 0;
-  std::string channel;
+  int channel = 0;
   if (primaryRate) {
     const int octet32 = bytes.At(startIndex + 1);
     const bool supported = length == 3 && (octet3 & 0x40) == 0 && (octet32 & 0x1F) == 0x03;
     if (!supported) {
-      return " - Unsupported decode";
+      text += " - Unsupported decode";
+      return;
     }
-    channel = std::to_string(bytes.At(startIndex + 2) & 0x7F);
-  } else {
-    constexpr const char* kBasicRateChannels[] = {"none", "1", "2", "any"};
-    channel = kBasicRateChannels[octet3 & 0x03];
+    channel = bytes.At(startIndex + 2) & 0x7F;
   }
-  std::string text = primaryRate ? ", PRI interface, " : ", BRI interface, ";
+  text += primaryRate ? ", PRI interface, " : ", BRI interface, ";
   text += (octet3 & 0x08) != 0 ? "Exclusive" : "Preferred";
   text += " channel ";
-  text += channel;
+  if (primaryRate) {
+    text += std::to_string(channel);
+  } else {
+    constexpr const char* kBasicRateChannels[] = {"none", "1", "2", "any"};
+    text += kBasicRateChannels[octet3 & 0x03];
+  }
+}
+
+std::string DecodeChannelId(const PayloadBytes& bytes, std::int64_t length,
+                            std::int64_t startIndex) {
+  std::string text;
+  AppendChannelId(text, bytes, length, startIndex);
   return text;
 }
 

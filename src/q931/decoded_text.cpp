@@ -79,8 +79,10 @@ struct PiecesDeclined {};
 // Writes one line (or a few) per element, each ending in CR LF.
 class DecodedTextWriter : public ElementVisitor {
  public:
-  explicit DecodedTextWriter(const PayloadBytes& bytes, const DecodedTextPieces* pieces = nullptr)
-      : bytes_(bytes), pieces_(pieces) {}
+  // Appends to `text`; with `pieces`, hands the text over whenever it has grown long.
+  DecodedTextWriter(const PayloadBytes& bytes, std::string& text,
+                    const DecodedTextPieces* pieces = nullptr)
+      : bytes_(bytes), pieces_(pieces), text_(text) {}
 
   void Visit(const InformationElement& element) override {
     switch (element.kind) {
@@ -103,8 +105,6 @@ class DecodedTextWriter : public ElementVisitor {
       HandOver();
     }
   }
-
-  std::string TakeText() { return std::move(text_); }
 
   void HandOver() {
     if (text_.empty()) {
@@ -150,19 +150,19 @@ class DecodedTextWriter : public ElementVisitor {
     if (element.codeset != 0) {
       AppendOtherCodesetHeading(element.codeset, element.identifier);
       text_ += "  i = ";
-      text_ += FormatElementContents(bytes_, shownLength, true, startIndex);
+      AppendElementContents(text_, bytes_, shownLength, true, startIndex);
     } else {
       if (element.identifier < lastIdentifier_) {
         text_ += "IE out of order or end of private IEs --\r\n";
       }
       lastIdentifier_ = element.identifier;
       const bool textFlag = HasTextFlag(element.identifier);
-      text_ += ShownElementName(element.identifier);
+      AppendShownElementName(text_, element.identifier);
       text_ += " i = ";
       if (element.end == ElementEnd::PastEnd) {
-        text_ += FormatElementContents(bytes_, shownLength, textFlag, startIndex);
+        AppendElementContents(text_, bytes_, shownLength, textFlag, startIndex);
       } else if (element.lengthOctets == 2) {
-        text_ += FormatElementContents(bytes_, element.length, textFlag, startIndex + 1);
+        AppendElementContents(text_, bytes_, element.length, textFlag, startIndex + 1);
       } else {
         AppendContents(element.identifier, element.length, textFlag, startIndex);
       }
@@ -183,26 +183,26 @@ class DecodedTextWriter : public ElementVisitor {
   void AppendContents(int identifier, std::int64_t length, bool textFlag, std::int64_t startIndex) {
     switch (identifier) {
       case 0x04:
-        text_ += DecodeBearerCapability(bytes_, length, startIndex);
+        AppendBearerCapability(text_, bytes_, length, startIndex);
         break;
       case 0x08:
-        text_ += DecodeCause(bytes_, length, startIndex);
+        AppendCause(text_, bytes_, length, startIndex);
         break;
       case 0x14:
         if (length > 0) {
-          text_ += DecodeCallState(bytes_.At(startIndex));
+          AppendCallState(text_, bytes_.At(startIndex));
           text_ += ", ";
           text_ += DecodeCodingStandard(bytes_.At(startIndex));
         }
         break;
       case 0x6C:
-        text_ += DecodeCallingPartyNumber(bytes_, length, textFlag, startIndex);
+        AppendCallingPartyNumber(text_, bytes_, length, textFlag, startIndex);
         break;
       case 0x70:
-        text_ += DecodeCalledPartyNumber(bytes_, length, textFlag, startIndex);
+        AppendCalledPartyNumber(text_, bytes_, length, textFlag, startIndex);
         break;
       default:
-        text_ += FormatElementContents(bytes_, length, textFlag, startIndex);
+        AppendElementContents(text_, bytes_, length, textFlag, startIndex);
         break;
     }
   }
@@ -211,54 +211,60 @@ class DecodedTextWriter : public ElementVisitor {
   // element too, with its declared length.
   void AppendAddOnDecode(int identifier, std::int64_t length, std::int64_t startIndex) {
     if (identifier == 0x18) {
-      text_ += DecodeChannelId(bytes_, length, startIndex);
+      AppendChannelId(text_, bytes_, length, startIndex);
     } else if (identifier == 0x1E && length != 1) {
       text_ += DecodeProgressDescription(bytes_.At(startIndex + 1));
     } else if (identifier == 0x34 && length > 0) {
-      text_ += DecodeSignalValue(bytes_.At(startIndex));
+      AppendSignalValue(text_, bytes_.At(startIndex));
     }
   }
 
   const PayloadBytes& bytes_;
   const DecodedTextPieces* pieces_;
   int lastIdentifier_ = 0;  // the last variable-length element read in codeset 0
-  std::string text_;
+  std::string& text_;
 };
 
 }  // namespace
 
 std::string DecodeInformationElements(const PayloadBytes& bytes) {
-  DecodedTextWriter writer(bytes);
+  std::string text;
+  DecodedTextWriter writer(bytes, text);
   WalkInformationElements(bytes, writer);
-  return writer.TakeText();
-}
-
-std::string DecodeMessage(const PayloadBytes& bytes) {
-  const int protocolDiscriminator = bytes.At(1);
-  if (protocolDiscriminator != 0x08) {
-    return "Invalid Protocol Discriminator: " + std::to_string(protocolDiscriminator);
-  }
-  std::string text = DecodeHeader(bytes);
-  if (text.empty()) {
-    return text;
-  }
-  text += DecodeInformationElements(bytes);
   return text;
 }
 
-bool DecodeMessageInPieces(const PayloadBytes& bytes, const DecodedTextPieces& pieces) {
+void AppendDecodedMessage(std::string& text, const PayloadBytes& bytes) {
   const int protocolDiscriminator = bytes.At(1);
   if (protocolDiscriminator != 0x08) {
-    return pieces("Invalid Protocol Discriminator: " + std::to_string(protocolDiscriminator));
+    text += "Invalid Protocol Discriminator: ";
+    AppendDecimal(text, protocolDiscriminator);
+    return;
   }
-  const std::string header = DecodeHeader(bytes);
-  if (header.empty()) {
+  if (!AppendHeader(text, bytes)) {
+    return;
+  }
+  DecodedTextWriter writer(bytes, text);
+  WalkInformationElements(bytes, writer);
+}
+
+std::string DecodeMessage(const PayloadBytes& bytes) {
+  std::string text;
+  AppendDecodedMessage(text, bytes);
+  return text;
+}
+
+bool DecodeMessageInPieces(const PayloadBytes& bytes, const DecodedTextPieces& pieces,
+                           std::string& buffer) {
+  buffer.clear();
+  if (bytes.At(1) != 0x08) {
+    AppendDecodedMessage(buffer, bytes);
+    return pieces(buffer);
+  }
+  if (!AppendHeader(buffer, bytes)) {
     return true;
   }
-  if (!pieces(header)) {
-    return false;
-  }
-  DecodedTextWriter writer(bytes, &pieces);
+  DecodedTextWriter writer(bytes, buffer, &pieces);
   try {
     WalkInformationElements(bytes, writer);
     writer.HandOver();
@@ -266,6 +272,11 @@ bool DecodeMessageInPieces(const PayloadBytes& bytes, const DecodedTextPieces& p
     return false;
   }
   return true;
+}
+
+bool DecodeMessageInPieces(const PayloadBytes& bytes, const DecodedTextPieces& pieces) {
+  std::string buffer;
+  return DecodeMessageInPieces(bytes, pieces, buffer);
 }
 
 std::string DecodeStoredMessage(const MessageStore& store, std::size_t index) {

@@ -18,6 +18,9 @@ namespace sigrune {
 // The whole decoded text: the header line and the element lines, or the one-line text for a
 // protocol discriminator other than 0x08, or empty for a call reference length other than 1 or 2.
 std::string DecodeMessage(const PayloadBytes& bytes);
+// The same appended to `text`, which keeps its room from one message to the next. When it throws,
+// `text` may hold part of the decoded text, for the caller to drop.
+void AppendDecodedMessage(std::string& text, const PayloadBytes& bytes);
 
 // Takes each piece of a decoded text; false declines the rest.
 using DecodedTextPieces = std::function<bool(std::string_view piece)>;
@@ -27,9 +30,15 @@ inline constexpr std::size_t kDecodedTextPieceSize = 1 << 16;
 // that a message of millions of elements never sits in memory whole, and its reader can stop it.
 // Throws as DecodeMessage does, possibly after some pieces were handed over; false when declined.
 bool DecodeMessageInPieces(const PayloadBytes& bytes, const DecodedTextPieces& pieces);
+// The same with the pieces written in `buffer`, which keeps its room from one message to the next.
+bool DecodeMessageInPieces(const PayloadBytes& bytes, const DecodedTextPieces& pieces,
+                           std::string& buffer);
 
 // "SETUP, pd = 8, callref = 0x0001" and CR LF; empty for a call reference length other than 1, 2.
 std::string DecodeHeader(const PayloadBytes& bytes);
+// The same appended to `text`; false, with nothing appended, for a call reference length other
+// than 1 or 2.
+bool AppendHeader(std::string& text, const PayloadBytes& bytes);
 
 // The lines of the information elements after the message type.
 std::string DecodeInformationElements(const PayloadBytes& bytes);

@@ -56,15 +56,22 @@ constexpr CodeText kElementNames[] = {
 }  // namespace
 
 std::string_view ElementName(int identifier) {
-  return LookUp(kElementNames, identifier, kUnrecognizedElement);
+  static constexpr IndexedCodeTable kNames(kElementNames, kUnrecognizedElement);
+  return kNames(identifier);
+}
+
+void AppendShownElementName(std::string& text, int identifier) {
+  const std::string_view name = ElementName(identifier);
+  text += name;
+  if (name == kUnrecognizedElement) {
+    AppendByteToHex(text, identifier);
+    text += ')';
+  }
 }
 
 std::string ShownElementName(int identifier) {
-  std::string name(ElementName(identifier));
-  if (name == kUnrecognizedElement) {
-    AppendByteToHex(name, identifier);
-    name += ')';
-  }
+  std::string name;
+  AppendShownElementName(name, identifier);
   return name;
 }
 

@@ -23,7 +23,8 @@ constexpr CodeText kMessageTypeNames[] = {
 }  // namespace
 
 std::string_view MessageTypeName(int code) {
-  return LookUp(kMessageTypeNames, code, "UNKNOWN           ");
+  static constexpr IndexedCodeTable kNames(kMessageTypeNames, "UNKNOWN           ");
+  return kNames(code);
 }
 
 }  // namespace sigrune

@@ -39,22 +39,23 @@ bool IsDigit(int octet) {
 
 // The qualifying octets of the whole contents in one quoted text, the others skipped.
 template <typename Qualifies>
-std::string QuotedDigits(const PayloadBytes& bytes, std::int64_t length, bool textFlag,
-                         std::int64_t startIndex, Qualifies qualifies) {
-  std::string digits;
-  for (std::int64_t k = 0; k < length; ++k) {
-    const int octet = bytes.At(startIndex + k);
-    if (textFlag && qualifies(octet)) {
-      if (digits.empty()) {
-        digits += '\'';
+void AppendQuotedDigits(std::string& text, const OctetView& octets, bool textFlag,
+                        Qualifies qualifies) {
+  if (!textFlag) {
+    return;
+  }
+  const std::size_t start = text.size();
+  for (const std::uint8_t octet : octets) {
+    if (qualifies(octet)) {
+      if (text.size() == start) {
+        text += '\'';
       }
-      digits += static_cast<char>(octet);
+      text += static_cast<char>(octet);
     }
   }
-  if (!digits.empty()) {
-    digits += '\'';
+  if (text.size() != start) {
+    text += '\'';
   }
-  return digits;
 }
 
 }  // namespace
@@ -75,83 +76,109 @@ std::string_view DecodeScreening(int octet3a) {
   return LookUp(kScreenings, octet3a & 0x83, "Network provided");
 }
 
-std::string ContentsInHex(const PayloadBytes& bytes, std::int64_t length, std::int64_t startIndex) {
-  std::string text = "0x";
-  for (std::int64_t k = 0; k < length; ++k) {
-    AppendByteToHex(text, bytes.At(startIndex + k));
+void AppendContentsInHex(std::string& text, const PayloadBytes& bytes, std::int64_t length,
+                         std::int64_t startIndex) {
+  text += "0x";
+  if (length > 0) {
+    AppendOctetsInHex(text, bytes.View(startIndex, length));
   }
+}
+
+std::string ContentsInHex(const PayloadBytes& bytes, std::int64_t length, std::int64_t startIndex) {
+  std::string text;
+  AppendContentsInHex(text, bytes, length, startIndex);
   return text;
+}
+
+void AppendElementContents(std::string& text, const PayloadBytes& bytes, std::int64_t length,
+                           bool textFlag, std::int64_t startIndex) {
+  if (length <= 0) {
+    return;
+  }
+  // Printable runs go in quotes, the runs between them in hex, each written whole.
+  const OctetView octets = bytes.View(startIndex, length);
+  const std::uint8_t* at = octets.begin();
+  const std::uint8_t* const end = octets.end();
+  const auto quoted = [textFlag](std::uint8_t octet) { return textFlag && IsPrintable(octet); };
+  while (at != end) {
+    const bool inQuote = quoted(*at);
+    const std::uint8_t* runEnd = at;
+    while (runEnd != end && quoted(*runEnd) == inQuote) {
+      ++runEnd;
+    }
+    const bool first = at == octets.begin();
+    if (inQuote) {
+      text += first ? "'" : ", '";
+      text.append(reinterpret_cast<const char*>(at), static_cast<std::size_t>(runEnd - at));
+      text += '\'';
+    } else {
+      text += first ? "0x" : ", 0x";
+      AppendOctetsInHex(text, OctetView(at, static_cast<std::size_t>(runEnd - at)));
+    }
+    at = runEnd;
+  }
 }
 
 std::string FormatElementContents(const PayloadBytes& bytes, std::int64_t length, bool textFlag,
                                   std::int64_t startIndex) {
   std::string text;
-  bool first = true;
-  bool inQuote = false;
-  for (std::int64_t k = 0; k < length; ++k) {
-    const int octet = bytes.At(startIndex + k);
-    if (textFlag && IsPrintable(octet)) {
-      if (!inQuote) {
-        inQuote = true;
-        text += first ? "'" : ", '";
-        first = false;
-      }
-      text += static_cast<char>(octet);
-    } else {
-      if (inQuote) {
-        text += "', 0x";
-        inQuote = false;
-      } else if (first) {
-        text += "0x";
-        first = false;
-      }
-      AppendByteToHex(text, octet);
-    }
-  }
-  if (inQuote) {
-    text += '\'';
-  }
+  AppendElementContents(text, bytes, length, textFlag, startIndex);
   return text;
 }
 
 // A party number of length 0 has no octet 3 of its own (the octet after it belongs to the next
 // element), so it shows nothing.
-std::string DecodeCalledPartyNumber(const PayloadBytes& bytes, std::int64_t length, bool textFlag,
-                                    std::int64_t startIndex) {
+void AppendCalledPartyNumber(std::string& text, const PayloadBytes& bytes, std::int64_t length,
+                             bool textFlag, std::int64_t startIndex) {
   if (length < 1) {
-    return {};
+    return;
   }
-  std::string text = QuotedDigits(bytes, length, textFlag, startIndex, IsPrintable);
-  const int octet3 = bytes.At(startIndex);
+  // Every contents octet must be there, whatever is shown.
+  const OctetView octets = bytes.View(startIndex, length);
+  AppendQuotedDigits(text, octets, textFlag, IsPrintable);
+  const int octet3 = octets.At(0);
   if (length > 1) {
     text += " - ";
   }
   text += DecodeNumberingPlan(octet3);
   text += DecodeTypeOfNumber(octet3);
+}
+
+std::string DecodeCalledPartyNumber(const PayloadBytes& bytes, std::int64_t length, bool textFlag,
+                                    std::int64_t startIndex) {
+  std::string text;
+  AppendCalledPartyNumber(text, bytes, length, textFlag, startIndex);
   return text;
 }
 
-std::string DecodeCallingPartyNumber(const PayloadBytes& bytes, std::int64_t length, bool textFlag,
-                                     std::int64_t startIndex) {
+void AppendCallingPartyNumber(std::string& text, const PayloadBytes& bytes, std::int64_t length,
+                              bool textFlag, std::int64_t startIndex) {
   if (length < 1) {
-    return {};
+    return;
   }
-  const int octet3 = bytes.At(startIndex);
+  const OctetView octets = bytes.View(startIndex, length);
+  const int octet3 = octets.At(0);
   const bool hasOctet3a = octet3 <= 0x7F;
-  const std::string digits = QuotedDigits(bytes, length, textFlag, startIndex, IsDigit);
+  // Octet 3a is read even when the element is too short to hold it, as it always has been.
+  const int octet3a = hasOctet3a ? bytes.At(startIndex + 1) : 0;
   const bool showsDigits = hasOctet3a ? length >= 3 : length >= 2;
-  std::string text;
   if (showsDigits) {
-    text = digits + " - ";
+    AppendQuotedDigits(text, octets, textFlag, IsDigit);
+    text += " - ";
   }
   text += DecodeNumberingPlan(octet3);
   text += DecodeTypeOfNumber(octet3);
   if (hasOctet3a) {
-    const int octet3a = bytes.At(startIndex + 1);
     text += ", ";
     text += DecodePresentation(octet3a);
     text += DecodeScreening(octet3a);
   }
+}
+
+std::string DecodeCallingPartyNumber(const PayloadBytes& bytes, std::int64_t length, bool textFlag,
+                                     std::int64_t startIndex) {
+  std::string text;
+  AppendCallingPartyNumber(text, bytes, length, textFlag, startIndex);
   return text;
 }
 

@@ -37,11 +37,35 @@ PayloadBytes PayloadBytesOfMessage(const MessageStore& store, std::size_t index)
 
 void PayloadBytes::AssignSpacedHexText(std::string_view text) {
   // Each pair as ReadHexPair reads it: a first character that is no digit reads as 0, a second
-  // that is none as absent.
-  octets_.clear();
+  // that is none as absent. Written into room for the most octets the text can hold, so that the
+  // loop has no growth to check.
+  count_ = 0;
+  if (octets_.size() < text.size() / 2 + 1) {
+    octets_.resize(text.size() / 2 + 1);
+  }
+  std::uint8_t* const out = octets_.data();
+  std::size_t count = 0;
+  const char* p = text.data();
+  const char* const end = p + text.size();
   int pending = -1;  // the first character of a pair, as a digit value or below 0
   bool hasPending = false;
-  for (const char c : text) {
+  while (p != end) {
+    // The common form, two digits and a blank, read three characters at a time.
+    if (!hasPending) {
+      while (end - p >= 3) {
+        const int first = HexDigitValue(p[0]);
+        const int second = HexDigitValue(p[1]);
+        if ((first | second) < 0 || p[2] != ' ') {
+          break;
+        }
+        out[count++] = static_cast<std::uint8_t>(16 * first + second);
+        p += 3;
+      }
+      if (p == end) {
+        break;
+      }
+    }
+    const char c = *p++;
     if (c == ' ') {
       continue;
     }
@@ -52,16 +76,18 @@ void PayloadBytes::AssignSpacedHexText(std::string_view text) {
       continue;
     }
     hasPending = false;
-    const int value = pending < 0 ? 0 : digit < 0 ? pending : 16 * pending + digit;
-    octets_.push_back(static_cast<std::uint8_t>(value));
+    out[count++] = static_cast<std::uint8_t>(pending < 0 ? 0
+                                             : digit < 0 ? pending
+                                                         : 16 * pending + digit);
   }
   // A last digit alone counts as OctetCount counts it: only after an odd number of pairs.
-  if (hasPending && octets_.size() % 2 == 1) {
-    octets_.push_back(static_cast<std::uint8_t>(pending < 0 ? 0 : pending));
+  if (hasPending && count % 2 == 1) {
+    out[count++] = static_cast<std::uint8_t>(pending < 0 ? 0 : pending);
   }
-  if (octets_.empty()) {
+  if (count == 0) {
     throw SubscriptOutOfRange();
   }
+  count_ = count;
 }
 
 std::size_t SpacedHexOctetCount(std::string_view text) {
@@ -78,17 +104,38 @@ void ReadPayloadBytesOfMessage(const MessageStore& store, std::size_t index, Pay
       PayloadTextWithBlanks(DataLine(store, index), IsTracelist(store, index)));
 }
 
+namespace {
+
+constexpr std::string_view kHexDigits = "0123456789ABCDEF";
+
+}  // namespace
+
 void AppendByteToHex(std::string& text, int value) {
-  constexpr std::string_view kDigits = "0123456789ABCDEF";
+  if (value >= 0 && value <= 0xFF) {
+    const char pair[2] = {kHexDigits[value >> 4], kHexDigits[value & 0x0F]};
+    text.append(pair, 2);
+    return;
+  }
   char digits[2 * sizeof(int)];
   std::size_t size = 0;
   auto rest = static_cast<unsigned>(value);
   do {
-    digits[size++] = kDigits[rest % 16];
+    digits[size++] = kHexDigits[rest % 16];
     rest /= 16;
-  } while (rest != 0 || size < 2);
+  } while (rest != 0);
   while (size > 0) {
     text += digits[--size];
+  }
+}
+
+void AppendOctetsInHex(std::string& text, const OctetView& octets) {
+  // Sized once: a user-user element runs to hundreds of octets.
+  const std::size_t start = text.size();
+  text.resize(start + 2 * octets.Size());
+  char* out = text.data() + start;
+  for (const std::uint8_t octet : octets) {
+    *out++ = kHexDigits[octet >> 4];
+    *out++ = kHexDigits[octet & 0x0F];
   }
 }
 
@@ -98,21 +145,27 @@ std::string ByteToHex(int value) {
   return text;
 }
 
-std::string DecodeHeader(const PayloadBytes& bytes) {
+bool AppendHeader(std::string& text, const PayloadBytes& bytes) {
   const int callReferenceLength = bytes.At(2) & 0x0F;
   const std::string_view name = TrimBlanks(MessageTypeName(bytes.At(3 + callReferenceLength)));
   if (callReferenceLength != 1 && callReferenceLength != 2) {
-    return {};
+    return false;
   }
-  std::string line(name);
-  line += ", pd = ";
-  line += std::to_string(bytes.At(1));
-  line += ", callref = 0x";
-  AppendByteToHex(line, bytes.At(3));
+  text += name;
+  text += ", pd = ";
+  text += std::to_string(bytes.At(1));
+  text += ", callref = 0x";
+  AppendByteToHex(text, bytes.At(3));
   if (callReferenceLength == 2) {
-    AppendByteToHex(line, bytes.At(4));
+    AppendByteToHex(text, bytes.At(4));
   }
-  line += "\r\n";
+  text += "\r\n";
+  return true;
+}
+
+std::string DecodeHeader(const PayloadBytes& bytes) {
+  std::string line;
+  AppendHeader(line, bytes);
   return line;
 }
 

@@ -26,6 +26,9 @@ class OctetView {
   OctetView(const std::uint8_t* first, std::size_t size) : first_(first), size_(size) {}
 
   std::size_t Size() const { return size_; }
+  // For reading the whole run, once its bounds were checked by View.
+  const std::uint8_t* begin() const { return first_; }
+  const std::uint8_t* end() const { return first_ + size_; }
 
   // Octet k of the run, counted from 0.
   int At(std::size_t k) const {
@@ -43,16 +46,17 @@ class OctetView {
 class PayloadBytes {
  public:
   PayloadBytes() = default;
-  explicit PayloadBytes(std::vector<std::uint8_t> octets) : octets_(std::move(octets)) {}
+  explicit PayloadBytes(std::vector<std::uint8_t> octets)
+      : octets_(std::move(octets)), count_(octets_.size()) {}
 
   // Becomes the octets of a hex text that may have blanks anywhere, read as PayloadBytesOfHexText
   // reads the text without them, in the room it has: read message after message, it allocates
   // only when a message is longer than any before. Fails when the text has no octet.
   void AssignSpacedHexText(std::string_view text);
 
-  std::int64_t Count() const { return static_cast<std::int64_t>(octets_.size()); }
+  std::int64_t Count() const { return static_cast<std::int64_t>(count_); }
   // Every octet, to be copied whole.
-  std::span<const std::uint8_t> Octets() const { return octets_; }
+  std::span<const std::uint8_t> Octets() const { return {octets_.data(), count_}; }
 
   // Octet k, counted from 1 as in Q.931.
   int At(std::int64_t k) const {
@@ -71,7 +75,9 @@ class PayloadBytes {
   }
 
  private:
+  // The room may hold more than the message: it is kept from one message to the next.
   std::vector<std::uint8_t> octets_;
+  std::size_t count_ = 0;
 };
 
 // The number of octets of a hex text: half its length, halves rounded to even, so that a text of
@@ -90,5 +96,7 @@ PayloadBytes PayloadBytesOfHexText(std::string_view hexText);
 // Upper-case hexadecimal digits, at least two: 08, A0, FF.
 std::string ByteToHex(int value);
 void AppendByteToHex(std::string& text, int value);
+// Two digits for each octet of the run.
+void AppendOctetsInHex(std::string& text, const OctetView& octets);
 
 }  // namespace sigrune

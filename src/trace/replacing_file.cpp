@@ -16,6 +16,7 @@ namespace sigrune {
 namespace {
 
 constexpr std::size_t kBufferSize = 1u << 20;
+constexpr std::uint64_t kWriteBackStep = 8u << 20;
 // Leaves room for the dot and the suffix within the 255 bytes a file name may have.
 constexpr std::size_t kMaxBaseNameInTemporaryName = 200;
 constexpr int kNameAttempts = 100;
@@ -176,6 +177,7 @@ bool ReplacingFile::Fail(std::string_view action, int error) {
 }
 
 bool ReplacingFile::WriteOut(const char* bytes, std::size_t size) {
+  written_ += size;
   while (size > 0) {
     const ssize_t written = ::write(fd_, bytes, size);
     if (written < 0 && errno == EINTR) {
@@ -186,6 +188,13 @@ bool ReplacingFile::WriteOut(const char* bytes, std::size_t size) {
     }
     bytes += written;
     size -= static_cast<std::size_t>(written);
+  }
+  // The disk starts on what was written while more is written, so that the sync at the end has
+  // little left to wait for; a failure here shows in that sync.
+  if (!temporaryPath_.empty() && written_ - writtenBack_ >= kWriteBackStep) {
+    ::sync_file_range(fd_, static_cast<off_t>(writtenBack_),
+                      static_cast<off_t>(written_ - writtenBack_), SYNC_FILE_RANGE_WRITE);
+    writtenBack_ = written_;
   }
   return true;
 }

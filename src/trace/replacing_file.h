@@ -6,6 +6,7 @@
 // temporary file, so an existing target stays exactly as it was.
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -47,6 +48,8 @@ class ReplacingFile {
   int fd_ = -1;
   std::unique_ptr<char[]> buffer_;
   std::size_t buffered_ = 0;
+  std::uint64_t written_ = 0;      // to the file
+  std::uint64_t writtenBack_ = 0;  // given to the disk to write
   bool failed_ = false;
   std::string errorText_;
 };
