@@ -95,9 +95,9 @@ template <typename WriteFunction>
 ExportResult WriteRecords(const MessageStore& store, const RowMap* messages,
                           const ExportProgress& progress, WriteFunction&& write) {
   ExportResult result;
-  const WrittenMessages written{store, messages};
-  const std::size_t count = written.Count();
-  const std::vector<std::size_t> starts = ChunkStarts(written);
+  const WrittenMessages shown{store, messages};
+  const std::size_t count = shown.Count();
+  const std::vector<std::size_t> starts = ChunkStarts(shown);
   const unsigned threads = ChunkThreads();
   std::vector<PerWorker<PayloadBytes>> payloads(threads);
   // The chunks written, whose room is used again: fresh room costs the kernel's zeroed pages.
@@ -118,7 +118,7 @@ ExportResult WriteRecords(const MessageStore& store, const RowMap* messages,
     PayloadBytes& bytes = payloads[work.worker].state;
     std::string reason;
     for (std::size_t place = starts[chunk]; place < starts[chunk + 1] && !work.Stopped(); ++place) {
-      const std::size_t index = written.IndexAt(place);
+      const std::size_t index = shown.IndexAt(place);
       ChunkRecords::Record record;
       if (DataLine(store, index).size() > kLineDecodedAlone) {
         record.decodedAlone = true;
@@ -158,7 +158,7 @@ ExportResult WriteRecords(const MessageStore& store, const RowMap* messages,
     };
     for (std::size_t k = 0; k < made.records.size(); ++k) {
       const std::size_t place = starts[chunk] + k;
-      const std::size_t index = written.IndexAt(place);
+      const std::size_t index = shown.IndexAt(place);
       const ChunkRecords::Record& record = made.records[k];
       const std::size_t begin = k == 0 ? 0 : made.records[k - 1].end;
       if (progress &&
