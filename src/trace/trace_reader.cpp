@@ -100,6 +100,13 @@ TraceTextReader::TraceTextReader(const ReaderContinuation& from, std::uint32_t f
   dropPendingMessage_ = from.pendingLineMadeMessage && from.pendingLength != 0;
 }
 
+TraceTextReader::TraceTextReader(bool isTracelist, TextArena& lane)
+    : lane_(&lane),
+      isTracelist_(isTracelist),
+      tracelistKnown_(true),
+      headerKnown_(false),
+      gatewayKnown_(false) {}
+
 ReaderContinuation TraceTextReader::Continuation() const {
   ReaderContinuation state;
   state.isTracelist = isTracelist_;
@@ -221,7 +228,7 @@ void TraceTextReader::NameTheFile(MessageStore& store) const {
 
 void TraceTextReader::ConsumeLine(std::string_view line) {
   ++lineNumber_;
-  if (lineNumber_ == 1 && line.find("<Tracelist>") != std::string_view::npos) {
+  if (lineNumber_ == 1 && !tracelistKnown_ && line.find("<Tracelist>") != std::string_view::npos) {
     isTracelist_ = true;
   }
   const LineKind kind = ClassifyLine(line);
@@ -231,18 +238,27 @@ void TraceTextReader::ConsumeLine(std::string_view line) {
       protocol_ = line.find("H225") != std::string_view::npos ? Protocol::H225 : Protocol::Pri;
       isIncoming_ = kind == LineKind::IncomingHeader;
       headerLineNumber_ = lineNumber_;
+      headerKnown_ = true;
       break;
     case LineKind::Gateway:
       gatewayIpIndex_ = GatewayIndex(GatewayAddressText(line));
+      gatewayKnown_ = true;
       break;
     case LineKind::Data: {
       if (!dropPendingMessage_) {
+        if (store_.msgCount == 0) {
+          firstInheritsHeader_ = !headerKnown_;
+          firstInheritsGateway_ = !gatewayKnown_;
+        }
         const std::string_view timestamp = TimestampText(line, isTracelist_);
-        AppendMessage(store_, line, gatewayIpIndex_, protocol_, isIncoming_, headerLineNumber_,
-                      ReadMessageColumns(line, isTracelist_, timestamp),
-                      timeReader_.Read(timestamp), fileIndex_);
+        const MessageColumns columns = ReadMessageColumns(line, isTracelist_, timestamp);
+        const MessageTime time = timeReader_.Read(timestamp);
+        AppendMessage(store_, Arena().AppendDataLine(line, isTracelist_), gatewayIpIndex_,
+                      protocol_, isIncoming_, headerLineNumber_, columns, time, fileIndex_);
       }
       // A message never takes the header or gateway of the one before it.
+      headerKnown_ = true;
+      gatewayKnown_ = true;
       protocol_ = Protocol::None;
       isIncoming_ = false;
       headerLineNumber_ = 0;
