@@ -235,7 +235,8 @@ void PieceLoad::ReadPiece(std::size_t index, TextArena& lane, LargeVector<char>&
       return;
     }
   }
-  piece.reachedEnd = !end || offset < *end;
+  // A file that ends in a line end ends at a line start too.
+  piece.reachedEnd = !end || offset < *end || offset >= fileSize_;
   piece.endOffset = offset;
   piece.lines = reader.Continuation().lineNumber;
   piece.inheritsHeader = reader.FirstMessageInheritsHeader();
