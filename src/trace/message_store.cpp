@@ -139,7 +139,16 @@ LineRef TextArena::AppendDataLine(std::string_view line, bool isTracelist) {
   char* const kept = block.data + start;
   std::memcpy(kept, line.data(), equals + 1);
   char* out = kept + equals + 1;
-  for (std::size_t k = equals + 1; k < line.size(); ++k) {
+  std::size_t k = equals + 1;
+  // Most payloads are " XX" after " XX": three characters a step while they last.
+  while (k + 3 <= line.size() && line[k] == ' ' && HexDigitValue(line[k + 1]) >= 0 &&
+         HexDigitValue(line[k + 2]) >= 0) {
+    out[0] = line[k + 1];
+    out[1] = line[k + 2];
+    out += 2;
+    k += 3;
+  }
+  for (; k < line.size(); ++k) {
     const char c = line[k];
     if (!kPayloadCharacters[static_cast<unsigned char>(c)]) {
       if (c == marker.front() && line.substr(k, marker.size()) == marker) {
@@ -271,7 +280,21 @@ void MoveMessages(MessageStore& target, MessageStore&& source, LineBlocks lineBl
     to.insert(to.end(), from.begin(), from.end());
   });
   target.msgCount = count;
-  source = MessageStore();
+  if (lineBlocks == LineBlocks::InLane) {
+    EmptyForReuse(source);
+  } else {
+    source = MessageStore();
+  }
+}
+
+void EmptyForReuse(MessageStore& store) {
+  KeepFirstMessages(store, 0);
+  store.gatewayIpTexts.resize(1);
+  store.gatewayIpIndex.clear();
+  InternGatewayIp(store, {});
+  store.filePaths.clear();
+  store.fileIsTracelist.clear();
+  store.dataLineArena = TextArena();
 }
 
 MessageTime TraceDayStart(const MessageStore& store) {

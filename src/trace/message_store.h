@@ -168,8 +168,12 @@ enum class LineBlocks { Taken, Copied, InLane };
 
 // Moves the messages of `source` to the end of `target`, their file indexes as they are; their
 // gateways are interned in target's table. Running out of memory leaves the target's messages
-// as they were.
+// as they were. A source whose lines are in a lane is left empty with its arrays' room, for the
+// next piece its thread reads.
 void MoveMessages(MessageStore& target, MessageStore&& source, LineBlocks lineBlocks);
+
+// No messages, gateways or files, the arrays' room kept.
+void EmptyForReuse(MessageStore& store);
 
 // Forgets the messages after the first `count`.
 void KeepFirstMessages(MessageStore& store, std::size_t count);

@@ -25,6 +25,8 @@ constexpr std::size_t kReadSize = 2u << 20;
 // Enough to hold the first line of any real trace, which tells a <Tracelist> document.
 constexpr std::size_t kFirstLineRead = 64u << 10;
 constexpr auto kProgressInterval = std::chrono::milliseconds(20);
+// A piece's first guess of its messages: a realistic trace has about one in 700 bytes.
+constexpr std::size_t kBytesPerMessageReserved = 512;
 // Past this many, a wrong guess would cost more than the regrowth it spares.
 constexpr double kMostMessagesReserved = 4u << 20;
 
@@ -52,6 +54,7 @@ struct Piece {
   bool reachedEnd = false;  // it read to the end of the file
   std::uint64_t endOffset = 0;
   bool lastLineMadeMessage = false;
+  unsigned lane = 0;  // of the thread that read it
   bool done = false;
 };
 
@@ -76,6 +79,7 @@ class PieceLoad {
     for (unsigned lane = 0; lane < threads; ++lane) {
       lanes_.emplace_back(lane, threads);
     }
+    spare_.resize(threads);
   }
 
   LoadResult Run(const LoadProgress& progress, const LoadPreview& preview);
@@ -85,7 +89,7 @@ class PieceLoad {
   void ReadPieces(unsigned lane, const LoadProgress* progress);
   // The first piece's messages in a store of their own, for the preview.
   MessageStore CopyOfFirstPiece() const;
-  void ReadPiece(std::size_t index, TextArena& lane, LargeVector<char>& buffer,
+  void ReadPiece(std::size_t index, unsigned laneIndex, LargeVector<char>& buffer,
                  const LoadProgress* progress);
   // The first line start at or after `position` (> 0) and before `limit`; none before either the
   // limit or the end of the file.
@@ -107,6 +111,9 @@ class PieceLoad {
   const bool isTracelist_;
   std::vector<Piece> pieces_;
   std::vector<TextArena> lanes_;  // one for each thread, which alone fills it
+  // The stores of pieces joined, for the next pieces of the thread that read them: their arrays'
+  // pages are in memory already. Guarded by mutex_.
+  std::vector<std::vector<MessageStore>> spare_;
 
   std::atomic<std::size_t> nextPiece_{0};
   std::atomic<std::uint64_t> bytesRead_{0};
@@ -193,7 +200,7 @@ std::optional<std::uint64_t> PieceLoad::FirstLineStart(std::uint64_t position, s
   return std::nullopt;
 }
 
-void PieceLoad::ReadPiece(std::size_t index, TextArena& lane, LargeVector<char>& buffer,
+void PieceLoad::ReadPiece(std::size_t index, unsigned laneIndex, LargeVector<char>& buffer,
                           const LoadProgress* progress) {
   Piece& piece = pieces_[index];
   const bool last = index + 1 == pieces_.size();
@@ -212,7 +219,20 @@ void PieceLoad::ReadPiece(std::size_t index, TextArena& lane, LargeVector<char>&
   if (Stopping() || !start) {
     return;
   }
-  TraceTextReader reader(isTracelist_, lane);
+  MessageStore store;
+  {
+    const std::lock_guard lock(mutex_);
+    if (!spare_[laneIndex].empty()) {
+      store = std::move(spare_[laneIndex].back());
+      spare_[laneIndex].pop_back();
+    }
+  }
+  piece.lane = laneIndex;
+  const bool fresh = store.msgDataLines.capacity() == 0;
+  TraceTextReader reader(isTracelist_, lanes_[laneIndex], std::move(store));
+  if (fresh) {
+    reader.Reserve(pieceSize_ / kBytesPerMessageReserved);
+  }
   std::uint64_t offset = *start;
   while (!end || offset < *end) {
     const std::size_t size =
@@ -289,6 +309,7 @@ void PieceLoad::Join(Piece& piece) {
     ReserveMessages(store_, static_cast<std::size_t>(std::min(expected, kMostMessagesReserved)));
   }
   MoveMessages(store_, std::move(part), LineBlocks::InLane);
+  spare_[piece.lane].push_back(std::move(part));
 }
 
 MessageStore PieceLoad::CopyOfFirstPiece() const {
@@ -322,7 +343,7 @@ void PieceLoad::ReadPieces(unsigned lane, const LoadProgress* progress) {
       return;
     }
     try {
-      ReadPiece(index, lanes_[lane], buffer, progress);
+      ReadPiece(index, lane, buffer, progress);
       if (Stopping()) {
         return;
       }
@@ -353,7 +374,7 @@ LoadResult PieceLoad::Run(const LoadProgress& progress, const LoadPreview& previ
   LargeVector<char> buffer;
   try {
     buffer.resize(kReadSize);
-    ReadPiece(0, lanes_[0], buffer, &progress);
+    ReadPiece(0, 0, buffer, &progress);
     if (!Stopping() && preview) {
       preview(CopyOfFirstPiece());
     }

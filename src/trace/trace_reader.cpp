@@ -30,6 +30,19 @@ LineKind ClassifyLine(std::string_view line) {
   bool outgoing = false;
   bool gateway = false;
   bool data = false;
+  // Whether the 'M' at `position` starts or holds a marker; true once the line is known incoming.
+  const auto incomingAt = [&](std::size_t position) {
+    if (position >= kHeaderMarkerOffset) {
+      const std::size_t start = position - kHeaderMarkerOffset;
+      if (StartsAt(line, start, kIncomingHeader)) {
+        return true;
+      }
+      outgoing = outgoing || StartsAt(line, start, kOutgoingHeader);
+      data = data || StartsAt(line, position - kDataMarkerOffset, kDataMarker);
+    }
+    gateway = gateway || StartsAt(line, position, kGatewayMarker);
+    return false;
+  };
   const char* const begin = line.data();
   const char* const end = begin + line.size();
   for (const char* m = begin; m < end; ++m) {
@@ -37,16 +50,9 @@ LineKind ClassifyLine(std::string_view line) {
     if (m == nullptr) {
       break;
     }
-    const auto position = static_cast<std::size_t>(m - begin);
-    if (position >= kHeaderMarkerOffset) {
-      const std::size_t start = position - kHeaderMarkerOffset;
-      if (StartsAt(line, start, kIncomingHeader)) {
-        return LineKind::IncomingHeader;
-      }
-      outgoing = outgoing || StartsAt(line, start, kOutgoingHeader);
-      data = data || StartsAt(line, position - kDataMarkerOffset, kDataMarker);
+    if (incomingAt(static_cast<std::size_t>(m - begin))) {
+      return LineKind::IncomingHeader;
     }
-    gateway = gateway || StartsAt(line, position, kGatewayMarker);
   }
   if (outgoing) {
     return LineKind::OutgoingHeader;
@@ -100,8 +106,9 @@ TraceTextReader::TraceTextReader(const ReaderContinuation& from, std::uint32_t f
   dropPendingMessage_ = from.pendingLineMadeMessage && from.pendingLength != 0;
 }
 
-TraceTextReader::TraceTextReader(bool isTracelist, TextArena& lane)
-    : lane_(&lane),
+TraceTextReader::TraceTextReader(bool isTracelist, TextArena& lane, MessageStore&& store)
+    : store_(std::move(store)),
+      lane_(&lane),
       isTracelist_(isTracelist),
       tracelistKnown_(true),
       headerKnown_(false),

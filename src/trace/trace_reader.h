@@ -60,8 +60,9 @@ class TraceTextReader {
   TraceTextReader() = default;
   // Reads one piece of a file from a line start other than the first: whether the file is a
   // <Tracelist> document was read from its first line, the line numbers count from the piece's
-  // start, and the data lines go into `lane` (which outlives the store).
-  TraceTextReader(bool isTracelist, TextArena& lane);
+  // start, and the data lines go into `lane` (which outlives the store). The messages go into
+  // `store`, empty (EmptyForReuse), whose room a piece read before left.
+  TraceTextReader(bool isTracelist, TextArena& lane, MessageStore&& store);
   // Reads on where another reader stopped (its Continuation()), with a fresh store whose messages
   // name the file `fileIndex`.
   TraceTextReader(const ReaderContinuation& from, std::uint32_t fileIndex);
