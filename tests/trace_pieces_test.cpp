@@ -111,10 +111,10 @@ TEST(TracePieces, ReadAsOneReaderReadsTheWholeFile) {
     for (const std::size_t pieceSize : sizes) {
       for (const unsigned threads : {1u, 2u, 3u}) {
         std::size_t previewed = 0;
-        const LoadResult loaded = LoadTraceFile(
-            path, {}, AcceptedFiles::RegularOnly,
-            [&](MessageStore&& first) { previewed = first.msgCount; },
-            PieceReading{pieceSize, threads});
+        const LoadResult loaded =
+            LoadTraceFile(path, {}, AcceptedFiles::RegularOnly,
+                          LoadWatch{[&](MessageStore&& first) { previewed = first.msgCount; }, {}},
+                          PieceReading{pieceSize, threads});
         ASSERT_EQ(Dump(loaded), whole) << trace << " " << pieceSize << " " << threads;
         EXPECT_LE(previewed, loaded.store.msgCount);
       }
@@ -122,27 +122,36 @@ TEST(TracePieces, ReadAsOneReaderReadsTheWholeFile) {
   }
 }
 
-// The first piece is handed over before the rest, as the messages it will be in the whole; a
-// stop on the way hands over nothing.
-TEST(TracePieces, PreviewAndStop) {
+// The first piece is handed over before the rest, as the messages it will be in the whole, and
+// the messages joined so far as they are joined; a stop on the way hands over nothing.
+TEST(TracePieces, WatchAndStop) {
   const std::string path = WriteTemporary("pieces.txt", Traces().front());
   const LoadResult whole = LoadTraceFile(path);
   std::string previewed;
-  const LoadResult loaded = LoadTraceFile(
-      path, {}, AcceptedFiles::RegularOnly,
-      [&](MessageStore&& first) {
-        for (std::size_t k = 0; k < first.msgCount; ++k) {
-          previewed += BuildSummaryLine(first, k) + "\n";
-        }
-        EXPECT_EQ(first.filePaths, std::vector<std::string>{path});
-      },
-      PieceReading{500, 2});
-  std::string first;
-  for (std::size_t k = 0; k < loaded.store.msgCount && first.size() < previewed.size(); ++k) {
-    first += BuildSummaryLine(whole.store, k) + "\n";
+  std::string joined;
+  LoadWatch watch;
+  watch.firstMessages = [&](MessageStore&& first) {
+    for (std::size_t k = 0; k < first.msgCount; ++k) {
+      previewed += BuildSummaryLine(first, k) + "\n";
+    }
+    EXPECT_EQ(first.filePaths, std::vector<std::string>{path});
+  };
+  std::size_t told = 0;
+  watch.joined = [&](const MessageStore& store) {
+    for (; told < store.msgCount; ++told) {
+      joined += BuildSummaryLine(store, told) + "\n";
+    }
+  };
+  const LoadResult loaded =
+      LoadTraceFile(path, {}, AcceptedFiles::RegularOnly, watch, PieceReading{500, 2});
+  std::string lines;
+  for (std::size_t k = 0; k < whole.store.msgCount; ++k) {
+    lines += BuildSummaryLine(whole.store, k) + "\n";
   }
+  EXPECT_EQ(loaded.store.msgCount, whole.store.msgCount);
   EXPECT_FALSE(previewed.empty());
-  EXPECT_EQ(previewed, first);
+  EXPECT_EQ(previewed, lines.substr(0, previewed.size()));
+  EXPECT_EQ(joined, lines);
 
   std::uint64_t calls = 0;
   const LoadResult stopped = LoadTraceFile(

@@ -29,6 +29,7 @@ std::string_view ProtocolText(Protocol protocol) {
 
 TextArena::TextArena(TextArena&& other) noexcept
     : blocks_(std::move(other.blocks_)),
+      table_(other.table_),
       current_(other.current_),
       nextNumber_(other.nextNumber_),
       filling_(other.filling_),
@@ -41,6 +42,7 @@ TextArena& TextArena::operator=(TextArena&& other) noexcept {
   if (this != &other) {
     Release();
     blocks_ = std::move(other.blocks_);
+    table_ = other.table_;
     current_ = other.current_;
     nextNumber_ = other.nextNumber_;
     filling_ = other.filling_;
@@ -66,28 +68,43 @@ void TextArena::Release() {
   filling_ = false;
 }
 
+void TextArena::ShareWithLanes() {
+  blocks_.resize(kMostBlocks);
+}
+
+void TextArena::LanesDone() {
+  std::size_t used = blocks_.size();
+  while (used > 0 && blocks_[used - 1].data == nullptr) {
+    --used;
+  }
+  blocks_.resize(used);
+  filling_ = false;
+}
+
 TextArena::Block& TextArena::Room(std::size_t size) {
   if (size > kLongestText) {
     throw std::bad_alloc();  // the reader never keeps so long a line
   }
-  if (filling_ && blocks_[current_].capacity - blocks_[current_].size >= size) {
-    return blocks_[current_];
+  std::vector<Block>& filled = table_ != nullptr ? table_->blocks_ : blocks_;
+  if (filling_ && filled[current_].capacity - filled[current_].size >= size) {
+    return filled[current_];
   }
   const std::size_t blockSize =
-      filling_ ? std::min(2 * blocks_[current_].capacity, kLargestArenaBlockSize)
+      filling_ ? std::min(2 * filled[current_].capacity, kLargestArenaBlockSize)
                : kFirstArenaBlockSize;
-  // This lane's next number, past every block taken over since.
+  // This lane's next number, past every block taken over since; a lane's table has room for all.
+  std::vector<Block>& blocks = table_ != nullptr ? table_->blocks_ : blocks_;
   std::size_t number = nextNumber_;
-  if (number < blocks_.size()) {
-    number += (blocks_.size() - number + stride_ - 1) / stride_ * stride_;
+  if (table_ == nullptr && number < blocks.size()) {
+    number += (blocks.size() - number + stride_ - 1) / stride_ * stride_;
   }
   if (number >= kMostBlocks) {
     throw std::bad_alloc();
   }
-  if (number >= blocks_.size()) {
-    blocks_.resize(number + 1);
+  if (number >= blocks.size()) {
+    blocks.resize(number + 1);
   }
-  Block& block = blocks_[number];
+  Block& block = blocks[number];
   const std::size_t capacity = std::max(blockSize, size);
   block.data = LargeAllocator<char>().allocate(capacity);
   block.capacity = capacity;
@@ -176,21 +193,6 @@ LineRef TextArena::TakeBlocks(TextArena&& other) {
   other.blocks_.clear();
   other.filling_ = false;
   return added;
-}
-
-void TextArena::TakeLane(TextArena&& lane) {
-  if (lane.blocks_.size() > blocks_.size()) {
-    blocks_.resize(lane.blocks_.size());
-  }
-  for (std::size_t number = 0; number < lane.blocks_.size(); ++number) {
-    if (lane.blocks_[number].data != nullptr) {
-      blocks_[number] = lane.blocks_[number];
-    }
-  }
-  lane.blocks_.clear();
-  lane.filling_ = false;
-  // Later lines go to a block of their own, after every lane's.
-  filling_ = false;
 }
 
 MessageStore::MessageStore() {

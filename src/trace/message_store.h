@@ -35,15 +35,23 @@ class TextArena {
   static constexpr std::size_t kLongestText = std::size_t{1} << 24;
 
   TextArena() = default;
-  // An arena filled on one of `stride` threads at once: its blocks are numbered lane,
-  // lane + stride, lane + 2 stride..., so that the lanes join (TakeLane) without a line moving or
-  // being renumbered.
-  TextArena(std::uint32_t lane, std::uint32_t stride) : nextNumber_(lane), stride_(stride) {}
+  // A lane of `table`'s: an arena filled on one of `stride` threads at once, whose blocks are
+  // numbered lane, lane + stride, lane + 2 stride... in the table's numbers, so that the lines of
+  // every lane can be read through the table (once the thread filling them says so) without a
+  // line moving or being renumbered. The table must have ShareWithLanes() first, and outlives the
+  // lane; it owns the blocks.
+  TextArena(TextArena& table, std::uint32_t lane, std::uint32_t stride)
+      : table_(&table), nextNumber_(lane), stride_(stride) {}
   TextArena(TextArena&& other) noexcept;
   TextArena& operator=(TextArena&& other) noexcept;
   TextArena(const TextArena&) = delete;
   TextArena& operator=(const TextArena&) = delete;
   ~TextArena();
+
+  // Makes room for the numbers of every lane at once, so that lanes fill it without moving it.
+  void ShareWithLanes();
+  // Once the lanes are done: the room past their last block goes.
+  void LanesDone();
 
   LineRef Append(std::string_view text);
   // A data line in the form the store keeps it (see DataLine).
@@ -53,14 +61,13 @@ class TextArena {
     if (size == 0) {
       return {};
     }
-    return {blocks_[ref >> kBlockShift].data + ((ref >> kOffsetShift) & kOffsetMask), size};
+    const std::vector<Block>& blocks = table_ != nullptr ? table_->blocks_ : blocks_;
+    return {blocks[ref >> kBlockShift].data + ((ref >> kOffsetShift) & kOffsetMask), size};
   }
 
   // Takes over the other arena's blocks, numbered after this one's; returns what the other's
   // line places need added to stay valid (RenumberedRef).
   LineRef TakeBlocks(TextArena&& other);
-  // Takes over the blocks of a lane, at their own numbers.
-  void TakeLane(TextArena&& lane);
   static LineRef RenumberedRef(LineRef ref, LineRef added) { return ref == 0 ? 0 : ref + added; }
 
  private:
@@ -80,7 +87,8 @@ class TextArena {
   LineRef Place(std::size_t start, std::size_t size) const;
   void Release();
 
-  std::vector<Block> blocks_;   // by number; the numbers of other lanes are empty
+  std::vector<Block> blocks_;   // by number; the numbers of lanes not filled yet are empty
+  TextArena* table_ = nullptr;  // a lane's, whose blocks_ it fills
   std::size_t current_ = 0;     // the block being filled, when filling_
   std::size_t nextNumber_ = 0;  // of this lane's next block
   bool filling_ = false;

@@ -143,7 +143,7 @@ std::optional<LoadResult> FeedCompressed(int descriptor, const std::string& name
 
 // Reads the whole text of the descriptor; the result's follow point holds where it ended.
 LoadResult ReadDescriptor(int descriptor, const std::string& name, const LoadProgress& progress,
-                          bool compressed, const LoadPreview& preview = {},
+                          bool compressed, const LoadWatch& watch = {},
                           const PieceReading& pieces = {}) {
   struct stat status {};
   std::uint64_t fileSize = 0;
@@ -151,7 +151,7 @@ LoadResult ReadDescriptor(int descriptor, const std::string& name, const LoadPro
     fileSize = static_cast<std::uint64_t>(status.st_size);
     if (!compressed) {
       if (std::optional<LoadResult> read =
-              ReadInPieces(descriptor, name, fileSize, progress, preview, pieces)) {
+              ReadInPieces(descriptor, name, fileSize, progress, watch, pieces)) {
         return std::move(*read);
       }
     }
@@ -204,7 +204,7 @@ std::string SkippedLinesNote(const LoadResult& result) {
 }
 
 LoadResult LoadTraceFile(const std::string& fileName, const LoadProgress& progress,
-                         AcceptedFiles accepted, const LoadPreview& preview,
+                         AcceptedFiles accepted, const LoadWatch& watch,
                          const PieceReading& pieces) {
   // The kind is checked before the open, which has effects on devices and blocks on a FIFO
   // without a writer, and again after it, in case the file was replaced in between.
@@ -232,7 +232,7 @@ LoadResult LoadTraceFile(const std::string& fileName, const LoadProgress& progre
     return NotAccepted(fileName, accepted);
   }
   const bool compressed = IsCompressedTrace(fileName);
-  LoadResult result = ReadDescriptor(file.get(), fileName, progress, compressed, preview, pieces);
+  LoadResult result = ReadDescriptor(file.get(), fileName, progress, compressed, watch, pieces);
   if (result.outcome != LoadOutcome::Loaded && result.outcome != LoadOutcome::NoMessages) {
     return result;
   }

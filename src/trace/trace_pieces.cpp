@@ -76,13 +76,14 @@ class PieceLoad {
         pieceSize_(reading.pieceSize),
         isTracelist_(isTracelist),
         pieces_(static_cast<std::size_t>((fileSize + reading.pieceSize - 1) / reading.pieceSize)) {
+    store_.dataLineArena.ShareWithLanes();
     for (unsigned lane = 0; lane < threads; ++lane) {
-      lanes_.emplace_back(lane, threads);
+      lanes_.emplace_back(store_.dataLineArena, lane, threads);
     }
     spare_.resize(threads);
   }
 
-  LoadResult Run(const LoadProgress& progress, const LoadPreview& preview);
+  LoadResult Run(const LoadProgress& progress, const LoadWatch& watch);
 
  private:
   // Reads pieces until none is left or the load stops.
@@ -97,8 +98,8 @@ class PieceLoad {
                                               LargeVector<char>& buffer);
   ssize_t ReadAt(char* buffer, std::size_t size, std::uint64_t offset);
   void Fail(std::string errorText);
-  // Joins the finished pieces that follow those joined, in order (under mutex_).
-  void JoinReady();
+  // Marks the piece read and joins those ready in order, unless another thread is joining them.
+  void PieceRead(std::size_t index);
   void Join(Piece& piece);
   bool Stopping() const { return stop_.load(std::memory_order_relaxed); }
   // Reports the progress on the calling thread; false, and the load stops, when it says so.
@@ -109,7 +110,15 @@ class PieceLoad {
   const std::uint64_t fileSize_;
   const std::size_t pieceSize_;
   const bool isTracelist_;
+  const LoadWatch* watch_ = nullptr;
   std::vector<Piece> pieces_;
+  // The joined messages, whose arena holds the lanes' blocks. Only the thread joining (joining_)
+  // touches it, and what Join keeps besides.
+  MessageStore store_;
+  Carried carried_;
+  std::uint64_t lineOffset_ = 0;
+  std::uint64_t skippedLongLines_ = 0;
+  std::uint64_t firstSkippedLine_ = 0;
   std::vector<TextArena> lanes_;  // one for each thread, which alone fills it
   // The stores of pieces joined, for the next pieces of the thread that read them: their arrays'
   // pages are in memory already. Guarded by mutex_.
@@ -124,13 +133,8 @@ class PieceLoad {
   std::condition_variable pieceDone_;
   std::string errorText_;  // guarded by mutex_
   bool stoppedByUser_ = false;
-  // The join, guarded by mutex_.
-  std::size_t joined_ = 0;
-  MessageStore store_;
-  Carried carried_;
-  std::uint64_t lineOffset_ = 0;
-  std::uint64_t skippedLongLines_ = 0;
-  std::uint64_t firstSkippedLine_ = 0;
+  std::size_t joined_ = 0;  // guarded by mutex_
+  bool joining_ = false;    // a thread is joining; guarded by mutex_
 };
 
 ssize_t PieceLoad::ReadAt(char* buffer, std::size_t size, std::uint64_t offset) {
@@ -309,7 +313,9 @@ void PieceLoad::Join(Piece& piece) {
     ReserveMessages(store_, static_cast<std::size_t>(std::min(expected, kMostMessagesReserved)));
   }
   MoveMessages(store_, std::move(part), LineBlocks::InLane);
-  spare_[piece.lane].push_back(std::move(part));
+  if (watch_->joined) {
+    watch_->joined(store_);
+  }
 }
 
 MessageStore PieceLoad::CopyOfFirstPiece() const {
@@ -328,11 +334,31 @@ MessageStore PieceLoad::CopyOfFirstPiece() const {
   return shown;
 }
 
-void PieceLoad::JoinReady() {
-  while (joined_ < pieces_.size() && pieces_[joined_].done) {
-    Join(pieces_[joined_]);
+void PieceLoad::PieceRead(std::size_t index) {
+  std::unique_lock lock(mutex_);
+  pieces_[index].done = true;
+  if (joining_) {
+    return;  // that thread joins this piece too
+  }
+  // Joined outside the lock, so that the others read on meanwhile.
+  joining_ = true;
+  while (joined_ < pieces_.size() && pieces_[joined_].done && !Stopping()) {
+    Piece& piece = pieces_[joined_];
+    lock.unlock();
+    try {
+      Join(piece);
+    } catch (...) {
+      lock.lock();
+      joining_ = false;
+      throw;
+    }
+    lock.lock();
+    spare_[piece.lane].push_back(std::move(piece.store));
     ++joined_;
   }
+  joining_ = false;
+  lock.unlock();
+  pieceDone_.notify_all();
 }
 
 void PieceLoad::ReadPieces(unsigned lane, const LoadProgress* progress) {
@@ -347,19 +373,17 @@ void PieceLoad::ReadPieces(unsigned lane, const LoadProgress* progress) {
       if (Stopping()) {
         return;
       }
-      const std::lock_guard lock(mutex_);
-      pieces_[index].done = true;
-      JoinReady();
+      PieceRead(index);
     } catch (const std::bad_alloc&) {
       Fail(name_ + ": not enough memory (while loading, after " +
            CountOf(messagesRead_.load(), "message", "messages") + ")");
       return;
     }
-    pieceDone_.notify_all();
   }
 }
 
-LoadResult PieceLoad::Run(const LoadProgress& progress, const LoadPreview& preview) {
+LoadResult PieceLoad::Run(const LoadProgress& progress, const LoadWatch& watch) {
+  watch_ = &watch;
   // The calling thread reads the first piece, so that its messages come first, and alone
   // reports the progress.
   std::vector<std::thread> helpers;
@@ -375,12 +399,12 @@ LoadResult PieceLoad::Run(const LoadProgress& progress, const LoadPreview& previ
   try {
     buffer.resize(kReadSize);
     ReadPiece(0, 0, buffer, &progress);
-    if (!Stopping() && preview) {
-      preview(CopyOfFirstPiece());
+    if (!Stopping() && watch.firstMessages) {
+      watch.firstMessages(CopyOfFirstPiece());
     }
-    const std::lock_guard lock(mutex_);
-    pieces_[0].done = true;
-    JoinReady();
+    if (!Stopping()) {
+      PieceRead(0);
+    }
   } catch (const std::bad_alloc&) {
     Fail(name_ + ": not enough memory (while loading, after " +
          CountOf(messagesRead_.load(), "message", "messages") + ")");
@@ -413,15 +437,7 @@ LoadResult PieceLoad::Run(const LoadProgress& progress, const LoadPreview& previ
     result.errorText = std::move(errorText_);
     return result;
   }
-  try {
-    for (TextArena& lane : lanes_) {
-      store_.dataLineArena.TakeLane(std::move(lane));
-    }
-  } catch (const std::bad_alloc&) {
-    result.errorText = name_ + ": not enough memory (while loading, after " +
-                       CountOf(store_.msgCount, "message", "messages") + ")";
-    return result;
-  }
+  store_.dataLineArena.LanesDone();
   store_.filePaths = {std::string()};
   store_.fileIsTracelist = {isTracelist_};
   result.store = std::move(store_);
@@ -454,7 +470,7 @@ LoadResult PieceLoad::Run(const LoadProgress& progress, const LoadPreview& previ
 
 std::optional<LoadResult> ReadInPieces(int descriptor, const std::string& name,
                                        std::uint64_t fileSize, const LoadProgress& progress,
-                                       const LoadPreview& preview, const PieceReading& pieces) {
+                                       const LoadWatch& watch, const PieceReading& pieces) {
   if (pieces.pieceSize == 0 || fileSize < 2 * static_cast<std::uint64_t>(pieces.pieceSize)) {
     return std::nullopt;
   }
@@ -473,7 +489,7 @@ std::optional<LoadResult> ReadInPieces(int descriptor, const std::string& name,
       std::string_view(head).substr(0, lineEnd).find("<Tracelist>") != std::string_view::npos;
   const unsigned threads = pieces.threads != 0 ? pieces.threads : UsableCores();
   PieceLoad load(descriptor, name, fileSize, isTracelist, pieces, threads);
-  return load.Run(progress, preview);
+  return load.Run(progress, watch);
 }
 
 }  // namespace sigrune

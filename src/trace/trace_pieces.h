@@ -17,6 +17,6 @@ namespace sigrune {
 // ReadDescriptor: everything but the path and identity.
 std::optional<LoadResult> ReadInPieces(int descriptor, const std::string& name,
                                        std::uint64_t fileSize, const LoadProgress& progress,
-                                       const LoadPreview& preview, const PieceReading& pieces);
+                                       const LoadWatch& watch, const PieceReading& pieces);
 
 }  // namespace sigrune

@@ -146,9 +146,16 @@ using LoadProgress = std::function<bool(std::uint64_t bytesRead, std::uint64_t f
 
 enum class LoadOutcome { Loaded, NoMessages, Stopped, Failed };
 
-// The first messages of a file, in a store of their own, handed over while the rest is read: a
-// window shows them at once. Called on the loading thread.
-using LoadPreview = std::function<void(MessageStore&& firstMessages)>;
+// What a load read in pieces tells while it reads.
+struct LoadWatch {
+  // The first piece's messages, in a store of their own, handed over while the rest is read: a
+  // window shows them at once. Called on the thread that called the load.
+  std::function<void(MessageStore&& firstMessages)> firstMessages;
+  // Called after each piece is joined, in order, with the messages joined so far, one call at a
+  // time on any of the loading threads: it may read them (their data lines too), so that work on
+  // them goes on beside the reading.
+  std::function<void(const MessageStore& joined)> joined;
+};
 
 // How a large regular file is read: in pieces of this many bytes, split at line starts, read on
 // this many threads at once (0: as many as the cores the process may run on) and joined in order.
@@ -189,21 +196,20 @@ enum class AcceptedFiles { RegularOnly, RegularOrFifo };
 
 // Builds a fresh store from the file; the caller's store is never touched, so a load that does not
 // succeed leaves the previous trace as it was. Running out of memory is a Failed load.
-// A large regular file is read in pieces (PieceReading), and the preview, if any, is given the
-// first piece's messages.
+// A large regular file is read in pieces (PieceReading), told to the watch.
 LoadResult LoadTraceFile(const std::string& fileName, const LoadProgress& progress = {},
                          AcceptedFiles accepted = AcceptedFiles::RegularOnly,
-                         const LoadPreview& preview = {}, const PieceReading& pieces = {});
+                         const LoadWatch& watch = {}, const PieceReading& pieces = {});
 
 // Reads the files as one trace: ordered by the time of each file's first message whose time
 // reads, the files without one last, ties and those in byte order of their base names and then
 // of their paths. A file given twice (by any path) is read once, with a note. A file that cannot
 // be read fails the whole load, naming it and why. Files ending in ".gz" are read through zlib.
-// The progress counts the bytes of all the files (compressed ones as stored). The preview is given
-// only for a single file: the first messages of several depend on all of them.
+// The progress counts the bytes of all the files (compressed ones as stored). The watch is told
+// only of a single file: the first messages of several depend on all of them.
 LoadResult LoadTraceFiles(const std::vector<std::string>& paths, const LoadProgress& progress = {},
                           AcceptedFiles accepted = AcceptedFiles::RegularOnly,
-                          const LoadPreview& preview = {});
+                          const LoadWatch& watch = {});
 
 // The same for a descriptor that is already open (standard input), whatever it reads from; `name`
 // stands for it in the error texts. The descriptor stays open.
