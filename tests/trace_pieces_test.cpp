@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "calls/call_csv.h"
+#include "calls/call_table.h"
 #include "q931/decoder.h"
 #include "test_files.h"
 #include "trace/summary_line.h"
@@ -137,9 +140,15 @@ TEST(TracePieces, WatchAndStop) {
     EXPECT_EQ(first.filePaths, std::vector<std::string>{path});
   };
   std::size_t told = 0;
+  std::optional<CallTable> calls;
   watch.joined = [&](const MessageStore& store) {
     for (; told < store.msgCount; ++told) {
       joined += BuildSummaryLine(store, told) + "\n";
+    }
+    if (!calls) {
+      calls = GroupCalls(store);
+    } else {
+      ExtendCalls(store, *calls);
     }
   };
   const LoadResult loaded =
@@ -152,10 +161,20 @@ TEST(TracePieces, WatchAndStop) {
   EXPECT_FALSE(previewed.empty());
   EXPECT_EQ(previewed, lines.substr(0, previewed.size()));
   EXPECT_EQ(joined, lines);
+  // The calls grouped piece after piece are those of the whole.
+  const auto csv = [](const MessageStore& store, const CallTable& table) {
+    std::string text;
+    for (std::uint32_t call = 1; call <= table.calls.size(); ++call) {
+      AppendCallCsvRecord(text, store, table, CallNumber{call}, true);
+    }
+    return text;
+  };
+  ASSERT_TRUE(calls);
+  EXPECT_EQ(csv(loaded.store, *calls), csv(whole.store, GroupCalls(whole.store)));
 
-  std::uint64_t calls = 0;
+  std::uint64_t reports = 0;
   const LoadResult stopped = LoadTraceFile(
-      path, [&](std::uint64_t, std::uint64_t) { return ++calls < 3; }, AcceptedFiles::RegularOnly,
+      path, [&](std::uint64_t, std::uint64_t) { return ++reports < 3; }, AcceptedFiles::RegularOnly,
       {}, PieceReading{100, 2});
   EXPECT_EQ(stopped.outcome, LoadOutcome::Stopped);
   EXPECT_EQ(stopped.store.msgCount, 0u);
