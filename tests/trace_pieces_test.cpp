@@ -172,10 +172,10 @@ TEST(TracePieces, WatchAndStop) {
   ASSERT_TRUE(calls);
   EXPECT_EQ(csv(loaded.store, *calls), csv(whole.store, GroupCalls(whole.store)));
 
-  std::uint64_t reports = 0;
+  // The first report comes while the first piece is read, whatever the other thread has read.
   const LoadResult stopped = LoadTraceFile(
-      path, [&](std::uint64_t, std::uint64_t) { return ++reports < 3; }, AcceptedFiles::RegularOnly,
-      {}, PieceReading{100, 2});
+      path, [](std::uint64_t, std::uint64_t) { return false; }, AcceptedFiles::RegularOnly, {},
+      PieceReading{100, 2});
   EXPECT_EQ(stopped.outcome, LoadOutcome::Stopped);
   EXPECT_EQ(stopped.store.msgCount, 0u);
 }

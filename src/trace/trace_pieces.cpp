@@ -186,18 +186,28 @@ std::optional<std::uint64_t> PieceLoad::FirstLineStart(std::uint64_t position, s
       return std::nullopt;
     }
     const char* const begin = buffer.data();
-    for (const char* c = begin; c < begin + got; ++c) {
-      const std::uint64_t offset = at + static_cast<std::uint64_t>(c - begin);
-      std::optional<std::uint64_t> start;
-      if (afterCarriageReturn) {
-        start = *c == '\n' ? offset + 1 : offset;
-      } else if (*c == '\n') {
-        start = offset + 1;
+    const char* const end = begin + got;
+    if (afterCarriageReturn) {
+      const std::uint64_t start = *begin == '\n' ? at + 1 : at;
+      return start < limit ? std::optional(start) : std::nullopt;
+    }
+    // The first line end; a CR may be followed by an LF that belongs to it.
+    const void* lineFeed = std::memchr(begin, '\n', static_cast<std::size_t>(got));
+    const auto* lineEnd = static_cast<const char*>(lineFeed != nullptr ? lineFeed : end);
+    const void* carriageReturn =
+        std::memchr(begin, '\r', static_cast<std::size_t>(lineEnd - begin));
+    if (carriageReturn != nullptr) {
+      lineEnd = static_cast<const char*>(carriageReturn);
+    }
+    if (lineEnd != end) {
+      const std::uint64_t offset = at + static_cast<std::uint64_t>(lineEnd - begin);
+      if (*lineEnd == '\r' && lineEnd + 1 == end) {
+        afterCarriageReturn = true;  // the next read says whether an LF follows
+      } else {
+        const bool crLf = *lineEnd == '\r' && lineEnd[1] == '\n';
+        const std::uint64_t start = offset + (crLf ? 2 : 1);
+        return start < limit ? std::optional(start) : std::nullopt;
       }
-      if (start) {
-        return *start < limit ? start : std::nullopt;
-      }
-      afterCarriageReturn = *c == '\r';
     }
     at += static_cast<std::uint64_t>(got);
   }
