@@ -1,18 +1,21 @@
 #!/usr/bin/env bash
 # Benchmarks on a generated trace of a million messages with the shape of a real one (about
 # 765 MB; then its <Tracelist> form, 1.09 GB), in a temporary folder.
-# Usage: ./bench.sh [--build DIR] [MESSAGES]
-#   --build DIR  measure the programs of another build folder (of an older commit, say) on the
-#                same trace, without building this tree
+# Usage: ./bench.sh [--build DIR] [--before DIR] [MESSAGES]
+#   --build DIR   measure the programs of another build folder (of an older commit, say) on the
+#                 same trace, without building this tree
+#   --before DIR  also measure the build folder (or worktree) of an earlier commit on the same
+#                 trace, and print the table of the speed goals with its figures beside these
 set -euo pipefail
 cd "$(dirname "$0")"
 
 usage() {
-  echo "usage: ./bench.sh [--build DIR] [MESSAGES]" >&2
+  echo "usage: ./bench.sh [--build DIR] [--before DIR] [MESSAGES]" >&2
   exit 2
 }
 
 programs=""
+before=""
 messages=1000000
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -23,6 +26,15 @@ while [ $# -gt 0 ]; do
       ;;
     --build=*)
       programs="${1#--build=}"
+      shift
+      ;;
+    --before)
+      [ $# -ge 2 ] || usage
+      before="$2"
+      shift 2
+      ;;
+    --before=*)
+      before="${1#--before=}"
       shift
       ;;
     *[!0-9]* | "") usage ;;
@@ -206,6 +218,81 @@ if have "$programs/bench/window_operations" "window"; then
 fi
 if have "$programs/bench/ladder" "ladder"; then
   QT_QPA_PLATFORM=offscreen "$programs/bench/ladder" "$folder" 2>/dev/null || echo "ladder: failed"
+fi
+
+# The table of the speed goals for a million messages: this build's figures, beside those of the
+# build given by --before when there is one, all on this trace. Sets after_* and before_*.
+goal_figures() {
+  local prefix="$1" folder_of="$2" cli_of window
+  if [ ! -e "$folder_of/CMakeCache.txt" ] && [ -e "$folder_of/build/CMakeCache.txt" ]; then
+    folder_of="$folder_of/build"
+  fi
+  cli_of="$folder_of/src/sigrune-cli"
+  [ -x "$cli_of" ] || { echo "$cli_of is missing" >&2; return 1; }
+  timed 5 /dev/null "$cli_of" list "$trace" || return 1
+  printf -v "${prefix}_list" %s "$seconds"
+  printf -v "${prefix}_list_kb" %s "$kilobytes"
+  timed 3 /dev/null taskset -c 0 "$cli_of" list "$trace" || return 1
+  printf -v "${prefix}_list_one" %s "$seconds"
+  timed 3 /dev/null "$cli_of" find "$trace" "no such text" || return 1
+  printf -v "${prefix}_find" %s "$seconds"
+  timed 3 /dev/null "$cli_of" export "$trace" -o "$folder/goal-export.txt" || return 1
+  printf -v "${prefix}_export" %s "$seconds"
+  rm -f "$folder/goal-export.txt"
+  timed 3 /dev/null "$cli_of" calls --csv "$trace" || return 1
+  printf -v "${prefix}_calls" %s "$seconds"
+  printf -v "${prefix}_first" %s ""
+  printf -v "${prefix}_full" %s ""
+  if [ -x "$folder_of/bench/window_operations" ] &&
+    window=$(QT_QPA_PLATFORM=offscreen "$folder_of/bench/window_operations" "$trace" \
+      "$folder/goal-window.txt" 2>/dev/null | head -1); then
+    # "first rows show A s, until fully loaded B s", or before first rows were shown early,
+    # "until the rows show B s" (then both are B).
+    printf -v "${prefix}_first" %s "$(sed -n 's/.*first rows show \([0-9.]*\) s.*/\1/p; s/.*until the rows show \([0-9.]*\) s.*/\1/p' <<<"$window")"
+    printf -v "${prefix}_full" %s "$(sed -n 's/.*fully loaded \([0-9.]*\) s.*/\1/p; s/.*until the rows show \([0-9.]*\) s.*/\1/p' <<<"$window")"
+  fi
+  rm -f "$folder/goal-window.txt"
+}
+
+if [ -n "$grep_seconds" ] && goal_figures after "$programs"; then
+  have_before=""
+  if [ -n "$before" ]; then
+    source_of=$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$before/CMakeCache.txt" \
+      "$before/build/CMakeCache.txt" 2>/dev/null | head -1 || true)
+    echo "before: $before ($(git -C "${source_of:-$before}" log -1 --format='%h %s' 2>/dev/null || true))"
+    goal_figures before "$before" && have_before=1
+  fi
+  awk -v grep="$grep_seconds" -v bytes="$bytes" -v messages="$messages" -v have="$have_before" \
+    -v al="$after_list" -v akb="$after_list_kb" -v a1="$after_list_one" -v af="$after_find" \
+    -v ae="$after_export" -v ac="$after_calls" -v afr="$after_first" -v afu="$after_full" \
+    -v bl="${before_list:-}" -v bkb="${before_list_kb:-}" -v b1="${before_list_one:-}" \
+    -v bf="${before_find:-}" -v be="${before_export:-}" -v bc="${before_calls:-}" \
+    -v bfr="${before_first:-}" -v bfu="${before_full:-}" 'BEGIN {
+    scale = messages / 1e6
+    printf "\n%-52s %-22s %-22s %s\n", "Goals (1,000,000 messages)", "before", "after", "goal"
+    row("list > /dev/null vs grep -c IsdnMsgData", ratio(bl, grep), ratio(al, grep), "<= 1.2x")
+    row("peak memory of list vs file size", mem(bkb), mem(akb), "<= 0.25x")
+    row("decode rate: messages / (find - list)", rate(bf, bl), rate(af, al), ">= 2.5 M/s")
+    row("export to a file", sec(be), sec(ae), "<= 1.0 s")
+    row("find of a text in no message", sec(bf), sec(af), "<= 0.8 s")
+    row("window: first rows / fully loaded vs list", win(bfr, bfu, bl), win(afr, afu, al),
+      "<= 0.3 s, <= 1.1x")
+    row("calls grouping (calls --csv - list)", diff(bc, bl), diff(ac, al), "<= 0.3 s")
+    row("list on one core (taskset -c 0)", sec(b1), sec(a1), "<= 1.1x before")
+    if (have && b1 != "")
+      printf "%-52s %-22s %-22s\n", "", "", sprintf("%.2fx before", a1 / b1)
+  }
+  function row(name, b, a, goal) {
+    printf "%-52s %-22s %-22s %s\n", name, have ? b : "-", a, goal
+  }
+  function ratio(x, y) { return x == "" ? "?" : sprintf("%.2fx (%.3f s)", x / y, x) }
+  function mem(kb) { return kb == "" ? "?" : sprintf("%.2fx (%.0f MB)", kb * 1024 / bytes, kb / 1024) }
+  function rate(f, l) { return f == "" || f <= l ? "?" : sprintf("%.2f M/s", messages / (f - l) / 1e6) }
+  function sec(x) { return x == "" ? "?" : sprintf("%.3f s", x / scale) }
+  function diff(c, l) { return c == "" ? "?" : sprintf("%.3f s", (c - l) / scale) }
+  function win(first, full, l) {
+    return first == "" ? "?" : sprintf("%.2f s / %.2fx", first, full / l)
+  }'
 fi
 
 # The same messages as a <Tracelist> document; the plain trace goes first, to spare the disk.

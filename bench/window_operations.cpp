@@ -1,5 +1,6 @@
-// Times the window on a large trace (offscreen): opening it until its rows show (and how long the
-// window's thread was ever kept from its events meanwhile), scrolling to the end and selecting
+// Times the window on a large trace (offscreen): opening it until its first rows show and until
+// it is fully loaded (and how long the window's thread was ever kept from its events meanwhile),
+// scrolling to the end and selecting
 // the last row, switching each filter on and off, a find that scans every message without a hit,
 // and the export.
 // Usage: window_operations TRACE EXPORT-FILE
@@ -40,16 +41,31 @@ int main(int argc, char** argv) {
   window.show();
   Settle(window);
 
+  auto* list = window.findChild<QTreeView*>(QStringLiteral("isdnList"));
   QElapsedTimer opening;
   opening.start();
   window.OpenTraceFile(QString::fromLocal8Bit(argv[1]));
+  // The first rows: the list has some and has painted them.
+  double firstRows = 0;
+  {
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+      if (list->model()->rowCount() > 0 || !window.Busy()) {
+        list->viewport()->repaint();
+        firstRows = static_cast<double>(opening.nsecsElapsed()) / 1e9;
+        loop.quit();
+      }
+    });
+    poll.start(1);
+    loop.exec();
+  }
   const qint64 openStall = Settle(window);
   window.repaint();
   const double open = static_cast<double>(opening.nsecsElapsed()) / 1e9;
   if (!window.Document().IsOpen()) {
     return 1;
   }
-  auto* list = window.findChild<QTreeView*>(QStringLiteral("isdnList"));
   const auto selectRow = [list](int row) { list->setCurrentIndex(list->model()->index(row, 0)); };
   const double lastRow = Seconds(window, [&] {
     list->scrollToBottom();
@@ -58,9 +74,10 @@ int main(int argc, char** argv) {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   std::printf(
-      "window: open until the rows show %.3f s (the window answering meanwhile, at worst after "
-      "%lld ms), peak %ld MB; scroll to the end and select the last row %.3f s\n",
-      open, static_cast<long long>(openStall), usage.ru_maxrss / 1024, lastRow);
+      "window: open until the first rows show %.3f s, until fully loaded %.3f s (the window "
+      "answering meanwhile, at worst after %lld ms), peak %ld MB; scroll to the end and select "
+      "the last row %.3f s\n",
+      firstRows, open, static_cast<long long>(openStall), usage.ru_maxrss / 1024, lastRow);
 
   // A message in a call, for Selected Call and This Call.
   int inCall = 0;

@@ -8,6 +8,7 @@
 
 #include "calls/call_table.h"
 #include "test_files.h"
+#include "trace/summary_line.h"
 #include "trace/trace_reader.h"
 
 namespace sigrune {
@@ -21,18 +22,17 @@ std::string Message(std::string_view time, std::string_view payload) {
 }
 
 // Each message, one a line: its file's base name (unless left out), header line number, protocol,
-// kind and what follows the data marker.
+// kind and payload.
 std::string Described(const LoadResult& loaded, bool names = true) {
   const MessageStore& store = loaded.store;
   std::string text;
   for (std::size_t k = 0; k < store.msgCount; ++k) {
     const std::string& path = store.filePaths[store.msgFiles[k]];
-    const std::string_view line = DataLine(store, k);
     text += (names ? std::filesystem::path(path).filename().string() : "") + ":" +
             std::to_string(store.msgLineNumbers[k]) + " " +
             std::string(ProtocolText(store.msgProtocols[k])) +
             (IsTracelist(store, k) ? " tracelist " : " ") +
-            std::string(line.substr(line.find('=') + 2)) + "\n";
+            PayloadText(DataLine(store, k), IsTracelist(store, k)) + "\n";
   }
   return text;
 }
@@ -64,7 +64,7 @@ TEST_F(TraceFilesTest, ReadsTheFilesInTheOrderOfTheirFirstTimes) {
   EXPECT_EQ(loaded.store.filePaths,
             (std::vector<std::string>{early, late, tieA, tieB, tieZ, empty, untimed}));
   EXPECT_EQ(Described(loaded),
-            "early.xml:0  tracelist 1</info>\n"
+            "early.xml:0  tracelist 1\n"
             "late.txt:0  2\nlate.txt:2 PRI 3\n"
             "tie.txt:1 PRI 4\ntie.txt:1 PRI 5\nz.txt:1 PRI 6\n"
             "untimed.txt:0  8\nuntimed.txt:2 PRI 9\n");

@@ -58,8 +58,9 @@ LoadedTrace TraceDocument::ReadTrace(const std::string& path, const LoadProgress
   return ReadTrace(std::vector<std::string>{path}, progress, accepted);
 }
 
-LoadedTrace TraceDocument::ReadTrace(const std::vector<std::string>& paths,
-                                     const LoadProgress& progress, AcceptedFiles accepted) {
+LoadedTrace TraceDocument::ReadTrace(
+    const std::vector<std::string>& paths, const LoadProgress& progress, AcceptedFiles accepted,
+    const std::function<void(MessageStore&& firstMessages)>& firstMessages) {
   std::uint64_t bytesRead = 0;
   std::uint64_t size = 0;
   const LoadProgress tracked = [&](std::uint64_t bytes, std::uint64_t fileSize) {
@@ -67,22 +68,40 @@ LoadedTrace TraceDocument::ReadTrace(const std::vector<std::string>& paths,
     size = fileSize;
     return !progress || progress(bytes, fileSize);
   };
-  LoadedTrace loaded{{}, {}, {}, LoadTraceFiles(paths, tracked, accepted), std::nullopt, {}, {}};
+  // The calls of the pieces joined, grouped on the loading threads while the others read on.
+  std::optional<CallTable> calls;
+  LoadWatch watch;
+  watch.firstMessages = firstMessages;
+  watch.joined = [&calls](const MessageStore& joined) {
+    if (!calls) {
+      calls = GroupCalls(joined);
+    } else {
+      ExtendCalls(joined, *calls);
+    }
+  };
+  LoadedTrace loaded{{},           {}, {}, LoadTraceFiles(paths, tracked, accepted, watch),
+                     std::nullopt, {}, {}};
   if (loaded.result.outcome != LoadOutcome::Loaded) {
     return loaded;
   }
   loaded.paths = loaded.result.store.filePaths;
   loaded.path = loaded.paths.front();
   loaded.identity = IdentityOfFile(loaded.path);
-  loaded.calls = GroupCalls(loaded.result.store, [&] { return tracked(bytesRead, size); });
+  if (calls && calls->callOfMessage.size() == loaded.result.store.msgCount) {
+    loaded.calls = std::move(calls);
+  } else {
+    loaded.calls = GroupCalls(loaded.result.store, [&] { return tracked(bytesRead, size); });
+  }
   if (!tracked(bytesRead, size)) {
     loaded.result.outcome = LoadOutcome::Stopped;
   }
   return loaded;
 }
 
-LoadedTrace TraceDocument::ReadTrace(const std::vector<std::string>& paths,
-                                     const WhereExpression& where, const LoadProgress& progress) {
+LoadedTrace TraceDocument::ReadTrace(
+    const std::vector<std::string>& paths, const WhereExpression& where,
+    const LoadProgress& progress,
+    const std::function<void(MessageStore&& firstMessages)>& firstMessages) {
   std::uint64_t bytesRead = 0;
   std::uint64_t size = 0;
   const LoadProgress tracked = [&](std::uint64_t bytes, std::uint64_t fileSize) {
@@ -90,7 +109,7 @@ LoadedTrace TraceDocument::ReadTrace(const std::vector<std::string>& paths,
     size = fileSize;
     return !progress || progress(bytes, fileSize);
   };
-  LoadedTrace loaded = ReadTrace(paths, tracked);
+  LoadedTrace loaded = ReadTrace(paths, tracked, AcceptedFiles::RegularOnly, firstMessages);
   if (loaded.result.outcome != LoadOutcome::Loaded || where.terms.empty()) {
     return loaded;
   }

@@ -124,16 +124,21 @@ class TraceDocument {
   void Adopt(const std::string& path, FileIdentity identity, LoadResult&& loaded, LoadKind kind);
   // The first half of Load with the grouping of the calls, for a worker: reads and changes
   // nothing of any document. Cancelled (Stopped) when `progress` says so, also while grouping.
+  // A large file's calls are grouped beside its reading, piece after piece; `firstMessages`
+  // gets the first piece's messages while the rest is read (LoadWatch).
   static LoadedTrace ReadTrace(const std::string& path, const LoadProgress& progress = {},
                                AcceptedFiles accepted = AcceptedFiles::RegularOnly);
-  static LoadedTrace ReadTrace(const std::vector<std::string>& paths,
-                               const LoadProgress& progress = {},
-                               AcceptedFiles accepted = AcceptedFiles::RegularOnly);
+  static LoadedTrace ReadTrace(
+      const std::vector<std::string>& paths, const LoadProgress& progress = {},
+      AcceptedFiles accepted = AcceptedFiles::RegularOnly,
+      const std::function<void(MessageStore&& firstMessages)>& firstMessages = {});
   // Adopts what ReadTrace read when it Loaded, as Load would.
   void Adopt(LoadedTrace&& loaded, LoadKind kind);
   // ReadTrace, with the rows of the expression found as well (for a worker).
-  static LoadedTrace ReadTrace(const std::vector<std::string>& paths, const WhereExpression& where,
-                               const LoadProgress& progress = {});
+  static LoadedTrace ReadTrace(
+      const std::vector<std::string>& paths, const WhereExpression& where,
+      const LoadProgress& progress = {},
+      const std::function<void(MessageStore&& firstMessages)>& firstMessages = {});
 
   // --- Following the last file as it grows ---------------------------------------------------
   // A follower that reads on where the last load (and the batches appended since) stopped; none,

@@ -1,7 +1,11 @@
 #include "trace/message_store.h"
 
 #include <algorithm>
-#include <iterator>
+#include <array>
+#include <cstring>
+#include <new>
+
+#include "trace/hex_digits.h"
 
 namespace sigrune {
 
@@ -23,30 +27,172 @@ std::string_view ProtocolText(Protocol protocol) {
   return {};
 }
 
-std::string_view TextArena::Append(std::string_view text) {
-  if (text.empty()) {
-    return {};
-  }
-  if (blocks_.empty() || blocks_.back().capacity() - blocks_.back().size() < text.size()) {
-    const std::size_t blockSize =
-        blocks_.empty() ? kFirstArenaBlockSize
-                        : std::min(2 * blocks_.back().capacity(), kLargestArenaBlockSize);
-    blocks_.emplace_back().reserve(std::max(blockSize, text.size()));
-  }
-  LargeVector<char>& block = blocks_.back();
-  const std::size_t start = block.size();
-  block.insert(block.end(), text.begin(), text.end());
-  return std::string_view(block.data() + start, text.size());
+TextArena::TextArena(TextArena&& other) noexcept
+    : blocks_(std::move(other.blocks_)),
+      table_(other.table_),
+      current_(other.current_),
+      nextNumber_(other.nextNumber_),
+      filling_(other.filling_),
+      stride_(other.stride_) {
+  other.blocks_.clear();
+  other.filling_ = false;
 }
 
-void TextArena::TakeBlocks(TextArena&& other) {
-  // Reserved first: the moves that follow cannot fail. The blocks go before this arena's last,
-  // which keeps taking the next lines.
-  blocks_.reserve(blocks_.size() + other.blocks_.size());
-  const auto at = blocks_.empty() ? blocks_.end() : blocks_.end() - 1;
-  blocks_.insert(at, std::make_move_iterator(other.blocks_.begin()),
-                 std::make_move_iterator(other.blocks_.end()));
+TextArena& TextArena::operator=(TextArena&& other) noexcept {
+  if (this != &other) {
+    Release();
+    blocks_ = std::move(other.blocks_);
+    table_ = other.table_;
+    current_ = other.current_;
+    nextNumber_ = other.nextNumber_;
+    filling_ = other.filling_;
+    stride_ = other.stride_;
+    other.blocks_.clear();
+    other.filling_ = false;
+  }
+  return *this;
+}
+
+TextArena::~TextArena() {
+  Release();
+}
+
+void TextArena::Release() {
+  LargeAllocator<char> allocator;
+  for (const Block& block : blocks_) {
+    if (block.data != nullptr) {
+      allocator.deallocate(block.data, block.capacity);
+    }
+  }
+  blocks_.clear();
+  filling_ = false;
+}
+
+void TextArena::ShareWithLanes() {
+  blocks_.resize(kMostBlocks);
+}
+
+void TextArena::LanesDone() {
+  std::size_t used = blocks_.size();
+  while (used > 0 && blocks_[used - 1].data == nullptr) {
+    --used;
+  }
+  blocks_.resize(used);
+  filling_ = false;
+}
+
+TextArena::Block& TextArena::Room(std::size_t size) {
+  if (size > kLongestText) {
+    throw std::bad_alloc();  // the reader never keeps so long a line
+  }
+  std::vector<Block>& filled = table_ != nullptr ? table_->blocks_ : blocks_;
+  if (filling_ && filled[current_].capacity - filled[current_].size >= size) {
+    return filled[current_];
+  }
+  const std::size_t blockSize =
+      filling_ ? std::min(2 * filled[current_].capacity, kLargestArenaBlockSize)
+               : kFirstArenaBlockSize;
+  // This lane's next number, past every block taken over since; a lane's table has room for all.
+  std::vector<Block>& blocks = table_ != nullptr ? table_->blocks_ : blocks_;
+  std::size_t number = nextNumber_;
+  if (table_ == nullptr && number < blocks.size()) {
+    number += (blocks.size() - number + stride_ - 1) / stride_ * stride_;
+  }
+  if (number >= kMostBlocks) {
+    throw std::bad_alloc();
+  }
+  if (number >= blocks.size()) {
+    blocks.resize(number + 1);
+  }
+  Block& block = blocks[number];
+  const std::size_t capacity = std::max(blockSize, size);
+  block.data = LargeAllocator<char>().allocate(capacity);
+  block.capacity = capacity;
+  block.size = 0;
+  current_ = number;
+  nextNumber_ = number + stride_;
+  filling_ = true;
+  return block;
+}
+
+LineRef TextArena::Place(std::size_t start, std::size_t size) const {
+  return (static_cast<LineRef>(current_) << kBlockShift) |
+         (static_cast<LineRef>(start) << kOffsetShift) | static_cast<LineRef>(size);
+}
+
+LineRef TextArena::Append(std::string_view text) {
+  if (text.empty()) {
+    return 0;
+  }
+  Block& block = Room(text.size());
+  const std::size_t start = block.size;
+  std::memcpy(block.data + start, text.data(), text.size());
+  block.size += text.size();
+  return Place(start, text.size());
+}
+
+namespace {
+
+// Characters that may stand in a payload kept without its blanks: hex digits and the blank.
+constexpr std::array<bool, 256> kPayloadCharacters = [] {
+  std::array<bool, 256> characters{};
+  for (int c = 0; c < 256; ++c) {
+    characters[static_cast<std::size_t>(c)] = c == ' ' || HexDigitValue(static_cast<char>(c)) >= 0;
+  }
+  return characters;
+}();
+
+}  // namespace
+
+LineRef TextArena::AppendDataLine(std::string_view line, bool isTracelist) {
+  const std::size_t equals = line.find('=');
+  if (equals == std::string_view::npos ||
+      line.substr(0, equals).find('C') == std::string_view::npos) {
+    return Append(line);
+  }
+  const std::string_view marker = isTracelist ? "</info>" : "|<CLID::";
+  Block& block = Room(line.size());
+  const std::size_t start = block.size;
+  char* const kept = block.data + start;
+  std::memcpy(kept, line.data(), equals + 1);
+  char* out = kept + equals + 1;
+  std::size_t k = equals + 1;
+  // Most payloads are " XX" after " XX": three characters a step while they last.
+  while (k + 3 <= line.size() && line[k] == ' ' && HexDigitValue(line[k + 1]) >= 0 &&
+         HexDigitValue(line[k + 2]) >= 0) {
+    out[0] = line[k + 1];
+    out[1] = line[k + 2];
+    out += 2;
+    k += 3;
+  }
+  for (; k < line.size(); ++k) {
+    const char c = line[k];
+    if (!kPayloadCharacters[static_cast<unsigned char>(c)]) {
+      if (c == marker.front() && line.substr(k, marker.size()) == marker) {
+        break;
+      }
+      // Not a payload of digits alone: kept as it is, over what was written.
+      std::memcpy(kept, line.data(), line.size());
+      out = kept + line.size();
+      break;
+    }
+    *out = c;
+    out += c != ' ' ? 1 : 0;
+  }
+  const auto size = static_cast<std::size_t>(out - kept);
+  block.size += size;
+  return Place(start, size);
+}
+
+LineRef TextArena::TakeBlocks(TextArena&& other) {
+  const LineRef added = static_cast<LineRef>(blocks_.size()) << kBlockShift;
+  if (blocks_.size() + other.blocks_.size() > kMostBlocks) {
+    throw std::bad_alloc();
+  }
+  blocks_.insert(blocks_.end(), other.blocks_.begin(), other.blocks_.end());
   other.blocks_.clear();
+  other.filling_ = false;
+  return added;
 }
 
 MessageStore::MessageStore() {
@@ -65,7 +211,14 @@ std::uint32_t InternGatewayIp(MessageStore& store, std::string_view dottedAddres
 void AppendMessage(MessageStore& store, std::string_view dataLine, std::uint32_t gatewayIpIndex,
                    Protocol protocol, bool isIncoming, std::uint64_t lineNumber,
                    const MessageColumns& columns, MessageTime time, std::uint32_t file) {
-  store.msgDataLines.push_back(store.dataLineArena.Append(dataLine));
+  AppendMessage(store, store.dataLineArena.Append(dataLine), gatewayIpIndex, protocol, isIncoming,
+                lineNumber, columns, time, file);
+}
+
+void AppendMessage(MessageStore& store, LineRef dataLine, std::uint32_t gatewayIpIndex,
+                   Protocol protocol, bool isIncoming, std::uint64_t lineNumber,
+                   const MessageColumns& columns, MessageTime time, std::uint32_t file) {
+  store.msgDataLines.push_back(dataLine);
   store.msgGatewayIps.push_back(gatewayIpIndex);
   store.msgProtocols.push_back(protocol);
   store.msgIsIncoming.push_back(isIncoming);
@@ -111,11 +264,14 @@ void MoveMessages(MessageStore& target, MessageStore&& source, LineBlocks lineBl
   const std::size_t count = target.msgCount + source.msgCount;
   ForEachMessageArray(target, [count](auto& array) { MakeRoom(array, count); });
   if (lineBlocks == LineBlocks::Copied) {
-    for (std::string_view& line : source.msgDataLines) {
-      line = target.dataLineArena.Append(line);
+    for (LineRef& line : source.msgDataLines) {
+      line = target.dataLineArena.Append(source.dataLineArena.Text(line));
     }
-  } else {
-    target.dataLineArena.TakeBlocks(std::move(source.dataLineArena));
+  } else if (lineBlocks == LineBlocks::Taken) {
+    const LineRef added = target.dataLineArena.TakeBlocks(std::move(source.dataLineArena));
+    for (LineRef& line : source.msgDataLines) {
+      line = TextArena::RenumberedRef(line, added);
+    }
   }
 
   // The gateways by the target's numbers; the other arrays as they are.
@@ -126,7 +282,21 @@ void MoveMessages(MessageStore& target, MessageStore&& source, LineBlocks lineBl
     to.insert(to.end(), from.begin(), from.end());
   });
   target.msgCount = count;
-  source = MessageStore();
+  if (lineBlocks == LineBlocks::InLane) {
+    EmptyForReuse(source);
+  } else {
+    source = MessageStore();
+  }
+}
+
+void EmptyForReuse(MessageStore& store) {
+  KeepFirstMessages(store, 0);
+  store.gatewayIpTexts.resize(1);
+  store.gatewayIpIndex.clear();
+  InternGatewayIp(store, {});
+  store.filePaths.clear();
+  store.fileIsTracelist.clear();
+  store.dataLineArena = TextArena();
 }
 
 MessageTime TraceDayStart(const MessageStore& store) {

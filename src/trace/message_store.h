@@ -22,17 +22,77 @@ enum class Protocol : std::uint8_t { None, Pri, H225 };
 // "PRI", "H225", or the empty text of a message without a header line.
 std::string_view ProtocolText(Protocol protocol);
 
+// A data line's place in its store's TextArena: block number, offset and length in 64 bits, half
+// of what a view takes.
+using LineRef = std::uint64_t;
+
 // Holds the bytes of the data lines in large blocks: one load makes few allocations, and a stored
-// line never moves (a block is never filled beyond its capacity), so views into it stay valid
-// when the store itself is moved.
+// line never moves (a block is never filled beyond its capacity), so its place stays valid when the
+// store itself is moved.
 class TextArena {
  public:
-  std::string_view Append(std::string_view text);
-  // Takes over the other arena's blocks, whose lines stay where they are.
-  void TakeBlocks(TextArena&& other);
+  // The longest text a block holds, and so the longest that can be kept.
+  static constexpr std::size_t kLongestText = std::size_t{1} << 24;
+
+  TextArena() = default;
+  // A lane of `table`'s: an arena filled on one of `stride` threads at once, whose blocks are
+  // numbered lane, lane + stride, lane + 2 stride... in the table's numbers, so that the lines of
+  // every lane can be read through the table (once the thread filling them says so) without a
+  // line moving or being renumbered. The table must have ShareWithLanes() first, and outlives the
+  // lane; it owns the blocks.
+  TextArena(TextArena& table, std::uint32_t lane, std::uint32_t stride)
+      : table_(&table), nextNumber_(lane), stride_(stride) {}
+  TextArena(TextArena&& other) noexcept;
+  TextArena& operator=(TextArena&& other) noexcept;
+  TextArena(const TextArena&) = delete;
+  TextArena& operator=(const TextArena&) = delete;
+  ~TextArena();
+
+  // Makes room for the numbers of every lane at once, so that lanes fill it without moving it.
+  void ShareWithLanes();
+  // Once the lanes are done: the room past their last block goes.
+  void LanesDone();
+
+  LineRef Append(std::string_view text);
+  // A data line in the form the store keeps it (see DataLine).
+  LineRef AppendDataLine(std::string_view line, bool isTracelist);
+  std::string_view Text(LineRef ref) const {
+    const std::size_t size = ref & kSizeMask;
+    if (size == 0) {
+      return {};
+    }
+    const std::vector<Block>& blocks = table_ != nullptr ? table_->blocks_ : blocks_;
+    return {blocks[ref >> kBlockShift].data + ((ref >> kOffsetShift) & kOffsetMask), size};
+  }
+
+  // Takes over the other arena's blocks, numbered after this one's; returns what the other's
+  // line places need added to stay valid (RenumberedRef).
+  LineRef TakeBlocks(TextArena&& other);
+  static LineRef RenumberedRef(LineRef ref, LineRef added) { return ref == 0 ? 0 : ref + added; }
 
  private:
-  std::vector<LargeVector<char>> blocks_;
+  struct Block {
+    char* data = nullptr;
+    std::size_t size = 0;
+    std::size_t capacity = 0;
+  };
+  static constexpr unsigned kOffsetShift = 25;
+  static constexpr unsigned kBlockShift = 49;
+  static constexpr LineRef kSizeMask = (LineRef{1} << kOffsetShift) - 1;
+  static constexpr LineRef kOffsetMask = (LineRef{1} << (kBlockShift - kOffsetShift)) - 1;
+  static constexpr std::size_t kMostBlocks = std::size_t{1} << (64 - kBlockShift);
+
+  // Room for `size` more characters in the block being filled.
+  Block& Room(std::size_t size);
+  LineRef Place(std::size_t start, std::size_t size) const;
+  void Release();
+
+  std::vector<Block> blocks_;   // by number; the numbers of lanes not filled yet are empty
+  TextArena* table_ = nullptr;  // a lane's, whose blocks_ it fills
+  std::size_t current_ = 0;     // the block being filled, when filling_
+  std::size_t nextNumber_ = 0;  // of this lane's next block
+  bool filling_ = false;
+  std::size_t stride_ = 1;
 };
 
 struct MessageStore {
@@ -45,8 +105,8 @@ struct MessageStore {
 
   std::size_t msgCount = 0;
 
-  // The whole data line of each message, exactly as read, without its line break.
-  LargeVector<std::string_view> msgDataLines;
+  // The data line of each message in dataLineArena (read through DataLine).
+  LargeVector<LineRef> msgDataLines;
   // Index into gatewayIpTexts of each message's gateway address; 0 is the empty address.
   LargeVector<std::uint32_t> msgGatewayIps;
   LargeVector<Protocol> msgProtocols;
@@ -90,11 +150,15 @@ void ForEachMessageArray(MessageStore& store, const MessageStore& other, Functio
 // Index of the dotted address in store.gatewayIpTexts, adding it when new.
 std::uint32_t InternGatewayIp(MessageStore& store, std::string_view dottedAddress);
 
-// Appends one message; the data line is copied into the store. The columns and time are the ones
-// read from the data line (ReadMessageColumns, ParseMessageTime).
+// Appends one message; the data line is copied into the store as it is. The columns and time are
+// the ones read from the data line (ReadMessageColumns, ParseMessageTime).
 void AppendMessage(MessageStore& store, std::string_view dataLine, std::uint32_t gatewayIpIndex,
                    Protocol protocol, bool isIncoming, std::uint64_t lineNumber,
                    const MessageColumns& columns, MessageTime time, std::uint32_t file = 0);
+// The same with the line already in an arena (the store's own, or a lane that joins it).
+void AppendMessage(MessageStore& store, LineRef dataLine, std::uint32_t gatewayIpIndex,
+                   Protocol protocol, bool isIncoming, std::uint64_t lineNumber,
+                   const MessageColumns& columns, MessageTime time, std::uint32_t file);
 
 // Whether the message comes from a <Tracelist> document.
 inline bool IsTracelist(const MessageStore& store, std::size_t index) {
@@ -106,21 +170,29 @@ inline bool IsTracelist(const MessageStore& store, std::size_t index) {
 void ReserveMessages(MessageStore& store, std::size_t messages);
 
 // Whether moved messages' data lines stay in the blocks they were read into (a whole file's),
-// or are copied into the target's (a few lines, which a block of their own would waste).
-enum class LineBlocks { Taken, Copied };
+// or are copied into the target's (a few lines, which a block of their own would waste). Moved
+// without either, the source's lines are in a lane that the target takes later.
+enum class LineBlocks { Taken, Copied, InLane };
 
 // Moves the messages of `source` to the end of `target`, their file indexes as they are; their
 // gateways are interned in target's table. Running out of memory leaves the target's messages
-// as they were.
+// as they were. A source whose lines are in a lane is left empty with its arrays' room, for the
+// next piece its thread reads.
 void MoveMessages(MessageStore& target, MessageStore&& source, LineBlocks lineBlocks);
+
+// No messages, gateways or files, the arrays' room kept.
+void EmptyForReuse(MessageStore& store);
 
 // Forgets the messages after the first `count`.
 void KeepFirstMessages(MessageStore& store, std::size_t count);
 
-// The whole data line of the message, exactly as read; read through here, so that the store may
-// keep its lines in another form.
+// The data line of the message as every output reads it. A line read from a trace whose payload
+// is hex digits and blanks alone, after a "C" (which ends the timestamp) and a "=", is kept
+// without the blanks of the payload and without the end marker and what follows: the payload's
+// octets, their case, the timestamp and every column read the same from it, in about two thirds
+// of the room. Any other line is kept exactly as read.
 inline std::string_view DataLine(const MessageStore& store, std::size_t index) {
-  return store.msgDataLines[index];
+  return store.dataLineArena.Text(store.msgDataLines[index]);
 }
 
 // The start of the day of the trace's first timed message, on which a typed time of day is read

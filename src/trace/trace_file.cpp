@@ -12,6 +12,7 @@
 
 #include "trace/gzip_blocks.h"
 #include "trace/text_utilities.h"
+#include "trace/trace_pieces.h"
 #include "trace/trace_reader.h"
 
 namespace sigrune {
@@ -142,11 +143,18 @@ std::optional<LoadResult> FeedCompressed(int descriptor, const std::string& name
 
 // Reads the whole text of the descriptor; the result's follow point holds where it ended.
 LoadResult ReadDescriptor(int descriptor, const std::string& name, const LoadProgress& progress,
-                          bool compressed) {
+                          bool compressed, const LoadWatch& watch = {},
+                          const PieceReading& pieces = {}) {
   struct stat status {};
   std::uint64_t fileSize = 0;
   if (::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode)) {
     fileSize = static_cast<std::uint64_t>(status.st_size);
+    if (!compressed) {
+      if (std::optional<LoadResult> read =
+              ReadInPieces(descriptor, name, fileSize, progress, watch, pieces)) {
+        return std::move(*read);
+      }
+    }
     ::posix_fadvise(descriptor, 0, 0, POSIX_FADV_SEQUENTIAL);
   }
 
@@ -196,7 +204,8 @@ std::string SkippedLinesNote(const LoadResult& result) {
 }
 
 LoadResult LoadTraceFile(const std::string& fileName, const LoadProgress& progress,
-                         AcceptedFiles accepted) {
+                         AcceptedFiles accepted, const LoadWatch& watch,
+                         const PieceReading& pieces) {
   // The kind is checked before the open, which has effects on devices and blocks on a FIFO
   // without a writer, and again after it, in case the file was replaced in between.
   struct stat status {};
@@ -223,7 +232,7 @@ LoadResult LoadTraceFile(const std::string& fileName, const LoadProgress& progre
     return NotAccepted(fileName, accepted);
   }
   const bool compressed = IsCompressedTrace(fileName);
-  LoadResult result = ReadDescriptor(file.get(), fileName, progress, compressed);
+  LoadResult result = ReadDescriptor(file.get(), fileName, progress, compressed, watch, pieces);
   if (result.outcome != LoadOutcome::Loaded && result.outcome != LoadOutcome::NoMessages) {
     return result;
   }

@@ -131,7 +131,7 @@ LoadResult Joined(const std::vector<GivenFile>& files, std::vector<LoadResult>& 
 }  // namespace
 
 LoadResult LoadTraceFiles(const std::vector<std::string>& paths, const LoadProgress& progress,
-                          AcceptedFiles accepted) {
+                          AcceptedFiles accepted, const LoadWatch& watch) {
   const std::vector<GivenFile> files = DistinctFiles(paths);
   std::vector<std::string> notes;
   for (const GivenFile& file : files) {
@@ -145,7 +145,7 @@ LoadResult LoadTraceFiles(const std::vector<std::string>& paths, const LoadProgr
       result.errorText = "no trace file was given";
       return result;
     }
-    result = LoadTraceFile(files.front().path, progress, accepted);
+    result = LoadTraceFile(files.front().path, progress, accepted, watch);
     result.notes = std::move(notes);
     return result;
   }

@@ -30,6 +30,19 @@ LineKind ClassifyLine(std::string_view line) {
   bool outgoing = false;
   bool gateway = false;
   bool data = false;
+  // Whether the 'M' at `position` starts or holds a marker; true once the line is known incoming.
+  const auto incomingAt = [&](std::size_t position) {
+    if (position >= kHeaderMarkerOffset) {
+      const std::size_t start = position - kHeaderMarkerOffset;
+      if (StartsAt(line, start, kIncomingHeader)) {
+        return true;
+      }
+      outgoing = outgoing || StartsAt(line, start, kOutgoingHeader);
+      data = data || StartsAt(line, position - kDataMarkerOffset, kDataMarker);
+    }
+    gateway = gateway || StartsAt(line, position, kGatewayMarker);
+    return false;
+  };
   const char* const begin = line.data();
   const char* const end = begin + line.size();
   for (const char* m = begin; m < end; ++m) {
@@ -37,16 +50,9 @@ LineKind ClassifyLine(std::string_view line) {
     if (m == nullptr) {
       break;
     }
-    const auto position = static_cast<std::size_t>(m - begin);
-    if (position >= kHeaderMarkerOffset) {
-      const std::size_t start = position - kHeaderMarkerOffset;
-      if (StartsAt(line, start, kIncomingHeader)) {
-        return LineKind::IncomingHeader;
-      }
-      outgoing = outgoing || StartsAt(line, start, kOutgoingHeader);
-      data = data || StartsAt(line, position - kDataMarkerOffset, kDataMarker);
+    if (incomingAt(static_cast<std::size_t>(m - begin))) {
+      return LineKind::IncomingHeader;
     }
-    gateway = gateway || StartsAt(line, position, kGatewayMarker);
   }
   if (outgoing) {
     return LineKind::OutgoingHeader;
@@ -99,6 +105,14 @@ TraceTextReader::TraceTextReader(const ReaderContinuation& from, std::uint32_t f
   isTracelist_ = from.isTracelist;
   dropPendingMessage_ = from.pendingLineMadeMessage && from.pendingLength != 0;
 }
+
+TraceTextReader::TraceTextReader(bool isTracelist, TextArena& lane, MessageStore&& store)
+    : store_(std::move(store)),
+      lane_(&lane),
+      isTracelist_(isTracelist),
+      tracelistKnown_(true),
+      headerKnown_(false),
+      gatewayKnown_(false) {}
 
 ReaderContinuation TraceTextReader::Continuation() const {
   ReaderContinuation state;
@@ -221,7 +235,7 @@ void TraceTextReader::NameTheFile(MessageStore& store) const {
 
 void TraceTextReader::ConsumeLine(std::string_view line) {
   ++lineNumber_;
-  if (lineNumber_ == 1 && line.find("<Tracelist>") != std::string_view::npos) {
+  if (lineNumber_ == 1 && !tracelistKnown_ && line.find("<Tracelist>") != std::string_view::npos) {
     isTracelist_ = true;
   }
   const LineKind kind = ClassifyLine(line);
@@ -231,18 +245,27 @@ void TraceTextReader::ConsumeLine(std::string_view line) {
       protocol_ = line.find("H225") != std::string_view::npos ? Protocol::H225 : Protocol::Pri;
       isIncoming_ = kind == LineKind::IncomingHeader;
       headerLineNumber_ = lineNumber_;
+      headerKnown_ = true;
       break;
     case LineKind::Gateway:
       gatewayIpIndex_ = GatewayIndex(GatewayAddressText(line));
+      gatewayKnown_ = true;
       break;
     case LineKind::Data: {
       if (!dropPendingMessage_) {
+        if (store_.msgCount == 0) {
+          firstInheritsHeader_ = !headerKnown_;
+          firstInheritsGateway_ = !gatewayKnown_;
+        }
         const std::string_view timestamp = TimestampText(line, isTracelist_);
-        AppendMessage(store_, line, gatewayIpIndex_, protocol_, isIncoming_, headerLineNumber_,
-                      ReadMessageColumns(line, isTracelist_, timestamp),
-                      timeReader_.Read(timestamp), fileIndex_);
+        const MessageColumns columns = ReadMessageColumns(line, isTracelist_, timestamp);
+        const MessageTime time = timeReader_.Read(timestamp);
+        AppendMessage(store_, Arena().AppendDataLine(line, isTracelist_), gatewayIpIndex_,
+                      protocol_, isIncoming_, headerLineNumber_, columns, time, fileIndex_);
       }
       // A message never takes the header or gateway of the one before it.
+      headerKnown_ = true;
+      gatewayKnown_ = true;
       protocol_ = Protocol::None;
       isIncoming_ = false;
       headerLineNumber_ = 0;

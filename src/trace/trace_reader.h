@@ -58,6 +58,11 @@ struct ReaderContinuation {
 class TraceTextReader {
  public:
   TraceTextReader() = default;
+  // Reads one piece of a file from a line start other than the first: whether the file is a
+  // <Tracelist> document was read from its first line, the line numbers count from the piece's
+  // start, and the data lines go into `lane` (which outlives the store). The messages go into
+  // `store`, empty (EmptyForReuse), whose room a piece read before left.
+  TraceTextReader(bool isTracelist, TextArena& lane, MessageStore&& store);
   // Reads on where another reader stopped (its Continuation()), with a fresh store whose messages
   // name the file `fileIndex`.
   TraceTextReader(const ReaderContinuation& from, std::uint32_t fileIndex);
@@ -76,6 +81,14 @@ class TraceTextReader {
   // What another reader needs to read on from here (before Finish).
   ReaderContinuation Continuation() const;
 
+  // For a piece: whether its first message took the header, or the gateway, of the lines before
+  // the piece (it had none of its own before it), and whether the header or gateway the reader
+  // ends with are the piece's own (else they are those of the lines before it).
+  bool FirstMessageInheritsHeader() const { return firstInheritsHeader_; }
+  bool FirstMessageInheritsGateway() const { return firstInheritsGateway_; }
+  bool KnowsHeader() const { return headerKnown_; }
+  bool KnowsGateway() const { return gatewayKnown_; }
+
  private:
   void HoldLineStart(std::string_view part);
   void EndLine(std::string_view rest);
@@ -84,9 +97,17 @@ class TraceTextReader {
   // The store's file lists, which name one file.
   void NameTheFile(MessageStore& store) const;
 
+  TextArena& Arena() { return lane_ != nullptr ? *lane_ : store_.dataLineArena; }
+
   MessageStore store_;
+  TextArena* lane_ = nullptr;  // where the lines go, when not into the store's arena
   std::uint32_t fileIndex_ = 0;
   bool isTracelist_ = false;
+  bool tracelistKnown_ = false;  // from the file's first line, which a piece may not hold
+  bool headerKnown_ = true;
+  bool gatewayKnown_ = true;
+  bool firstInheritsHeader_ = false;
+  bool firstInheritsGateway_ = false;
   // The unended line that a continuation starts with made a message already.
   bool dropPendingMessage_ = false;
   // The start of a line that a later piece ends, and its length; a line found too long is no
@@ -125,6 +146,24 @@ using LoadProgress = std::function<bool(std::uint64_t bytesRead, std::uint64_t f
 
 enum class LoadOutcome { Loaded, NoMessages, Stopped, Failed };
 
+// What a load read in pieces tells while it reads.
+struct LoadWatch {
+  // The first piece's messages, in a store of their own, handed over while the rest is read: a
+  // window shows them at once. Called on the thread that called the load.
+  std::function<void(MessageStore&& firstMessages)> firstMessages;
+  // Called after each piece is joined, in order, with the messages joined so far, one call at a
+  // time on any of the loading threads: it may read them (their data lines too), so that work on
+  // them goes on beside the reading.
+  std::function<void(const MessageStore& joined)> joined;
+};
+
+// How a large regular file is read: in pieces of this many bytes, split at line starts, read on
+// this many threads at once (0: as many as the cores the process may run on) and joined in order.
+struct PieceReading {
+  std::size_t pieceSize = 16u << 20;
+  unsigned threads = 0;
+};
+
 // Where the load of the last file stopped, for following it as it grows.
 struct FollowPoint {
   std::string path;
@@ -157,16 +196,20 @@ enum class AcceptedFiles { RegularOnly, RegularOrFifo };
 
 // Builds a fresh store from the file; the caller's store is never touched, so a load that does not
 // succeed leaves the previous trace as it was. Running out of memory is a Failed load.
+// A large regular file is read in pieces (PieceReading), told to the watch.
 LoadResult LoadTraceFile(const std::string& fileName, const LoadProgress& progress = {},
-                         AcceptedFiles accepted = AcceptedFiles::RegularOnly);
+                         AcceptedFiles accepted = AcceptedFiles::RegularOnly,
+                         const LoadWatch& watch = {}, const PieceReading& pieces = {});
 
 // Reads the files as one trace: ordered by the time of each file's first message whose time
 // reads, the files without one last, ties and those in byte order of their base names and then
 // of their paths. A file given twice (by any path) is read once, with a note. A file that cannot
 // be read fails the whole load, naming it and why. Files ending in ".gz" are read through zlib.
-// The progress counts the bytes of all the files (compressed ones as stored).
+// The progress counts the bytes of all the files (compressed ones as stored). The watch is told
+// only of a single file: the first messages of several depend on all of them.
 LoadResult LoadTraceFiles(const std::vector<std::string>& paths, const LoadProgress& progress = {},
-                          AcceptedFiles accepted = AcceptedFiles::RegularOnly);
+                          AcceptedFiles accepted = AcceptedFiles::RegularOnly,
+                          const LoadWatch& watch = {});
 
 // The same for a descriptor that is already open (standard input), whatever it reads from; `name`
 // stands for it in the error texts. The descriptor stays open.

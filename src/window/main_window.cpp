@@ -488,7 +488,8 @@ void MainWindow::UpdateStatusBar() {
 
 void MainWindow::isdnList_SelectionChanged() {
   const QModelIndex current = isdnList->currentIndex();
-  if (showingDocument_ || !current.isValid()) {
+  // A preview's rows are not the document's messages.
+  if (showingDocument_ || !current.isValid() || preview_ != nullptr) {
     return;
   }
   document_.SelectMessage(model_->MessageNumberOfRow(current.row()));
@@ -551,13 +552,28 @@ bool MainWindow::StartLoad(const QStringList& fileNames, LoadKind kind, bool fol
   for (const QString& fileName : fileNames) {
     paths.push_back(QFile::encodeName(fileName).toStdString());
   }
+  // An open shows the first rows while the rest is read; a reload keeps the view it has.
+  std::function<void(MessageStore &&)> firstMessages;
+  if (kind == LoadKind::Open) {
+    firstMessages = [this, load = ++loadsStarted_](MessageStore&& first) {
+      auto shown = std::make_shared<MessageStore>(std::move(first));
+      QMetaObject::invokeMethod(
+          this, [this, load, shown] { ShowPreview(load, std::move(*shown)); },
+          Qt::QueuedConnection);
+    };
+  } else {
+    ++loadsStarted_;
+  }
   // The filter bar's rows of the new trace are found on the worker too.
   operations_.Start<LoadedTrace>(
-      [paths = std::move(paths), where = document_.Where()](OperationProgress& progress) {
-        return TraceDocument::ReadTrace(paths, where,
-                                        [&progress](std::uint64_t bytes, std::uint64_t size) {
-                                          return progress.Report(bytes, size);
-                                        });
+      [paths = std::move(paths), where = document_.Where(),
+       firstMessages](OperationProgress& progress) {
+        return TraceDocument::ReadTrace(
+            paths, where,
+            [&progress](std::uint64_t bytes, std::uint64_t size) {
+              return progress.Report(bytes, size);
+            },
+            firstMessages);
       },
       [this, fileNames, kind, view, follow](std::optional<LoadedTrace> loaded) {
         // The store it replaces may still be read by the filter bar's worker.
@@ -570,9 +586,45 @@ bool MainWindow::StartLoad(const QStringList& fileNames, LoadKind kind, bool fol
   return true;
 }
 
+void MainWindow::ShowPreview(std::uint64_t load, MessageStore&& firstMessages) {
+  if (load != loadsStarted_ || !operations_.Busy()) {
+    return;  // its load is over
+  }
+  const std::size_t count = firstMessages.msgCount;
+  const std::string path = firstMessages.filePaths.empty() ? "" : firstMessages.filePaths.front();
+  LoadResult first;
+  first.outcome = LoadOutcome::Loaded;
+  first.store = std::move(firstMessages);
+  auto preview = std::make_unique<TraceDocument>();
+  preview->Adopt(path, FileIdentity(), std::move(first), LoadKind::Open);
+  showingDocument_ = true;
+  model_->ShowRowsOf(preview.get());
+  preview_ = std::move(preview);
+  isdnList->selectionModel()->clear();
+  isdnList->scrollToTop();
+  showingDocument_ = false;
+  messageCountLabel_->setText(
+      tr("Reading: the first %1 shown")
+          .arg(QString::fromStdString(CountOf(count, "message", "messages"))));
+}
+
+void MainWindow::DropPreview(const ListView* restored) {
+  if (preview_ == nullptr) {
+    return;
+  }
+  ShowDocument({.rows = true});
+  preview_.reset();
+  if (restored != nullptr) {
+    isdnList->verticalScrollBar()->setValue(restored->scrolled);
+  }
+}
+
 void MainWindow::LoadFinished(const QStringList& fileNames, LoadKind kind, ListView view,
                               bool follow, std::optional<LoadedTrace> loaded) {
   OperationFinished();
+  if (!loaded || loaded->result.outcome != LoadOutcome::Loaded) {
+    DropPreview(&view);
+  }
   const bool reload = kind == LoadKind::Reload;
   const QString procedure = reload ? QStringLiteral("isdnReload") : QStringLiteral("isdnOpen");
   // One file by the path it was given, as ever; several by their names.
@@ -618,6 +670,7 @@ void MainWindow::LoadFinished(const QStringList& fileNames, LoadKind kind, ListV
     }
   }
   ShowDocument({.rows = true, .pane = true, .calls = true});
+  preview_.reset();  // the list shows the document now
   // A reload keeps the view of the trace as read now, unless its selected message is gone.
   if (reload && (document_.CurrentMessage() || !view.hadSelection)) {
     isdnList->verticalScrollBar()->setValue(view.scrolled);

@@ -10,6 +10,8 @@
 #include <QPointer>
 #include <QString>
 #include <array>
+#include <cstdint>
+#include <memory>
 
 #include "document/find_all.h"
 #include "document/shown_message.h"
@@ -115,6 +117,11 @@ class MainWindow : public QMainWindow {
     int scrolled = 0;
   };
   bool StartLoad(const QStringList& fileNames, LoadKind kind, bool follow);
+  // The first messages of the trace being opened, shown read-only until the whole is read.
+  void ShowPreview(std::uint64_t load, MessageStore&& firstMessages);
+  // The list shows the document again, the preview gone; after a load that changed nothing, as
+  // the view was.
+  void DropPreview(const ListView* restored);
   void LoadFinished(const QStringList& fileNames, LoadKind kind, ListView view, bool follow,
                     std::optional<LoadedTrace> loaded);
   void FindFinished(const FindQuery& query, const QString& text, std::optional<FindResult> found);
@@ -205,6 +212,10 @@ class MainWindow : public QMainWindow {
 
   // Selections the window makes itself show the document; only the user's go to it.
   bool showingDocument_ = false;
+  // The trace being opened, as far as its first piece, while the list shows it.
+  std::unique_ptr<TraceDocument> preview_;
+  // Counts the loads started, so that a preview posted for one gone is dropped.
+  std::uint64_t loadsStarted_ = 0;
   // The notes of a load (lines skipped, a file given twice) are shown in a box once per open.
   bool loadNotesShown_ = false;
   // The notes of the last load besides the skipped lines ("b.txt was given twice and read once").

@@ -57,7 +57,8 @@ void MainWindow::CreateMessageMenu() {
 
 void MainWindow::ShowMessageMenu(const QPoint& position) {
   const QModelIndex index = isdnList->indexAt(position);
-  if (!index.isValid()) {
+  // A preview's rows are read-only: its messages are not the document's yet.
+  if (!index.isValid() || preview_ != nullptr) {
     return;
   }
   // A row in the selection becomes the current one and the selection stays; any other row is

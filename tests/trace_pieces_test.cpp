@@ -1,0 +1,228 @@
+// A file read in pieces on several threads must give exactly what one reader gives; a data line
+// kept in its short form must read as the whole line.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "calls/call_csv.h"
+#include "calls/call_table.h"
+#include "q931/decoder.h"
+#include "test_files.h"
+#include "trace/summary_line.h"
+#include "trace/trace_reader.h"
+
+namespace sigrune {
+namespace {
+
+// Every field of every message, the store's tables, the skipped lines and where a follower would
+// read on: one line each, so that a difference shows where it is.
+std::string Dump(const LoadResult& loaded) {
+  const MessageStore& store = loaded.store;
+  std::string text =
+      "outcome " + std::to_string(static_cast<int>(loaded.outcome)) + " " + loaded.errorText + "\n";
+  for (std::size_t k = 0; k < store.msgCount; ++k) {
+    MessageColumns columns = store.msgColumns[k];
+    char bytes[sizeof columns];
+    std::memcpy(bytes, &columns, sizeof columns);
+    text += std::to_string(k) + " [" + std::string(DataLine(store, k)) + "] " +
+            std::to_string(store.msgGatewayIps[k]) + " " +
+            std::to_string(static_cast<int>(store.msgProtocols[k])) +
+            (store.msgIsIncoming[k] ? " in " : " out ") + std::to_string(store.msgLineNumbers[k]) +
+            " " + std::to_string(store.msgFiles[k]) + " " + std::to_string(store.msgTimes[k]) +
+            " " + std::string(bytes, sizeof bytes) + "\n";
+  }
+  for (const std::string& gateway : store.gatewayIpTexts) {
+    text += "gateway " + gateway + "\n";
+  }
+  for (std::size_t file = 0; file < store.filePaths.size(); ++file) {
+    text += "file " + store.filePaths[file] + (store.fileIsTracelist[file] ? " tracelist\n" : "\n");
+  }
+  text += "skipped " + std::to_string(loaded.skippedLongLines) + " first " +
+          std::to_string(loaded.firstSkippedLine) + "\n";
+  if (loaded.followPoint) {
+    const ReaderContinuation& reader = loaded.followPoint->reader;
+    text += "follow " + std::to_string(loaded.followPoint->offset) + " line " +
+            std::to_string(reader.lineNumber) + " pending [" + reader.pendingLine + "] " +
+            std::to_string(reader.pendingLength) + (reader.skipLineFeed ? " skipLF " : " ") +
+            std::to_string(static_cast<int>(reader.protocol)) +
+            (reader.isIncoming ? " in " : " out ") + std::to_string(reader.headerLineNumber) + " " +
+            reader.gatewayAddress + (reader.pendingLineMadeMessage ? " made" : "") +
+            (reader.isTracelist ? " tracelist\n" : "\n");
+  }
+  return text;
+}
+
+std::string Message(std::string_view time, std::string_view header, std::string_view address,
+                    std::string_view payload, std::string_view end) {
+  return std::string(time) + " CCP|" + std::string(header) + " Message -- PriMsg" +
+         std::string(end) + std::string(time) + " CCP|MMan_Id= 1. IpAddr=" + std::string(address) +
+         std::string(end) + std::string(time) + " CCP|IsdnMsgData1= " + std::string(payload) +
+         "  |<CLID::ccp><GW::a>" + std::string(end);
+}
+
+// Traces whose lines fall across piece boundaries in every way: LF, CR LF and CR line ends, a
+// data line with no header or gateway of its own, headers and gateways with no data line after
+// them, a <Tracelist> document, a last line without its end, a file that ends in CR, and lines
+// too long to keep.
+std::vector<std::string> Traces() {
+  std::string plain;
+  const char* const ends[] = {"\n", "\r\n", "\r"};
+  for (int k = 0; k < 24; ++k) {
+    const std::string time = "01/15/2004 08:00:" + std::to_string(10 + k) + ".000";
+    plain += Message(time, k % 3 == 0 ? "In " : "Out", k % 4 == 0 ? "0501a8c0" : "1e01010a",
+                     k % 5 == 0 ? "08 02 00 0A 05 18 03 a9 83 8e" : "08 01 8b 45 08 02 82 90",
+                     ends[k % 3]);
+    if (k % 7 == 0) {
+      plain += time + " CCP|IsdnMsgData1= 03 01 00\n";  // takes nothing of the message before
+    }
+    if (k % 6 == 0) {
+      plain += "CCP|Out Message -- H225Msg\nMMan_Id= 2. IpAddr=0a01010a\nnoise =\n";
+    }
+  }
+  std::string tracelist = "<Tracelist>\n";
+  for (int k = 0; k < 12; ++k) {
+    tracelist += "<Trace><Date>2004-01-15 08:00:0" + std::to_string(k % 10) +
+                 "</Date><info>CCP|In  Message -- H225Msg</info></Trace>\n"
+                 "<Trace><info>CCP|MMan_Id= 1. IpAddr=0501a8c0</info></Trace>\n"
+                 "<Trace><Date>2004-01-15 08:00:01</Date><info>CCP|IsdnMsgData1= 08 02 00 " +
+                 std::to_string(10 + k) + " 05</info></Trace>\n";
+  }
+  const std::string tooLong(kMaxLineLength + 1, 'x');
+  return {
+      plain,
+      plain + "01/15/2004 08:01:00 CCP|IsdnMsgData1= 08 02 00 01 05",
+      plain + "01/15/2004 08:01:00 CCP|Out Message -- PriMsg\r",
+      tracelist,
+      "IsdnMsgData=08\n" + tooLong + "\nIsdnMsgData=09\n" + tooLong + "\rIsdnMsgData=0a\n",
+  };
+}
+
+TEST(TracePieces, ReadAsOneReaderReadsTheWholeFile) {
+  const std::vector<std::string> traces = Traces();
+  for (std::size_t trace = 0; trace < traces.size(); ++trace) {
+    const std::string path = WriteTemporary("pieces.txt", traces[trace]);
+    const std::string whole =
+        Dump(LoadTraceFile(path, {}, AcceptedFiles::RegularOnly, {}, PieceReading{0, 1}));
+    const bool large = traces[trace].size() > kMaxLineLength;
+    const std::vector<std::size_t> sizes =
+        large ? std::vector<std::size_t>{4u << 20}
+              : std::vector<std::size_t>{1, 2, 3, 7, 16, 61, 200, 1000};
+    // The long lines cost time under the thread sanitizer: one way of reading them is enough.
+    const std::vector<unsigned> threadCounts =
+        large ? std::vector<unsigned>{2} : std::vector<unsigned>{1, 2, 3};
+    for (const std::size_t pieceSize : sizes) {
+      for (const unsigned threads : threadCounts) {
+        std::size_t previewed = 0;
+        const LoadResult loaded =
+            LoadTraceFile(path, {}, AcceptedFiles::RegularOnly,
+                          LoadWatch{[&](MessageStore&& first) { previewed = first.msgCount; }, {}},
+                          PieceReading{pieceSize, threads});
+        ASSERT_EQ(Dump(loaded), whole) << trace << " " << pieceSize << " " << threads;
+        EXPECT_LE(previewed, loaded.store.msgCount);
+      }
+    }
+  }
+}
+
+// The first piece is handed over before the rest, as the messages it will be in the whole, and
+// the messages joined so far as they are joined; a stop on the way hands over nothing.
+TEST(TracePieces, WatchAndStop) {
+  const std::string path = WriteTemporary("pieces.txt", Traces().front());
+  const LoadResult whole = LoadTraceFile(path);
+  std::string previewed;
+  std::string joined;
+  LoadWatch watch;
+  watch.firstMessages = [&](MessageStore&& first) {
+    for (std::size_t k = 0; k < first.msgCount; ++k) {
+      previewed += BuildSummaryLine(first, k) + "\n";
+    }
+    EXPECT_EQ(first.filePaths, std::vector<std::string>{path});
+  };
+  std::size_t told = 0;
+  std::optional<CallTable> calls;
+  watch.joined = [&](const MessageStore& store) {
+    for (; told < store.msgCount; ++told) {
+      joined += BuildSummaryLine(store, told) + "\n";
+    }
+    if (!calls) {
+      calls = GroupCalls(store);
+    } else {
+      ExtendCalls(store, *calls);
+    }
+  };
+  const LoadResult loaded =
+      LoadTraceFile(path, {}, AcceptedFiles::RegularOnly, watch, PieceReading{500, 2});
+  std::string lines;
+  for (std::size_t k = 0; k < whole.store.msgCount; ++k) {
+    lines += BuildSummaryLine(whole.store, k) + "\n";
+  }
+  EXPECT_EQ(loaded.store.msgCount, whole.store.msgCount);
+  EXPECT_FALSE(previewed.empty());
+  EXPECT_EQ(previewed, lines.substr(0, previewed.size()));
+  EXPECT_EQ(joined, lines);
+  // The calls grouped piece after piece are those of the whole.
+  const auto csv = [](const MessageStore& store, const CallTable& table) {
+    std::string text;
+    for (std::uint32_t call = 1; call <= table.calls.size(); ++call) {
+      AppendCallCsvRecord(text, store, table, CallNumber{call}, true);
+    }
+    return text;
+  };
+  ASSERT_TRUE(calls);
+  EXPECT_EQ(csv(loaded.store, *calls), csv(whole.store, GroupCalls(whole.store)));
+
+  // The first report comes while the first piece is read, whatever the other thread has read.
+  const LoadResult stopped = LoadTraceFile(
+      path, [](std::uint64_t, std::uint64_t) { return false; }, AcceptedFiles::RegularOnly, {},
+      PieceReading{100, 2});
+  EXPECT_EQ(stopped.outcome, LoadOutcome::Stopped);
+  EXPECT_EQ(stopped.store.msgCount, 0u);
+}
+
+// A line kept short gives the list line, payload, timestamp and octets of the whole line; lines
+// that could read otherwise are kept whole.
+TEST(TracePieces, ShortDataLinesReadAsWholeOnes) {
+  const struct {
+    std::string_view line;
+    bool tracelist;
+    bool shortened;
+  } cases[] = {
+      {"01/15/2004 08:00:00.001 CCP|IsdnMsgData1= 08 02 00 0A 05 04  |<CLID::a><GW::b>", false,
+       true},
+      {"01/15/2004 08:00:00.001 CCP|IsdnMsgData1= 08 02 80 0a 4d 8  |<CLID::a>", false, true},
+      {"<Trace><Date>2004-01-15 08:00:00</Date><info>CCP|IsdnMsgData1= 08 01 8b 45</info></Trace>",
+       true, true},
+      // "|<CLID::" without its blank would be a marker; "=" and other characters in the payload.
+      {"08:00:00 CCP|IsdnMsgData1= 08 02 |< CLID:: 00 01 05", false, false},
+      {"08:00:00 CCP|IsdnMsgData1= 08 02 00 01 05 = 1", false, false},
+      {"08:00:00 CCP|IsdnMsgData1= 08 02\t00 01 05", false, false},
+      // The first "C" after the "=": the timestamp runs into the payload.
+      {"08:00:00 IsdnMsgData1= 08 02 0C 01 05", false, false},
+      {"08:00:00 CCP|IsdnMsgData1 08 02 00 01 05", false, false},
+  };
+  for (const auto& [line, tracelist, shortened] : cases) {
+    const std::string text = (tracelist ? "<Tracelist>\n" : "") + std::string(line) + "\n";
+    const MessageStore store = ReadTraceText(text);
+    ASSERT_EQ(store.msgCount, 1u) << line;
+    const std::string_view kept = DataLine(store, 0);
+    EXPECT_EQ(kept.size() < line.size(), shortened) << kept;
+    EXPECT_EQ(BuildSummaryLine(kept, true, "PRI", "10.1.1.1", tracelist),
+              BuildSummaryLine(line, true, "PRI", "10.1.1.1", tracelist))
+        << line;
+    EXPECT_EQ(BuildSummaryLine(store, 0), BuildSummaryLine(line, false, "", "", tracelist));
+    EXPECT_EQ(TimestampText(kept, tracelist), TimestampText(line, tracelist)) << line;
+    EXPECT_EQ(PayloadText(kept, tracelist), PayloadText(line, tracelist)) << line;
+    PayloadBytes fromKept;
+    PayloadBytes fromLine;
+    fromKept.AssignSpacedHexText(PayloadTextWithBlanks(kept, tracelist));
+    fromLine.AssignSpacedHexText(PayloadTextWithBlanks(line, tracelist));
+    EXPECT_EQ(DumpMessageHex(fromKept), DumpMessageHex(fromLine)) << line;
+  }
+}
+
+}  // namespace
+}  // namespace sigrune
