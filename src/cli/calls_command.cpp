@@ -132,7 +132,8 @@ int RunCallsCommand(const CallsArguments& arguments, std::FILE* in, std::FILE* o
     return kExitUsage;
   }
   TraceDocument document;
-  if (LoadTraceForCommand(arguments.traces, in, err, document) != LoadOutcome::Loaded) {
+  if (LoadTraceForCommand(arguments.traces, in, err, document, EmptyTrace::Failure,
+                          CallGrouping::WhileReading) != LoadOutcome::Loaded) {
     return kExitFailure;
   }
   const MessageStore& store = document.Store();

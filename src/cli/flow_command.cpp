@@ -85,7 +85,8 @@ int RunFlowCommand(const FlowArguments& arguments, std::FILE* in, std::FILE* out
     names = std::move(*read);
   }
   TraceDocument document;
-  if (LoadTraceForCommand(arguments.traces, in, err, document) != LoadOutcome::Loaded) {
+  if (LoadTraceForCommand(arguments.traces, in, err, document, EmptyTrace::Failure,
+                          CallGrouping::WhileReading) != LoadOutcome::Loaded) {
     return kExitFailure;
   }
   for (const CallNumber call : arguments.calls) {

@@ -119,7 +119,8 @@ int RunStatsCommand(const StatsArguments& arguments, std::FILE* in, std::FILE* o
     }
   }
   TraceDocument document;
-  if (LoadTraceForCommand(arguments.traces, in, err, document) != LoadOutcome::Loaded) {
+  if (LoadTraceForCommand(arguments.traces, in, err, document, EmptyTrace::Failure,
+                          CallGrouping::WhileReading) != LoadOutcome::Loaded) {
     return kExitFailure;
   }
   const MessageStore& store = document.Store();

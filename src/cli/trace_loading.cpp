@@ -11,11 +11,18 @@ std::string TraceNameForMessages(const TraceFiles& files) {
 }
 
 LoadOutcome LoadTraceForCommand(const TraceFiles& files, std::FILE* in, std::FILE* err,
-                                TraceDocument& document, EmptyTrace empty) {
+                                TraceDocument& document, EmptyTrace empty, CallGrouping grouping) {
   const std::string name = TraceNameForMessages(files);
   const bool standardInput = files.size() == 1 && files.front() == "-";
-  LoadResult loaded = standardInput ? LoadTraceDescriptor(fileno(in), name)
-                                    : LoadTraceFiles(files, {}, AcceptedFiles::RegularOrFifo);
+  LoadedTrace read;
+  if (standardInput) {
+    read.result = LoadTraceDescriptor(fileno(in), name);
+  } else if (grouping == CallGrouping::WhileReading) {
+    read = TraceDocument::ReadTrace(files, {}, AcceptedFiles::RegularOrFifo);
+  } else {
+    read.result = LoadTraceFiles(files, {}, AcceptedFiles::RegularOrFifo);
+  }
+  LoadResult& loaded = read.result;
   const LoadOutcome outcome = loaded.outcome;
   for (const std::string& note : loaded.notes) {
     std::fprintf(err, "sigrune-cli: %s\n", note.c_str());
@@ -32,6 +39,10 @@ LoadOutcome LoadTraceForCommand(const TraceFiles& files, std::FILE* in, std::FIL
       }
       [[fallthrough]];  // an empty trace is still the trace, which an export must not replace
     case LoadOutcome::Loaded: {
+      if (read.calls) {
+        document.Adopt(std::move(read), LoadKind::Open);
+        break;
+      }
       const std::string first = standardInput ? std::string() : loaded.store.filePaths.front();
       document.Adopt(first, standardInput ? FileIdentity() : IdentityOfFile(first),
                      std::move(loaded), LoadKind::Open);

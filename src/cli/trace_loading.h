@@ -13,9 +13,13 @@ namespace sigrune {
 // `in` for "-". Any other outcome than Loaded is reported on `err`, naming the file; a trace
 // without messages as the window reports it, unless it is fine (a trace to follow). Skipped long
 // lines and the reading's notes (a file given twice) are noted on `err` too.
+// CallGrouping::WhileReading groups the calls of files while they are read (the commands that need
+// them).
 enum class EmptyTrace { Failure, Fine };
+enum class CallGrouping { Later, WhileReading };
 LoadOutcome LoadTraceForCommand(const TraceFiles& files, std::FILE* in, std::FILE* err,
-                                TraceDocument& document, EmptyTrace empty = EmptyTrace::Failure);
+                                TraceDocument& document, EmptyTrace empty = EmptyTrace::Failure,
+                                CallGrouping grouping = CallGrouping::Later);
 
 // How the messages name a trace: "standard input" for "-", "FIRST + N more" for several files.
 std::string TraceNameForMessages(const TraceFiles& files);
