@@ -3,8 +3,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFile>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -12,7 +10,6 @@
 #include <algorithm>
 
 #include "calls/call_flow.h"
-#include "trace/replacing_file.h"
 #include "trace/text_utilities.h"
 #include "window/call_headline.h"
 #include "window/ladder_view.h"
@@ -25,28 +22,6 @@ namespace {
 
 // The calls named above the ladder: a few, then how many more.
 constexpr std::size_t kHeadlines = 4;
-
-struct FormatEntry {
-  LadderFormat format;
-  const char* objectName;
-  const char* button;
-  const char* name;
-  const char* nameFilter;
-  const char* suffix;
-};
-constexpr FormatEntry kFormats[] = {
-    {LadderFormat::Png, "exportPng", QT_TRANSLATE_NOOP("sigrune::FlowWindow", "&PNG…"), "PNG",
-     QT_TRANSLATE_NOOP("sigrune::FlowWindow", "PNG image (*.png)"), ".png"},
-    {LadderFormat::Svg, "exportSvg", QT_TRANSLATE_NOOP("sigrune::FlowWindow", "&SVG…"), "SVG",
-     QT_TRANSLATE_NOOP("sigrune::FlowWindow", "SVG drawing (*.svg)"), ".svg"},
-    {LadderFormat::Pdf, "exportPdf", QT_TRANSLATE_NOOP("sigrune::FlowWindow", "P&DF…"), "PDF",
-     QT_TRANSLATE_NOOP("sigrune::FlowWindow", "PDF document (*.pdf)"), ".pdf"},
-};
-
-const FormatEntry& EntryOf(LadderFormat format) {
-  return *std::find_if(std::begin(kFormats), std::end(kFormats),
-                       [format](const FormatEntry& entry) { return entry.format == format; });
-}
 
 }  // namespace
 
@@ -91,8 +66,8 @@ FlowWindow::FlowWindow(const TraceDocument& document, std::vector<CallNumber> ca
   controls->addWidget(time_);
   controls->addStretch(1);
   controls->addWidget(new QLabel(tr("Export:")));
-  for (const FormatEntry& entry : kFormats) {
-    auto* button = new QPushButton(tr(entry.button));
+  for (const PictureFormatEntry& entry : kPictureFormats) {
+    auto* button = new QPushButton(PictureExportText(entry.button));
     button->setObjectName(QLatin1String(entry.objectName));
     button->setAutoDefault(false);
     connect(button, &QPushButton::clicked, this, [this, format = entry.format] { Export(format); });
@@ -216,35 +191,29 @@ void FlowWindow::Export(LadderFormat format) {
             .arg(
                 QString::fromStdString(GroupedDigits(static_cast<std::size_t>(picture_->Height()))),
                 QString::fromStdString(GroupedDigits(kMostPngHeight))),
-        {tr(EntryOf(LadderFormat::Svg).button), tr(EntryOf(LadderFormat::Pdf).button)});
+        {PictureExportText(PictureFormatOf(LadderFormat::Svg).button),
+         PictureExportText(PictureFormatOf(LadderFormat::Pdf).button)});
     if (!choice) {
       return;
     }
     format = *choice == 0 ? LadderFormat::Svg : LadderFormat::Pdf;
   }
-  const FormatEntry& entry = EntryOf(format);
-  const std::optional<QString> chosen = dialogs_.SaveFileName(
-      this, tr("Export Flow as %1").arg(QLatin1String(entry.name)), {tr(entry.nameFilter)});
-  if (!chosen) {
+  QString error;
+  const std::optional<QString> path =
+      ChoosePictureTarget(dialogs_, this, tr("Export Flow"), format, document_.Path(), error);
+  if (!path) {
     return;
   }
-  QString path = *chosen;
-  if (QFileInfo(path).suffix().isEmpty()) {
-    path += QLatin1String(entry.suffix);
-  }
-  QString error;
-  if (IsSameFile(QFile::encodeName(path).toStdString(), document_.Path())) {
-    error = tr("cannot write %1: it is the open trace").arg(path);
-  } else {
+  if (error.isEmpty()) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    error = ExportLadder(*picture_, format, path, windowTitle());
+    error = ExportLadder(*picture_, format, *path, windowTitle());
     QApplication::restoreOverrideCursor();
   }
   if (!error.isEmpty()) {
     dialogs_.ShowMessage(this, MessageIcon::Critical, tr("Export Flow"), error);
     return;
   }
-  status_->setText(tr("Written to %1.").arg(path));
+  status_->setText(tr("Written to %1.").arg(*path));
 }
 
 }  // namespace sigrune

@@ -1,5 +1,7 @@
 #include "window/ladder_export.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QPageLayout>
 #include <QPageSize>
@@ -10,6 +12,8 @@
 #include <algorithm>
 #include <functional>
 
+#include "platform/platform.h"
+#include "trace/replacing_file.h"
 #include "trace/text_utilities.h"
 #include "window/ladder_painter.h"
 
@@ -136,6 +140,36 @@ QString ExportPicture(QSize size, const std::function<void(QPainter&)>& paint, L
     return format == LadderFormat::Svg ? DrawSvg(size, paint, file, title)
                                        : DrawPng(size, paint, file);
   });
+}
+
+const PictureFormatEntry& PictureFormatOf(LadderFormat format) {
+  return *std::find_if(
+      std::begin(kPictureFormats), std::end(kPictureFormats),
+      [format](const PictureFormatEntry& entry) { return entry.format == format; });
+}
+
+QString PictureExportText(const char* text) {
+  return QCoreApplication::translate("sigrune::PictureExport", text);
+}
+
+std::optional<QString> ChoosePictureTarget(Dialogs& dialogs, QWidget* parent,
+                                           const QString& caption, LadderFormat format,
+                                           const std::string& tracePath, QString& error) {
+  const PictureFormatEntry& entry = PictureFormatOf(format);
+  std::optional<QString> path =
+      dialogs.SaveFileName(parent, QStringLiteral("%1 as %2").arg(caption, entry.name),
+                           {PictureExportText(entry.nameFilter)});
+  if (!path) {
+    return std::nullopt;
+  }
+  if (QFileInfo(*path).suffix().isEmpty()) {
+    *path += QLatin1String(entry.suffix);
+  }
+  if (IsSameFile(QFile::encodeName(*path).toStdString(), tracePath)) {
+    error = CannotWrite(
+        *path, QCoreApplication::translate("sigrune::ExportLadder", "it is the open trace"));
+  }
+  return path;
 }
 
 }  // namespace sigrune

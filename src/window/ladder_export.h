@@ -7,14 +7,47 @@
 #include <QSize>
 #include <QString>
 #include <functional>
+#include <optional>
+#include <string>
 
 class QPainter;
+class QWidget;
 
 namespace sigrune {
 
 class LadderPicture;
 
 enum class LadderFormat { Png, Svg, Pdf };
+
+// A picture format with the texts of its export button and file dialog (to be translated in the
+// context "sigrune::PictureExport").
+struct PictureFormatEntry {
+  LadderFormat format;
+  const char* objectName;
+  const char* button;
+  const char* name;
+  const char* nameFilter;
+  const char* suffix;
+};
+inline constexpr PictureFormatEntry kPictureFormats[] = {
+    {LadderFormat::Png, "exportPng", QT_TRANSLATE_NOOP("sigrune::PictureExport", "&PNG…"), "PNG",
+     QT_TRANSLATE_NOOP("sigrune::PictureExport", "PNG image (*.png)"), ".png"},
+    {LadderFormat::Svg, "exportSvg", QT_TRANSLATE_NOOP("sigrune::PictureExport", "&SVG…"), "SVG",
+     QT_TRANSLATE_NOOP("sigrune::PictureExport", "SVG drawing (*.svg)"), ".svg"},
+    {LadderFormat::Pdf, "exportPdf", QT_TRANSLATE_NOOP("sigrune::PictureExport", "P&DF…"), "PDF",
+     QT_TRANSLATE_NOOP("sigrune::PictureExport", "PDF document (*.pdf)"), ".pdf"},
+};
+const PictureFormatEntry& PictureFormatOf(LadderFormat format);
+QString PictureExportText(const char* text);
+
+class Dialogs;
+
+// Asks where to export a picture ("`caption` as PNG"), the format's suffix added to a name
+// without one. None when the user cancels; `error` says why a path cannot be written (it is one
+// of the open trace's files).
+std::optional<QString> ChoosePictureTarget(Dialogs& dialogs, QWidget* parent,
+                                           const QString& caption, LadderFormat format,
+                                           const std::string& tracePath, QString& error);
 
 // Taller than this, a picture goes to SVG or PDF: a PNG of it would take hundreds of megabytes.
 inline constexpr int kMostPngHeight = 20'000;

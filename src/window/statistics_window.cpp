@@ -2,8 +2,6 @@
 
 #include <QAbstractTableModel>
 #include <QApplication>
-#include <QFile>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QHelpEvent>
@@ -23,7 +21,6 @@
 #include <functional>
 
 #include "calls/statistics_csv.h"
-#include "trace/replacing_file.h"
 #include "trace/text_utilities.h"
 #include "window/outcome_colours.h"
 #include "window/statistics_chart.h"
@@ -360,25 +357,6 @@ class ChartView : public QWidget {
   std::optional<std::size_t> chosen_;
 };
 
-namespace {
-
-struct FormatEntry {
-  LadderFormat format;
-  const char* objectName;
-  const char* button;
-  const char* name;
-  const char* nameFilter;
-  const char* suffix;
-};
-constexpr FormatEntry kFormats[] = {
-    {LadderFormat::Png, "exportPng", QT_TRANSLATE_NOOP("sigrune::StatisticsWindow", "&PNG…"), "PNG",
-     QT_TRANSLATE_NOOP("sigrune::StatisticsWindow", "PNG image (*.png)"), ".png"},
-    {LadderFormat::Svg, "exportSvg", QT_TRANSLATE_NOOP("sigrune::StatisticsWindow", "&SVG…"), "SVG",
-     QT_TRANSLATE_NOOP("sigrune::StatisticsWindow", "SVG drawing (*.svg)"), ".svg"},
-};
-
-}  // namespace
-
 StatisticsWindow::StatisticsWindow(const TraceDocument& document, Dialogs& dialogs, QWidget* parent)
     : QWidget(parent, Qt::Window), document_(document), dialogs_(dialogs) {
   setObjectName(QStringLiteral("statisticsWindow"));
@@ -388,8 +366,10 @@ StatisticsWindow::StatisticsWindow(const TraceDocument& document, Dialogs& dialo
   auto* controls = new QHBoxLayout;
   controls->addWidget(heading_, 1);
   controls->addWidget(new QLabel(tr("Export chart:")));
-  for (const FormatEntry& entry : kFormats) {
-    auto* button = new QPushButton(tr(entry.button));
+  // A chart is one page: no PDF.
+  for (const LadderFormat format : {LadderFormat::Png, LadderFormat::Svg}) {
+    const PictureFormatEntry& entry = PictureFormatOf(format);
+    auto* button = new QPushButton(PictureExportText(entry.button));
     button->setObjectName(QLatin1String(entry.objectName));
     button->setAutoDefault(false);
     connect(button, &QPushButton::clicked, this, [this, format = entry.format] { Export(format); });
@@ -541,34 +521,25 @@ void StatisticsWindow::ChooseCause(int row) {
 }
 
 void StatisticsWindow::Export(LadderFormat format) {
-  const FormatEntry& entry =
-      *std::find_if(std::begin(kFormats), std::end(kFormats),
-                    [format](const FormatEntry& each) { return each.format == format; });
-  const std::optional<QString> chosen = dialogs_.SaveFileName(
-      this, tr("Export Chart as %1").arg(QLatin1String(entry.name)), {tr(entry.nameFilter)});
-  if (!chosen) {
+  QString error;
+  const std::optional<QString> path =
+      ChoosePictureTarget(dialogs_, this, tr("Export Chart"), format, document_.Path(), error);
+  if (!path) {
     return;
   }
-  QString path = *chosen;
-  if (QFileInfo(path).suffix().isEmpty()) {
-    path += QLatin1String(entry.suffix);
-  }
-  QString error;
-  if (IsSameFile(QFile::encodeName(path).toStdString(), document_.Path())) {
-    error = tr("cannot write %1: it is the open trace").arg(path);
-  } else {
+  if (error.isEmpty()) {
     const StatisticsChart& chart = *chart_;
     const QSize size = chart.FileSize();
     error = ExportPicture(
         size,
         [&chart, size](QPainter& painter) { chart.Paint(painter, PaperChartColours(), size); },
-        format, path, windowTitle());
+        format, *path, windowTitle());
   }
   if (!error.isEmpty()) {
     dialogs_.ShowMessage(this, MessageIcon::Critical, tr("Export Chart"), error);
     return;
   }
-  status_->setText(tr("Written to %1.").arg(path));
+  status_->setText(tr("Written to %1.").arg(*path));
 }
 
 }  // namespace sigrune
