@@ -61,6 +61,14 @@ LoadedTrace TraceDocument::ReadTrace(const std::string& path, const LoadProgress
 LoadedTrace TraceDocument::ReadTrace(
     const std::vector<std::string>& paths, const LoadProgress& progress, AcceptedFiles accepted,
     const std::function<void(MessageStore&& firstMessages)>& firstMessages) {
+  return ReadTrace(paths, WhereExpression(), progress, firstMessages, accepted);
+}
+
+LoadedTrace TraceDocument::ReadTrace(
+    const std::vector<std::string>& paths, const WhereExpression& where,
+    const LoadProgress& progress,
+    const std::function<void(MessageStore&& firstMessages)>& firstMessages,
+    AcceptedFiles accepted) {
   std::uint64_t bytesRead = 0;
   std::uint64_t size = 0;
   const LoadProgress tracked = [&](std::uint64_t bytes, std::uint64_t fileSize) {
@@ -79,8 +87,8 @@ LoadedTrace TraceDocument::ReadTrace(
       ExtendCalls(joined, *calls);
     }
   };
-  LoadedTrace loaded{{},           {}, {}, LoadTraceFiles(paths, tracked, accepted, watch),
-                     std::nullopt, {}, {}};
+  LoadedTrace loaded;
+  loaded.result = LoadTraceFiles(paths, tracked, accepted, watch);
   if (loaded.result.outcome != LoadOutcome::Loaded) {
     return loaded;
   }
@@ -92,30 +100,11 @@ LoadedTrace TraceDocument::ReadTrace(
   } else {
     loaded.calls = GroupCalls(loaded.result.store, [&] { return tracked(bytesRead, size); });
   }
-  if (!tracked(bytesRead, size)) {
-    loaded.result.outcome = LoadOutcome::Stopped;
+  if (!where.terms.empty()) {
+    loaded.whereRows = WhereRows(where, loaded.result.store, *loaded.calls,
+                                 [&] { return tracked(bytesRead, size); });
+    loaded.whereText = where.text;
   }
-  return loaded;
-}
-
-LoadedTrace TraceDocument::ReadTrace(
-    const std::vector<std::string>& paths, const WhereExpression& where,
-    const LoadProgress& progress,
-    const std::function<void(MessageStore&& firstMessages)>& firstMessages) {
-  std::uint64_t bytesRead = 0;
-  std::uint64_t size = 0;
-  const LoadProgress tracked = [&](std::uint64_t bytes, std::uint64_t fileSize) {
-    bytesRead = bytes;
-    size = fileSize;
-    return !progress || progress(bytes, fileSize);
-  };
-  LoadedTrace loaded = ReadTrace(paths, tracked, AcceptedFiles::RegularOnly, firstMessages);
-  if (loaded.result.outcome != LoadOutcome::Loaded || where.terms.empty()) {
-    return loaded;
-  }
-  loaded.whereRows = WhereRows(where, loaded.result.store, *loaded.calls,
-                               [&] { return tracked(bytesRead, size); });
-  loaded.whereText = where.text;
   if (!tracked(bytesRead, size)) {
     loaded.result.outcome = LoadOutcome::Stopped;
   }

@@ -138,7 +138,8 @@ class TraceDocument {
   static LoadedTrace ReadTrace(
       const std::vector<std::string>& paths, const WhereExpression& where,
       const LoadProgress& progress = {},
-      const std::function<void(MessageStore&& firstMessages)>& firstMessages = {});
+      const std::function<void(MessageStore&& firstMessages)>& firstMessages = {},
+      AcceptedFiles accepted = AcceptedFiles::RegularOnly);
 
   // --- Following the last file as it grows ---------------------------------------------------
   // A follower that reads on where the last load (and the batches appended since) stopped; none,
