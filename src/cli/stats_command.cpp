@@ -111,12 +111,9 @@ void WriteTables(OutputBuffer& output, const MessageStore& store,
 
 int RunStatsCommand(const StatsArguments& arguments, std::FILE* in, std::FILE* out,
                     std::FILE* err) {
-  WhereParse where;
-  if (arguments.where) {
-    where = ParseWhere(*arguments.where);
-    if (!where.ok) {
-      return UsageError(err, "stats: --where: " + where.error);
-    }
+  std::optional<WhereExpression> where;
+  if (!ReadWhereOption("stats", arguments.where, err, where)) {
+    return kExitUsage;
   }
   TraceDocument document;
   if (LoadTraceForCommand(arguments.traces, in, err, document, EmptyTrace::Failure,
@@ -126,8 +123,8 @@ int RunStatsCommand(const StatsArguments& arguments, std::FILE* in, std::FILE* o
   const MessageStore& store = document.Store();
   const CallTable& table = document.Calls();
   const CallStatistics statistics =
-      arguments.where
-          ? CountCallStatistics(store, table, CallsWhere(where.expression, store, table))
+      where && !where->terms.empty()
+          ? CountCallStatistics(store, table, CallsWhere(*where, store, table))
           : CountCallStatistics(store, table);
 
   OutputBuffer output(out);
