@@ -7,27 +7,17 @@
 
 #include "calls/call_statistics.h"
 #include "calls/statistics_csv.h"
-#include "trace/trace_reader.h"
+#include "loaded_trace.h"
 
-namespace {
-
-double SecondsSince(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-}  // namespace
+using bench::SecondsSince;
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: call_statistics TRACE\n");
-    return 2;
+  const std::optional<sigrune::LoadResult> loaded =
+      bench::LoadTraceOfArguments(argc, argv, "call_statistics");
+  if (!loaded) {
+    return argc != 2 ? 2 : 1;
   }
-  const sigrune::LoadResult loaded = sigrune::LoadTraceFile(argv[1]);
-  if (loaded.outcome != sigrune::LoadOutcome::Loaded) {
-    std::fprintf(stderr, "cannot load %s\n", argv[1]);
-    return 1;
-  }
-  const sigrune::CallTable table = sigrune::GroupCalls(loaded.store);
+  const sigrune::CallTable table = sigrune::GroupCalls(loaded->store);
   // The best of five: the first run also faults the store's times in.
   double counting = 1e300;
   double writing = 1e300;
@@ -35,9 +25,9 @@ int main(int argc, char** argv) {
   std::size_t csvBytes = 0;
   for (int run = 0; run < 5; ++run) {
     const auto start = std::chrono::steady_clock::now();
-    statistics = sigrune::CountCallStatistics(loaded.store, table);
+    statistics = sigrune::CountCallStatistics(loaded->store, table);
     counting = std::min(counting, SecondsSince(start));
-    csvBytes = sigrune::StatisticsCsv(loaded.store, statistics).size();
+    csvBytes = sigrune::StatisticsCsv(loaded->store, statistics).size();
     writing = std::min(writing, SecondsSince(start));
   }
   std::printf(

@@ -6,35 +6,25 @@
 #include <cstdio>
 
 #include "calls/call_table.h"
-#include "trace/trace_reader.h"
+#include "loaded_trace.h"
 
-namespace {
-
-double SecondsSince(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-}  // namespace
+using bench::SecondsSince;
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: group_calls TRACE\n");
-    return 2;
-  }
-  const sigrune::LoadResult loaded = sigrune::LoadTraceFile(argv[1]);
-  if (loaded.outcome != sigrune::LoadOutcome::Loaded) {
-    std::fprintf(stderr, "cannot load %s\n", argv[1]);
-    return 1;
+  const std::optional<sigrune::LoadResult> loaded =
+      bench::LoadTraceOfArguments(argc, argv, "group_calls");
+  if (!loaded) {
+    return argc != 2 ? 2 : 1;
   }
   // The best of three: the first run also faults the table's pages in.
   double seconds = 1e300;
   sigrune::CallTable table;
   for (int run = 0; run < 3; ++run) {
     const auto start = std::chrono::steady_clock::now();
-    table = sigrune::GroupCalls(loaded.store);
+    table = sigrune::GroupCalls(loaded->store);
     seconds = std::min(seconds, SecondsSince(start));
   }
-  const double messages = static_cast<double>(loaded.store.msgCount);
+  const double messages = static_cast<double>(loaded->store.msgCount);
   std::size_t recordBytes = table.calls.capacity() * sizeof(sigrune::CallRecord);
   for (const sigrune::CallRecord& call : table.calls) {
     // Digits beyond what fits in the string itself are on the heap.

@@ -7,27 +7,17 @@
 
 #include "calls/call_table.h"
 #include "document/where_filter.h"
-#include "trace/trace_reader.h"
+#include "loaded_trace.h"
 
-namespace {
-
-double SecondsSince(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-}  // namespace
+using bench::SecondsSince;
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: where_filter TRACE\n");
-    return 2;
+  const std::optional<sigrune::LoadResult> loaded =
+      bench::LoadTraceOfArguments(argc, argv, "where_filter");
+  if (!loaded) {
+    return argc != 2 ? 2 : 1;
   }
-  const sigrune::LoadResult loaded = sigrune::LoadTraceFile(argv[1]);
-  if (loaded.outcome != sigrune::LoadOutcome::Loaded) {
-    std::fprintf(stderr, "cannot load %s\n", argv[1]);
-    return 1;
-  }
-  const sigrune::CallTable calls = sigrune::GroupCalls(loaded.store);
+  const sigrune::CallTable calls = sigrune::GroupCalls(loaded->store);
   // From the columns alone, through the calls, the summary line, and every message's elements.
   const char* const expressions[] = {
       "type:setup dir:in proto:pri from:09:00 to:17:00",
@@ -46,14 +36,14 @@ int main(int argc, char** argv) {
     std::size_t kept = 0;
     for (int run = 0; run < 3; ++run) {
       const auto start = std::chrono::steady_clock::now();
-      kept = sigrune::WhereRows(parse.expression, loaded.store, calls).size();
+      kept = sigrune::WhereRows(parse.expression, loaded->store, calls).size();
       seconds = std::min(seconds, SecondsSince(start));
     }
     slowest = std::max(slowest, seconds);
     std::printf("where %-50s %.3f s, %zu of %zu messages\n", text, seconds, kept,
-                loaded.store.msgCount);
+                loaded->store.msgCount);
   }
   std::printf("where: slowest %.3f s a million messages (goal 0.3 s)\n",
-              slowest * 1e6 / static_cast<double>(loaded.store.msgCount));
+              slowest * 1e6 / static_cast<double>(loaded->store.msgCount));
   return 0;
 }
