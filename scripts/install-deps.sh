@@ -4,9 +4,9 @@
 set -euo pipefail
 
 # tshark: the tests check the pcap export with the reader it is written for. dpkg-dev: the Debian
-# package's library dependencies are found by its dpkg-shlibdeps.
+# package's library dependencies are found by its dpkg-shlibdeps; file: CPack's DEB generator runs it.
 packages=(cmake g++ ninja-build pkg-config libgtest-dev libcli11-dev libpcap-dev zlib1g-dev qt6-base-dev
-  qt6-svg-dev fonts-dejavu-core xvfb xauth tshark dpkg-dev)
+  qt6-svg-dev fonts-dejavu-core xvfb xauth tshark dpkg-dev file)
 if [[ "${1:-}" == "--fuzz" ]]; then
   packages+=(clang libclang-rt-14-dev)
 fi
