@@ -17,11 +17,23 @@
 #include <QTest>
 #include <QTextBrowser>
 #include <QTextCursor>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include "platform/user_settings.h"
 #include "window/count_text.h"
 #include "window/find_all_panel.h"
 #include "window/find_form.h"
+#include "window/lane_names_store.h"
+#include "window/where_bar.h"
 #include "window/window_settings.h"
 #include "window_fixture.h"
 
@@ -278,7 +290,7 @@ TEST_F(WindowDesktopTest, TheWindowRemembersItsPlaceColumnsAndRecentTraces) {
   EXPECT_EQ(LastFolder("Open"), "");
 
   // A place off every screen (a monitor since unplugged) comes back onto the primary one.
-  UserSettings().setValue(QStringLiteral("window/geometry"), QRect(3000, 2500, 800, 600));
+  UserSettings()->setValue(QStringLiteral("window/geometry"), QRect(3000, 2500, 800, 600));
   window_ = std::make_unique<MainWindow>(dialogs_, launcher_);
   EXPECT_EQ(
       window_->geometry(),
@@ -288,6 +300,169 @@ TEST_F(WindowDesktopTest, TheWindowRemembersItsPlaceColumnsAndRecentTraces) {
             QRect(2000, 100, 800, 600));
   EXPECT_EQ(PlaceOnScreens(QRect(-3000, 0, 4000, 600), screens, screens[0]),
             QRect(0, 240, 1920, 600));
+}
+
+// What the window writes to standard error, caught in a file while this lives.
+class CaughtStandardError {
+ public:
+  explicit CaughtStandardError(std::filesystem::path path)
+      : path_(std::move(path)), saved_(::dup(STDERR_FILENO)) {
+    std::fflush(stderr);
+    const int file = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ::dup2(file, STDERR_FILENO);
+    ::close(file);
+  }
+  ~CaughtStandardError() { Release(); }
+  std::string Text() {
+    Release();
+    return ReadFile(path_);
+  }
+
+ private:
+  void Release() {
+    if (saved_ >= 0) {
+      std::fflush(stderr);
+      ::dup2(saved_, STDERR_FILENO);
+      ::close(saved_);
+      saved_ = -1;
+    }
+  }
+  std::filesystem::path path_;
+  int saved_;
+};
+
+// Past ten seconds, opens and closes the FIFOs among the files every tenth of a second, so that a
+// read or a write blocked on one goes on and the test fails rather than hangs.
+class FifoDeadline {
+ public:
+  explicit FifoDeadline(std::vector<std::filesystem::path> files)
+      : watch_([this, files = std::move(files)] {
+          for (int tick = 0; !done_; ++tick) {
+            for (const std::filesystem::path& file : files) {
+              if (tick >= 100 && std::filesystem::is_fifo(file)) {
+                passed_ = true;
+                ::close(::open(file.c_str(), O_RDWR | O_NONBLOCK));
+              }
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+          }
+        }) {}
+  ~FifoDeadline() { Passed(); }
+  // Ends the watch; whether a FIFO had to be opened.
+  bool Passed() {
+    done_ = true;
+    if (watch_.joinable()) {
+      watch_.join();
+    }
+    return passed_;
+  }
+
+ private:
+  std::atomic<bool> done_ = false;
+  std::atomic<bool> passed_ = false;
+  std::thread watch_;
+};
+
+class SettingsFiles : public WindowDesktopTest {
+ protected:
+  static constexpr const char* kFiles[] = {"sigrune.ini", "lane-names.ini", "filter-bar.ini"};
+
+  // Starts the window with each settings file made by `make`, uses every file, quits and starts
+  // again; the files must be neither read nor written, and said once each on standard error.
+  void StartUseAndQuit(const OwnSettings& own,
+                       const std::function<void(const std::filesystem::path&)>& make) {
+    std::vector<std::filesystem::path> files;
+    for (const char* name : kFiles) {
+      make(files.emplace_back(own.File(name)));
+    }
+    const QRect first = FirstStartGeometry(QGuiApplication::primaryScreen()->availableGeometry());
+    CaughtStandardError said(own.Folder() / "stderr.txt");
+    FifoDeadline deadline(files);
+    window_ = std::make_unique<MainWindow>(dialogs_, launcher_);
+    EXPECT_EQ(window_->geometry(), first);
+    window_->show();
+    window_->setGeometry(100, 60, 900, 700);
+    OpenThroughMenu(kPlain);
+    RememberFolder("Open", kPlain);
+    auto* bar = window_->findChild<WhereBar*>();
+    QTest::keyClicks(bar->lineEdit(), "type:setup");
+    QTest::keyClick(bar->lineEdit(), Qt::Key_Return);
+    Settle();
+    LaneNamesStore names;
+    names.SetName("10.1.1.5", "Dallas PRI 1");
+    EXPECT_EQ(names.Name("10.1.1.5"), QString());
+    window_->close();
+    window_ = std::make_unique<MainWindow>(dialogs_, launcher_);
+    EXPECT_EQ(window_->geometry(), first);
+    EXPECT_EQ(window_->findChild<WhereBar*>()->count(), 0);
+    EXPECT_FALSE(deadline.Passed()) << "blocked on a FIFO";
+    window_.reset();
+
+    const std::string text = said.Text();
+    for (const std::filesystem::path& file : files) {
+      const std::string note =
+          "sigrune: settings not read: " + file.string() + " is not a regular file\n";
+      const std::size_t at = text.find(note);
+      EXPECT_TRUE(at != std::string::npos && text.find(note, at + 1) == std::string::npos)
+          << note << "in:\n"
+          << text;
+    }
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(own.File(""))) {
+      left.push_back(entry.path().filename().string());
+    }
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"filter-bar.ini", "lane-names.ini", "sigrune.ini"}));
+  }
+};
+
+TEST_F(SettingsFiles, AFifoOrAFolderIsNeitherReadNorWritten) {
+  {
+    const OwnSettings own("fifo");
+    StartUseAndQuit(
+        own, [](const std::filesystem::path& file) { ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0); });
+    for (const char* name : kFiles) {
+      EXPECT_TRUE(std::filesystem::is_fifo(own.File(name))) << name;
+    }
+  }
+  const OwnSettings own("folder");
+  StartUseAndQuit(
+      own, [](const std::filesystem::path& file) { std::filesystem::create_directory(file); });
+  for (const char* name : kFiles) {
+    EXPECT_TRUE(std::filesystem::is_empty(own.File(name))) << name;
+  }
+}
+
+TEST_F(SettingsFiles, ALinkToADeviceLeavesTheDeviceAsItWas) {
+  const OwnSettings own;
+  // A node of the test's own with /dev/zero's numbers, never the machine's.
+  const std::filesystem::path zero = own.Folder() / "zero";
+  if (::mknod(zero.c_str(), S_IFCHR | 0600, ::makedev(1, 5)) != 0) {
+    GTEST_SKIP() << "cannot make a device node (needs root): " << std::strerror(errno);
+  }
+  StartUseAndQuit(
+      own, [&](const std::filesystem::path& file) { std::filesystem::create_symlink(zero, file); });
+  struct stat node {};
+  ASSERT_EQ(::stat(zero.c_str(), &node), 0);
+  EXPECT_TRUE(S_ISCHR(node.st_mode));
+  EXPECT_EQ(node.st_rdev, ::makedev(1, 5));
+  for (const char* name : kFiles) {
+    EXPECT_TRUE(std::filesystem::is_symlink(own.File(name))) << name;
+  }
+}
+
+TEST_F(SettingsFiles, ALinkToARegularFileIsFollowed) {
+  const OwnSettings own;
+  const std::filesystem::path real = own.Folder() / "real.ini";
+  WriteFile(real, "[window]\ngeometry=@Rect(100 60 900 700)\n");
+  std::filesystem::create_symlink(real, own.File("sigrune.ini"));
+  window_ = std::make_unique<MainWindow>(dialogs_, launcher_);
+  EXPECT_EQ(window_->geometry(), QRect(100, 60, 900, 700));
+  window_->show();
+  window_->setGeometry(120, 80, 800, 600);
+  window_->close();
+  EXPECT_TRUE(std::filesystem::is_symlink(own.File("sigrune.ini")));
+  EXPECT_NE(ReadFile(real).find("@Rect(120 80 800 600)"), std::string::npos) << ReadFile(real);
 }
 
 TEST_F(WindowDesktopTest, ReleaseNotesNoProgramOpensShowInAWindowOfTheProgramsOwn) {

@@ -1,15 +1,14 @@
 #include "window/lane_names_store.h"
 
-#include <QSettings>
+#include "platform/user_settings.h"
 
 namespace sigrune {
 
 namespace {
 
 // An INI file of its own (~/.config/sigrune/lane-names.ini), apart from any other setting.
-QSettings Settings() {
-  return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("sigrune"),
-                   QStringLiteral("lane-names"));
+std::unique_ptr<QSettings> Settings() {
+  return SettingsFile(QStringLiteral("lane-names"));
 }
 
 QString Key(const QString& address) {
@@ -19,7 +18,8 @@ QString Key(const QString& address) {
 }  // namespace
 
 QString LaneNamesStore::Name(const QString& address) const {
-  return address.isEmpty() ? QString() : Settings().value(Key(address)).toString();
+  const std::unique_ptr<QSettings> settings = address.isEmpty() ? nullptr : Settings();
+  return settings ? settings->value(Key(address)).toString() : QString();
 }
 
 void LaneNamesStore::SetName(const QString& address, const QString& name) {
@@ -27,14 +27,14 @@ void LaneNamesStore::SetName(const QString& address, const QString& name) {
     return;
   }
   const QString trimmed = name.simplified();
-  if (trimmed == Name(address)) {
+  const std::unique_ptr<QSettings> settings = Settings();
+  if (!settings || trimmed == Name(address)) {
     return;
   }
-  QSettings settings = Settings();
   if (trimmed.isEmpty()) {
-    settings.remove(Key(address));
+    settings->remove(Key(address));
   } else {
-    settings.setValue(Key(address), trimmed);
+    settings->setValue(Key(address), trimmed);
   }
   emit NamesChanged();
 }

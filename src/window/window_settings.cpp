@@ -39,11 +39,14 @@ QRect PlaceOnScreens(const QRect& saved, const QList<QRect>& availableScreens,
 }
 
 void RestoreMainWindow(QMainWindow& window, QSplitter& splitter) {
-  const QSettings settings = UserSettings();
+  const std::unique_ptr<QSettings> settings = UserSettings();
+  const auto value = [&](const QString& key) {
+    return settings ? settings->value(key) : QVariant();
+  };
   const QScreen* primary = QGuiApplication::primaryScreen();
   const QRect primaryAvailable =
       primary != nullptr ? primary->availableGeometry() : QRect(0, 0, 1024, 768);
-  const QRect saved = settings.value(kGeometry).toRect();
+  const QRect saved = value(kGeometry).toRect();
   if (saved.isValid()) {
     QList<QRect> screens;
     for (const QScreen* screen : QGuiApplication::screens()) {
@@ -53,11 +56,11 @@ void RestoreMainWindow(QMainWindow& window, QSplitter& splitter) {
   } else {
     window.setGeometry(FirstStartGeometry(primaryAvailable));
   }
-  if (settings.value(kMaximized).toBool()) {
+  if (value(kMaximized).toBool()) {
     window.setWindowState(window.windowState() | Qt::WindowMaximized);
   }
   QList<int> sizes;
-  for (const QVariant& size : settings.value(kSplitter).toList()) {
+  for (const QVariant& size : value(kSplitter).toList()) {
     sizes << std::max(0, size.toInt());
   }
   if (sizes.size() == splitter.count()) {
@@ -66,20 +69,26 @@ void RestoreMainWindow(QMainWindow& window, QSplitter& splitter) {
 }
 
 void SaveMainWindow(const QMainWindow& window, const QSplitter& splitter) {
-  QSettings settings = UserSettings();
-  settings.setValue(kGeometry, window.normalGeometry());
-  settings.setValue(kMaximized, window.isMaximized());
+  const std::unique_ptr<QSettings> settings = UserSettings();
+  if (!settings) {
+    return;
+  }
+  settings->setValue(kGeometry, window.normalGeometry());
+  settings->setValue(kMaximized, window.isMaximized());
   QVariantList sizes;
   for (const int size : splitter.sizes()) {
     sizes << size;
   }
-  settings.setValue(kSplitter, sizes);
+  settings->setValue(kSplitter, sizes);
 }
 
 QList<int> SavedColumnWidths() {
+  const std::unique_ptr<QSettings> settings = UserSettings();
   QList<int> widths;
-  for (const QVariant& width : UserSettings().value(kColumns).toList()) {
-    widths << std::max(0, width.toInt());
+  if (settings) {
+    for (const QVariant& width : settings->value(kColumns).toList()) {
+      widths << std::max(0, width.toInt());
+    }
   }
   return widths;
 }
@@ -89,7 +98,9 @@ void SaveColumnWidths(const QList<int>& widths) {
   for (const int width : widths) {
     saved << width;
   }
-  UserSettings().setValue(kColumns, saved);
+  if (const std::unique_ptr<QSettings> settings = UserSettings()) {
+    settings->setValue(kColumns, saved);
+  }
 }
 
 }  // namespace sigrune
