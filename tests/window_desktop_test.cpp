@@ -33,6 +33,7 @@
 #include "window/find_all_panel.h"
 #include "window/find_form.h"
 #include "window/lane_names_store.h"
+#include "window/recent_traces.h"
 #include "window/where_bar.h"
 #include "window/window_settings.h"
 #include "window_fixture.h"
@@ -300,6 +301,34 @@ TEST_F(WindowDesktopTest, TheWindowRemembersItsPlaceColumnsAndRecentTraces) {
             QRect(2000, 100, 800, 600));
   EXPECT_EQ(PlaceOnScreens(QRect(-3000, 0, 4000, 600), screens, screens[0]),
             QRect(0, 240, 1920, 600));
+}
+
+TEST_F(WindowDesktopTest, RecentTracesReadTheTenEntriesOfTheMenuWhateverTheFileSays) {
+  const OwnSettings own;
+  std::string twelve = "[recent]\nsize=2147483647\n";
+  QList<QStringList> ten;
+  for (int k = 1; k <= 12; ++k) {
+    const std::string file = "/t/" + std::to_string(k) + ".txt";
+    twelve += std::to_string(k) + "\\files=" + file + "\n";
+    if (k <= 10) {
+      ten << QStringList(QString::fromStdString(file));
+    }
+  }
+  const struct {
+    std::string ini;
+    QList<QStringList> traces;
+  } cases[] = {
+      {"[recent]\nsize=2147483647\n", {}},
+      {twelve, ten},
+      {"[recent]\nsize=many\n1\\files=/t/1.txt\n", {}},
+      {"[recent]\nsize=-1\n1\\files=/t/1.txt\n", {}},
+      {"[recent]\nsize=3\n1\\files=/t/1.txt\n2\\files=@Rect(1 2 3 4)\n3\\files=/t/3.txt\n",
+       {{"/t/1.txt"}, {"/t/3.txt"}}},
+  };
+  for (const auto& [ini, traces] : cases) {
+    WriteFile(own.File("sigrune.ini"), ini);
+    EXPECT_EQ(RecentTraces().Traces(), traces) << ini;
+  }
 }
 
 // What the window writes to standard error, caught in a file while this lives.

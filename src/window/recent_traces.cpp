@@ -31,8 +31,9 @@ QList<QStringList> RecentTraces::Traces() const {
   if (!settings) {
     return traces;
   }
-  const int count = settings->beginReadArray(kRecent);
-  for (int k = 0; k < count && traces.size() < kKept; ++k) {
+  // The menu's entries and no more, whatever size the file claims.
+  const int count = std::min(settings->beginReadArray(kRecent), kKept);
+  for (int k = 0; k < count; ++k) {
     settings->setArrayIndex(k);
     const QStringList files = settings->value(kFiles).toStringList();
     if (!files.isEmpty()) {
