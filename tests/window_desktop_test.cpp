@@ -290,17 +290,47 @@ TEST_F(WindowDesktopTest, TheWindowRemembersItsPlaceColumnsAndRecentTraces) {
   EXPECT_EQ(LastFolder("Save As Tessel"), "/var/tmp/exports");
   EXPECT_EQ(LastFolder("Open"), "");
 
-  // A place off every screen (a monitor since unplugged) comes back onto the primary one.
+  // A place off every screen (a monitor since unplugged) comes back as on the first start.
   UserSettings()->setValue(QStringLiteral("window/geometry"), QRect(3000, 2500, 800, 600));
   window_ = std::make_unique<MainWindow>(dialogs_, launcher_);
-  EXPECT_EQ(
-      window_->geometry(),
-      QRect(QPoint(available.center().x() - 399, available.center().y() - 299), QSize(800, 600)));
-  const QList<QRect> screens = {QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
-  EXPECT_EQ(PlaceOnScreens(QRect(2000, 100, 800, 600), screens, screens[0]),
-            QRect(2000, 100, 800, 600));
-  EXPECT_EQ(PlaceOnScreens(QRect(-3000, 0, 4000, 600), screens, screens[0]),
-            QRect(0, 240, 1920, 600));
+  EXPECT_EQ(window_->geometry(), FirstStartGeometry(available));
+}
+
+TEST_F(WindowDesktopTest, APlaceShowingTooLittleOnEveryScreenComesBackAsOnTheFirstStart) {
+  // As a hand-edited file may have it: the window's middle on the screen, its frame a million
+  // pixels wide.
+  window_->close();
+  WriteFile(UserSettings()->fileName().toStdString(),
+            "[window]\ngeometry=@Rect(-500000 10 1000000 500)\n");
+  window_ = std::make_unique<MainWindow>(dialogs_, launcher_);
+  EXPECT_EQ(window_->geometry(),
+            FirstStartGeometry(QGuiApplication::primaryScreen()->availableGeometry()));
+
+  const QRect primary(0, 0, 1920, 1080);
+  const QList<QRect> screens = {primary, QRect(1920, 0, 1280, 1024)};
+  const QRect first = FirstStartGeometry(primary);
+  const struct {
+    QRect saved;
+    QRect placed;
+  } cases[] = {
+      {QRect(100, 50, 800, 600), QRect(100, 50, 800, 600)},
+      {QRect(2000, 100, 800, 600), QRect(2000, 100, 800, 600)},  // on the second screen
+      {QRect(1720, 980, 800, 600), QRect(1720, 980, 800, 600)},  // 200 by 100 on the first
+      {QRect(1721, 980, 800, 600), first},                       // 199 by 100, 601 by 44
+      {QRect(1720, 981, 800, 600), first},                       // 200 by 99, 600 by 43
+      {QRect(1000, 1000, 800, 600), first},                      // 800 by 80
+      {QRect(-300, -50, 600, 400), QRect(-300, -50, 600, 400)},
+      {QRect(-401, 0, 600, 400), first},
+      {QRect(100, 50, 5000, 5000), QRect(100, 50, 1920, 1080)},  // capped at the screen
+      {QRect(2000, 0, 5000, 300), QRect(2000, 0, 1280, 300)},
+      {QRect(-3000, 0, 4000, 600), first},  // capped, it shows nothing
+      {QRect(-500000, 10, 1000000, 500), first},
+      {QRect(QPoint(2147483000, 0), QPoint(2147483600, 500)), first},
+      {QRect(QPoint(-2147483647 - 1, -2147483647 - 1), QPoint(2147483647, 2147483647)), first},
+  };
+  for (const auto& [saved, placed] : cases) {
+    EXPECT_EQ(PlaceOnScreens(saved, screens, primary), placed) << saved.x() << " " << saved.y();
+  }
 }
 
 TEST_F(WindowDesktopTest, RecentTracesReadTheTenEntriesOfTheMenuWhateverTheFileSays) {

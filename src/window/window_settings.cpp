@@ -17,6 +17,10 @@ const QString kMaximized = QStringLiteral("window/maximized");
 const QString kSplitter = QStringLiteral("window/splitter");
 const QString kColumns = QStringLiteral("window/listColumns");
 
+// The least of a window that one must see on a screen to take hold of it and move it.
+constexpr qint64 kShownWidth = 200;
+constexpr qint64 kShownHeight = 100;
+
 }  // namespace
 
 QRect FirstStartGeometry(const QRect& available) {
@@ -27,15 +31,21 @@ QRect FirstStartGeometry(const QRect& available) {
 
 QRect PlaceOnScreens(const QRect& saved, const QList<QRect>& availableScreens,
                      const QRect& primaryAvailable) {
-  // Where the user takes hold of a window to move it: the middle of its top edge.
-  const QPoint handle(saved.center().x(), saved.top() + 8);
-  if (std::any_of(availableScreens.begin(), availableScreens.end(),
-                  [&](const QRect& screen) { return screen.contains(handle); })) {
-    return saved;
+  // In 64 bits: a hand-edited file may hold any int, and QRect's own width() overflows.
+  const qint64 left = saved.left();
+  const qint64 top = saved.top();
+  for (const QRect& screen : availableScreens) {
+    const qint64 width = std::min<qint64>(qint64{saved.right()} - left + 1, screen.width());
+    const qint64 height = std::min<qint64>(qint64{saved.bottom()} - top + 1, screen.height());
+    const qint64 shownWidth =
+        std::min(left + width, qint64{screen.right()} + 1) - std::max<qint64>(left, screen.left());
+    const qint64 shownHeight =
+        std::min(top + height, qint64{screen.bottom()} + 1) - std::max<qint64>(top, screen.top());
+    if (shownWidth >= kShownWidth && shownHeight >= kShownHeight) {
+      return {saved.topLeft(), QSize(static_cast<int>(width), static_cast<int>(height))};
+    }
   }
-  QRect placed(QPoint(), saved.size().boundedTo(primaryAvailable.size()));
-  placed.moveCenter(primaryAvailable.center());
-  return placed;
+  return FirstStartGeometry(primaryAvailable);
 }
 
 void RestoreMainWindow(QMainWindow& window, QSplitter& splitter) {
