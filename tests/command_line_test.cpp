@@ -602,6 +602,8 @@ TEST_F(CommandLine, FlowDrawsTheLadderOrWritesALinePerMessage) {
       {"10.1.1.5 A\n010.1.1.5 B\n", "line 2: not an address and a name"},
       {"# no name:\n10.1.1.5\n", "line 2: not an address and a name"},
       {"10.1.1.256 C\n", "line 1: not an address and a name"},
+      {"10.1.1.5 " + std::string(100, 'n') + " \t\n10.1.1.6 " + std::string(101, 'n') + "\n",
+       "line 2: a name longer than 100 characters"},
   };
   for (const auto& [text, problem] : badNames) {
     EXPECT_EQ(RunCli({"flow", kLegs, "1", "--names", Write("bad.txt", text)}),

@@ -12,6 +12,7 @@
 #include "trace/message_time.h"
 #include "window/flow_window.h"
 #include "window/ladder_view.h"
+#include "window/lane_names_store.h"
 #include "window_fixture.h"
 
 namespace sigrune {
@@ -154,6 +155,29 @@ TEST_F(FlowTest, ShowFlowDrawsTheCallsFollowsTheListNamesLanesAndExports) {
   OpenThroughMenu(trace);
   EXPECT_TRUE(closed.isNull() || !closed->isVisible());
   std::filesystem::remove_all(folder);
+}
+
+TEST_F(FlowTest, ALaneNameIsAtMostAHundredCharacters) {
+  const OwnSettings own;
+  // As a hand-edited file may hold it: the ladders get its first hundred characters.
+  WriteFile(own.File("lane-names.ini"), "[names]\n10.1.1.5=" + std::string(1'000'000, 'n') + "\n");
+  EXPECT_EQ(LaneNamesStore().Name("10.1.1.5"), QString(100, 'n'));
+
+  // The rename field takes no more.
+  OpenThroughMenu(QStringLiteral(SIGRUNE_SOURCE_DIR "/tests/data/call-legs.txt"));
+  SelectRow(0);
+  FlowWindow* flow = ShowFlow();
+  ASSERT_NE(flow, nullptr);
+  ASSERT_EQ(flow->Picture().Flow().lanes[0].address, "10.1.1.5");
+  LadderView& view = flow->View();
+  QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, view.LaneRect(0).center());
+  auto* name = view.findChild<QLineEdit*>(QStringLiteral("laneName"));
+  ASSERT_NE(name, nullptr);
+  name->clear();
+  QTest::keyClicks(name, QString(150, 'm'));
+  EXPECT_EQ(name->text(), QString(100, 'm'));
+  QTest::keyClick(name, Qt::Key_Return);
+  EXPECT_EQ(LaneNamesStore().Name("10.1.1.5"), QString(100, 'm'));
 }
 
 TEST_F(FlowTest, ALadderTooTallForAPngIsOfferedAsSvgOrPdf) {

@@ -65,6 +65,11 @@ std::optional<LaneNames> ReadNamesFile(const std::string& path, std::FILE* err) 
     return std::nullopt;
   }
   LaneNamesText read = ReadLaneNames(*latin1);
+  if (read.nameTooLong) {
+    std::fprintf(err, "sigrune-cli: %s: line %llu: a name longer than %zu characters\n",
+                 path.c_str(), static_cast<unsigned long long>(read.badLine), kLongestLaneName);
+    return std::nullopt;
+  }
   if (read.badLine != 0) {
     std::fprintf(err, "sigrune-cli: %s: line %llu: not an address and a name\n", path.c_str(),
                  static_cast<unsigned long long>(read.badLine));
