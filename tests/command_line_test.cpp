@@ -508,6 +508,10 @@ TEST_F(CommandLine, CallsPrintsATableOrTheCsv) {
             (CommandResult{kExitSuccess, "No calls match (2 calls in this trace)\n", ""}));
   EXPECT_EQ(RunCli({"calls", "--related", "--csv", kLegs}),
             (CommandResult{kExitSuccess, ReadFile(SourceFile("tests/data/call-legs.csv")), ""}));
+  // Numbers that a spreadsheet would run as formulas.
+  const std::string formulas =
+      Write("formulas.txt", "IsdnMsgData=08 02 00 01 05 6c 06 21 80 3d 31 2b 32 70 03 80 40 41\n");
+  EXPECT_NE(RunCli({"calls", "--csv", formulas}).out.find(",'=1+2,'@A,"), std::string::npos);
   EXPECT_EQ(RunCli({"calls", kTracelist, "--related", "--number", "4085"}).out,
             "call  start                    duration  gateway     dir  calling     called  "
             "outcome    messages  cause                    related\n"
