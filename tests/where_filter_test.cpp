@@ -82,6 +82,10 @@ TEST(WhereRows, EachFieldPhraseAndNegationKeepsItsMessages) {
       {"\"in\t\tpri\"", {1, 6, 8, 10}},
       {"type:setup gw:10.1.1.5 from:10:40", {2}},
       {"-type:setup -type:rel", {3, 6, 7, 8}},
+      // Any white space separates terms.
+      {"type:setup\tdir:in", {1}},
+      {"\r\ntype:setup\v\fgw:10.1.1.5\n", {1, 2}},
+      {"\"release_comp\"\ttype:rel", {5, 10}},
   };
   for (const auto& [text, expected] : cases) {
     const WhereParse parse = ParseWhere(text);
@@ -107,6 +111,8 @@ TEST(ParseWhere, NamesTheTermThatDoesNotParseAndWhy) {
       {"x \"abc def", R"(""abc def": unclosed quote)"},
       {"from:\"10:40", R"("from:"10:40": unclosed quote)"},
       {"\"ab\"c d", R"(""ab"c": a blank must follow the closing quote)"},
+      {"tpye:setup\tdir:in", R"("tpye:setup": unknown field "tpye")"},
+      {"-\ttype:setup", R"("-": a lone "-" negates nothing)"},
       {"call:0", R"("call:0": "0" is not a call number)"},
       {"call:+1", R"("call:+1": "+1" is not a call number)"},
       {"call:99999999999", R"("call:99999999999": "99999999999" is not a call number)"},
