@@ -99,6 +99,21 @@ TEST(WhereRows, EachFieldPhraseAndNegationKeepsItsMessages) {
   }
 }
 
+// Octets after a header that the decoder does not read are no elements, whatever they look like.
+TEST(WhereRows, CauseReadsOnlyTheElementsOfAHeaderTheDecoderReads) {
+  const MessageStore store = ReadTraceText(
+      "IsdnMsgData1= 08 02 00 01 4d 08 02 81 e3\n"     // cause 99
+      "IsdnMsgData1= 08 01 81 5a 08 02 81 e3\n"        // a one-octet call reference
+      "IsdnMsgData1= 08 11 81 5a 08 02 81 e3\n"        // length 1 in octet 2's low half
+      "IsdnMsgData1= cc 02 00 01 4d 08 02 81 e3\n"     // protocol discriminator 204
+      "IsdnMsgData1= 08 00 4d 08 02 81 e3\n"           // no call reference
+      "IsdnMsgData1= 08 03 00 00 01 4d 08 02 81 e3\n"  // three octets of it
+      "IsdnMsgData1= 08 02 00 01 4d 08 03 81 e3\n");   // a cause that runs past the end
+  const CallTable calls = GroupCalls(store);
+  EXPECT_EQ(NumbersOf(WhereRows(ParseWhere("cause:99").expression, store, calls)),
+            (Numbers{1, 2, 3}));
+}
+
 TEST(ParseWhere, NamesTheTermThatDoesNotParseAndWhy) {
   const std::pair<std::string_view, std::string_view> cases[] = {
       {"tpye:setup", R"("tpye:setup": unknown field "tpye")"},
