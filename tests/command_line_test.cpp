@@ -617,6 +617,30 @@ TEST_F(CommandLine, FlowDrawsTheLadderOrWritesALinePerMessage) {
       (CommandResult{kExitFailure, "", "sigrune-cli: call 27: " + kLegs + " has 26 calls\n"}));
 }
 
+// A capture holds the times from 1970 to 2106-02-07 06:28:15.999999999 in UTC.
+TEST_F(CommandLine, PcapCountsTheTimesACaptureCannotHoldApart) {
+  std::string text = "IsdnMsgData1= 08 02 00 01 05\n";  // no time
+  for (const char* time :
+       {"1969-12-31 23:59:59.999", "1970-01-01 00:00:00", "2106-02-07 06:28:15.999",
+        "2106-02-07 06:28:16", "2106-02-07 07:00:00"}) {
+    text += std::string(time) + " CCP|IsdnMsgData1= 08 02 00 01 05\n";
+  }
+  const std::string trace = Write("times.txt", text);
+  const std::string path = Path("out.pcap");
+  const auto notes = [&](std::string_view notHeld) {
+    return "sigrune-cli: 1 message without a time: written at the time of the packet before\n"
+           "sigrune-cli: " +
+           std::string(notHeld) +
+           " with a time a pcap file cannot hold: written at the time of the packet before\n"
+           "sigrune-cli: 6 messages written to " +
+           path + "\n";
+  };
+  EXPECT_EQ(RunCli({"pcap", trace, "-o", path}),
+            (CommandResult{kExitSuccess, "", notes("3 messages")}));
+  EXPECT_EQ(RunCli({"pcap", trace, "-o", path, "--utc-offset", "+01:00"}),
+            (CommandResult{kExitSuccess, "", notes("2 messages")}));
+}
+
 // The largest packet Wireshark reads is 262,144 octets: 36 of tags and 262,108 of message.
 TEST_F(CommandLine, PcapWritesTheCaptureAndCountsWhatItSkipped) {
   const auto message = [](std::size_t octets) {
