@@ -267,6 +267,9 @@ TEST_F(WhereDocument, TheCommandLineKeepsWhatTheDocumentKeeps) {
   }
   EXPECT_EQ(run({"list", kTrace, "--pri", "--where", expression}),
             std::make_tuple(0, lines, std::string()));
+  // Repeated, the expressions must all hold; each is read alone.
+  EXPECT_EQ(run({"list", kTrace, "--where", "-type:setup", "--pri", "--where=from:10:40"}),
+            std::make_tuple(0, lines, std::string()));
 
   const std::string all = Path("all.txt");
   const std::string kept = Path("kept.txt");
@@ -289,12 +292,18 @@ TEST_F(WhereDocument, TheCommandLineKeepsWhatTheDocumentKeeps) {
   EXPECT_EQ(
       run({"pcap", kTrace, "-o", capture, "--in-call", "1", "--where", "dir:out"}),
       std::make_tuple(0, std::string(), "sigrune-cli: 3 messages written to " + capture + "\n"));
-  for (const std::string_view command : {"list", "export", "calls"}) {
+  for (const std::string_view command : {"list", "export", "calls", "stats"}) {
     EXPECT_EQ(run({command, kTrace, "--where", "a \"b"}),
               std::make_tuple(2, std::string(),
                               "sigrune-cli: " + std::string(command) +
                                   ": --where: \"\"b\": unclosed quote\nTry 'sigrune-cli --help' "
                                   "for more information.\n"))
+        << command;
+    // Joined, these two would read as one phrase.
+    EXPECT_EQ(std::get<2>(run({command, kTrace, "--where", "type:setup \"a\\", "--where", "\" b"})),
+              "sigrune-cli: " + std::string(command) +
+                  ": --where: \"\"a\\\": unclosed quote\nTry 'sigrune-cli --help' for more "
+                  "information.\n")
         << command;
   }
 }

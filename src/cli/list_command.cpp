@@ -47,23 +47,29 @@ bool ReadFilterOption(std::string_view command, const std::optional<std::string>
   return true;
 }
 
-bool ReadWhereOption(std::string_view command, const std::optional<std::string>& text,
+bool ReadWhereOption(std::string_view command, const std::vector<std::string>& texts,
                      std::FILE* err, std::optional<WhereExpression>& where) {
-  if (!text) {
+  if (texts.empty()) {
     return true;
   }
   const std::string prefix = std::string(command) + ": --where: ";
-  const std::optional<std::string> latin1 = Latin1OfLocaleText(*text);
-  if (!latin1) {
-    UsageError(err, prefix + "'" + *text + "' has no Latin-1 form, the encoding of trace texts");
-    return false;
+  // Each is read alone, for its problems to be its own; together they are their terms joined.
+  std::string joined;
+  for (const std::string& text : texts) {
+    const std::optional<std::string> latin1 = Latin1OfLocaleText(text);
+    if (!latin1) {
+      UsageError(err, prefix + "'" + text + "' has no Latin-1 form, the encoding of trace texts");
+      return false;
+    }
+    const WhereParse parse = ParseWhere(*latin1);
+    if (!parse.ok) {
+      UsageError(err, prefix + parse.error);
+      return false;
+    }
+    joined += joined.empty() ? "" : " ";
+    joined += *latin1;
   }
-  WhereParse parse = ParseWhere(*latin1);
-  if (!parse.ok) {
-    UsageError(err, prefix + parse.error);
-    return false;
-  }
-  where = std::move(parse.expression);
+  where = ParseWhere(joined).expression;
   return true;
 }
 
