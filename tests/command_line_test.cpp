@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -723,6 +724,64 @@ TEST_F(CommandLine, HelpAndVersionGoToStandardOutput) {
   const CommandResult version = RunCli({"--version"});
   EXPECT_EQ(version.status, kExitSuccess);
   EXPECT_EQ(version.out.rfind("sigrune-cli ", 0), 0u);
+}
+
+TEST(TerminalLineText, EscapesControlsLineEndsAndWhatIsNoCharacterOfTheLocale) {
+  const std::tuple<std::string_view, bool, std::string_view> cases[] = {
+      {"a\tb\nsigrune-cli: c\r\n", false, "a\\x09b\\x0asigrune-cli: c\\x0d\\x0a"},
+      {"\x1b[2J\x7f", true, "\\x1b[2J\\x7f"},
+      {"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80", true,
+       "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80"},
+      {"caf\xe9", true, "caf\\xe9"},
+      {"caf\xe9 \x9b", false, "caf\xe9 \\x9b"},
+      {"\xc2\x9b[2J", true, "\\xc2\\x9b[2J"},                // U+009B, a control
+      {"\xed\xa0\x80 \xc3", true, "\\xed\\xa0\\x80 \\xc3"},  // a surrogate, a cut sequence
+      {"\xe0\x80\xaf \xf4\x90\x80\x80", true, "\\xe0\\x80\\xaf \\xf4\\x90\\x80\\x80"},
+  };
+  for (const auto& [bytes, utf8, shown] : cases) {
+    EXPECT_EQ(TerminalLineText(bytes, utf8), shown) << bytes;
+  }
+}
+
+// A name holding an escape sequence or a line end reaches a terminal escaped; a file gets it as
+// it is.
+TEST_F(CommandLine, NamesReachATerminalsStandardErrorEscaped) {
+  const int terminal = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(terminal, 0);
+  ASSERT_EQ(grantpt(terminal), 0);
+  ASSERT_EQ(unlockpt(terminal), 0);
+  const int side = open(ptsname(terminal), O_RDWR | O_NOCTTY);
+  ASSERT_GE(side, 0);
+  termios modes{};
+  ASSERT_EQ(tcgetattr(side, &modes), 0);
+  cfmakeraw(&modes);  // the line feeds as they are written
+  ASSERT_EQ(tcsetattr(side, TCSANOW, &modes), 0);
+  std::FILE* err = fdopen(side, "w");
+  const std::string name = Path("a\x1b[2J\nsigrune-cli: forged");
+  const std::vector<std::string_view> arguments = {"list", name};
+  std::FILE* out = std::tmpfile();
+  EXPECT_EQ(RunCommandLine(arguments, nullptr, out, err), kExitFailure);
+  std::fclose(out);
+  std::fflush(err);
+  std::string shown;
+  pollfd ready{terminal, POLLIN, 0};
+  char piece[4096];
+  while (poll(&ready, 1, 1000) > 0) {
+    const ssize_t got = read(terminal, piece, sizeof piece);
+    if (got <= 0) {
+      break;
+    }
+    shown.append(piece, static_cast<std::size_t>(got));
+    if (shown.back() == '\n') {
+      break;
+    }
+  }
+  std::fclose(err);
+  close(terminal);
+  EXPECT_EQ(shown, "sigrune-cli: cannot open " + Path("a\\x1b[2J\\x0asigrune-cli: forged") +
+                       ": No such file or directory\n");
+  EXPECT_EQ(RunCli(arguments).err,
+            "sigrune-cli: cannot open " + name + ": No such file or directory\n");
 }
 
 TEST(TerminalText, EscapesControlCharactersAndShowsLatin1) {

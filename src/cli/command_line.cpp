@@ -6,6 +6,7 @@
 #include <variant>
 
 #include "cli/output_buffer.h"
+#include "cli/terminal_output.h"
 #include "cli/trace_loading.h"
 #include "version.h"
 
@@ -100,7 +101,7 @@ void Print(std::FILE* stream, std::string_view text) {
 
 int UsageError(std::FILE* err, std::string_view problem) {
   Print(err, "sigrune-cli: ");
-  Print(err, problem);
+  Print(err, Escaped(err, problem));
   Print(err, "\nTry 'sigrune-cli --help' for more information.\n");
   return kExitUsage;
 }
@@ -177,8 +178,9 @@ int ReportOutOfMemory(const std::optional<Command>& command, std::FILE* err) {
     return kExitFailure;
   }
   const std::string trace = TraceNameForMessages(activity->traces);
-  std::fprintf(err, "sigrune-cli: %s: not enough memory (while %.*s)\n", trace.c_str(),
-               static_cast<int>(activity->doing.size()), activity->doing.data());
+  std::fprintf(err, "sigrune-cli: %s: not enough memory (while %.*s)\n",
+               Escaped(err, trace).c_str(), static_cast<int>(activity->doing.size()),
+               activity->doing.data());
   return kExitFailure;
 }
 

@@ -6,6 +6,7 @@
 #include "cli/command_line.h"
 #include "cli/locale_text.h"
 #include "cli/output_buffer.h"
+#include "cli/terminal_output.h"
 #include "cli/trace_loading.h"
 #include "trace/list_filters.h"
 #include "trace/summary_line.h"
@@ -135,7 +136,7 @@ int RunListCommand(const ListArguments& arguments, std::FILE* in, std::FILE* out
   std::optional<TraceFollower> follower = document.StartFollowing(whyNot);
   if (!follower) {
     output.Flush();
-    std::fprintf(err, "sigrune-cli: %s\n", whyNot.c_str());
+    std::fprintf(err, "sigrune-cli: %s\n", Escaped(err, whyNot).c_str());
     return FinishOutput(output, err, kExitFailure);
   }
   // Until interrupted, or until the file disappears.
@@ -151,7 +152,7 @@ int RunListCommand(const ListArguments& arguments, std::FILE* in, std::FILE* out
     writeRows(appended.firstRow, appended.firstRow + appended.rowsAdded);
     if (!note.empty()) {
       output.Flush();
-      std::fprintf(err, "sigrune-cli: %s\n", note.c_str());
+      std::fprintf(err, "sigrune-cli: %s\n", Escaped(err, note).c_str());
     }
     if (stopped) {
       return FinishOutput(output, err, kExitFailure);
