@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -174,9 +175,9 @@ TEST_F(CommandLine, UsageErrorsSayWhatIsWrongAndExitWithTwo) {
       {{"show", kPlain, "x1"}, "show: 'x1' is not a message number"},
       {{"export", kPlain, "-o"}, "export: option '-o' needs a value"},
       {{"export", kPlain, "-o", "a", "-o", "b"},
-       "export takes one or more trace files and at most one output file"},
+       "export: option '-o/--output' can be given only once"},
       {{"export", kPlain, "--output", "a", "-o", "b"},
-       "export takes one or more trace files and at most one output file"},
+       "export: option '-o/--output' can be given only once"},
       {{"find", kPlain}, "find takes one or more trace files and a text"},
       {{"calls"}, "calls takes one or more trace files"},
       {{"calls", kPlain, "--outcome", "failed,busy,"},
@@ -201,6 +202,28 @@ TEST_F(CommandLine, UsageErrorsSayWhatIsWrongAndExitWithTwo) {
       {{"pcap", kPlain, "-o", "a", "--utc-offset", "+5:00"},
        "pcap: '+5:00' is not a UTC offset (+HH:MM or -HH:MM)"},
       {{"stats", "--csv"}, "stats takes one or more trace files"},
+      // An option of one value given twice; only --where, --outcome and pcap's --in-call repeat.
+      {{"list", kPlain, "--call", "1", "--call", "2"},
+       "list: option '--call' can be given only once"},
+      {{"list", kPlain, "--gateway", "a", "--gateway=b"},
+       "list: option '--gateway' can be given only once"},
+      {{"list", kPlain, "--in-call", "1", "--in-call", "1"},
+       "list: option '--in-call' can be given only once"},
+      {{"show", kPlain, "--in-call", "1", "--in-call", "2"},
+       "show: option '--in-call' can be given only once"},
+      {{"calls", kPlain, "--number", "1", "--number", "2"},
+       "calls: option '--number' can be given only once"},
+      {{"calls", kPlain, "--gateway", "a", "--gateway", "b"},
+       "calls: option '--gateway' can be given only once"},
+      {{"flow", kPlain, "1", "--names", "a", "--names", "b"},
+       "flow: option '--names' can be given only once"},
+      {{"pcap", kPlain, "-o", "a", "-o", "b"}, "pcap: option '-o/--output' can be given only once"},
+      {{"pcap", kPlain, "-o", "a", "--server-address", "1.2.3.4", "--server-address", "1.2.3.5"},
+       "pcap: option '--server-address' can be given only once"},
+      {{"pcap", kPlain, "-o", "a", "--utc-offset", "+01:00", "--utc-offset", "+02:00"},
+       "pcap: option '--utc-offset' can be given only once"},
+      {{"calls", kPlain, "--number", "12a"}, "calls: '12a' is not a number (digits only)"},
+      {{"calls", kPlain, "--number", ""}, "calls: '' is not a number (digits only)"},
   };
   for (const auto& [arguments, problem] : misuses) {
     EXPECT_EQ(RunCli(arguments), UsageFailure(problem));
@@ -508,6 +531,10 @@ TEST_F(CommandLine, CallsPrintsATableOrTheCsv) {
             (CommandResult{kExitSuccess, "No calls match (2 calls in this trace)\n", ""}));
   EXPECT_EQ(RunCli({"calls", "--related", "--csv", kLegs}),
             (CommandResult{kExitSuccess, ReadFile(SourceFile("tests/data/call-legs.csv")), ""}));
+  // Numbers that a spreadsheet would run as formulas.
+  const std::string formulas =
+      Write("formulas.txt", "IsdnMsgData=08 02 00 01 05 6c 06 21 80 3d 31 2b 32 70 03 80 40 41\n");
+  EXPECT_NE(RunCli({"calls", "--csv", formulas}).out.find(",'=1+2,'@A,"), std::string::npos);
   EXPECT_EQ(RunCli({"calls", kTracelist, "--related", "--number", "4085"}).out,
             "call  start                    duration  gateway     dir  calling     called  "
             "outcome    messages  cause                    related\n"
@@ -615,6 +642,30 @@ TEST_F(CommandLine, FlowDrawsTheLadderOrWritesALinePerMessage) {
       (CommandResult{kExitFailure, "", "sigrune-cli: call 27: " + kLegs + " has 26 calls\n"}));
 }
 
+// A capture holds the times from 1970 to 2106-02-07 06:28:15.999999999 in UTC.
+TEST_F(CommandLine, PcapCountsTheTimesACaptureCannotHoldApart) {
+  std::string text = "IsdnMsgData1= 08 02 00 01 05\n";  // no time
+  for (const char* time :
+       {"1969-12-31 23:59:59.999", "1970-01-01 00:00:00", "2106-02-07 06:28:15.999",
+        "2106-02-07 06:28:16", "2106-02-07 07:00:00"}) {
+    text += std::string(time) + " CCP|IsdnMsgData1= 08 02 00 01 05\n";
+  }
+  const std::string trace = Write("times.txt", text);
+  const std::string path = Path("out.pcap");
+  const auto notes = [&](std::string_view notHeld) {
+    return "sigrune-cli: 1 message without a time: written at the time of the packet before\n"
+           "sigrune-cli: " +
+           std::string(notHeld) +
+           " with a time a pcap file cannot hold: written at the time of the packet before\n"
+           "sigrune-cli: 6 messages written to " +
+           path + "\n";
+  };
+  EXPECT_EQ(RunCli({"pcap", trace, "-o", path}),
+            (CommandResult{kExitSuccess, "", notes("3 messages")}));
+  EXPECT_EQ(RunCli({"pcap", trace, "-o", path, "--utc-offset", "+01:00"}),
+            (CommandResult{kExitSuccess, "", notes("2 messages")}));
+}
+
 // The largest packet Wireshark reads is 262,144 octets: 36 of tags and 262,108 of message.
 TEST_F(CommandLine, PcapWritesTheCaptureAndCountsWhatItSkipped) {
   const auto message = [](std::size_t octets) {
@@ -675,6 +726,64 @@ TEST_F(CommandLine, HelpAndVersionGoToStandardOutput) {
   const CommandResult version = RunCli({"--version"});
   EXPECT_EQ(version.status, kExitSuccess);
   EXPECT_EQ(version.out.rfind("sigrune-cli ", 0), 0u);
+}
+
+TEST(TerminalLineText, EscapesControlsLineEndsAndWhatIsNoCharacterOfTheLocale) {
+  const std::tuple<std::string_view, bool, std::string_view> cases[] = {
+      {"a\tb\nsigrune-cli: c\r\n", false, "a\\x09b\\x0asigrune-cli: c\\x0d\\x0a"},
+      {"\x1b[2J\x7f", true, "\\x1b[2J\\x7f"},
+      {"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80", true,
+       "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80"},
+      {"caf\xe9", true, "caf\\xe9"},
+      {"caf\xe9 \x9b", false, "caf\xe9 \\x9b"},
+      {"\xc2\x9b[2J", true, "\\xc2\\x9b[2J"},                // U+009B, a control
+      {"\xed\xa0\x80 \xc3", true, "\\xed\\xa0\\x80 \\xc3"},  // a surrogate, a cut sequence
+      {"\xe0\x80\xaf \xf4\x90\x80\x80", true, "\\xe0\\x80\\xaf \\xf4\\x90\\x80\\x80"},
+  };
+  for (const auto& [bytes, utf8, shown] : cases) {
+    EXPECT_EQ(TerminalLineText(bytes, utf8), shown) << bytes;
+  }
+}
+
+// A name holding an escape sequence or a line end reaches a terminal escaped; a file gets it as
+// it is.
+TEST_F(CommandLine, NamesReachATerminalsStandardErrorEscaped) {
+  const int terminal = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(terminal, 0);
+  ASSERT_EQ(grantpt(terminal), 0);
+  ASSERT_EQ(unlockpt(terminal), 0);
+  const int side = open(ptsname(terminal), O_RDWR | O_NOCTTY);
+  ASSERT_GE(side, 0);
+  termios modes{};
+  ASSERT_EQ(tcgetattr(side, &modes), 0);
+  cfmakeraw(&modes);  // the line feeds as they are written
+  ASSERT_EQ(tcsetattr(side, TCSANOW, &modes), 0);
+  std::FILE* err = fdopen(side, "w");
+  const std::string name = Path("a\x1b[2J\nsigrune-cli: forged");
+  const std::vector<std::string_view> arguments = {"list", name};
+  std::FILE* out = std::tmpfile();
+  EXPECT_EQ(RunCommandLine(arguments, nullptr, out, err), kExitFailure);
+  std::fclose(out);
+  std::fflush(err);
+  std::string shown;
+  pollfd ready{terminal, POLLIN, 0};
+  char piece[4096];
+  while (poll(&ready, 1, 1000) > 0) {
+    const ssize_t got = read(terminal, piece, sizeof piece);
+    if (got <= 0) {
+      break;
+    }
+    shown.append(piece, static_cast<std::size_t>(got));
+    if (shown.back() == '\n') {
+      break;
+    }
+  }
+  std::fclose(err);
+  close(terminal);
+  EXPECT_EQ(shown, "sigrune-cli: cannot open " + Path("a\\x1b[2J\\x0asigrune-cli: forged") +
+                       ": No such file or directory\n");
+  EXPECT_EQ(RunCli(arguments).err,
+            "sigrune-cli: cannot open " + name + ": No such file or directory\n");
 }
 
 TEST(TerminalText, EscapesControlCharactersAndShowsLatin1) {

@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cli/command_parser.h"
 #include "document/trace_document.h"
@@ -34,9 +35,9 @@ int RunStatsCommand(const StatsArguments& arguments, std::FILE* in, std::FILE* o
 // reporting a --call value that is no call reference (a usage error).
 bool ReadFilterOption(std::string_view command, const std::optional<std::string>& call, bool pri,
                       bool h225, std::FILE* err, std::optional<FilterKey>& key);
-// The expression of --where, read when given; false after reporting one that does not parse, or
-// that has no Latin-1 form (a usage error).
-bool ReadWhereOption(std::string_view command, const std::optional<std::string>& text,
+// The expressions of --where as one that keeps what they all keep, read when given; false after
+// reporting one that does not parse, or that has no Latin-1 form (a usage error).
+bool ReadWhereOption(std::string_view command, const std::vector<std::string>& texts,
                      std::FILE* err, std::optional<WhereExpression>& where);
 
 // Switches on the filter of the key, or that of --gateway IP when given.

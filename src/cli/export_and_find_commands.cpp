@@ -7,6 +7,7 @@
 #include "cli/command_line.h"
 #include "cli/locale_text.h"
 #include "cli/output_buffer.h"
+#include "cli/terminal_output.h"
 #include "cli/trace_loading.h"
 #include "document/find_all.h"
 #include "q931/export_writer.h"
@@ -44,7 +45,7 @@ int RunExportCommand(const ExportArguments& arguments, std::FILE* in, std::FILE*
     return WriteError(err, result.writeError);
   }
   if (result.outcome != ExportOutcome::Written) {
-    std::fprintf(err, "sigrune-cli: %s\n", result.errorText.c_str());
+    std::fprintf(err, "sigrune-cli: %s\n", Escaped(err, result.errorText).c_str());
     return kExitFailure;
   }
   if (result.undecodableMessages > 0) {

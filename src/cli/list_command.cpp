@@ -6,6 +6,7 @@
 #include "cli/command_line.h"
 #include "cli/locale_text.h"
 #include "cli/output_buffer.h"
+#include "cli/terminal_output.h"
 #include "cli/trace_loading.h"
 #include "trace/list_filters.h"
 #include "trace/summary_line.h"
@@ -47,23 +48,29 @@ bool ReadFilterOption(std::string_view command, const std::optional<std::string>
   return true;
 }
 
-bool ReadWhereOption(std::string_view command, const std::optional<std::string>& text,
+bool ReadWhereOption(std::string_view command, const std::vector<std::string>& texts,
                      std::FILE* err, std::optional<WhereExpression>& where) {
-  if (!text) {
+  if (texts.empty()) {
     return true;
   }
   const std::string prefix = std::string(command) + ": --where: ";
-  const std::optional<std::string> latin1 = Latin1OfLocaleText(*text);
-  if (!latin1) {
-    UsageError(err, prefix + "'" + *text + "' has no Latin-1 form, the encoding of trace texts");
-    return false;
+  // Each is read alone, for its problems to be its own; together they are their terms joined.
+  std::string joined;
+  for (const std::string& text : texts) {
+    const std::optional<std::string> latin1 = Latin1OfLocaleText(text);
+    if (!latin1) {
+      UsageError(err, prefix + "'" + text + "' has no Latin-1 form, the encoding of trace texts");
+      return false;
+    }
+    const WhereParse parse = ParseWhere(*latin1);
+    if (!parse.ok) {
+      UsageError(err, prefix + parse.error);
+      return false;
+    }
+    joined += joined.empty() ? "" : " ";
+    joined += *latin1;
   }
-  WhereParse parse = ParseWhere(*latin1);
-  if (!parse.ok) {
-    UsageError(err, prefix + parse.error);
-    return false;
-  }
-  where = std::move(parse.expression);
+  where = ParseWhere(joined).expression;
   return true;
 }
 
@@ -129,7 +136,7 @@ int RunListCommand(const ListArguments& arguments, std::FILE* in, std::FILE* out
   std::optional<TraceFollower> follower = document.StartFollowing(whyNot);
   if (!follower) {
     output.Flush();
-    std::fprintf(err, "sigrune-cli: %s\n", whyNot.c_str());
+    std::fprintf(err, "sigrune-cli: %s\n", Escaped(err, whyNot).c_str());
     return FinishOutput(output, err, kExitFailure);
   }
   // Until interrupted, or until the file disappears.
@@ -145,7 +152,7 @@ int RunListCommand(const ListArguments& arguments, std::FILE* in, std::FILE* out
     writeRows(appended.firstRow, appended.firstRow + appended.rowsAdded);
     if (!note.empty()) {
       output.Flush();
-      std::fprintf(err, "sigrune-cli: %s\n", note.c_str());
+      std::fprintf(err, "sigrune-cli: %s\n", Escaped(err, note).c_str());
     }
     if (stopped) {
       return FinishOutput(output, err, kExitFailure);
