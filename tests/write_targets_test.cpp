@@ -1,5 +1,5 @@
 // Where an export's bytes go: the program's own descriptors, devices, FIFOs and sockets written in
-// place, never replaced.
+// place, and the temporary file beside a regular target removed when a system call fails.
 
 #include <errno.h>
 #include <fcntl.h>
@@ -24,6 +24,55 @@
 #include "cli/command_line.h"
 #include "test_files.h"
 #include "trace/replacing_file.h"
+
+namespace sigrune {
+namespace {
+
+// The system calls that commit a file, failed on the test's word (linked with --wrap): a call
+// on a temporary file (a name starting with a dot) fails with EIO.
+enum class Call { None, Fsync, Close, Rename };
+Call failingCall = Call::None;
+
+bool IsTemporary(const std::string& path) {
+  const std::string name = std::filesystem::path(path).filename().string();
+  return name.size() > 2 && name.front() == '.';
+}
+
+std::string PathOf(int fd) {
+  std::error_code error;
+  return std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(fd), error).string();
+}
+
+int Strike() {
+  errno = EIO;
+  return -1;
+}
+
+}  // namespace
+}  // namespace sigrune
+
+extern "C" {
+int __real_fsync(int fd);
+int __real_close(int fd);
+int __real_rename(const char* from, const char* to);
+
+int __wrap_fsync(int fd) {
+  using namespace sigrune;
+  return failingCall == Call::Fsync && IsTemporary(PathOf(fd)) ? Strike() : __real_fsync(fd);
+}
+
+int __wrap_close(int fd) {
+  using namespace sigrune;
+  const bool strike = failingCall == Call::Close && IsTemporary(PathOf(fd));
+  const int closed = __real_close(fd);  // a failed close frees the descriptor all the same
+  return strike ? Strike() : closed;
+}
+
+int __wrap_rename(const char* from, const char* to) {
+  using namespace sigrune;
+  return failingCall == Call::Rename && IsTemporary(from) ? Strike() : __real_rename(from, to);
+}
+}
 
 namespace sigrune {
 namespace {
@@ -206,6 +255,29 @@ TEST_F(WriteTargets, OtherTargetsThatAreNotRegularFilesAreWrittenInPlaceOrRefuse
   EXPECT_TRUE(std::filesystem::is_character_file(Path("null")));
   EXPECT_TRUE(std::filesystem::is_symlink(folder_ / "to-null"));
   EXPECT_EQ(Entries(), (Names{"block", "fifo", "folder", "full", "null", "socket", "to-null"}));
+}
+
+class FailingCommit : public WriteTargets {
+ protected:
+  ~FailingCommit() override { failingCall = Call::None; }
+  const std::string target_ = Write("out.txt", "old contents");
+};
+
+TEST_F(FailingCommit, AFailedSyncCloseOrRenameIsReportedAndLeavesTheTargetAsItWas) {
+  for (const char* command : {"export", "pcap"}) {
+    for (const Call call : {Call::Fsync, Call::Close, Call::Rename}) {
+      failingCall = call;
+      const CommandResult result = RunCli({command, kPlain, "-o", target_});
+      failingCall = Call::None;
+      const std::string where =
+          std::string(command) + ", call " + std::to_string(static_cast<int>(call));
+      EXPECT_EQ(result.status, kExitFailure) << where;
+      EXPECT_EQ(result.err, "sigrune-cli: cannot write " + target_ + ": Input/output error\n")
+          << where;
+      EXPECT_EQ(ReadFile(target_), "old contents") << where;
+      EXPECT_EQ(Entries(), Names{"out.txt"}) << where;
+    }
+  }
 }
 
 }  // namespace
