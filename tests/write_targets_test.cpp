@@ -1,5 +1,6 @@
 // Where an export's bytes go: the program's own descriptors, devices, FIFOs and sockets written in
-// place, and the temporary file beside a regular target removed when a system call fails.
+// place, and the temporary file beside a regular target removed on every way out, a failing
+// system call or a signal included.
 
 #include <errno.h>
 #include <fcntl.h>
@@ -29,9 +30,10 @@ namespace sigrune {
 namespace {
 
 // The system calls that commit a file, failed on the test's word (linked with --wrap): a call
-// on a temporary file (a name starting with a dot) fails with EIO.
+// on a temporary file (a name starting with a dot) fails with EIO, or first raises a signal.
 enum class Call { None, Fsync, Close, Rename };
 Call failingCall = Call::None;
+int raisedSignal = 0;
 
 bool IsTemporary(const std::string& path) {
   const std::string name = std::filesystem::path(path).filename().string();
@@ -44,6 +46,9 @@ std::string PathOf(int fd) {
 }
 
 int Strike() {
+  if (raisedSignal != 0) {
+    ::raise(raisedSignal);
+  }
   errno = EIO;
   return -1;
 }
@@ -113,6 +118,10 @@ int WaitFor(pid_t child) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   return status;
+}
+
+bool EndedBy(int status, int signal) {
+  return WIFSIGNALED(status) && WTERMSIG(status) == signal;
 }
 
 // sigrune-cli itself, its standard output added to a file, its standard error to another, and
@@ -259,7 +268,10 @@ TEST_F(WriteTargets, OtherTargetsThatAreNotRegularFilesAreWrittenInPlaceOrRefuse
 
 class FailingCommit : public WriteTargets {
  protected:
-  ~FailingCommit() override { failingCall = Call::None; }
+  ~FailingCommit() override {
+    failingCall = Call::None;
+    raisedSignal = 0;
+  }
   const std::string target_ = Write("out.txt", "old contents");
 };
 
@@ -277,6 +289,67 @@ TEST_F(FailingCommit, AFailedSyncCloseOrRenameIsReportedAndLeavesTheTargetAsItWa
       EXPECT_EQ(ReadFile(target_), "old contents") << where;
       EXPECT_EQ(Entries(), Names{"out.txt"}) << where;
     }
+  }
+}
+
+// The signal comes while the temporary file is complete and not yet renamed; the run in a child
+// of its own then ends by it, as the program would.
+TEST_F(FailingCommit, ASignalRemovesTheTemporaryFileAndEndsTheRunByItself) {
+  for (const char* command : {"export", "pcap"}) {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+      const pid_t child = ::fork();
+      ASSERT_GE(child, 0);
+      if (child == 0) {
+        std::signal(signal, SIG_DFL);
+        failingCall = Call::Fsync;
+        raisedSignal = signal;
+        ::_exit(RunCli({command, kPlain, "-o", target_}).status);
+      }
+      const int status = WaitFor(child);
+      EXPECT_TRUE(EndedBy(status, signal)) << command << ", signal " << signal << ": " << status;
+      EXPECT_EQ(ReadFile(target_), "old contents");
+      EXPECT_EQ(Entries(), Names{"out.txt"}) << command << ", signal " << signal;
+    }
+  }
+  // An ignored signal (`nohup`) stays ignored: the run goes on to report the failed sync.
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    std::signal(SIGHUP, SIG_IGN);
+    failingCall = Call::Fsync;
+    raisedSignal = SIGHUP;
+    ::_exit(RunCli({"export", kPlain, "-o", target_}).status);
+  }
+  const int status = WaitFor(child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == kExitFailure) << status;
+  EXPECT_EQ(Entries(), Names{"out.txt"});
+}
+
+// The program itself, on a trace whose export takes seconds, signalled once the temporary file
+// exists.
+TEST_F(WriteTargets, SigruneCliEndsByTheSignalThatInterruptsItsExportLeavingNoTemporaryFile) {
+  std::string trace;
+  for (int message = 0; message < 100; ++message) {
+    trace += "IsdnMsgData=08 01 01 05 " + std::string(80'000, '9') + "\n";
+  }
+  const std::string path = Write("many.txt", trace);
+  const std::string target = Write("out.txt", "old contents");
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    const pid_t child = StartCli({"export", path, "-o", target}, Path("out.log"), Path("err.log"));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    const auto temporaryExists = [&] {
+      const Names names = Entries();
+      return std::any_of(names.begin(), names.end(),
+                         [](const std::string& name) { return name.starts_with(".out.txt."); });
+    };
+    while (!temporaryExists() && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ::kill(child, signal);
+    EXPECT_TRUE(EndedBy(WaitFor(child), signal)) << signal;
+    EXPECT_EQ(ReadFile(target), "old contents");
+    EXPECT_EQ(Entries(), (Names{"err.log", "many.txt", "out.log", "out.txt"})) << signal;
+    EXPECT_EQ(ReadFile(Path("err.log")), "");
   }
 }
 

@@ -2,10 +2,12 @@
 
 #include <fcntl.h>
 #include <limits.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -102,6 +104,78 @@ std::optional<int> OwnDescriptorNamed(std::string path) {
   return std::nullopt;
 }
 
+// The temporary files being written, where a signal handler finds them. A handler may take
+// neither the heap nor a lock, so each path is copied into a slot kept for the program's life.
+enum SlotState : int { kFree, kFilling, kHeld, kRemoving };
+struct TemporaryFileSlot {
+  std::atomic<int> state{kFree};
+  char path[PATH_MAX];
+};
+static_assert(std::atomic<int>::is_always_lock_free);
+constexpr std::size_t kTemporaryFileSlots = 16;
+TemporaryFileSlot temporaryFileSlots[kTemporaryFileSlots];
+
+// The slot, or -1 when every slot is taken or the path too long: that file is then left to its
+// ReplacingFile alone.
+int RegisterTemporaryFile(const std::string& path) {
+  if (path.size() >= PATH_MAX) {
+    return -1;
+  }
+  for (std::size_t k = 0; k < kTemporaryFileSlots; ++k) {
+    TemporaryFileSlot& slot = temporaryFileSlots[k];
+    int free = kFree;
+    if (slot.state.compare_exchange_strong(free, kFilling)) {
+      std::memcpy(slot.path, path.c_str(), path.size() + 1);
+      slot.state.store(kHeld);
+      return static_cast<int>(k);
+    }
+  }
+  return -1;
+}
+
+void UnregisterTemporaryFile(int slot) {
+  if (slot >= 0) {
+    // A slot that a handler is emptying stays taken: the program is ending.
+    int held = kHeld;
+    temporaryFileSlots[slot].state.compare_exchange_strong(held, kFree);
+  }
+}
+
+void RemoveTemporaryFilesAndEnd(int signal) {
+  for (TemporaryFileSlot& slot : temporaryFileSlots) {
+    int held = kHeld;
+    if (slot.state.compare_exchange_strong(held, kRemoving)) {
+      ::unlink(slot.path);
+    }
+  }
+  struct sigaction byDefault {};
+  byDefault.sa_handler = SIG_DFL;
+  ::sigemptyset(&byDefault.sa_mask);
+  ::sigaction(signal, &byDefault, nullptr);
+  // Blocked while the handler runs; once it returns, the default action ends the program.
+  ::raise(signal);
+}
+
+// Keeps the handlers away while a temporary file is created or renamed and its slot taken or
+// given back, so that no handler sees a file without its slot, or a slot whose file was renamed.
+class HandledSignalsBlocked {
+ public:
+  HandledSignalsBlocked() {
+    sigset_t handled;
+    ::sigemptyset(&handled);
+    for (const int signal : TemporaryFilesRemovedOnSignals::kSignals) {
+      ::sigaddset(&handled, signal);
+    }
+    ::pthread_sigmask(SIG_BLOCK, &handled, &previous_);
+  }
+  ~HandledSignalsBlocked() { ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+  HandledSignalsBlocked(const HandledSignalsBlocked&) = delete;
+  HandledSignalsBlocked& operator=(const HandledSignalsBlocked&) = delete;
+
+ private:
+  sigset_t previous_;
+};
+
 }  // namespace
 
 ReplacingFile::~ReplacingFile() {
@@ -164,12 +238,19 @@ bool ReplacingFile::CreateTemporary(const struct stat* target) {
   const std::string baseName = replacedPath_.substr(baseStart, kMaxBaseNameInTemporaryName);
   for (int attempt = 0; attempt < kNameAttempts && fd_ < 0; ++attempt) {
     const std::string candidate = folder + "." + baseName + "." + RandomSuffix();
-    // 0666: the umask (and a default ACL) decide, as for any new file.
-    fd_ = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
-    if (fd_ >= 0) {
-      temporaryPath_ = candidate;
-    } else if (errno != EEXIST) {
-      return Fail("create", errno);
+    int error = 0;
+    {
+      const HandledSignalsBlocked blocked;
+      // 0666: the umask (and a default ACL) decide, as for any new file.
+      fd_ = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+      error = errno;
+      if (fd_ >= 0) {
+        temporaryPath_ = candidate;
+        signalSlot_ = RegisterTemporaryFile(candidate);
+      }
+    }
+    if (fd_ < 0 && error != EEXIST) {
+      return Fail("create", error);
     }
   }
   if (fd_ < 0) {
@@ -223,11 +304,16 @@ bool ReplacingFile::Commit() {
   if (temporaryPath_.empty()) {
     return true;
   }
-  if (::rename(temporaryPath_.c_str(), replacedPath_.c_str()) != 0) {
-    return Fail("write", errno);
-  }
   const std::string folder = temporaryPath_.substr(0, temporaryPath_.rfind('/') + 1);
-  temporaryPath_.clear();
+  {
+    const HandledSignalsBlocked blocked;
+    if (::rename(temporaryPath_.c_str(), replacedPath_.c_str()) != 0) {
+      return Fail("write", errno);
+    }
+    UnregisterTemporaryFile(signalSlot_);
+    signalSlot_ = -1;
+    temporaryPath_.clear();
+  }
   // The rename itself reaches the disk with the folder; the file is complete either way.
   const int folderFd =
       ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -244,7 +330,10 @@ void ReplacingFile::Discard() {
     fd_ = -1;
   }
   if (!temporaryPath_.empty()) {
+    const HandledSignalsBlocked blocked;
     ::unlink(temporaryPath_.c_str());
+    UnregisterTemporaryFile(signalSlot_);
+    signalSlot_ = -1;
     temporaryPath_.clear();
   }
   buffered_ = 0;
@@ -284,6 +373,30 @@ bool ReplacingFile::WriteOut(const char* bytes, std::size_t size) {
     writtenBack_ = written_;
   }
   return true;
+}
+
+TemporaryFilesRemovedOnSignals::TemporaryFilesRemovedOnSignals() {
+  struct sigaction handler {};
+  handler.sa_handler = RemoveTemporaryFilesAndEnd;
+  ::sigemptyset(&handler.sa_mask);
+  for (const int signal : kSignals) {
+    ::sigaddset(&handler.sa_mask, signal);  // one removal at a time
+  }
+  handler.sa_flags = SA_RESTART;
+  for (std::size_t k = 0; k < std::size(kSignals); ++k) {
+    if (::sigaction(kSignals[k], nullptr, &previous_[k]) == 0 &&
+        previous_[k].sa_handler != SIG_IGN) {
+      installed_[k] = ::sigaction(kSignals[k], &handler, nullptr) == 0;
+    }
+  }
+}
+
+TemporaryFilesRemovedOnSignals::~TemporaryFilesRemovedOnSignals() {
+  for (std::size_t k = 0; k < std::size(kSignals); ++k) {
+    if (installed_[k]) {
+      ::sigaction(kSignals[k], &previous_[k], nullptr);
+    }
+  }
 }
 
 bool IsSameFile(const std::string& first, const std::string& second) {

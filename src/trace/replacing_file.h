@@ -6,10 +6,12 @@
 // temporary file, so an existing target stays exactly as it was. A target that is not a regular
 // file is written in place and never replaced.
 
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -54,6 +56,7 @@ class ReplacingFile {
   std::string targetPath_;    // as given, for messages
   std::string replacedPath_;  // the target with symbolic links resolved
   std::string temporaryPath_;
+  int signalSlot_ = -1;  // where the signal handlers find the temporary file; -1 for none
   int fd_ = -1;
   std::unique_ptr<char[]> buffer_;
   std::size_t buffered_ = 0;
@@ -61,6 +64,23 @@ class ReplacingFile {
   std::uint64_t writtenBack_ = 0;  // given to the disk to write
   bool failed_ = false;
   std::string errorText_;
+};
+
+// While one exists, SIGINT, SIGTERM and SIGHUP remove the temporary files being written, then end
+// the program by the same signal, as they would have without it (one that is ignored stays
+// ignored). The previous handlers come back when it goes.
+class TemporaryFilesRemovedOnSignals {
+ public:
+  static constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+  TemporaryFilesRemovedOnSignals();
+  ~TemporaryFilesRemovedOnSignals();
+  TemporaryFilesRemovedOnSignals(const TemporaryFilesRemovedOnSignals&) = delete;
+  TemporaryFilesRemovedOnSignals& operator=(const TemporaryFilesRemovedOnSignals&) = delete;
+
+ private:
+  struct sigaction previous_[std::size(kSignals)] = {};
+  bool installed_[std::size(kSignals)] = {};
 };
 
 // Whether both paths name one file (same device and inode, so another path or a hard link is
