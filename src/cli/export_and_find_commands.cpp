@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <new>
+#include <optional>
 #include <string>
 
 #include "cli/command_line.h"
@@ -13,6 +14,7 @@
 #include "q931/export_writer.h"
 #include "q931/message_search.h"
 #include "q931/payload_bytes.h"
+#include "trace/replacing_file.h"
 
 namespace sigrune {
 
@@ -35,6 +37,11 @@ int RunExportCommand(const ExportArguments& arguments, std::FILE* in, std::FILE*
     document.SetWhere(where->text);
   }
   const RowMap* kept = document.HasWhere() ? &document.ShownRows() : nullptr;
+  // Interrupted, the export to a file leaves no temporary file behind.
+  std::optional<TemporaryFilesRemovedOnSignals> removedOnSignals;
+  if (outputName) {
+    removedOnSignals.emplace();
+  }
   const ExportResult result = !outputName ? ExportRouterDebug(out, document.Store(), {}, kept)
                               : kept      ? document.Export(*outputName, *kept)
                                           : document.Export(*outputName);

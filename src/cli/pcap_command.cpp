@@ -11,6 +11,7 @@
 #include "cli/terminal_output.h"
 #include "cli/trace_loading.h"
 #include "document/pcap_export.h"
+#include "trace/replacing_file.h"
 #include "trace/text_utilities.h"
 
 namespace sigrune {
@@ -74,6 +75,8 @@ int RunPcapCommand(const PcapArguments& arguments, std::FILE* in, std::FILE* out
                                                  : nullptr;
     result = WritePcap(out, document.Store(), rows, options);
   } else {
+    // Interrupted, the capture leaves no temporary file behind.
+    const TemporaryFilesRemovedOnSignals removedOnSignals;
     result = byCalls ? document.ExportPcap(arguments.outputFile, callMessages, options)
                      : document.ExportPcap(arguments.outputFile, options);
   }
