@@ -10,6 +10,7 @@
 #include "window/follow_controller.h"
 #include "window/main_window.h"
 #include "window/message_list_model.h"
+#include "window/trace_names.h"
 
 namespace sigrune {
 
@@ -34,6 +35,12 @@ void MainWindow::isdnFollow_Click(bool follow) {
   if (!follow) {
     follow_->Stop();
   } else if (document_.IsOpen() && !follow_->Following()) {
+    if (document_.TookUnendedLastLine()) {
+      // Read again, holding that line until its end comes, and followed from there.
+      StartLoad(DecodedPaths(document_.Paths()), LoadKind::Reload, true);
+      ShowFollowState();
+      return;
+    }
     std::string whyNot;
     if (std::optional<TraceFollower> follower = document_.StartFollowing(whyNot)) {
       follow_->Start(std::move(*follower), QFile::decodeName(document_.Paths().back().c_str()));
@@ -73,9 +80,12 @@ void MainWindow::ApplyFollowed(TraceFollower::Batch&& batch) {
 void MainWindow::ShowFollowState() {
   QString state = followStopped_;
   if (follow_->Following()) {
-    state = tr("Following");
-    if (const QTime read = follow_->LastRead(); read.isValid()) {
-      state += tr(", last read %1").arg(read.toString(QStringLiteral("HH:mm:ss")));
+    state = follow_->WaitingFor();
+    if (state.isEmpty()) {
+      state = tr("Following");
+      if (const QTime read = follow_->LastRead(); read.isValid()) {
+        state += tr(", last read %1").arg(read.toString(QStringLiteral("HH:mm:ss")));
+      }
     }
   }
   followLabel_->setText(state);
