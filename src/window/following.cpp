@@ -31,16 +31,21 @@ void MainWindow::CreateFollowing() {
 }
 
 void MainWindow::isdnFollow_Click(bool follow) {
+  if (follow && document_.IsOpen() && !follow_->Following() && document_.TookUnendedLastLine()) {
+    // Read again, holding that line until its end comes, and followed from there.
+    followStopped_.clear();
+    StartLoad(DecodedPaths(document_.Paths()), LoadKind::Reload, true);
+    ShowFollowState();
+    return;
+  }
+  FollowTrace(follow);
+}
+
+void MainWindow::FollowTrace(bool follow) {
   followStopped_.clear();
   if (!follow) {
     follow_->Stop();
   } else if (document_.IsOpen() && !follow_->Following()) {
-    if (document_.TookUnendedLastLine()) {
-      // Read again, holding that line until its end comes, and followed from there.
-      StartLoad(DecodedPaths(document_.Paths()), LoadKind::Reload, true);
-      ShowFollowState();
-      return;
-    }
     std::string whyNot;
     if (std::optional<TraceFollower> follower = document_.StartFollowing(whyNot)) {
       follow_->Start(std::move(*follower), QFile::decodeName(document_.Paths().back().c_str()));
