@@ -241,9 +241,19 @@ int RunListCommand(const ListArguments& arguments, std::FILE* in, std::FILE* out
       writeMessage(messages[k]);
     }
   };
-  if (!arguments.follow) {
+  std::string whyNot;
+  std::optional<TraceFollower> follower;
+  if (arguments.follow) {
+    follower = document.StartFollowing(whyNot);
+  }
+  if (!follower) {
     writeRows(0, document.RowCount());
-    return FinishOutput(output, err, kExitSuccess);
+    if (!arguments.follow) {
+      return FinishOutput(output, err, kExitSuccess);
+    }
+    output.Flush();
+    std::fprintf(err, "sigrune-cli: %s\n", whyNot.c_str());
+    return FinishOutput(output, err, kExitFailure);
   }
   std::optional<CallsJudgedAtTheirEnd> judged;
   if (where && WhereDependsOnLaterMessages(*where)) {
@@ -251,14 +261,6 @@ int RunListCommand(const ListArguments& arguments, std::FILE* in, std::FILE* out
     writeMessages(judged->Released(0, 0));
   } else {
     writeRows(0, document.RowCount());
-  }
-
-  std::string whyNot;
-  std::optional<TraceFollower> follower = document.StartFollowing(whyNot);
-  if (!follower) {
-    output.Flush();
-    std::fprintf(err, "sigrune-cli: %s\n", whyNot.c_str());
-    return FinishOutput(output, err, kExitFailure);
   }
   follower->SetMissingPathWait(followTimes.missingPath);
   // Until interrupted, or until the file disappears.
