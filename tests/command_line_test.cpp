@@ -3,15 +3,18 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -342,36 +345,80 @@ TEST_F(CommandLine, ReadsSeveralFilesAsOneTrace) {
                          "sigrune-cli: message 99: " + first + " + 2 more has 21 messages\n"}));
 }
 
+// `list --follow` run on a thread of its own, its output read as it comes.
+class ListFollowing {
+ public:
+  explicit ListFollowing(Arguments arguments) {
+    // Read often, and a path gone is gone.
+    SetFollowTimes({std::chrono::milliseconds(20), std::chrono::milliseconds(0)});
+    EXPECT_EQ(pipe(output_), 0);
+    list_ = std::thread(
+        [this, arguments] { result_ = RunCli(arguments, "", fdopen(output_[1], "w")); });
+  }
+  ~ListFollowing() {
+    if (list_.joinable()) {
+      list_.join();
+    }
+    close(output_[0]);
+    SetFollowTimes({});
+  }
+  // All it printed, once that is `size` bytes or more (or ten seconds have passed).
+  const std::string& ReadUntil(std::size_t size) {
+    pollfd ready = {output_[0], POLLIN, 0};
+    char text[4096];
+    while (shown_.size() < size && poll(&ready, 1, 10000) == 1) {
+      const ssize_t got = read(output_[0], text, sizeof text);
+      if (got <= 0) {
+        break;
+      }
+      shown_.append(text, static_cast<std::size_t>(got));
+    }
+    return shown_;
+  }
+  // Interrupts it as Ctrl-C does, once it follows.
+  void Interrupt() { pthread_kill(list_.native_handle(), SIGINT); }
+  // How it ended, with all it printed.
+  CommandResult Result() {
+    list_.join();
+    result_.out = ReadUntil(std::string::npos);
+    return result_;
+  }
+
+ private:
+  int output_[2] = {-1, -1};
+  std::thread list_;
+  std::string shown_;
+  CommandResult result_{};
+};
+
 TEST_F(CommandLine, ListFollowPrintsTheLinesOfTheMessagesAppended) {
   const std::string trace = ReadFile(kPlain);
   const std::string listed = ReadFile(SourceFile("tests/data/plain-trace.list"));
-  const std::size_t cut = trace.find("01/15/2004 10:24:02.930");
+  // Cut within a data line: not a line until it ends.
+  const std::size_t cut =
+      trace.find("IsdnMsgData", trace.find("01/15/2004 10:24:02.930")) + std::size_t{20};
   const std::string path = Write("live.txt", trace.substr(0, cut));
-  int output[2];
-  ASSERT_EQ(pipe(output), 0);
-  CommandResult result{};
-  std::thread list([&] {
-    result = RunCli({"list", "--follow", path}, "", fdopen(output[1], "w"));
-  });
-  std::string shown;
-  const auto readUntil = [&](std::size_t size) {
-    pollfd ready = {output[0], POLLIN, 0};
-    char text[4096];
-    while (shown.size() < size && poll(&ready, 1, 10000) == 1) {
-      const ssize_t got = read(output[0], text, sizeof text);
-      shown.append(text, got > 0 ? static_cast<std::size_t>(got) : 0);
-    }
-    return shown;
-  };
+  ListFollowing list({"list", "--follow", path});
   const std::size_t firstLines = listed.find("01/15/2004 10:24:02.931");
-  EXPECT_EQ(readUntil(firstLines), listed.substr(0, firstLines));
-  WriteFile(path, trace);
-  EXPECT_EQ(readUntil(listed.size()), listed);
+  EXPECT_EQ(list.ReadUntil(firstLines), listed.substr(0, firstLines));
+  std::ofstream(path, std::ios::app) << trace.substr(cut);
+  EXPECT_EQ(list.ReadUntil(listed.size()), listed);
+
+  // Whatever takes the path is waited for, saying so once, until a file it can read comes.
+  ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0600), 0);
+  std::filesystem::rename(Path("fifo"), path);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  const std::size_t firstMessage = trace.find('\n', trace.find("IsdnMsgData")) + 1;
+  std::filesystem::rename(Write("rotated.txt", trace.substr(0, firstMessage)), path);
+  const std::string firstLine = listed.substr(0, listed.find('\n') + 1);
+  EXPECT_EQ(list.ReadUntil(listed.size() + firstLine.size()), listed + firstLine);
   std::filesystem::remove(path);
-  list.join();
-  close(output[0]);
-  EXPECT_EQ(result, (CommandResult{kExitFailure, "",
-                                   "sigrune-cli: " + path + " disappeared: following stopped\n"}));
+  EXPECT_EQ(list.Result(),
+            (CommandResult{kExitFailure, listed + firstLine,
+                           "sigrune-cli: cannot follow " + path +
+                               ": it is a FIFO; waiting for a readable file\n" + "sigrune-cli: " +
+                               path + " was replaced: read the new file from its start\n" +
+                               "sigrune-cli: " + path + " disappeared: following stopped\n"}));
 
   const std::string gzip = Write("trace.gz", "");
   const std::pair<Arguments, std::string> refused[] = {
@@ -381,6 +428,38 @@ TEST_F(CommandLine, ListFollowPrintsTheLinesOfTheMessagesAppended) {
   for (const auto& [arguments, problem] : refused) {
     EXPECT_EQ(RunCli(arguments), (CommandResult{kExitFailure, "", problem}));
   }
+}
+
+// With a term that later messages of a call decide, a call's messages are judged once it has
+// ended, and printed together; at an interrupt, those of the calls still open as they stand.
+// Messages in no call are printed as they come.
+TEST_F(CommandLine, ListFollowJudgesCallsOnceTheyEnd) {
+  const std::string trace = ReadFile(kPlain);
+  const std::string listed = ReadFile(SourceFile("tests/data/plain-trace.list"));
+  std::vector<std::string> lines;
+  for (std::size_t at = 0; at < listed.size(); at = listed.find('\n', at) + 1) {
+    lines.push_back(listed.substr(at, listed.find('\n', at) + 1 - at));
+  }
+  const auto joined = [&](std::initializer_list<int> numbers) {
+    std::string text;
+    for (const int number : numbers) {
+      text += lines[static_cast<std::size_t>(number - 1)];
+    }
+    return text;
+  };
+  // The three calls begun, none answered yet; then all but the last message (of call 2).
+  const std::size_t answers = trace.find("01/15/2004 10:23:49.503");
+  const std::size_t lastMessage = trace.find("01/15/2004 10:24:31.016");
+  const std::string path = Write("live.txt", trace.substr(0, answers));
+  ListFollowing list({"list", "--follow", "--where", "-outcome:busy", path});
+  const std::string service = joined({1, 2});
+  EXPECT_EQ(list.ReadUntil(service.size()), service);
+  std::ofstream(path, std::ios::app) << trace.substr(answers, lastMessage - answers);
+  const std::string call1 = service + joined({3, 4, 5, 9, 10, 18, 19, 20});
+  EXPECT_EQ(list.ReadUntil(call1.size()), call1);
+  list.Interrupt();
+  EXPECT_EQ(list.Result(),
+            (CommandResult{kExitSignalBase + SIGINT, call1 + joined({6, 7, 8, 11}), ""}));
 }
 
 TEST_F(CommandLine, WriteErrorsAreReportedOnceAndFail) {

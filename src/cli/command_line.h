@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdio>
 #include <optional>
 #include <span>
@@ -13,6 +14,9 @@
 namespace sigrune {
 
 enum ExitStatus : int { kExitSuccess = 0, kExitFailure = 1, kExitUsage = 2 };
+// A command that a signal ended, after its last words, returns this plus the signal's number;
+// the program then ends by the same signal.
+inline constexpr int kExitSignalBase = 128;
 
 // The whole of sigrune-cli: arguments (without the program name) in, exit status out.
 int RunCommandLine(std::span<const std::string_view> arguments, std::FILE* in, std::FILE* out,
@@ -30,6 +34,14 @@ int RunCallsCommand(const CallsArguments& arguments, std::FILE* in, std::FILE* o
 int RunFlowCommand(const FlowArguments& arguments, std::FILE* in, std::FILE* out, std::FILE* err);
 int RunPcapCommand(const PcapArguments& arguments, std::FILE* in, std::FILE* out, std::FILE* err);
 int RunStatsCommand(const StatsArguments& arguments, std::FILE* in, std::FILE* out, std::FILE* err);
+
+// How `list --follow` waits: between reads, and for a path that is missing before it stops.
+// Tests shorten both.
+struct FollowTimes {
+  std::chrono::milliseconds interval{500};
+  std::chrono::milliseconds missingPath = TraceFollower::kMissingPathWait;
+};
+void SetFollowTimes(const FollowTimes& times);
 
 // The key of the list filters --call HEX, --pri and --h225, when one is given; false after
 // reporting a --call value that is no call reference (a usage error).

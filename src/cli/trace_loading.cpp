@@ -13,16 +13,21 @@ std::string TraceNameForMessages(const TraceFiles& files) {
 }
 
 LoadOutcome LoadTraceForCommand(const TraceFiles& files, std::FILE* in, std::FILE* err,
-                                TraceDocument& document, EmptyTrace empty, CallGrouping grouping) {
+                                TraceDocument& document, EmptyTrace empty, CallGrouping grouping,
+                                UnendedLastLine lastLine) {
   const std::string name = TraceNameForMessages(files);
   const bool standardInput = files.size() == 1 && files.front() == "-";
   LoadedTrace read;
   if (standardInput) {
     read.result = LoadTraceDescriptor(fileno(in), name);
   } else if (grouping == CallGrouping::WhileReading) {
-    read = TraceDocument::ReadTrace(files, {}, AcceptedFiles::RegularOrFifo);
+    read = TraceDocument::ReadTrace(files, WhereExpression(), {}, {}, AcceptedFiles::RegularOrFifo,
+                                    lastLine);
   } else {
     read.result = LoadTraceFiles(files, {}, AcceptedFiles::RegularOrFifo);
+    if (lastLine == UnendedLastLine::Held) {
+      HoldUnendedLastLine(read.result);
+    }
   }
   LoadResult& loaded = read.result;
   const LoadOutcome outcome = loaded.outcome;

@@ -467,6 +467,12 @@ bool WhereNeedsCalls(const WhereExpression& expression) {
   });
 }
 
+bool WhereDependsOnLaterMessages(const WhereExpression& expression) {
+  return std::any_of(expression.terms.begin(), expression.terms.end(), [](const WhereTerm& term) {
+    return term.field == WhereField::Number || term.field == WhereField::Outcome;
+  });
+}
+
 bool WhereKeeps(const WhereExpression& expression, const MessageStore& store,
                 const CallTable& calls, std::size_t index) {
   return Matcher(expression, store, calls).Keeps(index);

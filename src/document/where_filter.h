@@ -45,6 +45,10 @@ WhereParse ParseWhere(std::string_view text);
 // empty table.
 bool WhereNeedsCalls(const WhereExpression& expression);
 
+// Whether a term reads what later messages of a call may change (outcome:, and number: through
+// the digits of overlap sending): the messages of a call are judged for good once it has ended.
+bool WhereDependsOnLaterMessages(const WhereExpression& expression);
+
 // Whether the expression keeps the message (index from 0). `calls` gives call:, number: and
 // outcome: their calls.
 bool WhereKeeps(const WhereExpression& expression, const MessageStore& store,

@@ -280,7 +280,8 @@ void PieceLoad::ReadPiece(std::size_t index, unsigned laneIndex, LargeVector<cha
   piece.end = reader.Continuation();
   const std::size_t whole = reader.MessageCount();
   piece.store = reader.Finish();
-  piece.lastLineMadeMessage = piece.store.msgCount > whole;
+  piece.lastLineMadeMessage =
+      piece.store.msgCount > whole || piece.end.pendingLength > kMaxLineLength;
   piece.skippedLongLines = reader.SkippedLongLines();
   piece.firstSkippedLine = reader.FirstSkippedLine();
 }
