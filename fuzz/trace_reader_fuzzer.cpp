@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "document/where_filter.h"
 #include "q931/decoder.h"
 #include "trace/list_filters.h"
 #include "trace/summary_line.h"
@@ -40,8 +41,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                      sigrune::GatewayIp(store, index),
                                      sigrune::IsTracelist(store, index));
   };
-  const sigrune::FilterKey key =
-      sigrune::SelectedCallKey(store.msgCount > 0 ? textLine(0) : std::string());
+  const sigrune::CallReferenceReading key =
+      sigrune::ReadCallReferenceValue(store.msgCount > 0 ? textLine(0) : std::string());
+  const sigrune::CallReferenceValue partner = sigrune::PartnerCallReference(key);
+  const sigrune::WhereExpression selectedCall =
+      sigrune::SelectedCallKey(store.msgCount > 0 ? textLine(0) : std::string()).term;
   std::string line;
   for (std::size_t index = 0; index < store.msgCount; ++index) {
     if (DataLine(whole, index) != DataLine(store, index) ||
@@ -53,8 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     sigrune::AppendSummaryLine(line, store, index);
     const std::string expected = textLine(index);
     const sigrune::CallReferenceValue value = sigrune::ReadCallReferenceValue(expected).value;
-    if (line != expected || sigrune::MessageMatches(store, index, key) !=
-                                (value == key.callReference || value == key.partner)) {
+    if (line != expected || sigrune::WhereKeeps(selectedCall, store, sigrune::kNoCalls, index) !=
+                                (value == key.value || value == partner)) {
       __builtin_trap();
     }
     try {

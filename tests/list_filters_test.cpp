@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "document/where_filter.h"
 #include "trace/summary_line.h"
 #include "trace/trace_reader.h"
 
@@ -45,16 +46,17 @@ TEST(CallReferenceValue, PartnerInvertsTheFlagOfTheReferenceSize) {
   }
 }
 
-TEST(BuildFilteredIndexMap, KeepsTheMessagesOfEachFilter) {
+TEST(FilterKey, KeepsTheMessagesOfEachFilter) {
   // Calls 0x0005/0x8005 (also as 0x05), 0x85 and 0x0085, 0x8a0c and 0x0A0C, on gateways
   // 10.1.1.1 and 10.1.1.10, PRI and H.225.
   LoadResult loaded = LoadTraceFile(SIGRUNE_SOURCE_DIR "/tests/data/calls-trace.txt");
   const MessageStore store = std::move(loaded.store);
   ASSERT_EQ(store.msgCount, 7u);
   using Rows = std::vector<std::size_t>;
+  const CallTable calls = GroupCalls(store);
   const auto rows = [&](const FilterKey& key) {
     Rows numbers;
-    for (const MessageNumber number : BuildFilteredIndexMap(store, key)) {
+    for (const MessageNumber number : WhereRows(key.term, store, calls)) {
       numbers.push_back(number.value);
     }
     return numbers;
@@ -68,6 +70,9 @@ TEST(BuildFilteredIndexMap, KeepsTheMessagesOfEachFilter) {
   EXPECT_EQ(rows(ThisGatewayKey(store, 0)), (Rows{1, 3, 4, 7}));
   EXPECT_EQ(rows(ProtocolKey(ListFilter::PriOnly)), (Rows{1, 2, 5, 6, 7}));
   EXPECT_EQ(rows(ProtocolKey(ListFilter::H225Only)), (Rows{3, 4}));
+  EXPECT_EQ(rows(CallKey(calls.CallOf(MessageNumber{3}))), (Rows{3, 4}));
+  // A gateway's index, which no message of the trace has.
+  EXPECT_EQ(rows(GatewayKey(static_cast<std::uint32_t>(-1))), Rows{});
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "document/where_filter.h"
 #include "q931/decoder.h"
 #include "trace/list_filters.h"
 #include "trace/message_time.h"
@@ -132,14 +133,16 @@ void ExpectColumnsAgreeWithTheText(const MessageStore& store) {
     }
   }
   for (std::size_t selected = 0; selected < store.msgCount; ++selected) {
-    const FilterKey key = SelectedCallKey(lines[selected]);
+    const CallReferenceReading reading = ReadCallReferenceValue(lines[selected]);
+    const CallReferenceValue partner = PartnerCallReference(reading);
     RowMap expected;
     for (std::size_t index = 0; index < store.msgCount; ++index) {
-      if (values[index] == key.callReference || values[index] == key.partner) {
+      if (values[index] == reading.value || values[index] == partner) {
         expected.push_back(NumberOf(MessageIndex{index}));
       }
     }
-    ASSERT_EQ(BuildFilteredIndexMap(store, key), expected) << lines[selected];
+    ASSERT_EQ(WhereRows(SelectedCallKey(lines[selected]).term, store, kNoCalls), expected)
+        << lines[selected];
   }
 }
 

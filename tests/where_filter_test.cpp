@@ -75,6 +75,13 @@ TEST(WhereRows, EachFieldPhraseAndNegationKeepsItsMessages) {
       {"from:\"01/15/2004 10:45:00.001\"", {9}},
       {"to:\"2004-01-15 10:39:59.999000001\"", {1}},
       {"-from:10:40", {1, 10}},  // and the message without a time
+      {"-gw:10.1.1.5", {4, 5, 6, 7}},
+      {"-proto:pri", {4, 5}},
+      {"-dir:in", {2, 3, 4, 7, 9}},
+      {"-call:1", {4, 5, 6, 7, 10}},
+      {"call:1 -dir:in", {2, 3, 9}},
+      {"call:1 call:2", {}},
+      {"-call:1 -call:2 \"1/15\"", {6, 7}},
       {"\"release_comp\"", {5, 10}},
       {"h225", {4, 5}},
       {"\"\\\"1:00\\\"\"", {10}},
@@ -91,6 +98,19 @@ TEST(WhereRows, EachFieldPhraseAndNegationKeepsItsMessages) {
     const WhereParse parse = ParseWhere(text);
     ASSERT_TRUE(parse.ok) << text << ": " << parse.error;
     EXPECT_EQ(NumbersOf(WhereRows(parse.expression, loaded.store, calls)), expected) << text;
+    // Narrowing every message, and the messages from the sixth on as if appended.
+    RowMap all;
+    for (std::size_t index = 0; index < loaded.store.msgCount; ++index) {
+      all.push_back(NumberOf(MessageIndex{index}));
+    }
+    KeepWhere(all, parse.expression, loaded.store, calls);
+    EXPECT_EQ(NumbersOf(all), expected) << text;
+    RowMap appended = {MessageNumber{1}};
+    AppendWhereRows(appended, parse.expression, loaded.store, calls, 5);
+    Numbers later = {1};
+    std::copy_if(expected.begin(), expected.end(), std::back_inserter(later),
+                 [](std::size_t number) { return number > 5; });
+    EXPECT_EQ(NumbersOf(appended), later) << text;
     for (std::size_t index = 0; index < loaded.store.msgCount; ++index) {
       EXPECT_EQ(WhereKeeps(parse.expression, loaded.store, calls, index),
                 std::find(expected.begin(), expected.end(), index + 1) != expected.end())
@@ -192,6 +212,13 @@ TEST_F(WhereDocument, TheExpressionIsAndedWithEachMenuFilter) {
       }
       EXPECT_EQ(DocumentRows(document), expected) << static_cast<int>(filter);
       EXPECT_EQ(document.RowOfMessage(MessageNumber{2}), std::nullopt);
+      // Find All's rows: the menu filter's alone.
+      TraceDocument alone;
+      ASSERT_EQ(alone.Load(kTrace, LoadKind::Open).outcome, LoadOutcome::Loaded);
+      alone.SelectMessage(MessageNumber{2});
+      ASSERT_TRUE(alone.ApplyFilter(filter));
+      EXPECT_EQ(document.MenuFilterRows(), alone.ShownRows());
+      EXPECT_EQ(alone.MenuFilterRows(), alone.ShownRows());
       // Each alone again.
       document.ClearFilter();
       EXPECT_EQ(DocumentRows(document), (Numbers{3, 5, 6, 7, 8, 9, 10}));

@@ -115,11 +115,7 @@ class CallsJudgedAtTheirEnd {
     return call && calls.Record(call).ended == CallEnded::Open;
   }
   bool Keeps(const CallTable& calls, std::size_t index) const {
-    const MessageNumber message = NumberOf(MessageIndex{index});
-    const RowMap& menuRows = document_.FilteredIndexMap();
-    return (!document_.ActiveFilter() ||
-            std::binary_search(menuRows.begin(), menuRows.end(), message)) &&
-           WhereKeeps(document_.Where(), document_.Store(), calls, index);
+    return WhereKeeps(document_.Filter(), document_.Store(), calls, index);
   }
 
   const TraceDocument& document_;
@@ -187,9 +183,9 @@ void ApplyFilterOption(TraceDocument& document, std::optional<FilterKey> key,
   if (gateway) {
     const auto& known = document.Store().gatewayIpIndex;
     const auto found = known.find(*gateway);
-    // A gateway the trace does not know keeps no message.
-    key = ProtocolKey(ListFilter::ThisGateway);
-    key->gatewayIpIndex = found != known.end() ? found->second : static_cast<std::uint32_t>(-1);
+    // A gateway the trace does not know keeps no message, also when a followed trace names it
+    // later.
+    key = GatewayKey(found != known.end() ? found->second : static_cast<std::uint32_t>(-1));
   }
   if (key) {
     document.ApplyFilter(*key, {});

@@ -14,9 +14,6 @@ namespace sigrune {
 
 namespace {
 
-// For an expression that reads no calls: they need not be grouped for it.
-const CallTable kNoCalls;
-
 bool NeedsSelectedMessage(ListFilter filter) {
   return filter == ListFilter::SelectedCall || filter == ListFilter::ThisGateway ||
          filter == ListFilter::ThisCall;
@@ -119,7 +116,7 @@ void TraceDocument::Adopt(LoadedTrace&& loaded, LoadKind kind) {
     return;
   }
   std::optional<RowMap> whereRows;
-  if (loaded.whereRows && loaded.whereText == where_.text) {
+  if (loaded.whereRows && loaded.whereText == filter_.text) {
     whereRows = std::move(loaded.whereRows);
   }
   AdoptStore(loaded.path, loaded.identity, std::move(loaded.result), kind, std::move(loaded.calls),
@@ -139,6 +136,7 @@ void TraceDocument::AdoptStore(const std::string& path, FileIdentity identity, L
   // The filter to take up again; Selected Call when none, which is never used then.
   const bool refilter = reload && activeFilter_.has_value();
   const ListFilter filter = activeFilter_.value_or(ListFilter::SelectedCall);
+  WhereExpression where = Where();
 
   store_ = std::move(loaded.store);
   // Before the filter is taken up again: This Call needs them.
@@ -152,16 +150,13 @@ void TraceDocument::AdoptStore(const std::string& path, FileIdentity identity, L
   followPoint_ = std::move(loaded.followPoint);
   skippedLinesNote_ = sigrune::SkippedLinesNote(loaded);
   activeFilter_.reset();
-  filteredIndexMap_.clear();
   filterDescription_.clear();
   filteredCall_ = {};
-  // Before the menu filter is taken up again, which combines its rows with these.
-  if (whereRows) {
-    whereRows_ = std::move(*whereRows);
-  } else {
-    FilterByWhere();
+  // The expression's rows, which the menu filter taken up again narrows.
+  if (!whereRows && !where.terms.empty()) {
+    whereRows = WhereRows(where, store_, CallsFor(where));
   }
-  CombineRows();
+  TakeFilter(std::move(where), whereRows ? std::move(*whereRows) : RowMap());
   currentMessageNumber_ = kept.value <= store_.msgCount ? kept : MessageNumber{};
   if (!reload) {
     findText_.clear();
@@ -171,24 +166,29 @@ void TraceDocument::AdoptStore(const std::string& path, FileIdentity identity, L
   }
 }
 
-void TraceDocument::FilterByWhere() {
-  whereRows_ = HasWhere() ? WhereRows(where_, store_, WhereNeedsCalls(where_) ? Calls() : kNoCalls)
-                          : RowMap();
+const CallTable& TraceDocument::CallsFor(const WhereExpression& expression) const {
+  return WhereNeedsCalls(expression) ? Calls() : kNoCalls;
 }
 
-void TraceDocument::CombineRows() {
-  combinedRows_.clear();
-  if (activeFilter_ && HasWhere()) {
-    std::set_intersection(filteredIndexMap_.begin(), filteredIndexMap_.end(), whereRows_.begin(),
-                          whereRows_.end(), std::back_inserter(combinedRows_));
-  }
+void TraceDocument::TakeFilter(WhereExpression filter, RowMap rows) {
+  filter_ = std::move(filter);
+  rows_ = filter_.terms.empty() ? RowMap() : std::move(rows);
 }
 
-const RowMap& TraceDocument::ShownRows() const {
-  if (activeFilter_) {
-    return HasWhere() ? combinedRows_ : filteredIndexMap_;
+WhereExpression TraceDocument::Where() const {
+  return WhereTerms(filter_, MenuTerms());
+}
+
+bool TraceDocument::HasWhere() const {
+  return filter_.TermCount() > MenuTerms();
+}
+
+RowMap TraceDocument::MenuFilterRows() const {
+  if (!activeFilter_) {
+    return {};
   }
-  return whereRows_;
+  const WhereExpression menu = WhereTerms(filter_, 0, MenuTerms());
+  return WhereRows(menu, store_, CallsFor(menu));
 }
 
 bool TraceDocument::SetWhere(std::string_view text, std::string* error) {
@@ -199,25 +199,23 @@ bool TraceDocument::SetWhere(std::string_view text, std::string* error) {
     }
     return false;
   }
-  const CallTable& calls = WhereNeedsCalls(parse.expression) ? Calls() : kNoCalls;
+  WhereExpression filter = WhereBoth(WhereTerms(filter_, 0, MenuTerms()), parse.expression);
   RowMap rows;
-  if (!parse.expression.terms.empty()) {
-    rows = WhereRows(parse.expression, store_, calls);
+  if (!filter.terms.empty()) {
+    rows = WhereRows(filter, store_, CallsFor(filter));
   }
-  TakeWhere(std::move(parse.expression), std::move(rows));
+  TakeFilter(std::move(filter), std::move(rows));
   return true;
 }
 
 void TraceDocument::TakeWhere(WhereExpression expression, RowMap rows) {
-  // The combined rows are made first: running out of memory changes nothing.
-  RowMap combined;
-  if (activeFilter_ && !expression.terms.empty()) {
-    std::set_intersection(filteredIndexMap_.begin(), filteredIndexMap_.end(), rows.begin(),
-                          rows.end(), std::back_inserter(combined));
+  const WhereExpression menu = WhereTerms(filter_, 0, MenuTerms());
+  if (expression.terms.empty()) {
+    rows = menu.terms.empty() ? RowMap() : WhereRows(menu, store_, CallsFor(menu));
+  } else if (!menu.terms.empty()) {
+    KeepWhere(rows, menu, store_, CallsFor(menu));
   }
-  where_ = std::move(expression);
-  whereRows_ = where_.terms.empty() ? RowMap() : std::move(rows);
-  combinedRows_ = std::move(combined);
+  TakeFilter(WhereBoth(menu, expression), std::move(rows));
 }
 
 std::optional<TraceFollower> TraceDocument::StartFollowing(std::string& whyNot) const {
@@ -238,41 +236,20 @@ AppendedMessages TraceDocument::AppendFollowed(TraceFollower::Batch&& batch) {
   AppendedMessages appended;
   appended.first = NumberOf(MessageIndex{first});
   appended.firstRow = RowCount();
-  const std::size_t menuRows = filteredIndexMap_.size();
-  const std::size_t whereRows = whereRows_.size();
-  const std::size_t combinedRows = combinedRows_.size();
+  const std::size_t rows = rows_.size();
   MoveMessages(store_, std::move(batch.messages), LineBlocks::Copied);
   try {
     if (calls_) {
       appended.callsChanged = ExtendCalls(store_, *calls_);
     }
-    if (HasWhere()) {
-      AppendWhereRows(whereRows_, where_, store_, WhereNeedsCalls(where_) ? Calls() : kNoCalls,
-                      first);
-    }
-    if (activeFilter_) {
-      for (std::size_t index = first; index < store_.msgCount; ++index) {
-        const bool kept = *activeFilter_ == ListFilter::ThisCall
-                              ? calls_->callOfMessage[index] == filteredCall_.value
-                              : MessageMatches(store_, index, filterKey_);
-        if (kept) {
-          filteredIndexMap_.push_back(NumberOf(MessageIndex{index}));
-        }
-      }
-    }
-    if (activeFilter_ && HasWhere()) {
-      std::set_intersection(filteredIndexMap_.begin() + static_cast<std::ptrdiff_t>(menuRows),
-                            filteredIndexMap_.end(),
-                            whereRows_.begin() + static_cast<std::ptrdiff_t>(whereRows),
-                            whereRows_.end(), std::back_inserter(combinedRows_));
+    if (IsFiltered()) {
+      AppendWhereRows(rows_, filter_, store_, CallsFor(filter_), first);
     }
   } catch (const std::bad_alloc&) {
     // Back to the messages before; the calls are grouped again when next asked for, with the
     // same numbers.
     KeepFirstMessages(store_, first);
-    filteredIndexMap_.resize(menuRows);
-    whereRows_.resize(whereRows);
-    combinedRows_.resize(combinedRows);
+    rows_.resize(rows);
     if (calls_ && calls_->callOfMessage.size() != first) {
       calls_.reset();
     }
@@ -328,10 +305,11 @@ bool TraceDocument::ApplyFilter(ListFilter filter) {
   switch (filter) {
     case ListFilter::SelectedCall: {
       const std::string line = BuildSummaryLine(store_, selected);
-      const FilterKey key = SelectedCallKey(line);
       const std::size_t marker = line.find("0x");
-      return ApplyFilter(key, "call " + (marker != std::string::npos ? line.substr(marker)
-                                                                     : "0x" + key.callReference));
+      return ApplyFilter(
+          SelectedCallKey(line),
+          "call " + (marker != std::string::npos ? line.substr(marker)
+                                                 : "0x" + ReadCallReferenceValue(line).value));
     }
     case ListFilter::ThisGateway:
       return ApplyFilter(ThisGatewayKey(store_, selected),
@@ -356,14 +334,10 @@ bool TraceDocument::ApplyCallFilter(CallNumber call) {
 }
 
 bool TraceDocument::KeepCall(CallNumber call) {
-  if (!call) {
+  if (!call || !ApplyFilter(CallKey(call), "call " + std::to_string(call.value))) {
     return false;
   }
-  filteredIndexMap_ = Calls().MessagesOf(call);
-  activeFilter_ = ListFilter::ThisCall;
   filteredCall_ = call;
-  filterDescription_ = "call " + std::to_string(call.value);
-  CombineRows();
   return true;
 }
 
@@ -371,20 +345,34 @@ bool TraceDocument::ApplyFilter(const FilterKey& key, std::string description) {
   if (activeFilter_ && *activeFilter_ != key.filter) {
     return false;
   }
-  filteredIndexMap_ = BuildFilteredIndexMap(store_, key);
+  WhereExpression filter = WhereBoth(key.term, Where());
+  RowMap rows;
+  if (activeFilter_ || !HasWhere()) {
+    rows = WhereRows(filter, store_, CallsFor(filter));
+  } else {
+    // The expression's rows, narrowed: its terms need not be read again.
+    rows = rows_;
+    KeepWhere(rows, key.term, store_, CallsFor(key.term));
+  }
   activeFilter_ = key.filter;
-  filterKey_ = key;
   filterDescription_ = std::move(description);
-  CombineRows();
+  TakeFilter(std::move(filter), std::move(rows));
   return true;
 }
 
 void TraceDocument::ClearFilter() {
+  if (!activeFilter_) {
+    return;
+  }
+  WhereExpression where = Where();
+  RowMap rows;
+  if (!where.terms.empty()) {
+    rows = WhereRows(where, store_, CallsFor(where));
+  }
   activeFilter_.reset();
   filteredCall_ = {};
-  filteredIndexMap_ = RowMap();
   filterDescription_.clear();
-  combinedRows_ = RowMap();
+  TakeFilter(std::move(where), std::move(rows));
 }
 
 EntryState TraceDocument::FilterEntry(ListFilter filter) const {

@@ -157,20 +157,23 @@ class TraceDocument {
   AppendedMessages AppendFollowed(TraceFollower::Batch&& batch);
 
   // --- Rows and the filter --------------------------------------------------------------------
-  // The rows of the list: every message, or those that both the menu filter and the filter
-  // bar's expression keep while either is on.
+  // The rows of the list: every message, or those the filter keeps while IsFiltered().
   std::size_t RowCount() const;
   // The message a row shows; no message for a row that does not exist.
   MessageNumber MessageAtRow(std::size_t row) const;
   // The row that shows the message, when the list shows it.
   std::optional<std::size_t> RowOfMessage(MessageNumber message) const;
   std::optional<ListFilter> ActiveFilter() const { return activeFilter_; }
-  // The menu filter's rows, while it is on.
-  const RowMap& FilteredIndexMap() const { return filteredIndexMap_; }
+  // The one expression the rows follow: the menu filter's term first while one is on, then the
+  // filter bar's terms; its text is the bar's.
+  const WhereExpression& Filter() const { return filter_; }
   // Whether the list shows fewer rows than messages may be: a menu filter or an expression is on.
-  bool IsFiltered() const { return activeFilter_.has_value() || HasWhere(); }
+  bool IsFiltered() const { return !filter_.terms.empty(); }
   // The rows while IsFiltered(): the messages they show, in store order.
-  const RowMap& ShownRows() const;
+  const RowMap& ShownRows() const { return rows_; }
+  // The rows the menu filter alone keeps while it is on, whatever the filter bar's expression:
+  // those Find All searches.
+  RowMap MenuFilterRows() const;
   // "call 0x0005", "gateway 10.1.1.1", "PRI only", "H225 only"; empty while no filter is on.
   const std::string& FilterDescription() const { return filterDescription_; }
 
@@ -186,7 +189,8 @@ class TraceDocument {
   bool ApplyCallFilter(CallNumber call);
   // The call This Call keeps, while it is on.
   CallNumber FilteredCall() const { return filteredCall_; }
-  // Switches the filter off; the selected message stays selected.
+  // Switches the filter off; the selected message stays selected. The rows of the filter bar's
+  // expression are found again, on this thread.
   void ClearFilter();
 
   // Enabled and checked, for the four filter entries, Reload, Find and Find Again.
@@ -196,13 +200,14 @@ class TraceDocument {
 
   // --- The filter bar -------------------------------------------------------------------------
   // The expression the rows follow besides the menu filter; it stays over Open and Reload.
-  const WhereExpression& Where() const { return where_; }
-  bool HasWhere() const { return !where_.terms.empty(); }
+  WhereExpression Where() const;
+  bool HasWhere() const;
   // Reads the expression and filters by it; one that does not parse changes nothing (false, and
   // the reason in `error`). An empty one shows every message the menu filter does.
   bool SetWhere(std::string_view text, std::string* error = nullptr);
-  // SetWhere in two steps, for a worker: the rows found by WhereRows over this store and these
-  // calls (Calls(), grouped before the worker starts), taken with their expression.
+  // SetWhere in two steps, for a worker: the rows that WhereRows found for the expression alone
+  // over this store and these calls (Calls(), grouped before the worker starts), taken with it;
+  // the menu filter's term narrows them here.
   void TakeWhere(WhereExpression expression, RowMap rows);
 
   // --- Calls ---------------------------------------------------------------------------------
@@ -261,14 +266,18 @@ class TraceDocument {
   RowMap MessagesOfCalls(const std::vector<CallNumber>& calls) const;
 
  private:
-  // Adopt's work, with the calls when they were grouped already.
+  // Adopt's work, with the calls when they were grouped already, and the rows of the filter
+  // bar's expression when they were found already.
   void AdoptStore(const std::string& path, FileIdentity identity, LoadResult&& loaded,
                   LoadKind kind, std::optional<CallTable> calls, std::optional<RowMap> whereRows);
   bool KeepCall(CallNumber call);
-  // The shown rows again, after the menu filter's or the expression's changed.
-  void CombineRows();
-  // The expression's rows over the whole store, on this thread.
-  void FilterByWhere();
+  // The terms of the menu filter that lead the filter's: one while a menu filter is on.
+  std::size_t MenuTerms() const { return activeFilter_ ? 1 : 0; }
+  // The calls the expression reads: none unless it needs them.
+  const CallTable& CallsFor(const WhereExpression& expression) const;
+  // Takes the filter and its rows, which were made in full first: running out of memory on the
+  // way changes nothing.
+  void TakeFilter(WhereExpression filter, RowMap rows);
 
   std::string path_;
   std::vector<std::string> paths_;
@@ -279,14 +288,11 @@ class TraceDocument {
   std::string skippedLinesNote_;
 
   std::optional<ListFilter> activeFilter_;
-  FilterKey filterKey_;
-  RowMap filteredIndexMap_;
   std::string filterDescription_;
   CallNumber filteredCall_;
-
-  WhereExpression where_;
-  RowMap whereRows_;     // the messages the expression keeps, whatever the menu filter
-  RowMap combinedRows_;  // those both keep, while both are on
+  // The expression the rows follow (Filter()), and the messages it keeps while it has terms.
+  WhereExpression filter_;
+  RowMap rows_;
 
   MessageNumber currentMessageNumber_;
 

@@ -27,17 +27,21 @@ enum class WhereField : std::uint8_t {
   Number,
   Outcome,
   From,
-  To
+  To,
+  // Selected Call's (FilterKey), which no typed field names.
+  SelectedCall
 };
 
 struct WhereTerm {
   WhereField field = WhereField::Phrase;
   bool negated = false;
   // Phrase: in lower case; Type: the prefix in upper case; Gateway; Number: the digits; From,
-  // To: the time as typed, read on the trace's day when matched; CallReference: the key's value.
+  // To: the time as typed, read on the trace's day when matched; CallReference, SelectedCall: the
+  // key's value.
   std::string text;
-  std::string partner;       // CallReference: the value with the flag inverted
-  std::uint32_t number = 0;  // Call, Cause
+  std::string partner;       // CallReference, SelectedCall: the value with the flag inverted
+  std::uint32_t number = 0;  // Call, Cause; Gateway when `indexed`: the store's gateway index
+  bool indexed = false;
   Protocol protocol = Protocol::None;
   bool incoming = false;
   CallOutcome outcome = CallOutcome::None;
@@ -49,6 +53,9 @@ WhereExpression::WhereExpression(WhereExpression&&) noexcept = default;
 WhereExpression& WhereExpression::operator=(WhereExpression&&) noexcept = default;
 WhereExpression::WhereExpression(const WhereExpression&) = default;
 WhereExpression& WhereExpression::operator=(const WhereExpression&) = default;
+std::size_t WhereExpression::TermCount() const {
+  return terms.size();
+}
 
 namespace {
 
@@ -160,9 +167,9 @@ std::string ReadValue(WhereTerm& term, std::string_view value) {
       if (digits.empty() || digits.find_first_not_of("0123456789abcdefABCDEF") != digits.npos) {
         return quoted + " is not a call reference (hexadecimal digits)";
       }
-      const FilterKey key = SelectedCallKey("0x" + std::string(digits));
-      term.text = key.callReference;
-      term.partner = key.partner;
+      const CallReferenceReading reading = ReadCallReferenceValue("0x" + std::string(digits));
+      term.text = reading.value;
+      term.partner = PartnerCallReference(reading);
       break;
     }
     case WhereField::Call:
@@ -201,6 +208,8 @@ std::string ReadValue(WhereTerm& term, std::string_view value) {
       }
       term.text = value;
       break;
+    case WhereField::SelectedCall:
+      break;  // not typed
   }
   return {};
 }
@@ -271,7 +280,10 @@ int Cost(WhereField field) {
     case WhereField::Cause:
       return 3;
     default:
-      return field == WhereField::Type || field == WhereField::CallReference ? 1 : 0;
+      return field == WhereField::Type || field == WhereField::CallReference ||
+                     field == WhereField::SelectedCall
+                 ? 1
+                 : 0;
   }
 }
 
@@ -295,11 +307,14 @@ class Matcher {
           break;
         case WhereField::Gateway: {
           const auto found = store.gatewayIpIndex.find(term.text);
-          prepared.gatewayIndex =
-              found != store.gatewayIpIndex.end() ? found->second : static_cast<std::uint32_t>(-1);
+          prepared.gatewayIndex = term.indexed ? term.number
+                                  : found != store.gatewayIpIndex.end()
+                                      ? found->second
+                                      : static_cast<std::uint32_t>(-1);
           break;
         }
         case WhereField::CallReference:
+        case WhereField::SelectedCall:
           prepared.callReference = SmallNumber(term.text);
           prepared.partner = SmallNumber(term.partner);
           break;
@@ -313,14 +328,28 @@ class Matcher {
     }
   }
 
-  bool Keeps(std::size_t index) {
-    haveLine_ = false;
-    for (std::size_t k = 0; k < terms_.size(); ++k) {
-      if (Holds(terms_[k], prepared_[k], index) == terms_[k].negated) {
-        return false;
+  bool Keeps(std::size_t index) { return KeepsFrom(0, index); }
+
+  // Appends the numbers of the messages from `begin` to `end` (indexes) that every term keeps.
+  // False, the rows unfinished, when `keepGoing` said no.
+  bool AppendRows(RowMap& rows, std::size_t begin, std::size_t end,
+                  const std::function<bool()>& keepGoing) {
+    NarrowToCalls(begin, end);
+    if (terms_.empty()) {
+      return Scan(rows, begin, end, keepGoing, [](std::size_t) { return true; });
+    }
+    return ScanFirstTerm(rows, begin, end, keepGoing);
+  }
+
+  // Keeps of the rows those that every term keeps.
+  void KeepRows(RowMap& rows) {
+    std::size_t kept = 0;
+    for (const MessageNumber message : rows) {
+      if (Keeps(IndexOf(message).value)) {
+        rows[kept++] = message;
       }
     }
-    return true;
+    rows.resize(kept);
   }
 
  private:
@@ -331,6 +360,113 @@ class Matcher {
     std::uint32_t partner = 0;
     MessageTime time = kNoTime;
   };
+
+  bool KeepsFrom(std::size_t firstTerm, std::size_t index) {
+    haveLine_ = false;
+    for (std::size_t k = firstTerm; k < terms_.size(); ++k) {
+      if (Holds(terms_[k], prepared_[k], index) == terms_[k].negated) {
+        return false;
+      }
+    }
+    return true;
+  }
+
+  // A call: term keeps nothing outside its call's first and last messages.
+  void NarrowToCalls(std::size_t& begin, std::size_t& end) const {
+    for (const WhereTerm& term : terms_) {
+      if (term.field != WhereField::Call || term.negated) {
+        continue;
+      }
+      if (term.number == 0 || term.number > calls_.calls.size()) {
+        end = begin;
+        return;
+      }
+      const CallRecord& call = calls_.Record(CallNumber{term.number});
+      begin = std::max(begin, IndexOf(call.firstMessage).value);
+      end = std::min(end, std::max(begin, static_cast<std::size_t>(call.lastMessage.value)));
+    }
+  }
+
+  // The messages from `begin` to `end` that `keeps`, asking `keepGoing` once a block.
+  template <class Keeps>
+  static bool Scan(RowMap& rows, std::size_t begin, std::size_t end,
+                   const std::function<bool()>& keepGoing, Keeps&& keeps) {
+    for (std::size_t block = begin; block < end; block += kProgressInterval) {
+      if (keepGoing && !keepGoing()) {
+        return false;
+      }
+      const std::size_t blockEnd = std::min(end, block + kProgressInterval);
+      for (std::size_t index = block; index < blockEnd; ++index) {
+        if (keeps(index)) {
+          rows.push_back(NumberOf(MessageIndex{index}));
+        }
+      }
+    }
+    return true;
+  }
+
+  // The scan with the first term read straight from its column where it has one, the others
+  // asked only for the messages it keeps: a menu filter alone is one test of a column.
+  bool ScanFirstTerm(RowMap& rows, std::size_t begin, std::size_t end,
+                     const std::function<bool()>& keepGoing) {
+    const WhereTerm& term = terms_.front();
+    const Prepared& prepared = prepared_.front();
+    const bool negated = term.negated;
+    const bool alone = terms_.size() == 1;
+    // The columns and keys are read into locals, which the rows written cannot alias.
+    const auto scan = [&](auto&& holds) {
+      return Scan(rows, begin, end, keepGoing, [&, negated, alone](std::size_t index) {
+        return holds(index) != negated && (alone || KeepsFrom(1, index));
+      });
+    };
+    switch (term.field) {
+      case WhereField::Gateway: {
+        const std::uint32_t* const gateways = store_.msgGatewayIps.data();
+        const std::uint32_t gateway = prepared.gatewayIndex;
+        return scan([=](std::size_t index) { return gateways[index] == gateway; });
+      }
+      case WhereField::Protocol: {
+        const Protocol* const protocols = store_.msgProtocols.data();
+        const Protocol protocol = term.protocol;
+        return scan([=](std::size_t index) { return protocols[index] == protocol; });
+      }
+      case WhereField::Direction: {
+        const LargeVector<bool>& incoming = store_.msgIsIncoming;
+        const bool wanted = term.incoming;
+        return scan([&, wanted](std::size_t index) { return incoming[index] == wanted; });
+      }
+      case WhereField::Call: {
+        const std::uint32_t* const callOf = calls_.callOfMessage.data();
+        const std::size_t grouped = calls_.callOfMessage.size();
+        const std::uint32_t call = term.number;
+        // Messages not grouped yet are in no call.
+        return scan([=](std::size_t index) { return index < grouped && callOf[index] == call; });
+      }
+      case WhereField::SelectedCall: {
+        const MessageColumns* const columns = store_.msgColumns.data();
+        const std::uint32_t value = prepared.callReference;
+        const std::uint32_t partner = prepared.partner;
+        return scan([&, columns, value, partner](std::size_t index) {
+          if (SelectedCallIsStored(columns[index])) {
+            const std::uint32_t shown = ShownCallReference(columns[index]);
+            return shown == value || shown == partner;
+          }
+          return Holds(term, prepared, index);
+        });
+      }
+      default:
+        return Scan(rows, begin, end, keepGoing,
+                    [this](std::size_t index) { return Keeps(index); });
+    }
+  }
+
+  // Selected Call reads the digits after the list line's first "0x". They are the stored ones
+  // unless the message has no call reference column, its digits are kept as text, or an earlier
+  // "0x" stands in the timestamp; then the line itself is read.
+  static bool SelectedCallIsStored(const MessageColumns& columns) {
+    return columns.protocolDiscriminator == 0x08 && !columns.callReferenceAsText &&
+           !columns.timestampHoldsHexMarker;
+  }
 
   static bool TypeStartsWith(std::string_view name, std::string_view prefix) {
     name = name.substr(0, name.find_last_not_of(' ') + 1);
@@ -427,6 +563,16 @@ class Matcher {
         }
         return term.field == WhereField::From ? time >= prepared.time : time <= prepared.time;
       }
+      case WhereField::SelectedCall: {
+        if (SelectedCallIsStored(columns)) {
+          const std::uint32_t shown = ShownCallReference(columns);
+          return shown == prepared.callReference || shown == prepared.partner;
+        }
+        rawLine_.clear();
+        AppendSummaryLine(rawLine_, store_, index);
+        const CallReferenceValue value = ReadCallReferenceValue(rawLine_).value;
+        return value == term.text || value == term.partner;
+      }
     }
     return false;
   }
@@ -437,6 +583,7 @@ class Matcher {
   const CallTable& calls_;
   std::string line_;
   bool haveLine_ = false;
+  std::string rawLine_;  // Selected Call's, as shown
   PayloadBytes bytes_;
 };
 
@@ -460,6 +607,74 @@ WhereParse ParseWhere(std::string_view text) {
   return parse;
 }
 
+namespace {
+
+FilterKey KeyOf(ListFilter filter, WhereTerm term) {
+  FilterKey key;
+  key.filter = filter;
+  key.term.terms.push_back(std::move(term));
+  return key;
+}
+
+}  // namespace
+
+FilterKey SelectedCallKey(std::string_view selectedLine) {
+  const CallReferenceReading reading = ReadCallReferenceValue(selectedLine);
+  WhereTerm term;
+  term.field = WhereField::SelectedCall;
+  term.text = reading.value;
+  term.partner = PartnerCallReference(reading);
+  return KeyOf(ListFilter::SelectedCall, std::move(term));
+}
+
+FilterKey GatewayKey(std::uint32_t gatewayIpIndex) {
+  WhereTerm term;
+  term.field = WhereField::Gateway;
+  term.number = gatewayIpIndex;
+  term.indexed = true;
+  return KeyOf(ListFilter::ThisGateway, std::move(term));
+}
+
+FilterKey ThisGatewayKey(const MessageStore& store, std::size_t selectedIndex) {
+  return GatewayKey(store.msgGatewayIps[selectedIndex]);
+}
+
+FilterKey ProtocolKey(ListFilter filter) {
+  WhereTerm term;
+  term.field = WhereField::Protocol;
+  term.protocol = filter == ListFilter::H225Only ? Protocol::H225 : Protocol::Pri;
+  return KeyOf(filter, std::move(term));
+}
+
+FilterKey CallKey(CallNumber call) {
+  WhereTerm term;
+  term.field = WhereField::Call;
+  term.number = call.value;
+  return KeyOf(ListFilter::ThisCall, std::move(term));
+}
+
+WhereExpression WhereBoth(const WhereExpression& first, const WhereExpression& second) {
+  WhereExpression both;
+  both.text = second.text;
+  both.terms.reserve(first.terms.size() + second.terms.size());
+  both.terms.insert(both.terms.end(), first.terms.begin(), first.terms.end());
+  both.terms.insert(both.terms.end(), second.terms.begin(), second.terms.end());
+  return both;
+}
+
+WhereExpression WhereTerms(const WhereExpression& expression, std::size_t first,
+                           std::size_t count) {
+  WhereExpression part;
+  part.text = expression.text;
+  const std::size_t begin = std::min(first, expression.terms.size());
+  const std::size_t end = begin + std::min(count, expression.terms.size() - begin);
+  part.terms.assign(expression.terms.begin() + static_cast<std::ptrdiff_t>(begin),
+                    expression.terms.begin() + static_cast<std::ptrdiff_t>(end));
+  return part;
+}
+
+const CallTable kNoCalls;
+
 bool WhereNeedsCalls(const WhereExpression& expression) {
   return std::any_of(expression.terms.begin(), expression.terms.end(), [](const WhereTerm& term) {
     return term.field == WhereField::Call || term.field == WhereField::Number ||
@@ -481,15 +696,12 @@ bool WhereKeeps(const WhereExpression& expression, const MessageStore& store,
 void AppendWhereRows(RowMap& rows, const WhereExpression& expression, const MessageStore& store,
                      const CallTable& calls, std::size_t firstIndex,
                      const std::function<bool()>& keepGoing) {
-  Matcher matcher(expression, store, calls);
-  for (std::size_t index = firstIndex; index < store.msgCount; ++index) {
-    if (keepGoing && index % kProgressInterval == 0 && !keepGoing()) {
-      return;
-    }
-    if (matcher.Keeps(index)) {
-      rows.push_back(NumberOf(MessageIndex{index}));
-    }
-  }
+  Matcher(expression, store, calls).AppendRows(rows, firstIndex, store.msgCount, keepGoing);
+}
+
+void KeepWhere(RowMap& rows, const WhereExpression& expression, const MessageStore& store,
+               const CallTable& calls) {
+  Matcher(expression, store, calls).KeepRows(rows);
 }
 
 RowMap WhereRows(const WhereExpression& expression, const MessageStore& store,

@@ -1,7 +1,8 @@
 #include "trace/list_filters.h"
 
+#include <cstdint>
+
 #include "trace/hex_digits.h"
-#include "trace/summary_line.h"
 
 namespace sigrune {
 
@@ -74,107 +75,6 @@ CallReferenceValue PartnerCallReference(const CallReferenceReading& reading) {
     number = number * 16 + static_cast<std::uint64_t>(HexDigitValue(c));
   }
   return FromNumber(number >= flag ? number - flag : number + flag);
-}
-
-FilterKey SelectedCallKey(std::string_view selectedLine) {
-  const CallReferenceReading reading = ReadCallReferenceValue(selectedLine);
-  FilterKey key;
-  key.filter = ListFilter::SelectedCall;
-  key.callReference = reading.value;
-  key.partner = PartnerCallReference(reading);
-  return key;
-}
-
-FilterKey ThisGatewayKey(const MessageStore& store, std::size_t selectedIndex) {
-  FilterKey key;
-  key.filter = ListFilter::ThisGateway;
-  key.gatewayIpIndex = store.msgGatewayIps[selectedIndex];
-  return key;
-}
-
-FilterKey ProtocolKey(ListFilter filter) {
-  FilterKey key;
-  key.filter = filter;
-  return key;
-}
-
-namespace {
-
-// A Selected Call key as numbers, for the messages whose list line's digits are stored: a value
-// of more than four digits can match none of them.
-struct CallReferenceNumbers {
-  std::uint32_t value;
-  std::uint32_t partner;
-};
-
-std::uint32_t SmallNumber(const CallReferenceValue& value) {
-  constexpr std::uint32_t kTooLong = 0xFFFFFFFF;
-  if (value.size() > 4) {
-    return kTooLong;
-  }
-  std::uint32_t number = 0;
-  for (const char c : value) {
-    number = number * 16 + static_cast<std::uint32_t>(HexDigitValue(c));
-  }
-  return number;
-}
-
-CallReferenceNumbers NumbersOf(const FilterKey& key) {
-  return {SmallNumber(key.callReference), SmallNumber(key.partner)};
-}
-
-// Selected Call reads the digits after the list line's first "0x". They are the stored ones
-// unless the message has no call reference column, the digits are kept as text, or an earlier
-// "0x" stands in the timestamp; then the line itself is read.
-bool CallReferenceIsStored(const MessageColumns& columns) {
-  return columns.protocolDiscriminator == 0x08 && !columns.callReferenceAsText &&
-         !columns.timestampHoldsHexMarker;
-}
-
-// `line` is scratch space, kept between calls so that a pass over a million lines allocates once.
-bool Matches(const MessageStore& store, std::size_t index, const FilterKey& key,
-             const CallReferenceNumbers& numbers, std::string& line) {
-  switch (key.filter) {
-    case ListFilter::SelectedCall: {
-      const MessageColumns& columns = store.msgColumns[index];
-      if (CallReferenceIsStored(columns)) {
-        const std::uint32_t shown = ShownCallReference(columns);
-        return shown == numbers.value || shown == numbers.partner;
-      }
-      line.clear();
-      AppendSummaryLine(line, store, index);
-      const CallReferenceValue value = ReadCallReferenceValue(line).value;
-      return value == key.callReference || value == key.partner;
-    }
-    case ListFilter::ThisGateway:
-      return store.msgGatewayIps[index] == key.gatewayIpIndex;
-    case ListFilter::PriOnly:
-      return store.msgProtocols[index] == Protocol::Pri;
-    case ListFilter::H225Only:
-      return store.msgProtocols[index] == Protocol::H225;
-    case ListFilter::ThisCall:
-      break;
-  }
-  return false;
-}
-
-}  // namespace
-
-bool MessageMatches(const MessageStore& store, std::size_t index, const FilterKey& key) {
-  std::string line;
-  return Matches(store, index, key, NumbersOf(key), line);
-}
-
-RowMap BuildFilteredIndexMap(const MessageStore& store, const FilterKey& key) {
-  RowMap rows;
-  std::string line;
-  const CallReferenceNumbers numbers = NumbersOf(key);
-  for (std::size_t index = 0; index < store.msgCount; ++index) {
-    if (Matches(store, index, key, numbers, line)) {
-      rows.push_back(NumberOf(MessageIndex{index}));
-    }
-  }
-  return rows;
 }
 
 }  // namespace sigrune

@@ -1,17 +1,11 @@
 #pragma once
 
-// The list filters: the selected call (both sides of it), one gateway, PRI only or H.225 only.
-// A filter is one pass over the store that yields the row map: the numbers (from 1) of the
-// messages the filtered list shows, in store order.
+// The list filters' entries, and the call reference value of a list line as Selected Call reads
+// it: the value and its partner, both sides of a call.
 
 #include <cstddef>
-#include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
-
-#include "trace/message_number.h"
-#include "trace/message_store.h"
 
 namespace sigrune {
 
@@ -32,25 +26,8 @@ CallReferenceReading ReadCallReferenceValue(std::string_view line);
 // one-octet reference), bit 16 otherwise.
 CallReferenceValue PartnerCallReference(const CallReferenceReading& reading);
 
-// This Call keeps the messages of one call; the trace document, which holds the calls, builds its
-// rows (BuildFilteredIndexMap keeps none for it).
+// The Filter menu's entries, one on at a time. Each keeps the rows of a term of the filter bar's
+// language (document/where_filter.h's FilterKey).
 enum class ListFilter { SelectedCall, ThisGateway, PriOnly, H225Only, ThisCall };
-
-struct FilterKey {
-  ListFilter filter = ListFilter::PriOnly;
-  CallReferenceValue callReference;  // Selected Call: the value and its partner
-  CallReferenceValue partner;
-  std::uint32_t gatewayIpIndex = 0;  // This Gateway
-};
-
-// The key of Selected Call from the selected line, of This Gateway from the selected message.
-FilterKey SelectedCallKey(std::string_view selectedLine);
-FilterKey ThisGatewayKey(const MessageStore& store, std::size_t selectedIndex);
-FilterKey ProtocolKey(ListFilter filter);
-
-bool MessageMatches(const MessageStore& store, std::size_t index, const FilterKey& key);
-
-// The numbers of every message the filter keeps, in store order.
-RowMap BuildFilteredIndexMap(const MessageStore& store, const FilterKey& key);
 
 }  // namespace sigrune

@@ -30,10 +30,11 @@ void MainWindow::FindAll() {
     return;
   }
   const FindCase findCase = form.MatchesCase() ? FindCase::Exact : FindCase::Ignore;
-  // The filter's rows are copied: the filter may change while the search runs.
+  // The menu filter's rows, whatever the filter bar's expression; copied, as the filter may
+  // change while the search runs.
   std::optional<RowMap> rows;
   if (document_.ActiveFilter()) {
-    rows = document_.FilteredIndexMap();
+    rows = document_.MenuFilterRows();
   }
   // The store stays while the operation runs: nothing that replaces it can start.
   const MessageStore& store = document_.Store();

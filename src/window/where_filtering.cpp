@@ -15,13 +15,6 @@
 
 namespace sigrune {
 
-namespace {
-
-// For an expression that reads no calls: they need not be grouped for it.
-const CallTable kNoCalls;
-
-}  // namespace
-
 void MainWindow::CreateWhereBar() {
   connect(whereBar_, &WhereBar::ExpressionChanged, this, &MainWindow::WhereChanged);
   auto* focus = new QShortcut(QKeySequence(tr("Ctrl+/")), this);
