@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   const sigrune::LoadResult loaded = sigrune::LoadTraceFile(argv[1]);
-  if (loaded.outcome != sigrune::LoadOutcome::Loaded) {
+  if (loaded.outcome != sigrune::OperationOutcome::Done) {
     std::fprintf(stderr, "cannot load %s\n", argv[1]);
     return 1;
   }

@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
   const auto loadStart = std::chrono::steady_clock::now();
   const sigrune::LoadResult loaded = sigrune::LoadTraceFile(argv[1]);
   const double loadSeconds = SecondsSince(loadStart);
-  if (loaded.outcome != sigrune::LoadOutcome::Loaded) {
+  if (loaded.outcome != sigrune::OperationOutcome::Done) {
     std::fprintf(stderr, "cannot load %s\n", argv[1]);
     return 1;
   }

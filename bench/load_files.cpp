@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
   const sigrune::LoadResult loaded = sigrune::LoadTraceFiles(paths);
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  if (loaded.outcome != sigrune::LoadOutcome::Loaded) {
+  if (loaded.outcome != sigrune::OperationOutcome::Done) {
     std::fprintf(stderr, "cannot load: %s\n", loaded.errorText.c_str());
     return 1;
   }

@@ -23,7 +23,7 @@ inline std::optional<sigrune::LoadResult> LoadTraceOfArguments(int argc, char** 
     return std::nullopt;
   }
   sigrune::LoadResult loaded = sigrune::LoadTraceFile(argv[1]);
-  if (loaded.outcome != sigrune::LoadOutcome::Loaded) {
+  if (loaded.outcome != sigrune::OperationOutcome::Done) {
     std::fprintf(stderr, "cannot load %s\n", argv[1]);
     return std::nullopt;
   }

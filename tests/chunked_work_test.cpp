@@ -100,7 +100,7 @@ class ManyMessagesTest : public FolderTest {
       trace += "  |<CLID::mrv-ccp-01><GW::pri-a>\n";
     }
     ASSERT_EQ(document_.Load(Write("many.txt", trace), LoadKind::Open).outcome,
-              LoadOutcome::Loaded);
+              OperationOutcome::Done);
   }
 
   TraceDocument document_;
@@ -127,10 +127,10 @@ TEST_F(ManyMessagesTest, ExportAndFindAllGiveWhatOnePassGives) {
   }
   const std::string target = Path("export.txt");
   const ExportResult result = document_.Export(target);
-  EXPECT_EQ(result.outcome, ExportOutcome::Written);
+  EXPECT_EQ(result.outcome, OperationOutcome::Done);
   EXPECT_EQ(result.messagesWritten, store.msgCount);
-  EXPECT_EQ(result.undecodableMessages, failures.size());
-  EXPECT_EQ(result.firstUndecodableMessage, NumberOf(MessageIndex{failures.front()}));
+  EXPECT_EQ(result.undecodable.count, failures.size());
+  EXPECT_EQ(result.undecodable.first, NumberOf(MessageIndex{failures.front()}));
   EXPECT_TRUE(ReadFile(target) == expected);
 
   std::vector<std::size_t> foundHits;
@@ -147,7 +147,7 @@ TEST_F(ManyMessagesTest, ExportAndFindAllGiveWhatOnePassGives) {
   // A stop part way writes nothing.
   std::size_t asked = 0;
   EXPECT_EQ(document_.Export(target, [&](std::size_t, std::size_t) { return ++asked < 3; }).outcome,
-            ExportOutcome::Stopped);
+            OperationOutcome::Cancelled);
   EXPECT_TRUE(ReadFile(target) == expected);
 }
 
@@ -179,20 +179,20 @@ TEST_F(ManyMessagesTest, FindNextStopsAtTheFirstHitInOrderEitherWay) {
       try {
         const auto index = static_cast<std::size_t>(row);
         if (const std::size_t position = FindInDecodedMessage(store, index, c.text)) {
-          expected.outcome = FindResult::Outcome::Found;
+          expected.outcome = OperationOutcome::Done;
           expected.row = index;
           expected.position = position;
           break;
         }
       } catch (const SubscriptOutOfRange&) {
-        ++expected.undecodableMessages;
+        ++expected.undecodable.count;
       }
     }
     const FindResult result = TraceDocument::RunFind(store, query);
     EXPECT_EQ(result.outcome, expected.outcome) << c.text << " " << c.firstRow;
     EXPECT_EQ(result.row, expected.row) << c.text << " " << c.firstRow;
     EXPECT_EQ(result.position, expected.position) << c.text << " " << c.firstRow;
-    EXPECT_EQ(result.undecodableMessages, expected.undecodableMessages) << c.text;
+    EXPECT_EQ(result.undecodable.count, expected.undecodable.count) << c.text;
   }
   FindQuery query;
   query.text = "no such text";
@@ -200,7 +200,7 @@ TEST_F(ManyMessagesTest, FindNextStopsAtTheFirstHitInOrderEitherWay) {
   std::size_t asked = 0;
   const FindResult cancelled =
       TraceDocument::RunFind(store, query, [&](std::size_t, std::size_t) { return ++asked < 2; });
-  EXPECT_EQ(cancelled.outcome, FindResult::Outcome::Cancelled);
+  EXPECT_EQ(cancelled.outcome, OperationOutcome::Cancelled);
 }
 
 }  // namespace

@@ -19,7 +19,7 @@ namespace {
 
 MessageStore LoadExample(const std::string& name) {
   LoadResult loaded = LoadTraceFile(SourceFile("examples/" + name));
-  EXPECT_EQ(loaded.outcome, LoadOutcome::Loaded) << name;
+  EXPECT_EQ(loaded.outcome, OperationOutcome::Done) << name;
   return std::move(loaded.store);
 }
 
@@ -41,7 +41,7 @@ TEST_F(ExportTest, WritesTheExamplesByteForByte) {
   for (const std::string name : {"plain-trace.txt", "tracelist-trace.xml"}) {
     const MessageStore store = LoadExample(name);
     const ExportResult result = ExportRouterDebug(target_, store);
-    EXPECT_EQ(result.outcome, ExportOutcome::Written);
+    EXPECT_EQ(result.outcome, OperationOutcome::Done);
     EXPECT_EQ(result.messagesWritten, store.msgCount);
     EXPECT_EQ(ReadFile(target_),
               ReadFile(SourceFile("tests/data/" + name.substr(0, name.find('.')) + ".export")));
@@ -56,9 +56,9 @@ TEST_F(ExportTest, AnUndecodableMessageGetsARecordSayingWhyAndTheExportGoesOn) {
       "10:00:02 C IsdnMsgData=08 01 81 4d\n"
       "Out Message -- y\nIsdnMsgData=08 02 00\n");
   const ExportResult result = ExportRouterDebug(target_, store);
-  EXPECT_EQ(result.outcome, ExportOutcome::Written);
+  EXPECT_EQ(result.outcome, OperationOutcome::Done);
   EXPECT_EQ(result.messagesWritten, 4u);
-  EXPECT_EQ(UndecodableMessagesNote(result),
+  EXPECT_EQ(UndecodableMessagesNote(result.undecodable),
             "2 messages could not be decoded (first: message 2: Subscript out of range)");
   const std::string separator = "=============================\r\n";
   const std::string blanks(20, ' ');
@@ -86,7 +86,7 @@ TEST_F(ExportTest, TargetsThatCannotBeWrittenAreNamedWithTheReasonAndLeaveNothin
   };
   for (const auto& [target, error] : cases) {
     const ExportResult result = ExportRouterDebug(target, plain_);
-    EXPECT_EQ(result.outcome, ExportOutcome::WriteFailed) << target;
+    EXPECT_EQ(result.outcome, OperationOutcome::Failed) << target;
     EXPECT_EQ(result.errorText, error);
   }
   EXPECT_EQ(Entries(), (Names{"file", "folder"}));
@@ -103,7 +103,7 @@ TEST_F(ExportTest, AWriteErrorWhileFlushingOrAStopLeavesTheOldFileAsItWas) {
     const rlimit limit{1000, 1000};
     ::setrlimit(RLIMIT_FSIZE, &limit);
     const ExportResult result = ExportRouterDebug(target_, plain_);
-    ::_exit(result.outcome == ExportOutcome::WriteFailed &&
+    ::_exit(result.outcome == OperationOutcome::Failed &&
                     result.errorText == "cannot write " + target_ + ": File too large"
                 ? 0
                 : 1);
@@ -113,7 +113,7 @@ TEST_F(ExportTest, AWriteErrorWhileFlushingOrAStopLeavesTheOldFileAsItWas) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 
   const auto stop = [](std::size_t, std::size_t) { return false; };
-  EXPECT_EQ(ExportRouterDebug(target_, plain_, stop).outcome, ExportOutcome::Stopped);
+  EXPECT_EQ(ExportRouterDebug(target_, plain_, stop).outcome, OperationOutcome::Cancelled);
   EXPECT_EQ(ReadFile(target_), "old contents");
   EXPECT_EQ(Entries(), Names{"out.txt"});
 }
@@ -123,7 +123,7 @@ TEST_F(ExportTest, TheTraceItselfIsRefusedByAnyOfItsNames) {
   std::filesystem::create_hard_link(trace, folder_ / "link.txt");
   for (const std::string& target : {trace, Path("./trace.txt"), Path("link.txt")}) {
     const ExportResult result = ExportRouterDebug(target, plain_, {}, {trace});
-    EXPECT_EQ(result.outcome, ExportOutcome::WriteFailed);
+    EXPECT_EQ(result.outcome, OperationOutcome::Failed);
     EXPECT_EQ(result.errorText, "cannot write " + target + ": it is the trace being exported");
   }
   EXPECT_EQ(ReadFile(trace), "IsdnMsgData=08\n");
@@ -132,14 +132,14 @@ TEST_F(ExportTest, TheTraceItselfIsRefusedByAnyOfItsNames) {
 
 TEST_F(ExportTest, ANewFileFollowsTheUmaskAndAReplacedOneKeepsItsModeAndLinks) {
   const mode_t previous = ::umask(027);
-  EXPECT_EQ(ExportRouterDebug(target_, MessageStore()).outcome, ExportOutcome::Written);
+  EXPECT_EQ(ExportRouterDebug(target_, MessageStore()).outcome, OperationOutcome::Done);
   EXPECT_EQ(PermissionBits(target_), 0640u);
   EXPECT_EQ(ReadFile(target_), "");
   ::chmod(target_.c_str(), 0604);
   ::umask(077);
   // Through a symbolic link, the file it names is replaced and the link stays.
   std::filesystem::create_symlink(target_, folder_ / "symlink.txt");
-  EXPECT_EQ(ExportRouterDebug(Path("symlink.txt"), plain_).outcome, ExportOutcome::Written);
+  EXPECT_EQ(ExportRouterDebug(Path("symlink.txt"), plain_).outcome, OperationOutcome::Done);
   ::umask(previous);
   EXPECT_EQ(PermissionBits(target_), 0604u);
   EXPECT_TRUE(std::filesystem::is_symlink(folder_ / "symlink.txt"));

@@ -24,7 +24,7 @@ std::vector<std::size_t> Numbers(const FindAllResult& result) {
 // Find All finds what Find finds, message for message: the decoded text, not the dump.
 TEST(FindAll, FindsTheMessagesFindFindsWithTheirFirstMatchingLine) {
   TraceDocument document;
-  ASSERT_EQ(document.Load(kPlain, LoadKind::Open).outcome, LoadOutcome::Loaded);
+  ASSERT_EQ(document.Load(kPlain, LoadKind::Open).outcome, OperationOutcome::Done);
   const MessageStore& store = document.Store();
   struct Case {
     std::string text;
@@ -71,7 +71,7 @@ TEST(FindAll, FindsTheMessagesFindFindsWithTheirFirstMatchingLine) {
   EXPECT_EQ(capped.found[1].firstLine, "Invalid Protocol Discriminator: 3");  // no line end
   const FindAllResult cancelled = FindAllMessages(store, nullptr, "Cause", FindCase::Exact,
                                                   kFindAllKept, [](auto, auto) { return false; });
-  EXPECT_TRUE(cancelled.cancelled);
+  EXPECT_EQ(cancelled.outcome, OperationOutcome::Cancelled);
   EXPECT_EQ(cancelled.matches, 0u);
   EXPECT_TRUE(cancelled.found.empty());
 }
@@ -104,7 +104,7 @@ TEST(FindAll, TheOppositeSearchStepsBackOverTheLastHit) {
 
 TEST(GoTo, ReachesAMessageByNumberOrTheFirstAtOrAfterATime) {
   TraceDocument document;
-  ASSERT_EQ(document.Load(kPlain, LoadKind::Open).outcome, LoadOutcome::Loaded);
+  ASSERT_EQ(document.Load(kPlain, LoadKind::Open).outcome, OperationOutcome::Done);
   struct Case {
     const char* text;
     std::size_t message;  // 0: none, then the problem

@@ -121,7 +121,7 @@ class CollectingSink : public MessageListSink {
 TEST(RebuildMessageList, ListsTheExampleTracesLineForLine) {
   for (const std::string name : {"plain-trace.txt", "tracelist-trace.xml"}) {
     const LoadResult loaded = LoadTraceFile(SourceFile("examples/" + name));
-    ASSERT_EQ(loaded.outcome, LoadOutcome::Loaded) << name;
+    ASSERT_EQ(loaded.outcome, OperationOutcome::Done) << name;
     CollectingSink list;
     RebuildMessageList(loaded.store, list);
     EXPECT_EQ(list.text,

@@ -49,7 +49,7 @@ TEST_F(TraceDocumentTest, OnlyASuccessfulOpenChangesTheDocumentAndItStartsAfresh
   TraceDocument document;
   EXPECT_FALSE(document.CanFind());
   EXPECT_FALSE(document.FilterEntry(ListFilter::PriOnly).enabled);
-  ASSERT_EQ(document.Load(kPlain, LoadKind::Open).outcome, LoadOutcome::Loaded);
+  ASSERT_EQ(document.Load(kPlain, LoadKind::Open).outcome, OperationOutcome::Done);
   EXPECT_EQ(document.Store().msgCount, 21u);
   EXPECT_TRUE(document.CanFind() && document.CanReload());
   document.SelectMessage(Message(5));
@@ -60,15 +60,15 @@ TEST_F(TraceDocumentTest, OnlyASuccessfulOpenChangesTheDocumentAndItStartsAfresh
   const std::string folder = folder_.string();
   struct Failure {
     std::string path;
-    LoadOutcome outcome;
+    OperationOutcome outcome;
     std::string errorText;
   };
   const Failure failures[] = {
-      {"/nonexistent/t.txt", LoadOutcome::Failed,
+      {"/nonexistent/t.txt", OperationOutcome::Failed,
        "cannot open /nonexistent/t.txt: No such file or directory"},
-      {folder, LoadOutcome::Failed, folder + " is not a regular file"},
-      {"/dev/zero", LoadOutcome::Failed, "/dev/zero is not a regular file"},
-      {Write("empty.txt", "no messages\n"), LoadOutcome::NoMessages, ""},
+      {folder, OperationOutcome::Failed, folder + " is not a regular file"},
+      {"/dev/zero", OperationOutcome::Failed, "/dev/zero is not a regular file"},
+      {Write("empty.txt", "no messages\n"), OperationOutcome::NotFound, ""},
   };
   for (const Failure& failure : failures) {
     const LoadResult result = document.Load(failure.path, LoadKind::Open);
@@ -77,17 +77,17 @@ TEST_F(TraceDocumentTest, OnlyASuccessfulOpenChangesTheDocumentAndItStartsAfresh
     EXPECT_EQ(Snap(document), before) << failure.path;
   }
   const auto cancel = [](std::uint64_t, std::uint64_t) { return false; };
-  EXPECT_EQ(document.Load(kTracelist, LoadKind::Open, cancel).outcome, LoadOutcome::Stopped);
+  EXPECT_EQ(document.Load(kTracelist, LoadKind::Open, cancel).outcome, OperationOutcome::Cancelled);
   EXPECT_EQ(Snap(document), before);
 
-  ASSERT_EQ(document.Load(kTracelist, LoadKind::Open).outcome, LoadOutcome::Loaded);
+  ASSERT_EQ(document.Load(kTracelist, LoadKind::Open).outcome, OperationOutcome::Done);
   EXPECT_EQ(Snap(document), (Snapshot{kTracelist, 10, 10, std::nullopt, MessageNumber{}, ""}));
   EXPECT_EQ(document.FilterDescription(), "");
 }
 
 TEST_F(TraceDocumentTest, OneFilterAtATimeKeyedOnTheSelectedMessage) {
   TraceDocument document;
-  ASSERT_EQ(document.Load(kPlain, LoadKind::Open).outcome, LoadOutcome::Loaded);
+  ASSERT_EQ(document.Load(kPlain, LoadKind::Open).outcome, OperationOutcome::Done);
   // Without a selected message the two filters that take their key from it change nothing.
   EXPECT_FALSE(document.ApplyFilter(ListFilter::SelectedCall));
   EXPECT_FALSE(document.ApplyFilter(ListFilter::ThisGateway));
@@ -130,7 +130,7 @@ TEST_F(TraceDocumentTest, OneFilterAtATimeKeyedOnTheSelectedMessage) {
 
 TEST_F(TraceDocumentTest, FindStepsFromTheSelectedRowOrOnFromTheLastHit) {
   TraceDocument document;
-  ASSERT_EQ(document.Load(kPlain, LoadKind::Open).outcome, LoadOutcome::Loaded);
+  ASSERT_EQ(document.Load(kPlain, LoadKind::Open).outcome, OperationOutcome::Done);
   // "Channel ID" is in messages 3, 4, 12 and 13.
   struct Step {
     std::optional<bool> direction;  // set before the step, as a click on Up or Down
@@ -156,18 +156,18 @@ TEST_F(TraceDocumentTest, FindStepsFromTheSelectedRowOrOnFromTheLastHit) {
     const FindResult result = document.FindNext(step.text);
     EXPECT_EQ(document.FindText(), step.text);
     if (step.hitRow) {
-      EXPECT_EQ(result.outcome, FindResult::Outcome::Found);
+      EXPECT_EQ(result.outcome, OperationOutcome::Done);
       EXPECT_EQ(result.row, *step.hitRow);
       EXPECT_EQ(document.CurrentMessage(), Message(*step.hitRow + 1));
     } else {
-      EXPECT_EQ(result.outcome, FindResult::Outcome::NotFound);
+      EXPECT_EQ(result.outcome, OperationOutcome::NotFound);
       EXPECT_EQ(document.CurrentMessage(), before);  // a failed search changes nothing
     }
   }
   // A cancelled search changes nothing either.
   const MessageNumber before = document.CurrentMessage();
   EXPECT_EQ(document.FindNext("Cause", [](std::size_t, std::size_t) { return false; }).outcome,
-            FindResult::Outcome::Cancelled);
+            OperationOutcome::Cancelled);
   EXPECT_EQ(document.CurrentMessage(), before);
 }
 
@@ -177,15 +177,15 @@ TEST_F(TraceDocumentTest, FindSearchesTheFilteredRowsAndCountsUndecodableMessage
   const std::string path = Write(
       "failing.txt",
       "IsdnMsgData=08 01 81 45\nIsdnMsgData=8\nIsdnMsgData=08 02 81\nIsdnMsgData=08 01 81 45\n");
-  ASSERT_EQ(document.Load(path, LoadKind::Open).outcome, LoadOutcome::Loaded);
+  ASSERT_EQ(document.Load(path, LoadKind::Open).outcome, OperationOutcome::Done);
   document.SelectMessage(Message(1));
   FindResult result = document.FindNext("DISCONNECT");
   EXPECT_EQ(result.row, 3u);
-  EXPECT_EQ(result.undecodableMessages, 2u);
-  EXPECT_EQ(result.firstUndecodable, Message(2));
-  EXPECT_EQ(result.firstUndecodableReason, "Subscript out of range");
+  EXPECT_EQ(result.undecodable.count, 2u);
+  EXPECT_EQ(result.undecodable.first, Message(2));
+  EXPECT_EQ(result.undecodable.firstReason, "Subscript out of range");
 
-  ASSERT_EQ(document.Load(kPlain, LoadKind::Open).outcome, LoadOutcome::Loaded);
+  ASSERT_EQ(document.Load(kPlain, LoadKind::Open).outcome, OperationOutcome::Done);
   ASSERT_TRUE(document.ApplyFilter(ListFilter::H225Only));
   result = document.FindNext("Display i = 'Alice'");
   EXPECT_EQ(result.row, 0u);
@@ -196,8 +196,8 @@ TEST_F(TraceDocumentTest, ReloadKeepsTheSelectedMessageTheFilterAndTheFindText) 
   const std::string plain = ReadFile(kPlain);
   const std::string path = Write("reload.txt", plain);
   TraceDocument document;
-  EXPECT_EQ(document.Reload().outcome, LoadOutcome::Failed);
-  ASSERT_EQ(document.Load(path, LoadKind::Open).outcome, LoadOutcome::Loaded);
+  EXPECT_EQ(document.Reload().outcome, OperationOutcome::Failed);
+  ASSERT_EQ(document.Load(path, LoadKind::Open).outcome, OperationOutcome::Done);
   document.SelectMessage(Message(6));
   ASSERT_TRUE(document.ApplyFilter(ListFilter::ThisGateway));
   document.FindNext("no such text");
@@ -205,16 +205,16 @@ TEST_F(TraceDocumentTest, ReloadKeepsTheSelectedMessageTheFilterAndTheFindText) 
   // The trace grew: the gateway's new message shows after the reload.
   const std::size_t lastMessage = plain.rfind("01/15/2004 10:24:31.015 CCP|Out");
   Write("reload.txt", plain + plain.substr(lastMessage));
-  ASSERT_EQ(document.Reload().outcome, LoadOutcome::Loaded);
+  ASSERT_EQ(document.Reload().outcome, OperationOutcome::Done);
   EXPECT_EQ(Snap(document),
             (Snapshot{path, 22, 6, ListFilter::ThisGateway, Message(6), "no such text"}));
 
   // The selected message is gone: nothing is selected, and a filter keyed on it goes off.
   Write("reload.txt", plain.substr(0, plain.find("01/15/2004 10:23:47.310")));
-  ASSERT_EQ(document.Reload().outcome, LoadOutcome::Loaded);
+  ASSERT_EQ(document.Reload().outcome, OperationOutcome::Done);
   EXPECT_EQ(Snap(document), (Snapshot{path, 5, 5, std::nullopt, MessageNumber{}, "no such text"}));
   ASSERT_TRUE(document.ApplyFilter(ListFilter::PriOnly));
-  ASSERT_EQ(document.Reload().outcome, LoadOutcome::Loaded);
+  ASSERT_EQ(document.Reload().outcome, OperationOutcome::Done);
   EXPECT_EQ(document.ActiveFilter(), ListFilter::PriOnly);
 }
 
@@ -222,7 +222,7 @@ TEST_F(TraceDocumentTest, ThisCallKeepsTheMessagesOfOneCall) {
   const std::string calls = ReadFile(SourceFile("tests/data/grouped-calls.txt"));
   const std::string path = Write("calls.txt", calls);
   TraceDocument document;
-  ASSERT_EQ(document.Load(path, LoadKind::Open).outcome, LoadOutcome::Loaded);
+  ASSERT_EQ(document.Load(path, LoadKind::Open).outcome, OperationOutcome::Done);
   document.SelectMessage(Message(10));  // SERVICE: in no call
   EXPECT_FALSE(document.ApplyFilter(ListFilter::ThisCall));
   document.SelectMessage(Message(7));
@@ -255,7 +255,7 @@ TEST_F(TraceDocumentTest, ThisCallKeepsTheMessagesOfOneCall) {
 TEST_F(TraceDocumentTest, ExportsEveryMessageWhateverTheFilterButNeverOverTheTrace) {
   const std::string path = Write("trace.txt", ReadFile(kPlain));
   TraceDocument document;
-  ASSERT_EQ(document.Load(path, LoadKind::Open).outcome, LoadOutcome::Loaded);
+  ASSERT_EQ(document.Load(path, LoadKind::Open).outcome, OperationOutcome::Done);
   document.SelectMessage(Message(3));
   ASSERT_TRUE(document.ApplyFilter(ListFilter::SelectedCall));
   const std::string target = Path("export.txt");
@@ -265,15 +265,15 @@ TEST_F(TraceDocumentTest, ExportsEveryMessageWhateverTheFilterButNeverOverTheTra
   const std::string link = Path("link.txt");
   std::filesystem::create_hard_link(path, link);
   const ExportResult refused = document.Export(link);
-  EXPECT_EQ(refused.outcome, ExportOutcome::WriteFailed);
+  EXPECT_EQ(refused.outcome, OperationOutcome::Failed);
   EXPECT_EQ(refused.errorText, "cannot write " + link + ": it is the trace being exported");
   EXPECT_EQ(ReadFile(path), ReadFile(kPlain));
 
   // Of several files read as one, each is the trace; a reload reads them all again.
   const std::string other = Write("other.txt", "IsdnMsgData=08\n");
   const std::vector<std::string> both{other, path};
-  ASSERT_EQ(document.Load(both, LoadKind::Open).outcome, LoadOutcome::Loaded);
-  ASSERT_EQ(document.Reload().outcome, LoadOutcome::Loaded);
+  ASSERT_EQ(document.Load(both, LoadKind::Open).outcome, OperationOutcome::Done);
+  ASSERT_EQ(document.Reload().outcome, OperationOutcome::Done);
   EXPECT_EQ(document.Paths(), (std::vector<std::string>{path, other}));
   EXPECT_EQ(document.Export(other).errorText,
             "cannot write " + other + ": it is the trace being exported");
@@ -298,7 +298,7 @@ TEST_F(TraceDocumentTest, FollowsTheLastFileAsItGrows) {
                         "01/15/2004 10:00:01 CCP|In  Message -- H225Msg\n"
                         "01/15/2004 10:00:01 CCP|IsdnMsgData1= 08 02 00 02");
   TraceDocument document;
-  ASSERT_EQ(document.Load(live, LoadKind::Open).outcome, LoadOutcome::Loaded);
+  ASSERT_EQ(document.Load(live, LoadKind::Open).outcome, OperationOutcome::Done);
   ASSERT_TRUE(document.ApplyFilter(ListFilter::PriOnly));
   ASSERT_EQ(document.Calls().calls.size(), 1u);
   std::string whyNot;
@@ -366,7 +366,7 @@ TEST_F(TraceDocumentTest, FollowsTheLastFileAsItGrows) {
 TEST_F(TraceDocumentTest, CapturesTheRowsShownOrTheCallsMessagesAndACancelChangesNothing) {
   TraceDocument document;
   ASSERT_EQ(document.Load(SourceFile("tests/data/grouped-calls.txt"), LoadKind::Open).outcome,
-            LoadOutcome::Loaded);
+            OperationOutcome::Done);
   const std::string target = Write("out.pcap", "old");
   const RowMap calls = document.MessagesOfCalls(
       {CallNumber{8}, CallNumber{3}, CallNumber{8}, CallNumber{0}, CallNumber{11}});
@@ -377,7 +377,7 @@ TEST_F(TraceDocumentTest, CapturesTheRowsShownOrTheCallsMessagesAndACancelChange
 
   const std::string before = ReadFile(target);
   const auto stop = [](std::size_t, std::size_t) { return false; };
-  EXPECT_EQ(document.ExportPcap(target, {}, stop).outcome, ExportOutcome::Stopped);
+  EXPECT_EQ(document.ExportPcap(target, {}, stop).outcome, OperationOutcome::Cancelled);
   EXPECT_EQ(ReadFile(target), before);
   EXPECT_EQ(Entries(), std::vector<std::string>{"out.pcap"});
 }

@@ -60,7 +60,7 @@ TEST_F(TraceFilesTest, ReadsTheFilesInTheOrderOfTheirFirstTimes) {
   const std::string untimed = Write("untimed.txt", "IsdnMsgData1= 8\n" + Message("", "9"));
   const std::string empty = Write("empty.txt", "");
   const LoadResult loaded = LoadTraceFiles({untimed, tieB, tieZ, empty, late, tieA, early});
-  ASSERT_EQ(loaded.outcome, LoadOutcome::Loaded) << loaded.errorText;
+  ASSERT_EQ(loaded.outcome, OperationOutcome::Done) << loaded.errorText;
   EXPECT_EQ(loaded.store.filePaths,
             (std::vector<std::string>{early, late, tieA, tieB, tieZ, empty, untimed}));
   EXPECT_EQ(Described(loaded),
@@ -87,7 +87,7 @@ TEST_F(TraceFilesTest, ReadsAFileGivenTwiceOnceAndFailsOnOneThatCannotBeRead) {
   };
   for (const auto& [paths, errorText] : failures) {
     const LoadResult failed = LoadTraceFiles(paths);
-    EXPECT_EQ(failed.outcome, LoadOutcome::Failed);
+    EXPECT_EQ(failed.outcome, OperationOutcome::Failed);
     EXPECT_EQ(failed.errorText, errorText);
   }
 }
@@ -121,7 +121,7 @@ TEST_F(TraceFilesTest, ReadsGzipFilesAndNamesWhereOneIsDamaged) {
   const std::string gzip =
       WriteGzip(Path("trace.txt.gz"), {trace.substr(0, half), trace.substr(half)});
   const LoadResult fromGzip = LoadTraceFile(gzip);
-  ASSERT_EQ(fromGzip.outcome, LoadOutcome::Loaded) << fromGzip.errorText;
+  ASSERT_EQ(fromGzip.outcome, OperationOutcome::Done) << fromGzip.errorText;
   EXPECT_EQ(Described(fromGzip, false), Described(LoadTraceFile(plain), false));
   EXPECT_EQ(fromGzip.followPoint->refusal, "cannot follow " + gzip + ": it is compressed");
 
@@ -147,7 +147,7 @@ TEST_F(TraceFilesTest, ReadsGzipFilesAndNamesWhereOneIsDamaged) {
   EXPECT_EQ(LoadTraceFile(big).store.msgCount,
             large.size() / Message("10:00:01", "08 02 00 01 05").size());
   EXPECT_EQ(LoadTraceFile(big, [](std::uint64_t, std::uint64_t) { return false; }).outcome,
-            LoadOutcome::Stopped);
+            OperationOutcome::Cancelled);
 }
 
 }  // namespace

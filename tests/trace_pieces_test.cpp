@@ -179,7 +179,7 @@ TEST(TracePieces, WatchAndStop) {
   const LoadResult stopped = LoadTraceFile(
       path, [](std::uint64_t, std::uint64_t) { return false; }, AcceptedFiles::RegularOnly, {},
       PieceReading{100, 2});
-  EXPECT_EQ(stopped.outcome, LoadOutcome::Stopped);
+  EXPECT_EQ(stopped.outcome, OperationOutcome::Cancelled);
   EXPECT_EQ(stopped.store.msgCount, 0u);
 }
 

@@ -216,12 +216,12 @@ TEST_F(TraceFileTest, FailuresNameTheFileAndTheReason) {
   };
   for (const auto& [path, errorText] : failures) {
     const LoadResult failed = LoadTraceFile(path);
-    EXPECT_EQ(failed.outcome, LoadOutcome::Failed) << path;
+    EXPECT_EQ(failed.outcome, OperationOutcome::Failed) << path;
     EXPECT_EQ(failed.errorText, errorText);
   }
-  EXPECT_EQ(LoadTraceFile(Write("empty.txt", "")).outcome, LoadOutcome::NoMessages);
+  EXPECT_EQ(LoadTraceFile(Write("empty.txt", "")).outcome, OperationOutcome::NotFound);
   EXPECT_EQ(LoadTraceFile(Write("none.txt", "MMan_Id\nno data\n")).outcome,
-            LoadOutcome::NoMessages);
+            OperationOutcome::NotFound);
 }
 
 // Messages close together in the first block, then 5 GB of NUL bytes that take no disk space:
@@ -237,8 +237,9 @@ TEST_F(TraceFileTest, ASparseFileLoadsInMemoryBoundedByItsMessages) {
   ASSERT_EQ(::truncate(path.c_str(), off_t{5} << 30), 0);
   const auto load = [&] {
     const LoadResult loaded = LoadTraceFile(path);
-    const bool right = loaded.outcome == LoadOutcome::Loaded && loaded.store.msgCount == messages &&
-                       loaded.skippedLongLines == 1 && loaded.firstSkippedLine == messages + 1;
+    const bool right = loaded.outcome == OperationOutcome::Done &&
+                       loaded.store.msgCount == messages && loaded.skippedLongLines == 1 &&
+                       loaded.firstSkippedLine == messages + 1;
     return right ? 0 : 1;
   };
   EXPECT_EQ(kCanLimitAddressSpace ? RunWithAddressSpaceHeadroom(512u << 20, load) : load(), 0);
@@ -256,7 +257,7 @@ TEST_F(TraceFileTest, ProgressCanStopALoadAndEachLoadStartsAfresh) {
                       progress = {done, total};
                       return true;
                     });
-  EXPECT_EQ(first.outcome, LoadOutcome::Loaded);
+  EXPECT_EQ(first.outcome, OperationOutcome::Done);
   EXPECT_EQ(progress, (std::pair<std::uint64_t, std::uint64_t>{84, 84}));
   const LoadResult second = LoadTraceFile(Write("second.txt", "IsdnMsgData=3"));
   EXPECT_FALSE(IsTracelist(second.store, 0));
@@ -268,7 +269,7 @@ TEST_F(TraceFileTest, ProgressCanStopALoadAndEachLoadStartsAfresh) {
   }
   const LoadResult stopped =
       LoadTraceFile(Write("long.txt", text), [](std::uint64_t, std::uint64_t) { return false; });
-  EXPECT_EQ(stopped.outcome, LoadOutcome::Stopped);
+  EXPECT_EQ(stopped.outcome, OperationOutcome::Cancelled);
   EXPECT_EQ(stopped.store.msgCount, 0u);
   EXPECT_EQ(stopped.store.msgCount, 0u);
 }

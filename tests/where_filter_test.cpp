@@ -201,7 +201,7 @@ TEST_F(WhereDocument, TheExpressionIsAndedWithEachMenuFilter) {
   for (const auto& [filter, expected] : cases) {
     for (const bool expressionFirst : {true, false}) {
       TraceDocument document;
-      ASSERT_EQ(document.Load(kTrace, LoadKind::Open).outcome, LoadOutcome::Loaded);
+      ASSERT_EQ(document.Load(kTrace, LoadKind::Open).outcome, OperationOutcome::Done);
       document.SelectMessage(MessageNumber{2});
       if (expressionFirst) {
         ASSERT_TRUE(document.SetWhere(expression));
@@ -214,7 +214,7 @@ TEST_F(WhereDocument, TheExpressionIsAndedWithEachMenuFilter) {
       EXPECT_EQ(document.RowOfMessage(MessageNumber{2}), std::nullopt);
       // Find All's rows: the menu filter's alone.
       TraceDocument alone;
-      ASSERT_EQ(alone.Load(kTrace, LoadKind::Open).outcome, LoadOutcome::Loaded);
+      ASSERT_EQ(alone.Load(kTrace, LoadKind::Open).outcome, OperationOutcome::Done);
       alone.SelectMessage(MessageNumber{2});
       ASSERT_TRUE(alone.ApplyFilter(filter));
       EXPECT_EQ(document.MenuFilterRows(), alone.ShownRows());
@@ -231,7 +231,7 @@ TEST_F(WhereDocument, TheExpressionIsAndedWithEachMenuFilter) {
 
 TEST_F(WhereDocument, ABadExpressionChangesNothingAndReloadKeepsAGoodOne) {
   TraceDocument document;
-  ASSERT_EQ(document.Load(kTrace, LoadKind::Open).outcome, LoadOutcome::Loaded);
+  ASSERT_EQ(document.Load(kTrace, LoadKind::Open).outcome, OperationOutcome::Done);
   ASSERT_TRUE(document.SetWhere("outcome:answered"));
   ASSERT_TRUE(document.ApplyFilter(ListFilter::PriOnly));
   std::string error;
@@ -239,7 +239,7 @@ TEST_F(WhereDocument, ABadExpressionChangesNothingAndReloadKeepsAGoodOne) {
   EXPECT_EQ(error, R"("tpye:x": unknown field "tpye")");
   EXPECT_EQ(document.Where().text, "outcome:answered");
   EXPECT_EQ(DocumentRows(document), (Numbers{1, 2, 3, 8, 9}));
-  ASSERT_EQ(document.Reload().outcome, LoadOutcome::Loaded);
+  ASSERT_EQ(document.Reload().outcome, OperationOutcome::Done);
   EXPECT_EQ(DocumentRows(document), (Numbers{1, 2, 3, 8, 9}));
   // Read on a worker with the expression, or adopted after it changed.
   for (const std::string where : {"outcome:answered", "outcome:busy"}) {
@@ -260,7 +260,7 @@ TEST_F(WhereDocument, AppendedMessagesAreFilteredToo) {
   }
   Write("live.txt", trace.substr(0, cut));
   TraceDocument document;
-  ASSERT_EQ(document.Load(live, LoadKind::Open).outcome, LoadOutcome::Loaded);
+  ASSERT_EQ(document.Load(live, LoadKind::Open).outcome, OperationOutcome::Done);
   document.SelectMessage(MessageNumber{1});
   ASSERT_TRUE(document.ApplyFilter(ListFilter::ThisGateway));
   ASSERT_TRUE(document.SetWhere("-outcome:answered"));
@@ -285,7 +285,7 @@ TEST_F(WhereDocument, TheCommandLineKeepsWhatTheDocumentKeeps) {
   };
   const std::string_view expression = "-type:setup from:10:40";
   TraceDocument document;
-  ASSERT_EQ(document.Load(kTrace, LoadKind::Open).outcome, LoadOutcome::Loaded);
+  ASSERT_EQ(document.Load(kTrace, LoadKind::Open).outcome, OperationOutcome::Done);
   ASSERT_TRUE(document.SetWhere(expression));
   ASSERT_TRUE(document.ApplyFilter(ListFilter::PriOnly));
   std::string lines;

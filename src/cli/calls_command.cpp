@@ -135,7 +135,7 @@ int RunCallsCommand(const CallsArguments& arguments, std::FILE* in, std::FILE* o
   }
   TraceDocument document;
   if (LoadTraceForCommand(arguments.traces, in, err, document, EmptyTrace::Failure,
-                          CallGrouping::WhileReading) != LoadOutcome::Loaded) {
+                          CallGrouping::WhileReading) != OperationOutcome::Done) {
     return kExitFailure;
   }
   const MessageStore& store = document.Store();

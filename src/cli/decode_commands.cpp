@@ -98,7 +98,7 @@ int RunDecodeCommand(const DecodeArguments& arguments, std::FILE* in, std::FILE*
 int RunShowCommand(const ShowArguments& arguments, std::FILE* in, std::FILE* out, std::FILE* err) {
   const TraceFiles& files = arguments.traces;
   TraceDocument document;
-  if (LoadTraceForCommand(files, in, err, document) != LoadOutcome::Loaded) {
+  if (LoadTraceForCommand(files, in, err, document) != OperationOutcome::Done) {
     return kExitFailure;
   }
   const MessageStore& store = document.Store();

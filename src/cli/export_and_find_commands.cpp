@@ -28,9 +28,9 @@ int RunExportCommand(const ExportArguments& arguments, std::FILE* in, std::FILE*
   }
 
   TraceDocument document;
-  const LoadOutcome loaded = LoadTraceForCommand(files, in, err, document);
+  const OperationOutcome loaded = LoadTraceForCommand(files, in, err, document);
   // A trace without messages still gives its (empty) export file.
-  if (loaded != LoadOutcome::Loaded && loaded != LoadOutcome::NoMessages) {
+  if (loaded != OperationOutcome::Done && loaded != OperationOutcome::NotFound) {
     return kExitFailure;
   }
   if (where) {
@@ -45,21 +45,21 @@ int RunExportCommand(const ExportArguments& arguments, std::FILE* in, std::FILE*
   const ExportResult result = !outputName ? ExportRouterDebug(out, document.Store(), {}, kept)
                               : kept      ? document.Export(*outputName, *kept)
                                           : document.Export(*outputName);
-  if (result.outcome == ExportOutcome::OutOfMemory) {
+  if (result.outcome == OperationOutcome::OutOfMemory) {
     throw std::bad_alloc();  // reported, naming the trace, where every command's is
   }
-  if (result.outcome == ExportOutcome::WriteFailed && !outputName) {
+  if (result.outcome == OperationOutcome::Failed && !outputName) {
     return WriteError(err, result.writeError);
   }
-  if (result.outcome != ExportOutcome::Written) {
+  if (result.outcome != OperationOutcome::Done) {
     std::fprintf(err, "sigrune-cli: %s\n", Escaped(err, result.errorText).c_str());
     return kExitFailure;
   }
-  if (result.undecodableMessages > 0) {
-    std::fprintf(err, "sigrune-cli: %s\n", UndecodableMessagesNote(result).c_str());
+  if (result.undecodable.count > 0) {
+    std::fprintf(err, "sigrune-cli: %s\n", UndecodableMessagesNote(result.undecodable).c_str());
     return kExitFailure;
   }
-  return loaded == LoadOutcome::Loaded ? kExitSuccess : kExitFailure;
+  return loaded == OperationOutcome::Done ? kExitSuccess : kExitFailure;
 }
 
 namespace {
@@ -104,7 +104,7 @@ int RunFindCommand(const FindArguments& arguments, std::FILE* in, std::FILE* out
                                "' has no Latin-1 form, the encoding of trace texts");
   }
   TraceDocument document;
-  if (LoadTraceForCommand(arguments.traces, in, err, document) != LoadOutcome::Loaded) {
+  if (LoadTraceForCommand(arguments.traces, in, err, document) != OperationOutcome::Done) {
     return kExitFailure;
   }
   OutputBuffer output(out);

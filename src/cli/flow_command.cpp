@@ -94,7 +94,7 @@ int RunFlowCommand(const FlowArguments& arguments, std::FILE* in, std::FILE* out
   }
   TraceDocument document;
   if (LoadTraceForCommand(arguments.traces, in, err, document, EmptyTrace::Failure,
-                          CallGrouping::WhileReading) != LoadOutcome::Loaded) {
+                          CallGrouping::WhileReading) != OperationOutcome::Done) {
     return kExitFailure;
   }
   for (const CallNumber call : arguments.calls) {

@@ -206,11 +206,12 @@ int RunListCommand(const ListArguments& arguments, std::FILE* in, std::FILE* out
 
   TraceDocument document;
   // A trace followed may have no message yet; its unended last line is not one yet.
-  const LoadOutcome loaded = LoadTraceForCommand(
+  const OperationOutcome loaded = LoadTraceForCommand(
       arguments.traces, in, err, document,
       arguments.follow ? EmptyTrace::Fine : EmptyTrace::Failure, CallGrouping::Later,
       arguments.follow ? UnendedLastLine::Held : UnendedLastLine::Whole);
-  if (loaded != LoadOutcome::Loaded && !(arguments.follow && loaded == LoadOutcome::NoMessages)) {
+  if (loaded != OperationOutcome::Done &&
+      !(arguments.follow && loaded == OperationOutcome::NotFound)) {
     return kExitFailure;
   }
   const MessageStore& store = document.Store();

@@ -29,9 +29,9 @@ int RunPcapCommand(const PcapArguments& arguments, std::FILE* in, std::FILE* out
     return kExitUsage;
   }
   TraceDocument document;
-  const LoadOutcome loaded = LoadTraceForCommand(arguments.traces, in, err, document);
+  const OperationOutcome loaded = LoadTraceForCommand(arguments.traces, in, err, document);
   // A trace without messages still gives its (empty) capture.
-  if (loaded != LoadOutcome::Loaded && loaded != LoadOutcome::NoMessages) {
+  if (loaded != OperationOutcome::Done && loaded != OperationOutcome::NotFound) {
     return kExitFailure;
   }
 
@@ -80,13 +80,13 @@ int RunPcapCommand(const PcapArguments& arguments, std::FILE* in, std::FILE* out
     result = byCalls ? document.ExportPcap(arguments.outputFile, callMessages, options)
                      : document.ExportPcap(arguments.outputFile, options);
   }
-  if (result.outcome == ExportOutcome::OutOfMemory) {
+  if (result.outcome == OperationOutcome::OutOfMemory) {
     throw std::bad_alloc();  // reported, naming the trace, where every command's is
   }
-  if (result.outcome == ExportOutcome::WriteFailed && toStandardOutput) {
+  if (result.outcome == OperationOutcome::Failed && toStandardOutput) {
     return WriteError(err, result.writeError);
   }
-  if (result.outcome != ExportOutcome::Written) {
+  if (result.outcome != OperationOutcome::Done) {
     std::fprintf(err, "sigrune-cli: %s\n", Escaped(err, result.errorText).c_str());
     return kExitFailure;
   }
@@ -96,7 +96,7 @@ int RunPcapCommand(const PcapArguments& arguments, std::FILE* in, std::FILE* out
   std::fprintf(err, "sigrune-cli: %s written to %s\n",
                CountOf(result.messagesWritten, "message", "messages").c_str(),
                Escaped(err, toStandardOutput ? "standard output" : arguments.outputFile).c_str());
-  return loaded == LoadOutcome::Loaded ? kExitSuccess : kExitFailure;
+  return loaded == OperationOutcome::Done ? kExitSuccess : kExitFailure;
 }
 
 }  // namespace sigrune

@@ -117,7 +117,7 @@ int RunStatsCommand(const StatsArguments& arguments, std::FILE* in, std::FILE* o
   }
   TraceDocument document;
   if (LoadTraceForCommand(arguments.traces, in, err, document, EmptyTrace::Failure,
-                          CallGrouping::WhileReading) != LoadOutcome::Loaded) {
+                          CallGrouping::WhileReading) != OperationOutcome::Done) {
     return kExitFailure;
   }
   const MessageStore& store = document.Store();

@@ -12,9 +12,9 @@ std::string TraceNameForMessages(const TraceFiles& files) {
   return files.size() == 1 ? first : first + " + " + std::to_string(files.size() - 1) + " more";
 }
 
-LoadOutcome LoadTraceForCommand(const TraceFiles& files, std::FILE* in, std::FILE* err,
-                                TraceDocument& document, EmptyTrace empty, CallGrouping grouping,
-                                UnendedLastLine lastLine) {
+OperationOutcome LoadTraceForCommand(const TraceFiles& files, std::FILE* in, std::FILE* err,
+                                     TraceDocument& document, EmptyTrace empty,
+                                     CallGrouping grouping, UnendedLastLine lastLine) {
   const std::string name = TraceNameForMessages(files);
   const bool standardInput = files.size() == 1 && files.front() == "-";
   LoadedTrace read;
@@ -30,7 +30,7 @@ LoadOutcome LoadTraceForCommand(const TraceFiles& files, std::FILE* in, std::FIL
     }
   }
   LoadResult& loaded = read.result;
-  const LoadOutcome outcome = loaded.outcome;
+  const OperationOutcome outcome = loaded.outcome;
   for (const std::string& note : loaded.notes) {
     std::fprintf(err, "sigrune-cli: %s\n", Escaped(err, note).c_str());
   }
@@ -40,12 +40,12 @@ LoadOutcome LoadTraceForCommand(const TraceFiles& files, std::FILE* in, std::FIL
     std::fprintf(err, "sigrune-cli: %s\n", Escaped(err, prefix + note).c_str());
   }
   switch (loaded.outcome) {
-    case LoadOutcome::NoMessages:
+    case OperationOutcome::NotFound:
       if (empty == EmptyTrace::Failure) {
         std::fprintf(err, "%s does not contain Q931 Messages.\n", Escaped(err, name).c_str());
       }
       [[fallthrough]];  // an empty trace is still the trace, which an export must not replace
-    case LoadOutcome::Loaded: {
+    case OperationOutcome::Done: {
       if (read.calls) {
         document.Adopt(std::move(read), LoadKind::Open);
         break;
@@ -55,8 +55,9 @@ LoadOutcome LoadTraceForCommand(const TraceFiles& files, std::FILE* in, std::FIL
                      std::move(loaded), LoadKind::Open);
       break;
     }
-    case LoadOutcome::Stopped:
-    case LoadOutcome::Failed:
+    case OperationOutcome::Cancelled:
+    case OperationOutcome::Failed:
+    case OperationOutcome::OutOfMemory:  // a load reports it as Failed
       std::fprintf(err, "sigrune-cli: %s\n", Escaped(err, loaded.errorText).c_str());
       break;
   }

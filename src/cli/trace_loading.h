@@ -17,10 +17,11 @@ namespace sigrune {
 // them). A trace read to be followed holds its unended last line (HoldUnendedLastLine).
 enum class EmptyTrace { Failure, Fine };
 enum class CallGrouping { Later, WhileReading };
-LoadOutcome LoadTraceForCommand(const TraceFiles& files, std::FILE* in, std::FILE* err,
-                                TraceDocument& document, EmptyTrace empty = EmptyTrace::Failure,
-                                CallGrouping grouping = CallGrouping::Later,
-                                UnendedLastLine lastLine = UnendedLastLine::Whole);
+OperationOutcome LoadTraceForCommand(const TraceFiles& files, std::FILE* in, std::FILE* err,
+                                     TraceDocument& document,
+                                     EmptyTrace empty = EmptyTrace::Failure,
+                                     CallGrouping grouping = CallGrouping::Later,
+                                     UnendedLastLine lastLine = UnendedLastLine::Whole);
 
 // How the messages name a trace: "standard input" for "-", "FIRST + N more" for several files.
 std::string TraceNameForMessages(const TraceFiles& files);

@@ -116,16 +116,13 @@ FindAllResult FindAllMessages(const MessageStore& store, const RowMap* rows, std
         ++result.matches;
       }
     } catch (const SubscriptOutOfRange& failure) {
-      if (result.undecodableMessages++ == 0) {
-        result.firstUndecodable = message;
-        result.firstUndecodableReason = failure.what();
-      }
+      result.undecodable.Add(message, failure.what());
     }
   }
   if (stopped) {
     // A cancelled search gives nothing, so that nothing takes it for a whole one.
     FindAllResult cancelled;
-    cancelled.cancelled = true;
+    cancelled.outcome = OperationOutcome::Cancelled;
     return cancelled;
   }
   if (progress) {

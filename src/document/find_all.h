@@ -30,13 +30,11 @@ struct FoundMessage {
   std::string firstLine;  // the first line that holds the text; empty when none does alone
 };
 
-struct FindAllResult {
-  bool cancelled = false;
+// Done, or Cancelled with nothing found.
+struct FindAllResult : OperationResult {
   std::size_t matches = 0;          // every message found, also those past `found`
   std::vector<FoundMessage> found;  // the first of them, in row order
-  std::size_t undecodableMessages = 0;
-  MessageNumber firstUndecodable;
-  std::string firstUndecodableReason;
+  UndecodableMessages undecodable;  // skipped
 };
 
 // A Find All keeps this many messages with their lines; the count goes on past them. A list of

@@ -79,7 +79,7 @@ PcapResult WritePackets(const Selection& selection, const PcapOptions& options,
 
   PcapFile file;
   if (!file.Open(kUpperPduLinkType, static_cast<std::uint32_t>(longest), std::move(sink))) {
-    result.outcome = file.Failed() ? ExportOutcome::WriteFailed : ExportOutcome::OutOfMemory;
+    result.outcome = file.Failed() ? OperationOutcome::Failed : OperationOutcome::OutOfMemory;
     result.writeError = file.Error();
     return result;
   }
@@ -89,7 +89,7 @@ PcapResult WritePackets(const Selection& selection, const PcapOptions& options,
   MessageTime time = 0;
   for (std::size_t k = 0; k < count && !file.Failed(); ++k) {
     if (progress && k % kProgressInterval == 0 && !progress(k, count)) {
-      result.outcome = ExportOutcome::Stopped;
+      result.outcome = OperationOutcome::Cancelled;
       return result;
     }
     const std::size_t index = selection.IndexAt(k);
@@ -116,7 +116,7 @@ PcapResult WritePackets(const Selection& selection, const PcapOptions& options,
     ++result.messagesWritten;
   }
   if (!file.Close()) {
-    result.outcome = ExportOutcome::WriteFailed;
+    result.outcome = OperationOutcome::Failed;
     result.writeError = file.Error();
     return result;
   }
@@ -135,11 +135,11 @@ PcapResult WritePcap(std::FILE* stream, const MessageStore& store, const RowMap*
         WritePackets({store, messages}, options, progress, [stream](std::string_view bytes) {
           return std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size();
         });
-    if (result.outcome == ExportOutcome::Written && std::fflush(stream) != 0) {
-      result.outcome = ExportOutcome::WriteFailed;
+    if (result.outcome == OperationOutcome::Done && std::fflush(stream) != 0) {
+      result.outcome = OperationOutcome::Failed;
       result.writeError = errno;
     }
-    if (result.outcome == ExportOutcome::WriteFailed) {
+    if (result.outcome == OperationOutcome::Failed) {
       result.errorText = std::string("write error: ") + std::strerror(result.writeError);
     }
     return result;

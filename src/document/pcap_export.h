@@ -24,8 +24,8 @@ struct PcapOptions {
   std::int64_t utcOffsetSeconds = 0;
 };
 
-struct PcapResult {
-  ExportOutcome outcome = ExportOutcome::Written;
+// Done, Cancelled, Failed (errorText: the file and the system's reason) or OutOfMemory.
+struct PcapResult : OperationResult {
   std::size_t messagesWritten = 0;
   // Skipped: no octets to write, or a packet longer than kMaxPacketSize.
   std::size_t withoutOctets = 0;
@@ -34,8 +34,6 @@ struct PcapResult {
   // that a capture cannot hold (in UTC before 1970, or from 2106-02-07 06:28:16 on).
   std::size_t untimed = 0;
   std::size_t timeNotHeld = 0;
-  // What went wrong: the file and the system's reason.
-  std::string errorText;
   // The errno of a failed write to a stream, which its caller reports in its own words.
   int writeError = 0;
 };

@@ -24,7 +24,7 @@ bool NeedsSelectedMessage(ListFilter filter) {
 LoadResult TraceDocument::Load(const std::string& path, LoadKind kind, const LoadProgress& progress,
                                AcceptedFiles accepted) {
   LoadResult loaded = LoadTraceFile(path, progress, accepted);
-  if (loaded.outcome == LoadOutcome::Loaded) {
+  if (loaded.outcome == OperationOutcome::Done) {
     Adopt(path, IdentityOfFile(path), std::move(loaded), kind);
   }
   return loaded;
@@ -33,7 +33,7 @@ LoadResult TraceDocument::Load(const std::string& path, LoadKind kind, const Loa
 LoadResult TraceDocument::Load(const std::vector<std::string>& paths, LoadKind kind,
                                const LoadProgress& progress, AcceptedFiles accepted) {
   LoadResult loaded = LoadTraceFiles(paths, progress, accepted);
-  if (loaded.outcome == LoadOutcome::Loaded) {
+  if (loaded.outcome == OperationOutcome::Done) {
     const std::string first = loaded.store.filePaths.front();
     Adopt(first, IdentityOfFile(first), std::move(loaded), kind);
   }
@@ -89,7 +89,7 @@ LoadedTrace TraceDocument::ReadTrace(
   if (lastLine == UnendedLastLine::Held) {
     HoldUnendedLastLine(loaded.result);  // the calls of the pieces are then grouped again
   }
-  if (loaded.result.outcome != LoadOutcome::Loaded) {
+  if (loaded.result.outcome != OperationOutcome::Done) {
     return loaded;
   }
   loaded.paths = loaded.result.store.filePaths;
@@ -106,13 +106,13 @@ LoadedTrace TraceDocument::ReadTrace(
     loaded.whereText = where.text;
   }
   if (!tracked(bytesRead, size)) {
-    loaded.result.outcome = LoadOutcome::Stopped;
+    loaded.result.outcome = OperationOutcome::Cancelled;
   }
   return loaded;
 }
 
 void TraceDocument::Adopt(LoadedTrace&& loaded, LoadKind kind) {
-  if (loaded.result.outcome != LoadOutcome::Loaded) {
+  if (loaded.result.outcome != OperationOutcome::Done) {
     return;
   }
   std::optional<RowMap> whereRows;
@@ -418,9 +418,7 @@ namespace {
 
 // What the search of a chunk of rows met: the failures before its first hit, and that hit.
 struct FoundInRows {
-  std::size_t undecodableMessages = 0;
-  MessageNumber firstUndecodable;
-  std::string firstUndecodableReason;
+  UndecodableMessages undecodable;
   bool found = false;
   std::size_t row = 0;
   MessageNumber message;
@@ -460,10 +458,7 @@ FindResult TraceDocument::RunFind(const MessageStore& store, const FindQuery& qu
           break;
         }
       } catch (const SubscriptOutOfRange& failure) {
-        if (found.undecodableMessages++ == 0) {
-          found.firstUndecodable = message;
-          found.firstUndecodableReason = failure.what();
-        }
+        found.undecodable.Add(message, failure.what());
       }
     }
     return found;
@@ -480,13 +475,9 @@ FindResult TraceDocument::RunFind(const MessageStore& store, const FindQuery& qu
     if (!keepGoing()) {
       return false;
     }
-    if (found.undecodableMessages > 0 && result.undecodableMessages == 0) {
-      result.firstUndecodable = found.firstUndecodable;
-      result.firstUndecodableReason = std::move(found.firstUndecodableReason);
-    }
-    result.undecodableMessages += found.undecodableMessages;
+    result.undecodable.Add(std::move(found.undecodable));
     if (found.found) {
-      result.outcome = FindResult::Outcome::Found;
+      result.outcome = OperationOutcome::Done;
       result.row = found.row;
       result.message = found.message;
       result.position = found.position;
@@ -497,14 +488,14 @@ FindResult TraceDocument::RunFind(const MessageStore& store, const FindQuery& qu
   const std::size_t chunks = (searched + kProgressInterval - 1) / kProgressInterval;
   TakeChunksInOrder<FoundInRows>(chunks, threads, make, take, keepGoing);
   if (cancelled) {
-    result.outcome = FindResult::Outcome::Cancelled;
+    result.outcome = OperationOutcome::Cancelled;
   }
   return result;
 }
 
 void TraceDocument::TakeFindResult(const FindQuery& query, const FindResult& result) {
   findText_ = query.text;
-  if (result.outcome == FindResult::Outcome::Found) {
+  if (result.outcome == OperationOutcome::Done) {
     currentMessageNumber_ = result.message;
     // The rows may have changed while the search ran (the filter bar is never disabled).
     const std::optional<std::size_t> row = RowOfMessage(result.message);

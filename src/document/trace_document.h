@@ -36,15 +36,15 @@ enum class LoadKind { Open, Reload };
 // Called now and then with the rows searched so far; returning false cancels the search.
 using FindProgress = std::function<bool(std::size_t rowsDone, std::size_t rowCount)>;
 
-struct FindResult {
-  enum class Outcome { Found, NotFound, Cancelled } outcome = Outcome::NotFound;
-  std::size_t row = 0;  // Found: the row of the hit, now the selected one
+// Done (found), NotFound or Cancelled.
+struct FindResult : OperationResult {
+  FindResult() { outcome = OperationOutcome::NotFound; }
+
+  std::size_t row = 0;  // Done: the row of the hit, now the selected one
   MessageNumber message;
-  std::size_t position = 0;  // Found: 1-based position of the text in the decoded text
-  // Messages that failed to decode on the way (skipped), and the first of them.
-  std::size_t undecodableMessages = 0;
-  MessageNumber firstUndecodable;
-  std::string firstUndecodableReason;
+  std::size_t position = 0;  // Done: 1-based position of the text in the decoded text
+  // Messages that failed to decode on the way (skipped).
+  UndecodableMessages undecodable;
 };
 
 // A search that FindNext would make now, owned, so that it can run on a worker.

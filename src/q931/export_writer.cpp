@@ -188,9 +188,8 @@ ExportResult WriteRecords(const MessageStore& store, const RowMap* messages,
         ++pending;
       }
       decodedSinceAsked += decodedSize;
-      if (!reason.empty() && result.undecodableMessages++ == 0) {
-        result.firstUndecodableMessage = NumberOf(MessageIndex{index});
-        result.firstUndecodableReason = reason;
+      if (!reason.empty()) {
+        result.undecodable.Add(NumberOf(MessageIndex{index}), reason);
       }
     }
     next = starts[chunk + 1];
@@ -206,7 +205,7 @@ ExportResult WriteRecords(const MessageStore& store, const RowMap* messages,
     return !stopped;
   };
   if (!TakeChunksInOrder<ChunkRecords>(starts.size() - 1, threads, make, take, keepGoing)) {
-    result.outcome = failed ? ExportOutcome::WriteFailed : ExportOutcome::Stopped;
+    result.outcome = failed ? OperationOutcome::Failed : OperationOutcome::Cancelled;
     return result;
   }
   if (progress) {
@@ -223,10 +222,10 @@ ExportResult ExportRouterDebug(std::FILE* stream, const MessageStore& store,
     ExportResult result = WriteRecords(store, messages, progress, [stream](std::string_view text) {
       return std::fwrite(text.data(), 1, text.size(), stream) == text.size();
     });
-    if (result.outcome == ExportOutcome::Written && std::fflush(stream) != 0) {
-      result.outcome = ExportOutcome::WriteFailed;
+    if (result.outcome == OperationOutcome::Done && std::fflush(stream) != 0) {
+      result.outcome = OperationOutcome::Failed;
     }
-    if (result.outcome == ExportOutcome::WriteFailed) {
+    if (result.outcome == OperationOutcome::Failed) {
       result.writeError = errno;
       result.errorText = std::string("write error: ") + std::strerror(result.writeError);
     }
@@ -244,15 +243,15 @@ ExportResult ExportRouterDebug(const std::string& path, const MessageStore& stor
   });
 }
 
-std::string UndecodableMessagesNote(const ExportResult& result) {
-  if (result.undecodableMessages == 0) {
+std::string UndecodableMessagesNote(const UndecodableMessages& undecodable) {
+  if (undecodable.count == 0) {
     return {};
   }
-  const std::string first = "message " + std::to_string(result.firstUndecodableMessage.value) +
-                            ": " + result.firstUndecodableReason + ")";
-  return result.undecodableMessages == 1 ? "1 message could not be decoded (" + first
-                                         : GroupedDigits(result.undecodableMessages) +
-                                               " messages could not be decoded (first: " + first;
+  const std::string first =
+      "message " + std::to_string(undecodable.first.value) + ": " + undecodable.firstReason + ")";
+  return undecodable.count == 1
+             ? "1 message could not be decoded (" + first
+             : GroupedDigits(undecodable.count) + " messages could not be decoded (first: " + first;
 }
 
 }  // namespace sigrune

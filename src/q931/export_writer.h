@@ -15,6 +15,7 @@
 
 #include "trace/message_number.h"
 #include "trace/message_store.h"
+#include "trace/operation_outcome.h"
 #include "trace/replacing_file.h"
 
 namespace sigrune {
@@ -22,18 +23,11 @@ namespace sigrune {
 // Called now and then with the messages written so far; returning false stops the export.
 using ExportProgress = std::function<bool(std::size_t messagesDone, std::size_t messageCount)>;
 
-enum class ExportOutcome { Written, Stopped, WriteFailed, OutOfMemory };
-
-struct ExportResult {
-  ExportOutcome outcome = ExportOutcome::Written;
+// Done, Cancelled, Failed (errorText: the file and the system's reason) or OutOfMemory.
+struct ExportResult : OperationResult {
   std::size_t messagesWritten = 0;
-  // Messages whose record says "Undecodable message: REASON"; the first one's number (from 1)
-  // and reason.
-  std::size_t undecodableMessages = 0;
-  MessageNumber firstUndecodableMessage;
-  std::string firstUndecodableReason;
-  // What went wrong: the file and the system's reason.
-  std::string errorText;
+  // Messages whose record says "Undecodable message: REASON".
+  UndecodableMessages undecodable;
   // The errno of a failed write to a stream, which its caller reports in its own words.
   int writeError = 0;
 };
@@ -56,7 +50,7 @@ ExportResult ExportRouterDebug(const std::string& path, const MessageStore& stor
 template <class Result>
 Result OutOfMemory(std::string errorText) {
   Result result;
-  result.outcome = ExportOutcome::OutOfMemory;
+  result.outcome = OperationOutcome::OutOfMemory;
   result.errorText = std::move(errorText);
   return result;
 }
@@ -70,7 +64,7 @@ Result WriteReplacingTarget(const std::string& path, const std::vector<std::stri
                             WriteFunction&& write) {
   Result result;
   if (IsAnyOfFiles(path, tracePaths)) {
-    result.outcome = ExportOutcome::WriteFailed;
+    result.outcome = OperationOutcome::Failed;
     result.errorText = "cannot write " + path + ": it is the trace being exported";
     return result;
   }
@@ -78,14 +72,14 @@ Result WriteReplacingTarget(const std::string& path, const std::vector<std::stri
     // Destroyed uncommitted on every way out but success, which removes the temporary file.
     ReplacingFile file;
     if (!file.Open(path)) {
-      result.outcome = ExportOutcome::WriteFailed;
+      result.outcome = OperationOutcome::Failed;
     } else {
       result = write([&file](std::string_view bytes) { return file.Write(bytes); });
-      if (result.outcome == ExportOutcome::Written && !file.Commit()) {
-        result.outcome = ExportOutcome::WriteFailed;
+      if (result.outcome == OperationOutcome::Done && !file.Commit()) {
+        result.outcome = OperationOutcome::Failed;
       }
     }
-    if (result.outcome == ExportOutcome::WriteFailed) {
+    if (result.outcome == OperationOutcome::Failed) {
       result.errorText = file.ErrorText();
     }
     return result;
@@ -96,6 +90,6 @@ Result WriteReplacingTarget(const std::string& path, const std::vector<std::stri
 
 // "1 message could not be decoded (message 7: Subscript out of range)" or "N messages could not
 // be decoded (first: message 7: ...)"; empty when all could.
-std::string UndecodableMessagesNote(const ExportResult& result);
+std::string UndecodableMessagesNote(const UndecodableMessages& undecodable);
 
 }  // namespace sigrune

@@ -43,14 +43,14 @@ class FileDescriptor {
 
 LoadResult Failure(std::string errorText) {
   LoadResult result;
-  result.outcome = LoadOutcome::Failed;
+  result.outcome = OperationOutcome::Failed;
   result.errorText = std::move(errorText);
   return result;
 }
 
 LoadResult Stopped() {
   LoadResult stopped;
-  stopped.outcome = LoadOutcome::Stopped;
+  stopped.outcome = OperationOutcome::Cancelled;
   return stopped;
 }
 
@@ -180,7 +180,8 @@ LoadResult ReadDescriptor(int descriptor, const std::string& name, const LoadPro
         result.store.msgCount > whole || point.reader.pendingLength > kMaxLineLength;
     result.skippedLongLines = reader->SkippedLongLines();
     result.firstSkippedLine = reader->FirstSkippedLine();
-    result.outcome = result.store.msgCount > 0 ? LoadOutcome::Loaded : LoadOutcome::NoMessages;
+    result.outcome =
+        result.store.msgCount > 0 ? OperationOutcome::Done : OperationOutcome::NotFound;
     return result;
   } catch (const std::bad_alloc&) {
     const std::size_t messages = reader ? reader->MessageCount() : 0;
@@ -245,7 +246,7 @@ LoadResult LoadTraceFile(const std::string& fileName, const LoadProgress& progre
   }
   const bool compressed = IsCompressedTrace(fileName);
   LoadResult result = ReadDescriptor(file.get(), fileName, progress, compressed, watch, pieces);
-  if (result.outcome != LoadOutcome::Loaded && result.outcome != LoadOutcome::NoMessages) {
+  if (result.outcome != OperationOutcome::Done && result.outcome != OperationOutcome::NotFound) {
     return result;
   }
   result.store.filePaths = {fileName};
@@ -279,8 +280,8 @@ void HoldUnendedLastLine(LoadResult& loaded) {
     }
   } else {
     KeepFirstMessages(loaded.store, loaded.store.msgCount - 1);
-    if (loaded.outcome == LoadOutcome::Loaded && loaded.store.msgCount == 0) {
-      loaded.outcome = LoadOutcome::NoMessages;
+    if (loaded.outcome == OperationOutcome::Done && loaded.store.msgCount == 0) {
+      loaded.outcome = OperationOutcome::NotFound;
     }
   }
   reader.pendingLineMadeMessage = false;

@@ -124,7 +124,7 @@ LoadResult Joined(const std::vector<GivenFile>& files, std::vector<LoadResult>& 
   }
   joined.followPoint = std::move(loaded[order.back()].followPoint);
   joined.followPoint->fileIndex = static_cast<std::uint32_t>(order.size() - 1);
-  joined.outcome = store.msgCount > 0 ? LoadOutcome::Loaded : LoadOutcome::NoMessages;
+  joined.outcome = store.msgCount > 0 ? OperationOutcome::Done : OperationOutcome::NotFound;
   return joined;
 }
 
@@ -160,7 +160,8 @@ LoadResult LoadTraceFiles(const std::vector<std::string>& paths, const LoadProgr
           return !progress || progress(done + bytes, total);
         },
         accepted);
-    if (result.outcome == LoadOutcome::Failed || result.outcome == LoadOutcome::Stopped) {
+    if (result.outcome == OperationOutcome::Failed ||
+        result.outcome == OperationOutcome::Cancelled) {
       return result;
     }
     done += result.followPoint->offset;

@@ -441,7 +441,7 @@ LoadResult PieceLoad::Run(const LoadProgress& progress, const LoadWatch& watch) 
 
   LoadResult result;
   if (stoppedByUser_) {
-    result.outcome = LoadOutcome::Stopped;
+    result.outcome = OperationOutcome::Cancelled;
     return result;
   }
   if (!errorText_.empty()) {
@@ -473,7 +473,7 @@ LoadResult PieceLoad::Run(const LoadProgress& progress, const LoadWatch& watch) 
   point.reader.isIncoming = carried_.isIncoming;
   point.reader.headerLineNumber = carried_.headerLineNumber;
   point.reader.gatewayAddress = carried_.gateway;
-  result.outcome = result.store.msgCount > 0 ? LoadOutcome::Loaded : LoadOutcome::NoMessages;
+  result.outcome = result.store.msgCount > 0 ? OperationOutcome::Done : OperationOutcome::NotFound;
   return result;
 }
 

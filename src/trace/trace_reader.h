@@ -14,6 +14,7 @@
 
 #include "trace/file_identity.h"
 #include "trace/message_store.h"
+#include "trace/operation_outcome.h"
 
 namespace sigrune {
 
@@ -149,8 +150,6 @@ MessageStore ReadTraceText(std::string_view text);
 // returning false stops the load.
 using LoadProgress = std::function<bool(std::uint64_t bytesRead, std::uint64_t fileSize)>;
 
-enum class LoadOutcome { Loaded, NoMessages, Stopped, Failed };
-
 // What a load read in pieces tells while it reads.
 struct LoadWatch {
   // The first piece's messages, in a store of their own, handed over while the rest is read: a
@@ -184,10 +183,12 @@ struct FollowPoint {
 };
 inline constexpr std::size_t kFollowTailSize = 64;
 
-struct LoadResult {
-  LoadOutcome outcome = LoadOutcome::Failed;
-  MessageStore store;     // the messages, when the outcome is Loaded
-  std::string errorText;  // names the file and the reason, when the outcome is Failed
+// Done: the store holds the messages; NotFound: the trace holds none; Failed: errorText names the
+// file and the reason.
+struct LoadResult : OperationResult {
+  LoadResult() { outcome = OperationOutcome::Failed; }
+
+  MessageStore store;
   // Lines longer than kMaxLineLength, and the 1-based number of the first of them in its file.
   std::uint64_t skippedLongLines = 0;
   std::uint64_t firstSkippedLine = 0;

@@ -37,17 +37,19 @@ void MainWindow::isdnSave_Click() {
 }
 
 bool MainWindow::ExportWritten(const QString& procedure, const QString& path,
-                               std::optional<ExportOutcome> outcome, const std::string& errorText) {
-  switch (outcome.value_or(ExportOutcome::OutOfMemory)) {
-    case ExportOutcome::Written:
+                               std::optional<OperationOutcome> outcome,
+                               const std::string& errorText) {
+  switch (outcome.value_or(OperationOutcome::OutOfMemory)) {
+    case OperationOutcome::Done:
+    case OperationOutcome::NotFound:  // no export gives it
       return true;
-    case ExportOutcome::Stopped:
+    case OperationOutcome::Cancelled:
       statusBar()->showMessage(tr("Export cancelled; nothing was written to %1.").arg(path), 5000);
       return false;
-    case ExportOutcome::WriteFailed:
+    case OperationOutcome::Failed:
       ReportError(procedure, kFileAccessErrorNumber, QString::fromLocal8Bit(errorText.c_str()));
       return false;
-    case ExportOutcome::OutOfMemory:
+    case OperationOutcome::OutOfMemory:
       ReportError(procedure, kOutOfMemoryNumber, QString::fromLocal8Bit(errorText.c_str()));
       return false;
   }
@@ -65,7 +67,8 @@ void MainWindow::ExportFinished(const QString& path, std::optional<ExportResult>
       result.messagesWritten == 1
           ? tr("1 message written to %1.").arg(path)
           : tr("%1 messages written to %2.").arg(result.messagesWritten).arg(path);
-  const QString undecodable = QString::fromLatin1(UndecodableMessagesNote(result).c_str());
+  const QString undecodable =
+      QString::fromLatin1(UndecodableMessagesNote(result.undecodable).c_str());
   if (undecodable.isEmpty()) {
     statusBar()->showMessage(written, 5000);
     return;
@@ -73,7 +76,7 @@ void MainWindow::ExportFinished(const QString& path, std::optional<ExportResult>
   statusBar()->showMessage(written + QLatin1Char(' ') + undecodable + QLatin1Char('.'));
   dialogs_.ShowMessage(this, MessageIcon::Exclamation, tr("Save As Tessel"),
                        written + QLatin1Char(' ') + undecodable +
-                           (result.undecodableMessages == 1
+                           (result.undecodable.count == 1
                                 ? tr("; its record says \"Undecodable message\" and why.")
                                 : tr("; their records say \"Undecodable message\" and why.")));
 }

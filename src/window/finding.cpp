@@ -60,13 +60,13 @@ void MainWindow::FindAllFinished(std::optional<FindAllResult> found, const QStri
                          tr("The search stopped: not enough memory."));
     return;
   }
-  if (found->cancelled) {
+  if (found->outcome == OperationOutcome::Cancelled) {
     statusBar()->showMessage(tr("Search cancelled."), 5000);
     return;
   }
-  const std::size_t undecodable = found->undecodableMessages;
-  const MessageNumber firstUndecodable = found->firstUndecodable;
-  const QString reason = QString::fromLatin1(found->firstUndecodableReason.c_str());
+  const std::size_t undecodable = found->undecodable.count;
+  const MessageNumber firstUndecodable = found->undecodable.first;
+  const QString reason = QString::fromLatin1(found->undecodable.firstReason.c_str());
   const bool shown = findAllPanel_->isVisible();
   QList<int> sizes = splitter_->sizes();
   findAllPanel_->ShowResult(document_, std::make_shared<const FindAllResult>(std::move(*found)),

@@ -594,7 +594,7 @@ void MainWindow::ShowPreview(std::uint64_t load, MessageStore&& firstMessages) {
   const std::size_t count = firstMessages.msgCount;
   const std::string path = firstMessages.filePaths.empty() ? "" : firstMessages.filePaths.front();
   LoadResult first;
-  first.outcome = LoadOutcome::Loaded;
+  first.outcome = OperationOutcome::Done;
   first.store = std::move(firstMessages);
   auto preview = std::make_unique<TraceDocument>();
   preview->Adopt(path, FileIdentity(), std::move(first), LoadKind::Open);
@@ -623,7 +623,7 @@ void MainWindow::DropPreview(const ListView* restored) {
 void MainWindow::LoadFinished(const QStringList& fileNames, LoadKind kind, ListView view,
                               bool follow, std::optional<LoadedTrace> loaded) {
   OperationFinished();
-  if (!loaded || loaded->result.outcome != LoadOutcome::Loaded) {
+  if (!loaded || loaded->result.outcome != OperationOutcome::Done) {
     DropPreview(&view);
   }
   const bool reload = kind == LoadKind::Reload;
@@ -636,18 +636,19 @@ void MainWindow::LoadFinished(const QStringList& fileNames, LoadKind kind, ListV
     return;
   }
   switch (loaded->result.outcome) {
-    case LoadOutcome::Loaded:
+    case OperationOutcome::Done:
       break;
-    case LoadOutcome::NoMessages:
+    case OperationOutcome::NotFound:
       dialogs_.ShowMessage(this, MessageIcon::Exclamation, tr("Merrow"),
                            fileNames.size() == 1 ? named + tr(" does not contain Q931 Messages.")
                                                  : named + tr(" do not contain Q931 Messages."));
       return;
-    case LoadOutcome::Stopped:
+    case OperationOutcome::Cancelled:
       statusBar()->showMessage(
           tr("Reading %1 cancelled; nothing changed.").arg(NameOfFiles(fileNames)), 5000);
       return;
-    case LoadOutcome::Failed:
+    case OperationOutcome::Failed:
+    case OperationOutcome::OutOfMemory:  // a load reports it as Failed
       ReportError(procedure, kFileAccessErrorNumber,
                   QString::fromLocal8Bit(loaded->result.errorText.c_str()));
       return;
@@ -748,26 +749,28 @@ void MainWindow::FindFinished(const FindQuery& query, const QString& text,
   const FindResult& result = *found;
   document_.TakeFindResult(query, result);
   switch (result.outcome) {
-    case FindResult::Outcome::Cancelled:
+    case OperationOutcome::Cancelled:
       statusBar()->showMessage(tr("Search cancelled."), 5000);
       return;
-    case FindResult::Outcome::Found:
+    case OperationOutcome::Done:
       highlightMessage_ = result.message;
       highlightText_ = text;
       ShowDocument({.pane = true});
       break;
-    case FindResult::Outcome::NotFound:
+    case OperationOutcome::NotFound:
+    case OperationOutcome::Failed:  // a search gives neither
+    case OperationOutcome::OutOfMemory:
       dialogs_.ShowMessage(this, MessageIcon::None, tr("Sigrune"), tr("Search String Not Found"));
       break;
   }
-  if (result.undecodableMessages > 0) {
+  if (result.undecodable.count > 0) {
     dialogs_.ShowMessage(
         this, MessageIcon::Exclamation, tr("Sigrune"),
         tr("%1 could not be decoded and %2 skipped; the first is message %3: %4.")
-            .arg(QString::fromStdString(CountOf(result.undecodableMessages, "message", "messages")))
-            .arg(result.undecodableMessages == 1 ? tr("was") : tr("were"))
-            .arg(result.firstUndecodable.value)
-            .arg(QString::fromLatin1(result.firstUndecodableReason.c_str())));
+            .arg(QString::fromStdString(CountOf(result.undecodable.count, "message", "messages")))
+            .arg(result.undecodable.count == 1 ? tr("was") : tr("were"))
+            .arg(result.undecodable.first.value)
+            .arg(QString::fromLatin1(result.undecodable.firstReason.c_str())));
   }
 }
 

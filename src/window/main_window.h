@@ -129,7 +129,7 @@ class MainWindow : public QMainWindow {
   // Tells of an export that wrote nothing (cancelled, failed, out of memory on the worker: no
   // outcome) and returns false; true when it was written.
   bool ExportWritten(const QString& procedure, const QString& path,
-                     std::optional<ExportOutcome> outcome, const std::string& errorText);
+                     std::optional<OperationOutcome> outcome, const std::string& errorText);
   void isdnExportPcap_Click();
   void ExportCallsToPcap(const std::vector<CallNumber>& calls);
   void ExportPcap(RowMap messages, const QString& title);
