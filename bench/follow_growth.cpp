@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
   std::ofstream(path, std::ios::binary).write(text.data(), static_cast<std::streamsize>(written));
 
   sigrune::TraceDocument document;
-  document.Adopt(sigrune::TraceDocument::ReadTrace(path), sigrune::LoadKind::Open);
+  document.Adopt(sigrune::TraceDocument::ReadTrace({path}), sigrune::LoadKind::Open);
   std::string whyNot;
   std::optional<sigrune::TraceFollower> follower = document.StartFollowing(whyNot);
   if (!follower) {

@@ -126,7 +126,7 @@ TEST_F(ManyMessagesTest, ExportAndFindAllGiveWhatOnePassGives) {
     }
   }
   const std::string target = Path("export.txt");
-  const ExportResult result = document_.Export(target);
+  const ExportResult result = document_.ExportAllMessages(target);
   EXPECT_EQ(result.outcome, OperationOutcome::Done);
   EXPECT_EQ(result.messagesWritten, store.msgCount);
   EXPECT_EQ(result.undecodable.count, failures.size());
@@ -146,8 +146,10 @@ TEST_F(ManyMessagesTest, ExportAndFindAllGiveWhatOnePassGives) {
 
   // A stop part way writes nothing.
   std::size_t asked = 0;
-  EXPECT_EQ(document_.Export(target, [&](std::size_t, std::size_t) { return ++asked < 3; }).outcome,
-            OperationOutcome::Cancelled);
+  EXPECT_EQ(
+      document_.ExportAllMessages(target, [&](std::size_t, std::size_t) { return ++asked < 3; })
+          .outcome,
+      OperationOutcome::Cancelled);
   EXPECT_TRUE(ReadFile(target) == expected);
 }
 

@@ -113,7 +113,7 @@ TEST_F(ExportTest, AWriteErrorWhileFlushingOrAStopLeavesTheOldFileAsItWas) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 
   const auto stop = [](std::size_t, std::size_t) { return false; };
-  EXPECT_EQ(ExportRouterDebug(target_, plain_, stop).outcome, OperationOutcome::Cancelled);
+  EXPECT_EQ(ExportRouterDebug(target_, plain_, {}, stop).outcome, OperationOutcome::Cancelled);
   EXPECT_EQ(ReadFile(target_), "old contents");
   EXPECT_EQ(Entries(), Names{"out.txt"});
 }
@@ -121,8 +121,10 @@ TEST_F(ExportTest, AWriteErrorWhileFlushingOrAStopLeavesTheOldFileAsItWas) {
 TEST_F(ExportTest, TheTraceItselfIsRefusedByAnyOfItsNames) {
   const std::string trace = Write("trace.txt", "IsdnMsgData=08\n");
   std::filesystem::create_hard_link(trace, folder_ / "link.txt");
+  RouterDebugOptions options;
+  options.tracePaths = {trace};
   for (const std::string& target : {trace, Path("./trace.txt"), Path("link.txt")}) {
-    const ExportResult result = ExportRouterDebug(target, plain_, {}, {trace});
+    const ExportResult result = ExportRouterDebug(target, plain_, options);
     EXPECT_EQ(result.outcome, OperationOutcome::Failed);
     EXPECT_EQ(result.errorText, "cannot write " + target + ": it is the trace being exported");
   }

@@ -240,7 +240,7 @@ TEST_F(TraceDocumentTest, ThisCallKeepsTheMessagesOfOneCall) {
                          "01/15/2004 10:08:00 CCP|Out Message -- PriReleaseCompleteMsg\n"
                          "01/15/2004 10:08:00 CCP|MMan_Id IpAddr=0601010a\n"
                          "01/15/2004 10:08:00 CCP|IsdnMsgData1= 08 01 85 5a\n");
-  LoadedTrace read = TraceDocument::ReadTrace(path);
+  LoadedTrace read = TraceDocument::ReadTrace({path});
   ASSERT_EQ(read.calls->calls.size(), 10u);
   document.Adopt(std::move(read), LoadKind::Reload);
   EXPECT_EQ(Rows(document), (std::vector<std::size_t>{28, 29, 30, 33}));
@@ -259,12 +259,12 @@ TEST_F(TraceDocumentTest, ExportsEveryMessageWhateverTheFilterButNeverOverTheTra
   document.SelectMessage(Message(3));
   ASSERT_TRUE(document.ApplyFilter(ListFilter::SelectedCall));
   const std::string target = Path("export.txt");
-  EXPECT_EQ(document.Export(target).messagesWritten, 21u);
+  EXPECT_EQ(document.ExportAllMessages(target).messagesWritten, 21u);
   EXPECT_EQ(ReadFile(target), ReadFile(SourceFile("tests/data/plain-trace.export")));
 
   const std::string link = Path("link.txt");
   std::filesystem::create_hard_link(path, link);
-  const ExportResult refused = document.Export(link);
+  const ExportResult refused = document.ExportAllMessages(link);
   EXPECT_EQ(refused.outcome, OperationOutcome::Failed);
   EXPECT_EQ(refused.errorText, "cannot write " + link + ": it is the trace being exported");
   EXPECT_EQ(ReadFile(path), ReadFile(kPlain));
@@ -275,7 +275,7 @@ TEST_F(TraceDocumentTest, ExportsEveryMessageWhateverTheFilterButNeverOverTheTra
   ASSERT_EQ(document.Load(both, LoadKind::Open).outcome, OperationOutcome::Done);
   ASSERT_EQ(document.Reload().outcome, OperationOutcome::Done);
   EXPECT_EQ(document.Paths(), (std::vector<std::string>{path, other}));
-  EXPECT_EQ(document.Export(other).errorText,
+  EXPECT_EQ(document.ExportAllMessages(other).errorText,
             "cannot write " + other + ": it is the trace being exported");
   EXPECT_EQ(document.SaveCallsCsv(other, {}), "cannot write " + other + ": it is the open trace");
   EXPECT_EQ(ReadFile(other), "IsdnMsgData=08\n");
@@ -371,13 +371,13 @@ TEST_F(TraceDocumentTest, CapturesTheRowsShownOrTheCallsMessagesAndACancelChange
   const RowMap calls = document.MessagesOfCalls(
       {CallNumber{8}, CallNumber{3}, CallNumber{8}, CallNumber{0}, CallNumber{11}});
   EXPECT_EQ(calls, (RowMap{Message(5), Message(9), Message(28), Message(29), Message(30)}));
-  EXPECT_EQ(document.ExportPcap(target, calls, {}).messagesWritten, 5u);
+  EXPECT_EQ(document.ExportMessagesAsPcap(target, calls, {}).messagesWritten, 5u);
   ASSERT_TRUE(document.ApplyFilter(ListFilter::H225Only));
-  EXPECT_EQ(document.ExportPcap(target, {}).messagesWritten, document.RowCount());
+  EXPECT_EQ(document.ExportShownAsPcap(target, {}).messagesWritten, document.RowCount());
 
   const std::string before = ReadFile(target);
   const auto stop = [](std::size_t, std::size_t) { return false; };
-  EXPECT_EQ(document.ExportPcap(target, {}, stop).outcome, OperationOutcome::Cancelled);
+  EXPECT_EQ(document.ExportShownAsPcap(target, {}, stop).outcome, OperationOutcome::Cancelled);
   EXPECT_EQ(ReadFile(target), before);
   EXPECT_EQ(Entries(), std::vector<std::string>{"out.pcap"});
 }

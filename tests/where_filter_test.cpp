@@ -243,7 +243,9 @@ TEST_F(WhereDocument, ABadExpressionChangesNothingAndReloadKeepsAGoodOne) {
   EXPECT_EQ(DocumentRows(document), (Numbers{1, 2, 3, 8, 9}));
   // Read on a worker with the expression, or adopted after it changed.
   for (const std::string where : {"outcome:answered", "outcome:busy"}) {
-    LoadedTrace loaded = TraceDocument::ReadTrace({kTrace}, ParseWhere(where).expression);
+    ReadOptions options;
+    options.where = ParseWhere(where).expression;
+    LoadedTrace loaded = TraceDocument::ReadTrace({kTrace}, options);
     ASSERT_TRUE(loaded.whereRows);
     document.Adopt(std::move(loaded), LoadKind::Reload);
     EXPECT_EQ(DocumentRows(document), (Numbers{1, 2, 3, 8, 9})) << where;

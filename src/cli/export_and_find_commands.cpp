@@ -37,14 +37,16 @@ int RunExportCommand(const ExportArguments& arguments, std::FILE* in, std::FILE*
     document.SetWhere(where->text);
   }
   const RowMap* kept = document.HasWhere() ? &document.ShownRows() : nullptr;
+  RouterDebugOptions toStream;
+  toStream.messages = kept;
   // Interrupted, the export to a file leaves no temporary file behind.
   std::optional<TemporaryFilesRemovedOnSignals> removedOnSignals;
   if (outputName) {
     removedOnSignals.emplace();
   }
-  const ExportResult result = !outputName ? ExportRouterDebug(out, document.Store(), {}, kept)
-                              : kept      ? document.Export(*outputName, *kept)
-                                          : document.Export(*outputName);
+  const ExportResult result = !outputName ? ExportRouterDebug(out, document.Store(), toStream)
+                              : kept      ? document.ExportMessages(*outputName, *kept)
+                                          : document.ExportAllMessages(*outputName);
   if (result.outcome == OperationOutcome::OutOfMemory) {
     throw std::bad_alloc();  // reported, naming the trace, where every command's is
   }

@@ -67,18 +67,20 @@ int RunPcapCommand(const PcapArguments& arguments, std::FILE* in, std::FILE* out
     }
   }
 
-  const PcapOptions options{arguments.serverAddress, arguments.utcOffsetSeconds};
+  PcapOptions options;
+  options.serverAddress = arguments.serverAddress;
+  options.utcOffsetSeconds = arguments.utcOffsetSeconds;
   PcapResult result;
   if (toStandardOutput) {
-    const RowMap* rows = byCalls                 ? &callMessages
-                         : document.IsFiltered() ? &document.ShownRows()
-                                                 : nullptr;
-    result = WritePcap(out, document.Store(), rows, options);
+    options.messages = byCalls                 ? &callMessages
+                       : document.IsFiltered() ? &document.ShownRows()
+                                               : nullptr;
+    result = WritePcap(out, document.Store(), options);
   } else {
     // Interrupted, the capture leaves no temporary file behind.
     const TemporaryFilesRemovedOnSignals removedOnSignals;
-    result = byCalls ? document.ExportPcap(arguments.outputFile, callMessages, options)
-                     : document.ExportPcap(arguments.outputFile, options);
+    result = byCalls ? document.ExportMessagesAsPcap(arguments.outputFile, callMessages, options)
+                     : document.ExportShownAsPcap(arguments.outputFile, options);
   }
   if (result.outcome == OperationOutcome::OutOfMemory) {
     throw std::bad_alloc();  // reported, naming the trace, where every command's is

@@ -21,8 +21,10 @@ OperationOutcome LoadTraceForCommand(const TraceFiles& files, std::FILE* in, std
   if (standardInput) {
     read.result = LoadTraceDescriptor(fileno(in), name);
   } else if (grouping == CallGrouping::WhileReading) {
-    read = TraceDocument::ReadTrace(files, WhereExpression(), {}, {}, AcceptedFiles::RegularOrFifo,
-                                    lastLine);
+    ReadOptions options;
+    options.accepted = AcceptedFiles::RegularOrFifo;
+    options.lastLine = lastLine;
+    read = TraceDocument::ReadTrace(files, options);
   } else {
     read.result = LoadTraceFiles(files, {}, AcceptedFiles::RegularOrFifo);
     if (lastLine == UnendedLastLine::Held) {

@@ -128,11 +128,11 @@ PcapResult WritePackets(const Selection& selection, const PcapOptions& options,
 
 }  // namespace
 
-PcapResult WritePcap(std::FILE* stream, const MessageStore& store, const RowMap* messages,
-                     const PcapOptions& options, const ExportProgress& progress) {
+PcapResult WritePcap(std::FILE* stream, const MessageStore& store, const PcapOptions& options,
+                     const ExportProgress& progress) {
   try {
-    PcapResult result =
-        WritePackets({store, messages}, options, progress, [stream](std::string_view bytes) {
+    PcapResult result = WritePackets(
+        {store, options.messages}, options, progress, [stream](std::string_view bytes) {
           return std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size();
         });
     if (result.outcome == OperationOutcome::Done && std::fflush(stream) != 0) {
@@ -148,11 +148,10 @@ PcapResult WritePcap(std::FILE* stream, const MessageStore& store, const RowMap*
   }
 }
 
-PcapResult WritePcap(const std::string& path, const MessageStore& store, const RowMap* messages,
-                     const PcapOptions& options, const ExportProgress& progress,
-                     const std::vector<std::string>& tracePaths) {
-  return WriteReplacingTarget<PcapResult>(path, tracePaths, [&](auto&& write) {
-    return WritePackets({store, messages}, options, progress, write);
+PcapResult WritePcap(const std::string& path, const MessageStore& store, const PcapOptions& options,
+                     const ExportProgress& progress) {
+  return WriteReplacingTarget<PcapResult>(path, options.tracePaths, [&](auto&& write) {
+    return WritePackets({store, options.messages}, options, progress, write);
   });
 }
 

@@ -17,11 +17,16 @@
 
 namespace sigrune {
 
+// What a capture writes, and where it may not.
 struct PcapOptions {
   // The server's side of every packet; the gateway's is the message's gateway address.
   Ipv4Address serverAddress{};
   // How far the trace's clock runs ahead of UTC (negative west of Greenwich).
   std::int64_t utcOffsetSeconds = 0;
+  // Only these messages (in store order); every stored message when null.
+  const RowMap* messages = nullptr;
+  // To a file: the files of the trace, refused as the target.
+  std::vector<std::string> tracePaths;
 };
 
 // Done, Cancelled, Failed (errorText: the file and the system's reason) or OutOfMemory.
@@ -38,16 +43,14 @@ struct PcapResult : OperationResult {
   int writeError = 0;
 };
 
-// Writes the messages of the row map (every stored message when null) to a stream. A stopped or
-// failed capture leaves what was written.
-PcapResult WritePcap(std::FILE* stream, const MessageStore& store, const RowMap* messages,
-                     const PcapOptions& options, const ExportProgress& progress = {});
+// Writes the messages to a stream. A stopped or failed capture leaves what was written.
+PcapResult WritePcap(std::FILE* stream, const MessageStore& store, const PcapOptions& options,
+                     const ExportProgress& progress = {});
 
-// The same to a file that replaces `path` only when complete: any outcome other than Written
-// leaves an existing file as it was and no new one. `tracePaths` are refused as the target.
-PcapResult WritePcap(const std::string& path, const MessageStore& store, const RowMap* messages,
-                     const PcapOptions& options, const ExportProgress& progress = {},
-                     const std::vector<std::string>& tracePaths = {});
+// The same to a file that replaces `path` only when complete: any outcome other than Done leaves
+// an existing file as it was and no new one.
+PcapResult WritePcap(const std::string& path, const MessageStore& store, const PcapOptions& options,
+                     const ExportProgress& progress = {});
 
 // What the user is told besides the count of packets, a line each: "3 messages skipped: no
 // octets", "1 message skipped: too large ...", "2 messages without a time: ...", "1 message with

@@ -21,9 +21,9 @@ bool NeedsSelectedMessage(ListFilter filter) {
 
 }  // namespace
 
-LoadResult TraceDocument::Load(const std::string& path, LoadKind kind, const LoadProgress& progress,
-                               AcceptedFiles accepted) {
-  LoadResult loaded = LoadTraceFile(path, progress, accepted);
+LoadResult TraceDocument::Load(const std::string& path, LoadKind kind,
+                               const LoadProgress& progress) {
+  LoadResult loaded = LoadTraceFile(path, progress);
   if (loaded.outcome == OperationOutcome::Done) {
     Adopt(path, IdentityOfFile(path), std::move(loaded), kind);
   }
@@ -31,8 +31,8 @@ LoadResult TraceDocument::Load(const std::string& path, LoadKind kind, const Loa
 }
 
 LoadResult TraceDocument::Load(const std::vector<std::string>& paths, LoadKind kind,
-                               const LoadProgress& progress, AcceptedFiles accepted) {
-  LoadResult loaded = LoadTraceFiles(paths, progress, accepted);
+                               const LoadProgress& progress) {
+  LoadResult loaded = LoadTraceFiles(paths, progress);
   if (loaded.outcome == OperationOutcome::Done) {
     const std::string first = loaded.store.filePaths.front();
     Adopt(first, IdentityOfFile(first), std::move(loaded), kind);
@@ -50,22 +50,8 @@ LoadResult TraceDocument::Reload(const LoadProgress& progress) {
   return Load(std::vector<std::string>(paths_), LoadKind::Reload, progress);
 }
 
-LoadedTrace TraceDocument::ReadTrace(const std::string& path, const LoadProgress& progress,
-                                     AcceptedFiles accepted) {
-  return ReadTrace(std::vector<std::string>{path}, progress, accepted);
-}
-
-LoadedTrace TraceDocument::ReadTrace(
-    const std::vector<std::string>& paths, const LoadProgress& progress, AcceptedFiles accepted,
-    const std::function<void(MessageStore&& firstMessages)>& firstMessages) {
-  return ReadTrace(paths, WhereExpression(), progress, firstMessages, accepted);
-}
-
-LoadedTrace TraceDocument::ReadTrace(
-    const std::vector<std::string>& paths, const WhereExpression& where,
-    const LoadProgress& progress,
-    const std::function<void(MessageStore&& firstMessages)>& firstMessages, AcceptedFiles accepted,
-    UnendedLastLine lastLine) {
+LoadedTrace TraceDocument::ReadTrace(const std::vector<std::string>& paths,
+                                     const ReadOptions& options, const LoadProgress& progress) {
   std::uint64_t bytesRead = 0;
   std::uint64_t size = 0;
   const LoadProgress tracked = [&](std::uint64_t bytes, std::uint64_t fileSize) {
@@ -76,7 +62,7 @@ LoadedTrace TraceDocument::ReadTrace(
   // The calls of the pieces joined, grouped on the loading threads while the others read on.
   std::optional<CallTable> calls;
   LoadWatch watch;
-  watch.firstMessages = firstMessages;
+  watch.firstMessages = options.firstMessages;
   watch.joined = [&calls](const MessageStore& joined) {
     if (!calls) {
       calls = GroupCalls(joined);
@@ -85,8 +71,8 @@ LoadedTrace TraceDocument::ReadTrace(
     }
   };
   LoadedTrace loaded;
-  loaded.result = LoadTraceFiles(paths, tracked, accepted, watch);
-  if (lastLine == UnendedLastLine::Held) {
+  loaded.result = LoadTraceFiles(paths, tracked, options.accepted, watch);
+  if (options.lastLine == UnendedLastLine::Held) {
     HoldUnendedLastLine(loaded.result);  // the calls of the pieces are then grouped again
   }
   if (loaded.result.outcome != OperationOutcome::Done) {
@@ -100,10 +86,10 @@ LoadedTrace TraceDocument::ReadTrace(
   } else {
     loaded.calls = GroupCalls(loaded.result.store, [&] { return tracked(bytesRead, size); });
   }
-  if (!where.terms.empty()) {
-    loaded.whereRows = WhereRows(where, loaded.result.store, *loaded.calls,
+  if (!options.where.terms.empty()) {
+    loaded.whereRows = WhereRows(options.where, loaded.result.store, *loaded.calls,
                                  [&] { return tracked(bytesRead, size); });
-    loaded.whereText = where.text;
+    loaded.whereText = options.where.text;
   }
   if (!tracked(bytesRead, size)) {
     loaded.result.outcome = OperationOutcome::Cancelled;
@@ -508,26 +494,36 @@ bool TraceDocument::FindAll(std::string_view text, const FindCallbacks& callback
   return FindInAllMessages(store_, text, callbacks, findCase);
 }
 
-ExportResult TraceDocument::Export(const std::string& target,
-                                   const ExportProgress& progress) const {
-  return ExportRouterDebug(target, store_, progress, paths_);
+ExportResult TraceDocument::ExportAllMessages(const std::string& target,
+                                              const ExportProgress& progress) const {
+  RouterDebugOptions options;
+  options.tracePaths = paths_;
+  return ExportRouterDebug(target, store_, options, progress);
 }
 
-ExportResult TraceDocument::Export(const std::string& target, const RowMap& messages,
-                                   const ExportProgress& progress) const {
-  return ExportRouterDebug(target, store_, progress, paths_, &messages);
+ExportResult TraceDocument::ExportMessages(const std::string& target, const RowMap& messages,
+                                           const ExportProgress& progress) const {
+  RouterDebugOptions options;
+  options.messages = &messages;
+  options.tracePaths = paths_;
+  return ExportRouterDebug(target, store_, options, progress);
 }
 
-PcapResult TraceDocument::ExportPcap(const std::string& target, const PcapOptions& options,
-                                     const ExportProgress& progress) const {
-  return WritePcap(target, store_, IsFiltered() ? &ShownRows() : nullptr, options, progress,
-                   paths_);
+PcapResult TraceDocument::ExportShownAsPcap(const std::string& target, const PcapOptions& options,
+                                            const ExportProgress& progress) const {
+  PcapOptions shown = options;
+  shown.messages = IsFiltered() ? &ShownRows() : nullptr;
+  shown.tracePaths = paths_;
+  return WritePcap(target, store_, shown, progress);
 }
 
-PcapResult TraceDocument::ExportPcap(const std::string& target, const RowMap& messages,
-                                     const PcapOptions& options,
-                                     const ExportProgress& progress) const {
-  return WritePcap(target, store_, &messages, options, progress, paths_);
+PcapResult TraceDocument::ExportMessagesAsPcap(const std::string& target, const RowMap& messages,
+                                               const PcapOptions& options,
+                                               const ExportProgress& progress) const {
+  PcapOptions given = options;
+  given.messages = &messages;
+  given.tracePaths = paths_;
+  return WritePcap(target, store_, given, progress);
 }
 
 RowMap TraceDocument::MessagesOfCalls(const std::vector<CallNumber>& calls) const {

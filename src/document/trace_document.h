@@ -71,6 +71,17 @@ struct LoadedTrace {
   std::string whereText;
 };
 
+// How ReadTrace reads.
+struct ReadOptions {
+  AcceptedFiles accepted = AcceptedFiles::RegularOnly;
+  // A trace read to be followed holds its unended last line (HoldUnendedLastLine).
+  UnendedLastLine lastLine = UnendedLastLine::Whole;
+  // The filter bar's expression, whose rows are found as well while it has terms.
+  WhereExpression where;
+  // Gets the first piece's messages of a large file while the rest is read (LoadWatch).
+  std::function<void(MessageStore&& firstMessages)> firstMessages;
+};
+
 // What AppendFollowed added: `count` messages from `first` on, and `rowsAdded` rows from
 // `firstRow` on at the end of the list (the filter's rows while one is on, else the messages').
 struct AppendedMessages {
@@ -105,43 +116,29 @@ class TraceDocument {
   const std::string& SkippedLinesNote() const { return skippedLinesNote_; }
 
   // Reads the file (or, for Reload, the open trace's path again) into a fresh store. Only a
-  // Loaded outcome changes the document; the store is then taken from the result.
+  // Done outcome changes the document; the store is then taken from the result.
   // Open: the filter goes off, nothing is selected, the find state starts afresh.
   // Reload: the selected message stays selected when it still exists, the filter stays on (its
   // key taken again from that message for Selected Call and This Gateway; off when it needs a
   // message that no longer exists), the find text stays.
-  LoadResult Load(const std::string& path, LoadKind kind, const LoadProgress& progress = {},
-                  AcceptedFiles accepted = AcceptedFiles::RegularOnly);
+  LoadResult Load(const std::string& path, LoadKind kind, const LoadProgress& progress = {});
   // The same for several files read as one trace (LoadTraceFiles).
   LoadResult Load(const std::vector<std::string>& paths, LoadKind kind,
-                  const LoadProgress& progress = {},
-                  AcceptedFiles accepted = AcceptedFiles::RegularOnly);
+                  const LoadProgress& progress = {});
   // Reads the same files again.
   LoadResult Reload(const LoadProgress& progress = {});
   // The second half of Load, for a load read elsewhere (on a worker): adopts a Loaded result in
   // one step (the command line also adopts an empty one, to keep its path). `identity` is the
   // file's at the time it was read.
   void Adopt(const std::string& path, FileIdentity identity, LoadResult&& loaded, LoadKind kind);
-  // The first half of Load with the grouping of the calls, for a worker: reads and changes
-  // nothing of any document. Cancelled (Stopped) when `progress` says so, also while grouping.
-  // A large file's calls are grouped beside its reading, piece after piece; `firstMessages`
-  // gets the first piece's messages while the rest is read (LoadWatch).
-  static LoadedTrace ReadTrace(const std::string& path, const LoadProgress& progress = {},
-                               AcceptedFiles accepted = AcceptedFiles::RegularOnly);
-  static LoadedTrace ReadTrace(
-      const std::vector<std::string>& paths, const LoadProgress& progress = {},
-      AcceptedFiles accepted = AcceptedFiles::RegularOnly,
-      const std::function<void(MessageStore&& firstMessages)>& firstMessages = {});
-  // Adopts what ReadTrace read when it Loaded, as Load would.
+  // The first half of Load with the grouping of the calls and the rows of the options'
+  // expression, for a worker: reads and changes nothing of any document. Cancelled when
+  // `progress` says so, also while grouping. A large file's calls are grouped beside its
+  // reading, piece after piece.
+  static LoadedTrace ReadTrace(const std::vector<std::string>& paths,
+                               const ReadOptions& options = {}, const LoadProgress& progress = {});
+  // Adopts what ReadTrace read when it was Done, as Load would.
   void Adopt(LoadedTrace&& loaded, LoadKind kind);
-  // ReadTrace, with the rows of the expression found as well (for a worker); a trace read to be
-  // followed holds its unended last line (HoldUnendedLastLine).
-  static LoadedTrace ReadTrace(
-      const std::vector<std::string>& paths, const WhereExpression& where,
-      const LoadProgress& progress = {},
-      const std::function<void(MessageStore&& firstMessages)>& firstMessages = {},
-      AcceptedFiles accepted = AcceptedFiles::RegularOnly,
-      UnendedLastLine lastLine = UnendedLastLine::Whole);
 
   // --- Following the last file as it grows ---------------------------------------------------
   // A follower that reads on where the last load (and the batches appended since) stopped; none,
@@ -247,21 +244,24 @@ class TraceDocument {
                FindCase findCase = FindCase::Exact) const;
 
   // --- Export ---------------------------------------------------------------------------------
-  // Every message, whatever the filter, to `target`, which replaces it only when complete; the
-  // open trace itself is refused as the target.
-  ExportResult Export(const std::string& target, const ExportProgress& progress = {}) const;
+  // Each export writes to `target`, which it replaces only when complete, and refuses the open
+  // trace itself as the target; its arguments run target, messages, options, progress.
+  // Every message, whatever the filter, in the router debug layout.
+  ExportResult ExportAllMessages(const std::string& target,
+                                 const ExportProgress& progress = {}) const;
   // The same for the given messages only.
-  ExportResult Export(const std::string& target, const RowMap& messages,
-                      const ExportProgress& progress = {}) const;
+  ExportResult ExportMessages(const std::string& target, const RowMap& messages,
+                              const ExportProgress& progress = {}) const;
 
   // --- Capture for Wireshark --------------------------------------------------------------------
-  // The messages the list shows (every one, or the active filter's) as a capture to `target`,
-  // which replaces it only when complete; the open trace itself is refused as the target.
-  PcapResult ExportPcap(const std::string& target, const PcapOptions& options,
-                        const ExportProgress& progress = {}) const;
+  // The messages the list shows (every one, or the filter's) as a capture. The options' messages
+  // and trace paths are the document's.
+  PcapResult ExportShownAsPcap(const std::string& target, const PcapOptions& options,
+                               const ExportProgress& progress = {}) const;
   // The same for the given messages, such as those of MessagesOfCalls.
-  PcapResult ExportPcap(const std::string& target, const RowMap& messages,
-                        const PcapOptions& options, const ExportProgress& progress = {}) const;
+  PcapResult ExportMessagesAsPcap(const std::string& target, const RowMap& messages,
+                                  const PcapOptions& options,
+                                  const ExportProgress& progress = {}) const;
   // The messages of the calls, in trace order, each once; numbers that name no call add none.
   RowMap MessagesOfCalls(const std::vector<CallNumber>& calls) const;
 

@@ -89,7 +89,7 @@ struct ChunkRecords {
 };
 
 // Writes every record through `write` (bool(std::string_view)); a false return ends the export
-// as WriteFailed, with the error text left to the caller. The records are made on every core and
+// as Failed, with the error text left to the caller. The records are made on every core and
 // written in order.
 template <typename WriteFunction>
 ExportResult WriteRecords(const MessageStore& store, const RowMap* messages,
@@ -217,11 +217,12 @@ ExportResult WriteRecords(const MessageStore& store, const RowMap* messages,
 }  // namespace
 
 ExportResult ExportRouterDebug(std::FILE* stream, const MessageStore& store,
-                               const ExportProgress& progress, const RowMap* messages) {
+                               const RouterDebugOptions& options, const ExportProgress& progress) {
   try {
-    ExportResult result = WriteRecords(store, messages, progress, [stream](std::string_view text) {
-      return std::fwrite(text.data(), 1, text.size(), stream) == text.size();
-    });
+    ExportResult result =
+        WriteRecords(store, options.messages, progress, [stream](std::string_view text) {
+          return std::fwrite(text.data(), 1, text.size(), stream) == text.size();
+        });
     if (result.outcome == OperationOutcome::Done && std::fflush(stream) != 0) {
       result.outcome = OperationOutcome::Failed;
     }
@@ -236,10 +237,9 @@ ExportResult ExportRouterDebug(std::FILE* stream, const MessageStore& store,
 }
 
 ExportResult ExportRouterDebug(const std::string& path, const MessageStore& store,
-                               const ExportProgress& progress,
-                               const std::vector<std::string>& tracePaths, const RowMap* messages) {
-  return WriteReplacingTarget<ExportResult>(path, tracePaths, [&](auto&& write) {
-    return WriteRecords(store, messages, progress, write);
+                               const RouterDebugOptions& options, const ExportProgress& progress) {
+  return WriteReplacingTarget<ExportResult>(path, options.tracePaths, [&](auto&& write) {
+    return WriteRecords(store, options.messages, progress, write);
   });
 }
 

@@ -32,19 +32,25 @@ struct ExportResult : OperationResult {
   int writeError = 0;
 };
 
+// What a router debug export writes, and where it may not.
+struct RouterDebugOptions {
+  // Only these messages (in store order); every stored message when null.
+  const RowMap* messages = nullptr;
+  // To a file: the files of the trace being exported, refused as the target, whatever path or
+  // hard link names them.
+  std::vector<std::string> tracePaths;
+};
+
 // Writes the records to an open stream. A stopped or failed export leaves what was written.
-// `messages`, when given, are the only ones written (in store order).
 ExportResult ExportRouterDebug(std::FILE* stream, const MessageStore& store,
-                               const ExportProgress& progress = {},
-                               const RowMap* messages = nullptr);
+                               const RouterDebugOptions& options = {},
+                               const ExportProgress& progress = {});
 
 // Writes the records to a file that replaces `path` only when complete: any outcome other than
-// Written leaves an existing file as it was and no new one. `tracePaths`, the files of the trace
-// being exported, are refused as the target, whatever path or hard link names them.
+// Done leaves an existing file as it was and no new one.
 ExportResult ExportRouterDebug(const std::string& path, const MessageStore& store,
-                               const ExportProgress& progress = {},
-                               const std::vector<std::string>& tracePaths = {},
-                               const RowMap* messages = nullptr);
+                               const RouterDebugOptions& options = {},
+                               const ExportProgress& progress = {});
 
 // An export's result of running out of memory.
 template <class Result>
@@ -56,7 +62,7 @@ Result OutOfMemory(std::string errorText) {
 }
 
 // Writes a file that replaces `path` only when complete, for the exports: `write` gets a function
-// that writes bytes and gives its Result; any outcome but Written leaves an existing file as it
+// that writes bytes and gives its Result; any outcome but Done leaves an existing file as it
 // was and no new one. The trace's files are refused as the target; running out of memory is a
 // result.
 template <class Result, class WriteFunction>

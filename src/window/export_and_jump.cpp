@@ -25,7 +25,7 @@ void MainWindow::isdnSave_Click() {
   const TraceDocument& document = document_;
   operations_.Start<ExportResult>(
       [&document, target = QFile::encodeName(*path).toStdString()](OperationProgress& progress) {
-        return document.Export(target, [&progress](std::size_t done, std::size_t total) {
+        return document.ExportAllMessages(target, [&progress](std::size_t done, std::size_t total) {
           return progress.Report(done, total);
         });
       },

@@ -52,10 +52,10 @@ void MainWindow::ExportPcap(RowMap messages, const QString& title) {
   operations_.Start<PcapResult>(
       [&document, messages = std::make_shared<const RowMap>(std::move(messages)),
        target = QFile::encodeName(*path).toStdString()](OperationProgress& progress) {
-        return document.ExportPcap(target, *messages, PcapOptions{},
-                                   [&progress](std::size_t done, std::size_t total) {
-                                     return progress.Report(done, total);
-                                   });
+        return document.ExportMessagesAsPcap(target, *messages, PcapOptions{},
+                                             [&progress](std::size_t done, std::size_t total) {
+                                               return progress.Report(done, total);
+                                             });
       },
       [this, path = *path](std::optional<PcapResult> result) {
         OperationFinished();

@@ -564,17 +564,17 @@ bool MainWindow::StartLoad(const QStringList& fileNames, LoadKind kind, bool fol
   } else {
     ++loadsStarted_;
   }
+  ReadOptions options;
+  options.lastLine = follow ? UnendedLastLine::Held : UnendedLastLine::Whole;
   // The filter bar's rows of the new trace are found on the worker too.
+  options.where = document_.Where();
+  options.firstMessages = std::move(firstMessages);
   operations_.Start<LoadedTrace>(
-      [paths = std::move(paths), where = document_.Where(), firstMessages,
-       lastLine =
-           follow ? UnendedLastLine::Held : UnendedLastLine::Whole](OperationProgress& progress) {
-        return TraceDocument::ReadTrace(
-            paths, where,
-            [&progress](std::uint64_t bytes, std::uint64_t size) {
-              return progress.Report(bytes, size);
-            },
-            firstMessages, AcceptedFiles::RegularOnly, lastLine);
+      [paths = std::move(paths), options = std::move(options)](OperationProgress& progress) {
+        return TraceDocument::ReadTrace(paths, options,
+                                        [&progress](std::uint64_t bytes, std::uint64_t size) {
+                                          return progress.Report(bytes, size);
+                                        });
       },
       [this, fileNames, kind, view, follow](std::optional<LoadedTrace> loaded) {
         // The store it replaces may still be read by the filter bar's worker.
