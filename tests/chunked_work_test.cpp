@@ -86,10 +86,10 @@ class ManyMessagesTest : public FolderTest {
         "08 01 01 7b 28 05 41 6c 69 63 65",
     };
     std::string trace;
-    for (std::size_t k = 0; k < 3 * kProgressInterval + 500; ++k) {
+    for (std::size_t k = 0; k < 3 * kMessagesPerProgress + 500; ++k) {
       trace +=
           "01/15/2004 10:23:45.679 CCP|IsdnMsgData" + std::string(k % 3 == 0 ? "1" : "2") + "= ";
-      if (k == kProgressInterval - 1) {
+      if (k == kMessagesPerProgress - 1) {
         trace += "08 01 01 05";
         for (int element = 0; element < 75'000; ++element) {
           trace += " 28 03 41 42 43";
@@ -163,7 +163,7 @@ TEST_F(ManyMessagesTest, FindNextStopsAtTheFirstHitInOrderEitherWay) {
   };
   const Case cases[] = {
       {"Display i = 'Alice'", true, 0},
-      {"Display i = 'Alice'", false, 2 * kProgressInterval},
+      {"Display i = 'Alice'", false, 2 * kMessagesPerProgress},
       {"'ABC'", true, 5},
       {"'ABC'", false, static_cast<std::int64_t>(last)},
       {"no such text", true, 100},

@@ -145,7 +145,7 @@ bool GroupMessages(const MessageStore& store, std::size_t first, CallTable& tabl
   table.callOfMessage.resize(store.msgCount, 0);
   FactReader facts(store);
   for (std::size_t index = first; index < store.msgCount; ++index) {
-    if (keepGoing && index % (16 * kProgressInterval) == 0 && !keepGoing()) {
+    if (keepGoing && index % (16 * kMessagesPerProgress) == 0 && !keepGoing()) {
       return false;
     }
     const std::optional<CallHeader> header = CallHeaderOf(store, index);

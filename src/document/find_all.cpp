@@ -99,7 +99,7 @@ FindAllResult FindAllMessages(const MessageStore& store, const RowMap* rows, std
   };
   std::vector<std::string> lines;
   for (; done < rowCount; ++done) {
-    if ((done % kProgressInterval == 0 && !keepGoing()) || stopped) {
+    if ((done % kMessagesPerProgress == 0 && !keepGoing()) || stopped) {
       break;
     }
     const MessageNumber message = rows != nullptr ? (*rows)[done] : NumberOf(MessageIndex{done});

@@ -88,7 +88,7 @@ PcapResult WritePackets(const Selection& selection, const PcapOptions& options,
   std::vector<std::uint8_t> packet;
   MessageTime time = 0;
   for (std::size_t k = 0; k < count && !file.Failed(); ++k) {
-    if (progress && k % kProgressInterval == 0 && !progress(k, count)) {
+    if (progress && k % kMessagesPerProgress == 0 && !progress(k, count)) {
       result.outcome = OperationOutcome::Cancelled;
       return result;
     }

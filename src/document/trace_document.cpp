@@ -430,8 +430,8 @@ FindResult TraceDocument::RunFind(const MessageStore& store, const FindQuery& qu
     DecodedTextSearch& search = searches[work.worker].state;
     // Also asked within a long message, so that a cancel is heard at once.
     const std::function<bool()> keepGoing = [&work] { return work.KeepGoing(); };
-    const std::size_t end = std::min(searched, (chunk + 1) * kProgressInterval);
-    for (std::size_t done = chunk * kProgressInterval; done < end && !work.Stopped(); ++done) {
+    const std::size_t end = std::min(searched, (chunk + 1) * kMessagesPerProgress);
+    for (std::size_t done = chunk * kMessagesPerProgress; done < end && !work.Stopped(); ++done) {
       const auto row = static_cast<std::size_t>(first + static_cast<std::int64_t>(done) * step);
       const MessageNumber message = query.filtered ? query.rows[row] : NumberOf(MessageIndex{row});
       try {
@@ -457,7 +457,7 @@ FindResult TraceDocument::RunFind(const MessageStore& store, const FindQuery& qu
     return !cancelled;
   };
   const auto take = [&](std::size_t chunk, FoundInRows&& found) {
-    done = chunk * kProgressInterval;
+    done = chunk * kMessagesPerProgress;
     if (!keepGoing()) {
       return false;
     }
@@ -471,7 +471,7 @@ FindResult TraceDocument::RunFind(const MessageStore& store, const FindQuery& qu
     }
     return true;
   };
-  const std::size_t chunks = (searched + kProgressInterval - 1) / kProgressInterval;
+  const std::size_t chunks = (searched + kMessagesPerProgress - 1) / kMessagesPerProgress;
   TakeChunksInOrder<FoundInRows>(chunks, threads, make, take, keepGoing);
   if (cancelled) {
     result.outcome = OperationOutcome::Cancelled;

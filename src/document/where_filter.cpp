@@ -391,11 +391,11 @@ class Matcher {
   template <class Keeps>
   static bool Scan(RowMap& rows, std::size_t begin, std::size_t end,
                    const std::function<bool()>& keepGoing, Keeps&& keeps) {
-    for (std::size_t block = begin; block < end; block += kProgressInterval) {
+    for (std::size_t block = begin; block < end; block += kMessagesPerProgress) {
       if (keepGoing && !keepGoing()) {
         return false;
       }
-      const std::size_t blockEnd = std::min(end, block + kProgressInterval);
+      const std::size_t blockEnd = std::min(end, block + kMessagesPerProgress);
       for (std::size_t index = block; index < blockEnd; ++index) {
         if (keeps(index)) {
           rows.push_back(NumberOf(MessageIndex{index}));

@@ -227,13 +227,6 @@ class DecodedTextWriter : public ElementVisitor {
 
 }  // namespace
 
-std::string DecodeInformationElements(const PayloadBytes& bytes) {
-  std::string text;
-  DecodedTextWriter writer(bytes, text);
-  WalkInformationElements(bytes, writer);
-  return text;
-}
-
 void AppendDecodedMessage(std::string& text, const PayloadBytes& bytes) {
   const int protocolDiscriminator = bytes.At(1);
   if (protocolDiscriminator != 0x08) {

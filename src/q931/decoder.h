@@ -34,14 +34,9 @@ bool DecodeMessageInPieces(const PayloadBytes& bytes, const DecodedTextPieces& p
 bool DecodeMessageInPieces(const PayloadBytes& bytes, const DecodedTextPieces& pieces,
                            std::string& buffer);
 
-// "SETUP, pd = 8, callref = 0x0001" and CR LF; empty for a call reference length other than 1, 2.
-std::string DecodeHeader(const PayloadBytes& bytes);
-// The same appended to `text`; false, with nothing appended, for a call reference length other
-// than 1 or 2.
+// Appends "SETUP, pd = 8, callref = 0x0001" and CR LF to `text`; false, with nothing appended,
+// for a call reference length other than 1 or 2.
 bool AppendHeader(std::string& text, const PayloadBytes& bytes);
-
-// The lines of the information elements after the message type.
-std::string DecodeInformationElements(const PayloadBytes& bytes);
 
 // The "Entire Message: " dump shown under the decoded text, sixteen octets a row.
 std::string DumpMessageHex(const PayloadBytes& bytes);

@@ -16,7 +16,6 @@
 namespace sigrune {
 
 // "0x" followed by the hex digits of every contents octet ("0x" alone for length 0).
-std::string ContentsInHex(const PayloadBytes& bytes, std::int64_t length, std::int64_t startIndex);
 void AppendContentsInHex(std::string& text, const PayloadBytes& bytes, std::int64_t length,
                          std::int64_t startIndex);
 

@@ -69,10 +69,4 @@ void AppendShownElementName(std::string& text, int identifier) {
   }
 }
 
-std::string ShownElementName(int identifier) {
-  std::string name;
-  AppendShownElementName(name, identifier);
-  return name;
-}
-
 }  // namespace sigrune

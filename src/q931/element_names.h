@@ -13,7 +13,6 @@ std::string_view ElementName(int identifier);
 
 // The element's name as the decoded text shows it: an unknown identifier completes the
 // "UNRECOGNIZED VARIABLE (0x" of ElementName with its two digits and ")".
-std::string ShownElementName(int identifier);
 void AppendShownElementName(std::string& text, int identifier);
 
 }  // namespace sigrune

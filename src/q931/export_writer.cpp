@@ -17,7 +17,7 @@ namespace {
 
 // A chunk holds this many messages at most, or fewer when their data lines take this many bytes,
 // so that the chunks made ahead hold little of the export.
-constexpr std::size_t kChunkMessages = kProgressInterval;
+constexpr std::size_t kChunkMessages = kMessagesPerProgress;
 constexpr std::size_t kChunkLineBytes = 1u << 20;
 // A message with a longer data line is decoded alone, when its turn comes to be written: its
 // decoded text may be many times the line.
@@ -161,8 +161,8 @@ ExportResult WriteRecords(const MessageStore& store, const RowMap* messages,
       const std::size_t index = shown.IndexAt(place);
       const ChunkRecords::Record& record = made.records[k];
       const std::size_t begin = k == 0 ? 0 : made.records[k - 1].end;
-      if (progress &&
-          (place % kProgressInterval == 0 || decodedSinceAsked >= kDecodedBytesBetweenQuestions)) {
+      if (progress && (place % kMessagesPerProgress == 0 ||
+                       decodedSinceAsked >= kDecodedBytesBetweenQuestions)) {
         if (!writePending(begin)) {
           return false;
         }

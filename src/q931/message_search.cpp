@@ -133,14 +133,15 @@ bool FindInAllMessages(const MessageStore& store, std::string_view text,
   const unsigned threads = ChunkThreads();
   std::vector<PerWorker<DecodedTextSearch>> searches(threads, {DecodedTextSearch(text, findCase)});
   // A chunk for each progress step, asked at its start as a loop over the messages would.
-  const std::size_t chunks = (count + kProgressInterval - 1) / kProgressInterval;
+  const std::size_t chunks = (count + kMessagesPerProgress - 1) / kMessagesPerProgress;
   const auto make = [&](std::size_t chunk, const ChunkWork& work) {
     FoundInChunk found;
     DecodedTextSearch& search = searches[work.worker].state;
     // Progress is asked between chunks only, as it always was between steps.
     const std::function<bool()> keepGoing = [&work] { return !work.Stopped(); };
-    const std::size_t end = std::min(count, (chunk + 1) * kProgressInterval);
-    for (std::size_t index = chunk * kProgressInterval; index < end && !work.Stopped(); ++index) {
+    const std::size_t end = std::min(count, (chunk + 1) * kMessagesPerProgress);
+    for (std::size_t index = chunk * kMessagesPerProgress; index < end && !work.Stopped();
+         ++index) {
       try {
         if (search.Find(store, index, keepGoing) != 0) {
           found.hits.push_back(index);
@@ -153,7 +154,7 @@ bool FindInAllMessages(const MessageStore& store, std::string_view text,
   };
   std::size_t done = 0;
   const auto take = [&](std::size_t chunk, FoundInChunk&& found) {
-    done = chunk * kProgressInterval;
+    done = chunk * kMessagesPerProgress;
     if (callbacks.progress && !callbacks.progress(done, count)) {
       return false;
     }

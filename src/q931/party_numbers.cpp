@@ -84,12 +84,6 @@ void AppendContentsInHex(std::string& text, const PayloadBytes& bytes, std::int6
   }
 }
 
-std::string ContentsInHex(const PayloadBytes& bytes, std::int64_t length, std::int64_t startIndex) {
-  std::string text;
-  AppendContentsInHex(text, bytes, length, startIndex);
-  return text;
-}
-
 void AppendElementContents(std::string& text, const PayloadBytes& bytes, std::int64_t length,
                            bool textFlag, std::int64_t startIndex) {
   if (length <= 0) {

@@ -163,10 +163,4 @@ bool AppendHeader(std::string& text, const PayloadBytes& bytes) {
   return true;
 }
 
-std::string DecodeHeader(const PayloadBytes& bytes) {
-  std::string line;
-  AppendHeader(line, bytes);
-  return line;
-}
-
 }  // namespace sigrune

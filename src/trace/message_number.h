@@ -34,6 +34,6 @@ using RowMap = std::vector<MessageNumber>;
 
 // Long operations (load, find, export) report progress and poll their cancel flag once per this
 // many messages.
-inline constexpr std::size_t kProgressInterval = 4096;
+inline constexpr std::size_t kMessagesPerProgress = 4096;
 
 }  // namespace sigrune

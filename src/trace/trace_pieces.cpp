@@ -1,6 +1,5 @@
 #include "trace/trace_pieces.h"
 
-#include <sched.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -15,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "trace/ordered_chunks.h"
 #include "trace/text_utilities.h"
 
 namespace sigrune {
@@ -24,20 +24,12 @@ namespace {
 constexpr std::size_t kReadSize = 2u << 20;
 // Enough to hold the first line of any real trace, which tells a <Tracelist> document.
 constexpr std::size_t kFirstLineRead = 64u << 10;
-constexpr auto kProgressInterval = std::chrono::milliseconds(20);
+// How long the reader waits for the helpers' pieces before it tells its progress again.
+constexpr auto kProgressWait = std::chrono::milliseconds(20);
 // A piece's first guess of its messages: a realistic trace has about one in 700 bytes.
 constexpr std::size_t kBytesPerMessageReserved = 512;
 // Past this many, a wrong guess would cost more than the regrowth it spares.
 constexpr double kMostMessagesReserved = 4u << 20;
-
-unsigned UsableCores() {
-  cpu_set_t cores;
-  CPU_ZERO(&cores);
-  if (::sched_getaffinity(0, sizeof(cores), &cores) != 0) {
-    return 1;
-  }
-  return static_cast<unsigned>(std::max(1, CPU_COUNT(&cores)));
-}
 
 // What one piece read, until it is joined.
 struct Piece {
@@ -427,7 +419,7 @@ LoadResult PieceLoad::Run(const LoadProgress& progress, const LoadWatch& watch) 
   {
     std::unique_lock lock(mutex_);
     while (!stop_.load() && joined_ < pieces_.size()) {
-      pieceDone_.wait_for(lock, kProgressInterval);
+      pieceDone_.wait_for(lock, kProgressWait);
       if (!stop_.load() && progress) {
         lock.unlock();
         Report(&progress);
