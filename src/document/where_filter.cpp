@@ -451,7 +451,7 @@ class Matcher {
             const std::uint32_t shown = ShownCallReference(columns[index]);
             return shown == value || shown == partner;
           }
-          return Holds(term, prepared, index);
+          return LineHoldsSelectedCall(term, index);
         });
       }
       default:
@@ -568,13 +568,18 @@ class Matcher {
           const std::uint32_t shown = ShownCallReference(columns);
           return shown == prepared.callReference || shown == prepared.partner;
         }
-        rawLine_.clear();
-        AppendSummaryLine(rawLine_, store_, index);
-        const CallReferenceValue value = ReadCallReferenceValue(rawLine_).value;
-        return value == term.text || value == term.partner;
+        return LineHoldsSelectedCall(term, index);
       }
     }
     return false;
+  }
+
+  // Selected Call on a message whose list line is read itself.
+  bool LineHoldsSelectedCall(const WhereTerm& term, std::size_t index) {
+    rawLine_.clear();
+    AppendSummaryLine(rawLine_, store_, index);
+    const CallReferenceValue value = ReadCallReferenceValue(rawLine_).value;
+    return value == term.text || value == term.partner;
   }
 
   std::vector<WhereTerm> terms_;
@@ -583,8 +588,8 @@ class Matcher {
   const CallTable& calls_;
   std::string line_;
   bool haveLine_ = false;
-  std::string rawLine_;  // Selected Call's, as shown
   PayloadBytes bytes_;
+  std::string rawLine_;  // Selected Call's, as shown
 };
 
 }  // namespace

@@ -9,6 +9,7 @@
 // (FilterKey), so that the rows of a menu filter and the bar's expression are one expression's.
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
