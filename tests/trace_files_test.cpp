@@ -146,7 +146,7 @@ TEST_F(TraceFilesTest, ReadsGzipFilesAndNamesWhereOneIsDamaged) {
   const std::string big = WriteGzip(Path("big.gz"), {large});
   EXPECT_EQ(LoadTraceFile(big).store.msgCount,
             large.size() / Message("10:00:01", "08 02 00 01 05").size());
-  EXPECT_EQ(LoadTraceFile(big, [](std::uint64_t, std::uint64_t) { return false; }).outcome,
+  EXPECT_EQ(LoadTraceFile(big, {}, [](std::uint64_t, std::uint64_t) { return false; }).outcome,
             OperationOutcome::Cancelled);
 }
 

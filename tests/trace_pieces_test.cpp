@@ -101,12 +101,17 @@ std::vector<std::string> Traces() {
   };
 }
 
+LoadOptions PiecesOf(std::size_t pieceSize, unsigned threads) {
+  LoadOptions options;
+  options.pieces = PieceReading{pieceSize, threads};
+  return options;
+}
+
 TEST(TracePieces, ReadAsOneReaderReadsTheWholeFile) {
   const std::vector<std::string> traces = Traces();
   for (std::size_t trace = 0; trace < traces.size(); ++trace) {
     const std::string path = WriteTemporary("pieces.txt", traces[trace]);
-    const std::string whole =
-        Dump(LoadTraceFile(path, {}, AcceptedFiles::RegularOnly, {}, PieceReading{0, 1}));
+    const std::string whole = Dump(LoadTraceFile(path, PiecesOf(0, 1)));
     const bool large = traces[trace].size() > kMaxLineLength;
     const std::vector<std::size_t> sizes =
         large ? std::vector<std::size_t>{4u << 20}
@@ -117,10 +122,9 @@ TEST(TracePieces, ReadAsOneReaderReadsTheWholeFile) {
     for (const std::size_t pieceSize : sizes) {
       for (const unsigned threads : threadCounts) {
         std::size_t previewed = 0;
-        const LoadResult loaded =
-            LoadTraceFile(path, {}, AcceptedFiles::RegularOnly,
-                          LoadWatch{[&](MessageStore&& first) { previewed = first.msgCount; }, {}},
-                          PieceReading{pieceSize, threads});
+        LoadOptions options = PiecesOf(pieceSize, threads);
+        options.watch.firstMessages = [&](MessageStore&& first) { previewed = first.msgCount; };
+        const LoadResult loaded = LoadTraceFile(path, options);
         ASSERT_EQ(Dump(loaded), whole) << trace << " " << pieceSize << " " << threads;
         EXPECT_LE(previewed, loaded.store.msgCount);
       }
@@ -135,7 +139,8 @@ TEST(TracePieces, WatchAndStop) {
   const LoadResult whole = LoadTraceFile(path);
   std::string previewed;
   std::string joined;
-  LoadWatch watch;
+  LoadOptions options = PiecesOf(500, 2);
+  LoadWatch& watch = options.watch;
   watch.firstMessages = [&](MessageStore&& first) {
     for (std::size_t k = 0; k < first.msgCount; ++k) {
       previewed += BuildSummaryLine(first, k) + "\n";
@@ -154,8 +159,7 @@ TEST(TracePieces, WatchAndStop) {
       ExtendCalls(store, *calls);
     }
   };
-  const LoadResult loaded =
-      LoadTraceFile(path, {}, AcceptedFiles::RegularOnly, watch, PieceReading{500, 2});
+  const LoadResult loaded = LoadTraceFile(path, options);
   std::string lines;
   for (std::size_t k = 0; k < whole.store.msgCount; ++k) {
     lines += BuildSummaryLine(whole.store, k) + "\n";
@@ -176,9 +180,8 @@ TEST(TracePieces, WatchAndStop) {
   EXPECT_EQ(csv(loaded.store, *calls), csv(whole.store, GroupCalls(whole.store)));
 
   // The first report comes while the first piece is read, whatever the other thread has read.
-  const LoadResult stopped = LoadTraceFile(
-      path, [](std::uint64_t, std::uint64_t) { return false; }, AcceptedFiles::RegularOnly, {},
-      PieceReading{100, 2});
+  const LoadResult stopped =
+      LoadTraceFile(path, PiecesOf(100, 2), [](std::uint64_t, std::uint64_t) { return false; });
   EXPECT_EQ(stopped.outcome, OperationOutcome::Cancelled);
   EXPECT_EQ(stopped.store.msgCount, 0u);
 }

@@ -253,7 +253,7 @@ TEST_F(TraceFileTest, ProgressCanStopALoadAndEachLoadStartsAfresh) {
       LoadTraceFile(Write("first.txt",
                           "<Tracelist>\nIn  Message -- H225\nMMan_Id IpAddr=0501a8c0\n"
                           "IsdnMsgData=1\nIsdnMsgData=2\n"),
-                    [&](std::uint64_t done, std::uint64_t total) {
+                    {}, [&](std::uint64_t done, std::uint64_t total) {
                       progress = {done, total};
                       return true;
                     });
@@ -267,8 +267,8 @@ TEST_F(TraceFileTest, ProgressCanStopALoadAndEachLoadStartsAfresh) {
   while (text.size() <= (4u << 20)) {
     text += "IsdnMsgData=08\n";
   }
-  const LoadResult stopped =
-      LoadTraceFile(Write("long.txt", text), [](std::uint64_t, std::uint64_t) { return false; });
+  const LoadResult stopped = LoadTraceFile(Write("long.txt", text), {},
+                                           [](std::uint64_t, std::uint64_t) { return false; });
   EXPECT_EQ(stopped.outcome, OperationOutcome::Cancelled);
   EXPECT_EQ(stopped.store.msgCount, 0u);
   EXPECT_EQ(stopped.store.msgCount, 0u);

@@ -26,7 +26,9 @@ OperationOutcome LoadTraceForCommand(const TraceFiles& files, std::FILE* in, std
     options.lastLine = lastLine;
     read = TraceDocument::ReadTrace(files, options);
   } else {
-    read.result = LoadTraceFiles(files, {}, AcceptedFiles::RegularOrFifo);
+    LoadOptions options;
+    options.accepted = AcceptedFiles::RegularOrFifo;
+    read.result = LoadTraceFiles(files, options);
     if (lastLine == UnendedLastLine::Held) {
       HoldUnendedLastLine(read.result);
     }

@@ -23,7 +23,7 @@ bool NeedsSelectedMessage(ListFilter filter) {
 
 LoadResult TraceDocument::Load(const std::string& path, LoadKind kind,
                                const LoadProgress& progress) {
-  LoadResult loaded = LoadTraceFile(path, progress);
+  LoadResult loaded = LoadTraceFile(path, {}, progress);
   if (loaded.outcome == OperationOutcome::Done) {
     Adopt(path, IdentityOfFile(path), std::move(loaded), kind);
   }
@@ -32,7 +32,7 @@ LoadResult TraceDocument::Load(const std::string& path, LoadKind kind,
 
 LoadResult TraceDocument::Load(const std::vector<std::string>& paths, LoadKind kind,
                                const LoadProgress& progress) {
-  LoadResult loaded = LoadTraceFiles(paths, progress);
+  LoadResult loaded = LoadTraceFiles(paths, {}, progress);
   if (loaded.outcome == OperationOutcome::Done) {
     const std::string first = loaded.store.filePaths.front();
     Adopt(first, IdentityOfFile(first), std::move(loaded), kind);
@@ -61,9 +61,10 @@ LoadedTrace TraceDocument::ReadTrace(const std::vector<std::string>& paths,
   };
   // The calls of the pieces joined, grouped on the loading threads while the others read on.
   std::optional<CallTable> calls;
-  LoadWatch watch;
-  watch.firstMessages = options.firstMessages;
-  watch.joined = [&calls](const MessageStore& joined) {
+  LoadOptions load;
+  load.accepted = options.accepted;
+  load.watch.firstMessages = options.firstMessages;
+  load.watch.joined = [&calls](const MessageStore& joined) {
     if (!calls) {
       calls = GroupCalls(joined);
     } else {
@@ -71,7 +72,7 @@ LoadedTrace TraceDocument::ReadTrace(const std::vector<std::string>& paths,
     }
   };
   LoadedTrace loaded;
-  loaded.result = LoadTraceFiles(paths, tracked, options.accepted, watch);
+  loaded.result = LoadTraceFiles(paths, load, tracked);
   if (options.lastLine == UnendedLastLine::Held) {
     HoldUnendedLastLine(loaded.result);  // the calls of the pieces are then grouped again
   }

@@ -216,9 +216,9 @@ std::string SkippedLinesNote(const LoadResult& result) {
                    " lines longer than 16 MiB were skipped (first: " + line + ")";
 }
 
-LoadResult LoadTraceFile(const std::string& fileName, const LoadProgress& progress,
-                         AcceptedFiles accepted, const LoadWatch& watch,
-                         const PieceReading& pieces) {
+LoadResult LoadTraceFile(const std::string& fileName, const LoadOptions& options,
+                         const LoadProgress& progress) {
+  const AcceptedFiles accepted = options.accepted;
   // The kind is checked before the open, which has effects on devices and blocks on a FIFO
   // without a writer, and again after it, in case the file was replaced in between.
   struct stat status {};
@@ -245,7 +245,8 @@ LoadResult LoadTraceFile(const std::string& fileName, const LoadProgress& progre
     return NotAccepted(fileName, accepted);
   }
   const bool compressed = IsCompressedTrace(fileName);
-  LoadResult result = ReadDescriptor(file.get(), fileName, progress, compressed, watch, pieces);
+  LoadResult result =
+      ReadDescriptor(file.get(), fileName, progress, compressed, options.watch, options.pieces);
   if (result.outcome != OperationOutcome::Done && result.outcome != OperationOutcome::NotFound) {
     return result;
   }

@@ -130,8 +130,8 @@ LoadResult Joined(const std::vector<GivenFile>& files, std::vector<LoadResult>& 
 
 }  // namespace
 
-LoadResult LoadTraceFiles(const std::vector<std::string>& paths, const LoadProgress& progress,
-                          AcceptedFiles accepted, const LoadWatch& watch) {
+LoadResult LoadTraceFiles(const std::vector<std::string>& paths, const LoadOptions& options,
+                          const LoadProgress& progress) {
   const std::vector<GivenFile> files = DistinctFiles(paths);
   std::vector<std::string> notes;
   for (const GivenFile& file : files) {
@@ -145,7 +145,7 @@ LoadResult LoadTraceFiles(const std::vector<std::string>& paths, const LoadProgr
       result.errorText = "no trace file was given";
       return result;
     }
-    result = LoadTraceFile(files.front().path, progress, accepted, watch);
+    result = LoadTraceFile(files.front().path, options, progress);
     result.notes = std::move(notes);
     return result;
   }
@@ -154,12 +154,11 @@ LoadResult LoadTraceFiles(const std::vector<std::string>& paths, const LoadProgr
   std::uint64_t done = 0;
   std::vector<LoadResult> loaded;
   for (const GivenFile& file : files) {
-    LoadResult result = LoadTraceFile(
-        file.path,
-        [&](std::uint64_t bytes, std::uint64_t) {
-          return !progress || progress(done + bytes, total);
-        },
-        accepted);
+    LoadOptions each;
+    each.accepted = options.accepted;
+    LoadResult result = LoadTraceFile(file.path, each, [&](std::uint64_t bytes, std::uint64_t) {
+      return !progress || progress(done + bytes, total);
+    });
     if (result.outcome == OperationOutcome::Failed ||
         result.outcome == OperationOutcome::Cancelled) {
       return result;

@@ -204,12 +204,19 @@ struct LoadResult : OperationResult {
 // as streams.
 enum class AcceptedFiles { RegularOnly, RegularOrFifo };
 
+// How a load reads its files.
+struct LoadOptions {
+  AcceptedFiles accepted = AcceptedFiles::RegularOnly;
+  // Told of a large file's pieces as they are read; of a single file's only.
+  LoadWatch watch;
+  PieceReading pieces;
+};
+
 // Builds a fresh store from the file; the caller's store is never touched, so a load that does not
 // succeed leaves the previous trace as it was. Running out of memory is a Failed load.
 // A large regular file is read in pieces (PieceReading), told to the watch.
-LoadResult LoadTraceFile(const std::string& fileName, const LoadProgress& progress = {},
-                         AcceptedFiles accepted = AcceptedFiles::RegularOnly,
-                         const LoadWatch& watch = {}, const PieceReading& pieces = {});
+LoadResult LoadTraceFile(const std::string& fileName, const LoadOptions& options = {},
+                         const LoadProgress& progress = {});
 
 // Reads the files as one trace: ordered by the time of each file's first message whose time
 // reads, the files without one last, ties and those in byte order of their base names and then
@@ -217,9 +224,8 @@ LoadResult LoadTraceFile(const std::string& fileName, const LoadProgress& progre
 // be read fails the whole load, naming it and why. Files ending in ".gz" are read through zlib.
 // The progress counts the bytes of all the files (compressed ones as stored). The watch is told
 // only of a single file: the first messages of several depend on all of them.
-LoadResult LoadTraceFiles(const std::vector<std::string>& paths, const LoadProgress& progress = {},
-                          AcceptedFiles accepted = AcceptedFiles::RegularOnly,
-                          const LoadWatch& watch = {});
+LoadResult LoadTraceFiles(const std::vector<std::string>& paths, const LoadOptions& options = {},
+                          const LoadProgress& progress = {});
 
 // The same for a descriptor that is already open (standard input), whatever it reads from; `name`
 // stands for it in the error texts. The descriptor stays open.
