@@ -277,7 +277,8 @@ TEST_F(TraceDocumentTest, ExportsEveryMessageWhateverTheFilterButNeverOverTheTra
   EXPECT_EQ(document.Paths(), (std::vector<std::string>{path, other}));
   EXPECT_EQ(document.ExportAllMessages(other).errorText,
             "cannot write " + other + ": it is the trace being exported");
-  EXPECT_EQ(document.SaveCallsCsv(other, {}), "cannot write " + other + ": it is the open trace");
+  EXPECT_EQ(document.SaveCallsCsv(other, {}).errorText,
+            "cannot write " + other + ": it is the open trace");
   EXPECT_EQ(ReadFile(other), "IsdnMsgData=08\n");
 }
 

@@ -540,40 +540,35 @@ RowMap TraceDocument::MessagesOfCalls(const std::vector<CallNumber>& calls) cons
   return messages;
 }
 
-std::string TraceDocument::SaveCallsCsv(const std::string& target,
-                                        const std::vector<CallNumber>& calls) const {
-  if (IsAnyOfFiles(target, paths_)) {
-    return "cannot write " + target + ": it is the open trace";
-  }
-  try {
-    // Destroyed uncommitted on every way out but success, which removes the temporary file.
-    ReplacingFile file;
-    if (!file.Open(target)) {
-      return file.ErrorText();
-    }
-    // Handed over in pieces, so that a million calls never sit in memory as text.
-    constexpr std::size_t kPiece = 1 << 16;
-    std::string text(kCallCsvHeader);
-    const CallTable& table = Calls();
-    for (const CallNumber call : calls) {
-      if (!call || call.value > table.calls.size()) {
-        continue;
-      }
-      AppendCallCsvRecord(text, store_, table, call);
-      if (text.size() >= kPiece) {
-        if (!file.Write(text)) {
-          return file.ErrorText();
+OperationResult TraceDocument::SaveCallsCsv(const std::string& target,
+                                            const std::vector<CallNumber>& calls) const {
+  return WriteReplacingTarget<OperationResult>(
+      target, paths_,
+      [&](auto&& write) {
+        OperationResult result;
+        // Handed over in pieces, so that a million calls never sit in memory as text.
+        constexpr std::size_t kPiece = 1 << 16;
+        std::string text(kCallCsvHeader);
+        const CallTable& table = Calls();
+        for (const CallNumber call : calls) {
+          if (!call || call.value > table.calls.size()) {
+            continue;
+          }
+          AppendCallCsvRecord(text, store_, table, call);
+          if (text.size() >= kPiece) {
+            if (!write(text)) {
+              result.outcome = OperationOutcome::Failed;
+              return result;
+            }
+            text.clear();
+          }
         }
-        text.clear();
-      }
-    }
-    if (!file.Write(text) || !file.Commit()) {
-      return file.ErrorText();
-    }
-    return {};
-  } catch (const std::bad_alloc&) {
-    return "cannot write " + target + ": not enough memory";
-  }
+        if (!write(text)) {
+          result.outcome = OperationOutcome::Failed;
+        }
+        return result;
+      },
+      "it is the open trace");
 }
 
 }  // namespace sigrune

@@ -213,8 +213,10 @@ class TraceDocument {
   const CallTable& Calls() const;
 
   // The calls, in the order given, as CSV to `target`, which replaces it only when complete; the
-  // open trace itself is refused as the target. Empty, or what went wrong: the file and why.
-  std::string SaveCallsCsv(const std::string& target, const std::vector<CallNumber>& calls) const;
+  // open trace itself is refused as the target. Done, or Failed or OutOfMemory with the file and
+  // why.
+  OperationResult SaveCallsCsv(const std::string& target,
+                               const std::vector<CallNumber>& calls) const;
 
   // --- Selection ------------------------------------------------------------------------------
   // The message shown, which the filters and Jump to line take as the selected one

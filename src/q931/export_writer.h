@@ -63,15 +63,16 @@ Result OutOfMemory(std::string errorText) {
 
 // Writes a file that replaces `path` only when complete, for the exports: `write` gets a function
 // that writes bytes and gives its Result; any outcome but Done leaves an existing file as it
-// was and no new one. The trace's files are refused as the target; running out of memory is a
-// result.
+// was and no new one. The trace's files are refused as the target (`whyRefused` says why);
+// running out of memory is a result.
 template <class Result, class WriteFunction>
 Result WriteReplacingTarget(const std::string& path, const std::vector<std::string>& tracePaths,
-                            WriteFunction&& write) {
+                            WriteFunction&& write,
+                            std::string_view whyRefused = "it is the trace being exported") {
   Result result;
   if (IsAnyOfFiles(path, tracePaths)) {
     result.outcome = OperationOutcome::Failed;
-    result.errorText = "cannot write " + path + ": it is the trace being exported";
+    result.errorText = "cannot write " + path + ": " + std::string(whyRefused);
     return result;
   }
   try {

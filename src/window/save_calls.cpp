@@ -21,7 +21,8 @@ void MainWindow::isdnSaveCalls_Click() {
   }
   const std::vector<CallNumber> calls = callsPane_->ShownCalls();
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  const std::string error = document_.SaveCallsCsv(QFile::encodeName(*path).toStdString(), calls);
+  const std::string error =
+      document_.SaveCallsCsv(QFile::encodeName(*path).toStdString(), calls).errorText;
   QApplication::restoreOverrideCursor();
   if (!error.empty()) {
     ReportError(QStringLiteral("isdnSaveCalls"), kFileAccessErrorNumber,
