@@ -2,48 +2,17 @@
 
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <string>
 
 #include "document/shown_message.h"
 #include "document/trace_document.h"
+#include "owner_queue.h"
 #include "q931/decoder.h"
 #include "q931/message_search.h"
 #include "test_files.h"
 
 namespace sigrune {
 namespace {
-
-// The owner's side of a worker: results queue up until the owner's thread runs them.
-struct OwnerQueue {
-  std::mutex mutex;
-  std::deque<std::function<void()>> tasks;
-  Poster Post() {
-    return [this](std::function<void()> task) {
-      const std::lock_guard lock(mutex);
-      tasks.push_back(std::move(task));
-    };
-  }
-  // Runs what was posted until `done` holds.
-  template <class Done>
-  void RunUntil(Done done) {
-    while (!done()) {
-      std::function<void()> task;
-      {
-        const std::lock_guard lock(mutex);
-        if (!tasks.empty()) {
-          task = std::move(tasks.front());
-          tasks.pop_front();
-        }
-      }
-      if (task) {
-        task();
-      } else {
-        std::this_thread::yield();
-      }
-    }
-  }
-};
 
 TEST(Worker, RunsOneOperationAtATimeAndHandsOverItsResultOnTheOwnersThread) {
   OwnerQueue owner;

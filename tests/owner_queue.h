@@ -1,0 +1,45 @@
+#pragma once
+
+// The owner's side of a worker in a test: what is posted queues up until the test's thread runs
+// it.
+
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+#include "document/worker.h"
+
+namespace sigrune {
+
+struct OwnerQueue {
+  std::mutex mutex;
+  std::deque<std::function<void()>> tasks;
+  Poster Post() {
+    return [this](std::function<void()> task) {
+      const std::lock_guard lock(mutex);
+      tasks.push_back(std::move(task));
+    };
+  }
+  // Runs what was posted until `done` holds.
+  template <class Done>
+  void RunUntil(Done done) {
+    while (!done()) {
+      std::function<void()> task;
+      {
+        const std::lock_guard lock(mutex);
+        if (!tasks.empty()) {
+          task = std::move(tasks.front());
+          tasks.pop_front();
+        }
+      }
+      if (task) {
+        task();
+      } else {
+        std::this_thread::yield();
+      }
+    }
+  }
+};
+
+}  // namespace sigrune
