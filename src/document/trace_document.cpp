@@ -14,7 +14,8 @@ namespace sigrune {
 
 namespace {
 
-// For an expression that reads no calls: they need not be grouped for it.
+// No calls: for an expression that reads none, which need not be grouped for it, and Calls()
+// before they were grouped.
 const CallTable kNoCalls;
 
 bool NeedsSelectedMessage(ListFilter filter) {
@@ -172,7 +173,8 @@ void TraceDocument::AdoptStore(const std::string& path, FileIdentity identity, L
 }
 
 void TraceDocument::FilterByWhere() {
-  whereRows_ = HasWhere() ? WhereRows(where_, store_, WhereNeedsCalls(where_) ? Calls() : kNoCalls)
+  whereRows_ = HasWhere() ? WhereRows(where_, store_,
+                                      WhereNeedsCalls(where_) ? GroupCallsIfNeeded() : kNoCalls)
                           : RowMap();
 }
 
@@ -199,7 +201,7 @@ bool TraceDocument::SetWhere(std::string_view text, std::string* error) {
     }
     return false;
   }
-  const CallTable& calls = WhereNeedsCalls(parse.expression) ? Calls() : kNoCalls;
+  const CallTable& calls = WhereNeedsCalls(parse.expression) ? GroupCallsIfNeeded() : kNoCalls;
   RowMap rows;
   if (!parse.expression.terms.empty()) {
     rows = WhereRows(parse.expression, store_, calls);
@@ -247,8 +249,8 @@ AppendedMessages TraceDocument::AppendFollowed(TraceFollower::Batch&& batch) {
       appended.callsChanged = ExtendCalls(store_, *calls_);
     }
     if (HasWhere()) {
-      AppendWhereRows(whereRows_, where_, store_, WhereNeedsCalls(where_) ? Calls() : kNoCalls,
-                      first);
+      AppendWhereRows(whereRows_, where_, store_,
+                      WhereNeedsCalls(where_) ? GroupCallsIfNeeded() : kNoCalls, first);
     }
     if (activeFilter_) {
       for (std::size_t index = first; index < store_.msgCount; ++index) {
@@ -267,8 +269,8 @@ AppendedMessages TraceDocument::AppendFollowed(TraceFollower::Batch&& batch) {
                             whereRows_.end(), std::back_inserter(combinedRows_));
     }
   } catch (const std::bad_alloc&) {
-    // Back to the messages before; the calls are grouped again when next asked for, with the
-    // same numbers.
+    // Back to the messages before; GroupCallsIfNeeded groups the calls again, with the same
+    // numbers.
     KeepFirstMessages(store_, first);
     filteredIndexMap_.resize(menuRows);
     whereRows_.resize(whereRows);
@@ -284,11 +286,15 @@ AppendedMessages TraceDocument::AppendFollowed(TraceFollower::Batch&& batch) {
   return appended;
 }
 
-const CallTable& TraceDocument::Calls() const {
+const CallTable& TraceDocument::GroupCallsIfNeeded() {
   if (!calls_) {
     calls_ = GroupCalls(store_);
   }
   return *calls_;
+}
+
+const CallTable& TraceDocument::Calls() const {
+  return calls_ ? *calls_ : kNoCalls;
 }
 
 std::size_t TraceDocument::RowCount() const {
@@ -341,13 +347,13 @@ bool TraceDocument::ApplyFilter(ListFilter filter) {
     case ListFilter::H225Only:
       return ApplyFilter(ProtocolKey(filter), "H225 only");
     case ListFilter::ThisCall:
-      return KeepCall(Calls().CallOf(currentMessageNumber_));
+      return KeepCall(GroupCallsIfNeeded().CallOf(currentMessageNumber_));
   }
   return false;
 }
 
 bool TraceDocument::ApplyCallFilter(CallNumber call) {
-  if (!call || call.value > Calls().calls.size() ||
+  if (!call || call.value > GroupCallsIfNeeded().calls.size() ||
       (activeFilter_ && *activeFilter_ != ListFilter::ThisCall)) {
     return false;
   }

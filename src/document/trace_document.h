@@ -202,16 +202,20 @@ class TraceDocument {
   // the reason in `error`). An empty one shows every message the menu filter does.
   bool SetWhere(std::string_view text, std::string* error = nullptr);
   // SetWhere in two steps, for a worker: the rows found by WhereRows over this store and these
-  // calls (Calls(), grouped before the worker starts), taken with their expression.
+  // calls (GroupCallsIfNeeded() before the worker starts), taken with their expression.
   void TakeWhere(WhereExpression expression, RowMap rows);
 
   // --- Calls ---------------------------------------------------------------------------------
-  // The calls of the open trace, grouped the first time they are asked for, so that the commands
-  // that need none (list, show, export, find) do not pay for them.
+  // Groups the calls of the open trace unless that was done (a load for the window groups them
+  // while reading), so that the commands that need none (list, show, export, find) do not pay for
+  // them: where an operation that needs them starts, on the owner's thread.
+  const CallTable& GroupCallsIfNeeded();
+  // The calls as grouped; none before they were.
   const CallTable& Calls() const;
 
   // The calls, in the order given, as CSV to `target`, which replaces it only when complete; the
-  // open trace itself is refused as the target. Empty, or what went wrong: the file and why.
+  // open trace itself is refused as the target. Empty, or what went wrong: the file and why. The
+  // calls were grouped, as for MessagesOfCalls.
   std::string SaveCallsCsv(const std::string& target, const std::vector<CallNumber>& calls) const;
 
   // --- Selection ------------------------------------------------------------------------------
@@ -257,7 +261,8 @@ class TraceDocument {
   // The same for the given messages, such as those of MessagesOfCalls.
   PcapResult ExportPcap(const std::string& target, const RowMap& messages,
                         const PcapOptions& options, const ExportProgress& progress = {}) const;
-  // The messages of the calls, in trace order, each once; numbers that name no call add none.
+  // The messages of the calls, in trace order, each once; numbers that name no call add none, and
+  // so does every number before the calls were grouped.
   RowMap MessagesOfCalls(const std::vector<CallNumber>& calls) const;
 
  private:
@@ -275,7 +280,7 @@ class TraceDocument {
   FileIdentity identity_;
   std::optional<FollowPoint> followPoint_;
   MessageStore store_;
-  mutable std::optional<CallTable> calls_;
+  std::optional<CallTable> calls_;
   std::string skippedLinesNote_;
 
   std::optional<ListFilter> activeFilter_;

@@ -598,6 +598,7 @@ void MainWindow::ShowPreview(std::uint64_t load, MessageStore&& firstMessages) {
   first.store = std::move(firstMessages);
   auto preview = std::make_unique<TraceDocument>();
   preview->Adopt(path, FileIdentity(), std::move(first), LoadKind::Open);
+  preview->GroupCallsIfNeeded();  // the list shows each message's call
   showingDocument_ = true;
   model_->ShowRowsOf(preview.get());
   preview_ = std::move(preview);

@@ -71,7 +71,7 @@ void MainWindow::StartWhere(WhereExpression expression) {
     return;
   }
   // Grouped here, if they were not yet, so that the worker only reads them.
-  const CallTable& calls = WhereNeedsCalls(expression) ? document_.Calls() : kNoCalls;
+  const CallTable& calls = WhereNeedsCalls(expression) ? document_.GroupCallsIfNeeded() : kNoCalls;
   const MessageStore& store = document_.Store();
   auto shared = std::make_shared<const WhereExpression>(std::move(expression));
   whereWorker_.Start<RowMap>(
