@@ -14,16 +14,17 @@
 namespace sigrune {
 
 void MainWindow::isdnSave_Click() {
-  if (!CanStartOperation()) {
+  if (!CanStartOperation(OperationKind::Export)) {
     return;
   }
   const std::optional<QString> path = dialogs_.SaveFileName(this, tr("Save As Tessel"), {});
-  if (!path || !CanStartOperation()) {
+  if (!path || !CanStartOperation(OperationKind::Export)) {
     return;
   }
   // The document stays while the operation runs: nothing that changes it can start.
   const TraceDocument& document = document_;
-  operations_.Start<ExportResult>(
+  scheduler_.Start<ExportResult>(
+      OperationKind::Export,
       [&document, target = QFile::encodeName(*path).toStdString()](OperationProgress& progress) {
         return document.Export(target, [&progress](std::size_t done, std::size_t total) {
           return progress.Report(done, total);

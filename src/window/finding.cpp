@@ -18,7 +18,7 @@
 namespace sigrune {
 
 void MainWindow::FindAll() {
-  if (!document_.CanFind() || !CanStartOperation()) {
+  if (!document_.CanFind() || !CanStartOperation(OperationKind::FindAll)) {
     return;
   }
   const FindForm& form = Find();
@@ -37,7 +37,8 @@ void MainWindow::FindAll() {
   }
   // The store stays while the operation runs: nothing that replaces it can start.
   const MessageStore& store = document_.Store();
-  operations_.Start<FindAllResult>(
+  scheduler_.Start<FindAllResult>(
+      OperationKind::FindAll,
       [&store, rows = std::move(rows), latin1, findCase](OperationProgress& progress) {
         return FindAllMessages(
             store, rows ? &*rows : nullptr,

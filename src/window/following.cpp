@@ -21,8 +21,7 @@ constexpr int kNoteMilliseconds = 10'000;
 
 void MainWindow::CreateFollowing() {
   follow_ = new FollowController(
-      [this] { return !operations_.Busy() && !whereWorker_.Busy(); },
-      [this](TraceFollower::Batch&& batch) { ApplyFollowed(std::move(batch)); }, this);
+      scheduler_, [this](TraceFollower::Batch&& batch) { ApplyFollowed(std::move(batch)); }, this);
   connect(follow_, &FollowController::StateChanged, this, &MainWindow::ShowFollowState);
   connect(follow_, &FollowController::ReadFailed, this, [this](const QString& why) {
     followStopped_ = why;

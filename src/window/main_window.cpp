@@ -21,7 +21,6 @@
 #include <QTabWidget>
 #include <QTextBrowser>
 #include <QTextEdit>
-#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -101,12 +100,7 @@ Poster PostTo(QObject* window) {
 }  // namespace
 
 MainWindow::MainWindow(Dialogs& dialogs, Launcher& launcher, QWidget* parent)
-    : QMainWindow(parent),
-      dialogs_(dialogs),
-      launcher_(launcher),
-      operations_(PostTo(this)),
-      paneWorker_(PostTo(this)),
-      whereWorker_(PostTo(this)) {
+    : QMainWindow(parent), dialogs_(dialogs), launcher_(launcher), scheduler_(PostTo(this)) {
   setObjectName(QStringLiteral("isdnForm"));
   setWindowTitle(QLatin1String(kCaption));
   setAcceptDrops(true);
@@ -375,7 +369,7 @@ void MainWindow::ShowDocument(Changes changes) {
 
 void MainWindow::ShowEntries() {
   // While an operation runs, nothing may start another or change the rows it reads.
-  const bool idle = !operations_.Busy();
+  const bool idle = !scheduler_.Busy(Lane::Operation);
   for (const auto& [entry, filter] : filterActions_) {
     const EntryState state = document_.FilterEntry(filter);
     entry->setEnabled(idle && state.enabled);
@@ -401,23 +395,19 @@ void MainWindow::ShowEntries() {
 
 void MainWindow::ShowSelectedMessage() {
   statusBar()->clearMessage();
+  // The newest selection is decoded once the one before has stopped.
+  scheduler_.StartNewest(OperationKind::PaneDecode, [this] { DecodeSelectedMessage(); });
+}
+
+void MainWindow::DecodeSelectedMessage() {
   const MessageNumber message = document_.CurrentMessage();
-  if (paneWorker_.Busy()) {
-    // The newest selection is decoded once the one before has stopped.
-    paneWorker_.Cancel();
-    panePending_ = true;
-    return;
-  }
   if (!message) {
     tesselText->clear();
     return;
   }
-  StartPaneDecode(message);
-}
-
-void MainWindow::StartPaneDecode(MessageNumber message) {
   auto shown = std::make_shared<const MessageToShow>(CopyMessageToShow(document_.Store(), message));
-  paneWorker_.Start<ShownMessage>(
+  scheduler_.Start<ShownMessage>(
+      OperationKind::PaneDecode,
       [shown](OperationProgress& progress) {
         return DecodeMessageToShow(*shown, kShownLineLimit,
                                    [&progress] { return !progress.CancelRequested(); });
@@ -427,12 +417,8 @@ void MainWindow::StartPaneDecode(MessageNumber message) {
 
 void MainWindow::PaneDecoded(std::optional<ShownMessage> shown) {
   const MessageNumber message = document_.CurrentMessage();
-  if (std::exchange(panePending_, false) || (shown && shown->message != message)) {
-    if (message) {
-      StartPaneDecode(message);
-    } else {
-      tesselText->clear();
-    }
+  if (shown && shown->message != message) {
+    scheduler_.StartNewest(OperationKind::PaneDecode, [this] { DecodeSelectedMessage(); });
     return;
   }
   if (!shown) {
@@ -518,8 +504,8 @@ void MainWindow::isdnReload_Click() {
   }
 }
 
-bool MainWindow::CanStartOperation() {
-  if (!operations_.Busy()) {
+bool MainWindow::CanStartOperation(OperationKind kind) {
+  if (scheduler_.MayStart(kind)) {
     return true;
   }
   statusBar()->showMessage(tr("Another operation is running: wait for it, or cancel it."), 5000);
@@ -527,23 +513,21 @@ bool MainWindow::CanStartOperation() {
 }
 
 void MainWindow::OperationStarted(const QString& title) {
-  operationBar_->Follow(title, operations_.Progress());
+  operationBar_->Follow(title, scheduler_.Progress(Lane::Operation));
   ShowEntries();
 }
 
 void MainWindow::OperationFinished() {
   operationBar_->Stop();
   ShowEntries();
-  // Once the result that called this has been taken.
-  QTimer::singleShot(0, follow_, &FollowController::ApplyWaiting);
 }
 
 void MainWindow::CancelOperation() {
-  operations_.Cancel();
+  scheduler_.Cancel(Lane::Operation);
 }
 
 bool MainWindow::StartLoad(const QStringList& fileNames, LoadKind kind, bool follow) {
-  if (!CanStartOperation()) {
+  if (!CanStartOperation(OperationKind::Load)) {
     return false;
   }
   const ListView view{static_cast<bool>(document_.CurrentMessage()),
@@ -555,17 +539,12 @@ bool MainWindow::StartLoad(const QStringList& fileNames, LoadKind kind, bool fol
   // An open shows the first rows while the rest is read; a reload keeps the view it has.
   std::function<void(MessageStore &&)> firstMessages;
   if (kind == LoadKind::Open) {
-    firstMessages = [this, load = ++loadsStarted_](MessageStore&& first) {
-      auto shown = std::make_shared<MessageStore>(std::move(first));
-      QMetaObject::invokeMethod(
-          this, [this, load, shown] { ShowPreview(load, std::move(*shown)); },
-          Qt::QueuedConnection);
-    };
-  } else {
-    ++loadsStarted_;
+    firstMessages = scheduler_.Interim<MessageStore>(
+        OperationKind::Load, [this](MessageStore&& first) { ShowPreview(std::move(first)); });
   }
   // The filter bar's rows of the new trace are found on the worker too.
-  operations_.Start<LoadedTrace>(
+  scheduler_.Start<LoadedTrace>(
+      OperationKind::Load,
       [paths = std::move(paths), where = document_.Where(), firstMessages,
        lastLine =
            follow ? UnendedLastLine::Held : UnendedLastLine::Whole](OperationProgress& progress) {
@@ -577,20 +556,13 @@ bool MainWindow::StartLoad(const QStringList& fileNames, LoadKind kind, bool fol
             firstMessages, AcceptedFiles::RegularOnly, lastLine);
       },
       [this, fileNames, kind, view, follow](std::optional<LoadedTrace> loaded) {
-        // The store it replaces may still be read by the filter bar's worker.
-        auto waiting = std::make_shared<std::optional<LoadedTrace>>(std::move(loaded));
-        AfterWhereStops([this, fileNames, kind, view, follow, waiting] {
-          LoadFinished(fileNames, kind, view, follow, std::move(*waiting));
-        });
+        LoadFinished(fileNames, kind, view, follow, std::move(loaded));
       });
   OperationStarted(tr("Reading %1…").arg(NameOfFiles(fileNames)));
   return true;
 }
 
-void MainWindow::ShowPreview(std::uint64_t load, MessageStore&& firstMessages) {
-  if (load != loadsStarted_ || !operations_.Busy()) {
-    return;  // its load is over
-  }
+void MainWindow::ShowPreview(MessageStore&& firstMessages) {
   const std::size_t count = firstMessages.msgCount;
   const std::string path = firstMessages.filePaths.empty() ? "" : firstMessages.filePaths.front();
   LoadResult first;
@@ -700,7 +672,7 @@ void MainWindow::LoadFinished(const QStringList& fileNames, LoadKind kind, ListV
 }
 
 void MainWindow::FindNext(bool opposite) {
-  if (!document_.CanFind() || !CanStartOperation()) {
+  if (!document_.CanFind() || !CanStartOperation(OperationKind::Find)) {
     return;
   }
   FindForm& form = Find();
@@ -725,7 +697,8 @@ void MainWindow::FindNext(bool opposite) {
   }
   // The store stays while the operation runs: nothing that replaces it can start.
   const MessageStore& store = document_.Store();
-  operations_.Start<FindResult>(
+  scheduler_.Start<FindResult>(
+      OperationKind::Find,
       [query, &store](OperationProgress& progress) {
         return TraceDocument::RunFind(store, *query,
                                       [&progress](std::size_t done, std::size_t rows) {
@@ -780,7 +753,7 @@ FindForm& MainWindow::Find() {
     // A click on a direction makes the next search include the selected row again.
     connect(findForm_, &FindForm::DirectionClicked, this,
             [this](bool down) { document_.SetFindDirection(down); });
-    findForm_->SetSearchEnabled(!operations_.Busy());
+    findForm_->SetSearchEnabled(!scheduler_.Busy(Lane::Operation));
   }
   return *findForm_;
 }

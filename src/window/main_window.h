@@ -14,9 +14,9 @@
 #include <memory>
 
 #include "document/find_all.h"
+#include "document/operation_scheduler.h"
 #include "document/shown_message.h"
 #include "document/trace_document.h"
-#include "document/worker.h"
 #include "platform/platform.h"
 #include "q931/payload_bytes.h"
 #include "trace/list_filters.h"
@@ -92,12 +92,12 @@ class MainWindow : public QMainWindow {
   // The one way the widgets learn what the document holds now.
   void ShowDocument(Changes changes);
   void ShowSelectedMessage();
-  void StartPaneDecode(MessageNumber message);
+  void DecodeSelectedMessage();
   void PaneDecoded(std::optional<ShownMessage> shown);
   void ShowEntries();
   void UpdateStatusBar();
   // Whether an operation may start now; says why not in the status bar.
-  bool CanStartOperation();
+  bool CanStartOperation(OperationKind kind);
   // The operation just started on the worker: its progress shows, the entries go off.
   void OperationStarted(const QString& title);
   // First thing every operation's result does.
@@ -118,7 +118,7 @@ class MainWindow : public QMainWindow {
   };
   bool StartLoad(const QStringList& fileNames, LoadKind kind, bool follow);
   // The first messages of the trace being opened, shown read-only until the whole is read.
-  void ShowPreview(std::uint64_t load, MessageStore&& firstMessages);
+  void ShowPreview(MessageStore&& firstMessages);
   // The list shows the document again, the preview gone; after a load that changed nothing, as
   // the view was.
   void DropPreview(const ListView* restored);
@@ -167,11 +167,8 @@ class MainWindow : public QMainWindow {
   // newer one supersedes the one being filtered.
   void CreateWhereBar();
   void WhereChanged(const QString& text);
-  void StartWhere(WhereExpression expression);
-  void WhereFiltered(std::uint64_t generation, WhereExpression expression,
-                     std::optional<RowMap> rows);
-  // Runs `step` now, or once the filter bar's worker, which reads the store, has stopped.
-  void AfterWhereStops(std::function<void()> step);
+  void StartWhere(const WhereExpression& expression);
+  void WhereFiltered(WhereExpression expression, std::optional<RowMap> rows);
   // Find Again, or with `opposite` Find Again Backwards: one step against the dialog's direction.
   void FindNext(bool opposite = false);
   // Find All, on the list's rows, into the results panel.
@@ -197,18 +194,8 @@ class MainWindow : public QMainWindow {
   Dialogs& dialogs_;
   Launcher& launcher_;
   TraceDocument document_;
-  // After the document: they stop before it goes, since an operation may read its store.
-  Worker operations_;
-  Worker paneWorker_;
-  Worker whereWorker_;
-  // Counts the expressions asked for; a result of an older one is dropped.
-  std::uint64_t whereGeneration_ = 0;
-  // The expression to filter by once the superseded one has stopped.
-  std::optional<WhereExpression> pendingWhere_;
-  // What waits for the filter bar's worker to stop (a load to adopt).
-  std::function<void()> afterWhere_;
-  // The pane waits for a decode that a newer selection cancelled.
-  bool panePending_ = false;
+  // After the document: its workers stop before it goes, since an operation may read its store.
+  OperationScheduler scheduler_;
   // The text a find found in this message, marked when the pane shows it.
   MessageNumber highlightMessage_;
   QString highlightText_;
@@ -217,8 +204,6 @@ class MainWindow : public QMainWindow {
   bool showingDocument_ = false;
   // The trace being opened, as far as its first piece, while the list shows it.
   std::unique_ptr<TraceDocument> preview_;
-  // Counts the loads started, so that a preview posted for one gone is dropped.
-  std::uint64_t loadsStarted_ = 0;
   // The notes of a load (lines skipped, a file given twice) are shown in a box once per open.
   bool loadNotesShown_ = false;
   // The notes of the last load besides the skipped lines ("b.txt was given twice and read once").

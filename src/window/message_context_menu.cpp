@@ -71,7 +71,7 @@ void MainWindow::ShowMessageMenu(const QPoint& position) {
                                QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
   }
   const bool open = document_.IsOpen();
-  isdnCopyDecoded->setEnabled(open && !operations_.Busy());
+  isdnCopyDecoded->setEnabled(open && scheduler_.MayStart(OperationKind::CopyDecoded));
   isdnJumpToLine->setEnabled(open);
   messageMenu_->popup(isdnList->viewport()->mapToGlobal(position));
 }
@@ -95,13 +95,14 @@ void MainWindow::CopySelectedLines() {
 
 void MainWindow::CopyDecodedText() {
   const MessageNumber message = document_.CurrentMessage();
-  if (!message || !CanStartOperation()) {
+  if (!message || !CanStartOperation(OperationKind::CopyDecoded)) {
     return;
   }
   // Decoded off the window's thread: a message may have millions of elements.
   auto copied =
       std::make_shared<const MessageToShow>(CopyMessageToShow(document_.Store(), message));
-  operations_.Start<ShownMessage>(
+  scheduler_.Start<ShownMessage>(
+      OperationKind::CopyDecoded,
       [copied](OperationProgress& progress) {
         return DecodeMessageToShow(*copied, std::numeric_limits<std::size_t>::max(),
                                    [&progress] { return !progress.CancelRequested(); });
