@@ -10,10 +10,11 @@
 #include "q931/export_writer.h"
 #include "window/editor_command.h"
 #include "window/main_window.h"
+#include "window/report_error.h"
 
 namespace sigrune {
 
-void MainWindow::isdnSave_Click() {
+void MainWindow::SaveClicked() {
   if (!CanStartOperation(OperationKind::Export)) {
     return;
   }
@@ -37,6 +38,8 @@ void MainWindow::isdnSave_Click() {
   OperationStarted(tr("Writing %1…").arg(QFileInfo(*path).fileName()));
 }
 
+// Tells of an export that wrote nothing (cancelled, failed, out of memory on the worker: no
+// outcome) and returns false; true when it was written.
 bool MainWindow::ExportWritten(const QString& procedure, const QString& path,
                                std::optional<ExportOutcome> outcome, const std::string& errorText) {
   switch (outcome.value_or(ExportOutcome::OutOfMemory)) {
@@ -46,10 +49,12 @@ bool MainWindow::ExportWritten(const QString& procedure, const QString& path,
       statusBar()->showMessage(tr("Export cancelled; nothing was written to %1.").arg(path), 5000);
       return false;
     case ExportOutcome::WriteFailed:
-      ReportError(procedure, kFileAccessErrorNumber, QString::fromLocal8Bit(errorText.c_str()));
+      ReportError(dialogs_, this, procedure, kFileAccessErrorNumber,
+                  QString::fromLocal8Bit(errorText.c_str()));
       return false;
     case ExportOutcome::OutOfMemory:
-      ReportError(procedure, kOutOfMemoryNumber, QString::fromLocal8Bit(errorText.c_str()));
+      ReportError(dialogs_, this, procedure, kOutOfMemoryNumber,
+                  QString::fromLocal8Bit(errorText.c_str()));
       return false;
   }
   return false;
@@ -79,7 +84,7 @@ void MainWindow::ExportFinished(const QString& path, std::optional<ExportResult>
                                 : tr("; their records say \"Undecodable message\" and why.")));
 }
 
-void MainWindow::isdnGoTo_Click() {
+void MainWindow::JumpToLineClicked() {
   const MessageNumber message = document_.CurrentMessage();
   if (!document_.IsOpen() || !message) {
     statusBar()->showMessage(

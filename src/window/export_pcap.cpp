@@ -19,7 +19,7 @@ const QStringList kCaptureFilters = {QObject::tr("Capture (*.pcap)"), QObject::t
 
 }  // namespace
 
-void MainWindow::isdnExportPcap_Click() {
+void MainWindow::ExportPcapClicked() {
   if (!document_.IsOpen() || !CanStartOperation(OperationKind::Pcap)) {
     return;
   }

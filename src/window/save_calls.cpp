@@ -7,10 +7,11 @@
 #include "trace/text_utilities.h"
 #include "window/calls_pane.h"
 #include "window/main_window.h"
+#include "window/report_error.h"
 
 namespace sigrune {
 
-void MainWindow::isdnSaveCalls_Click() {
+void MainWindow::SaveCallsClicked() {
   if (!document_.IsOpen()) {
     return;
   }
@@ -19,12 +20,12 @@ void MainWindow::isdnSaveCalls_Click() {
   if (!path) {
     return;
   }
-  const std::vector<CallNumber> calls = callsPane_->ShownCalls();
+  const std::vector<CallNumber> calls = widgets_.callsPane->ShownCalls();
   QApplication::setOverrideCursor(Qt::WaitCursor);
   const std::string error = document_.SaveCallsCsv(QFile::encodeName(*path).toStdString(), calls);
   QApplication::restoreOverrideCursor();
   if (!error.empty()) {
-    ReportError(QStringLiteral("isdnSaveCalls"), kFileAccessErrorNumber,
+    ReportError(dialogs_, this, QStringLiteral("isdnSaveCalls"), kFileAccessErrorNumber,
                 QString::fromLocal8Bit(error.c_str()));
     return;
   }

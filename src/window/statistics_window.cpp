@@ -1,9 +1,6 @@
 #include "window/statistics_window.h"
 
-#include <QAbstractTableModel>
-#include <QApplication>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QMouseEvent>
@@ -11,292 +8,21 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
-#include <QScrollBar>
 #include <QSplitter>
-#include <QStyledItemDelegate>
 #include <QToolTip>
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <functional>
 
-#include "calls/statistics_csv.h"
 #include "trace/text_utilities.h"
 #include "window/outcome_colours.h"
 #include "window/statistics_chart.h"
+#include "window/statistics_tables.h"
 #include "window/table_text.h"
 #include "window/trace_names.h"
 
 namespace sigrune {
-
-namespace {
-
-// What the bar delegate draws: the share (0 to 1) and the bar's colour.
-constexpr int kShareRole = Qt::UserRole;
-constexpr int kShareColourRole = Qt::UserRole + 1;
-
-QString Grouped(std::uint64_t number) {
-  return QString::fromStdString(GroupedDigits(number));
-}
-
-QString ShareCell(std::uint64_t part, std::uint64_t whole) {
-  return QStringLiteral("%1 (%2 %)")
-      .arg(Grouped(part), QString::fromStdString(ShareText(part, whole)));
-}
-
-QString CauseCell(std::int16_t cause) {
-  return cause < 0 ? QString()
-                   : QString::number(cause) + QLatin1Char(' ') + FromLatin1(CauseValueName(cause));
-}
-
-// Sizes the columns from the fonts, for the heading and the widest text each usually holds, never
-// by measuring the rows.
-void SizeColumns(QTreeView& view, std::span<const char* const> widest) {
-  const QFontMetrics metrics(view.font());
-  QFont bold = view.font();
-  bold.setBold(true);
-  const QFontMetrics headingMetrics(bold);
-  for (int column = 0; column < static_cast<int>(widest.size()); ++column) {
-    const QString heading =
-        view.model()->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
-    const int width = std::max(
-        headingMetrics.horizontalAdvance(heading),
-        metrics.horizontalAdvance(QLatin1String(widest[static_cast<std::size_t>(column)])));
-    view.header()->resizeSection(column, width + 2 * metrics.averageCharWidth());
-  }
-}
-
-QTreeView* MakeTable(const char* objectName, QAbstractItemModel* model) {
-  auto* view = new QTreeView;
-  view->setObjectName(QLatin1String(objectName));
-  view->setModel(model);
-  view->setUniformRowHeights(true);
-  view->setRootIsDecorated(false);
-  view->setItemsExpandable(false);
-  view->setAllColumnsShowFocus(true);
-  view->setSelectionMode(QAbstractItemView::SingleSelection);
-  view->setSelectionBehavior(QAbstractItemView::SelectRows);
-  view->header()->setStretchLastSection(true);
-  return view;
-}
-
-// A cell with a share: a small bar, then its text.
-class ShareBarDelegate : public QStyledItemDelegate {
- public:
-  using QStyledItemDelegate::QStyledItemDelegate;
-
-  static constexpr int kBarWidth = 48;
-
-  void paint(QPainter* painter, const QStyleOptionViewItem& option,
-             const QModelIndex& index) const override {
-    const QVariant share = index.data(kShareRole);
-    if (!share.isValid()) {
-      QStyledItemDelegate::paint(painter, option, index);
-      return;
-    }
-    QStyleOptionViewItem item(option);
-    initStyleOption(&item, index);
-    const QString text = item.text;
-    item.text.clear();
-    const QStyle* style = item.widget != nullptr ? item.widget->style() : QApplication::style();
-    style->drawControl(QStyle::CE_ItemViewItem, &item, painter, item.widget);
-
-    const QRect cell = item.rect.adjusted(4, 0, -4, 0);
-    const int height = std::max(4, cell.height() / 2);
-    const QRect track(cell.left(), cell.center().y() - height / 2 + 1,
-                      std::min(kBarWidth, cell.width() / 2), height);
-    QColor empty = item.palette.color(QPalette::Text);
-    empty.setAlphaF(0.15f);
-    painter->fillRect(track, empty);
-    painter->fillRect(
-        QRectF(track.left(), track.top(), track.width() * share.toDouble(), track.height()),
-        index.data(kShareColourRole).value<QColor>());
-    const bool selected = (item.state & QStyle::State_Selected) != 0;
-    painter->setPen(item.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
-    painter->drawText(cell.adjusted(track.width() + 6, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
-                      text);
-  }
-};
-
-enum class GatewayColumn {
-  Gateway,
-  Protocol,
-  Calls,
-  Answered,
-  Failed,
-  Busy,
-  NoAnswer,
-  Rejected,
-  Cancelled,
-  None,
-  TopFailureCause
-};
-constexpr const char* kGatewayHeadings[] = {
-    "Gateway",   "Protocol", "Calls",     "Answered", "Failed",           "Busy",
-    "No answer", "Rejected", "Cancelled", "None",     "Top failure cause"};
-constexpr const char* kGatewayWidest[] = {"192.168.100.200",
-                                          "H225",
-                                          "999,999",
-                                          "99,999 (100.0 %)",
-                                          "99,999 (100.0 %)",
-                                          "99,999",
-                                          "99,999",
-                                          "99,999",
-                                          "99,999",
-                                          "99,999",
-                                          "1 Unallocated/unassigned number"};
-
-// The names last: they are long.
-enum class CauseColumn { Cause, Calls, Share, Name };
-constexpr const char* kCauseHeadings[] = {"Cause", "Calls", "Share", "Name"};
-constexpr const char* kCauseWidest[] = {"127", "9,999,999", "100.0 %", ""};
-
-}  // namespace
-
-class GatewayStatisticsModel : public QAbstractTableModel {
- public:
-  using QAbstractTableModel::QAbstractTableModel;
-
-  void Show(const MessageStore* store, const CallStatistics* statistics) {
-    beginResetModel();
-    store_ = store;
-    statistics_ = statistics;
-    endResetModel();
-  }
-  const GatewayCounts& Row(int row) const {
-    return statistics_->gateways[static_cast<std::size_t>(row)];
-  }
-
-  int rowCount(const QModelIndex& parent = {}) const override {
-    return parent.isValid() || statistics_ == nullptr
-               ? 0
-               : static_cast<int>(statistics_->gateways.size());
-  }
-  int columnCount(const QModelIndex& parent = {}) const override {
-    return parent.isValid() ? 0 : static_cast<int>(std::size(kGatewayHeadings));
-  }
-  QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
-    return ColumnHeading(kGatewayHeadings, section, orientation, role);
-  }
-
-  QVariant data(const QModelIndex& index, int role) const override {
-    if (!index.isValid() || index.row() >= rowCount()) {
-      return {};
-    }
-    const GatewayCounts& gateway = Row(index.row());
-    const auto column = static_cast<GatewayColumn>(index.column());
-    const std::uint64_t calls = gateway.outcomes.Total();
-    const auto outcomeOf = [](GatewayColumn counted) {
-      constexpr CallOutcome kOutcomes[] = {
-          CallOutcome::Answered, CallOutcome::Failed,    CallOutcome::Busy, CallOutcome::NoAnswer,
-          CallOutcome::Rejected, CallOutcome::Cancelled, CallOutcome::None};
-      return kOutcomes[static_cast<int>(counted) - static_cast<int>(GatewayColumn::Answered)];
-    };
-    const bool counted = column >= GatewayColumn::Answered && column <= GatewayColumn::None;
-    const bool barred = column == GatewayColumn::Answered || column == GatewayColumn::Failed;
-    switch (role) {
-      case Qt::DisplayRole:
-      case Qt::ToolTipRole:
-        switch (column) {
-          case GatewayColumn::Gateway:
-            return FromLatin1(store_->gatewayIpTexts[gateway.gatewayIpIndex]);
-          case GatewayColumn::Protocol:
-            return FromLatin1(ProtocolText(gateway.protocol));
-          case GatewayColumn::Calls:
-            return Grouped(calls);
-          case GatewayColumn::TopFailureCause:
-            return CauseCell(gateway.topFailureCause);
-          default:
-            return barred ? ShareCell(gateway.outcomes[outcomeOf(column)], calls)
-                          : Grouped(gateway.outcomes[outcomeOf(column)]);
-        }
-      case Qt::TextAlignmentRole:
-        return counted && !barred ? QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter)
-               : column == GatewayColumn::Calls
-                   ? QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter)
-                   : QVariant();
-      case kShareRole:
-        return barred && calls > 0
-                   ? QVariant(static_cast<double>(gateway.outcomes[outcomeOf(column)]) /
-                              static_cast<double>(calls))
-                   : QVariant();
-      case kShareColourRole:
-        return OutcomeFill(outcomeOf(column), QApplication::palette());
-      default:
-        return {};
-    }
-  }
-
- private:
-  const MessageStore* store_ = nullptr;
-  const CallStatistics* statistics_ = nullptr;
-};
-
-class CauseStatisticsModel : public QAbstractTableModel {
- public:
-  using QAbstractTableModel::QAbstractTableModel;
-
-  void Show(const CallStatistics* statistics) {
-    beginResetModel();
-    statistics_ = statistics;
-    endResetModel();
-  }
-  const CauseCounts& Row(int row) const {
-    return statistics_->causes[static_cast<std::size_t>(row)];
-  }
-
-  int rowCount(const QModelIndex& parent = {}) const override {
-    return parent.isValid() || statistics_ == nullptr
-               ? 0
-               : static_cast<int>(statistics_->causes.size());
-  }
-  int columnCount(const QModelIndex& parent = {}) const override {
-    return parent.isValid() ? 0 : static_cast<int>(std::size(kCauseHeadings));
-  }
-  QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
-    return ColumnHeading(kCauseHeadings, section, orientation, role);
-  }
-
-  QVariant data(const QModelIndex& index, int role) const override {
-    if (!index.isValid() || index.row() >= rowCount()) {
-      return {};
-    }
-    const CauseCounts& cause = Row(index.row());
-    const auto column = static_cast<CauseColumn>(index.column());
-    switch (role) {
-      case Qt::DisplayRole:
-      case Qt::ToolTipRole:
-        switch (column) {
-          case CauseColumn::Cause:
-            return QString::number(cause.cause);
-          case CauseColumn::Name:
-            return FromLatin1(CauseValueName(cause.cause));
-          case CauseColumn::Calls:
-            return Grouped(cause.calls);
-          case CauseColumn::Share:
-            return QString::fromStdString(ShareText(cause.calls, statistics_->callsWithCause)) +
-                   QLatin1String(" %");
-        }
-        return {};
-      case Qt::TextAlignmentRole:
-        return column == CauseColumn::Cause || column == CauseColumn::Calls
-                   ? QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter)
-                   : QVariant();
-      case kShareRole:
-        return column == CauseColumn::Share && statistics_->callsWithCause > 0
-                   ? QVariant(static_cast<double>(cause.calls) /
-                              static_cast<double>(statistics_->callsWithCause))
-                   : QVariant();
-      case kShareColourRole:
-        return QApplication::palette().color(QPalette::Highlight);
-      default:
-        return {};
-    }
-  }
-
- private:
-  const CallStatistics* statistics_ = nullptr;
-};
 
 // The chart at its own width, the bar under the mouse named in a tool tip.
 class ChartView : public QWidget {
@@ -345,7 +71,7 @@ class ChartView : public QWidget {
         QString::fromStdString(CountOf(chart_->BarCounts(*bar).Total(), "call", "calls"))};
     for (const CallOutcome outcome : kCallOutcomes) {
       if (const std::uint32_t calls = chart_->BarCounts(*bar)[outcome]; calls > 0) {
-        lines << FromLatin1(OutcomeText(outcome)) + QLatin1String(": ") + Grouped(calls);
+        lines << FromLatin1(OutcomeText(outcome)) + QLatin1String(": ") + GroupedCount(calls);
       }
     }
     QToolTip::showText(help->globalPos(), lines.join(QLatin1Char('\n')), this);
@@ -386,22 +112,9 @@ StatisticsWindow::StatisticsWindow(const TraceDocument& document, Dialogs& dialo
   chartArea_->setMinimumHeight(fontMetrics().height() * 16);
 
   gatewayModel_ = new GatewayStatisticsModel(this);
-  gateways_ = MakeTable("statisticsGateways", gatewayModel_);
-  gateways_->setItemDelegate(new ShareBarDelegate(gateways_));
-  SizeColumns(*gateways_, kGatewayWidest);
-  for (const GatewayColumn barred : {GatewayColumn::Answered, GatewayColumn::Failed}) {
-    const int column = static_cast<int>(barred);
-    gateways_->header()->resizeSection(
-        column, gateways_->header()->sectionSize(column) + ShareBarDelegate::kBarWidth + 6);
-  }
+  gateways_ = MakeGatewayTable(gatewayModel_);
   causeModel_ = new CauseStatisticsModel(this);
-  causes_ = MakeTable("statisticsCauses", causeModel_);
-  causes_->setItemDelegate(new ShareBarDelegate(causes_));
-  SizeColumns(*causes_, std::span(kCauseWidest, std::size(kCauseWidest) - 1));
-  causes_->header()->resizeSection(
-      static_cast<int>(CauseColumn::Share),
-      causes_->header()->sectionSize(static_cast<int>(CauseColumn::Share)) +
-          ShareBarDelegate::kBarWidth + 6);
+  causes_ = MakeCauseTable(causeModel_);
 
   for (QTreeView* table : {gateways_, causes_}) {
     const auto choose = [this, table](const QModelIndex& index) {
@@ -431,13 +144,7 @@ StatisticsWindow::StatisticsWindow(const TraceDocument& document, Dialogs& dialo
 
   Recount();
   const QRect screen = this->screen() != nullptr ? this->screen()->availableGeometry() : QRect();
-  // The gateway table whole, its last column (which stretches) at the width of a long cause.
-  const int last = static_cast<int>(GatewayColumn::TopFailureCause);
-  int wanted = fontMetrics().horizontalAdvance(QLatin1String(kGatewayWidest[last])) +
-               8 * fontMetrics().averageCharWidth();
-  for (int column = 0; column < last; ++column) {
-    wanted += gateways_->header()->sectionSize(column);
-  }
+  const int wanted = WholeGatewayTableWidth(*gateways_);
   resize(std::clamp(wanted, 900, std::max(900, screen.width() - 40)),
          std::clamp(800, 600, std::max(600, screen.height() - 80)));
 }
@@ -465,10 +172,11 @@ void StatisticsWindow::Recount() {
   for (const GatewayCounts& gateway : statistics_.gateways) {
     failed += gateway.outcomes[CallOutcome::Failed];
   }
-  QString heading = QString::fromStdString(CountOf(statistics_.calls, "call", "calls")) +
-                    (failed == 0 ? tr(", none failed") : tr(", %1 failed").arg(Grouped(failed)));
+  QString heading =
+      QString::fromStdString(CountOf(statistics_.calls, "call", "calls")) +
+      (failed == 0 ? tr(", none failed") : tr(", %1 failed").arg(GroupedCount(failed)));
   if (const std::uint64_t untimed = statistics_.untimed.Total(); untimed > 0) {
-    heading += tr(", %1 with no time").arg(Grouped(untimed));
+    heading += tr(", %1 with no time").arg(GroupedCount(untimed));
   }
   if (chart_->Bars() > 0) {
     const std::int64_t minutes = chart_->BarMinutes();

@@ -21,18 +21,18 @@ const CallTable kNoCalls;
 }  // namespace
 
 void MainWindow::CreateWhereBar() {
-  connect(whereBar_, &WhereBar::ExpressionChanged, this, &MainWindow::WhereChanged);
+  connect(widgets_.whereBar, &WhereBar::ExpressionChanged, this, &MainWindow::WhereChanged);
   auto* focus = new QShortcut(QKeySequence(tr("Ctrl+/")), this);
   connect(focus, &QShortcut::activated, this, [this] {
-    isdnTabs->setCurrentWidget(messagesTab_);
-    whereBar_->setFocus();
-    whereBar_->lineEdit()->selectAll();
+    widgets_.tabs->setCurrentWidget(widgets_.messagesTab);
+    widgets_.whereBar->setFocus();
+    widgets_.whereBar->lineEdit()->selectAll();
   });
 }
 
 bool MainWindow::Busy() const {
   return scheduler_.Busy(Lane::Operation) || scheduler_.Busy(Lane::Pane) ||
-         scheduler_.Busy(Lane::Where) || whereBar_->Pending();
+         scheduler_.Busy(Lane::Where) || widgets_.whereBar->Pending();
 }
 
 void MainWindow::WhereChanged(const QString& text) {
@@ -45,10 +45,10 @@ void MainWindow::WhereChanged(const QString& text) {
   }
   if (!parse.ok) {
     // The list stays as it was, and so does a filtering already under way.
-    whereBar_->ShowError(QString::fromStdString(parse.error));
+    widgets_.whereBar->ShowError(QString::fromStdString(parse.error));
     return;
   }
-  whereBar_->ShowAccepted();
+  widgets_.whereBar->ShowAccepted();
   if (parse.expression.text == document_.Where().text && !scheduler_.Busy(Lane::Where)) {
     return;  // Enter on what was applied after the quiet
   }
@@ -80,7 +80,7 @@ void MainWindow::StartWhere(const WhereExpression& expression) {
 
 void MainWindow::WhereFiltered(WhereExpression expression, std::optional<RowMap> rows) {
   if (!rows) {
-    whereBar_->ShowError(tr("not enough memory to filter the messages"));
+    widgets_.whereBar->ShowError(tr("not enough memory to filter the messages"));
     return;
   }
   document_.TakeWhere(std::move(expression), std::move(*rows));
