@@ -16,8 +16,8 @@
 #include <fstream>
 #include <string>
 
-#include "window/flow_window.h"
-#include "window/ladder_view.h"
+#include "window/ladder/flow_window.h"
+#include "window/ladder/ladder_view.h"
 #include "window/main_window.h"
 #include "window_bench.h"
 

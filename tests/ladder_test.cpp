@@ -19,9 +19,9 @@
 #include <vector>
 
 #include "trace/message_time.h"
-#include "window/flow_window.h"
-#include "window/ladder_view.h"
-#include "window/lane_names_store.h"
+#include "window/ladder/flow_window.h"
+#include "window/ladder/ladder_view.h"
+#include "window/ladder/lane_names_store.h"
 #include "window_fixture.h"
 
 namespace sigrune {

@@ -10,8 +10,8 @@
 #include <QXmlStreamReader>
 #include <filesystem>
 
-#include "window/statistics_chart.h"
-#include "window/statistics_window.h"
+#include "window/statistics/statistics_chart.h"
+#include "window/statistics/statistics_window.h"
 #include "window_fixture.h"
 
 namespace sigrune {

@@ -8,7 +8,7 @@
 
 #include "document/pcap_export.h"
 #include "trace/text_utilities.h"
-#include "window/calls_pane.h"
+#include "window/calls/calls_pane.h"
 #include "window/main_window.h"
 
 namespace sigrune {

@@ -6,7 +6,7 @@
 #include <QStatusBar>
 #include <QTreeView>
 
-#include "window/calls_pane.h"
+#include "window/calls/calls_pane.h"
 #include "window/follow_controller.h"
 #include "window/main_window.h"
 #include "window/message_list_model.h"

@@ -8,8 +8,8 @@
 #include <QStatusBar>
 #include <QTreeView>
 
-#include "window/call_headline.h"
-#include "window/calls_pane.h"
+#include "window/calls/call_headline.h"
+#include "window/calls/calls_pane.h"
 #include "window/count_text.h"
 #include "window/find_form.h"
 #include "window/follow_controller.h"

@@ -15,7 +15,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "window/calls_pane.h"
+#include "window/calls/calls_pane.h"
 #include "window/find_all_panel.h"
 #include "window/find_form.h"
 #include "window/help_menu.h"

@@ -5,7 +5,7 @@
 #include <QStatusBar>
 
 #include "trace/text_utilities.h"
-#include "window/calls_pane.h"
+#include "window/calls/calls_pane.h"
 #include "window/main_window.h"
 #include "window/report_error.h"
 

@@ -4,9 +4,9 @@
 #include <QTabWidget>
 #include <QTreeView>
 
-#include "window/calls_pane.h"
-#include "window/flow_window.h"
-#include "window/lane_names_store.h"
+#include "window/calls/calls_pane.h"
+#include "window/ladder/flow_window.h"
+#include "window/ladder/lane_names_store.h"
 #include "window/main_window.h"
 
 namespace sigrune {

@@ -3,9 +3,9 @@
 
 #include <QTabWidget>
 
-#include "window/calls_pane.h"
+#include "window/calls/calls_pane.h"
 #include "window/main_window.h"
-#include "window/statistics_window.h"
+#include "window/statistics/statistics_window.h"
 
 namespace sigrune {
 

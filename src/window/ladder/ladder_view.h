@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <optional>
 
-#include "window/ladder_painter.h"
+#include "window/ladder/ladder_painter.h"
 
 namespace sigrune {
 

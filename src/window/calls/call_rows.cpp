@@ -1,4 +1,4 @@
-#include "window/call_rows.h"
+#include "window/calls/call_rows.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,4 +1,4 @@
-#include "window/calls_pane.h"
+#include "window/calls/calls_pane.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -15,7 +15,7 @@
 #include <utility>
 
 #include "trace/text_utilities.h"
-#include "window/call_list_model.h"
+#include "window/calls/call_list_model.h"
 
 namespace sigrune {
 

@@ -1,4 +1,4 @@
-#include "window/statistics_chart.h"
+#include "window/statistics/statistics_chart.h"
 
 #include <QFontInfo>
 #include <QFontMetrics>
@@ -8,7 +8,7 @@
 #include <cmath>
 
 #include "trace/text_utilities.h"
-#include "window/outcome_colours.h"
+#include "window/calls/outcome_colours.h"
 
 namespace sigrune {
 

@@ -12,8 +12,8 @@
 #include "calls/call_table.h"
 #include "document/trace_document.h"
 #include "platform/platform.h"
-#include "window/ladder_export.h"
-#include "window/ladder_painter.h"
+#include "window/ladder/ladder_export.h"
+#include "window/ladder/ladder_painter.h"
 
 class QCheckBox;
 class QComboBox;

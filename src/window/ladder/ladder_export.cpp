@@ -1,4 +1,4 @@
-#include "window/ladder_export.h"
+#include "window/ladder/ladder_export.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -15,7 +15,7 @@
 #include "platform/platform.h"
 #include "trace/replacing_file.h"
 #include "trace/text_utilities.h"
-#include "window/ladder_painter.h"
+#include "window/ladder/ladder_painter.h"
 
 namespace sigrune {
 

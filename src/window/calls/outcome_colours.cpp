@@ -1,4 +1,4 @@
-#include "window/outcome_colours.h"
+#include "window/calls/outcome_colours.h"
 
 namespace sigrune {
 

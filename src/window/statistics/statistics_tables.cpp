@@ -1,4 +1,4 @@
-#include "window/statistics_tables.h"
+#include "window/statistics/statistics_tables.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -10,7 +10,7 @@
 
 #include "calls/statistics_csv.h"
 #include "trace/text_utilities.h"
-#include "window/outcome_colours.h"
+#include "window/calls/outcome_colours.h"
 #include "window/table_text.h"
 
 namespace sigrune {

@@ -1,4 +1,4 @@
-#include "window/call_headline.h"
+#include "window/calls/call_headline.h"
 
 #include "calls/call_texts.h"
 #include "window/table_text.h"

@@ -1,4 +1,4 @@
-#include "window/statistics_window.h"
+#include "window/statistics/statistics_window.h"
 
 #include <QHBoxLayout>
 #include <QHelpEvent>
@@ -16,9 +16,9 @@
 #include <functional>
 
 #include "trace/text_utilities.h"
-#include "window/outcome_colours.h"
-#include "window/statistics_chart.h"
-#include "window/statistics_tables.h"
+#include "window/calls/outcome_colours.h"
+#include "window/statistics/statistics_chart.h"
+#include "window/statistics/statistics_tables.h"
 #include "window/table_text.h"
 #include "window/trace_names.h"
 

@@ -1,4 +1,4 @@
-#include "window/ladder_view.h"
+#include "window/ladder/ladder_view.h"
 
 #include <QHelpEvent>
 #include <QKeyEvent>

@@ -12,7 +12,7 @@
 
 #include "calls/call_table.h"
 #include "document/trace_document.h"
-#include "window/call_rows.h"
+#include "window/calls/call_rows.h"
 
 namespace sigrune {
 

@@ -1,4 +1,4 @@
-#include "window/call_list_model.h"
+#include "window/calls/call_list_model.h"
 
 #include <QColor>
 #include <QFont>
@@ -9,8 +9,8 @@
 #include <utility>
 
 #include "calls/call_texts.h"
-#include "window/call_headline.h"
-#include "window/outcome_colours.h"
+#include "window/calls/call_headline.h"
+#include "window/calls/outcome_colours.h"
 #include "window/table_text.h"
 
 namespace sigrune {

@@ -1,4 +1,4 @@
-#include "window/lane_names_store.h"
+#include "window/ladder/lane_names_store.h"
 
 #include "calls/lane_names.h"
 #include "platform/user_settings.h"

@@ -1,4 +1,4 @@
-#include "window/flow_window.h"
+#include "window/ladder/flow_window.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -11,9 +11,9 @@
 
 #include "calls/call_flow.h"
 #include "trace/text_utilities.h"
-#include "window/call_headline.h"
-#include "window/ladder_view.h"
-#include "window/lane_names_store.h"
+#include "window/calls/call_headline.h"
+#include "window/ladder/ladder_view.h"
+#include "window/ladder/lane_names_store.h"
 #include "window/table_text.h"
 
 namespace sigrune {

@@ -1,4 +1,4 @@
-#include "window/ladder_painter.h"
+#include "window/ladder/ladder_painter.h"
 
 #include <QFontInfo>
 #include <QFontMetrics>

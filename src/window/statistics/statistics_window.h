@@ -11,7 +11,7 @@
 #include "calls/call_statistics.h"
 #include "document/trace_document.h"
 #include "platform/platform.h"
-#include "window/ladder_export.h"
+#include "window/ladder/ladder_export.h"
 
 class QLabel;
 class QScrollArea;
