@@ -144,7 +144,7 @@ TEST_F(WindowOperationsTest, TheCallsTableFiltersSortsSavesAndShowsACallsMessage
 
   // Calls > Save Calls as CSV writes the calls shown, in the table's order.
   calls->sortByColumn(0, Qt::DescendingOrder);
-  const std::string csv = ::testing::TempDir() + "window-calls.csv";
+  const std::string csv = TemporaryPath("window-calls.csv");
   dialogs_.saveAnswers.push_back(QString::fromStdString(csv));
   Trigger("isdnSaveCalls");
   EXPECT_EQ(dialogs_.lastSaveTitle, "Save Calls as CSV");
@@ -277,7 +277,7 @@ TEST_F(WindowOperationsTest, AFailedFindLeavesTheWidgetsAsTheyWere) {
 TEST_F(WindowOperationsTest, ExportWritesEveryMessageAndACancelledOneNothing) {
   OpenThroughMenu(kPlain);
   Trigger("isdnFilterH225");
-  const QString folder = QString::fromStdString(::testing::TempDir()) + "window export";
+  const QString folder = QString::fromStdString(TemporaryPath("window export"));
   QDir(folder).removeRecursively();
   QDir().mkpath(folder);
   const std::string path = (folder + "/plain.export").toStdString();
@@ -316,7 +316,7 @@ TEST_F(WindowOperationsTest, ExportWritesEveryMessageAndACancelledOneNothing) {
   // The messages the list shows, or the calls selected in the calls table, as a capture.
   OpenThroughMenu(kPlain);
   Trigger("isdnFilterH225");
-  const std::string capture = ::testing::TempDir() + "window.pcap";
+  const std::string capture = TemporaryPath("window.pcap");
   dialogs_.saveAnswers.push_back(QString::fromStdString(capture));
   Trigger("isdnExportPcap");
   EXPECT_EQ(window_->statusBar()->currentMessage(),
@@ -333,7 +333,7 @@ TEST_F(WindowOperationsTest, ExportWritesEveryMessageAndACancelledOneNothing) {
   std::remove(capture.c_str());
 
   OpenThroughMenu(WriteTrace("undecodable.txt", "IsdnMsgData=8\nIsdnMsgData=08 01 81 45\n"));
-  const std::string undecodable = ::testing::TempDir() + "window-undecodable.export";
+  const std::string undecodable = TemporaryPath("window-undecodable.export");
   dialogs_.saveAnswers.push_back(QString::fromStdString(undecodable));
   Trigger("isdnSave");
   std::remove(undecodable.c_str());
@@ -345,7 +345,7 @@ TEST_F(WindowOperationsTest, ExportWritesEveryMessageAndACancelledOneNothing) {
 }
 
 TEST_F(WindowOperationsTest, JumpToLineStartsTheFirstEditorFoundWithTheLine) {
-  const QString folder = QString::fromStdString(::testing::TempDir()) + "editor bin";
+  const QString folder = QString::fromStdString(TemporaryPath("editor bin"));
   QDir().mkpath(folder);
   const QString editor = folder + "/gnome-text-editor";
   WriteFile(editor.toStdString(), "#!/bin/sh\n");

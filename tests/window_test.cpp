@@ -170,7 +170,7 @@ TEST_F(WindowTest, LoadsInTheBackgroundAndACancelLeavesTheTraceAsItWas) {
   SelectRow(2);
   const QString pane = Pane()->toPlainText();
   // A gigabyte of nothing in particular: long enough to load for the test to act.
-  const std::string big = ::testing::TempDir() + "background-load.txt";
+  const std::string big = TemporaryPath("background-load.txt");
   WriteFile(big, "IsdnMsgData=08 01 01 05\n");
   ASSERT_EQ(::truncate(big.c_str(), 1 << 30), 0);
   // The event loop turns while the trace loads; after a few turns, Cancel.
