@@ -22,6 +22,7 @@
 #include "cli/terminal_output.h"
 #include "test_files.h"
 #include "trace/trace_reader.h"
+#include "waiting.h"
 
 namespace sigrune {
 namespace {
@@ -80,10 +81,10 @@ TEST_F(CommandLine, ListsATraceFromAFileAFifoOrStandardInput) {
 
   const std::string fifo = Path("fifo");
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  std::thread writer([&] { WriteFile(fifo, trace); });
+  TestThread writer("the FIFO's writer to end", [&] { WriteFile(fifo, trace); });
   EXPECT_EQ(RunCli({"list", fifo}), listed);
   const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);  // frees a writer left waiting
-  writer.join();
+  writer.Join();
   ::close(reader);
 
   int ends[2];
@@ -275,7 +276,7 @@ TEST_F(CommandLine, DecodeShowsEachLineOfInputAsItComes) {
   ASSERT_EQ(pipe(input), 0);
   ASSERT_EQ(pipe(output), 0);
   CommandResult result{};
-  std::thread decode([&] {
+  TestThread decode("decode to end with its input", [&] {
     std::FILE* in = fdopen(input[0], "r");
     result = RunReading(in, {"decode"}, fdopen(output[1], "w"));
     std::fclose(in);
@@ -292,7 +293,7 @@ TEST_F(CommandLine, DecodeShowsEachLineOfInputAsItComes) {
   ASSERT_EQ(write(input[1], "\n0801b001", 9), 9);
   close(input[1]);
   EXPECT_EQ(readOutput(), "ALERTING, pd = 8, callref = 0xB0\n");
-  decode.join();
+  decode.Join();
   close(output[0]);
   EXPECT_EQ(result, (CommandResult{kExitSuccess, "", ""}));
 }
@@ -327,7 +328,7 @@ TEST_F(CommandLine, ListFollowPrintsTheLinesOfTheMessagesAppended) {
   int output[2];
   ASSERT_EQ(pipe(output), 0);
   CommandResult result{};
-  std::thread list([&] {
+  TestThread list("list --follow to end when its file is removed", [&] {
     result = RunCli({"list", "--follow", path}, "", fdopen(output[1], "w"));
   });
   std::string shown;
@@ -345,7 +346,7 @@ TEST_F(CommandLine, ListFollowPrintsTheLinesOfTheMessagesAppended) {
   WriteFile(path, trace);
   EXPECT_EQ(readUntil(listed.size()), listed);
   std::filesystem::remove(path);
-  list.join();
+  list.Join();
   close(output[0]);
   EXPECT_EQ(result, (CommandResult{kExitFailure, "",
                                    "sigrune-cli: " + path + " disappeared: following stopped\n"}));
