@@ -128,6 +128,37 @@ TEST(TracePieces, ReadAsOneReaderReadsTheWholeFile) {
   }
 }
 
+// A message's header line, pieces before its data line, numbered from the file's start; and that of
+// a header line the file ends with, for the messages that following appends.
+TEST(TracePieces, CarryTheHeaderLineNumberToTheDataLine) {
+  std::string trace = "noise\nnoise\nIn  Message -- PriSetupMsg\nMMan_Id= 1. IpAddr=0501a8c0\n";
+  const auto filler = [&trace](int lines) {
+    for (int line = 0; line < lines; ++line) {
+      trace += "filler line " + std::to_string(line) + "\n";
+    }
+  };
+  // Lines 5 to 24, 27 to 36 and 39 to 48 are filler.
+  filler(20);
+  trace += "IsdnMsgData1= 08 02 00 01 05\nOut Message -- PriConnectMsg\n";
+  filler(10);
+  trace += "IsdnMsgData1= 08 02 80 01 07\nIsdnMsgData1= 08 02 80 01 0f\n";
+  filler(10);
+  trace += "In  Message -- PriReleaseMsg\nfiller\n";
+  const std::string path = WriteTemporary("headers.txt", trace);
+  for (const std::size_t pieceSize : {16, 40, 100, 300}) {
+    for (const unsigned threads : {1u, 3u}) {
+      const LoadResult loaded =
+          LoadTraceFile(path, {}, AcceptedFiles::RegularOnly, {}, PieceReading{pieceSize, threads});
+      const std::vector<std::uint64_t> lines(loaded.store.msgLineNumbers.begin(),
+                                             loaded.store.msgLineNumbers.end());
+      EXPECT_EQ(lines, (std::vector<std::uint64_t>{3, 26, 0})) << pieceSize << " " << threads;
+      ASSERT_TRUE(loaded.followPoint);
+      EXPECT_EQ(loaded.followPoint->reader.headerLineNumber, 49u) << pieceSize << " " << threads;
+      EXPECT_EQ(loaded.followPoint->reader.lineNumber, 50u) << pieceSize << " " << threads;
+    }
+  }
+}
+
 // The first piece is handed over before the rest, as the messages it will be in the whole, and
 // the messages joined so far as they are joined; a stop on the way hands over nothing.
 TEST(TracePieces, WatchAndStop) {
