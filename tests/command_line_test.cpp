@@ -701,5 +701,21 @@ TEST(TerminalText, EscapesControlCharactersAndShowsLatin1) {
   EXPECT_EQ(ReadBack(fdopen(ends[0], "r")), "x\r\n\xc2\xb5\\x0dy\\x0d");
 }
 
+// A list line whose timestamp holds a DEL reaches a UTF-8 terminal with the DEL escaped, and the
+// rest of the line as a file gets it.
+TEST_F(CommandLine, ListEscapesDelOnAUtf8Terminal) {
+  const std::string trace =
+      Write("del.txt", "01/15/2004 10:00:00.000\x7f\xb5 CCP|IsdnMsgData1= 08 02 00 01 05\n");
+  const std::string toFile = RunCli({"list", trace}).out;
+  const std::size_t del = toFile.find('\x7f');
+  ASSERT_NE(del, std::string::npos) << toFile;
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  EXPECT_EQ(RunCli({"list", trace}, "", OpenTerminalStream(ends[1], true)).status, kExitSuccess);
+  close(ends[1]);
+  EXPECT_EQ(ReadBack(fdopen(ends[0], "r")),
+            toFile.substr(0, del) + "\\x7f\xc2\xb5" + toFile.substr(del + 2));
+}
+
 }  // namespace
 }  // namespace sigrune
