@@ -1,3 +1,4 @@
+#include <unistd.h>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
@@ -10,6 +11,8 @@
 #include <QTextCursor>
 #include <QTimer>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string_view>
 
@@ -474,6 +477,47 @@ TEST_F(FilterBar, ShowsTheCommandLinesRowsBesideEachMenuFilterAndKeepsThemOnAnEr
   EXPECT_EQ(Rows(), CliRows({"--pri"}));
   Trigger("isdnFilterPRI");
   EXPECT_EQ(StatusCount(), QString::fromUtf8("10 messages \u00b7 3 calls \u00b7 0 failed"));
+}
+
+// A read that fails after some of its messages were read, or after its first files were, leaves
+// the trace that was open as it was shown: rows, filters, selection and message.
+TEST_F(FilterBar, AReadThatFailsPartWayKeepsTheOpenTraceWithItsFilters) {
+  ASSERT_TRUE(window_->OpenTraceFile(QString::fromStdString(kWhereTrace)));
+  Settle();
+  Type(QStringLiteral("-type:setup"));
+  Trigger("isdnFilterPRI");
+  SelectRow(1);
+  const auto view = [this] {
+    return QStringList{window_->windowTitle(), Rows(),
+                       StatusCount(),          QString::number(List()->currentIndex().row()),
+                       Pane()->toPlainText(),  Bar()->Text()};
+  };
+  const QStringList before = view();
+  ASSERT_EQ(before[3], "1");
+
+  std::string text;
+  for (int copy = 0; copy < 200; ++copy) {
+    text += ReadFile(kWhereTrace);
+  }
+  const std::string cut = WriteTrace("cut.txt", text).toStdString();
+  ASSERT_EQ(std::system(("gzip -f '" + cut + "'").c_str()), 0);
+  const std::string gzip = cut + ".gz";
+  ASSERT_EQ(::truncate(gzip.c_str(), std::filesystem::file_size(gzip) - 8), 0);
+  const QString first = WriteTrace("first.txt", ReadFile(kWhereTrace));
+  const QString folder = QString::fromStdString(TemporaryPath("folder"));
+  QDir().mkpath(folder);
+  OpenThroughMenu(QString::fromStdString(gzip));
+  OpenThroughMenu(QStringList{first, folder});
+  EXPECT_EQ(view(), before);
+  ASSERT_EQ(dialogs_.messages.size(), 2u);
+  EXPECT_EQ(
+      dialogs_.messages[0].text,
+      QString::fromStdString("Exception caught! Error in isdnOpen. Description: cannot read " +
+                             gzip + ": damaged gzip data at offset " +
+                             std::to_string(std::filesystem::file_size(gzip)) +
+                             " (the data ends within a member)"));
+  EXPECT_EQ(dialogs_.messages[1].text, "Exception caught! Error in isdnOpen. Description: " +
+                                           folder + " is not a regular file");
 }
 
 TEST_F(FilterBar, OffersTheLastTwentyExpressionsEnteredNewestFirst) {
