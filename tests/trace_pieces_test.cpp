@@ -66,8 +66,8 @@ std::string Message(std::string_view time, std::string_view header, std::string_
 
 // Traces whose lines fall across piece boundaries in every way: LF, CR LF and CR line ends, a
 // data line with no header or gateway of its own, headers and gateways with no data line after
-// them, a <Tracelist> document, a last line without its end, a file that ends in CR, and lines
-// too long to keep.
+// them, a <Tracelist> document, a last line without its end (one whose header and gateway lines lie
+// pieces before it, too), a file that ends in CR, and lines too long to keep.
 std::vector<std::string> Traces() {
   std::string plain;
   const char* const ends[] = {"\n", "\r\n", "\r"};
@@ -96,6 +96,8 @@ std::vector<std::string> Traces() {
       plain,
       plain + "01/15/2004 08:01:00 CCP|IsdnMsgData1= 08 02 00 01 05",
       plain + "01/15/2004 08:01:00 CCP|Out Message -- PriMsg\r",
+      plain + "In  Message -- PriMsg\nMMan_Id= 1. IpAddr=0501a8c0 " + std::string(300, '-') +
+          "\nIsdnMsgData1= 08 02 00 01 5a",
       tracelist,
       "IsdnMsgData=08\n" + tooLong + "\nIsdnMsgData=09\n" + tooLong + "\rIsdnMsgData=0a\n",
   };
