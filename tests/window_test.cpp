@@ -295,13 +295,17 @@ TEST(WindowApplication, OpensTheTracesGivenOnTheCommandLine) {
   QTimer poll;
   int ticks = 0;
   QObject::connect(&poll, &QTimer::timeout, [&] {
-    const bool late = ++ticks > 1500;
+    const bool late = ++ticks > kWaitLimit / std::chrono::milliseconds(20);
     for (QWidget* widget : QApplication::topLevelWidgets()) {
       auto* window = qobject_cast<MainWindow*>(widget);
       if (window == nullptr ||
           (!late && (window->Busy() ||
                      window->findChild<QTreeView*>("isdnList")->model()->rowCount() == 0))) {
         continue;
+      }
+      if (late) {
+        ADD_FAILURE() << "gave up after " << kWaitLimit.count()
+                      << " s waiting for the window to show the traces";
       }
       caption = window->windowTitle();
       rows = window->findChild<QTreeView*>("isdnList")->model()->rowCount();
