@@ -230,7 +230,7 @@ TEST(DurationText, RoundsToTheMillisecondWithHalvesAwayFromZero) {
   }
 }
 
-TEST(AppendCsvField, QuotesWhatWouldSplitTheRecordAndWritesUtf8) {
+TEST(AppendCsvField, QuotesWhatWouldSplitTheRecordGuardsFormulasAndWritesUtf8) {
   const std::pair<std::string, std::string> cases[] = {
       {"", ""},
       {"2145550100", "2145550100"},
@@ -239,6 +239,23 @@ TEST(AppendCsvField, QuotesWhatWouldSplitTheRecordAndWritesUtf8) {
       {"one\rtwo", "\"one\rtwo\""},
       {"one\ntwo", "\"one\ntwo\""},
       {"caf\xe9 \xff", "caf\xc3\xa9 \xc3\xbf"},
+      // What a spreadsheet would run gets an apostrophe, before the quotes.
+      {"=HYPERLINK(\"http://x\";\"c\")", "\"'=HYPERLINK(\"\"http://x\"\";\"\"c\"\")\""},
+      {"@SUM(1+1)", "'@SUM(1+1)"},
+      {"+1-2", "'+1-2"},
+      {"-2+3", "'-2+3"},
+      {"\tx", "'\tx"},
+      {"\rx", "\"'\rx\""},
+      {"=caf\xe9", "'=caf\xc3\xa9"},
+      {"-1.", "'-1."},
+      {"+.5", "'+.5"},
+      {"+", "'+"},
+      // Numbers, the "-" of a negative duration, and formula characters further in stay.
+      {"-", "-"},
+      {"-12.345", "-12.345"},
+      {"+7", "+7"},
+      {"1+1", "1+1"},
+      {"a=b", "a=b"},
   };
   for (const auto& [latin1, field] : cases) {
     std::string text = "x";

@@ -3,14 +3,18 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -175,9 +179,9 @@ TEST_F(CommandLine, UsageErrorsSayWhatIsWrongAndExitWithTwo) {
       {{"show", kPlain, "x1"}, "show: 'x1' is not a message number"},
       {{"export", kPlain, "-o"}, "export: option '-o' needs a value"},
       {{"export", kPlain, "-o", "a", "-o", "b"},
-       "export takes one or more trace files and at most one output file"},
+       "export: option '-o/--output' can be given only once"},
       {{"export", kPlain, "--output", "a", "-o", "b"},
-       "export takes one or more trace files and at most one output file"},
+       "export: option '-o/--output' can be given only once"},
       {{"find", kPlain}, "find takes one or more trace files and a text"},
       {{"calls"}, "calls takes one or more trace files"},
       {{"calls", kPlain, "--outcome", "failed,busy,"},
@@ -202,6 +206,28 @@ TEST_F(CommandLine, UsageErrorsSayWhatIsWrongAndExitWithTwo) {
       {{"pcap", kPlain, "-o", "a", "--utc-offset", "+5:00"},
        "pcap: '+5:00' is not a UTC offset (+HH:MM or -HH:MM)"},
       {{"stats", "--csv"}, "stats takes one or more trace files"},
+      // An option of one value given twice; only --where, --outcome and pcap's --in-call repeat.
+      {{"list", kPlain, "--call", "1", "--call", "2"},
+       "list: option '--call' can be given only once"},
+      {{"list", kPlain, "--gateway", "a", "--gateway=b"},
+       "list: option '--gateway' can be given only once"},
+      {{"list", kPlain, "--in-call", "1", "--in-call", "1"},
+       "list: option '--in-call' can be given only once"},
+      {{"show", kPlain, "--in-call", "1", "--in-call", "2"},
+       "show: option '--in-call' can be given only once"},
+      {{"calls", kPlain, "--number", "1", "--number", "2"},
+       "calls: option '--number' can be given only once"},
+      {{"calls", kPlain, "--gateway", "a", "--gateway", "b"},
+       "calls: option '--gateway' can be given only once"},
+      {{"flow", kPlain, "1", "--names", "a", "--names", "b"},
+       "flow: option '--names' can be given only once"},
+      {{"pcap", kPlain, "-o", "a", "-o", "b"}, "pcap: option '-o/--output' can be given only once"},
+      {{"pcap", kPlain, "-o", "a", "--server-address", "1.2.3.4", "--server-address", "1.2.3.5"},
+       "pcap: option '--server-address' can be given only once"},
+      {{"pcap", kPlain, "-o", "a", "--utc-offset", "+01:00", "--utc-offset", "+02:00"},
+       "pcap: option '--utc-offset' can be given only once"},
+      {{"calls", kPlain, "--number", "12a"}, "calls: '12a' is not a number (digits only)"},
+      {{"calls", kPlain, "--number", ""}, "calls: '' is not a number (digits only)"},
   };
   for (const auto& [arguments, problem] : misuses) {
     EXPECT_EQ(RunCli(arguments), UsageFailure(problem));
@@ -320,36 +346,95 @@ TEST_F(CommandLine, ReadsSeveralFilesAsOneTrace) {
                          "sigrune-cli: message 99: " + first + " + 2 more has 21 messages\n"}));
 }
 
+// `list --follow` run on a thread of its own, its output read as it comes.
+class ListFollowing {
+ public:
+  explicit ListFollowing(Arguments arguments) {
+    // Read often, and a path gone is gone.
+    SetFollowTimes({std::chrono::milliseconds(20), std::chrono::milliseconds(0)});
+    EXPECT_EQ(pipe(output_), 0);
+    list_ = std::thread([this, arguments] {
+      result_ = RunCli(arguments, "", fdopen(output_[1], "w"));
+      ended_.set_value();
+    });
+  }
+  ~ListFollowing() {
+    Join();
+    close(output_[0]);
+    SetFollowTimes({});
+  }
+  // All it printed, once that is `size` bytes or more (or ten seconds have passed).
+  const std::string& ReadUntil(std::size_t size) {
+    pollfd ready = {output_[0], POLLIN, 0};
+    char text[4096];
+    while (shown_.size() < size && poll(&ready, 1, 10000) == 1) {
+      const ssize_t got = read(output_[0], text, sizeof text);
+      if (got <= 0) {
+        break;
+      }
+      shown_.append(text, static_cast<std::size_t>(got));
+    }
+    return shown_;
+  }
+  // Interrupts it as Ctrl-C does, once it follows.
+  void Interrupt() { pthread_kill(list_.native_handle(), SIGINT); }
+  // How it ended, with all it printed.
+  CommandResult Result() {
+    Join();
+    result_.out = ReadUntil(std::string::npos);
+    return result_;
+  }
+
+ private:
+  // Within the tests' limit, or the run ends saying what hung.
+  void Join() {
+    if (!list_.joinable()) {
+      return;
+    }
+    if (ended_.get_future().wait_for(kWaitLimit) == std::future_status::timeout) {
+      ADD_FAILURE() << "gave up after " << kWaitLimit.count() << " s waiting for list --follow";
+      std::fflush(nullptr);
+      ProcessFolder::Get().Remove();
+      std::_Exit(EXIT_FAILURE);
+    }
+    list_.join();
+  }
+
+  int output_[2] = {-1, -1};
+  std::promise<void> ended_;
+  std::thread list_;
+  std::string shown_;
+  CommandResult result_{};
+};
+
 TEST_F(CommandLine, ListFollowPrintsTheLinesOfTheMessagesAppended) {
   const std::string trace = ReadFile(kPlain);
   const std::string listed = ReadFile(SourceFile("tests/data/plain-trace.list"));
-  const std::size_t cut = trace.find("01/15/2004 10:24:02.930");
+  // Cut within a data line: not a line until it ends.
+  const std::size_t cut =
+      trace.find("IsdnMsgData", trace.find("01/15/2004 10:24:02.930")) + std::size_t{20};
   const std::string path = Write("live.txt", trace.substr(0, cut));
-  int output[2];
-  ASSERT_EQ(pipe(output), 0);
-  CommandResult result{};
-  TestThread list("list --follow to end when its file is removed", [&] {
-    result = RunCli({"list", "--follow", path}, "", fdopen(output[1], "w"));
-  });
-  std::string shown;
-  const auto readUntil = [&](std::size_t size) {
-    pollfd ready = {output[0], POLLIN, 0};
-    char text[4096];
-    while (shown.size() < size && poll(&ready, 1, 10000) == 1) {
-      const ssize_t got = read(output[0], text, sizeof text);
-      shown.append(text, got > 0 ? static_cast<std::size_t>(got) : 0);
-    }
-    return shown;
-  };
+  ListFollowing list({"list", "--follow", path});
   const std::size_t firstLines = listed.find("01/15/2004 10:24:02.931");
-  EXPECT_EQ(readUntil(firstLines), listed.substr(0, firstLines));
-  WriteFile(path, trace);
-  EXPECT_EQ(readUntil(listed.size()), listed);
+  EXPECT_EQ(list.ReadUntil(firstLines), listed.substr(0, firstLines));
+  std::ofstream(path, std::ios::app) << trace.substr(cut);
+  EXPECT_EQ(list.ReadUntil(listed.size()), listed);
+
+  // Whatever takes the path is waited for, saying so once, until a file it can read comes.
+  ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0600), 0);
+  std::filesystem::rename(Path("fifo"), path);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  const std::size_t firstMessage = trace.find('\n', trace.find("IsdnMsgData")) + 1;
+  std::filesystem::rename(Write("rotated.txt", trace.substr(0, firstMessage)), path);
+  const std::string firstLine = listed.substr(0, listed.find('\n') + 1);
+  EXPECT_EQ(list.ReadUntil(listed.size() + firstLine.size()), listed + firstLine);
   std::filesystem::remove(path);
-  list.Join();
-  close(output[0]);
-  EXPECT_EQ(result, (CommandResult{kExitFailure, "",
-                                   "sigrune-cli: " + path + " disappeared: following stopped\n"}));
+  EXPECT_EQ(list.Result(),
+            (CommandResult{kExitFailure, listed + firstLine,
+                           "sigrune-cli: cannot follow " + path +
+                               ": it is a FIFO; waiting for a readable file\n" + "sigrune-cli: " +
+                               path + " was replaced: read the new file from its start\n" +
+                               "sigrune-cli: " + path + " disappeared: following stopped\n"}));
 
   const std::string gzip = Write("trace.gz", "");
   const std::pair<Arguments, std::string> refused[] = {
@@ -359,6 +444,38 @@ TEST_F(CommandLine, ListFollowPrintsTheLinesOfTheMessagesAppended) {
   for (const auto& [arguments, problem] : refused) {
     EXPECT_EQ(RunCli(arguments), (CommandResult{kExitFailure, "", problem}));
   }
+}
+
+// With a term that later messages of a call decide, a call's messages are judged once it has
+// ended, and printed together; at an interrupt, those of the calls still open as they stand.
+// Messages in no call are printed as they come.
+TEST_F(CommandLine, ListFollowJudgesCallsOnceTheyEnd) {
+  const std::string trace = ReadFile(kPlain);
+  const std::string listed = ReadFile(SourceFile("tests/data/plain-trace.list"));
+  std::vector<std::string> lines;
+  for (std::size_t at = 0; at < listed.size(); at = listed.find('\n', at) + 1) {
+    lines.push_back(listed.substr(at, listed.find('\n', at) + 1 - at));
+  }
+  const auto joined = [&](std::initializer_list<int> numbers) {
+    std::string text;
+    for (const int number : numbers) {
+      text += lines[static_cast<std::size_t>(number - 1)];
+    }
+    return text;
+  };
+  // The three calls begun, none answered yet; then all but the last message (of call 2).
+  const std::size_t answers = trace.find("01/15/2004 10:23:49.503");
+  const std::size_t lastMessage = trace.find("01/15/2004 10:24:31.016");
+  const std::string path = Write("live.txt", trace.substr(0, answers));
+  ListFollowing list({"list", "--follow", "--where", "-outcome:busy", path});
+  const std::string service = joined({1, 2});
+  EXPECT_EQ(list.ReadUntil(service.size()), service);
+  std::ofstream(path, std::ios::app) << trace.substr(answers, lastMessage - answers);
+  const std::string call1 = service + joined({3, 4, 5, 9, 10, 18, 19, 20});
+  EXPECT_EQ(list.ReadUntil(call1.size()), call1);
+  list.Interrupt();
+  EXPECT_EQ(list.Result(),
+            (CommandResult{kExitSignalBase + SIGINT, call1 + joined({6, 7, 8, 11}), ""}));
 }
 
 TEST_F(CommandLine, WriteErrorsAreReportedOnceAndFail) {
@@ -509,6 +626,10 @@ TEST_F(CommandLine, CallsPrintsATableOrTheCsv) {
             (CommandResult{kExitSuccess, "No calls match (2 calls in this trace)\n", ""}));
   EXPECT_EQ(RunCli({"calls", "--related", "--csv", kLegs}),
             (CommandResult{kExitSuccess, ReadFile(SourceFile("tests/data/call-legs.csv")), ""}));
+  // Numbers that a spreadsheet would run as formulas.
+  const std::string formulas =
+      Write("formulas.txt", "IsdnMsgData=08 02 00 01 05 6c 06 21 80 3d 31 2b 32 70 03 80 40 41\n");
+  EXPECT_NE(RunCli({"calls", "--csv", formulas}).out.find(",'=1+2,'@A,"), std::string::npos);
   EXPECT_EQ(RunCli({"calls", kTracelist, "--related", "--number", "4085"}).out,
             "call  start                    duration  gateway     dir  calling     called  "
             "outcome    messages  cause                    related\n"
@@ -603,6 +724,8 @@ TEST_F(CommandLine, FlowDrawsTheLadderOrWritesALinePerMessage) {
       {"10.1.1.5 A\n010.1.1.5 B\n", "line 2: not an address and a name"},
       {"# no name:\n10.1.1.5\n", "line 2: not an address and a name"},
       {"10.1.1.256 C\n", "line 1: not an address and a name"},
+      {"10.1.1.5 " + std::string(100, 'n') + " \t\n10.1.1.6 " + std::string(101, 'n') + "\n",
+       "line 2: a name longer than 100 characters"},
   };
   for (const auto& [text, problem] : badNames) {
     EXPECT_EQ(RunCli({"flow", kLegs, "1", "--names", Write("bad.txt", text)}),
@@ -612,6 +735,30 @@ TEST_F(CommandLine, FlowDrawsTheLadderOrWritesALinePerMessage) {
   EXPECT_EQ(
       RunCli({"flow", kLegs, "1", "27"}),
       (CommandResult{kExitFailure, "", "sigrune-cli: call 27: " + kLegs + " has 26 calls\n"}));
+}
+
+// A capture holds the times from 1970 to 2106-02-07 06:28:15.999999999 in UTC.
+TEST_F(CommandLine, PcapCountsTheTimesACaptureCannotHoldApart) {
+  std::string text = "IsdnMsgData1= 08 02 00 01 05\n";  // no time
+  for (const char* time :
+       {"1969-12-31 23:59:59.999", "1970-01-01 00:00:00", "2106-02-07 06:28:15.999",
+        "2106-02-07 06:28:16", "2106-02-07 07:00:00"}) {
+    text += std::string(time) + " CCP|IsdnMsgData1= 08 02 00 01 05\n";
+  }
+  const std::string trace = Write("times.txt", text);
+  const std::string path = Path("out.pcap");
+  const auto notes = [&](std::string_view notHeld) {
+    return "sigrune-cli: 1 message without a time: written at the time of the packet before\n"
+           "sigrune-cli: " +
+           std::string(notHeld) +
+           " with a time a pcap file cannot hold: written at the time of the packet before\n"
+           "sigrune-cli: 6 messages written to " +
+           path + "\n";
+  };
+  EXPECT_EQ(RunCli({"pcap", trace, "-o", path}),
+            (CommandResult{kExitSuccess, "", notes("3 messages")}));
+  EXPECT_EQ(RunCli({"pcap", trace, "-o", path, "--utc-offset", "+01:00"}),
+            (CommandResult{kExitSuccess, "", notes("2 messages")}));
 }
 
 // The largest packet Wireshark reads is 262,144 octets: 36 of tags and 262,108 of message.
@@ -674,6 +821,64 @@ TEST_F(CommandLine, HelpAndVersionGoToStandardOutput) {
   const CommandResult version = RunCli({"--version"});
   EXPECT_EQ(version.status, kExitSuccess);
   EXPECT_EQ(version.out.rfind("sigrune-cli ", 0), 0u);
+}
+
+TEST(TerminalLineText, EscapesControlsLineEndsAndWhatIsNoCharacterOfTheLocale) {
+  const std::tuple<std::string_view, bool, std::string_view> cases[] = {
+      {"a\tb\nsigrune-cli: c\r\n", false, "a\\x09b\\x0asigrune-cli: c\\x0d\\x0a"},
+      {"\x1b[2J\x7f", true, "\\x1b[2J\\x7f"},
+      {"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80", true,
+       "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80"},
+      {"caf\xe9", true, "caf\\xe9"},
+      {"caf\xe9 \x9b", false, "caf\xe9 \\x9b"},
+      {"\xc2\x9b[2J", true, "\\xc2\\x9b[2J"},                // U+009B, a control
+      {"\xed\xa0\x80 \xc3", true, "\\xed\\xa0\\x80 \\xc3"},  // a surrogate, a cut sequence
+      {"\xe0\x80\xaf \xf4\x90\x80\x80", true, "\\xe0\\x80\\xaf \\xf4\\x90\\x80\\x80"},
+  };
+  for (const auto& [bytes, utf8, shown] : cases) {
+    EXPECT_EQ(TerminalLineText(bytes, utf8), shown) << bytes;
+  }
+}
+
+// A name holding an escape sequence or a line end reaches a terminal escaped; a file gets it as
+// it is.
+TEST_F(CommandLine, NamesReachATerminalsStandardErrorEscaped) {
+  const int terminal = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(terminal, 0);
+  ASSERT_EQ(grantpt(terminal), 0);
+  ASSERT_EQ(unlockpt(terminal), 0);
+  const int side = open(ptsname(terminal), O_RDWR | O_NOCTTY);
+  ASSERT_GE(side, 0);
+  termios modes{};
+  ASSERT_EQ(tcgetattr(side, &modes), 0);
+  cfmakeraw(&modes);  // the line feeds as they are written
+  ASSERT_EQ(tcsetattr(side, TCSANOW, &modes), 0);
+  std::FILE* err = fdopen(side, "w");
+  const std::string name = Path("a\x1b[2J\nsigrune-cli: forged");
+  const std::vector<std::string_view> arguments = {"list", name};
+  std::FILE* out = std::tmpfile();
+  EXPECT_EQ(RunCommandLine(arguments, nullptr, out, err), kExitFailure);
+  std::fclose(out);
+  std::fflush(err);
+  std::string shown;
+  pollfd ready{terminal, POLLIN, 0};
+  char piece[4096];
+  while (poll(&ready, 1, 1000) > 0) {
+    const ssize_t got = read(terminal, piece, sizeof piece);
+    if (got <= 0) {
+      break;
+    }
+    shown.append(piece, static_cast<std::size_t>(got));
+    if (shown.back() == '\n') {
+      break;
+    }
+  }
+  std::fclose(err);
+  close(terminal);
+  EXPECT_EQ(shown, "sigrune-cli: cannot open " + Path("a\\x1b[2J\\x0asigrune-cli: forged") +
+                       ": No such file or directory\n");
+  EXPECT_EQ(RunCli(arguments).err,
+            "sigrune-cli: cannot open " + name + ": No such file or directory\n");
 }
 
 TEST(TerminalText, EscapesControlCharactersAndShowsLatin1) {

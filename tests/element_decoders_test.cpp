@@ -239,5 +239,22 @@ TEST(DecoderTables, HoldTheirTextsAndFallBacks) {
   }
 }
 
+// Names that read like slips are what exports already written and the scripts that read them hold.
+TEST(DecoderTables, KeepTheNamesTheirReadersKnow) {
+  const std::tuple<std::string (*)(int), int, std::string_view> rows[] = {
+      {Text<ElementName>, 0x3B, "ENDPOINT IDent"},
+      {Text<ElementName>, 0x03, "1TR6 Time/Date"},
+      {Text<ElementName>, 0x0C, "Connected Number"},  // as 0x4C
+      {Text<ElementName>, 0x44, "Packet Layer Binary Params"},
+      {Text<MessageTypeName>, 0x6E, "NOTIFY              "},  // one wider than most, as SETUP
+      {Text<MessageTypeName>, 0x64, "1TR6 STATUS ACK    "},
+      {Text<MessageTypeName>, 0x5A, "RELEASE_COMP       "},
+      {Text<DecodeCallState>, 0x01, "0x01 - Call Initiated"},
+  };
+  for (const auto& [lookUp, code, text] : rows) {
+    EXPECT_EQ(lookUp(code), text) << text;
+  }
+}
+
 }  // namespace
 }  // namespace sigrune

@@ -1,3 +1,8 @@
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QImage>
@@ -6,12 +11,17 @@
 #include <QPushButton>
 #include <QTest>
 #include <QXmlStreamReader>
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "trace/message_time.h"
 #include "window/flow_window.h"
 #include "window/ladder_view.h"
+#include "window/lane_names_store.h"
 #include "window_fixture.h"
 
 namespace sigrune {
@@ -153,6 +163,84 @@ TEST_F(FlowTest, ShowFlowDrawsTheCallsFollowsTheListNamesLanesAndExports) {
   const QPointer<FlowWindow> closed = flow;
   OpenThroughMenu(trace);
   EXPECT_TRUE(closed.isNull() || !closed->isVisible());
+  std::filesystem::remove_all(folder);
+}
+
+TEST_F(FlowTest, ALaneNameIsAtMostAHundredCharacters) {
+  const OwnSettings own;
+  // As a hand-edited file may hold it: the ladders get its first hundred characters.
+  WriteFile(own.File("lane-names.ini"), "[names]\n10.1.1.5=" + std::string(1'000'000, 'n') + "\n");
+  EXPECT_EQ(LaneNamesStore().Name("10.1.1.5"), QString(100, 'n'));
+
+  // The rename field takes no more.
+  OpenThroughMenu(QStringLiteral(SIGRUNE_SOURCE_DIR "/tests/data/call-legs.txt"));
+  SelectRow(0);
+  FlowWindow* flow = ShowFlow();
+  ASSERT_NE(flow, nullptr);
+  ASSERT_EQ(flow->Picture().Flow().lanes[0].address, "10.1.1.5");
+  LadderView& view = flow->View();
+  QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, view.LaneRect(0).center());
+  auto* name = view.findChild<QLineEdit*>(QStringLiteral("laneName"));
+  ASSERT_NE(name, nullptr);
+  name->clear();
+  QTest::keyClicks(name, QString(150, 'm'));
+  EXPECT_EQ(name->text(), QString(100, 'm'));
+  QTest::keyClick(name, Qt::Key_Return);
+  EXPECT_EQ(LaneNamesStore().Name("10.1.1.5"), QString(100, 'm'));
+}
+
+// A picture goes where its path leads, as every export does: through the program's own
+// descriptor, into a FIFO, beside a regular file that it then replaces.
+TEST_F(FlowTest, APictureToATargetThatIsNotARegularFileIsWrittenInPlace) {
+  OpenThroughMenu(QStringLiteral(SIGRUNE_SOURCE_DIR "/tests/data/call-legs.txt"));
+  SelectRow(1);
+  FlowWindow* flow = ShowFlow();
+  ASSERT_NE(flow, nullptr);
+  const std::filesystem::path folder = std::filesystem::temp_directory_path() /
+                                       ("sigrune-" + std::to_string(getpid()) + "-pictures");
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directory(folder);
+  const std::string log = WriteFile(folder / "app.log", "earlier\n");
+  const int fd = ::open(log.c_str(), O_WRONLY | O_APPEND);
+  std::filesystem::create_symlink("/dev/fd/" + std::to_string(fd), folder / "picture.png");
+  Export(*flow, "exportPng", folder / "picture.png");
+  ::close(fd);
+  const std::string logged = ReadFile(log);
+  EXPECT_EQ(logged.substr(0, 12), "earlier\n\x89PNG");
+  EXPECT_EQ(QImage::fromData(QByteArray::fromStdString(logged.substr(8))).height(),
+            flow->Picture().Height());
+
+  const std::string fifo = folder / "ladder.svg";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  // Opened before the export, so that a FIFO replaced by a file cannot keep the reader waiting.
+  const int reading = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  std::string drawn;
+  std::thread reader([&] {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    pollfd ready{reading, POLLIN, 0};
+    while (std::chrono::steady_clock::now() < deadline) {
+      if (::poll(&ready, 1, 50) == 1) {
+        char piece[4096];
+        const ssize_t got = ::read(reading, piece, sizeof piece);
+        if (got <= 0) {
+          break;  // the writer has closed it
+        }
+        drawn.append(piece, static_cast<std::size_t>(got));
+      }
+    }
+  });
+  Export(*flow, "exportSvg", fifo);
+  reader.join();
+  ::close(reading);
+  EXPECT_TRUE(drawn.starts_with("<?xml")) << drawn.substr(0, 100);
+  EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+  EXPECT_TRUE(dialogs_.messages.empty());
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"app.log", "ladder.svg", "picture.png"}));
   std::filesystem::remove_all(folder);
 }
 

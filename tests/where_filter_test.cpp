@@ -82,6 +82,10 @@ TEST(WhereRows, EachFieldPhraseAndNegationKeepsItsMessages) {
       {"\"in\t\tpri\"", {1, 6, 8, 10}},
       {"type:setup gw:10.1.1.5 from:10:40", {2}},
       {"-type:setup -type:rel", {3, 6, 7, 8}},
+      // Any white space separates terms.
+      {"type:setup\tdir:in", {1}},
+      {"\r\ntype:setup\v\fgw:10.1.1.5\n", {1, 2}},
+      {"\"release_comp\"\ttype:rel", {5, 10}},
   };
   for (const auto& [text, expected] : cases) {
     const WhereParse parse = ParseWhere(text);
@@ -148,6 +152,21 @@ TEST(WhereRows, ToKeepsTheMessageAtItsOwnTimeInEveryForm) {
   }
 }
 
+// Octets after a header that the decoder does not read are no elements, whatever they look like.
+TEST(WhereRows, CauseReadsOnlyTheElementsOfAHeaderTheDecoderReads) {
+  const MessageStore store = ReadTraceText(
+      "IsdnMsgData1= 08 02 00 01 4d 08 02 81 e3\n"     // cause 99
+      "IsdnMsgData1= 08 01 81 5a 08 02 81 e3\n"        // a one-octet call reference
+      "IsdnMsgData1= 08 11 81 5a 08 02 81 e3\n"        // length 1 in octet 2's low half
+      "IsdnMsgData1= cc 02 00 01 4d 08 02 81 e3\n"     // protocol discriminator 204
+      "IsdnMsgData1= 08 00 4d 08 02 81 e3\n"           // no call reference
+      "IsdnMsgData1= 08 03 00 00 01 4d 08 02 81 e3\n"  // three octets of it
+      "IsdnMsgData1= 08 02 00 01 4d 08 03 81 e3\n");   // a cause that runs past the end
+  const CallTable calls = GroupCalls(store);
+  EXPECT_EQ(NumbersOf(WhereRows(ParseWhere("cause:99").expression, store, calls)),
+            (Numbers{1, 2, 3}));
+}
+
 TEST(ParseWhere, NamesTheTermThatDoesNotParseAndWhy) {
   const std::pair<std::string_view, std::string_view> cases[] = {
       {"tpye:setup", R"("tpye:setup": unknown field "tpye")"},
@@ -160,6 +179,8 @@ TEST(ParseWhere, NamesTheTermThatDoesNotParseAndWhy) {
       {"x \"abc def", R"(""abc def": unclosed quote)"},
       {"from:\"10:40", R"("from:"10:40": unclosed quote)"},
       {"\"ab\"c d", R"(""ab"c": a blank must follow the closing quote)"},
+      {"tpye:setup\tdir:in", R"("tpye:setup": unknown field "tpye")"},
+      {"-\ttype:setup", R"("-": a lone "-" negates nothing)"},
       {"call:0", R"("call:0": "0" is not a call number)"},
       {"call:+1", R"("call:+1": "+1" is not a call number)"},
       {"call:99999999999", R"("call:99999999999": "99999999999" is not a call number)"},
@@ -299,6 +320,9 @@ TEST_F(WhereDocument, TheCommandLineKeepsWhatTheDocumentKeeps) {
   }
   EXPECT_EQ(run({"list", kTrace, "--pri", "--where", expression}),
             std::make_tuple(0, lines, std::string()));
+  // Repeated, the expressions must all hold; each is read alone.
+  EXPECT_EQ(run({"list", kTrace, "--where", "-type:setup", "--pri", "--where=from:10:40"}),
+            std::make_tuple(0, lines, std::string()));
 
   const std::string all = Path("all.txt");
   const std::string kept = Path("kept.txt");
@@ -321,12 +345,18 @@ TEST_F(WhereDocument, TheCommandLineKeepsWhatTheDocumentKeeps) {
   EXPECT_EQ(
       run({"pcap", kTrace, "-o", capture, "--in-call", "1", "--where", "dir:out"}),
       std::make_tuple(0, std::string(), "sigrune-cli: 3 messages written to " + capture + "\n"));
-  for (const std::string_view command : {"list", "export", "calls"}) {
+  for (const std::string_view command : {"list", "export", "calls", "stats"}) {
     EXPECT_EQ(run({command, kTrace, "--where", "a \"b"}),
               std::make_tuple(2, std::string(),
                               "sigrune-cli: " + std::string(command) +
                                   ": --where: \"\"b\": unclosed quote\nTry 'sigrune-cli --help' "
                                   "for more information.\n"))
+        << command;
+    // Joined, these two would read as one phrase.
+    EXPECT_EQ(std::get<2>(run({command, kTrace, "--where", "type:setup \"a\\", "--where", "\" b"})),
+              "sigrune-cli: " + std::string(command) +
+                  ": --where: \"\"a\\\": unclosed quote\nTry 'sigrune-cli --help' for more "
+                  "information.\n")
         << command;
   }
 }

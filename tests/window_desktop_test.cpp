@@ -17,11 +17,24 @@
 #include <QTest>
 #include <QTextBrowser>
 #include <QTextCursor>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include "platform/user_settings.h"
 #include "window/count_text.h"
 #include "window/find_all_panel.h"
 #include "window/find_form.h"
+#include "window/lane_names_store.h"
+#include "window/recent_traces.h"
+#include "window/where_bar.h"
 #include "window/window_settings.h"
 #include "window_fixture.h"
 
@@ -277,17 +290,238 @@ TEST_F(WindowDesktopTest, TheWindowRemembersItsPlaceColumnsAndRecentTraces) {
   EXPECT_EQ(LastFolder("Save As Tessel"), "/var/tmp/exports");
   EXPECT_EQ(LastFolder("Open"), "");
 
-  // A place off every screen (a monitor since unplugged) comes back onto the primary one.
-  UserSettings().setValue(QStringLiteral("window/geometry"), QRect(3000, 2500, 800, 600));
+  // A place off every screen (a monitor since unplugged) comes back as on the first start.
+  UserSettings()->setValue(QStringLiteral("window/geometry"), QRect(3000, 2500, 800, 600));
   window_ = std::make_unique<MainWindow>(dialogs_, launcher_);
-  EXPECT_EQ(
-      window_->geometry(),
-      QRect(QPoint(available.center().x() - 399, available.center().y() - 299), QSize(800, 600)));
-  const QList<QRect> screens = {QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
-  EXPECT_EQ(PlaceOnScreens(QRect(2000, 100, 800, 600), screens, screens[0]),
-            QRect(2000, 100, 800, 600));
-  EXPECT_EQ(PlaceOnScreens(QRect(-3000, 0, 4000, 600), screens, screens[0]),
-            QRect(0, 240, 1920, 600));
+  EXPECT_EQ(window_->geometry(), FirstStartGeometry(available));
+}
+
+TEST_F(WindowDesktopTest, APlaceShowingTooLittleOnEveryScreenComesBackAsOnTheFirstStart) {
+  // As a hand-edited file may have it: the window's middle on the screen, its frame a million
+  // pixels wide.
+  window_->close();
+  WriteFile(UserSettings()->fileName().toStdString(),
+            "[window]\ngeometry=@Rect(-500000 10 1000000 500)\n");
+  window_ = std::make_unique<MainWindow>(dialogs_, launcher_);
+  EXPECT_EQ(window_->geometry(),
+            FirstStartGeometry(QGuiApplication::primaryScreen()->availableGeometry()));
+
+  const QRect primary(0, 0, 1920, 1080);
+  const QList<QRect> screens = {primary, QRect(1920, 0, 1280, 1024)};
+  const QRect first = FirstStartGeometry(primary);
+  const struct {
+    QRect saved;
+    QRect placed;
+  } cases[] = {
+      {QRect(100, 50, 800, 600), QRect(100, 50, 800, 600)},
+      {QRect(2000, 100, 800, 600), QRect(2000, 100, 800, 600)},  // on the second screen
+      {QRect(1720, 980, 800, 600), QRect(1720, 980, 800, 600)},  // 200 by 100 on the first
+      {QRect(1721, 980, 800, 600), first},                       // 199 by 100, 601 by 44
+      {QRect(1720, 981, 800, 600), first},                       // 200 by 99, 600 by 43
+      {QRect(1000, 1000, 800, 600), first},                      // 800 by 80
+      {QRect(-300, -50, 600, 400), QRect(-300, -50, 600, 400)},
+      {QRect(-401, 0, 600, 400), first},
+      {QRect(100, 50, 5000, 5000), QRect(100, 50, 1920, 1080)},  // capped at the screen
+      {QRect(2000, 0, 5000, 300), QRect(2000, 0, 1280, 300)},
+      {QRect(-3000, 0, 4000, 600), first},  // capped, it shows nothing
+      {QRect(-500000, 10, 1000000, 500), first},
+      {QRect(QPoint(2147483000, 0), QPoint(2147483600, 500)), first},
+      {QRect(QPoint(-2147483647 - 1, -2147483647 - 1), QPoint(2147483647, 2147483647)), first},
+  };
+  for (const auto& [saved, placed] : cases) {
+    EXPECT_EQ(PlaceOnScreens(saved, screens, primary), placed) << saved.x() << " " << saved.y();
+  }
+}
+
+TEST_F(WindowDesktopTest, RecentTracesReadTheTenEntriesOfTheMenuWhateverTheFileSays) {
+  const OwnSettings own;
+  std::string twelve = "[recent]\nsize=2147483647\n";
+  QList<QStringList> ten;
+  for (int k = 1; k <= 12; ++k) {
+    const std::string file = "/t/" + std::to_string(k) + ".txt";
+    twelve += std::to_string(k) + "\\files=" + file + "\n";
+    if (k <= 10) {
+      ten << QStringList(QString::fromStdString(file));
+    }
+  }
+  const struct {
+    std::string ini;
+    QList<QStringList> traces;
+  } cases[] = {
+      {"[recent]\nsize=2147483647\n", {}},
+      {twelve, ten},
+      {"[recent]\nsize=many\n1\\files=/t/1.txt\n", {}},
+      {"[recent]\nsize=-1\n1\\files=/t/1.txt\n", {}},
+      {"[recent]\nsize=3\n1\\files=/t/1.txt\n2\\files=@Rect(1 2 3 4)\n3\\files=/t/3.txt\n",
+       {{"/t/1.txt"}, {"/t/3.txt"}}},
+  };
+  for (const auto& [ini, traces] : cases) {
+    WriteFile(own.File("sigrune.ini"), ini);
+    EXPECT_EQ(RecentTraces().Traces(), traces) << ini;
+  }
+}
+
+// What the window writes to standard error, caught in a file while this lives.
+class CaughtStandardError {
+ public:
+  explicit CaughtStandardError(std::filesystem::path path)
+      : path_(std::move(path)), saved_(::dup(STDERR_FILENO)) {
+    std::fflush(stderr);
+    const int file = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ::dup2(file, STDERR_FILENO);
+    ::close(file);
+  }
+  ~CaughtStandardError() { Release(); }
+  std::string Text() {
+    Release();
+    return ReadFile(path_);
+  }
+
+ private:
+  void Release() {
+    if (saved_ >= 0) {
+      std::fflush(stderr);
+      ::dup2(saved_, STDERR_FILENO);
+      ::close(saved_);
+      saved_ = -1;
+    }
+  }
+  std::filesystem::path path_;
+  int saved_;
+};
+
+// Past ten seconds, opens and closes the FIFOs among the files every tenth of a second, so that a
+// read or a write blocked on one goes on and the test fails rather than hangs.
+class FifoDeadline {
+ public:
+  explicit FifoDeadline(std::vector<std::filesystem::path> files)
+      : watch_([this, files = std::move(files)] {
+          for (int tick = 0; !done_; ++tick) {
+            for (const std::filesystem::path& file : files) {
+              if (tick >= 100 && std::filesystem::is_fifo(file)) {
+                passed_ = true;
+                ::close(::open(file.c_str(), O_RDWR | O_NONBLOCK));
+              }
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+          }
+        }) {}
+  ~FifoDeadline() { Passed(); }
+  // Ends the watch; whether a FIFO had to be opened.
+  bool Passed() {
+    done_ = true;
+    if (watch_.joinable()) {
+      watch_.join();
+    }
+    return passed_;
+  }
+
+ private:
+  std::atomic<bool> done_ = false;
+  std::atomic<bool> passed_ = false;
+  std::thread watch_;
+};
+
+class SettingsFiles : public WindowDesktopTest {
+ protected:
+  static constexpr const char* kFiles[] = {"sigrune.ini", "lane-names.ini", "filter-bar.ini"};
+
+  // Starts the window with each settings file made by `make`, uses every file, quits and starts
+  // again; the files must be neither read nor written, and said once each on standard error.
+  void StartUseAndQuit(const OwnSettings& own,
+                       const std::function<void(const std::filesystem::path&)>& make) {
+    std::vector<std::filesystem::path> files;
+    for (const char* name : kFiles) {
+      make(files.emplace_back(own.File(name)));
+    }
+    const QRect first = FirstStartGeometry(QGuiApplication::primaryScreen()->availableGeometry());
+    CaughtStandardError said(own.Folder() / "stderr.txt");
+    FifoDeadline deadline(files);
+    window_ = std::make_unique<MainWindow>(dialogs_, launcher_);
+    EXPECT_EQ(window_->geometry(), first);
+    window_->show();
+    window_->setGeometry(100, 60, 900, 700);
+    OpenThroughMenu(kPlain);
+    RememberFolder("Open", kPlain);
+    auto* bar = window_->findChild<WhereBar*>();
+    QTest::keyClicks(bar->lineEdit(), "type:setup");
+    QTest::keyClick(bar->lineEdit(), Qt::Key_Return);
+    Settle();
+    LaneNamesStore names;
+    names.SetName("10.1.1.5", "Dallas PRI 1");
+    EXPECT_EQ(names.Name("10.1.1.5"), QString());
+    window_->close();
+    window_ = std::make_unique<MainWindow>(dialogs_, launcher_);
+    EXPECT_EQ(window_->geometry(), first);
+    EXPECT_EQ(window_->findChild<WhereBar*>()->count(), 0);
+    EXPECT_FALSE(deadline.Passed()) << "blocked on a FIFO";
+    window_.reset();
+
+    const std::string text = said.Text();
+    for (const std::filesystem::path& file : files) {
+      const std::string note =
+          "sigrune: settings not read: " + file.string() + " is not a regular file\n";
+      const std::size_t at = text.find(note);
+      EXPECT_TRUE(at != std::string::npos && text.find(note, at + 1) == std::string::npos)
+          << note << "in:\n"
+          << text;
+    }
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(own.File(""))) {
+      left.push_back(entry.path().filename().string());
+    }
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"filter-bar.ini", "lane-names.ini", "sigrune.ini"}));
+  }
+};
+
+TEST_F(SettingsFiles, AFifoOrAFolderIsNeitherReadNorWritten) {
+  {
+    const OwnSettings own("fifo");
+    StartUseAndQuit(
+        own, [](const std::filesystem::path& file) { ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0); });
+    for (const char* name : kFiles) {
+      EXPECT_TRUE(std::filesystem::is_fifo(own.File(name))) << name;
+    }
+  }
+  const OwnSettings own("folder");
+  StartUseAndQuit(
+      own, [](const std::filesystem::path& file) { std::filesystem::create_directory(file); });
+  for (const char* name : kFiles) {
+    EXPECT_TRUE(std::filesystem::is_empty(own.File(name))) << name;
+  }
+}
+
+TEST_F(SettingsFiles, ALinkToADeviceLeavesTheDeviceAsItWas) {
+  const OwnSettings own;
+  // A node of the test's own with /dev/zero's numbers, never the machine's.
+  const std::filesystem::path zero = own.Folder() / "zero";
+  if (::mknod(zero.c_str(), S_IFCHR | 0600, ::makedev(1, 5)) != 0) {
+    GTEST_SKIP() << "cannot make a device node (needs root): " << std::strerror(errno);
+  }
+  StartUseAndQuit(
+      own, [&](const std::filesystem::path& file) { std::filesystem::create_symlink(zero, file); });
+  struct stat node {};
+  ASSERT_EQ(::stat(zero.c_str(), &node), 0);
+  EXPECT_TRUE(S_ISCHR(node.st_mode));
+  EXPECT_EQ(node.st_rdev, ::makedev(1, 5));
+  for (const char* name : kFiles) {
+    EXPECT_TRUE(std::filesystem::is_symlink(own.File(name))) << name;
+  }
+}
+
+TEST_F(SettingsFiles, ALinkToARegularFileIsFollowed) {
+  const OwnSettings own;
+  const std::filesystem::path real = own.Folder() / "real.ini";
+  WriteFile(real, "[window]\ngeometry=@Rect(100 60 900 700)\n");
+  std::filesystem::create_symlink(real, own.File("sigrune.ini"));
+  window_ = std::make_unique<MainWindow>(dialogs_, launcher_);
+  EXPECT_EQ(window_->geometry(), QRect(100, 60, 900, 700));
+  window_->show();
+  window_->setGeometry(120, 80, 800, 600);
+  window_->close();
+  EXPECT_TRUE(std::filesystem::is_symlink(own.File("sigrune.ini")));
+  EXPECT_NE(ReadFile(real).find("@Rect(120 80 800 600)"), std::string::npos) << ReadFile(real);
 }
 
 TEST_F(WindowDesktopTest, ReleaseNotesNoProgramOpensShowInAWindowOfTheProgramsOwn) {

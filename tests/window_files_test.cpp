@@ -1,5 +1,7 @@
 // Several trace files opened as one trace, and a trace followed as it grows.
 
+#include <sys/stat.h>
+
 #include <QAbstractItemModel>
 #include <QFile>
 #include <QFileInfo>
@@ -8,12 +10,14 @@
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTimer>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
 
 #include "window/application.h"
+#include "window/follow_controller.h"
 #include "window_fixture.h"
 
 namespace sigrune {
@@ -101,6 +105,7 @@ TEST_F(WindowFilesTest, AFollowedTraceGrowsByInsertedRows) {
   const auto append = [&](const std::string& text) {
     std::ofstream(trace.toStdString(), std::ios::app) << text;
   };
+  window_->findChild<FollowController*>()->SetMissingPathWait(std::chrono::milliseconds(0));
   window_->show();
   ASSERT_TRUE(window_->OpenTraceFiles({trace}, true));
   Settle();
@@ -153,6 +158,49 @@ TEST_F(WindowFilesTest, AFollowedTraceGrowsByInsertedRows) {
   ASSERT_TRUE(WaitFor([&] { return !Action("isdnFollow")->isChecked(); }));
   EXPECT_EQ(Rows(), 105);
   EXPECT_EQ(FollowState(), trace + " disappeared: following stopped");
+}
+
+// While following, the last line without its line end is not a line yet; whatever takes the
+// path is waited for, as the status bar says, until a file that can be read comes.
+TEST_F(WindowFilesTest, AFollowedTraceHoldsAHalfLineAndWaitsForAReadableFile) {
+  const std::size_t half = kProceeding.size() - 6;
+  const QString trace = WriteTrace("held.txt", kSetup + kProceeding.substr(0, half));
+  const auto append = [&](const std::string& text) {
+    std::ofstream(trace.toStdString(), std::ios::app) << text;
+  };
+  window_->show();
+  ASSERT_TRUE(window_->OpenTraceFiles({trace}, true));
+  Settle();
+  EXPECT_EQ(Rows(), 1);
+  append(kProceeding.substr(half));
+  ASSERT_TRUE(WaitFor([&] { return Rows() == 2; })) << Rows();
+  EXPECT_TRUE(RowLine(1).contains("CALL_PROC")) << RowLine(1).toStdString();
+
+  const std::string path = trace.toStdString();
+  ASSERT_EQ(mkfifo((path + ".fifo").c_str(), 0600), 0);
+  ASSERT_EQ(std::rename((path + ".fifo").c_str(), path.c_str()), 0);
+  const QString waiting = "cannot follow " + trace + ": it is a FIFO; waiting for a readable file";
+  ASSERT_TRUE(WaitFor([&] { return FollowState() == waiting; })) << FollowState().toStdString();
+  EXPECT_TRUE(Action("isdnFollow")->isChecked());
+  const QString next = WriteTrace("held.txt.next", kH225Setup);
+  ASSERT_EQ(std::rename(next.toStdString().c_str(), path.c_str()), 0);
+  ASSERT_TRUE(WaitFor([&] { return Rows() == 3; })) << Rows();
+  EXPECT_TRUE(FollowState().startsWith("Following")) << FollowState().toStdString();
+
+  // Opened without following, the half line is a whole one; File > Follow reads the trace again,
+  // holding it.
+  Trigger("isdnFollow");
+  append(kProceeding.substr(0, half));
+  OpenThroughMenu(trace);
+  EXPECT_EQ(Rows(), 2);
+  Trigger("isdnFollow");
+  EXPECT_TRUE(Action("isdnFollow")->isChecked());
+  EXPECT_EQ(Rows(), 1);
+  append(kProceeding.substr(half));
+  ASSERT_TRUE(WaitFor([&] { return Rows() == 2; })) << Rows();
+  EXPECT_TRUE(RowLine(1).contains("CALL_PROC")) << RowLine(1).toStdString();
+  Trigger("isdnFollow");
+  QFile::remove(trace);
 }
 
 }  // namespace

@@ -6,11 +6,13 @@
 
 #include <QAction>
 #include <QEventLoop>
+#include <QFile>
 #include <QLabel>
 #include <QStatusBar>
 #include <QTextEdit>
 #include <QTimer>
 #include <QTreeView>
+#include <filesystem>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -38,11 +40,45 @@ inline QString WriteTrace(std::string_view name, std::string_view text) {
   return QString::fromStdString(WriteTemporary(name, text));
 }
 
+// The user's settings in a folder of the test's own (FOLDER/config/sigrune) while it lives; the
+// folder is then removed.
+class OwnSettings {
+ public:
+  explicit OwnSettings(std::string_view label = "settings")
+      : saved_(qgetenv("XDG_CONFIG_HOME")),
+        folder_(std::filesystem::temp_directory_path() /
+                ("sigrune-" + std::to_string(::getpid()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name() + "-" +
+                 std::string(label))) {
+    std::filesystem::remove_all(folder_);
+    std::filesystem::create_directories(File(""));
+    qputenv("XDG_CONFIG_HOME",
+            QFile::encodeName(QString::fromStdString((folder_ / "config").string())));
+  }
+  ~OwnSettings() {
+    qputenv("XDG_CONFIG_HOME", saved_);
+    std::filesystem::remove_all(folder_);
+  }
+  OwnSettings(const OwnSettings&) = delete;
+  OwnSettings& operator=(const OwnSettings&) = delete;
+
+  const std::filesystem::path& Folder() const { return folder_; }
+  std::filesystem::path File(std::string_view name) const {
+    return folder_ / "config" / "sigrune" / name;
+  }
+
+ private:
+  QByteArray saved_;
+  std::filesystem::path folder_;
+};
+
 class WindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     // Each test starts as a first run: nothing remembered from the tests before.
-    UserSettings().clear();
+    if (const std::unique_ptr<QSettings> settings = UserSettings()) {
+      settings->clear();
+    }
     window_ = std::make_unique<MainWindow>(dialogs_, launcher_);
   }
 

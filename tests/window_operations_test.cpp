@@ -1,6 +1,7 @@
 #include <unistd.h>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPalette>
@@ -9,6 +10,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTextCursor>
+#include <QThread>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
@@ -536,6 +538,38 @@ TEST_F(FilterBar, OffersTheLastTwentyExpressionsEnteredNewestFirst) {
   EXPECT_EQ(another.itemText(2), QStringLiteral("call:21"));
   EXPECT_EQ(another.itemText(19), QStringLiteral("call:4"));
   EXPECT_EQ(another.Text(), QString());
+}
+
+// Quitting while an export runs stops it on its way out: the old file stays, and no temporary
+// file is left beside it.
+TEST_F(WindowOperationsTest, QuittingDuringAnExportLeavesTheTargetAsItWas) {
+  QDir folder(QString::fromStdString(::testing::TempDir()) +
+              QStringLiteral("sigrune-%1-quit-export").arg(QCoreApplication::applicationPid()));
+  folder.removeRecursively();
+  QDir().mkpath(folder.path());
+  std::string many;
+  for (int message = 0; message < 100; ++message) {
+    many += "IsdnMsgData=08 01 01 05 " + std::string(80'000, '9') + "\n";
+  }
+  OpenThroughMenu(
+      QString::fromStdString(WriteFile(folder.filePath("many.txt").toStdString(), many)));
+  const std::string path = WriteFile(folder.filePath("out.txt").toStdString(), "old contents");
+  dialogs_.saveAnswers.push_back(QString::fromStdString(path));
+  Action("isdnSave")->trigger();
+  const auto entries = [&] {
+    return folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+  };
+  QElapsedTimer waited;
+  waited.start();
+  while (entries().size() < 3 && waited.elapsed() < 60'000) {
+    QThread::msleep(1);
+  }
+  ASSERT_EQ(entries().size(), 3) << "no temporary file within 60 s";
+  window_.reset();
+  EXPECT_EQ(entries(), (QStringList{"many.txt", "out.txt"}));
+  const std::string kept = ReadFile(path);
+  EXPECT_TRUE(kept == "old contents") << kept.size() << " bytes";  // not megabytes of text
+  folder.removeRecursively();
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFontDatabase>
+#include <QGroupBox>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -88,6 +89,23 @@ TEST_F(WindowTest, MenusHaveTheirCaptionsShortcutsAndStates) {
   EXPECT_EQ(dialogs_.lastNameFilters, QStringList({"Traces (*.txt *.log *.xml *.gz)", "All (*)",
                                                    "Text (*.txt)", "Log (*.log)", "XML (*.xml)"}));
   EXPECT_EQ(dialogs_.lastSelectedFilter, "Traces (*.txt *.log *.xml *.gz)");
+}
+
+// Texts the window has always shown, odd as they look.
+TEST_F(WindowTest, ThePanesFrameAndTheAboutBoxKeepTheirTexts) {
+  const auto* frame = window_->findChild<QGroupBox*>(QStringLiteral("tesselFrame"));
+  ASSERT_NE(frame, nullptr);
+  EXPECT_EQ(frame->title(), "Tessel Translation ");
+  Trigger("isdnAbout");
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].icon, MessageIcon::Information);
+  EXPECT_EQ(dialogs_.messages[0].title, "About...");
+  // ".0." between the minor version and the revision, whatever the patch number.
+  EXPECT_EQ(dialogs_.messages[0].text,
+            QString::fromUtf8(kDescription) + QString("\nVersion %1.%2.0.%3")
+                                                  .arg(kVersionMajor)
+                                                  .arg(kVersionMinor)
+                                                  .arg(kVersionRevision));
 }
 
 TEST_F(WindowTest, ListRowsAreTheSummaryLines) {

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QSettings>
+#include <QFile>
 #include <QTemporaryDir>
 
 int main(int argc, char** argv) {
@@ -13,9 +13,10 @@ int main(int argc, char** argv) {
             "offscreen:configfile=" SIGRUNE_SOURCE_DIR "/tests/data/offscreen-screen.json");
   }
   QApplication application(argc, argv);
-  // The lane names the tests give go to a folder of the run's own, never to the user's settings.
+  // What the tests make the window remember goes to a folder of the run's own, never to the user's
+  // settings.
   const QTemporaryDir settings;
-  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
+  qputenv("XDG_CONFIG_HOME", QFile::encodeName(settings.path()));
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

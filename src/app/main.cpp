@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/qt_platform.h"
+#include "trace/replacing_file.h"
 #include "version.h"
 #include "window/application.h"
 
@@ -49,6 +50,8 @@ int main(int argc, char** argv) {
         stderr);
     return 1;
   }
+  // Ended by a signal, the window still removes the temporary file of an export under way.
+  const sigrune::TemporaryFilesRemovedOnSignals removedOnSignals;
   QApplication application(argc, argv);
   QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("sigrune")));
   sigrune::QtDialogs dialogs;

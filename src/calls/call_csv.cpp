@@ -16,6 +16,40 @@ void AppendLatin1AsUtf8(std::string& text, char c) {
   }
 }
 
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// An optional sign, digits, and optionally a point and digits.
+bool IsPlainDecimal(std::string_view text) {
+  std::size_t k = !text.empty() && (text[0] == '+' || text[0] == '-') ? 1 : 0;
+  const auto digits = [&] {
+    const std::size_t start = k;
+    while (k < text.size() && IsDigit(text[k])) {
+      ++k;
+    }
+    return k > start;
+  };
+  if (!digits()) {
+    return false;
+  }
+  if (k < text.size() && text[k] == '.') {
+    ++k;
+    if (!digits()) {
+      return false;
+    }
+  }
+  return k == text.size();
+}
+
+// A spreadsheet runs a cell that begins so as a formula; numbers and the "-" of a negative
+// duration are what they seem.
+bool WouldRunAsFormula(std::string_view text) {
+  constexpr std::string_view kFormulaStarts = "=+-@\t\r";
+  return !text.empty() && kFormulaStarts.find(text.front()) != std::string_view::npos &&
+         text != "-" && !IsPlainDecimal(text);
+}
+
 }  // namespace
 
 void AppendUtf8OfLatin1(std::string& text, std::string_view latin1) {
@@ -32,12 +66,16 @@ void AppendCsvField(std::string& text, std::string_view latin1) {
     quoted = quoted || c == ',' || c == '"' || c == '\r' || c == '\n';
     ascii = ascii && static_cast<unsigned char>(c) < 0x80;
   }
-  if (!quoted && ascii) {
+  const bool guarded = WouldRunAsFormula(latin1);
+  if (!quoted && ascii && !guarded) {
     text += latin1;
     return;
   }
   if (quoted) {
     text += '"';
+  }
+  if (guarded) {
+    text += '\'';
   }
   for (const char c : latin1) {
     if (c == '"') {

@@ -25,7 +25,9 @@ void AppendCallCsvRecord(std::string& text, const MessageStore& store, const Cal
 void AppendUtf8OfLatin1(std::string& text, std::string_view latin1);
 
 // A field of Latin-1 text in UTF-8: as it is, or in double quotes with its double quotes
-// doubled when it holds a comma, a double quote, a CR or an LF.
+// doubled when it holds a comma, a double quote, a CR or an LF. A text that begins with `=`, `+`,
+// `-`, `@`, a tab or a CR gets a leading `'`, so that a spreadsheet does not run it, unless it is
+// a plain decimal number or a lone `-`.
 void AppendCsvField(std::string& text, std::string_view latin1);
 
 }  // namespace sigrune

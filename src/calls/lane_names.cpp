@@ -61,8 +61,13 @@ LaneNamesText ReadLaneNames(std::string_view text) {
       read.badLine = number;
       break;
     }
-    read.names.insert_or_assign(std::string(address),
-                                std::string(TrimBlanksAndTabs(line.substr(blank))));
+    const std::string_view name = TrimBlanksAndTabs(line.substr(blank));
+    if (name.size() > kLongestLaneName) {
+      read.badLine = number;
+      read.nameTooLong = true;
+      break;
+    }
+    read.names.insert_or_assign(std::string(address), std::string(name));
   }
   return read;
 }

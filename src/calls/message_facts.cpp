@@ -132,6 +132,15 @@ void ReadElementFacts(const PayloadBytes& bytes, ElementFacts& facts) {
 }
 
 bool HoldsCauseValue(const PayloadBytes& bytes, int value) {
+  // Only in a header that the decoder reads do the octets after it stand for elements.
+  constexpr int kQ931ProtocolDiscriminator = 0x08;
+  if (bytes.At(1) != kQ931ProtocolDiscriminator) {
+    return false;
+  }
+  const int callReferenceLength = bytes.At(2) & 0x0F;
+  if (callReferenceLength != 1 && callReferenceLength != 2) {
+    return false;
+  }
   CauseVisitor visitor(value);
   WalkInformationElements(bytes, visitor);
   return visitor.Found();

@@ -54,8 +54,9 @@ struct ElementFacts {
 // Reads what `facts` wants, afresh; fails with SubscriptOutOfRange when the message has no octet 2.
 void ReadElementFacts(const PayloadBytes& bytes, ElementFacts& facts);
 
-// Whether any Cause element that ReadElementFacts would read holds the value, not only the first;
-// fails as ReadElementFacts does.
+// Whether any Cause element that ReadElementFacts would read holds the value, not only the first,
+// in a message whose header the decoder reads: protocol discriminator 0x08, a call reference of 1
+// or 2 octets (the low half of octet 2, as the decoder reads it). Fails as ReadElementFacts does.
 bool HoldsCauseValue(const PayloadBytes& bytes, int value);
 
 // The digits of a Calling or Called party number's contents: the octets after the first one with

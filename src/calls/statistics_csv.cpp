@@ -25,7 +25,7 @@ std::string_view CauseValueName(std::int16_t cause) {
 std::string StatisticsCsv(const MessageStore& store, const CallStatistics& statistics) {
   std::string text = "# minutes\nminute,answered,busy,no answer,rejected,cancelled,failed,none\n";
   for (const MinuteCounts& minute : statistics.minutes) {
-    text += MinuteText(minute.minute);
+    AppendCsvField(text, MinuteText(minute.minute));
     AppendOutcomes(text, minute.outcomes);
     text += '\n';
   }

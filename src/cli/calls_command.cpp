@@ -11,6 +11,7 @@
 #include "calls/call_texts.h"
 #include "cli/command_line.h"
 #include "cli/output_buffer.h"
+#include "cli/terminal_output.h"
 #include "cli/trace_loading.h"
 #include "trace/text_utilities.h"
 
@@ -121,7 +122,8 @@ bool CheckCallNumber(const TraceDocument& document, const TraceFiles& files, Cal
     return true;
   }
   std::fprintf(err, "sigrune-cli: call %u: %s has %s\n", call.value,
-               TraceNameForMessages(files).c_str(), CountOf(calls, "call", "calls").c_str());
+               Escaped(err, TraceNameForMessages(files)).c_str(),
+               CountOf(calls, "call", "calls").c_str());
   return false;
 }
 

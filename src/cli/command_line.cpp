@@ -6,6 +6,7 @@
 #include <variant>
 
 #include "cli/output_buffer.h"
+#include "cli/terminal_output.h"
 #include "cli/trace_loading.h"
 #include "version.h"
 
@@ -26,7 +27,9 @@ constexpr std::string_view kUsage =
     "                        --gateway IP, --pri, --h225 or --in-call N (the messages of\n"
     "                        call N, as the calls command numbers them); --follow then\n"
     "                        prints those of the messages appended to the last file, as\n"
-    "                        they come, until interrupted\n"
+    "                        they come, until interrupted; when --where holds outcome: or\n"
+    "                        number:, the messages of a call are judged and printed once\n"
+    "                        the call has ended (at the interrupt, as the call stands)\n"
     "  decode [HEX...]       print the decoded text of each message given as hex digit pairs\n"
     "                        (blanks between pairs allowed), or of each line of standard input\n"
     "  show TRACE... N...    print the decoded text and hex dump of message N (from 1)\n"
@@ -74,17 +77,21 @@ constexpr std::string_view kUsage =
     "  --where EXPR          the calls of which EXPR keeps at least one message\n"
     "\n"
     "--where EXPR, on list, export, calls and pcap besides their other filters, keeps the\n"
-    "messages for which every blank-separated term holds: field:value (type: a prefix of\n"
-    "the message name, gw:, proto:pri|h225, dir:in|out, crv:HEX, call:N, cause:N,\n"
-    "number:DIGITS, outcome:answered|busy|no-answer|rejected|cancelled|failed|none,\n"
-    "from:TIME, to:TIME), a word or a \"quoted phrase\" that the summary line holds (case\n"
-    "ignored); -TERM keeps the messages TERM does not. Example:\n"
+    "messages for which every term holds, terms separated by white space: field:value\n"
+    "(type: a prefix of the message name, gw:, proto:pri|h225, dir:in|out, crv:HEX,\n"
+    "call:N, cause:N, number:DIGITS, outcome:answered|busy|no-answer|rejected|cancelled|\n"
+    "failed|none, from:TIME, to:TIME), a word or a \"quoted phrase\" that the summary line\n"
+    "holds (case ignored); -TERM keeps the messages TERM does not. Given more than once,\n"
+    "every EXPR must hold. Example:\n"
     "  --where 'type:rel gw:10.1.1.5 from:10:40 to:10:45 -outcome:answered'\n"
     "\n"
     "Options:\n"
     "  --crlf                decode, show: keep the CR LF line ends of the decoded text\n"
     "  -h, --help            show this help and exit\n"
     "  --version             show the version and exit\n"
+    "\n"
+    "An option that takes a value is given once; only --where, --outcome and pcap's\n"
+    "--in-call may be repeated.\n"
     "\n"
     "Exit status: 0 on success, 1 on a failure, 2 on a usage error.\n";
 
@@ -96,7 +103,7 @@ void Print(std::FILE* stream, std::string_view text) {
 
 int UsageError(std::FILE* err, std::string_view problem) {
   Print(err, "sigrune-cli: ");
-  Print(err, problem);
+  Print(err, Escaped(err, problem));
   Print(err, "\nTry 'sigrune-cli --help' for more information.\n");
   return kExitUsage;
 }
@@ -173,8 +180,9 @@ int ReportOutOfMemory(const std::optional<Command>& command, std::FILE* err) {
     return kExitFailure;
   }
   const std::string trace = TraceNameForMessages(activity->traces);
-  std::fprintf(err, "sigrune-cli: %s: not enough memory (while %.*s)\n", trace.c_str(),
-               static_cast<int>(activity->doing.size()), activity->doing.data());
+  std::fprintf(err, "sigrune-cli: %s: not enough memory (while %.*s)\n",
+               Escaped(err, trace).c_str(), static_cast<int>(activity->doing.size()),
+               activity->doing.data());
   return kExitFailure;
 }
 

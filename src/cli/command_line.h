@@ -1,10 +1,12 @@
 #pragma once
 
+#include <chrono>
 #include <cstdio>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cli/command_parser.h"
 #include "document/trace_document.h"
@@ -12,6 +14,9 @@
 namespace sigrune {
 
 enum ExitStatus : int { kExitSuccess = 0, kExitFailure = 1, kExitUsage = 2 };
+// A command that a signal ended, after its last words, returns this plus the signal's number;
+// the program then ends by the same signal.
+inline constexpr int kExitSignalBase = 128;
 
 // The whole of sigrune-cli: arguments (without the program name) in, exit status out.
 int RunCommandLine(std::span<const std::string_view> arguments, std::FILE* in, std::FILE* out,
@@ -30,13 +35,21 @@ int RunFlowCommand(const FlowArguments& arguments, std::FILE* in, std::FILE* out
 int RunPcapCommand(const PcapArguments& arguments, std::FILE* in, std::FILE* out, std::FILE* err);
 int RunStatsCommand(const StatsArguments& arguments, std::FILE* in, std::FILE* out, std::FILE* err);
 
+// How `list --follow` waits: between reads, and for a path that is missing before it stops.
+// Tests shorten both.
+struct FollowTimes {
+  std::chrono::milliseconds interval{500};
+  std::chrono::milliseconds missingPath = TraceFollower::kMissingPathWait;
+};
+void SetFollowTimes(const FollowTimes& times);
+
 // The key of the list filters --call HEX, --pri and --h225, when one is given; false after
 // reporting a --call value that is no call reference (a usage error).
 bool ReadFilterOption(std::string_view command, const std::optional<std::string>& call, bool pri,
                       bool h225, std::FILE* err, std::optional<FilterKey>& key);
-// The expression of --where, read when given; false after reporting one that does not parse, or
-// that has no Latin-1 form (a usage error).
-bool ReadWhereOption(std::string_view command, const std::optional<std::string>& text,
+// The expressions of --where as one that keeps what they all keep, read when given; false after
+// reporting one that does not parse, or that has no Latin-1 form (a usage error).
+bool ReadWhereOption(std::string_view command, const std::vector<std::string>& texts,
                      std::FILE* err, std::optional<WhereExpression>& where);
 
 // Switches on the filter of the key, or that of --gateway IP when given.

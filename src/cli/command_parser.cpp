@@ -38,6 +38,11 @@ CLI::Option* AddOperands(CLI::App& command) {
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
 }
 
+// --where, which may be repeated: the expressions must all hold.
+CLI::Option* AddWhere(CLI::App& command) {
+  return command.add_option("--where")->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+}
+
 std::optional<std::string> ValueOf(const CLI::Option* option) {
   if (option->count() == 0) {
     return std::nullopt;
@@ -106,7 +111,7 @@ CommandGrammar ListGrammar(CLI::App& line) {
   const CLI::Option* h225 = command.add_flag("--h225");
   const CLI::Option* inCall = command.add_option("--in-call");
   const CLI::Option* follow = command.add_flag("--follow");
-  const CLI::Option* where = command.add_option("--where");
+  const CLI::Option* where = AddWhere(command);
   return {
       &command, [=](std::FILE* err) -> std::optional<Command> {
         if (operands->count() == 0) {
@@ -121,7 +126,7 @@ CommandGrammar ListGrammar(CLI::App& line) {
         }
         ListArguments list{std::move(*traces),  ValueOf(call),     ValueOf(gateway),
                            pri->count() > 0,    h225->count() > 0, {},
-                           follow->count() > 0, ValueOf(where)};
+                           follow->count() > 0, where->results()};
         if (!ReadInCall(inCall, "list", err, list.inCall)) {
           return std::nullopt;
         }
@@ -177,9 +182,9 @@ CommandGrammar ExportGrammar(CLI::App& line) {
   CLI::App& command = *line.add_subcommand("export");
   const CLI::Option* operands = AddOperands(command);
   const CLI::Option* output = command.add_option("-o,--output");
-  const CLI::Option* where = command.add_option("--where");
+  const CLI::Option* where = AddWhere(command);
   return {&command, [=](std::FILE* err) -> std::optional<Command> {
-            if (operands->count() == 0 || output->count() > 1) {
+            if (operands->count() == 0) {
               return Problem(err,
                              "export takes one or more trace files and at most one output file");
             }
@@ -187,7 +192,7 @@ CommandGrammar ExportGrammar(CLI::App& line) {
             if (!traces) {
               return std::nullopt;
             }
-            return ExportArguments{std::move(*traces), ValueOf(output), ValueOf(where)};
+            return ExportArguments{std::move(*traces), ValueOf(output), where->results()};
           }};
 }
 
@@ -239,7 +244,7 @@ CommandGrammar CallsGrammar(CLI::App& line) {
   const CLI::Option* number = command.add_option("--number");
   const CLI::Option* gateway = command.add_option("--gateway");
   const CLI::Option* related = command.add_flag("--related");
-  const CLI::Option* where = command.add_option("--where");
+  const CLI::Option* where = AddWhere(command);
   return {&command, [=](std::FILE* err) -> std::optional<Command> {
             if (operands->count() == 0) {
               return Problem(err, "calls takes one or more trace files");
@@ -250,7 +255,10 @@ CommandGrammar CallsGrammar(CLI::App& line) {
             }
             CallsArguments calls{std::move(*traces), csv->count() > 0, {},
                                  ValueOf(number),    ValueOf(gateway), related->count() > 0,
-                                 ValueOf(where)};
+                                 where->results()};
+            if (calls.number && !IsDigits(*calls.number)) {
+              return Problem(err, "calls: '" + *calls.number + "' is not a number (digits only)");
+            }
             // Repeated, the lists add up.
             for (const std::string& list : outcome->results()) {
               if (!ReadOutcomes(list, err, calls.outcomes)) {
@@ -321,7 +329,7 @@ CommandGrammar PcapGrammar(CLI::App& line) {
   const CLI::Option* h225 = command.add_flag("--h225");
   const CLI::Option* server = command.add_option("--server-address");
   const CLI::Option* offset = command.add_option("--utc-offset");
-  const CLI::Option* where = command.add_option("--where");
+  const CLI::Option* where = AddWhere(command);
   return {&command, [=](std::FILE* err) -> std::optional<Command> {
             if (operands->count() == 0 || output->count() != 1) {
               return Problem(err,
@@ -347,7 +355,7 @@ CommandGrammar PcapGrammar(CLI::App& line) {
                                h225->count() > 0,
                                {},
                                0,
-                               ValueOf(where)};
+                               where->results()};
             for (const std::string& text : inCall->results()) {
               CallNumber number;
               if (!ReadCallNumber(text, "pcap", err, number)) {
@@ -377,7 +385,7 @@ CommandGrammar StatsGrammar(CLI::App& line) {
   CLI::App& command = *line.add_subcommand("stats");
   const CLI::Option* operands = AddOperands(command);
   const CLI::Option* csv = command.add_flag("--csv");
-  const CLI::Option* where = command.add_option("--where");
+  const CLI::Option* where = AddWhere(command);
   return {&command, [=](std::FILE* err) -> std::optional<Command> {
             if (operands->count() == 0) {
               return Problem(err, "stats takes one or more trace files");
@@ -386,7 +394,7 @@ CommandGrammar StatsGrammar(CLI::App& line) {
             if (!traces) {
               return std::nullopt;
             }
-            return StatsArguments{std::move(*traces), csv->count() > 0, ValueOf(where)};
+            return StatsArguments{std::move(*traces), csv->count() > 0, where->results()};
           }};
 }
 
@@ -407,6 +415,21 @@ std::optional<std::string> Misfit(const CLI::App& app) {
         std::any_of(values.begin(), values.end(),
                     [](const auto& value) { return value != "true"; })) {
       return "option '" + option->get_name() + "' takes no value";
+    }
+  }
+  return std::nullopt;
+}
+
+// An option that takes one value, given more than once; those that may be repeated take all.
+std::optional<std::string> Repeated(const CLI::App& command) {
+  for (const CLI::Option* option : command.get_options()) {
+    if (option->get_expected_max() > 0 && option->count() > 1 &&
+        option->get_multi_option_policy() != CLI::MultiOptionPolicy::TakeAll) {
+      std::string name = option->get_name();
+      if (!option->get_snames().empty()) {
+        name = "-" + option->get_snames().front() + "/" + name;
+      }
+      return "option '" + name + "' can be given only once";
     }
   }
   return std::nullopt;
@@ -456,6 +479,9 @@ std::optional<Command> ParseCommandLine(std::span<const std::string_view> argume
     if (grammar.command->parsed()) {
       if (const auto misfit = Misfit(*grammar.command)) {
         return Problem(err, grammar.command->get_name() + ": " + *misfit);
+      }
+      if (const auto repeated = Repeated(*grammar.command)) {
+        return Problem(err, grammar.command->get_name() + ": " + *repeated);
       }
       return grammar.finish(err);
     }

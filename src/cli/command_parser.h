@@ -32,7 +32,8 @@ struct ListArguments {
   bool h225 = false;
   CallNumber inCall;    // 0: none
   bool follow = false;  // then the lines of the messages appended to the last file, as they come
-  std::optional<std::string> where;  // an expression besides the filter, in the locale's encoding
+  // Expressions besides the filter, all of which must hold; in the locale's encoding.
+  std::vector<std::string> where;
 };
 
 struct DecodeArguments {
@@ -50,7 +51,7 @@ struct ShowArguments {
 struct ExportArguments {
   TraceFiles traces;
   std::optional<std::string> outputFile;  // none: standard output
-  std::optional<std::string> where;       // none: every message
+  std::vector<std::string> where;         // none: every message
 };
 
 struct FindArguments {
@@ -66,8 +67,8 @@ struct CallsArguments {
   std::vector<CallOutcome> outcomes;  // --outcome and --failed; none: any outcome
   std::optional<std::string> number;  // contained in the calling or called digits
   std::optional<std::string> gateway;
-  bool related = false;              // a last column with the call's other leg
-  std::optional<std::string> where;  // a message of the call is kept by it
+  bool related = false;            // a last column with the call's other leg
+  std::vector<std::string> where;  // a message of the call is kept by them all
 };
 
 struct FlowArguments {
@@ -91,13 +92,13 @@ struct PcapArguments {
   bool h225 = false;
   Ipv4Address serverAddress{};
   std::int64_t utcOffsetSeconds = 0;  // east of UTC
-  std::optional<std::string> where;   // besides the calls or the filter
+  std::vector<std::string> where;     // besides the calls or the filter
 };
 
 struct StatsArguments {
   TraceFiles traces;
   bool csv = false;
-  std::optional<std::string> where;  // the calls counted: those it keeps a message of
+  std::vector<std::string> where;  // the calls counted: those they keep a message of
 };
 
 using Command = std::variant<UsageRequest, VersionRequest, ListArguments, DecodeArguments,

@@ -9,6 +9,7 @@
 #include "cli/command_line.h"
 #include "cli/input_lines.h"
 #include "cli/output_buffer.h"
+#include "cli/terminal_output.h"
 #include "cli/trace_loading.h"
 #include "q931/decoder.h"
 #include "trace/text_utilities.h"
@@ -60,8 +61,7 @@ int RunDecodeCommand(const DecodeArguments& arguments, std::FILE* in, std::FILE*
   for (const std::string_view hexText : arguments.hexTexts) {
     if (const auto failure = DecodeHexText(output, hexText, crlf)) {
       output.Flush();  // the messages before it come first
-      std::fprintf(err, "sigrune-cli: %.*s: %s\n", static_cast<int>(hexText.size()), hexText.data(),
-                   failure->c_str());
+      std::fprintf(err, "sigrune-cli: %s: %s\n", Escaped(err, hexText).c_str(), failure->c_str());
       anyFailed = true;
     }
     if (output.Failed()) {
@@ -118,7 +118,7 @@ int RunShowCommand(const ShowArguments& arguments, std::FILE* in, std::FILE* out
     if (number.value > store.msgCount) {
       output.Flush();
       std::fprintf(err, "sigrune-cli: message %zu: %s has %zu messages\n", number.value,
-                   TraceNameForMessages(files).c_str(), store.msgCount);
+                   Escaped(err, TraceNameForMessages(files)).c_str(), store.msgCount);
       anyFailed = true;
       continue;
     }

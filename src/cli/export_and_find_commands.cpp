@@ -2,16 +2,19 @@
 
 #include <cstdint>
 #include <new>
+#include <optional>
 #include <string>
 
 #include "cli/command_line.h"
 #include "cli/locale_text.h"
 #include "cli/output_buffer.h"
+#include "cli/terminal_output.h"
 #include "cli/trace_loading.h"
 #include "document/find_all.h"
 #include "q931/export_writer.h"
 #include "q931/message_search.h"
 #include "q931/payload_bytes.h"
+#include "trace/replacing_file.h"
 
 namespace sigrune {
 
@@ -34,6 +37,11 @@ int RunExportCommand(const ExportArguments& arguments, std::FILE* in, std::FILE*
     document.SetWhere(where->text);
   }
   const RowMap* kept = document.HasWhere() ? &document.ShownRows() : nullptr;
+  // Interrupted, the export to a file leaves no temporary file behind.
+  std::optional<TemporaryFilesRemovedOnSignals> removedOnSignals;
+  if (outputName) {
+    removedOnSignals.emplace();
+  }
   const ExportResult result = !outputName ? ExportRouterDebug(out, document.Store(), {}, kept)
                               : kept      ? document.Export(*outputName, *kept)
                                           : document.Export(*outputName);
@@ -44,7 +52,7 @@ int RunExportCommand(const ExportArguments& arguments, std::FILE* in, std::FILE*
     return WriteError(err, result.writeError);
   }
   if (result.outcome != ExportOutcome::Written) {
-    std::fprintf(err, "sigrune-cli: %s\n", result.errorText.c_str());
+    std::fprintf(err, "sigrune-cli: %s\n", Escaped(err, result.errorText).c_str());
     return kExitFailure;
   }
   if (result.undecodableMessages > 0) {

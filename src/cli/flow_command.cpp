@@ -12,6 +12,7 @@
 #include "cli/flow_text.h"
 #include "cli/locale_text.h"
 #include "cli/output_buffer.h"
+#include "cli/terminal_output.h"
 #include "cli/trace_loading.h"
 
 namespace sigrune {
@@ -38,7 +39,8 @@ std::size_t LineWithoutLatin1(std::string_view text) {
 std::optional<LaneNames> ReadNamesFile(const std::string& path, std::FILE* err) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) {
-    std::fprintf(err, "sigrune-cli: cannot open %s: %s\n", path.c_str(), std::strerror(errno));
+    std::fprintf(err, "sigrune-cli: cannot open %s: %s\n", Escaped(err, path).c_str(),
+                 std::strerror(errno));
     return std::nullopt;
   }
   std::string text;
@@ -50,24 +52,30 @@ std::optional<LaneNames> ReadNamesFile(const std::string& path, std::FILE* err) 
   const int error = std::ferror(file) != 0 ? errno : 0;
   std::fclose(file);
   if (error != 0) {
-    std::fprintf(err, "sigrune-cli: cannot read %s: %s\n", path.c_str(), std::strerror(error));
+    std::fprintf(err, "sigrune-cli: cannot read %s: %s\n", Escaped(err, path).c_str(),
+                 std::strerror(error));
     return std::nullopt;
   }
   if (text.size() > kLongestNamesFile) {
     std::fprintf(err, "sigrune-cli: %s: longer than 1 MiB, too long for lane names\n",
-                 path.c_str());
+                 Escaped(err, path).c_str());
     return std::nullopt;
   }
   const std::optional<std::string> latin1 = Latin1OfLocaleText(text);
   if (!latin1) {
-    std::fprintf(err, "sigrune-cli: %s: line %zu: a name with no Latin-1 form\n", path.c_str(),
-                 LineWithoutLatin1(text));
+    std::fprintf(err, "sigrune-cli: %s: line %zu: a name with no Latin-1 form\n",
+                 Escaped(err, path).c_str(), LineWithoutLatin1(text));
     return std::nullopt;
   }
   LaneNamesText read = ReadLaneNames(*latin1);
+  if (read.nameTooLong) {
+    std::fprintf(err, "sigrune-cli: %s: line %llu: a name longer than %zu characters\n",
+                 path.c_str(), static_cast<unsigned long long>(read.badLine), kLongestLaneName);
+    return std::nullopt;
+  }
   if (read.badLine != 0) {
-    std::fprintf(err, "sigrune-cli: %s: line %llu: not an address and a name\n", path.c_str(),
-                 static_cast<unsigned long long>(read.badLine));
+    std::fprintf(err, "sigrune-cli: %s: line %llu: not an address and a name\n",
+                 Escaped(err, path).c_str(), static_cast<unsigned long long>(read.badLine));
     return std::nullopt;
   }
   return std::move(read.names);

@@ -1,6 +1,7 @@
 #include <unistd.h>
 
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <string_view>
 #include <vector>
@@ -28,5 +29,12 @@ int main(int argc, char** argv) {
   if (out != stdout) {
     status = sigrune::CloseOutput(out, stderr, status);
   }
-  return sigrune::CloseOutput(stdout, stderr, status);
+  status = sigrune::CloseOutput(stdout, stderr, status);
+  if (status > sigrune::kExitSignalBase) {
+    // Ended by a signal, after its last words: ends by it, as whoever started it expects.
+    const int signal = status - sigrune::kExitSignalBase;
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+  }
+  return status;
 }

@@ -8,8 +8,10 @@
 
 #include "cli/command_line.h"
 #include "cli/output_buffer.h"
+#include "cli/terminal_output.h"
 #include "cli/trace_loading.h"
 #include "document/pcap_export.h"
+#include "trace/replacing_file.h"
 #include "trace/text_utilities.h"
 
 namespace sigrune {
@@ -73,6 +75,8 @@ int RunPcapCommand(const PcapArguments& arguments, std::FILE* in, std::FILE* out
                                                  : nullptr;
     result = WritePcap(out, document.Store(), rows, options);
   } else {
+    // Interrupted, the capture leaves no temporary file behind.
+    const TemporaryFilesRemovedOnSignals removedOnSignals;
     result = byCalls ? document.ExportPcap(arguments.outputFile, callMessages, options)
                      : document.ExportPcap(arguments.outputFile, options);
   }
@@ -83,7 +87,7 @@ int RunPcapCommand(const PcapArguments& arguments, std::FILE* in, std::FILE* out
     return WriteError(err, result.writeError);
   }
   if (result.outcome != ExportOutcome::Written) {
-    std::fprintf(err, "sigrune-cli: %s\n", result.errorText.c_str());
+    std::fprintf(err, "sigrune-cli: %s\n", Escaped(err, result.errorText).c_str());
     return kExitFailure;
   }
   for (const std::string& note : PcapNotes(result)) {
@@ -91,7 +95,7 @@ int RunPcapCommand(const PcapArguments& arguments, std::FILE* in, std::FILE* out
   }
   std::fprintf(err, "sigrune-cli: %s written to %s\n",
                CountOf(result.messagesWritten, "message", "messages").c_str(),
-               toStandardOutput ? "standard output" : arguments.outputFile.c_str());
+               Escaped(err, toStandardOutput ? "standard output" : arguments.outputFile).c_str());
   return loaded == LoadOutcome::Loaded ? kExitSuccess : kExitFailure;
 }
 

@@ -15,6 +15,46 @@ bool IsControl(unsigned char byte) {
   return (byte < 0x20 && byte != '\t' && byte != '\n') || (byte >= 0x7F && byte < 0xA0);
 }
 
+void AppendEscaped(std::string& text, unsigned char byte) {
+  static constexpr char kHexDigits[] = "0123456789abcdef";
+  text += "\\x";
+  text += kHexDigits[byte >> 4];
+  text += kHexDigits[byte & 0xF];
+}
+
+// The length of the well-formed UTF-8 sequence at `k`; 0 for none.
+std::size_t Utf8Length(std::string_view bytes, std::size_t k) {
+  const auto at = [&bytes](std::size_t i) {
+    return i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : 0u;
+  };
+  const unsigned lead = at(k);
+  std::size_t length = 0;
+  unsigned low = 0x80;
+  unsigned high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    low = lead == 0xE0 ? 0xA0 : low;    // no overlong form
+    high = lead == 0xED ? 0x9F : high;  // no surrogate
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    low = lead == 0xF0 ? 0x90 : low;
+    high = lead == 0xF4 ? 0x8F : high;  // nothing beyond U+10FFFF
+  } else {
+    return 0;
+  }
+  if (at(k + 1) < low || at(k + 1) > high) {
+    return 0;
+  }
+  for (std::size_t i = 2; i < length; ++i) {
+    if (at(k + i) < 0x80 || at(k + i) > 0xBF) {
+      return 0;
+    }
+  }
+  return length;
+}
+
 struct TerminalCookie {
   int fd;
   bool utf8;
@@ -67,7 +107,6 @@ int CloseTerminal(void* cookie) {
 }  // namespace
 
 std::string TerminalText(std::string_view bytes, bool utf8) {
-  static constexpr char kHexDigits[] = "0123456789abcdef";
   std::string text;
   text.reserve(bytes.size());
   for (std::size_t k = 0; k < bytes.size(); ++k) {
@@ -75,9 +114,7 @@ std::string TerminalText(std::string_view bytes, bool utf8) {
     if (byte == '\r' && k + 1 < bytes.size() && bytes[k + 1] == '\n') {
       text += '\r';
     } else if (IsControl(byte)) {
-      text += "\\x";
-      text += kHexDigits[byte >> 4];
-      text += kHexDigits[byte & 0xF];
+      AppendEscaped(text, byte);
     } else if (utf8 && byte >= 0x80) {
       text += static_cast<char>(0xC0 | (byte >> 6));
       text += static_cast<char>(0x80 | (byte & 0x3F));
@@ -86,6 +123,33 @@ std::string TerminalText(std::string_view bytes, bool utf8) {
     }
   }
   return text;
+}
+
+std::string TerminalLineText(std::string_view bytes, bool utf8) {
+  std::string text;
+  text.reserve(bytes.size());
+  for (std::size_t k = 0; k < bytes.size();) {
+    const auto byte = static_cast<unsigned char>(bytes[k]);
+    const std::size_t length = utf8 && byte >= 0x80 ? Utf8Length(bytes, k) : 0;
+    // U+0080 to U+009F are the same controls as Latin-1's bytes.
+    if (length > 0 && !(byte == 0xC2 && static_cast<unsigned char>(bytes[k + 1]) < 0xA0)) {
+      text.append(bytes.substr(k, length));
+      k += length;
+      continue;
+    }
+    if (byte < 0x20 || byte == 0x7F || (byte >= 0x80 && (utf8 || byte < 0xA0))) {
+      AppendEscaped(text, byte);
+    } else {
+      text += static_cast<char>(byte);
+    }
+    ++k;
+  }
+  return text;
+}
+
+std::string Escaped(std::FILE* stream, std::string_view text) {
+  const int fd = fileno(stream);
+  return fd >= 0 && ::isatty(fd) ? TerminalLineText(text, LocaleIsUtf8()) : std::string(text);
 }
 
 bool LocaleIsUtf8() {

@@ -16,6 +16,17 @@ namespace sigrune {
 // from Latin-1 to UTF-8.
 std::string TerminalText(std::string_view bytes, bool utf8);
 
+// A text for a line of standard error as a terminal should get it: the control characters that
+// TerminalText escapes, and tab and line feed too, as \xNN, so that a file name in it can neither
+// drive the terminal nor forge a line. Names and system messages come in the locale's encoding,
+// not in Latin-1, so nothing is converted: with `utf8`, a well-formed UTF-8 sequence stays
+// (unless it encodes one of 0x80 to 0x9F) and any other byte above 0x7F is escaped.
+std::string TerminalLineText(std::string_view bytes, bool utf8);
+
+// The text as `stream` should get it: as TerminalLineText shows it when `stream` is a terminal,
+// else as it is.
+std::string Escaped(std::FILE* stream, std::string_view text);
+
 // True when the locale's character set (LC_CTYPE, as set by setlocale) is UTF-8.
 bool LocaleIsUtf8();
 

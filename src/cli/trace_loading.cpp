@@ -1,5 +1,7 @@
 #include "cli/trace_loading.h"
 
+#include "cli/terminal_output.h"
+
 namespace sigrune {
 
 std::string TraceNameForMessages(const TraceFiles& files) {
@@ -11,31 +13,36 @@ std::string TraceNameForMessages(const TraceFiles& files) {
 }
 
 LoadOutcome LoadTraceForCommand(const TraceFiles& files, std::FILE* in, std::FILE* err,
-                                TraceDocument& document, EmptyTrace empty, CallGrouping grouping) {
+                                TraceDocument& document, EmptyTrace empty, CallGrouping grouping,
+                                UnendedLastLine lastLine) {
   const std::string name = TraceNameForMessages(files);
   const bool standardInput = files.size() == 1 && files.front() == "-";
   LoadedTrace read;
   if (standardInput) {
     read.result = LoadTraceDescriptor(fileno(in), name);
   } else if (grouping == CallGrouping::WhileReading) {
-    read = TraceDocument::ReadTrace(files, {}, AcceptedFiles::RegularOrFifo);
+    read = TraceDocument::ReadTrace(files, WhereExpression(), {}, {}, AcceptedFiles::RegularOrFifo,
+                                    lastLine);
   } else {
     read.result = LoadTraceFiles(files, {}, AcceptedFiles::RegularOrFifo);
+    if (lastLine == UnendedLastLine::Held) {
+      HoldUnendedLastLine(read.result);
+    }
   }
   LoadResult& loaded = read.result;
   const LoadOutcome outcome = loaded.outcome;
   for (const std::string& note : loaded.notes) {
-    std::fprintf(err, "sigrune-cli: %s\n", note.c_str());
+    std::fprintf(err, "sigrune-cli: %s\n", Escaped(err, note).c_str());
   }
   if (const std::string note = SkippedLinesNote(loaded); !note.empty()) {
     // With several files, the note names the file.
     const std::string prefix = loaded.firstSkippedFile.empty() ? name + ": " : "";
-    std::fprintf(err, "sigrune-cli: %s%s\n", prefix.c_str(), note.c_str());
+    std::fprintf(err, "sigrune-cli: %s\n", Escaped(err, prefix + note).c_str());
   }
   switch (loaded.outcome) {
     case LoadOutcome::NoMessages:
       if (empty == EmptyTrace::Failure) {
-        std::fprintf(err, "%s does not contain Q931 Messages.\n", name.c_str());
+        std::fprintf(err, "%s does not contain Q931 Messages.\n", Escaped(err, name).c_str());
       }
       [[fallthrough]];  // an empty trace is still the trace, which an export must not replace
     case LoadOutcome::Loaded: {
@@ -50,7 +57,7 @@ LoadOutcome LoadTraceForCommand(const TraceFiles& files, std::FILE* in, std::FIL
     }
     case LoadOutcome::Stopped:
     case LoadOutcome::Failed:
-      std::fprintf(err, "sigrune-cli: %s\n", loaded.errorText.c_str());
+      std::fprintf(err, "sigrune-cli: %s\n", Escaped(err, loaded.errorText).c_str());
       break;
   }
   return outcome;

@@ -14,12 +14,13 @@ namespace sigrune {
 // without messages as the window reports it, unless it is fine (a trace to follow). Skipped long
 // lines and the reading's notes (a file given twice) are noted on `err` too.
 // CallGrouping::WhileReading groups the calls of files while they are read (the commands that need
-// them).
+// them). A trace read to be followed holds its unended last line (HoldUnendedLastLine).
 enum class EmptyTrace { Failure, Fine };
 enum class CallGrouping { Later, WhileReading };
 LoadOutcome LoadTraceForCommand(const TraceFiles& files, std::FILE* in, std::FILE* err,
                                 TraceDocument& document, EmptyTrace empty = EmptyTrace::Failure,
-                                CallGrouping grouping = CallGrouping::Later);
+                                CallGrouping grouping = CallGrouping::Later,
+                                UnendedLastLine lastLine = UnendedLastLine::Whole);
 
 // How the messages name a trace: "standard input" for "-", "FIRST + N more" for several files.
 std::string TraceNameForMessages(const TraceFiles& files);

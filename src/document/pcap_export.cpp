@@ -104,10 +104,13 @@ PcapResult WritePackets(const Selection& selection, const PcapOptions& options,
     AppendPacketTags(packet, facts);
     packet.insert(packet.end(), bytes.Octets().begin(), bytes.Octets().end());
     // A message without a time keeps the order of the packets.
-    if (const auto captureTime = CaptureTime(store.msgTimes[index], options.utcOffsetSeconds)) {
+    const MessageTime messageTime = store.msgTimes[index];
+    if (const auto captureTime = CaptureTime(messageTime, options.utcOffsetSeconds)) {
       time = *captureTime;
-    } else {
+    } else if (messageTime == kNoTime) {
       ++result.untimed;
+    } else {
+      ++result.timeNotHeld;
     }
     file.Write(time, packet);
     ++result.messagesWritten;
@@ -165,6 +168,11 @@ std::vector<std::string> PcapNotes(const PcapResult& result) {
   if (result.untimed > 0) {
     notes.push_back(CountOf(result.untimed, "message", "messages") +
                     " without a time: written at the time of the packet before");
+  }
+  if (result.timeNotHeld > 0) {
+    notes.push_back(CountOf(result.timeNotHeld, "message", "messages") +
+                    " with a time a pcap file cannot hold: written at the time of the packet "
+                    "before");
   }
   return notes;
 }

@@ -31,8 +31,9 @@ struct PcapResult {
   std::size_t withoutOctets = 0;
   std::size_t tooLarge = 0;
   // Written with the time of the packet before (0 for the first): no time in the trace, or one
-  // that a capture cannot hold (before 1970, from 2106 on).
+  // that a capture cannot hold (in UTC before 1970, or from 2106-02-07 06:28:16 on).
   std::size_t untimed = 0;
+  std::size_t timeNotHeld = 0;
   // What went wrong: the file and the system's reason.
   std::string errorText;
   // The errno of a failed write to a stream, which its caller reports in its own words.
@@ -51,7 +52,8 @@ PcapResult WritePcap(const std::string& path, const MessageStore& store, const R
                      const std::vector<std::string>& tracePaths = {});
 
 // What the user is told besides the count of packets, a line each: "3 messages skipped: no
-// octets", "1 message skipped: too large ...", "2 messages without a time: ...".
+// octets", "1 message skipped: too large ...", "2 messages without a time: ...", "1 message with
+// a time a pcap file cannot hold: ...".
 std::vector<std::string> PcapNotes(const PcapResult& result);
 
 }  // namespace sigrune

@@ -67,8 +67,8 @@ LoadedTrace TraceDocument::ReadTrace(
 LoadedTrace TraceDocument::ReadTrace(
     const std::vector<std::string>& paths, const WhereExpression& where,
     const LoadProgress& progress,
-    const std::function<void(MessageStore&& firstMessages)>& firstMessages,
-    AcceptedFiles accepted) {
+    const std::function<void(MessageStore&& firstMessages)>& firstMessages, AcceptedFiles accepted,
+    UnendedLastLine lastLine) {
   std::uint64_t bytesRead = 0;
   std::uint64_t size = 0;
   const LoadProgress tracked = [&](std::uint64_t bytes, std::uint64_t fileSize) {
@@ -89,6 +89,9 @@ LoadedTrace TraceDocument::ReadTrace(
   };
   LoadedTrace loaded;
   loaded.result = LoadTraceFiles(paths, tracked, accepted, watch);
+  if (lastLine == UnendedLastLine::Held) {
+    HoldUnendedLastLine(loaded.result);  // the calls of the pieces are then grouped again
+  }
   if (loaded.result.outcome != LoadOutcome::Loaded) {
     return loaded;
   }
@@ -223,6 +226,11 @@ std::optional<TraceFollower> TraceDocument::StartFollowing(std::string& whyNot) 
     return std::nullopt;
   }
   return TraceFollower::Begin(*followPoint_, whyNot);
+}
+
+bool TraceDocument::TookUnendedLastLine() const {
+  return followPoint_ && followPoint_->refusal.empty() && followPoint_->reader.pendingLength != 0 &&
+         followPoint_->reader.pendingLineMadeMessage;
 }
 
 AppendedMessages TraceDocument::AppendFollowed(TraceFollower::Batch&& batch) {

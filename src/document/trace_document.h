@@ -134,17 +134,22 @@ class TraceDocument {
       const std::function<void(MessageStore&& firstMessages)>& firstMessages = {});
   // Adopts what ReadTrace read when it Loaded, as Load would.
   void Adopt(LoadedTrace&& loaded, LoadKind kind);
-  // ReadTrace, with the rows of the expression found as well (for a worker).
+  // ReadTrace, with the rows of the expression found as well (for a worker); a trace read to be
+  // followed holds its unended last line (HoldUnendedLastLine).
   static LoadedTrace ReadTrace(
       const std::vector<std::string>& paths, const WhereExpression& where,
       const LoadProgress& progress = {},
       const std::function<void(MessageStore&& firstMessages)>& firstMessages = {},
-      AcceptedFiles accepted = AcceptedFiles::RegularOnly);
+      AcceptedFiles accepted = AcceptedFiles::RegularOnly,
+      UnendedLastLine lastLine = UnendedLastLine::Whole);
 
   // --- Following the last file as it grows ---------------------------------------------------
   // A follower that reads on where the last load (and the batches appended since) stopped; none,
   // and why not, when the last file cannot be followed.
   std::optional<TraceFollower> StartFollowing(std::string& whyNot) const;
+  // Whether the last load took the last file's unended last line for a whole one (it was not
+  // read to be followed): a follower would keep what that made of the line, however it ends.
+  bool TookUnendedLastLine() const;
   // Appends a batch read by a follower, while no operation reads the store (on the window's
   // thread): the messages; the rows of the active filter that keeps some of them; the calls,
   // when they were grouped, taken on from where they stood. Running out of memory throws

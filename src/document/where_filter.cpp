@@ -70,6 +70,16 @@ bool IsDigits(std::string_view text) {
   return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
 }
 
+// What separates terms: a tab or a line end pasted in separates as a blank does.
+constexpr std::string_view kWhiteSpace = " \t\r\n\v\f";
+bool IsWhiteSpace(char c) {
+  return kWhiteSpace.find(c) != std::string_view::npos;
+}
+// Where the term or value from `at` ends: at the next white space, or at the end.
+std::size_t TermEnd(std::string_view text, std::size_t at) {
+  return std::min(text.find_first_of(kWhiteSpace, at), text.size());
+}
+
 struct FieldName {
   std::string_view name;
   WhereField field;
@@ -199,7 +209,7 @@ std::string ReadValue(WhereTerm& term, std::string_view value) {
 bool ReadTerm(std::string_view text, std::size_t& at, WhereTerm& term, std::string& error) {
   const std::size_t start = at;
   const auto fail = [&](std::string_view reason) {
-    const std::size_t end = std::min(text.find(' ', at), text.size());
+    const std::size_t end = TermEnd(text, at);
     error = '"' + std::string(text.substr(start, std::max(end, at) - start)) + "\": ";
     error += reason;
     return false;
@@ -207,7 +217,7 @@ bool ReadTerm(std::string_view text, std::size_t& at, WhereTerm& term, std::stri
   if (text[at] == '-') {
     term.negated = true;
     ++at;
-    if (at == text.size() || text[at] == ' ') {
+    if (at == text.size() || IsWhiteSpace(text[at])) {
       return fail("a lone \"-\" negates nothing");
     }
   }
@@ -233,11 +243,11 @@ bool ReadTerm(std::string_view text, std::size_t& at, WhereTerm& term, std::stri
       error = '"' + std::string(text.substr(start)) + "\": unclosed quote";
       return false;
     }
-    if (at < text.size() && text[at] != ' ') {
+    if (at < text.size() && !IsWhiteSpace(text[at])) {
       return fail("a blank must follow the closing quote");
     }
   } else {
-    const std::size_t end = std::min(text.find(' ', at), text.size());
+    const std::size_t end = TermEnd(text, at);
     value = text.substr(at, end - at);
     at = end;
   }
@@ -436,7 +446,7 @@ WhereParse ParseWhere(std::string_view text) {
   WhereParse parse;
   parse.expression.text = std::string(text);
   for (std::size_t at = 0; at < text.size();) {
-    if (text[at] == ' ') {
+    if (IsWhiteSpace(text[at])) {
       ++at;
       continue;
     }
@@ -454,6 +464,12 @@ bool WhereNeedsCalls(const WhereExpression& expression) {
   return std::any_of(expression.terms.begin(), expression.terms.end(), [](const WhereTerm& term) {
     return term.field == WhereField::Call || term.field == WhereField::Number ||
            term.field == WhereField::Outcome;
+  });
+}
+
+bool WhereDependsOnLaterMessages(const WhereExpression& expression) {
+  return std::any_of(expression.terms.begin(), expression.terms.end(), [](const WhereTerm& term) {
+    return term.field == WhereField::Number || term.field == WhereField::Outcome;
   });
 }
 

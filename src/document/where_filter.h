@@ -1,9 +1,9 @@
 #pragma once
 
-// The filter bar's language: one line that says which messages to keep, as blank-separated terms
-// that must all hold (`type:setup gw:10.1.1.5 -outcome:answered "user busy"`). Parsed once into
-// plain terms, then matched against the store's typed columns and the calls, one pass over the
-// messages.
+// The filter bar's language: one line that says which messages to keep, as terms that must all
+// hold, separated by white space (blank, tab, CR, LF, VT, FF):
+// `type:setup gw:10.1.1.5 -outcome:answered "user busy"`. Parsed once into plain terms, then
+// matched against the store's typed columns and the calls, one pass over the messages.
 
 #include <cstddef>
 #include <functional>
@@ -38,12 +38,16 @@ struct WhereParse {
   std::string error;
 };
 
-// Reads an expression (Latin-1); an empty or blank one keeps every message.
+// Reads an expression (Latin-1); an empty one, or one of white space only, keeps every message.
 WhereParse ParseWhere(std::string_view text);
 
 // Whether the expression reads the calls (call:, number:, outcome:); the others may be given an
 // empty table.
 bool WhereNeedsCalls(const WhereExpression& expression);
+
+// Whether a term reads what later messages of a call may change (outcome:, and number: through
+// the digits of overlap sending): the messages of a call are judged for good once it has ended.
+bool WhereDependsOnLaterMessages(const WhereExpression& expression);
 
 // Whether the expression keeps the message (index from 0). `calls` gives call:, number: and
 // outcome: their calls.

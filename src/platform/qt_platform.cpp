@@ -15,11 +15,6 @@
 
 namespace sigrune {
 
-void RememberFolder(const QString& dialog, const QString& chosenPath) {
-  UserSettings().setValue(QStringLiteral("folders/") + dialog,
-                          QFileInfo(chosenPath).absolutePath());
-}
-
 std::optional<QStringList> QtDialogs::OpenFileNames(QWidget* parent, const QStringList& nameFilters,
                                                     const QString& selectedFilter) {
   QFileDialog dialog(parent, QObject::tr("Open"));

@@ -176,7 +176,8 @@ LoadResult ReadDescriptor(int descriptor, const std::string& name, const LoadPro
     point.reader = reader->Continuation();
     const std::size_t whole = reader->MessageCount();
     result.store = reader->Finish();
-    point.reader.pendingLineMadeMessage = result.store.msgCount > whole;
+    point.reader.pendingLineMadeMessage =
+        result.store.msgCount > whole || point.reader.pendingLength > kMaxLineLength;
     result.skippedLongLines = reader->SkippedLongLines();
     result.firstSkippedLine = reader->FirstSkippedLine();
     result.outcome = result.store.msgCount > 0 ? LoadOutcome::Loaded : LoadOutcome::NoMessages;
@@ -187,6 +188,17 @@ LoadResult ReadDescriptor(int descriptor, const std::string& name, const LoadPro
     return Failure(name + ": not enough memory (while loading, after " +
                    CountOf(messages, "message", "messages") + ")");
   }
+}
+
+// The bytes before `offset`, up to kFollowTailSize of them; fewer when they cannot be read.
+std::string ReadTail(int descriptor, std::uint64_t offset) {
+  std::string tail(static_cast<std::size_t>(std::min<std::uint64_t>(offset, kFollowTailSize)),
+                   '\0');
+  ssize_t got;
+  do {
+    got = ::pread(descriptor, tail.data(), tail.size(), static_cast<off_t>(offset - tail.size()));
+  } while (got < 0 && errno == EINTR);
+  return got == static_cast<ssize_t>(tail.size()) ? tail : std::string();
 }
 
 }  // namespace
@@ -245,8 +257,33 @@ LoadResult LoadTraceFile(const std::string& fileName, const LoadProgress& progre
     point.refusal = "cannot follow " + fileName + ": it is compressed";
   } else if (S_ISFIFO(status.st_mode)) {
     point.refusal = "cannot follow " + fileName + ": it is a FIFO";
+  } else {
+    point.tail = ReadTail(file.get(), point.offset);
   }
   return result;
+}
+
+void HoldUnendedLastLine(LoadResult& loaded) {
+  if (!loaded.followPoint || !loaded.followPoint->refusal.empty()) {
+    return;
+  }
+  ReaderContinuation& reader = loaded.followPoint->reader;
+  if (reader.pendingLength == 0 || !reader.pendingLineMadeMessage) {
+    return;
+  }
+  // The last file's messages are the store's last.
+  if (reader.pendingLength > kMaxLineLength) {
+    if (--loaded.skippedLongLines == 0) {
+      loaded.firstSkippedLine = 0;
+      loaded.firstSkippedFile.clear();
+    }
+  } else {
+    KeepFirstMessages(loaded.store, loaded.store.msgCount - 1);
+    if (loaded.outcome == LoadOutcome::Loaded && loaded.store.msgCount == 0) {
+      loaded.outcome = LoadOutcome::NoMessages;
+    }
+  }
+  reader.pendingLineMadeMessage = false;
 }
 
 LoadResult LoadTraceDescriptor(int descriptor, const std::string& name,

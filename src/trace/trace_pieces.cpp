@@ -278,7 +278,8 @@ void PieceLoad::ReadPiece(std::size_t index, unsigned laneIndex, LargeVector<cha
   piece.end = reader.Continuation();
   const std::size_t whole = reader.MessageCount();
   piece.store = reader.Finish();
-  piece.lastLineMadeMessage = piece.store.msgCount > whole;
+  piece.lastLineMadeMessage =
+      piece.store.msgCount > whole || piece.end.pendingLength > kMaxLineLength;
   // Asked once the last line made its message: that may be the piece's first.
   piece.inheritsHeader = reader.FirstMessageInheritsHeader();
   piece.inheritsGateway = reader.FirstMessageInheritsGateway();

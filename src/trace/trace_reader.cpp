@@ -190,6 +190,8 @@ void TraceTextReader::EndLine(std::string_view rest) {
   HoldLineStart(rest);
   if (pendingLength_ <= kMaxLineLength) {
     ConsumeLine(pendingLine_);
+  } else if (dropPendingMessage_) {
+    ++lineNumber_;  // counted by the load that took it whole
   } else {
     SkipLongLine();
   }

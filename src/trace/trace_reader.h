@@ -48,8 +48,8 @@ struct ReaderContinuation {
   bool isIncoming = false;
   std::uint64_t headerLineNumber = 0;
   std::string gatewayAddress;  // dotted decimal
-  // The end of the load took the unended line for a whole one, and it made a message: once the
-  // line ends, it must not make another.
+  // The end of the load took the unended line for a whole one, and it made a message (or was
+  // counted as too long): once the line ends, it must not make another (nor count again).
   bool pendingLineMadeMessage = false;
 };
 
@@ -74,6 +74,11 @@ class TraceTextReader {
   // Lines longer than kMaxLineLength, and the 1-based number of the first of them.
   std::uint64_t SkippedLongLines() const { return skippedLongLines_; }
   std::uint64_t FirstSkippedLine() const { return firstSkippedLine_; }
+  // Counts the skipped lines afresh from here: a follower tells of those of each read.
+  void ForgetSkippedLines() {
+    skippedLongLines_ = 0;
+    firstSkippedLine_ = 0;
+  }
   // Ends the text (a last line without a line end counts) and hands over the messages.
   MessageStore Finish();
   // Hands over the messages of the whole lines read so far and reads on with a fresh store.
@@ -173,7 +178,11 @@ struct FollowPoint {
   ReaderContinuation reader;
   // Why the file cannot be followed (compressed, a FIFO); empty when it can.
   std::string refusal;
+  // The last bytes read (up to kFollowTailSize): while they are still there, the file was only
+  // appended to.
+  std::string tail;
 };
+inline constexpr std::size_t kFollowTailSize = 64;
 
 struct LoadResult {
   LoadOutcome outcome = LoadOutcome::Failed;
@@ -219,5 +228,15 @@ LoadResult LoadTraceDescriptor(int descriptor, const std::string& name,
 // "1 line longer than 16 MiB was skipped (line L)" or "N lines longer than 16 MiB were skipped
 // (first: line L)"; empty when none was.
 std::string SkippedLinesNote(const LoadResult& result);
+
+// How a load takes the last file's last line when it has no line end: as a whole line (a trace
+// read once), or held as not a line yet (a trace read to be followed, whose writer may be midway
+// through it).
+enum class UnendedLastLine { Whole, Held };
+
+// Takes back what the load made of the last file's unended last line (its message, or its count
+// as too long), for the follower to read once the line ends. Nothing changes for a trace that
+// cannot be followed.
+void HoldUnendedLastLine(LoadResult& loaded);
 
 }  // namespace sigrune

@@ -40,6 +40,7 @@ FollowController::FollowController(std::function<bool()> canApply,
 void FollowController::Start(TraceFollower follower, const QString& path) {
   Stop();
   follower_ = std::make_shared<TraceFollower>(std::move(follower));
+  follower_->SetMissingPathWait(missingPathWait_);
   path_ = path;
   following_ = true;
   lastRead_ = {};
@@ -61,6 +62,7 @@ void FollowController::Stop() {
 
 void FollowController::EndReads() {
   following_ = false;
+  waitingFor_.clear();
   follower_.reset();
   pollAgain_ = false;
   every_.stop();
@@ -126,6 +128,7 @@ void FollowController::Polled(std::uint64_t generation, std::optional<Batch> bat
   }
   const bool stopped = batch->stopped;
   const bool renewed = !batch->note.empty();
+  waitingFor_ = QString::fromLocal8Bit(batch->waiting.c_str());
   if (batch->messages.msgCount > 0 || renewed) {
     waiting_ = std::move(batch);
   }

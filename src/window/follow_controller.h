@@ -11,6 +11,7 @@
 #include <QString>
 #include <QTime>
 #include <QTimer>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -36,6 +37,12 @@ class FollowController : public QObject {
   bool Following() const { return following_; }
   // When the last read ended; null before the first.
   QTime LastRead() const { return lastRead_; }
+  // While no readable file is at the path: why ("cannot follow PATH: REASON; waiting for a
+  // readable file"); empty otherwise.
+  const QString& WaitingFor() const { return waitingFor_; }
+  // How long a missing path is waited for by the followers started from now on (tests shorten
+  // it).
+  void SetMissingPathWait(std::chrono::milliseconds wait) { missingPathWait_ = wait; }
 
   // The window may take a batch now, if one waits.
   void ApplyWaiting();
@@ -67,6 +74,8 @@ class FollowController : public QObject {
   // A change was reported while a read ran.
   bool pollAgain_ = false;
   QTime lastRead_;
+  QString waitingFor_;
+  std::chrono::milliseconds missingPathWait_ = TraceFollower::kMissingPathWait;
   QElapsedTimer sincePoll_;
   QTimer every_;  // the regular reads
   QTimer soon_;   // a reported change, read once the last read is far enough behind

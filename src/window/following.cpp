@@ -10,6 +10,7 @@
 #include "window/follow_controller.h"
 #include "window/main_window.h"
 #include "window/message_list_model.h"
+#include "window/trace_names.h"
 
 namespace sigrune {
 
@@ -30,6 +31,17 @@ void MainWindow::CreateFollowing() {
 }
 
 void MainWindow::isdnFollow_Click(bool follow) {
+  if (follow && document_.IsOpen() && !follow_->Following() && document_.TookUnendedLastLine()) {
+    // Read again, holding that line until its end comes, and followed from there.
+    followStopped_.clear();
+    StartLoad(DecodedPaths(document_.Paths()), LoadKind::Reload, true);
+    ShowFollowState();
+    return;
+  }
+  FollowTrace(follow);
+}
+
+void MainWindow::FollowTrace(bool follow) {
   followStopped_.clear();
   if (!follow) {
     follow_->Stop();
@@ -73,9 +85,12 @@ void MainWindow::ApplyFollowed(TraceFollower::Batch&& batch) {
 void MainWindow::ShowFollowState() {
   QString state = followStopped_;
   if (follow_->Following()) {
-    state = tr("Following");
-    if (const QTime read = follow_->LastRead(); read.isValid()) {
-      state += tr(", last read %1").arg(read.toString(QStringLiteral("HH:mm:ss")));
+    state = follow_->WaitingFor();
+    if (state.isEmpty()) {
+      state = tr("Following");
+      if (const QTime read = follow_->LastRead(); read.isValid()) {
+        state += tr(", last read %1").arg(read.toString(QStringLiteral("HH:mm:ss")));
+      }
     }
   }
   followLabel_->setText(state);

@@ -7,10 +7,10 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <QSvgGenerator>
 #include <algorithm>
 #include <functional>
+#include <string_view>
 
 #include "platform/platform.h"
 #include "trace/replacing_file.h"
@@ -87,22 +87,39 @@ bool DrawPdf(const LadderPicture& picture, QIODevice& file, const QString& title
   return painter.end();
 }
 
-// Draws into a file beside the target, renamed over it once complete.
+// A ReplacingFile as the device that Qt's image, SVG and PDF writers draw into; they write from
+// the start to the end, and a device that cannot seek makes sure of it.
+class ReplacingFileDevice : public QIODevice {
+ public:
+  explicit ReplacingFileDevice(ReplacingFile& file) : file_(file) { open(QIODevice::WriteOnly); }
+  bool isSequential() const override { return true; }
+
+ protected:
+  qint64 readData(char*, qint64) override { return -1; }
+  qint64 writeData(const char* bytes, qint64 size) override {
+    return file_.Write(std::string_view(bytes, static_cast<std::size_t>(size))) ? size : -1;
+  }
+
+ private:
+  ReplacingFile& file_;
+};
+
+// Draws into a file beside the target, renamed over it once complete; a target that is not a
+// regular file is drawn into in place.
 QString WriteDrawing(const QString& path, const std::function<bool(QIODevice&)>& draw) {
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) {
-    return CannotWrite(path, file.errorString());
+  ReplacingFile file;
+  if (!file.Open(QFile::encodeName(path).toStdString())) {
+    return QString::fromLocal8Bit(file.ErrorText().c_str());
   }
-  if (!draw(file)) {
-    const QString reason =
-        file.error() != QFileDevice::NoError
-            ? file.errorString()
-            : QCoreApplication::translate("sigrune::ExportLadder", "the drawing failed");
-    file.cancelWriting();
-    return CannotWrite(path, reason);
+  ReplacingFileDevice device(file);
+  if (!draw(device)) {
+    return file.ErrorText().empty()
+               ? CannotWrite(path, QCoreApplication::translate("sigrune::ExportLadder",
+                                                               "the drawing failed"))
+               : QString::fromLocal8Bit(file.ErrorText().c_str());
   }
-  if (!file.commit()) {
-    return CannotWrite(path, file.errorString());
+  if (!file.Commit()) {
+    return QString::fromLocal8Bit(file.ErrorText().c_str());
   }
   return {};
 }

@@ -11,6 +11,8 @@
 #include <climits>
 #include <functional>
 
+#include "calls/lane_names.h"
+
 namespace sigrune {
 
 // A line edit that tells how its editing ends: Enter or leaving it keeps the text, Escape not.
@@ -243,6 +245,7 @@ void LadderView::EditLaneName(std::size_t lane, const QString& name) {
   if (nameEditor_ == nullptr) {
     nameEditor_ = new NameEditor(viewport());
     nameEditor_->setObjectName(QStringLiteral("laneName"));
+    nameEditor_->setMaxLength(static_cast<int>(kLongestLaneName));
     nameEditor_->finished = [this](bool keep) { FinishEditing(keep); };
   }
   editedLane_ = lane;

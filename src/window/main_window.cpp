@@ -566,14 +566,15 @@ bool MainWindow::StartLoad(const QStringList& fileNames, LoadKind kind, bool fol
   }
   // The filter bar's rows of the new trace are found on the worker too.
   operations_.Start<LoadedTrace>(
-      [paths = std::move(paths), where = document_.Where(),
-       firstMessages](OperationProgress& progress) {
+      [paths = std::move(paths), where = document_.Where(), firstMessages,
+       lastLine =
+           follow ? UnendedLastLine::Held : UnendedLastLine::Whole](OperationProgress& progress) {
         return TraceDocument::ReadTrace(
             paths, where,
             [&progress](std::uint64_t bytes, std::uint64_t size) {
               return progress.Report(bytes, size);
             },
-            firstMessages);
+            firstMessages, AcceptedFiles::RegularOnly, lastLine);
       },
       [this, fileNames, kind, view, follow](std::optional<LoadedTrace> loaded) {
         // The store it replaces may still be read by the filter bar's worker.

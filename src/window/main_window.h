@@ -137,8 +137,11 @@ class MainWindow : public QMainWindow {
 
   void isdnOpen_Click();
   void isdnReload_Click();
-  // File > Follow, also after a load asked to follow: reads on at the end of the last file.
+  // File > Follow: reads on at the end of the last file, after reading the trace again when its
+  // load took the unended last line for a whole one.
   void isdnFollow_Click(bool follow);
+  // The same without reading again, also after a load asked to follow.
+  void FollowTrace(bool follow);
   // A follower's read, taken while no operation reads the store.
   void ApplyFollowed(TraceFollower::Batch&& batch);
   void ShowFollowState();

@@ -26,17 +26,21 @@ bool SameFiles(QStringList a, QStringList b) {
 }  // namespace
 
 QList<QStringList> RecentTraces::Traces() const {
-  QSettings settings = UserSettings();
+  const std::unique_ptr<QSettings> settings = UserSettings();
   QList<QStringList> traces;
-  const int count = settings.beginReadArray(kRecent);
-  for (int k = 0; k < count && traces.size() < kKept; ++k) {
-    settings.setArrayIndex(k);
-    const QStringList files = settings.value(kFiles).toStringList();
+  if (!settings) {
+    return traces;
+  }
+  // The menu's entries and no more, whatever size the file claims.
+  const int count = std::min(settings->beginReadArray(kRecent), kKept);
+  for (int k = 0; k < count; ++k) {
+    settings->setArrayIndex(k);
+    const QStringList files = settings->value(kFiles).toStringList();
     if (!files.isEmpty()) {
       traces << files;
     }
   }
-  settings.endArray();
+  settings->endArray();
   return traces;
 }
 
@@ -48,20 +52,25 @@ void RecentTraces::Add(const QStringList& fileNames) {
   QList<QStringList> traces = Traces();
   traces.removeIf([&](const QStringList& trace) { return SameFiles(trace, absolute); });
   traces.prepend(absolute);
-  QSettings settings = UserSettings();
-  settings.remove(kRecent);
-  settings.beginWriteArray(kRecent, static_cast<int>(std::min<qsizetype>(traces.size(), kKept)));
-  for (int k = 0; k < traces.size() && k < kKept; ++k) {
-    settings.setArrayIndex(k);
-    settings.setValue(kFiles, traces[k]);
+  const std::unique_ptr<QSettings> settings = UserSettings();
+  if (!settings) {
+    return;
   }
-  settings.endArray();
-  settings.sync();
+  settings->remove(kRecent);
+  settings->beginWriteArray(kRecent, static_cast<int>(std::min<qsizetype>(traces.size(), kKept)));
+  for (int k = 0; k < traces.size() && k < kKept; ++k) {
+    settings->setArrayIndex(k);
+    settings->setValue(kFiles, traces[k]);
+  }
+  settings->endArray();
+  settings->sync();
   emit Changed();
 }
 
 void RecentTraces::Clear() {
-  UserSettings().remove(kRecent);
+  if (const std::unique_ptr<QSettings> settings = UserSettings()) {
+    settings->remove(kRecent);
+  }
   emit Changed();
 }
 

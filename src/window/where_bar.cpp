@@ -3,7 +3,8 @@
 #include <QAbstractItemView>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QSettings>
+
+#include "platform/user_settings.h"
 
 namespace sigrune {
 
@@ -13,12 +14,16 @@ constexpr int kQuietMilliseconds = 150;
 constexpr int kRemembered = 20;
 
 // An INI file of its own (~/.config/sigrune/filter-bar.ini), apart from any other setting.
-QSettings Settings() {
-  return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("sigrune"),
-                   QStringLiteral("filter-bar"));
+std::unique_ptr<QSettings> Settings() {
+  return SettingsFile(QStringLiteral("filter-bar"));
 }
 
 const QString kHistoryKey = QStringLiteral("history");
+
+QStringList History() {
+  const std::unique_ptr<QSettings> settings = Settings();
+  return settings ? settings->value(kHistoryKey).toStringList().mid(0, kRemembered) : QStringList();
+}
 
 }  // namespace
 
@@ -32,7 +37,7 @@ WhereBar::WhereBar(QWidget* parent) : QComboBox(parent) {
       tr("Filter: type:setup gw:10.1.1.5 from:10:40 -outcome:answered \"user busy\"  (Ctrl+/)"));
   lineEdit()->setClearButtonEnabled(true);
   lineEdit()->installEventFilter(this);
-  addItems(Settings().value(kHistoryKey).toStringList().mid(0, kRemembered));
+  addItems(History());
   setCurrentIndex(-1);
   setEditText(QString());
 
@@ -87,11 +92,13 @@ void WhereBar::Remember(const QString& text) {
   if (text.trimmed().isEmpty() || error_) {
     return;
   }
-  QStringList history = Settings().value(kHistoryKey).toStringList();
+  QStringList history = History();
   history.removeAll(text);
   history.prepend(text);
   history = history.mid(0, kRemembered);
-  Settings().setValue(kHistoryKey, history);
+  if (const std::unique_ptr<QSettings> settings = Settings()) {
+    settings->setValue(kHistoryKey, history);
+  }
   // The edited text survives the drop-down's new items.
   const QString edited = lineEdit()->text();
   const int cursor = lineEdit()->cursorPosition();

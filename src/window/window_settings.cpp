@@ -17,6 +17,10 @@ const QString kMaximized = QStringLiteral("window/maximized");
 const QString kSplitter = QStringLiteral("window/splitter");
 const QString kColumns = QStringLiteral("window/listColumns");
 
+// The least of a window that one must see on a screen to take hold of it and move it.
+constexpr qint64 kShownWidth = 200;
+constexpr qint64 kShownHeight = 100;
+
 }  // namespace
 
 QRect FirstStartGeometry(const QRect& available) {
@@ -27,23 +31,32 @@ QRect FirstStartGeometry(const QRect& available) {
 
 QRect PlaceOnScreens(const QRect& saved, const QList<QRect>& availableScreens,
                      const QRect& primaryAvailable) {
-  // Where the user takes hold of a window to move it: the middle of its top edge.
-  const QPoint handle(saved.center().x(), saved.top() + 8);
-  if (std::any_of(availableScreens.begin(), availableScreens.end(),
-                  [&](const QRect& screen) { return screen.contains(handle); })) {
-    return saved;
+  // In 64 bits: a hand-edited file may hold any int, and QRect's own width() overflows.
+  const qint64 left = saved.left();
+  const qint64 top = saved.top();
+  for (const QRect& screen : availableScreens) {
+    const qint64 width = std::min<qint64>(qint64{saved.right()} - left + 1, screen.width());
+    const qint64 height = std::min<qint64>(qint64{saved.bottom()} - top + 1, screen.height());
+    const qint64 shownWidth =
+        std::min(left + width, qint64{screen.right()} + 1) - std::max<qint64>(left, screen.left());
+    const qint64 shownHeight =
+        std::min(top + height, qint64{screen.bottom()} + 1) - std::max<qint64>(top, screen.top());
+    if (shownWidth >= kShownWidth && shownHeight >= kShownHeight) {
+      return {saved.topLeft(), QSize(static_cast<int>(width), static_cast<int>(height))};
+    }
   }
-  QRect placed(QPoint(), saved.size().boundedTo(primaryAvailable.size()));
-  placed.moveCenter(primaryAvailable.center());
-  return placed;
+  return FirstStartGeometry(primaryAvailable);
 }
 
 void RestoreMainWindow(QMainWindow& window, QSplitter& splitter) {
-  const QSettings settings = UserSettings();
+  const std::unique_ptr<QSettings> settings = UserSettings();
+  const auto value = [&](const QString& key) {
+    return settings ? settings->value(key) : QVariant();
+  };
   const QScreen* primary = QGuiApplication::primaryScreen();
   const QRect primaryAvailable =
       primary != nullptr ? primary->availableGeometry() : QRect(0, 0, 1024, 768);
-  const QRect saved = settings.value(kGeometry).toRect();
+  const QRect saved = value(kGeometry).toRect();
   if (saved.isValid()) {
     QList<QRect> screens;
     for (const QScreen* screen : QGuiApplication::screens()) {
@@ -53,11 +66,11 @@ void RestoreMainWindow(QMainWindow& window, QSplitter& splitter) {
   } else {
     window.setGeometry(FirstStartGeometry(primaryAvailable));
   }
-  if (settings.value(kMaximized).toBool()) {
+  if (value(kMaximized).toBool()) {
     window.setWindowState(window.windowState() | Qt::WindowMaximized);
   }
   QList<int> sizes;
-  for (const QVariant& size : settings.value(kSplitter).toList()) {
+  for (const QVariant& size : value(kSplitter).toList()) {
     sizes << std::max(0, size.toInt());
   }
   if (sizes.size() == splitter.count()) {
@@ -66,20 +79,26 @@ void RestoreMainWindow(QMainWindow& window, QSplitter& splitter) {
 }
 
 void SaveMainWindow(const QMainWindow& window, const QSplitter& splitter) {
-  QSettings settings = UserSettings();
-  settings.setValue(kGeometry, window.normalGeometry());
-  settings.setValue(kMaximized, window.isMaximized());
+  const std::unique_ptr<QSettings> settings = UserSettings();
+  if (!settings) {
+    return;
+  }
+  settings->setValue(kGeometry, window.normalGeometry());
+  settings->setValue(kMaximized, window.isMaximized());
   QVariantList sizes;
   for (const int size : splitter.sizes()) {
     sizes << size;
   }
-  settings.setValue(kSplitter, sizes);
+  settings->setValue(kSplitter, sizes);
 }
 
 QList<int> SavedColumnWidths() {
+  const std::unique_ptr<QSettings> settings = UserSettings();
   QList<int> widths;
-  for (const QVariant& width : UserSettings().value(kColumns).toList()) {
-    widths << std::max(0, width.toInt());
+  if (settings) {
+    for (const QVariant& width : settings->value(kColumns).toList()) {
+      widths << std::max(0, width.toInt());
+    }
   }
   return widths;
 }
@@ -89,7 +108,9 @@ void SaveColumnWidths(const QList<int>& widths) {
   for (const int width : widths) {
     saved << width;
   }
-  UserSettings().setValue(kColumns, saved);
+  if (const std::unique_ptr<QSettings> settings = UserSettings()) {
+    settings->setValue(kColumns, saved);
+  }
 }
 
 }  // namespace sigrune

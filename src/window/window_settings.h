@@ -15,9 +15,9 @@ namespace sigrune {
 // The first start: 80 % of the screen's available area, centred on it.
 QRect FirstStartGeometry(const QRect& available);
 
-// A saved place on the screens as they are now: kept when a good part of it (its title bar's
-// middle) lies on one of them; else moved, at its size, into the middle of the primary screen's
-// available area (and made no larger than that area).
+// A saved place on the screens as they are now: kept, at most as large as the screen's available
+// area, when at least 200 by 100 pixels of it lie on one screen's available area, so that it can
+// be taken hold of and moved; else the first start's place on the primary screen.
 QRect PlaceOnScreens(const QRect& saved, const QList<QRect>& availableScreens,
                      const QRect& primaryAvailable);
 
