@@ -86,6 +86,7 @@ int main(int argc, char** argv) {
     WriteCall(trace, "1e01010a", "02", kExported, 60'000);
   }
   const QString svg = QString::fromStdString(folder + "/ladder.svg");
+  const sigrune::bench::ScratchSettings settings;
   sigrune::bench::BenchDialogs dialogs(svg);
   sigrune::bench::NoLauncher launcher;
   sigrune::MainWindow window(dialogs, launcher);

@@ -6,9 +6,11 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <string>
 #include <thread>
 
 #include "document/worker.h"
+#include "waiting.h"
 
 namespace sigrune {
 
@@ -21,24 +23,27 @@ struct OwnerQueue {
       tasks.push_back(std::move(task));
     };
   }
-  // Runs what was posted until `done` holds.
-  template <class Done>
-  void RunUntil(Done done) {
-    while (!done()) {
-      std::function<void()> task;
-      {
-        const std::lock_guard lock(mutex);
-        if (!tasks.empty()) {
-          task = std::move(tasks.front());
-          tasks.pop_front();
-        }
-      }
-      if (task) {
-        task();
-      } else {
-        std::this_thread::yield();
-      }
-    }
+  // Runs what was posted until `done` holds; fails after kWaitLimit, naming `what`.
+  void RunUntil(const std::function<bool()>& done,
+                const std::string& what = "the workers' results") {
+    WaitUntil(
+        done,
+        [this] {
+          std::function<void()> task;
+          {
+            const std::lock_guard lock(mutex);
+            if (!tasks.empty()) {
+              task = std::move(tasks.front());
+              tasks.pop_front();
+            }
+          }
+          if (task) {
+            task();
+          } else {
+            std::this_thread::yield();
+          }
+        },
+        what);
   }
 };
 

@@ -10,6 +10,7 @@
 #include "q931/decoder.h"
 #include "q931/message_search.h"
 #include "test_files.h"
+#include "waiting.h"
 
 namespace sigrune {
 namespace {
@@ -21,9 +22,8 @@ TEST(Worker, RunsOneOperationAtATimeAndHandsOverItsResultOnTheOwnersThread) {
   {
     Worker worker(owner.Post());
     const auto waitForCancel = [](OperationProgress& progress) {
-      while (progress.Report(1, 2)) {
-        std::this_thread::yield();
-      }
+      WaitUntil([&] { return !progress.Report(1, 2); }, [] { std::this_thread::yield(); },
+                "the operation to be cancelled");
       return 7;
     };
     ASSERT_TRUE(worker.Start<int>(waitForCancel, [&](std::optional<int> result) {
@@ -33,7 +33,7 @@ TEST(Worker, RunsOneOperationAtATimeAndHandsOverItsResultOnTheOwnersThread) {
     EXPECT_TRUE(worker.Busy());
     EXPECT_FALSE(worker.Start<int>([](OperationProgress&) { return 0; }, [](auto) {}));
     worker.Cancel();
-    owner.RunUntil([&] { return delivered.has_value(); });
+    owner.RunUntil([&] { return delivered.has_value(); }, "the cancelled result");
     EXPECT_EQ(delivered, 7);
     EXPECT_FALSE(worker.Busy());
 
@@ -41,14 +41,14 @@ TEST(Worker, RunsOneOperationAtATimeAndHandsOverItsResultOnTheOwnersThread) {
     delivered = 0;
     worker.Start<int>([](OperationProgress&) -> int { throw std::bad_alloc(); },
                       [&](std::optional<int> result) { delivered = result; });
-    owner.RunUntil([&] { return !worker.Busy(); });
+    owner.RunUntil([&] { return !worker.Busy(); }, "the worker to end");
     EXPECT_EQ(delivered, std::nullopt);
 
     // Going away stops what runs; what it would hand over is dropped.
     delivered = 0;
     worker.Start<int>(waitForCancel, [&](std::optional<int> result) { delivered = result; });
   }
-  owner.RunUntil([&] { return owner.tasks.empty(); });
+  owner.RunUntil([&] { return owner.tasks.empty(); }, "the posted tasks to run");
   EXPECT_EQ(delivered, 0);
 }
 
