@@ -16,8 +16,8 @@
 #include <fstream>
 #include <string>
 
-#include "window/flow_window.h"
-#include "window/ladder_view.h"
+#include "window/ladder/flow_window.h"
+#include "window/ladder/ladder_view.h"
 #include "window/main_window.h"
 #include "window_bench.h"
 
@@ -86,6 +86,7 @@ int main(int argc, char** argv) {
     WriteCall(trace, "1e01010a", "02", kExported, 60'000);
   }
   const QString svg = QString::fromStdString(folder + "/ladder.svg");
+  const sigrune::bench::ScratchSettings settings;
   sigrune::bench::BenchDialogs dialogs(svg);
   sigrune::bench::NoLauncher launcher;
   sigrune::MainWindow window(dialogs, launcher);

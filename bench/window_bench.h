@@ -1,10 +1,13 @@
 #pragma once
 
-// What the window benchmarks share: dialogs that answer a save with one file, a launcher that
-// starts nothing, and waiting, through the event loop, until the window's workers are done.
+// What the window benchmarks share: dialogs that answer a save with one file, settings of their
+// own, a launcher that starts nothing, and waiting, through the event loop, until the window's
+// workers are done.
 
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
 
@@ -32,6 +35,18 @@ class BenchDialogs : public Dialogs {
 
  private:
   QString file_;
+};
+
+// What the window remembers (the recent traces, above all) goes to a folder of the run's own,
+// removed at its end, never to the user's settings.
+class ScratchSettings {
+ public:
+  ScratchSettings() {
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder_.path());
+  }
+
+ private:
+  QTemporaryDir folder_;
 };
 
 class NoLauncher : public Launcher {

@@ -35,6 +35,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: window_operations TRACE EXPORT-FILE\n");
     return 2;
   }
+  const sigrune::bench::ScratchSettings settings;
   sigrune::bench::BenchDialogs dialogs(QString::fromLocal8Bit(argv[2]));
   sigrune::bench::NoLauncher launcher;
   sigrune::MainWindow window(dialogs, launcher);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <limits>
 #include <string>
 #include <tuple>
@@ -65,6 +66,52 @@ TEST(GroupCalls, LinksEachIncomingCallToTheNearestOutgoingOne) {
   }
   for (std::uint32_t call = 1; call <= table.calls.size(); ++call) {
     EXPECT_EQ(table.Record(CallNumber{call}).related.value, expected[call]) << "call " << call;
+  }
+}
+
+// An `in` call and two `out` calls at the same time, one with its calling digits and one with its
+// called digits: the lower number wins, whichever digits it shares; grouped whole or grown a
+// message at a time.
+TEST(GroupCalls, OnATieBetweenCallingAndCalledDigitsLinksTheLowerNumber) {
+  const auto setup = [](std::string_view time, bool out, int reference, std::string_view calling,
+                        std::string_view called) {
+    const auto number = [](int identifier, std::string_view digits) {
+      char octets[16];
+      std::snprintf(octets, sizeof octets, " %02x %02zx 81", identifier, digits.size() + 1);
+      std::string text = octets;
+      for (const char digit : digits) {
+        text += " 3" + std::string(1, digit);
+      }
+      return text;
+    };
+    const std::string stamp = "01/15/2004 " + std::string(time) + " CCP|";
+    char header[16];
+    std::snprintf(header, sizeof header, "08 02 00 %02x 05", reference);
+    return stamp + (out ? "Out" : "In ") + " Message -- PriSetupMsg\n" + stamp +
+           "MMan_Id= 1. (IpAddr=0501010a IpPort=2427)\n" + stamp + "IsdnMsgData1= " + header +
+           number(0x6c, calling) + number(0x70, called) + "\n";
+  };
+  const std::string trace =
+      // Call 2 shares the called digits, call 3 the calling ones.
+      setup("10:00:00.000", false, 1, "100", "200") + setup("10:00:01.000", true, 2, "999", "200") +
+      setup("10:00:01.000", true, 3, "100", "888") +
+      // Call 5 shares the calling digits, call 6 the called ones.
+      setup("10:01:00.000", false, 4, "101", "201") + setup("10:01:01.000", true, 5, "101", "777") +
+      setup("10:01:01.000", true, 6, "666", "201");
+  const MessageStore whole = ReadTraceText(trace);
+  ASSERT_EQ(whole.msgCount, 6u);
+  CallTable grown = GroupCalls(MessageStore());
+  for (std::size_t count = 1; count <= whole.msgCount; ++count) {
+    MessageStore first = ReadTraceText(trace);
+    KeepFirstMessages(first, count);
+    ExtendCalls(first, grown);
+  }
+  for (const CallTable& table : {GroupCalls(whole), grown}) {
+    std::vector<std::uint32_t> related;
+    for (const CallRecord& call : table.calls) {
+      related.push_back(call.related.value);
+    }
+    EXPECT_EQ(related, (std::vector<std::uint32_t>{2, 1, 0, 5, 4, 0}));
   }
 }
 

@@ -26,6 +26,7 @@
 #include "cli/terminal_output.h"
 #include "test_files.h"
 #include "trace/trace_reader.h"
+#include "waiting.h"
 
 namespace sigrune {
 namespace {
@@ -84,10 +85,10 @@ TEST_F(CommandLine, ListsATraceFromAFileAFifoOrStandardInput) {
 
   const std::string fifo = Path("fifo");
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  std::thread writer([&] { WriteFile(fifo, trace); });
+  TestThread writer("the FIFO's writer to end", [&] { WriteFile(fifo, trace); });
   EXPECT_EQ(RunCli({"list", fifo}), listed);
   const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);  // frees a writer left waiting
-  writer.join();
+  writer.Join();
   ::close(reader);
 
   int ends[2];
@@ -301,7 +302,7 @@ TEST_F(CommandLine, DecodeShowsEachLineOfInputAsItComes) {
   ASSERT_EQ(pipe(input), 0);
   ASSERT_EQ(pipe(output), 0);
   CommandResult result{};
-  std::thread decode([&] {
+  TestThread decode("decode to end with its input", [&] {
     std::FILE* in = fdopen(input[0], "r");
     result = RunReading(in, {"decode"}, fdopen(output[1], "w"));
     std::fclose(in);
@@ -318,7 +319,7 @@ TEST_F(CommandLine, DecodeShowsEachLineOfInputAsItComes) {
   ASSERT_EQ(write(input[1], "\n0801b001", 9), 9);
   close(input[1]);
   EXPECT_EQ(readOutput(), "ALERTING, pd = 8, callref = 0xB0\n");
-  decode.join();
+  decode.Join();
   close(output[0]);
   EXPECT_EQ(result, (CommandResult{kExitSuccess, "", ""}));
 }
@@ -352,13 +353,13 @@ class ListFollowing {
     // Read often, and a path gone is gone.
     SetFollowTimes({std::chrono::milliseconds(20), std::chrono::milliseconds(0)});
     EXPECT_EQ(pipe(output_), 0);
-    list_ = std::thread(
-        [this, arguments] { result_ = RunCli(arguments, "", fdopen(output_[1], "w")); });
+    list_ = std::thread([this, arguments] {
+      result_ = RunCli(arguments, "", fdopen(output_[1], "w"));
+      ended_.set_value();
+    });
   }
   ~ListFollowing() {
-    if (list_.joinable()) {
-      list_.join();
-    }
+    Join();
     close(output_[0]);
     SetFollowTimes({});
   }
@@ -379,13 +380,28 @@ class ListFollowing {
   void Interrupt() { pthread_kill(list_.native_handle(), SIGINT); }
   // How it ended, with all it printed.
   CommandResult Result() {
-    list_.join();
+    Join();
     result_.out = ReadUntil(std::string::npos);
     return result_;
   }
 
  private:
+  // Within the tests' limit, or the run ends saying what hung.
+  void Join() {
+    if (!list_.joinable()) {
+      return;
+    }
+    if (ended_.get_future().wait_for(kWaitLimit) == std::future_status::timeout) {
+      ADD_FAILURE() << "gave up after " << kWaitLimit.count() << " s waiting for list --follow";
+      std::fflush(nullptr);
+      ProcessFolder::Get().Remove();
+      std::_Exit(EXIT_FAILURE);
+    }
+    list_.join();
+  }
+
   int output_[2] = {-1, -1};
+  std::promise<void> ended_;
   std::thread list_;
   std::string shown_;
   CommandResult result_{};
@@ -888,6 +904,22 @@ TEST(TerminalText, EscapesControlCharactersAndShowsLatin1) {
   EXPECT_EQ(std::fclose(terminal), 0);
   close(ends[1]);
   EXPECT_EQ(ReadBack(fdopen(ends[0], "r")), "x\r\n\xc2\xb5\\x0dy\\x0d");
+}
+
+// A list line whose timestamp holds a DEL reaches a UTF-8 terminal with the DEL escaped, and the
+// rest of the line as a file gets it.
+TEST_F(CommandLine, ListEscapesDelOnAUtf8Terminal) {
+  const std::string trace =
+      Write("del.txt", "01/15/2004 10:00:00.000\x7f\xb5 CCP|IsdnMsgData1= 08 02 00 01 05\n");
+  const std::string toFile = RunCli({"list", trace}).out;
+  const std::size_t del = toFile.find('\x7f');
+  ASSERT_NE(del, std::string::npos) << toFile;
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  EXPECT_EQ(RunCli({"list", trace}, "", OpenTerminalStream(ends[1], true)).status, kExitSuccess);
+  close(ends[1]);
+  EXPECT_EQ(ReadBack(fdopen(ends[0], "r")),
+            toFile.substr(0, del) + "\\x7f\xc2\xb5" + toFile.substr(del + 2));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <tuple>
@@ -122,6 +123,68 @@ TEST(ElementDecoders, DescribeTheirContents) {
   EXPECT_EQ(FormatElementContents(bytes, 2, false, 1), "0xA135");
   EXPECT_EQ(FormatElementContents(bytes, 0, true, 1), "");
   EXPECT_EQ(DecodeCalledPartyNumber(bytes, 3, false, 1), " - Plan: ISDN, Type: National");
+}
+
+// Every name of the element table as the decoded text shows it: in the element's own line, and in
+// the diagnostic of a Cause that names the element; then an identifier the table lacks.
+TEST(ElementNames, EveryIdentifierShowsItsName) {
+  const std::pair<int, std::string_view> rows[] = {
+      {0x00, "Segmented Message"},
+      {0x03, "1TR6 Time/Date"},
+      {0x04, "Bearer Capability"},
+      {0x07, "Calling Party Status"},
+      {0x08, "Cause"},
+      {0x0C, "Connected Number"},
+      {0x10, "Call Identity"},
+      {0x14, "Call State"},
+      {0x18, "Channel ID"},
+      {0x1C, "Facility"},
+      {0x1E, "Progress Ind"},
+      {0x20, "Net Specific Fac"},
+      {0x27, "Notification Ind"},
+      {0x28, "Display"},
+      {0x29, "Date/Time"},
+      {0x2C, "Keypad Facility"},
+      {0x32, "Info Request"},
+      {0x34, "Signal"},
+      {0x36, "Switchhook"},
+      {0x38, "Feature Activate"},
+      {0x39, "Feature Indicate"},
+      {0x3A, "SPID Information"},
+      {0x3B, "ENDPOINT IDent"},
+      {0x40, "Information Rate"},
+      {0x42, "End to End Delay"},
+      {0x43, "Delay Sel & Ind"},
+      {0x44, "Packet Layer Binary Params"},
+      {0x45, "Packet Layer Window Size"},
+      {0x46, "Packet Size"},
+      {0x4C, "Connected Number"},
+      {0x6C, "Calling Party Number"},
+      {0x6D, "Calling Party SubAddr"},
+      {0x70, "Called Party Number"},
+      {0x71, "Called Party SubAddr"},
+      {0x73, "Original Called Number"},
+      {0x74, "Redirecting Number"},
+      {0x78, "Transit Net Select"},
+      {0x79, "Restart Indicator"},
+      {0x7C, "Low Layer Compact"},
+      {0x7D, "High Layer Compact"},
+      {0x7E, "User-User"},
+      {0x01, "UNRECOGNIZED VARIABLE (0x01)"},
+      {0x7F, "UNRECOGNIZED VARIABLE (0x7F)"},
+  };
+  for (const auto& [identifier, name] : rows) {
+    char hex[32];
+    // A SETUP with the element alone, of three octets that every element's decoder reads.
+    std::snprintf(hex, sizeof hex, "0802000105%02X03813131", identifier);
+    const std::string setup = DecodeMessage(PayloadBytesOfHexText(hex));
+    const std::size_t line = setup.find("\r\n") + 2;
+    EXPECT_EQ(setup.substr(line, setup.find(" i = ", line) - line), name) << hex;
+    // A DISCONNECT whose Cause says the element is missing.
+    std::snprintf(hex, sizeof hex, "0802000145080382E0%02X", identifier);
+    const std::string disconnect = DecodeMessage(PayloadBytesOfHexText(hex));
+    EXPECT_TRUE(disconnect.ends_with("(IE = " + std::string(name) + ")\r\n")) << disconnect;
+  }
 }
 
 template <auto LookUp>

@@ -19,9 +19,9 @@
 #include <vector>
 
 #include "trace/message_time.h"
-#include "window/flow_window.h"
-#include "window/ladder_view.h"
-#include "window/lane_names_store.h"
+#include "window/ladder/flow_window.h"
+#include "window/ladder/ladder_view.h"
+#include "window/ladder/lane_names_store.h"
 #include "window_fixture.h"
 
 namespace sigrune {
@@ -142,7 +142,7 @@ TEST_F(FlowTest, ShowFlowDrawsTheCallsFollowsTheListNamesLanesAndExports) {
   QTest::keyClicks(name, "Dallas PRI 1");
   QTest::keyClick(name, Qt::Key_Return);
 
-  const std::string folder = ::testing::TempDir() + "sigrune-ladder-" + std::to_string(getpid());
+  const std::string folder = TemporaryPath("ladder");
   std::filesystem::create_directories(folder);
   Export(*flow, "exportSvg", folder + "/ladder");  // the suffix is added
   Export(*flow, "exportPng", folder + "/ladder.png");
@@ -256,7 +256,7 @@ TEST_F(FlowTest, ALadderTooTallForAPngIsOfferedAsSvgOrPdf) {
   ASSERT_NE(flow, nullptr);
   ASSERT_GT(flow->Picture().Height(), 20000);
   dialogs_.choiceAnswers.push_back(0);
-  Export(*flow, "exportPng", ::testing::TempDir() + "sigrune-tall-" + std::to_string(getpid()));
+  Export(*flow, "exportPng", TemporaryPath("tall"));
   ASSERT_EQ(dialogs_.messages.size(), 1u);
   EXPECT_TRUE(dialogs_.messages[0].text.contains("a PNG image holds at most 20,000"));
   EXPECT_EQ(dialogs_.lastSaveTitle, "Export Flow as SVG");

@@ -91,6 +91,97 @@ std::string Pcap(const std::vector<std::string_view>& arguments) {
   return ReadBack(err);
 }
 
+// A capture's packets as this project writes them: each packet's time and the values of its tags,
+// read without tshark.
+struct Packet {
+  std::uint32_t seconds = 0;
+  std::uint32_t nanoseconds = 0;
+  std::vector<std::pair<int, std::string>> tags;
+};
+
+std::uint32_t LittleEndian(std::string_view octets) {
+  std::uint32_t value = 0;
+  for (std::size_t k = octets.size(); k-- > 0;) {
+    value = value << 8 | static_cast<std::uint8_t>(octets[k]);
+  }
+  return value;
+}
+
+std::vector<Packet> PacketsOf(const std::string& capture) {
+  std::vector<Packet> packets;
+  for (std::size_t at = 24; at + 16 <= capture.size();) {
+    Packet packet{LittleEndian(capture.substr(at, 4)), LittleEndian(capture.substr(at + 4, 4)), {}};
+    const std::size_t length = LittleEndian(capture.substr(at + 8, 4));
+    const std::string data = capture.substr(at + 16, length);
+    for (std::size_t tag = 0; tag + 4 <= data.size();) {
+      const int number =
+          static_cast<std::uint8_t>(data[tag]) << 8 | static_cast<std::uint8_t>(data[tag + 1]);
+      const std::size_t size =
+          static_cast<std::uint8_t>(data[tag + 2]) << 8 | static_cast<std::uint8_t>(data[tag + 3]);
+      if (number == 0) {
+        break;
+      }
+      packet.tags.emplace_back(number, data.substr(tag + 4, size));
+      tag += 4 + size;
+    }
+    packets.push_back(std::move(packet));
+    at += 16 + length;
+  }
+  return packets;
+}
+
+using PcapFileTest = FolderTest;
+
+// Every packet of a whole trace says which way its message went, as the trace's header line said:
+// 1 for what the server received, 0 for what it sent.
+TEST_F(PcapFileTest, EachPacketsDirectionIsItsMessagesDirection) {
+  const std::string trace = SourceFile("examples/plain-trace.txt");
+  const std::string capture = Path("plain.pcap");
+  Pcap({"pcap", trace, "-o", capture});
+  const MessageStore store = LoadTraceFile(trace).store;
+  std::string expected;
+  for (std::size_t index = 0; index < store.msgCount; ++index) {
+    expected += store.msgIsIncoming[index] ? "1" : "0";
+  }
+  std::string directions;
+  for (const Packet& packet : PacketsOf(ReadFile(capture))) {
+    for (const auto& [tag, value] : packet.tags) {
+      if (tag == 35) {  // four octets, big-endian
+        directions += value == std::string("\0\0\0\1", 4)   ? "1"
+                      : value == std::string("\0\0\0\0", 4) ? "0"
+                                                            : "?";
+      }
+    }
+  }
+  EXPECT_EQ(directions, expected);
+  EXPECT_NE(expected.find('0'), std::string::npos);
+  EXPECT_NE(expected.find('1'), std::string::npos);
+}
+
+// A trace's clock ahead of UTC (east of Greenwich) gives earlier packet times, one behind it later.
+TEST_F(PcapFileTest, TheUtcOffsetIsTakenOffTheTraceTimes) {
+  const std::string trace =
+      Write("trace.txt", "01/15/2004 10:00:00.250 CCP|IsdnMsgData1= 08 02 00 01 05\n");
+  constexpr std::uint32_t kTenUtc = 1074160800;  // 2004-01-15 10:00:00 UTC
+  const std::pair<std::vector<std::string_view>, std::uint32_t> cases[] = {
+      {{}, kTenUtc},
+      {{"--utc-offset", "+00:00"}, kTenUtc},
+      {{"--utc-offset", "+02:00"}, kTenUtc - 2 * 3600},
+      {{"--utc-offset", "-05:30"}, kTenUtc + 5 * 3600 + 30 * 60},
+      {{"--utc-offset", "-00:01"}, kTenUtc + 60},
+  };
+  for (const auto& [offset, seconds] : cases) {
+    const std::string capture = Path("timed.pcap");
+    std::vector<std::string_view> arguments{"pcap", trace, "-o", capture};
+    arguments.insert(arguments.end(), offset.begin(), offset.end());
+    Pcap(arguments);
+    const std::vector<Packet> packets = PacketsOf(ReadFile(capture));
+    ASSERT_EQ(packets.size(), 1u);
+    EXPECT_EQ(packets[0].seconds, seconds) << (offset.empty() ? "UTC" : offset[1]);
+    EXPECT_EQ(packets[0].nanoseconds, 250'000'000u);
+  }
+}
+
 class PcapTest : public FolderTest {
  protected:
   void SetUp() override {

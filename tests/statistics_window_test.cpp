@@ -10,8 +10,8 @@
 #include <QXmlStreamReader>
 #include <filesystem>
 
-#include "window/statistics_chart.h"
-#include "window/statistics_window.h"
+#include "window/statistics/statistics_chart.h"
+#include "window/statistics/statistics_window.h"
 #include "window_fixture.h"
 
 namespace sigrune {
@@ -107,8 +107,7 @@ TEST_F(StatisticsTest, BarsAndRowsChooseTheCallsOfTheCallsTable) {
   window_->findChild<QToolButton*>(QStringLiteral("clearCallGroup"))->click();
   EXPECT_EQ(Calls()->model()->rowCount(), 20);
 
-  const std::string folder =
-      ::testing::TempDir() + "sigrune-statistics-" + std::to_string(getpid());
+  const std::string folder = TemporaryPath("statistics");
   std::filesystem::create_directories(folder);
   for (const auto& [button, path] :
        {std::pair{"exportSvg", folder + "/chart"}, std::pair{"exportPng", folder + "/chart.png"},

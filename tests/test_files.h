@@ -32,11 +32,49 @@ inline std::string WriteFile(const std::string& path, std::string_view text) {
   return path;
 }
 
-// The process id keeps runs of the tests side by side apart.
+// The folder of this process's own in the temporary folder, made when first asked for and removed
+// with all it holds when the process ends: what a test writes there is never left behind (ctest
+// runs each test as a process of its own). A child forked by a test leaves it to its parent.
+class ProcessFolder {
+ public:
+  static ProcessFolder& Get() {
+    static ProcessFolder folder;
+    return folder;
+  }
+  const std::filesystem::path& Path() const { return path_; }
+  // Also for a process about to end without running its destructors.
+  void Remove() const {
+    if (::getpid() == owner_) {
+      std::error_code ignored;
+      std::filesystem::remove_all(path_, ignored);
+    }
+  }
+
+ private:
+  ProcessFolder()
+      : owner_(::getpid()),
+        path_(std::filesystem::path(::testing::TempDir()) /
+              ("sigrune-tests-" + std::to_string(owner_))) {
+    std::filesystem::remove_all(path_);
+    std::filesystem::create_directories(path_);
+  }
+  ~ProcessFolder() { Remove(); }
+
+  const pid_t owner_;
+  const std::filesystem::path path_;
+};
+
+inline const std::filesystem::path& TemporaryFolder() {
+  return ProcessFolder::Get().Path();
+}
+
+// A path in the process's temporary folder, for a file or folder that the test makes itself.
+inline std::string TemporaryPath(std::string_view name) {
+  return (TemporaryFolder() / name).string();
+}
+
 inline std::string WriteTemporary(std::string_view name, std::string_view text) {
-  return WriteFile(::testing::TempDir() + "sigrune-" + std::to_string(::getpid()) + "-" +
-                       std::string(name),
-                   text);
+  return WriteFile(TemporaryPath(name), text);
 }
 
 // All that was written to the stream, from its start (where it has one); closes the stream.
@@ -52,15 +90,13 @@ inline std::string ReadBack(std::FILE* stream) {
 }
 
 // Each test gets a folder of its own, so that whatever it leaves behind can be seen.
-// Made in the constructor, so that a fixture's members may name files in it; the process id
-// keeps runs of the tests side by side apart.
+// Made in the constructor, so that a fixture's members may name files in it; it lies in the
+// process's temporary folder, which goes too should the test end the process.
 class FolderTest : public ::testing::Test {
  protected:
   FolderTest() {
     const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    folder_ =
-        std::filesystem::temp_directory_path() / ("sigrune-" + std::to_string(::getpid()) + "-" +
-                                                  test->test_suite_name() + "-" + test->name());
+    folder_ = TemporaryFolder() / (std::string(test->test_suite_name()) + "-" + test->name());
     std::filesystem::remove_all(folder_);
     std::filesystem::create_directory(folder_);
   }

@@ -301,7 +301,7 @@ TEST_F(TraceDocumentTest, FollowsTheLastFileAsItGrows) {
   TraceDocument document;
   ASSERT_EQ(document.Load(live, LoadKind::Open).outcome, OperationOutcome::Done);
   ASSERT_TRUE(document.ApplyFilter(ListFilter::PriOnly));
-  ASSERT_EQ(document.Calls().calls.size(), 1u);
+  ASSERT_EQ(document.GroupCallsIfNeeded().calls.size(), 1u);
   std::string whyNot;
   std::optional<TraceFollower> follower = document.StartFollowing(whyNot);
   ASSERT_TRUE(follower) << whyNot;
@@ -369,6 +369,7 @@ TEST_F(TraceDocumentTest, CapturesTheRowsShownOrTheCallsMessagesAndACancelChange
   ASSERT_EQ(document.Load(SourceFile("tests/data/grouped-calls.txt"), LoadKind::Open).outcome,
             OperationOutcome::Done);
   const std::string target = Write("out.pcap", "old");
+  document.GroupCallsIfNeeded();
   const RowMap calls = document.MessagesOfCalls(
       {CallNumber{8}, CallNumber{3}, CallNumber{8}, CallNumber{0}, CallNumber{11}});
   EXPECT_EQ(calls, (RowMap{Message(5), Message(9), Message(28), Message(29), Message(30)}));

@@ -150,5 +150,51 @@ TEST_F(TraceFilesTest, ReadsGzipFilesAndNamesWhereOneIsDamaged) {
             OperationOutcome::Cancelled);
 }
 
+// One gzip member of the text, made in memory.
+std::string GzipMember(std::string_view text) {
+  z_stream stream{};
+  EXPECT_EQ(deflateInit2(&stream, Z_BEST_SPEED, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY),
+            Z_OK);
+  std::string member(deflateBound(&stream, static_cast<uLong>(text.size())), '\0');
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+  stream.avail_in = static_cast<uInt>(text.size());
+  stream.next_out = reinterpret_cast<Bytef*>(member.data());
+  stream.avail_out = static_cast<uInt>(member.size());
+  EXPECT_EQ(deflate(&stream, Z_FINISH), Z_STREAM_END);
+  member.resize(stream.total_out);
+  deflateEnd(&stream);
+  return member;
+}
+
+// Members after the first: one that starts well past the first read of the file (the first member
+// holds digits that hardly compress), an empty one, one cut within a line from the one before,
+// and the zeros some tools pad a file with.
+TEST_F(TraceFilesTest, ReadsEveryGzipMemberWhereverItStarts) {
+  std::string first;
+  std::uint32_t state = 1;
+  for (int message = 0; message < 6000; ++message) {
+    std::string digits;
+    for (int octet = 0; octet < 40; ++octet) {
+      state = state * 1103515245 + 12345;
+      digits += ' ';
+      digits += "0123456789abcdef"[state >> 28];
+      digits += "0123456789abcdef"[state >> 24 & 15];
+    }
+    first += Message("10:00:01", "08 02 00 01 05" + digits);
+  }
+  const std::string second = Message("10:00:02", "08 02 00 02 05");
+  const std::string third = Message("10:00:03", "08 02 00 03 05");
+  const std::string firstMember = GzipMember(first);
+  ASSERT_GT(firstMember.size(), 256u << 10);
+  const std::string cut = second + third.substr(0, 20);
+  const std::string packed = firstMember + GzipMember("") + GzipMember(cut) +
+                             GzipMember(third.substr(20)) + std::string(1000, '\0');
+  const LoadResult loaded = LoadTraceFile(Write("members.txt.gz", packed));
+  ASSERT_EQ(loaded.outcome, OperationOutcome::Done) << loaded.errorText;
+  EXPECT_EQ(loaded.store.msgCount, 6002u);
+  EXPECT_EQ(Described(loaded, false),
+            Described(LoadTraceFile(Write("members.txt", first + second + third)), false));
+}
+
 }  // namespace
 }  // namespace sigrune

@@ -66,8 +66,8 @@ std::string Message(std::string_view time, std::string_view header, std::string_
 
 // Traces whose lines fall across piece boundaries in every way: LF, CR LF and CR line ends, a
 // data line with no header or gateway of its own, headers and gateways with no data line after
-// them, a <Tracelist> document, a last line without its end, a file that ends in CR, and lines
-// too long to keep.
+// them, a <Tracelist> document, a last line without its end (one whose header and gateway lines lie
+// pieces before it, too), a file that ends in CR, and lines too long to keep.
 std::vector<std::string> Traces() {
   std::string plain;
   const char* const ends[] = {"\n", "\r\n", "\r"};
@@ -96,6 +96,8 @@ std::vector<std::string> Traces() {
       plain,
       plain + "01/15/2004 08:01:00 CCP|IsdnMsgData1= 08 02 00 01 05",
       plain + "01/15/2004 08:01:00 CCP|Out Message -- PriMsg\r",
+      plain + "In  Message -- PriMsg\nMMan_Id= 1. IpAddr=0501a8c0 " + std::string(300, '-') +
+          "\nIsdnMsgData1= 08 02 00 01 5a",
       tracelist,
       "IsdnMsgData=08\n" + tooLong + "\nIsdnMsgData=09\n" + tooLong + "\rIsdnMsgData=0a\n",
   };
@@ -128,6 +130,37 @@ TEST(TracePieces, ReadAsOneReaderReadsTheWholeFile) {
         ASSERT_EQ(Dump(loaded), whole) << trace << " " << pieceSize << " " << threads;
         EXPECT_LE(previewed, loaded.store.msgCount);
       }
+    }
+  }
+}
+
+// A message's header line, pieces before its data line, numbered from the file's start; and that of
+// a header line the file ends with, for the messages that following appends.
+TEST(TracePieces, CarryTheHeaderLineNumberToTheDataLine) {
+  std::string trace = "noise\nnoise\nIn  Message -- PriSetupMsg\nMMan_Id= 1. IpAddr=0501a8c0\n";
+  const auto filler = [&trace](int lines) {
+    for (int line = 0; line < lines; ++line) {
+      trace += "filler line " + std::to_string(line) + "\n";
+    }
+  };
+  // Lines 5 to 24, 27 to 36 and 39 to 48 are filler.
+  filler(20);
+  trace += "IsdnMsgData1= 08 02 00 01 05\nOut Message -- PriConnectMsg\n";
+  filler(10);
+  trace += "IsdnMsgData1= 08 02 80 01 07\nIsdnMsgData1= 08 02 80 01 0f\n";
+  filler(10);
+  trace += "In  Message -- PriReleaseMsg\nfiller\n";
+  const std::string path = WriteTemporary("headers.txt", trace);
+  for (const std::size_t pieceSize : {16, 40, 100, 300}) {
+    for (const unsigned threads : {1u, 3u}) {
+      const LoadResult loaded =
+          LoadTraceFile(path, PiecesOf(pieceSize, threads));
+      const std::vector<std::uint64_t> lines(loaded.store.msgLineNumbers.begin(),
+                                             loaded.store.msgLineNumbers.end());
+      EXPECT_EQ(lines, (std::vector<std::uint64_t>{3, 26, 0})) << pieceSize << " " << threads;
+      ASSERT_TRUE(loaded.followPoint);
+      EXPECT_EQ(loaded.followPoint->reader.headerLineNumber, 49u) << pieceSize << " " << threads;
+      EXPECT_EQ(loaded.followPoint->reader.lineNumber, 50u) << pieceSize << " " << threads;
     }
   }
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <random>
 #include <string>
@@ -222,6 +223,34 @@ TEST_F(TraceFileTest, FailuresNameTheFileAndTheReason) {
   EXPECT_EQ(LoadTraceFile(Write("empty.txt", "")).outcome, OperationOutcome::NotFound);
   EXPECT_EQ(LoadTraceFile(Write("none.txt", "MMan_Id\nno data\n")).outcome,
             OperationOutcome::NotFound);
+}
+
+// A data line of exactly the limit is held whole over the reads of a file, of its pieces and of
+// its inflated blocks, all shorter than the line.
+TEST_F(TraceFileTest, ALineOfExactlyTheLimitIsHeldAcrossReads) {
+  const std::string exact = "IsdnMsgData=08 02 00 01 05 " + std::string(kMaxLineLength - 27, '7');
+  const std::string text = "In  Message -- a\r\n" + exact + "\r\nIsdnMsgData=2\n";
+  const std::string plain = Write("exact.txt", text);
+  const std::string packed = Path("exact.txt.gz");
+  gzFile file = gzopen(packed.c_str(), "wb1");
+  ASSERT_EQ(gzwrite(file, text.data(), static_cast<unsigned>(text.size())),
+            static_cast<int>(text.size()));
+  ASSERT_EQ(gzclose(file), Z_OK);
+  const std::pair<std::string, PieceReading> loads[] = {
+      {plain, PieceReading{}},  // too small for pieces
+      {plain, PieceReading{1u << 20, 2}},
+      {packed, PieceReading{}},
+  };
+  for (const auto& [path, pieces] : loads) {
+    LoadOptions options;
+    options.pieces = pieces;
+    const LoadResult loaded = LoadTraceFile(path, options);
+    ASSERT_EQ(loaded.store.msgCount, 2u) << path << " " << pieces.pieceSize;
+    EXPECT_EQ(loaded.skippedLongLines, 0u);
+    EXPECT_TRUE(DataLine(loaded.store, 0) == exact) << path << " " << pieces.pieceSize;
+    EXPECT_EQ(loaded.store.msgLineNumbers[0], 1u);
+    EXPECT_EQ(DataLine(loaded.store, 1), "IsdnMsgData=2");
+  }
 }
 
 // Messages close together in the first block, then 5 GB of NUL bytes that take no disk space:

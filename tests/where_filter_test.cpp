@@ -119,6 +119,59 @@ TEST(WhereRows, EachFieldPhraseAndNegationKeepsItsMessages) {
   }
 }
 
+// The numbers of the messages of a trace text that the expression keeps, whole and appended.
+Numbers Kept(const std::string& trace, std::string_view text) {
+  const MessageStore store = ReadTraceText(trace);
+  const CallTable calls = GroupCalls(store);
+  const WhereParse parse = ParseWhere(text);
+  EXPECT_TRUE(parse.ok) << text << ": " << parse.error;
+  RowMap appended;
+  AppendWhereRows(appended, parse.expression, store, calls, 0);
+  const Numbers kept = NumbersOf(WhereRows(parse.expression, store, calls));
+  EXPECT_EQ(NumbersOf(appended), kept) << text;
+  return kept;
+}
+
+// A value typed with its flag takes the reference without it too, in both lengths; the flag is
+// the top bit of as many octets as the value has digits.
+TEST(WhereRows, CrvTakesTheValueTypedWithItsFlagAndWithout) {
+  std::string trace;
+  for (const char* payload : {"08 01 05 05", "08 01 85 07", "08 02 00 05 05", "08 02 80 05 07",
+                              "08 01 06 05", "08 02 00 85 05"}) {
+    trace += std::string("IsdnMsgData1= ") + payload + "\n";
+  }
+  const std::pair<std::string_view, Numbers> cases[] = {
+      {"crv:85", {1, 2, 3, 6}},   // 0x85 and 0x05, which 0x0005 and 0x0085 are too
+      {"crv:0x8005", {1, 3, 4}},  // 0x8005 and 0x0005
+      {"crv:0x0085", {2, 6}},     // 0x0085 and 0x8085
+      {"-crv:85", {4, 5}},
+  };
+  for (const auto& [text, expected] : cases) {
+    EXPECT_EQ(Kept(trace, text), expected) << text;
+  }
+}
+
+// The time of `to:` is kept itself, to the millisecond, in each form a time is typed in.
+TEST(WhereRows, ToKeepsTheMessageAtItsOwnTimeInEveryForm) {
+  std::string trace;
+  for (const char* time : {"23:59:59.999", "10:00:00.000", "10:00:00.001", "10:00:00.002"}) {
+    trace += std::string("01/15/2004 ") + time + " CCP|IsdnMsgData1= 08 02 00 01 05\n";
+  }
+  const std::pair<std::string_view, Numbers> cases[] = {
+      {"to:10:00:00.001", {2, 3}},
+      {"to:\"2004-01-15 10:00:00.001\"", {2, 3}},
+      {"to:\"01/15/2004 10:00:00.001\"", {2, 3}},
+      {"to:10:00", {2}},
+      {"to:10:00:00", {2}},
+      {"to:23:59:59.999", {1, 2, 3, 4}},
+      {"from:10:00:00.001 to:10:00:00.001", {3}},
+      {"-to:10:00:00.001", {1, 4}},
+  };
+  for (const auto& [text, expected] : cases) {
+    EXPECT_EQ(Kept(trace, text), expected) << text;
+  }
+}
+
 // Octets after a header that the decoder does not read are no elements, whatever they look like.
 TEST(WhereRows, CauseReadsOnlyTheElementsOfAHeaderTheDecoderReads) {
   const MessageStore store = ReadTraceText(

@@ -32,7 +32,7 @@
 #include "window/count_text.h"
 #include "window/find_all_panel.h"
 #include "window/find_form.h"
-#include "window/lane_names_store.h"
+#include "window/ladder/lane_names_store.h"
 #include "window/recent_traces.h"
 #include "window/where_bar.h"
 #include "window/window_settings.h"

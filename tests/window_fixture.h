@@ -21,6 +21,7 @@
 #include "fake_platform.h"
 #include "platform/user_settings.h"
 #include "test_files.h"
+#include "waiting.h"
 #include "window/main_window.h"
 #include "window/message_list_model.h"
 
@@ -87,7 +88,8 @@ class WindowTest : public ::testing::Test {
   QTreeView* List() const { return window_->findChild<QTreeView*>(QStringLiteral("isdnList")); }
   QTextEdit* Pane() const { return window_->findChild<QTextEdit*>(QStringLiteral("tesselText")); }
 
-  // Turns the event loop until the window's workers are done and their results shown.
+  // Turns the event loop until the window's workers are done and their results shown; fails
+  // after kWaitLimit.
   void Settle() const {
     QEventLoop loop;
     QTimer poll;
@@ -96,8 +98,17 @@ class WindowTest : public ::testing::Test {
         loop.quit();
       }
     });
+    bool late = false;
+    QTimer::singleShot(kWaitLimit, &loop, [&] {
+      late = true;
+      loop.quit();
+    });
     poll.start(1);
     loop.exec();
+    if (late && window_->Busy()) {
+      ADD_FAILURE() << "gave up after " << kWaitLimit.count()
+                    << " s waiting for the window's workers to end";
+    }
   }
   void Trigger(const char* action) const {
     Action(action)->trigger();

@@ -1,3 +1,4 @@
+#include <unistd.h>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
@@ -12,6 +13,8 @@
 #include <QThread>
 #include <QTimer>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string_view>
 
@@ -146,7 +149,7 @@ TEST_F(WindowOperationsTest, TheCallsTableFiltersSortsSavesAndShowsACallsMessage
 
   // Calls > Save Calls as CSV writes the calls shown, in the table's order.
   calls->sortByColumn(0, Qt::DescendingOrder);
-  const std::string csv = ::testing::TempDir() + "window-calls.csv";
+  const std::string csv = TemporaryPath("window-calls.csv");
   dialogs_.saveAnswers.push_back(QString::fromStdString(csv));
   Trigger("isdnSaveCalls");
   EXPECT_EQ(dialogs_.lastSaveTitle, "Save Calls as CSV");
@@ -279,7 +282,7 @@ TEST_F(WindowOperationsTest, AFailedFindLeavesTheWidgetsAsTheyWere) {
 TEST_F(WindowOperationsTest, ExportWritesEveryMessageAndACancelledOneNothing) {
   OpenThroughMenu(kPlain);
   Trigger("isdnFilterH225");
-  const QString folder = QString::fromStdString(::testing::TempDir()) + "window export";
+  const QString folder = QString::fromStdString(TemporaryPath("window export"));
   QDir(folder).removeRecursively();
   QDir().mkpath(folder);
   const std::string path = (folder + "/plain.export").toStdString();
@@ -318,7 +321,7 @@ TEST_F(WindowOperationsTest, ExportWritesEveryMessageAndACancelledOneNothing) {
   // The messages the list shows, or the calls selected in the calls table, as a capture.
   OpenThroughMenu(kPlain);
   Trigger("isdnFilterH225");
-  const std::string capture = ::testing::TempDir() + "window.pcap";
+  const std::string capture = TemporaryPath("window.pcap");
   dialogs_.saveAnswers.push_back(QString::fromStdString(capture));
   Trigger("isdnExportPcap");
   EXPECT_EQ(window_->statusBar()->currentMessage(),
@@ -335,7 +338,7 @@ TEST_F(WindowOperationsTest, ExportWritesEveryMessageAndACancelledOneNothing) {
   std::remove(capture.c_str());
 
   OpenThroughMenu(WriteTrace("undecodable.txt", "IsdnMsgData=8\nIsdnMsgData=08 01 81 45\n"));
-  const std::string undecodable = ::testing::TempDir() + "window-undecodable.export";
+  const std::string undecodable = TemporaryPath("window-undecodable.export");
   dialogs_.saveAnswers.push_back(QString::fromStdString(undecodable));
   Trigger("isdnSave");
   std::remove(undecodable.c_str());
@@ -347,7 +350,7 @@ TEST_F(WindowOperationsTest, ExportWritesEveryMessageAndACancelledOneNothing) {
 }
 
 TEST_F(WindowOperationsTest, JumpToLineStartsTheFirstEditorFoundWithTheLine) {
-  const QString folder = QString::fromStdString(::testing::TempDir()) + "editor bin";
+  const QString folder = QString::fromStdString(TemporaryPath("editor bin"));
   QDir().mkpath(folder);
   const QString editor = folder + "/gnome-text-editor";
   WriteFile(editor.toStdString(), "#!/bin/sh\n");
@@ -476,6 +479,47 @@ TEST_F(FilterBar, ShowsTheCommandLinesRowsBesideEachMenuFilterAndKeepsThemOnAnEr
   EXPECT_EQ(Rows(), CliRows({"--pri"}));
   Trigger("isdnFilterPRI");
   EXPECT_EQ(StatusCount(), QString::fromUtf8("10 messages \u00b7 3 calls \u00b7 0 failed"));
+}
+
+// A read that fails after some of its messages were read, or after its first files were, leaves
+// the trace that was open as it was shown: rows, filters, selection and message.
+TEST_F(FilterBar, AReadThatFailsPartWayKeepsTheOpenTraceWithItsFilters) {
+  ASSERT_TRUE(window_->OpenTraceFile(QString::fromStdString(kWhereTrace)));
+  Settle();
+  Type(QStringLiteral("-type:setup"));
+  Trigger("isdnFilterPRI");
+  SelectRow(1);
+  const auto view = [this] {
+    return QStringList{window_->windowTitle(), Rows(),
+                       StatusCount(),          QString::number(List()->currentIndex().row()),
+                       Pane()->toPlainText(),  Bar()->Text()};
+  };
+  const QStringList before = view();
+  ASSERT_EQ(before[3], "1");
+
+  std::string text;
+  for (int copy = 0; copy < 200; ++copy) {
+    text += ReadFile(kWhereTrace);
+  }
+  const std::string cut = WriteTrace("cut.txt", text).toStdString();
+  ASSERT_EQ(std::system(("gzip -f '" + cut + "'").c_str()), 0);
+  const std::string gzip = cut + ".gz";
+  ASSERT_EQ(::truncate(gzip.c_str(), std::filesystem::file_size(gzip) - 8), 0);
+  const QString first = WriteTrace("first.txt", ReadFile(kWhereTrace));
+  const QString folder = QString::fromStdString(TemporaryPath("folder"));
+  QDir().mkpath(folder);
+  OpenThroughMenu(QString::fromStdString(gzip));
+  OpenThroughMenu(QStringList{first, folder});
+  EXPECT_EQ(view(), before);
+  ASSERT_EQ(dialogs_.messages.size(), 2u);
+  EXPECT_EQ(
+      dialogs_.messages[0].text,
+      QString::fromStdString("Exception caught! Error in isdnOpen. Description: cannot read " +
+                             gzip + ": damaged gzip data at offset " +
+                             std::to_string(std::filesystem::file_size(gzip)) +
+                             " (the data ends within a member)"));
+  EXPECT_EQ(dialogs_.messages[1].text, "Exception caught! Error in isdnOpen. Description: " +
+                                           folder + " is not a regular file");
 }
 
 TEST_F(FilterBar, OffersTheLastTwentyExpressionsEnteredNewestFirst) {

@@ -188,7 +188,7 @@ TEST_F(WindowTest, LoadsInTheBackgroundAndACancelLeavesTheTraceAsItWas) {
   SelectRow(2);
   const QString pane = Pane()->toPlainText();
   // A gigabyte of nothing in particular: long enough to load for the test to act.
-  const std::string big = ::testing::TempDir() + "background-load.txt";
+  const std::string big = TemporaryPath("background-load.txt");
   WriteFile(big, "IsdnMsgData=08 01 01 05\n");
   ASSERT_EQ(::truncate(big.c_str(), 1 << 30), 0);
   // The event loop turns while the trace loads; after a few turns, Cancel.
@@ -313,13 +313,17 @@ TEST(WindowApplication, OpensTheTracesGivenOnTheCommandLine) {
   QTimer poll;
   int ticks = 0;
   QObject::connect(&poll, &QTimer::timeout, [&] {
-    const bool late = ++ticks > 1500;
+    const bool late = ++ticks > kWaitLimit / std::chrono::milliseconds(20);
     for (QWidget* widget : QApplication::topLevelWidgets()) {
       auto* window = qobject_cast<MainWindow*>(widget);
       if (window == nullptr ||
           (!late && (window->Busy() ||
                      window->findChild<QTreeView*>("isdnList")->model()->rowCount() == 0))) {
         continue;
+      }
+      if (late) {
+        ADD_FAILURE() << "gave up after " << kWaitLimit.count()
+                      << " s waiting for the window to show the traces";
       }
       caption = window->windowTitle();
       rows = window->findChild<QTreeView*>("isdnList")->model()->rowCount();

@@ -2,48 +2,18 @@
 
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <string>
 
 #include "document/shown_message.h"
 #include "document/trace_document.h"
+#include "owner_queue.h"
 #include "q931/decoder.h"
 #include "q931/message_search.h"
 #include "test_files.h"
+#include "waiting.h"
 
 namespace sigrune {
 namespace {
-
-// The owner's side of a worker: results queue up until the owner's thread runs them.
-struct OwnerQueue {
-  std::mutex mutex;
-  std::deque<std::function<void()>> tasks;
-  Poster Post() {
-    return [this](std::function<void()> task) {
-      const std::lock_guard lock(mutex);
-      tasks.push_back(std::move(task));
-    };
-  }
-  // Runs what was posted until `done` holds.
-  template <class Done>
-  void RunUntil(Done done) {
-    while (!done()) {
-      std::function<void()> task;
-      {
-        const std::lock_guard lock(mutex);
-        if (!tasks.empty()) {
-          task = std::move(tasks.front());
-          tasks.pop_front();
-        }
-      }
-      if (task) {
-        task();
-      } else {
-        std::this_thread::yield();
-      }
-    }
-  }
-};
 
 TEST(Worker, RunsOneOperationAtATimeAndHandsOverItsResultOnTheOwnersThread) {
   OwnerQueue owner;
@@ -52,9 +22,8 @@ TEST(Worker, RunsOneOperationAtATimeAndHandsOverItsResultOnTheOwnersThread) {
   {
     Worker worker(owner.Post());
     const auto waitForCancel = [](OperationProgress& progress) {
-      while (progress.Report(1, 2)) {
-        std::this_thread::yield();
-      }
+      WaitUntil([&] { return !progress.Report(1, 2); }, [] { std::this_thread::yield(); },
+                "the operation to be cancelled");
       return 7;
     };
     ASSERT_TRUE(worker.Start<int>(waitForCancel, [&](std::optional<int> result) {
@@ -64,7 +33,7 @@ TEST(Worker, RunsOneOperationAtATimeAndHandsOverItsResultOnTheOwnersThread) {
     EXPECT_TRUE(worker.Busy());
     EXPECT_FALSE(worker.Start<int>([](OperationProgress&) { return 0; }, [](auto) {}));
     worker.Cancel();
-    owner.RunUntil([&] { return delivered.has_value(); });
+    owner.RunUntil([&] { return delivered.has_value(); }, "the cancelled result");
     EXPECT_EQ(delivered, 7);
     EXPECT_FALSE(worker.Busy());
 
@@ -72,14 +41,14 @@ TEST(Worker, RunsOneOperationAtATimeAndHandsOverItsResultOnTheOwnersThread) {
     delivered = 0;
     worker.Start<int>([](OperationProgress&) -> int { throw std::bad_alloc(); },
                       [&](std::optional<int> result) { delivered = result; });
-    owner.RunUntil([&] { return !worker.Busy(); });
+    owner.RunUntil([&] { return !worker.Busy(); }, "the worker to end");
     EXPECT_EQ(delivered, std::nullopt);
 
     // Going away stops what runs; what it would hand over is dropped.
     delivered = 0;
     worker.Start<int>(waitForCancel, [&](std::optional<int> result) { delivered = result; });
   }
-  owner.RunUntil([&] { return owner.tasks.empty(); });
+  owner.RunUntil([&] { return owner.tasks.empty(); }, "the posted tasks to run");
   EXPECT_EQ(delivered, 0);
 }
 

@@ -33,11 +33,11 @@
 
 #include "platform/qt_platform.h"
 #include "window/find_form.h"
-#include "window/flow_window.h"
-#include "window/lane_names_store.h"
+#include "window/ladder/flow_window.h"
+#include "window/ladder/lane_names_store.h"
 #include "window/main_window.h"
 #include "window/message_list_model.h"
-#include "window/statistics_window.h"
+#include "window/statistics/statistics_window.h"
 #include "window/where_bar.h"
 
 namespace {

@@ -115,9 +115,9 @@ void WriteTable(OutputBuffer& output, const std::vector<TableRow>& rows, std::si
 
 }  // namespace
 
-bool CheckCallNumber(const TraceDocument& document, const TraceFiles& files, CallNumber call,
+bool CheckCallNumber(TraceDocument& document, const TraceFiles& files, CallNumber call,
                      std::FILE* err) {
-  const std::size_t calls = document.Calls().calls.size();
+  const std::size_t calls = document.GroupCallsIfNeeded().calls.size();
   if (call.value <= calls) {
     return true;
   }
@@ -139,7 +139,7 @@ int RunCallsCommand(const CallsArguments& arguments, std::FILE* in, std::FILE* o
     return kExitFailure;
   }
   const MessageStore& store = document.Store();
-  const CallTable& table = document.Calls();
+  const CallTable& table = document.GroupCallsIfNeeded();
   std::optional<std::vector<CallNumber>> whereCalls;
   if (where && !where->terms.empty()) {
     whereCalls = CallsWhere(*where, store, table);

@@ -58,7 +58,7 @@ void ApplyFilterOption(TraceDocument& document, std::optional<FilterKey> key,
 
 // For --in-call: true when the trace has the call; otherwise reports "call N: TRACE has M calls"
 // on `err`.
-bool CheckCallNumber(const TraceDocument& document, const TraceFiles& files, CallNumber call,
+bool CheckCallNumber(TraceDocument& document, const TraceFiles& files, CallNumber call,
                      std::FILE* err);
 
 // Reports a usage error on `err` and returns kExitUsage.

@@ -107,7 +107,8 @@ int RunShowCommand(const ShowArguments& arguments, std::FILE* in, std::FILE* out
     return kExitFailure;
   }
   const std::vector<MessageNumber> numbers =
-      arguments.inCall ? document.Calls().MessagesOf(arguments.inCall) : arguments.numbers;
+      arguments.inCall ? document.GroupCallsIfNeeded().MessagesOf(arguments.inCall)
+                       : arguments.numbers;
 
   OutputBuffer output(out);
   bool anyFailed = false;

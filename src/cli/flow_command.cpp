@@ -103,7 +103,8 @@ int RunFlowCommand(const FlowArguments& arguments, std::FILE* in, std::FILE* out
     }
   }
   const MessageStore& store = document.Store();
-  const CallFlow flow = BuildCallFlow(store, document.Calls(), arguments.calls, arguments.related);
+  const CallFlow flow =
+      BuildCallFlow(store, document.GroupCallsIfNeeded(), arguments.calls, arguments.related);
 
   OutputBuffer output(out);
   std::string text;

@@ -261,6 +261,7 @@ int RunListCommand(const ListArguments& arguments, std::FILE* in, std::FILE* out
   }
   std::optional<CallsJudgedAtTheirEnd> judged;
   if (where && WhereDependsOnLaterMessages(*where)) {
+    document.GroupCallsIfNeeded();
     judged.emplace(document);
     writeMessages(judged->Released(0, 0));
   } else {

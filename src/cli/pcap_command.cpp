@@ -44,7 +44,7 @@ int RunPcapCommand(const PcapArguments& arguments, std::FILE* in, std::FILE* out
     calls.push_back(call);
   }
   if (arguments.failed) {
-    const CallTable& table = document.Calls();
+    const CallTable& table = document.GroupCallsIfNeeded();
     for (std::uint32_t number = 1; number <= table.calls.size(); ++number) {
       if (table.calls[number - 1].outcome == CallOutcome::Failed) {
         calls.push_back(CallNumber{number});

@@ -121,7 +121,7 @@ int RunStatsCommand(const StatsArguments& arguments, std::FILE* in, std::FILE* o
     return kExitFailure;
   }
   const MessageStore& store = document.Store();
-  const CallTable& table = document.Calls();
+  const CallTable& table = document.GroupCallsIfNeeded();
   const CallStatistics statistics =
       where && !where->terms.empty()
           ? CountCallStatistics(store, table, CallsWhere(*where, store, table))

@@ -153,8 +153,9 @@ void TraceDocument::AdoptStore(const std::string& path, FileIdentity identity, L
   }
 }
 
-const CallTable& TraceDocument::CallsFor(const WhereExpression& expression) const {
-  return WhereNeedsCalls(expression) ? Calls() : kNoCalls;
+// Grouped here when the expression reads them, so that the matcher only reads them.
+const CallTable& TraceDocument::CallsFor(const WhereExpression& expression) {
+  return WhereNeedsCalls(expression) ? GroupCallsIfNeeded() : kNoCalls;
 }
 
 void TraceDocument::TakeFilter(WhereExpression filter, RowMap rows) {
@@ -174,8 +175,9 @@ RowMap TraceDocument::MenuFilterRows() const {
   if (!activeFilter_) {
     return {};
   }
+  // The calls were grouped when a term that reads them was applied.
   const WhereExpression menu = WhereTerms(filter_, 0, MenuTerms());
-  return WhereRows(menu, store_, CallsFor(menu));
+  return WhereRows(menu, store_, WhereNeedsCalls(menu) ? Calls() : kNoCalls);
 }
 
 bool TraceDocument::SetWhere(std::string_view text, std::string* error) {
@@ -233,8 +235,8 @@ AppendedMessages TraceDocument::AppendFollowed(TraceFollower::Batch&& batch) {
       AppendWhereRows(rows_, filter_, store_, CallsFor(filter_), first);
     }
   } catch (const std::bad_alloc&) {
-    // Back to the messages before; the calls are grouped again when next asked for, with the
-    // same numbers.
+    // Back to the messages before; GroupCallsIfNeeded groups the calls again, with the same
+    // numbers.
     KeepFirstMessages(store_, first);
     rows_.resize(rows);
     if (calls_ && calls_->callOfMessage.size() != first) {
@@ -248,11 +250,15 @@ AppendedMessages TraceDocument::AppendFollowed(TraceFollower::Batch&& batch) {
   return appended;
 }
 
-const CallTable& TraceDocument::Calls() const {
+const CallTable& TraceDocument::GroupCallsIfNeeded() {
   if (!calls_) {
     calls_ = GroupCalls(store_);
   }
   return *calls_;
+}
+
+const CallTable& TraceDocument::Calls() const {
+  return calls_ ? *calls_ : kNoCalls;
 }
 
 std::size_t TraceDocument::RowCount() const {
@@ -306,13 +312,13 @@ bool TraceDocument::ApplyFilter(ListFilter filter) {
     case ListFilter::H225Only:
       return ApplyFilter(ProtocolKey(filter), "H225 only");
     case ListFilter::ThisCall:
-      return KeepCall(Calls().CallOf(currentMessageNumber_));
+      return KeepCall(GroupCallsIfNeeded().CallOf(currentMessageNumber_));
   }
   return false;
 }
 
 bool TraceDocument::ApplyCallFilter(CallNumber call) {
-  if (!call || call.value > Calls().calls.size() ||
+  if (!call || call.value > GroupCallsIfNeeded().calls.size() ||
       (activeFilter_ && *activeFilter_ != ListFilter::ThisCall)) {
     return false;
   }

@@ -203,18 +203,21 @@ class TraceDocument {
   // the reason in `error`). An empty one shows every message the menu filter does.
   bool SetWhere(std::string_view text, std::string* error = nullptr);
   // SetWhere in two steps, for a worker: the rows that WhereRows found for the expression alone
-  // over this store and these calls (Calls(), grouped before the worker starts), taken with it;
-  // the menu filter's term narrows them here.
+  // over this store and these calls (GroupCallsIfNeeded() before the worker starts), taken with
+  // it; the menu filter's term narrows them here.
   void TakeWhere(WhereExpression expression, RowMap rows);
 
   // --- Calls ---------------------------------------------------------------------------------
-  // The calls of the open trace, grouped the first time they are asked for, so that the commands
-  // that need none (list, show, export, find) do not pay for them.
+  // Groups the calls of the open trace unless that was done (a load for the window groups them
+  // while reading), so that the commands that need none (list, show, export, find) do not pay for
+  // them: where an operation that needs them starts, on the owner's thread.
+  const CallTable& GroupCallsIfNeeded();
+  // The calls as grouped; none before they were.
   const CallTable& Calls() const;
 
   // The calls, in the order given, as CSV to `target`, which replaces it only when complete; the
   // open trace itself is refused as the target. Done, or Failed or OutOfMemory with the file and
-  // why.
+  // why. The calls were grouped, as for MessagesOfCalls.
   OperationResult SaveCallsCsv(const std::string& target,
                                const std::vector<CallNumber>& calls) const;
 
@@ -264,7 +267,8 @@ class TraceDocument {
   PcapResult ExportMessagesAsPcap(const std::string& target, const RowMap& messages,
                                   const PcapOptions& options,
                                   const ExportProgress& progress = {}) const;
-  // The messages of the calls, in trace order, each once; numbers that name no call add none.
+  // The messages of the calls, in trace order, each once; numbers that name no call add none, and
+  // so does every number before the calls were grouped.
   RowMap MessagesOfCalls(const std::vector<CallNumber>& calls) const;
 
  private:
@@ -276,7 +280,7 @@ class TraceDocument {
   // The terms of the menu filter that lead the filter's: one while a menu filter is on.
   std::size_t MenuTerms() const { return activeFilter_ ? 1 : 0; }
   // The calls the expression reads: none unless it needs them.
-  const CallTable& CallsFor(const WhereExpression& expression) const;
+  const CallTable& CallsFor(const WhereExpression& expression);
   // Takes the filter and its rows, which were made in full first: running out of memory on the
   // way changes nothing.
   void TakeFilter(WhereExpression filter, RowMap rows);
@@ -286,7 +290,7 @@ class TraceDocument {
   FileIdentity identity_;
   std::optional<FollowPoint> followPoint_;
   MessageStore store_;
-  mutable std::optional<CallTable> calls_;
+  std::optional<CallTable> calls_;
   std::string skippedLinesNote_;
 
   std::optional<ListFilter> activeFilter_;

@@ -265,8 +265,6 @@ void PieceLoad::ReadPiece(std::size_t index, unsigned laneIndex, LargeVector<cha
   piece.reachedEnd = !end || offset < *end || offset >= fileSize_;
   piece.endOffset = offset;
   piece.lines = reader.Continuation().lineNumber;
-  piece.inheritsHeader = reader.FirstMessageInheritsHeader();
-  piece.inheritsGateway = reader.FirstMessageInheritsGateway();
   piece.knowsHeader = reader.KnowsHeader();
   piece.knowsGateway = reader.KnowsGateway();
   piece.end = reader.Continuation();
@@ -274,6 +272,9 @@ void PieceLoad::ReadPiece(std::size_t index, unsigned laneIndex, LargeVector<cha
   piece.store = reader.Finish();
   piece.lastLineMadeMessage =
       piece.store.msgCount > whole || piece.end.pendingLength > kMaxLineLength;
+  // Asked once the last line made its message: that may be the piece's first.
+  piece.inheritsHeader = reader.FirstMessageInheritsHeader();
+  piece.inheritsGateway = reader.FirstMessageInheritsGateway();
   piece.skippedLongLines = reader.SkippedLongLines();
   piece.firstSkippedLine = reader.FirstSkippedLine();
 }

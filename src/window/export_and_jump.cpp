@@ -10,20 +10,22 @@
 #include "q931/export_writer.h"
 #include "window/editor_command.h"
 #include "window/main_window.h"
+#include "window/report_error.h"
 
 namespace sigrune {
 
-void MainWindow::isdnSave_Click() {
-  if (!CanStartOperation()) {
+void MainWindow::SaveClicked() {
+  if (!CanStartOperation(OperationKind::Export)) {
     return;
   }
   const std::optional<QString> path = dialogs_.SaveFileName(this, tr("Save As Tessel"), {});
-  if (!path || !CanStartOperation()) {
+  if (!path || !CanStartOperation(OperationKind::Export)) {
     return;
   }
   // The document stays while the operation runs: nothing that changes it can start.
   const TraceDocument& document = document_;
-  operations_.Start<ExportResult>(
+  scheduler_.Start<ExportResult>(
+      OperationKind::Export,
       [&document, target = QFile::encodeName(*path).toStdString()](OperationProgress& progress) {
         return document.ExportAllMessages(target, [&progress](std::size_t done, std::size_t total) {
           return progress.Report(done, total);
@@ -36,6 +38,8 @@ void MainWindow::isdnSave_Click() {
   OperationStarted(tr("Writing %1…").arg(QFileInfo(*path).fileName()));
 }
 
+// Tells of an export that wrote nothing (cancelled, failed, out of memory on the worker: no
+// outcome) and returns false; true when it was written.
 bool MainWindow::ExportWritten(const QString& procedure, const QString& path,
                                std::optional<OperationOutcome> outcome,
                                const std::string& errorText) {
@@ -47,10 +51,12 @@ bool MainWindow::ExportWritten(const QString& procedure, const QString& path,
       statusBar()->showMessage(tr("Export cancelled; nothing was written to %1.").arg(path), 5000);
       return false;
     case OperationOutcome::Failed:
-      ReportError(procedure, kFileAccessErrorNumber, QString::fromLocal8Bit(errorText.c_str()));
+      ReportError(dialogs_, this, procedure, kFileAccessErrorNumber,
+                  QString::fromLocal8Bit(errorText.c_str()));
       return false;
     case OperationOutcome::OutOfMemory:
-      ReportError(procedure, kOutOfMemoryNumber, QString::fromLocal8Bit(errorText.c_str()));
+      ReportError(dialogs_, this, procedure, kOutOfMemoryNumber,
+                  QString::fromLocal8Bit(errorText.c_str()));
       return false;
   }
   return false;
@@ -81,7 +87,7 @@ void MainWindow::ExportFinished(const QString& path, std::optional<ExportResult>
                                 : tr("; their records say \"Undecodable message\" and why.")));
 }
 
-void MainWindow::isdnGoTo_Click() {
+void MainWindow::JumpToLineClicked() {
   const MessageNumber message = document_.CurrentMessage();
   if (!document_.IsOpen() || !message) {
     statusBar()->showMessage(

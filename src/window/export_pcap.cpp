@@ -8,7 +8,7 @@
 
 #include "document/pcap_export.h"
 #include "trace/text_utilities.h"
-#include "window/calls_pane.h"
+#include "window/calls/calls_pane.h"
 #include "window/main_window.h"
 
 namespace sigrune {
@@ -19,8 +19,8 @@ const QStringList kCaptureFilters = {QObject::tr("Capture (*.pcap)"), QObject::t
 
 }  // namespace
 
-void MainWindow::isdnExportPcap_Click() {
-  if (!document_.IsOpen() || !CanStartOperation()) {
+void MainWindow::ExportPcapClicked() {
+  if (!document_.IsOpen() || !CanStartOperation(OperationKind::Pcap)) {
     return;
   }
   RowMap messages;
@@ -36,7 +36,7 @@ void MainWindow::isdnExportPcap_Click() {
 }
 
 void MainWindow::ExportCallsToPcap(const std::vector<CallNumber>& calls) {
-  if (!document_.IsOpen() || !CanStartOperation()) {
+  if (!document_.IsOpen() || !CanStartOperation(OperationKind::Pcap)) {
     return;
   }
   ExportPcap(document_.MessagesOfCalls(calls), tr("Export Calls to pcap"));
@@ -44,12 +44,13 @@ void MainWindow::ExportCallsToPcap(const std::vector<CallNumber>& calls) {
 
 void MainWindow::ExportPcap(RowMap messages, const QString& title) {
   const std::optional<QString> path = dialogs_.SaveFileName(this, title, kCaptureFilters);
-  if (!path || !CanStartOperation()) {
+  if (!path || !CanStartOperation(OperationKind::Pcap)) {
     return;
   }
   // The store stays while the operation runs; the messages are the worker's own.
   const TraceDocument& document = document_;
-  operations_.Start<PcapResult>(
+  scheduler_.Start<PcapResult>(
+      OperationKind::Pcap,
       [&document, messages = std::make_shared<const RowMap>(std::move(messages)),
        target = QFile::encodeName(*path).toStdString()](OperationProgress& progress) {
         return document.ExportMessagesAsPcap(target, *messages, PcapOptions{},

@@ -15,18 +15,15 @@ constexpr int kShortestGapMilliseconds = 250;
 
 }  // namespace
 
-FollowController::FollowController(std::function<bool()> canApply,
+FollowController::FollowController(OperationScheduler& scheduler,
                                    std::function<void(Batch&&)> apply, QObject* parent)
-    : QObject(parent),
-      canApply_(std::move(canApply)),
-      apply_(std::move(apply)),
-      poller_([this](std::function<void()> task) {
-        QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
-      }) {
+    : QObject(parent), scheduler_(scheduler) {
+  scheduler_.OnFollowed([this](const OperationScheduler::FollowRead& read) { Read(read); },
+                        std::move(apply));
   every_.setInterval(kEveryMilliseconds);
   soon_.setSingleShot(true);
-  connect(&every_, &QTimer::timeout, this, &FollowController::PollNow);
-  connect(&soon_, &QTimer::timeout, this, &FollowController::PollNow);
+  connect(&every_, &QTimer::timeout, this, [this] { scheduler_.PollFollowed(); });
+  connect(&soon_, &QTimer::timeout, this, [this] { scheduler_.PollFollowed(); });
   // A file written a message at a time reports a change as often, each one waking the window:
   // heard once until the read it asks for has been made. A rotation renames the file and makes
   // another: the folder tells of it.
@@ -39,21 +36,19 @@ FollowController::FollowController(std::function<bool()> canApply,
 
 void FollowController::Start(TraceFollower follower, const QString& path) {
   Stop();
-  follower_ = std::make_shared<TraceFollower>(std::move(follower));
-  follower_->SetMissingPathWait(missingPathWait_);
+  follower.SetMissingPathWait(missingPathWait_);
+  scheduler_.Follow(std::move(follower));
   path_ = path;
-  following_ = true;
   lastRead_ = {};
   WatchFile(true);
   every_.start();
-  PollNow();
+  scheduler_.PollFollowed();
   emit StateChanged();
 }
 
 void FollowController::Stop() {
-  ++generation_;
-  waiting_.reset();
-  const bool wasFollowing = following_;
+  const bool wasFollowing = Following();
+  scheduler_.StopFollowing();
   EndReads();
   if (wasFollowing) {
     emit StateChanged();
@@ -61,10 +56,7 @@ void FollowController::Stop() {
 }
 
 void FollowController::EndReads() {
-  following_ = false;
   waitingFor_.clear();
-  follower_.reset();
-  pollAgain_ = false;
   every_.stop();
   soon_.stop();
   if (!watcher_.files().isEmpty()) {
@@ -90,69 +82,34 @@ void FollowController::WatchFile(bool renew) {
 }
 
 void FollowController::PollSoon() {
-  if (!following_ || soon_.isActive()) {
+  if (!Following() || soon_.isActive()) {
     return;
   }
-  const qint64 since = sincePoll_.isValid() ? sincePoll_.elapsed() : kShortestGapMilliseconds;
+  using std::chrono::milliseconds;
+  const std::optional<std::chrono::steady_clock::time_point> last = scheduler_.LastPoll();
+  const qint64 since =
+      last ? std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now() - *last)
+                 .count()
+           : kShortestGapMilliseconds;
   soon_.start(static_cast<int>(std::max<qint64>(0, kShortestGapMilliseconds - since)));
 }
 
-void FollowController::PollNow() {
-  if (!following_ || follower_ == nullptr || waiting_) {
-    return;
-  }
-  if (poller_.Busy()) {
-    pollAgain_ = true;
-    return;
-  }
-  sincePoll_.start();
-  pollAgain_ = false;
-  const std::uint64_t generation = generation_;
-  poller_.Start<Batch>(
-      [follower = follower_](OperationProgress&) { return follower->Poll(); },
-      [this, generation](std::optional<Batch> batch) { Polled(generation, std::move(batch)); });
-}
-
-void FollowController::Polled(std::uint64_t generation, std::optional<Batch> batch) {
-  if (generation != generation_) {
-    PollNow();  // for the follower that came since, when one did
-    return;
-  }
+void FollowController::Read(const OperationScheduler::FollowRead& read) {
   lastRead_ = QTime::currentTime();
-  if (!batch) {
+  if (read.outOfMemory) {
     EndReads();
     emit StateChanged();
     emit ReadFailed(
         tr("%1: not enough memory to read on: following stopped").arg(QFileInfo(path_).fileName()));
     return;
   }
-  const bool stopped = batch->stopped;
-  const bool renewed = !batch->note.empty();
-  waitingFor_ = QString::fromLocal8Bit(batch->waiting.c_str());
-  if (batch->messages.msgCount > 0 || renewed) {
-    waiting_ = std::move(batch);
-  }
-  if (stopped) {
+  waitingFor_ = QString::fromLocal8Bit(read.waiting.c_str());
+  if (read.stopped) {
     EndReads();
   } else {
-    WatchFile(renewed);
+    WatchFile(read.renewed);
   }
-  ApplyWaiting();
   emit StateChanged();
-  if (pollAgain_) {
-    PollNow();
-  }
-}
-
-void FollowController::ApplyWaiting() {
-  if (waiting_ && canApply_()) {
-    Batch batch = std::move(*waiting_);
-    waiting_.reset();
-    apply_(std::move(batch));
-    if (pollAgain_) {
-      PollNow();
-    }
-  }
 }
 
 }  // namespace sigrune

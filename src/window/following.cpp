@@ -6,7 +6,7 @@
 #include <QStatusBar>
 #include <QTreeView>
 
-#include "window/calls_pane.h"
+#include "window/calls/calls_pane.h"
 #include "window/follow_controller.h"
 #include "window/main_window.h"
 #include "window/message_list_model.h"
@@ -21,8 +21,7 @@ constexpr int kNoteMilliseconds = 10'000;
 
 void MainWindow::CreateFollowing() {
   follow_ = new FollowController(
-      [this] { return !operations_.Busy() && !whereWorker_.Busy(); },
-      [this](TraceFollower::Batch&& batch) { ApplyFollowed(std::move(batch)); }, this);
+      scheduler_, [this](TraceFollower::Batch&& batch) { ApplyFollowed(std::move(batch)); }, this);
   connect(follow_, &FollowController::StateChanged, this, &MainWindow::ShowFollowState);
   connect(follow_, &FollowController::ReadFailed, this, [this](const QString& why) {
     followStopped_ = why;
@@ -30,7 +29,9 @@ void MainWindow::CreateFollowing() {
   });
 }
 
-void MainWindow::isdnFollow_Click(bool follow) {
+// File > Follow: reads on at the end of the last file, after reading the trace again when its
+// load took the unended last line for a whole one.
+void MainWindow::FollowClicked(bool follow) {
   if (follow && document_.IsOpen() && !follow_->Following() && document_.TookUnendedLastLine()) {
     // Read again, holding that line until its end comes, and followed from there.
     followStopped_.clear();
@@ -41,6 +42,7 @@ void MainWindow::isdnFollow_Click(bool follow) {
   FollowTrace(follow);
 }
 
+// The same without reading again, also after a load asked to follow.
 void MainWindow::FollowTrace(bool follow) {
   followStopped_.clear();
   if (!follow) {
@@ -57,20 +59,21 @@ void MainWindow::FollowTrace(bool follow) {
   ShowFollowState();
 }
 
+// A follower's read, taken while no operation reads the store.
 void MainWindow::ApplyFollowed(TraceFollower::Batch&& batch) {
   const QString note = QString::fromLocal8Bit(batch.note.c_str());
   const bool stopped = batch.stopped;
   // The list keeps showing its last row when it did, and stays put otherwise.
-  const QScrollBar* scroll = isdnList->verticalScrollBar();
+  const QScrollBar* scroll = widgets_.messageList->verticalScrollBar();
   const bool atBottom = scroll->value() == scroll->maximum();
   const AppendedMessages appended = document_.AppendFollowed(std::move(batch));
-  const bool rowsAdded = model_->ShowAppendedRows();
+  const bool rowsAdded = widgets_.model->ShowAppendedRows();
   if (appended.callsChanged) {
-    callsPane_->CallsChanged();
+    widgets_.callsPane->CallsChanged();
     ShowCallsInStatistics();
   }
   if (atBottom && rowsAdded) {
-    isdnList->scrollToBottom();
+    widgets_.messageList->scrollToBottom();
   }
   UpdateStatusBar();
   if (stopped) {
@@ -93,8 +96,8 @@ void MainWindow::ShowFollowState() {
       }
     }
   }
-  followLabel_->setText(state);
-  isdnFollow->setChecked(follow_->Following());
+  widgets_.followState->setText(state);
+  actions_.follow->setChecked(follow_->Following());
 }
 
 }  // namespace sigrune

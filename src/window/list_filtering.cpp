@@ -11,7 +11,7 @@
 
 namespace sigrune {
 
-void MainWindow::isdnFilter_Click(ListFilter filter) {
+void MainWindow::FilterClicked(ListFilter filter) {
   if (document_.ActiveFilter() == filter) {
     document_.ClearFilter();
     ShowDocument({.rows = true});
@@ -40,8 +40,8 @@ void MainWindow::ShowCall(CallNumber call) {
   const bool applied = document_.ApplyCallFilter(call);
   ShowDocument({.rows = true, .pane = applied});
   if (applied) {
-    isdnTabs->setCurrentWidget(messagesTab_);
-    isdnList->setFocus();
+    widgets_.tabs->setCurrentWidget(widgets_.messagesTab);
+    widgets_.messageList->setFocus();
   }
 }
 

@@ -18,52 +18,53 @@
 namespace sigrune {
 
 void MainWindow::CreateMessageMenu() {
-  isdnCopyLines = new QAction(tr("&Copy Summary Line"), this);
-  isdnCopyLines->setObjectName(QStringLiteral("isdnCopyLines"));
-  isdnCopyLines->setShortcut(QKeySequence::Copy);
-  isdnCopyLines->setShortcutContext(Qt::WidgetShortcut);
-  isdnList->addAction(isdnCopyLines);
-  connect(isdnCopyLines, &QAction::triggered, this, &MainWindow::CopySelectedLines);
-  isdnCopyDecoded = new QAction(tr("Copy &Decoded Text"), this);
-  isdnCopyDecoded->setObjectName(QStringLiteral("isdnCopyDecoded"));
-  connect(isdnCopyDecoded, &QAction::triggered, this, &MainWindow::CopyDecodedText);
-  isdnJumpToLine = new QAction(tr("&Jump to Line"), this);
-  isdnJumpToLine->setObjectName(QStringLiteral("isdnJumpToLine"));
-  connect(isdnJumpToLine, &QAction::triggered, this, &MainWindow::isdnGoTo_Click);
+  actions_.copyLines = new QAction(tr("&Copy Summary Line"), this);
+  actions_.copyLines->setObjectName(QStringLiteral("isdnCopyLines"));
+  actions_.copyLines->setShortcut(QKeySequence::Copy);
+  actions_.copyLines->setShortcutContext(Qt::WidgetShortcut);
+  widgets_.messageList->addAction(actions_.copyLines);
+  connect(actions_.copyLines, &QAction::triggered, this, &MainWindow::CopySelectedLines);
+  actions_.copyDecoded = new QAction(tr("Copy &Decoded Text"), this);
+  actions_.copyDecoded->setObjectName(QStringLiteral("isdnCopyDecoded"));
+  connect(actions_.copyDecoded, &QAction::triggered, this, &MainWindow::CopyDecodedText);
+  actions_.jumpToLineOfRow = new QAction(tr("&Jump to Line"), this);
+  actions_.jumpToLineOfRow->setObjectName(QStringLiteral("isdnJumpToLine"));
+  connect(actions_.jumpToLineOfRow, &QAction::triggered, this, &MainWindow::JumpToLineClicked);
 
-  messageMenu_ = new QMenu(this);
-  messageMenu_->setObjectName(QStringLiteral("messageMenu"));
-  messageMenu_->addActions({isdnCopyLines, isdnCopyDecoded});
-  messageMenu_->addSeparator();
+  actions_.messageMenu = new QMenu(this);
+  actions_.messageMenu->setObjectName(QStringLiteral("messageMenu"));
+  actions_.messageMenu->addActions({actions_.copyLines, actions_.copyDecoded});
+  actions_.messageMenu->addSeparator();
   // The Filter and Calls menus' own entries, with their checks and enabled states.
-  for (const FilterAction& action : filterActions_) {
+  for (const MainWindowActions::Filter& action : actions_.filters) {
     if (action.filter == ListFilter::ThisCall) {
-      messageMenu_->addAction(action.entry);
+      actions_.messageMenu->addAction(action.entry);
     }
   }
-  messageMenu_->addAction(isdnShowFlow);
-  for (const FilterAction& action : filterActions_) {
+  actions_.messageMenu->addAction(actions_.showFlow);
+  for (const MainWindowActions::Filter& action : actions_.filters) {
     if (action.filter == ListFilter::ThisGateway) {
-      messageMenu_->addAction(action.entry);
+      actions_.messageMenu->addAction(action.entry);
     }
   }
-  messageMenu_->addSeparator();
-  messageMenu_->addAction(isdnJumpToLine);
+  actions_.messageMenu->addSeparator();
+  actions_.messageMenu->addAction(actions_.jumpToLineOfRow);
 
-  isdnList->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  isdnList->setContextMenuPolicy(Qt::CustomContextMenu);
-  connect(isdnList, &QWidget::customContextMenuRequested, this, &MainWindow::ShowMessageMenu);
+  widgets_.messageList->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  widgets_.messageList->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(widgets_.messageList, &QWidget::customContextMenuRequested, this,
+          &MainWindow::ShowMessageMenu);
 }
 
 void MainWindow::ShowMessageMenu(const QPoint& position) {
-  const QModelIndex index = isdnList->indexAt(position);
+  const QModelIndex index = widgets_.messageList->indexAt(position);
   // A preview's rows are read-only: its messages are not the document's yet.
   if (!index.isValid() || preview_ != nullptr) {
     return;
   }
   // A row in the selection becomes the current one and the selection stays; any other row is
   // selected alone.
-  QItemSelectionModel* selection = isdnList->selectionModel();
+  QItemSelectionModel* selection = widgets_.messageList->selectionModel();
   if (selection->isRowSelected(index.row())) {
     selection->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
   } else {
@@ -71,15 +72,16 @@ void MainWindow::ShowMessageMenu(const QPoint& position) {
                                QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
   }
   const bool open = document_.IsOpen();
-  isdnCopyDecoded->setEnabled(open && !operations_.Busy());
-  isdnJumpToLine->setEnabled(open);
-  messageMenu_->popup(isdnList->viewport()->mapToGlobal(position));
+  actions_.copyDecoded->setEnabled(open && scheduler_.MayStart(OperationKind::CopyDecoded));
+  actions_.jumpToLineOfRow->setEnabled(open);
+  actions_.messageMenu->popup(widgets_.messageList->viewport()->mapToGlobal(position));
 }
 
+// The summary lines of the selected rows, in list order, a line each.
 void MainWindow::CopySelectedLines() {
-  QModelIndexList rows = isdnList->selectionModel()->selectedRows();
-  if (rows.isEmpty() && isdnList->currentIndex().isValid()) {
-    rows.append(isdnList->currentIndex());
+  QModelIndexList rows = widgets_.messageList->selectionModel()->selectedRows();
+  if (rows.isEmpty() && widgets_.messageList->currentIndex().isValid()) {
+    rows.append(widgets_.messageList->currentIndex());
   }
   std::sort(rows.begin(), rows.end(),
             [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
@@ -93,15 +95,17 @@ void MainWindow::CopySelectedLines() {
   }
 }
 
+// The current message's decoded text and dump, as the pane shows them but whole.
 void MainWindow::CopyDecodedText() {
   const MessageNumber message = document_.CurrentMessage();
-  if (!message || !CanStartOperation()) {
+  if (!message || !CanStartOperation(OperationKind::CopyDecoded)) {
     return;
   }
   // Decoded off the window's thread: a message may have millions of elements.
   auto copied =
       std::make_shared<const MessageToShow>(CopyMessageToShow(document_.Store(), message));
-  operations_.Start<ShownMessage>(
+  scheduler_.Start<ShownMessage>(
+      OperationKind::CopyDecoded,
       [copied](OperationProgress& progress) {
         return DecodeMessageToShow(*copied, std::numeric_limits<std::size_t>::max(),
                                    [&progress] { return !progress.CancelRequested(); });

@@ -5,12 +5,13 @@
 #include <QStatusBar>
 
 #include "trace/text_utilities.h"
-#include "window/calls_pane.h"
+#include "window/calls/calls_pane.h"
 #include "window/main_window.h"
+#include "window/report_error.h"
 
 namespace sigrune {
 
-void MainWindow::isdnSaveCalls_Click() {
+void MainWindow::SaveCallsClicked() {
   if (!document_.IsOpen()) {
     return;
   }
@@ -19,13 +20,13 @@ void MainWindow::isdnSaveCalls_Click() {
   if (!path) {
     return;
   }
-  const std::vector<CallNumber> calls = callsPane_->ShownCalls();
+  const std::vector<CallNumber> calls = widgets_.callsPane->ShownCalls();
   QApplication::setOverrideCursor(Qt::WaitCursor);
   const std::string error =
       document_.SaveCallsCsv(QFile::encodeName(*path).toStdString(), calls).errorText;
   QApplication::restoreOverrideCursor();
   if (!error.empty()) {
-    ReportError(QStringLiteral("isdnSaveCalls"), kFileAccessErrorNumber,
+    ReportError(dialogs_, this, QStringLiteral("isdnSaveCalls"), kFileAccessErrorNumber,
                 QString::fromLocal8Bit(error.c_str()));
     return;
   }

@@ -4,20 +4,21 @@
 #include <QTabWidget>
 #include <QTreeView>
 
-#include "window/calls_pane.h"
-#include "window/flow_window.h"
-#include "window/lane_names_store.h"
+#include "window/calls/calls_pane.h"
+#include "window/ladder/flow_window.h"
+#include "window/ladder/lane_names_store.h"
 #include "window/main_window.h"
 
 namespace sigrune {
 
-void MainWindow::isdnShowFlow_Click() {
+// The ladder of the calls selected in the calls table, or of the selected message's call.
+void MainWindow::ShowFlowClicked() {
   if (!document_.IsOpen()) {
     return;
   }
   std::vector<CallNumber> calls;
-  if (isdnTabs->currentWidget() == callsPane_) {
-    calls = callsPane_->SelectedCalls();
+  if (widgets_.tabs->currentWidget() == widgets_.callsPane) {
+    calls = widgets_.callsPane->SelectedCalls();
   }
   const MessageNumber message = document_.CurrentMessage();
   if (calls.empty()) {
@@ -41,6 +42,7 @@ void MainWindow::isdnShowFlow_Click() {
   flow->show();
 }
 
+// An arrow clicked in a ladder: its message is shown as if chosen in the list.
 void MainWindow::ChooseMessageFromFlow(MessageNumber message) {
   // A related leg's message may be one the filter hides; the list then shows every message.
   const bool hidden = !document_.RowOfMessage(message);
@@ -48,12 +50,13 @@ void MainWindow::ChooseMessageFromFlow(MessageNumber message) {
     document_.ClearFilter();
   }
   document_.SelectMessage(message);
-  isdnTabs->setCurrentWidget(messagesTab_);
+  widgets_.tabs->setCurrentWidget(widgets_.messagesTab);
   ShowDocument({.rows = hidden, .pane = true});
 }
 
+// The ladders open mark the selected message; a new trace closes them.
 void MainWindow::ShowDocumentInFlows(bool newTrace) {
-  isdnShowFlow->setEnabled(document_.IsOpen());
+  actions_.showFlow->setEnabled(document_.IsOpen());
   for (FlowWindow* flow : findChildren<FlowWindow*>(Qt::FindDirectChildrenOnly)) {
     if (newTrace) {
       flow->close();

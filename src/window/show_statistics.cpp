@@ -3,34 +3,37 @@
 
 #include <QTabWidget>
 
-#include "window/calls_pane.h"
+#include "window/calls/calls_pane.h"
 #include "window/main_window.h"
-#include "window/statistics_window.h"
+#include "window/statistics/statistics_window.h"
 
 namespace sigrune {
 
-void MainWindow::isdnShowStatistics_Click() {
+// Opened once and brought forward after.
+void MainWindow::ShowStatisticsClicked() {
   if (!document_.IsOpen()) {
     return;
   }
-  if (statistics_ == nullptr) {
-    statistics_ = new StatisticsWindow(document_, dialogs_, this);
-    statistics_->setAttribute(Qt::WA_DeleteOnClose);
-    connect(statistics_, &StatisticsWindow::GroupChosen, this, &MainWindow::ShowCallGroup);
+  if (widgets_.statistics == nullptr) {
+    widgets_.statistics = new StatisticsWindow(document_, dialogs_, this);
+    widgets_.statistics->setAttribute(Qt::WA_DeleteOnClose);
+    connect(widgets_.statistics, &StatisticsWindow::GroupChosen, this, &MainWindow::ShowCallGroup);
   }
-  statistics_->show();
-  statistics_->raise();
-  statistics_->activateWindow();
+  widgets_.statistics->show();
+  widgets_.statistics->raise();
+  widgets_.statistics->activateWindow();
 }
 
+// A bar or row chosen in the statistics: its calls in the calls table.
 void MainWindow::ShowCallGroup(const StatisticsGroup& group, const QString& description) {
-  callsPane_->ShowGroup(group, description);
-  isdnTabs->setCurrentWidget(callsPane_);
+  widgets_.callsPane->ShowGroup(group, description);
+  widgets_.tabs->setCurrentWidget(widgets_.callsPane);
 }
 
+// The statistics count the calls again when they changed.
 void MainWindow::ShowCallsInStatistics() {
-  if (statistics_ != nullptr) {
-    statistics_->Recount();
+  if (widgets_.statistics != nullptr) {
+    widgets_.statistics->Recount();
   }
 }
 

@@ -7,26 +7,25 @@
 #include <QLineEdit>
 #include <QShortcut>
 #include <QTabWidget>
-#include <QTimer>
 
-#include "window/follow_controller.h"
 #include "window/main_window.h"
 #include "window/where_bar.h"
 
 namespace sigrune {
 
 void MainWindow::CreateWhereBar() {
-  connect(whereBar_, &WhereBar::ExpressionChanged, this, &MainWindow::WhereChanged);
+  connect(widgets_.whereBar, &WhereBar::ExpressionChanged, this, &MainWindow::WhereChanged);
   auto* focus = new QShortcut(QKeySequence(tr("Ctrl+/")), this);
   connect(focus, &QShortcut::activated, this, [this] {
-    isdnTabs->setCurrentWidget(messagesTab_);
-    whereBar_->setFocus();
-    whereBar_->lineEdit()->selectAll();
+    widgets_.tabs->setCurrentWidget(widgets_.messagesTab);
+    widgets_.whereBar->setFocus();
+    widgets_.whereBar->lineEdit()->selectAll();
   });
 }
 
 bool MainWindow::Busy() const {
-  return operations_.Busy() || paneWorker_.Busy() || whereWorker_.Busy() || whereBar_->Pending();
+  return scheduler_.Busy(Lane::Operation) || scheduler_.Busy(Lane::Pane) ||
+         scheduler_.Busy(Lane::Where) || widgets_.whereBar->Pending();
 }
 
 void MainWindow::WhereChanged(const QString& text) {
@@ -39,24 +38,20 @@ void MainWindow::WhereChanged(const QString& text) {
   }
   if (!parse.ok) {
     // The list stays as it was, and so does a filtering already under way.
-    whereBar_->ShowError(QString::fromStdString(parse.error));
+    widgets_.whereBar->ShowError(QString::fromStdString(parse.error));
     return;
   }
-  whereBar_->ShowAccepted();
-  if (parse.expression.text == document_.Where().text && !whereWorker_.Busy()) {
+  widgets_.whereBar->ShowAccepted();
+  if (parse.expression.text == document_.Where().text && !scheduler_.Busy(Lane::Where)) {
     return;  // Enter on what was applied after the quiet
   }
-  ++whereGeneration_;
-  if (whereWorker_.Busy()) {
-    whereWorker_.Cancel();
-    pendingWhere_ = std::move(parse.expression);
-    return;
-  }
-  StartWhere(std::move(parse.expression));
+  // A newer expression supersedes the one being filtered.
+  scheduler_.StartNewest(
+      OperationKind::WhereRows,
+      [this, expression = std::move(parse.expression)] { StartWhere(expression); });
 }
 
-void MainWindow::StartWhere(WhereExpression expression) {
-  pendingWhere_.reset();
+void MainWindow::StartWhere(const WhereExpression& expression) {
   if (expression.terms.empty() || !document_.IsOpen()) {
     // Nothing to read: every message, or none yet.
     document_.SetWhere(expression.text);
@@ -64,52 +59,25 @@ void MainWindow::StartWhere(WhereExpression expression) {
     return;
   }
   // Grouped here, if they were not yet, so that the worker only reads them.
-  const CallTable& calls = WhereNeedsCalls(expression) ? document_.Calls() : kNoCalls;
+  const CallTable& calls = WhereNeedsCalls(expression) ? document_.GroupCallsIfNeeded() : kNoCalls;
   const MessageStore& store = document_.Store();
-  auto shared = std::make_shared<const WhereExpression>(std::move(expression));
-  whereWorker_.Start<RowMap>(
+  auto shared = std::make_shared<const WhereExpression>(expression);
+  scheduler_.Start<RowMap>(
+      OperationKind::WhereRows,
       [shared, &store, &calls](OperationProgress& progress) {
         return WhereRows(*shared, store, calls,
                          [&progress] { return !progress.CancelRequested(); });
       },
-      [this, shared, generation = whereGeneration_](std::optional<RowMap> rows) {
-        WhereFiltered(generation, *shared, std::move(rows));
-      });
+      [this, shared](std::optional<RowMap> rows) { WhereFiltered(*shared, std::move(rows)); });
 }
 
-void MainWindow::WhereFiltered(std::uint64_t generation, WhereExpression expression,
-                               std::optional<RowMap> rows) {
-  if (afterWhere_) {
-    // A load waited; the trace it brings is filtered anew.
-    std::exchange(afterWhere_, {})();
-    if (generation == whereGeneration_) {
-      pendingWhere_ = std::move(expression);
-    }
-  } else if (generation == whereGeneration_ && !rows) {
-    whereBar_->ShowError(tr("not enough memory to filter the messages"));
-  } else if (generation == whereGeneration_) {
-    document_.TakeWhere(std::move(expression), std::move(*rows));
-    ShowDocument({.rows = true});
-  }
-  if (pendingWhere_) {
-    StartWhere(std::move(*pendingWhere_));
-  }
-  // Batches of a followed trace wait while the store is read.
-  QTimer::singleShot(0, follow_, &FollowController::ApplyWaiting);
-}
-
-void MainWindow::AfterWhereStops(std::function<void()> step) {
-  if (!whereWorker_.Busy()) {
-    step();
+void MainWindow::WhereFiltered(WhereExpression expression, std::optional<RowMap> rows) {
+  if (!rows) {
+    widgets_.whereBar->ShowError(tr("not enough memory to filter the messages"));
     return;
   }
-  whereWorker_.Cancel();
-  afterWhere_ = [previous = std::move(afterWhere_), step = std::move(step)] {
-    if (previous) {
-      previous();
-    }
-    step();
-  };
+  document_.TakeWhere(std::move(expression), std::move(*rows));
+  ShowDocument({.rows = true});
 }
 
 }  // namespace sigrune

@@ -1,0 +1,150 @@
+#include "window/calls/call_list_model.h"
+
+#include <QColor>
+#include <QFont>
+#include <QGuiApplication>
+#include <QPalette>
+#include <algorithm>
+#include <climits>
+#include <utility>
+
+#include "calls/call_texts.h"
+#include "window/calls/call_headline.h"
+#include "window/calls/outcome_colours.h"
+#include "window/table_text.h"
+
+namespace sigrune {
+
+void CallListModel::ShowCallsOf(const TraceDocument* document) {
+  document_ = document;
+  ChooseRows();
+}
+
+void CallListModel::SetOutcomeChoice(OutcomeChoice outcome) {
+  choice_.outcome = outcome;
+  ChooseRows();
+}
+
+void CallListModel::SetMatchText(const QString& text) {
+  const QString trimmed = text.trimmed();
+  text_ = trimmed.toLatin1();
+  textMatchesNothing_ = QString::fromLatin1(text_) != trimmed;
+  choice_.text = std::string_view(text_.constData(), static_cast<std::size_t>(text_.size()));
+  ChooseRows();
+}
+
+void CallListModel::SetGroup(std::optional<StatisticsGroup> group) {
+  group_ = std::move(group);
+  choice_.group = group_ ? &*group_ : nullptr;
+  ChooseRows();
+}
+
+void CallListModel::sort(int column, Qt::SortOrder order) {
+  if (column < 0 || column >= kCallColumns) {
+    return;
+  }
+  choice_.column = static_cast<CallColumn>(column);
+  choice_.descending = order == Qt::DescendingOrder;
+  ChooseRows();
+}
+
+void CallListModel::ChooseRows() {
+  beginResetModel();
+  rows_.clear();
+  if (document_ != nullptr && !textMatchesNothing_) {
+    rows_ = ChooseCallRows(document_->Store(), document_->Calls(), choice_);
+  }
+  endResetModel();
+}
+
+CallNumber CallListModel::CallOfRow(int row) const {
+  return row >= 0 && static_cast<std::size_t>(row) < rows_.size() ? CallNumber{rows_[row] + 1}
+                                                                  : CallNumber{};
+}
+
+std::size_t CallListModel::CallCount() const {
+  return document_ != nullptr ? document_->Calls().calls.size() : 0;
+}
+
+int CallListModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(std::min<std::size_t>(rows_.size(), INT_MAX));
+}
+
+int CallListModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : kCallColumns;
+}
+
+QVariant CallListModel::data(const QModelIndex& index, int role) const {
+  const CallNumber number = CallOfRow(index.row());
+  if (!number || index.column() < 0 || index.column() >= kCallColumns) {
+    return {};
+  }
+  const CallRecord& call = document_->Calls().Record(number);
+  const auto column = static_cast<CallColumn>(index.column());
+  switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole:
+      return Text(static_cast<int>(number.value), call, column);
+    case Qt::ForegroundRole:
+      if (const QColor colour = OutcomeTextColour(call.outcome, QGuiApplication::palette());
+          colour.isValid()) {
+        return colour;
+      }
+      return {};
+    case Qt::FontRole:
+      if (call.ended == CallEnded::Open) {
+        QFont open;
+        open.setItalic(true);
+        return open;
+      }
+      return {};
+    case Qt::TextAlignmentRole:
+      if (column == CallColumn::Number || column == CallColumn::Duration ||
+          column == CallColumn::Messages || column == CallColumn::Related) {
+        return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+      }
+      return {};
+    default:
+      return {};
+  }
+}
+
+QString CallListModel::Text(int number, const CallRecord& call, CallColumn column) const {
+  const MessageStore& store = document_->Store();
+  switch (column) {
+    case CallColumn::Number:
+      return QString::number(number);
+    case CallColumn::Start:
+      return FromLatin1(StartTimeText(store, call));
+    case CallColumn::Duration:
+      return FromLatin1(DurationText(store, call));
+    case CallColumn::Gateway:
+      return FromLatin1(store.gatewayIpTexts[call.gatewayIpIndex]);
+    case CallColumn::Direction:
+      return FromLatin1(DirectionText(call.direction));
+    case CallColumn::Calling:
+      return FromLatin1(call.calling);
+    case CallColumn::Called:
+      return FromLatin1(call.called);
+    case CallColumn::Outcome:
+      return CallOutcomeLabel(call);
+    case CallColumn::Messages:
+      return QString::number(call.messageCount);
+    case CallColumn::Related:
+      return call.related ? QString::number(call.related.value) : QString();
+    case CallColumn::Cause:
+      return call.cause < 0
+                 ? QString()
+                 : FromLatin1(CauseText(call)) + QLatin1Char(' ') + FromLatin1(CauseName(call));
+  }
+  return {};
+}
+
+QVariant CallListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  static const char* const kHeadings[kCallColumns] = {"Call",      "Start",   "Duration", "Gateway",
+                                                      "Direction", "Calling", "Called",   "Outcome",
+                                                      "Messages",  "Related", "Cause"};
+  return ColumnHeading(kHeadings, section, orientation, role);
+}
+
+}  // namespace sigrune

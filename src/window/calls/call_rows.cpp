@@ -1,0 +1,166 @@
+#include "window/calls/call_rows.h"
+
+#include <algorithm>
+#include <charconv>
+
+#include "trace/text_utilities.h"
+
+namespace sigrune {
+
+namespace {
+
+bool OutcomeChosen(const CallRecord& call, OutcomeChoice choice) {
+  switch (choice) {
+    case OutcomeChoice::All:
+      return true;
+    case OutcomeChoice::Failed:
+      return call.outcome == CallOutcome::Failed;
+    case OutcomeChoice::NotAnswered:
+      return call.outcome != CallOutcome::Answered;
+    case OutcomeChoice::Answered:
+      return call.outcome == CallOutcome::Answered;
+    case OutcomeChoice::Busy:
+      return call.outcome == CallOutcome::Busy;
+    case OutcomeChoice::NoAnswer:
+      return call.outcome == CallOutcome::NoAnswer;
+    case OutcomeChoice::Rejected:
+      return call.outcome == CallOutcome::Rejected;
+    case OutcomeChoice::Cancelled:
+      return call.outcome == CallOutcome::Cancelled;
+    case OutcomeChoice::NoOutcome:
+      return call.outcome == CallOutcome::None;
+    case OutcomeChoice::Open:
+      return call.ended == CallEnded::Open;
+  }
+  return true;
+}
+
+// Unknown durations first; a negative one below zero.
+double DurationKey(const MessageStore& store, const CallRecord& call) {
+  const MessageTime first = store.msgTimes[IndexOf(call.firstMessage).value];
+  const MessageTime last = store.msgTimes[IndexOf(call.lastMessage).value];
+  if (first == kNoTime || last == kNoTime) {
+    return -1e300;
+  }
+  return static_cast<double>(last) - static_cast<double>(first);
+}
+
+// A dotted IPv4 address as its number; -1 for any other text.
+std::int64_t AddressNumber(std::string_view text) {
+  const char* at = text.data();
+  const char* const end = at + text.size();
+  std::int64_t value = 0;
+  for (int octet = 0; octet < 4; ++octet) {
+    if (octet > 0 && (at == end || *at++ != '.')) {
+      return -1;
+    }
+    unsigned part = 0;
+    const auto [next, error] = std::from_chars(at, end, part);
+    if (error != std::errc() || next - at > 3 || part > 255) {
+      return -1;
+    }
+    value = value * 256 + part;
+    at = next;
+  }
+  return at == end ? value : -1;
+}
+
+// The rank of each gateway text: addresses in numeric order, after the texts that are none.
+std::vector<std::uint32_t> GatewayRanks(const MessageStore& store) {
+  const auto& texts = store.gatewayIpTexts;
+  std::vector<std::int64_t> numbers(texts.size());
+  for (std::size_t k = 0; k < texts.size(); ++k) {
+    numbers[k] = AddressNumber(texts[k]);
+  }
+  std::vector<std::uint32_t> order(texts.size());
+  for (std::uint32_t k = 0; k < order.size(); ++k) {
+    order[k] = k;
+  }
+  std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+    return numbers[a] != numbers[b] ? numbers[a] < numbers[b] : texts[a] < texts[b];
+  });
+  std::vector<std::uint32_t> ranks(texts.size());
+  for (std::uint32_t rank = 0; rank < order.size(); ++rank) {
+    ranks[order[rank]] = rank;
+  }
+  return ranks;
+}
+
+// Compares one column of two calls: below zero when the first sorts first.
+int CompareColumn(const std::vector<std::uint32_t>& gatewayRanks, const CallRecord& a,
+                  const CallRecord& b, CallColumn column) {
+  const auto compare = [](auto x, auto y) { return x < y ? -1 : (y < x ? 1 : 0); };
+  switch (column) {
+    case CallColumn::Number:  // these three are sorted without comparing records
+    case CallColumn::Start:
+    case CallColumn::Duration:
+      break;
+    case CallColumn::Gateway:
+      return compare(gatewayRanks[a.gatewayIpIndex], gatewayRanks[b.gatewayIpIndex]);
+    case CallColumn::Direction:
+      return compare(a.direction, b.direction);
+    case CallColumn::Calling:
+      return a.calling.compare(b.calling);
+    case CallColumn::Called:
+      return a.called.compare(b.called);
+    case CallColumn::Outcome: {
+      const int outcome = OutcomeText(a.outcome).compare(OutcomeText(b.outcome));
+      return outcome != 0 ? outcome
+                          : compare(a.ended == CallEnded::Open, b.ended == CallEnded::Open);
+    }
+    case CallColumn::Messages:
+      return compare(a.messageCount, b.messageCount);
+    case CallColumn::Related:
+      return compare(a.related, b.related);
+    case CallColumn::Cause:
+      return compare(a.cause, b.cause);
+  }
+  return 0;
+}
+
+}  // namespace
+
+std::vector<std::uint32_t> ChooseCallRows(const MessageStore& store, const CallTable& calls,
+                                          const CallRowsChoice& choice) {
+  std::vector<std::uint32_t> rows;
+  rows.reserve(calls.calls.size());
+  for (std::uint32_t index = 0; index < calls.calls.size(); ++index) {
+    const CallRecord& call = calls.calls[index];
+    if (OutcomeChosen(call, choice.outcome) &&
+        (choice.group == nullptr || choice.group->Holds(store, call)) &&
+        (choice.text.empty() || Contains(call.calling, choice.text) ||
+         Contains(call.called, choice.text) ||
+         Contains(store.gatewayIpTexts[call.gatewayIpIndex], choice.text))) {
+      rows.push_back(index);
+    }
+  }
+  // Calls are numbered in the order they began, which is also the start column's order and the
+  // one that breaks every tie.
+  if (choice.column == CallColumn::Number || choice.column == CallColumn::Start) {
+    if (choice.descending) {
+      std::reverse(rows.begin(), rows.end());
+    }
+  } else if (choice.column == CallColumn::Duration) {
+    // Each key read once: reading the times in every comparison misses the cache.
+    std::vector<std::pair<double, std::uint32_t>> keyed;
+    keyed.reserve(rows.size());
+    for (const std::uint32_t row : rows) {
+      keyed.emplace_back(DurationKey(store, calls.calls[row]), row);
+    }
+    std::stable_sort(keyed.begin(), keyed.end(), [&](const auto& a, const auto& b) {
+      return choice.descending ? b.first < a.first : a.first < b.first;
+    });
+    for (std::size_t k = 0; k < keyed.size(); ++k) {
+      rows[k] = keyed[k].second;
+    }
+  } else {
+    const int sign = choice.descending ? -1 : 1;
+    const std::vector<std::uint32_t> gatewayRanks = GatewayRanks(store);
+    std::stable_sort(rows.begin(), rows.end(), [&](std::uint32_t a, std::uint32_t b) {
+      return sign * CompareColumn(gatewayRanks, calls.calls[a], calls.calls[b], choice.column) < 0;
+    });
+  }
+  return rows;
+}
+
+}  // namespace sigrune

@@ -1,0 +1,62 @@
+#pragma once
+
+// The statistics window's tables: the gateways with their answered and failed shares, and the
+// causes, each share drawn as a small bar beside its text.
+
+#include <QAbstractTableModel>
+#include <QString>
+#include <cstdint>
+
+#include "calls/call_statistics.h"
+#include "trace/message_store.h"
+
+class QTreeView;
+
+namespace sigrune {
+
+class GatewayStatisticsModel : public QAbstractTableModel {
+ public:
+  using QAbstractTableModel::QAbstractTableModel;
+
+  void Show(const MessageStore* store, const CallStatistics* statistics);
+  const GatewayCounts& Row(int row) const;
+
+  int rowCount(const QModelIndex& parent = {}) const override;
+  int columnCount(const QModelIndex& parent = {}) const override;
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+  QVariant data(const QModelIndex& index, int role) const override;
+
+ private:
+  const MessageStore* store_ = nullptr;
+  const CallStatistics* statistics_ = nullptr;
+};
+
+class CauseStatisticsModel : public QAbstractTableModel {
+ public:
+  using QAbstractTableModel::QAbstractTableModel;
+
+  void Show(const CallStatistics* statistics);
+  const CauseCounts& Row(int row) const;
+
+  int rowCount(const QModelIndex& parent = {}) const override;
+  int columnCount(const QModelIndex& parent = {}) const override;
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+  QVariant data(const QModelIndex& index, int role) const override;
+
+ private:
+  const CallStatistics* statistics_ = nullptr;
+};
+
+// The tables of the models, their columns sized from the fonts, never by measuring the rows.
+QTreeView* MakeGatewayTable(GatewayStatisticsModel* model);
+QTreeView* MakeCauseTable(CauseStatisticsModel* model);
+// The width that shows the gateway table whole, its last column (which stretches) at the width
+// of a long cause.
+int WholeGatewayTableWidth(const QTreeView& gateways);
+
+// "1,234"
+QString GroupedCount(std::uint64_t number);
+// "16 Normal call clearing"; empty for no cause (negative).
+QString CauseCell(std::int16_t cause);
+
+}  // namespace sigrune
