@@ -75,10 +75,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     written += static_cast<std::size_t>(got);
   }
   const std::string path = "/proc/self/fd/" + std::to_string(file);
-  const sigrune::LoadResult whole = sigrune::LoadTraceFile(
-      path, {}, sigrune::AcceptedFiles::RegularOnly, {}, sigrune::PieceReading{0, 1});
-  const sigrune::LoadResult pieces = sigrune::LoadTraceFile(
-      path, {}, sigrune::AcceptedFiles::RegularOnly, {}, sigrune::PieceReading{pieceSize, threads});
+  sigrune::LoadOptions inOne;
+  inOne.pieces = sigrune::PieceReading{0, 1};
+  sigrune::LoadOptions inPieces;
+  inPieces.pieces = sigrune::PieceReading{pieceSize, threads};
+  const sigrune::LoadResult whole = sigrune::LoadTraceFile(path, inOne);
+  const sigrune::LoadResult pieces = sigrune::LoadTraceFile(path, inPieces);
   ::close(file);
   if (Dump(whole) != Dump(pieces)) {
     __builtin_trap();
