@@ -96,14 +96,14 @@ class FactReader {
 
   // What the message at `index` adds to its call.
   void Read(std::size_t index, int messageType, bool incoming, CallRecord& call) {
-    facts_.wantsCalling = messageType == kSetupType;
-    facts_.wantsCalled = messageType == kSetupType ||
-                         (messageType == kInformationType && call.began == CallBegan::Setup);
+    facts_.wantsCalling = messageType == q931::kSetup;
+    facts_.wantsCalled = messageType == q931::kSetup ||
+                         (messageType == q931::kInformation && call.began == CallBegan::Setup);
     facts_.wantsCause = IsClearingType(messageType) && call.cause < 0;
     if (IsClearingType(messageType) && call.clearedBy == ClearedBy::None) {
       call.clearedBy = incoming ? ClearedBy::Gateway : ClearedBy::Server;
     }
-    if (messageType == kConnectType) {
+    if (messageType == q931::kConnect) {
       call.answered = true;
     }
     if (!facts_.wantsCalling && !facts_.wantsCalled && !facts_.wantsCause) {
@@ -154,7 +154,7 @@ bool GroupMessages(const MessageStore& store, std::size_t first, CallTable& tabl
     }
     const bool incoming = store.msgIsIncoming[index];
     const bool gatewayOriginated = incoming != header->flag;
-    const bool setup = header->messageType == kSetupType;
+    const bool setup = header->messageType == q931::kSetup;
     const auto [open, isNew] =
         table.openCalls.try_emplace(CallKey(store.msgGatewayIps[index], store.msgProtocols[index],
                                             header->value, gatewayOriginated),
@@ -185,7 +185,7 @@ bool GroupMessages(const MessageStore& store, std::size_t first, CallTable& tabl
     table.callOfMessage[index] = number;
     const std::size_t digits = call.calling.size() + call.called.size();
     facts.Read(index, header->messageType, incoming, call);
-    if (header->messageType == kReleaseCompleteType) {
+    if (header->messageType == q931::kReleaseComplete) {
       call.ended = CallEnded::Released;
       table.openCalls.erase(open);
     }

@@ -9,20 +9,12 @@
 
 #include "q931/payload_bytes.h"
 #include "trace/message_store.h"
+#include "trace/q931_codes.h"
 
 namespace sigrune {
 
-inline constexpr int kSetupType = 0x05;
-inline constexpr int kConnectType = 0x07;
-inline constexpr int kDisconnectType = 0x45;
-inline constexpr int kRestartType = 0x46;
-inline constexpr int kReleaseType = 0x4D;
-inline constexpr int kRestartAcknowledgeType = 0x4E;
-inline constexpr int kReleaseCompleteType = 0x5A;
-inline constexpr int kInformationType = 0x7B;
-
 inline bool IsClearingType(int type) {
-  return type == kDisconnectType || type == kReleaseType || type == kReleaseCompleteType;
+  return type == q931::kDisconnect || type == q931::kRelease || type == q931::kReleaseComplete;
 }
 
 struct CallHeader {

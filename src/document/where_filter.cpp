@@ -10,6 +10,7 @@
 #include "q931/message_types.h"
 #include "trace/hex_digits.h"
 #include "trace/list_filters.h"
+#include "trace/q931_codes.h"
 #include "trace/summary_line.h"
 #include "trace/text_utilities.h"
 
@@ -464,8 +465,8 @@ class Matcher {
   // unless the message has no call reference column, its digits are kept as text, or an earlier
   // "0x" stands in the timestamp; then the line itself is read.
   static bool SelectedCallIsStored(const MessageColumns& columns) {
-    return columns.protocolDiscriminator == 0x08 && !columns.callReferenceAsText &&
-           !columns.timestampHoldsHexMarker;
+    return columns.protocolDiscriminator == q931::kQ931Discriminator &&
+           !columns.callReferenceAsText && !columns.timestampHoldsHexMarker;
   }
 
   static bool TypeStartsWith(std::string_view name, std::string_view prefix) {
@@ -514,7 +515,8 @@ class Matcher {
       case WhereField::Phrase:
         return LowerLine(index).find(term.text) != std::string_view::npos;
       case WhereField::Type:
-        if (columns.protocolDiscriminator == 0x08 && !columns.callReferenceAsText) {
+        if (columns.protocolDiscriminator == q931::kQ931Discriminator &&
+            !columns.callReferenceAsText) {
           return prepared.typeKeeps[columns.messageType];
         }
         return TypeStartsWith(BuildSummaryFields(store_, index).messageType, term.text);
@@ -525,7 +527,7 @@ class Matcher {
       case WhereField::Direction:
         return store_.msgIsIncoming[index] == term.incoming;
       case WhereField::CallReference: {
-        if (columns.protocolDiscriminator != 0x08) {
+        if (columns.protocolDiscriminator != q931::kQ931Discriminator) {
           return false;
         }
         if (!columns.callReferenceAsText) {

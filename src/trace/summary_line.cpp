@@ -1,6 +1,7 @@
 #include "trace/summary_line.h"
 
 #include "trace/hex_digits.h"
+#include "trace/q931_codes.h"
 #include "trace/text_utilities.h"
 
 namespace sigrune {
@@ -50,7 +51,7 @@ SummaryFields FieldsBesidesPayload(std::string_view timestamp, bool isIncoming,
 }
 
 std::string_view OtherProtocolType(int protocolDiscriminator) {
-  return protocolDiscriminator == 0x03 ? "SERVICE" : "UNSUPPORTED MESSAGE";
+  return protocolDiscriminator == q931::kServiceDiscriminator ? "SERVICE" : "UNSUPPORTED MESSAGE";
 }
 
 void AppendTimestampPadding(std::string& line, std::string_view timestamp) {
@@ -96,7 +97,7 @@ SummaryFields BuildSummaryFields(std::string_view dataLine, bool isIncoming,
   const std::string_view head = PayloadTextPrefix(dataLine, isTracelist, 4, payload);
   const int protocolDiscriminator = ReadHexPair(head, 0);
   const auto callReferenceDigits = static_cast<std::size_t>(2 * ReadHexPair(head, 2));
-  if (protocolDiscriminator == 0x08) {
+  if (protocolDiscriminator == q931::kQ931Discriminator) {
     const std::string_view hexText =
         PayloadTextPrefix(dataLine, isTracelist, 4 + callReferenceDigits + 2, payload);
     fields.messageType = MessageTypeName(ReadHexPair(hexText, 4 + callReferenceDigits));
@@ -120,7 +121,7 @@ SummaryFields BuildSummaryFields(const MessageStore& store, std::size_t index) {
   SummaryFields fields = FieldsBesidesPayload(
       KeptTimestamp(DataLine(store, index), columns, IsTracelist(store, index)),
       store.msgIsIncoming[index], ProtocolText(store.msgProtocols[index]), GatewayIp(store, index));
-  if (columns.protocolDiscriminator == 0x08) {
+  if (columns.protocolDiscriminator == q931::kQ931Discriminator) {
     fields.messageType = MessageTypeName(columns.messageType);
     fields.hasCallReference = true;
     AppendCallReferenceDigits(fields.callReferenceDigits, columns);
