@@ -10,7 +10,7 @@
 #include "q931/decoder.h"
 #include "q931/element_decoders.h"
 #include "q931/element_walker.h"
-#include "q931/message_types.h"
+#include "trace/message_types.h"
 #include "trace/text_utilities.h"
 
 namespace sigrune {

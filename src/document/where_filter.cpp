@@ -7,9 +7,9 @@
 
 #include "calls/message_facts.h"
 #include "q931/decoder.h"
-#include "q931/message_types.h"
 #include "trace/hex_digits.h"
 #include "trace/list_filters.h"
+#include "trace/message_types.h"
 #include "trace/q931_codes.h"
 #include "trace/summary_line.h"
 #include "trace/text_utilities.h"

@@ -1,8 +1,8 @@
 // Payload octets and the header line.
 
 #include "q931/decoder.h"
-#include "q931/message_types.h"
 #include "trace/hex_digits.h"
+#include "trace/message_types.h"
 #include "trace/summary_line.h"
 #include "trace/text_utilities.h"
 

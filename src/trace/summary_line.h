@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "q931/message_types.h"
 #include "trace/message_store.h"
+#include "trace/message_types.h"
 
 namespace sigrune {
 
