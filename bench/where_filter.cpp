@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
     }
     return seconds;
   };
-  const std::size_t messages = loaded->store.msgCount;
+  const std::size_t messages = loaded->store.MessageCount();
   double slowest = 0;
   for (const char* text : expressions) {
     const sigrune::WhereParse parse = sigrune::ParseWhere(text);

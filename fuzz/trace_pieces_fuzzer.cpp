@@ -20,7 +20,7 @@ std::string Dump(const sigrune::LoadResult& loaded) {
   const sigrune::MessageStore& store = loaded.store;
   std::string text =
       std::to_string(static_cast<int>(loaded.outcome)) + " " + loaded.errorText + "\n";
-  for (std::size_t k = 0; k < store.msgCount; ++k) {
+  for (std::size_t k = 0; k < store.MessageCount(); ++k) {
     const sigrune::MessageColumns columns = store.msgColumns[k];
     char bytes[sizeof columns];
     std::memcpy(bytes, &columns, sizeof columns);

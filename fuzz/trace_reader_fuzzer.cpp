@@ -28,7 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   sigrune::TraceTextReader wholeReader;
   wholeReader.Feed(text);
   const sigrune::MessageStore whole = wholeReader.Finish();
-  if (whole.msgCount != store.msgCount || whole.fileIsTracelist != store.fileIsTracelist ||
+  if (whole.MessageCount() != store.MessageCount() ||
+      whole.fileIsTracelist != store.fileIsTracelist ||
       wholeReader.SkippedLongLines() != reader.SkippedLongLines() ||
       wholeReader.FirstSkippedLine() != reader.FirstSkippedLine()) {
     __builtin_trap();
@@ -42,12 +43,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                      sigrune::IsTracelist(store, index));
   };
   const sigrune::CallReferenceReading key =
-      sigrune::ReadCallReferenceValue(store.msgCount > 0 ? textLine(0) : std::string());
+      sigrune::ReadCallReferenceValue(store.MessageCount() > 0 ? textLine(0) : std::string());
   const sigrune::CallReferenceValue partner = sigrune::PartnerCallReference(key);
   const sigrune::WhereExpression selectedCall =
-      sigrune::SelectedCallKey(store.msgCount > 0 ? textLine(0) : std::string()).term;
+      sigrune::SelectedCallKey(store.MessageCount() > 0 ? textLine(0) : std::string()).term;
   std::string line;
-  for (std::size_t index = 0; index < store.msgCount; ++index) {
+  for (std::size_t index = 0; index < store.MessageCount(); ++index) {
     if (DataLine(whole, index) != DataLine(store, index) ||
         whole.msgLineNumbers[index] != store.msgLineNumbers[index] ||
         whole.msgTimes[index] != store.msgTimes[index]) {

@@ -111,7 +111,7 @@ TEST_F(ManyMessagesTest, ExportAndFindAllGiveWhatOnePassGives) {
   std::string expected;
   std::vector<std::size_t> hits;
   std::vector<std::size_t> failures;
-  for (std::size_t index = 0; index < store.msgCount; ++index) {
+  for (std::size_t index = 0; index < store.MessageCount(); ++index) {
     expected += "=============================\r\n";
     AppendTimestampAndGateway(expected, store, index);
     expected += store.msgIsIncoming[index] ? "\r\nIn <- " : "\r\nOut -> ";
@@ -128,7 +128,7 @@ TEST_F(ManyMessagesTest, ExportAndFindAllGiveWhatOnePassGives) {
   const std::string target = Path("export.txt");
   const ExportResult result = document_.ExportAllMessages(target);
   EXPECT_EQ(result.outcome, OperationOutcome::Done);
-  EXPECT_EQ(result.messagesWritten, store.msgCount);
+  EXPECT_EQ(result.messagesWritten, store.MessageCount());
   EXPECT_EQ(result.undecodable.count, failures.size());
   EXPECT_EQ(result.undecodable.first, NumberOf(MessageIndex{failures.front()}));
   EXPECT_TRUE(ReadFile(target) == expected);
@@ -155,7 +155,7 @@ TEST_F(ManyMessagesTest, ExportAndFindAllGiveWhatOnePassGives) {
 
 TEST_F(ManyMessagesTest, FindNextStopsAtTheFirstHitInOrderEitherWay) {
   const MessageStore& store = document_.Store();
-  const std::size_t last = store.msgCount - 1;
+  const std::size_t last = store.MessageCount() - 1;
   struct Case {
     std::string text;
     bool down;
@@ -174,7 +174,7 @@ TEST_F(ManyMessagesTest, FindNextStopsAtTheFirstHitInOrderEitherWay) {
     query.text = c.text;
     query.down = c.down;
     query.firstRow = c.firstRow;
-    query.rowCount = store.msgCount;
+    query.rowCount = store.MessageCount();
     FindResult expected;
     for (std::int64_t row = c.firstRow; row >= 0 && row <= static_cast<std::int64_t>(last);
          row += c.down ? 1 : -1) {
@@ -198,7 +198,7 @@ TEST_F(ManyMessagesTest, FindNextStopsAtTheFirstHitInOrderEitherWay) {
   }
   FindQuery query;
   query.text = "no such text";
-  query.rowCount = store.msgCount;
+  query.rowCount = store.MessageCount();
   std::size_t asked = 0;
   const FindResult cancelled =
       TraceDocument::RunFind(store, query, [&](std::size_t, std::size_t) { return ++asked < 2; });

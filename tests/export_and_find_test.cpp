@@ -42,7 +42,7 @@ TEST_F(ExportTest, WritesTheExamplesByteForByte) {
     const MessageStore store = LoadExample(name);
     const ExportResult result = ExportRouterDebug(target_, store);
     EXPECT_EQ(result.outcome, OperationOutcome::Done);
-    EXPECT_EQ(result.messagesWritten, store.msgCount);
+    EXPECT_EQ(result.messagesWritten, store.MessageCount());
     EXPECT_EQ(ReadFile(target_),
               ReadFile(SourceFile("tests/data/" + name.substr(0, name.find('.')) + ".export")));
   }

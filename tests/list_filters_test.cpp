@@ -51,7 +51,7 @@ TEST(FilterKey, KeepsTheMessagesOfEachFilter) {
   // 10.1.1.1 and 10.1.1.10, PRI and H.225.
   LoadResult loaded = LoadTraceFile(SIGRUNE_SOURCE_DIR "/tests/data/calls-trace.txt");
   const MessageStore store = std::move(loaded.store);
-  ASSERT_EQ(store.msgCount, 7u);
+  ASSERT_EQ(store.MessageCount(), 7u);
   using Rows = std::vector<std::size_t>;
   const CallTable calls = GroupCalls(store);
   const auto rows = [&](const FilterKey& key) {

@@ -105,7 +105,7 @@ std::string TraceOf(const std::vector<std::pair<std::string, std::string>>& mess
 void ExpectColumnsAgreeWithTheText(const MessageStore& store) {
   std::vector<std::string> lines;
   std::vector<CallReferenceValue> values;
-  for (std::size_t index = 0; index < store.msgCount; ++index) {
+  for (std::size_t index = 0; index < store.MessageCount(); ++index) {
     const std::string_view dataLine = DataLine(store, index);
     lines.push_back(BuildSummaryLine(dataLine, store.msgIsIncoming[index],
                                      ProtocolText(store.msgProtocols[index]),
@@ -132,11 +132,11 @@ void ExpectColumnsAgreeWithTheText(const MessageStore& store) {
       ASSERT_EQ(columns.messageType, bytes.At(3 + length)) << dataLine;
     }
   }
-  for (std::size_t selected = 0; selected < store.msgCount; ++selected) {
+  for (std::size_t selected = 0; selected < store.MessageCount(); ++selected) {
     const CallReferenceReading reading = ReadCallReferenceValue(lines[selected]);
     const CallReferenceValue partner = PartnerCallReference(reading);
     RowMap expected;
-    for (std::size_t index = 0; index < store.msgCount; ++index) {
+    for (std::size_t index = 0; index < store.MessageCount(); ++index) {
       if (values[index] == reading.value || values[index] == partner) {
         expected.push_back(NumberOf(MessageIndex{index}));
       }
@@ -203,7 +203,7 @@ TEST(MessageColumns, GiveWhatTheTextRulesGive) {
   }
   for (const bool isTracelist : {false, true}) {
     const MessageStore store = ReadTraceText(TraceOf(messages, isTracelist));
-    ASSERT_EQ(store.msgCount, messages.size());
+    ASSERT_EQ(store.MessageCount(), messages.size());
     ExpectColumnsAgreeWithTheText(store);
   }
 }

@@ -24,7 +24,7 @@ std::string Dump(const LoadResult& loaded) {
   const MessageStore& store = loaded.store;
   std::string text =
       "outcome " + std::to_string(static_cast<int>(loaded.outcome)) + " " + loaded.errorText + "\n";
-  for (std::size_t k = 0; k < store.msgCount; ++k) {
+  for (std::size_t k = 0; k < store.MessageCount(); ++k) {
     MessageColumns columns = store.msgColumns[k];
     char bytes[sizeof columns];
     std::memcpy(bytes, &columns, sizeof columns);
@@ -125,10 +125,12 @@ TEST(TracePieces, ReadAsOneReaderReadsTheWholeFile) {
       for (const unsigned threads : threadCounts) {
         std::size_t previewed = 0;
         LoadOptions options = PiecesOf(pieceSize, threads);
-        options.watch.firstMessages = [&](MessageStore&& first) { previewed = first.msgCount; };
+        options.watch.firstMessages = [&](MessageStore&& first) {
+          previewed = first.MessageCount();
+        };
         const LoadResult loaded = LoadTraceFile(path, options);
         ASSERT_EQ(Dump(loaded), whole) << trace << " " << pieceSize << " " << threads;
-        EXPECT_LE(previewed, loaded.store.msgCount);
+        EXPECT_LE(previewed, loaded.store.MessageCount());
       }
     }
   }
@@ -153,8 +155,7 @@ TEST(TracePieces, CarryTheHeaderLineNumberToTheDataLine) {
   const std::string path = WriteTemporary("headers.txt", trace);
   for (const std::size_t pieceSize : {16, 40, 100, 300}) {
     for (const unsigned threads : {1u, 3u}) {
-      const LoadResult loaded =
-          LoadTraceFile(path, PiecesOf(pieceSize, threads));
+      const LoadResult loaded = LoadTraceFile(path, PiecesOf(pieceSize, threads));
       const std::vector<std::uint64_t> lines(loaded.store.msgLineNumbers.begin(),
                                              loaded.store.msgLineNumbers.end());
       EXPECT_EQ(lines, (std::vector<std::uint64_t>{3, 26, 0})) << pieceSize << " " << threads;
@@ -175,7 +176,7 @@ TEST(TracePieces, WatchAndStop) {
   LoadOptions options = PiecesOf(500, 2);
   LoadWatch& watch = options.watch;
   watch.firstMessages = [&](MessageStore&& first) {
-    for (std::size_t k = 0; k < first.msgCount; ++k) {
+    for (std::size_t k = 0; k < first.MessageCount(); ++k) {
       previewed += BuildSummaryLine(first, k) + "\n";
     }
     EXPECT_EQ(first.filePaths, std::vector<std::string>{path});
@@ -183,7 +184,7 @@ TEST(TracePieces, WatchAndStop) {
   std::size_t told = 0;
   std::optional<CallTable> calls;
   watch.joined = [&](const MessageStore& store) {
-    for (; told < store.msgCount; ++told) {
+    for (; told < store.MessageCount(); ++told) {
       joined += BuildSummaryLine(store, told) + "\n";
     }
     if (!calls) {
@@ -194,10 +195,10 @@ TEST(TracePieces, WatchAndStop) {
   };
   const LoadResult loaded = LoadTraceFile(path, options);
   std::string lines;
-  for (std::size_t k = 0; k < whole.store.msgCount; ++k) {
+  for (std::size_t k = 0; k < whole.store.MessageCount(); ++k) {
     lines += BuildSummaryLine(whole.store, k) + "\n";
   }
-  EXPECT_EQ(loaded.store.msgCount, whole.store.msgCount);
+  EXPECT_EQ(loaded.store.MessageCount(), whole.store.MessageCount());
   EXPECT_FALSE(previewed.empty());
   EXPECT_EQ(previewed, lines.substr(0, previewed.size()));
   EXPECT_EQ(joined, lines);
@@ -216,7 +217,7 @@ TEST(TracePieces, WatchAndStop) {
   const LoadResult stopped =
       LoadTraceFile(path, PiecesOf(100, 2), [](std::uint64_t, std::uint64_t) { return false; });
   EXPECT_EQ(stopped.outcome, OperationOutcome::Cancelled);
-  EXPECT_EQ(stopped.store.msgCount, 0u);
+  EXPECT_EQ(stopped.store.MessageCount(), 0u);
 }
 
 // A line kept short gives the list line, payload, timestamp and octets of the whole line; lines
@@ -243,7 +244,7 @@ TEST(TracePieces, ShortDataLinesReadAsWholeOnes) {
   for (const auto& [line, tracelist, shortened] : cases) {
     const std::string text = (tracelist ? "<Tracelist>\n" : "") + std::string(line) + "\n";
     const MessageStore store = ReadTraceText(text);
-    ASSERT_EQ(store.msgCount, 1u) << line;
+    ASSERT_EQ(store.MessageCount(), 1u) << line;
     const std::string_view kept = DataLine(store, 0);
     EXPECT_EQ(kept.size() < line.size(), shortened) << kept;
     EXPECT_EQ(BuildSummaryLine(kept, true, "PRI", "10.1.1.1", tracelist),

@@ -101,7 +101,7 @@ std::string Shown(std::string_view line) {
 // Each message, one a line: header line number, direction, protocol, gateway and data line.
 std::string Described(const MessageStore& store) {
   std::string text;
-  for (std::size_t k = 0; k < store.msgCount; ++k) {
+  for (std::size_t k = 0; k < store.MessageCount(); ++k) {
     text += std::to_string(store.msgLineNumbers[k]) + (store.msgIsIncoming[k] ? " In " : " Out ") +
             std::string(ProtocolText(store.msgProtocols[k])) + " " +
             std::string(GatewayIp(store, k)) + " " + Shown(DataLine(store, k)) + "\n";
@@ -183,7 +183,7 @@ TEST(ReadTraceText, HasNoSixteenBitLimitsAndKeepsEveryDataLine) {
             std::to_string(k) + "\n";
   }
   const MessageStore store = ReadTraceText(text);
-  ASSERT_EQ(store.msgCount, messages);
+  ASSERT_EQ(store.MessageCount(), messages);
   EXPECT_EQ(store.msgLineNumbers.back(), 4 * messages - 2);
   for (std::size_t k = 0; k < messages; ++k) {
     ASSERT_EQ(DataLine(store, k), "IsdnMsgData=08 02 00 01 05 " + std::to_string(k)) << k;
@@ -245,7 +245,7 @@ TEST_F(TraceFileTest, ALineOfExactlyTheLimitIsHeldAcrossReads) {
     LoadOptions options;
     options.pieces = pieces;
     const LoadResult loaded = LoadTraceFile(path, options);
-    ASSERT_EQ(loaded.store.msgCount, 2u) << path << " " << pieces.pieceSize;
+    ASSERT_EQ(loaded.store.MessageCount(), 2u) << path << " " << pieces.pieceSize;
     EXPECT_EQ(loaded.skippedLongLines, 0u);
     EXPECT_TRUE(DataLine(loaded.store, 0) == exact) << path << " " << pieces.pieceSize;
     EXPECT_EQ(loaded.store.msgLineNumbers[0], 1u);
@@ -267,7 +267,7 @@ TEST_F(TraceFileTest, ASparseFileLoadsInMemoryBoundedByItsMessages) {
   const auto load = [&] {
     const LoadResult loaded = LoadTraceFile(path);
     const bool right = loaded.outcome == OperationOutcome::Done &&
-                       loaded.store.msgCount == messages && loaded.skippedLongLines == 1 &&
+                       loaded.store.MessageCount() == messages && loaded.skippedLongLines == 1 &&
                        loaded.firstSkippedLine == messages + 1;
     return right ? 0 : 1;
   };
@@ -299,8 +299,8 @@ TEST_F(TraceFileTest, ProgressCanStopALoadAndEachLoadStartsAfresh) {
   const LoadResult stopped = LoadTraceFile(Write("long.txt", text), {},
                                            [](std::uint64_t, std::uint64_t) { return false; });
   EXPECT_EQ(stopped.outcome, OperationOutcome::Cancelled);
-  EXPECT_EQ(stopped.store.msgCount, 0u);
-  EXPECT_EQ(stopped.store.msgCount, 0u);
+  EXPECT_EQ(stopped.store.MessageCount(), 0u);
+  EXPECT_EQ(stopped.store.MessageCount(), 0u);
 }
 
 }  // namespace

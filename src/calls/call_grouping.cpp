@@ -142,9 +142,9 @@ struct ChangedCalls {
 // false, the table unfinished, when `keepGoing` says no.
 bool GroupMessages(const MessageStore& store, std::size_t first, CallTable& table,
                    ChangedCalls* changed, const std::function<bool()>& keepGoing = {}) {
-  table.callOfMessage.resize(store.msgCount, 0);
+  table.callOfMessage.resize(store.MessageCount(), 0);
   FactReader facts(store);
-  for (std::size_t index = first; index < store.msgCount; ++index) {
+  for (std::size_t index = first; index < store.MessageCount(); ++index) {
     if (keepGoing && index % (16 * kMessagesPerProgress) == 0 && !keepGoing()) {
       return false;
     }

@@ -116,10 +116,10 @@ int RunShowCommand(const ShowArguments& arguments, std::FILE* in, std::FILE* out
     if (output.Failed()) {
       break;
     }
-    if (number.value > store.msgCount) {
+    if (number.value > store.MessageCount()) {
       output.Flush();
       std::fprintf(err, "sigrune-cli: message %zu: %s has %zu messages\n", number.value,
-                   Escaped(err, TraceNameForMessages(files)).c_str(), store.msgCount);
+                   Escaped(err, TraceNameForMessages(files)).c_str(), store.MessageCount());
       anyFailed = true;
       continue;
     }

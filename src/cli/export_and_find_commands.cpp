@@ -72,7 +72,7 @@ bool FindWithLines(const MessageStore& store, std::string_view text, OutputBuffe
                    std::FILE* err) {
   bool anyHit = false;
   std::vector<std::string> lines;
-  for (std::size_t index = 0; index < store.msgCount && !output.Failed(); ++index) {
+  for (std::size_t index = 0; index < store.MessageCount() && !output.Failed(); ++index) {
     const std::string number = std::to_string(index + 1);
     try {
       if (!FindLinesInMessage(store, index, text, FindCase::Exact, SIZE_MAX, lines)) {

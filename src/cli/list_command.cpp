@@ -76,7 +76,7 @@ class CallsJudgedAtTheirEnd {
       }
     }
     const std::size_t waited = waiting_.size();
-    for (std::size_t index = first; index < document_.Store().msgCount; ++index) {
+    for (std::size_t index = first; index < document_.Store().MessageCount(); ++index) {
       if (IsOpen(calls, calls.CallOf(NumberOf(MessageIndex{index})))) {
         waiting_.push_back(index);
       }

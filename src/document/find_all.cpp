@@ -90,7 +90,7 @@ bool FindLinesInMessage(const MessageStore& store, std::size_t index, std::strin
 FindAllResult FindAllMessages(const MessageStore& store, const RowMap* rows, std::string_view text,
                               FindCase findCase, std::size_t keep, const FindProgress& progress) {
   FindAllResult result;
-  const std::size_t rowCount = rows != nullptr ? rows->size() : store.msgCount;
+  const std::size_t rowCount = rows != nullptr ? rows->size() : store.MessageCount();
   std::size_t done = 0;
   bool stopped = false;
   const std::function<bool()> keepGoing = [&] {

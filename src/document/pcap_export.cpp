@@ -23,7 +23,7 @@ struct Selection {
   const MessageStore& store;
   const RowMap* rows;
 
-  std::size_t Count() const { return rows != nullptr ? rows->size() : store.msgCount; }
+  std::size_t Count() const { return rows != nullptr ? rows->size() : store.MessageCount(); }
   std::size_t IndexAt(std::size_t k) const {
     return rows != nullptr ? IndexOf((*rows)[k]).value : k;
   }

@@ -105,7 +105,7 @@ class TraceDocument {
   TraceDocument& operator=(const TraceDocument&) = delete;
 
   // --- The open trace -------------------------------------------------------------------------
-  bool IsOpen() const { return store_.msgCount > 0; }
+  bool IsOpen() const { return store_.MessageCount() > 0; }
   // The first file of the trace; empty for standard input.
   const std::string& Path() const { return path_; }
   // Every file of the trace, in reading order; the first is Path().

@@ -703,7 +703,7 @@ bool WhereKeeps(const WhereExpression& expression, const MessageStore& store,
 void AppendWhereRows(RowMap& rows, const WhereExpression& expression, const MessageStore& store,
                      const CallTable& calls, std::size_t firstIndex,
                      const std::function<bool()>& keepGoing) {
-  Matcher(expression, store, calls).AppendRows(rows, firstIndex, store.msgCount, keepGoing);
+  Matcher(expression, store, calls).AppendRows(rows, firstIndex, store.MessageCount(), keepGoing);
 }
 
 void KeepWhere(RowMap& rows, const WhereExpression& expression, const MessageStore& store,
@@ -722,7 +722,7 @@ std::vector<CallNumber> CallsWhere(const WhereExpression& expression, const Mess
                                    const CallTable& calls) {
   std::vector<bool> kept(calls.calls.size());
   Matcher matcher(expression, store, calls);
-  for (std::size_t index = 0; index < store.msgCount && index < calls.callOfMessage.size();
+  for (std::size_t index = 0; index < store.MessageCount() && index < calls.callOfMessage.size();
        ++index) {
     const std::uint32_t call = calls.callOfMessage[index];
     if (call != 0 && !kept[call - 1] && matcher.Keeps(index)) {

@@ -28,7 +28,9 @@ struct WrittenMessages {
   const MessageStore& store;
   const RowMap* messages;
 
-  std::size_t Count() const { return messages != nullptr ? messages->size() : store.msgCount; }
+  std::size_t Count() const {
+    return messages != nullptr ? messages->size() : store.MessageCount();
+  }
   std::size_t IndexAt(std::size_t place) const {
     return messages != nullptr ? IndexOf((*messages)[place]).value : place;
   }

@@ -129,7 +129,7 @@ struct FoundInChunk {
 
 bool FindInAllMessages(const MessageStore& store, std::string_view text,
                        const FindCallbacks& callbacks, FindCase findCase) {
-  const std::size_t count = store.msgCount;
+  const std::size_t count = store.MessageCount();
   const unsigned threads = ChunkThreads();
   std::vector<PerWorker<DecodedTextSearch>> searches(threads, {DecodedTextSearch(text, findCase)});
   // A chunk for each progress step, asked at its start as a loop over the messages would.

@@ -103,7 +103,9 @@ struct MessageStore {
   MessageStore(const MessageStore&) = delete;
   MessageStore& operator=(const MessageStore&) = delete;
 
-  std::size_t msgCount = 0;
+  std::size_t MessageCount() const { return count_; }
+  // Only by what fills or trims the arrays, in step with them.
+  void SetMessageCount(std::size_t count) { count_ = count; }
 
   // The data line of each message in dataLineArena (read through DataLine).
   LargeVector<LineRef> msgDataLines;
@@ -129,6 +131,9 @@ struct MessageStore {
   std::vector<std::string> gatewayIpTexts;
   std::unordered_map<std::string, std::uint32_t> gatewayIpIndex;
   TextArena dataLineArena;
+
+ private:
+  std::size_t count_ = 0;
 };
 
 // The per-message arrays, so that what is done to all of them names each once.

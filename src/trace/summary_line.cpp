@@ -187,7 +187,7 @@ std::string BuildSummaryLine(const MessageStore& store, std::size_t index) {
 
 void RebuildMessageList(const MessageStore& store, MessageListSink& list) {
   std::string line;
-  for (std::size_t index = 0; index < store.msgCount; ++index) {
+  for (std::size_t index = 0; index < store.MessageCount(); ++index) {
     line.clear();
     AppendSummaryLine(line, store, index);
     list.AddItem(line);

@@ -255,7 +255,7 @@ void TraceTextReader::ConsumeLine(std::string_view line) {
       break;
     case LineKind::Data: {
       if (!dropPendingMessage_) {
-        if (store_.msgCount == 0) {
+        if (store_.MessageCount() == 0) {
           firstInheritsHeader_ = !headerKnown_;
           firstInheritsGateway_ = !gatewayKnown_;
         }

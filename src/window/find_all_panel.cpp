@@ -64,7 +64,7 @@ class FindAllModel : public QAbstractTableModel {
  private:
   // The summary line's fields apart by two blanks: its tabs line up only in the message list.
   QString SummaryText(MessageNumber message) const {
-    if (message.value > document_->Store().msgCount) {
+    if (message.value > document_->Store().MessageCount()) {
       return {};
     }
     const SummaryFields fields = BuildSummaryFields(document_->Store(), IndexOf(message).value);

@@ -182,7 +182,7 @@ void MainWindow::FindAllFinished(std::optional<FindAllResult> found, const QStri
 
 // A result of Find All chosen: its message shows, the text marked.
 void MainWindow::ShowFoundMessage(MessageNumber message) {
-  if (message.value > document_.Store().msgCount) {
+  if (message.value > document_.Store().MessageCount()) {
     return;
   }
   document_.SelectMessage(message);
