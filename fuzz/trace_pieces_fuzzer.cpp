@@ -24,7 +24,8 @@ std::string Dump(const sigrune::LoadResult& loaded) {
     const sigrune::MessageColumns columns = store.msgColumns[k];
     char bytes[sizeof columns];
     std::memcpy(bytes, &columns, sizeof columns);
-    text += std::string(DataLine(store, k)) + "|" + std::to_string(store.msgGatewayIps[k]) + " " +
+    text += std::string(DataLine(store, sigrune::MessageIndex{k})) + "|" +
+            std::to_string(store.msgGatewayIps[k]) + " " +
             std::to_string(static_cast<int>(store.msgProtocols[k])) +
             (store.msgIsIncoming[k] ? " in " : " out ") + std::to_string(store.msgLineNumbers[k]) +
             " " + std::to_string(store.msgFiles[k]) + " " + std::to_string(store.msgTimes[k]) +

@@ -37,10 +37,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The columns give the list lines and Selected Call results of the text rules: here with the
   // key of the first message's line.
   const auto textLine = [&store](std::size_t index) {
-    return sigrune::BuildSummaryLine(DataLine(store, index), store.msgIsIncoming[index],
+    return sigrune::BuildSummaryLine(DataLine(store, sigrune::MessageIndex{index}),
+                                     store.msgIsIncoming[index],
                                      sigrune::ProtocolText(store.msgProtocols[index]),
-                                     sigrune::GatewayIp(store, index),
-                                     sigrune::IsTracelist(store, index));
+                                     sigrune::GatewayIp(store, sigrune::MessageIndex{index}),
+                                     sigrune::IsTracelist(store, sigrune::MessageIndex{index}));
   };
   const sigrune::CallReferenceReading key =
       sigrune::ReadCallReferenceValue(store.MessageCount() > 0 ? textLine(0) : std::string());
@@ -49,7 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       sigrune::SelectedCallKey(store.MessageCount() > 0 ? textLine(0) : std::string()).term;
   std::string line;
   for (std::size_t index = 0; index < store.MessageCount(); ++index) {
-    if (DataLine(whole, index) != DataLine(store, index) ||
+    if (DataLine(whole, sigrune::MessageIndex{index}) !=
+            DataLine(store, sigrune::MessageIndex{index}) ||
         whole.msgLineNumbers[index] != store.msgLineNumbers[index] ||
         whole.msgTimes[index] != store.msgTimes[index]) {
       __builtin_trap();

@@ -106,17 +106,17 @@ void ExpectColumnsAgreeWithTheText(const MessageStore& store) {
   std::vector<std::string> lines;
   std::vector<CallReferenceValue> values;
   for (std::size_t index = 0; index < store.MessageCount(); ++index) {
-    const std::string_view dataLine = DataLine(store, index);
-    lines.push_back(BuildSummaryLine(dataLine, store.msgIsIncoming[index],
-                                     ProtocolText(store.msgProtocols[index]),
-                                     GatewayIp(store, index), IsTracelist(store, index)));
+    const std::string_view dataLine = DataLine(store, MessageIndex{index});
+    lines.push_back(BuildSummaryLine(
+        dataLine, store.msgIsIncoming[index], ProtocolText(store.msgProtocols[index]),
+        GatewayIp(store, MessageIndex{index}), IsTracelist(store, MessageIndex{index})));
     values.push_back(ReadCallReferenceValue(lines.back()).value);
     ASSERT_EQ(BuildSummaryLine(store, index), lines.back()) << dataLine;
     std::string piece;
     AppendTimestampAndGateway(piece, store, index);
     ASSERT_EQ(piece, lines.back().substr(0, lines.back().find('\t'))) << dataLine;
     ASSERT_EQ(store.msgTimes[index],
-              ParseMessageTime(TimestampText(dataLine, IsTracelist(store, index))))
+              ParseMessageTime(TimestampText(dataLine, IsTracelist(store, MessageIndex{index}))))
         << dataLine;
     const MessageColumns& columns = store.msgColumns[index];
     if (columns.headerReadable) {

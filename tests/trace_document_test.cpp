@@ -347,7 +347,7 @@ TEST_F(TraceDocumentTest, FollowsTheLastFileAsItGrows) {
     for (std::size_t k = IndexOf(appended.first).value; k < document.Store().MessageCount(); ++k) {
       described += std::to_string(document.Store().msgLineNumbers[k]) +
                    (document.Store().msgIsIncoming[k] ? " In " : " Out ") +
-                   PayloadText(DataLine(document.Store(), k), false) + "\n";
+                   PayloadText(DataLine(document.Store(), MessageIndex{k}), false) + "\n";
     }
     EXPECT_EQ(described, step.messages) << step.note;
     EXPECT_EQ(appended.first, Message(messages + 1));

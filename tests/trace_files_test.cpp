@@ -31,8 +31,9 @@ std::string Described(const LoadResult& loaded, bool names = true) {
     text += (names ? std::filesystem::path(path).filename().string() : "") + ":" +
             std::to_string(store.msgLineNumbers[k]) + " " +
             std::string(ProtocolText(store.msgProtocols[k])) +
-            (IsTracelist(store, k) ? " tracelist " : " ") +
-            PayloadText(DataLine(store, k), IsTracelist(store, k)) + "\n";
+            (IsTracelist(store, MessageIndex{k}) ? " tracelist " : " ") +
+            PayloadText(DataLine(store, MessageIndex{k}), IsTracelist(store, MessageIndex{k})) +
+            "\n";
   }
   return text;
 }

@@ -29,7 +29,7 @@ std::string Described(const MessageStore& store) {
     described += std::to_string(store.msgLineNumbers[k]) + " " +
                  std::string(ProtocolText(store.msgProtocols[k])) +
                  (store.msgIsIncoming[k] ? " In " : " Out ") +
-                 PayloadText(DataLine(store, k), false) + "\n";
+                 PayloadText(DataLine(store, MessageIndex{k}), false) + "\n";
   }
   return described;
 }

@@ -28,7 +28,7 @@ std::string Dump(const LoadResult& loaded) {
     MessageColumns columns = store.msgColumns[k];
     char bytes[sizeof columns];
     std::memcpy(bytes, &columns, sizeof columns);
-    text += std::to_string(k) + " [" + std::string(DataLine(store, k)) + "] " +
+    text += std::to_string(k) + " [" + std::string(DataLine(store, MessageIndex{k})) + "] " +
             std::to_string(store.msgGatewayIps[k]) + " " +
             std::to_string(static_cast<int>(store.msgProtocols[k])) +
             (store.msgIsIncoming[k] ? " in " : " out ") + std::to_string(store.msgLineNumbers[k]) +
@@ -245,7 +245,7 @@ TEST(TracePieces, ShortDataLinesReadAsWholeOnes) {
     const std::string text = (tracelist ? "<Tracelist>\n" : "") + std::string(line) + "\n";
     const MessageStore store = ReadTraceText(text);
     ASSERT_EQ(store.MessageCount(), 1u) << line;
-    const std::string_view kept = DataLine(store, 0);
+    const std::string_view kept = DataLine(store, MessageIndex{0});
     EXPECT_EQ(kept.size() < line.size(), shortened) << kept;
     EXPECT_EQ(BuildSummaryLine(kept, true, "PRI", "10.1.1.1", tracelist),
               BuildSummaryLine(line, true, "PRI", "10.1.1.1", tracelist))

@@ -16,8 +16,9 @@ std::optional<CallHeader> HeaderOfText(const MessageStore& store, std::size_t in
                                        std::size_t length) {
   constexpr std::size_t kLongestHeader = 2 * (3 + 2);
   char prefix[kLongestHeader];
-  const std::size_t size = CopyPayloadTextPrefix(DataLine(store, index), IsTracelist(store, index),
-                                                 prefix, kLongestHeader);
+  const std::size_t size =
+      CopyPayloadTextPrefix(DataLine(store, MessageIndex{index}),
+                            IsTracelist(store, MessageIndex{index}), prefix, kLongestHeader);
   const std::string_view head(prefix, size);
   const std::size_t characters = 2 * (3 + length);
   if (head.size() < characters) {

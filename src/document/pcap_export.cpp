@@ -30,7 +30,8 @@ struct Selection {
 };
 
 std::string_view PayloadOf(const MessageStore& store, std::size_t index) {
-  return PayloadTextWithBlanks(DataLine(store, index), IsTracelist(store, index));
+  return PayloadTextWithBlanks(DataLine(store, MessageIndex{index}),
+                               IsTracelist(store, MessageIndex{index}));
 }
 
 // The size of the message's packet, tags included; 0 for a message without octets.

@@ -306,7 +306,7 @@ bool TraceDocument::ApplyFilter(ListFilter filter) {
     }
     case ListFilter::ThisGateway:
       return ApplyFilter(ThisGatewayKey(store_, selected),
-                         "gateway " + std::string(GatewayIp(store_, selected)));
+                         "gateway " + std::string(GatewayIp(store_, MessageIndex{selected})));
     case ListFilter::PriOnly:
       return ApplyFilter(ProtocolKey(filter), "PRI only");
     case ListFilter::H225Only:

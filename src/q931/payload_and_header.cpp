@@ -100,8 +100,8 @@ std::size_t SpacedHexOctetCount(std::string_view text) {
 }
 
 void ReadPayloadBytesOfMessage(const MessageStore& store, std::size_t index, PayloadBytes& bytes) {
-  bytes.AssignSpacedHexText(
-      PayloadTextWithBlanks(DataLine(store, index), IsTracelist(store, index)));
+  bytes.AssignSpacedHexText(PayloadTextWithBlanks(DataLine(store, MessageIndex{index}),
+                                                  IsTracelist(store, MessageIndex{index})));
 }
 
 namespace {

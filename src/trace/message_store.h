@@ -13,6 +13,7 @@
 
 #include "trace/large_allocator.h"
 #include "trace/message_columns.h"
+#include "trace/message_number.h"
 #include "trace/message_time.h"
 
 namespace sigrune {
@@ -166,8 +167,8 @@ void AppendMessage(MessageStore& store, LineRef dataLine, std::uint32_t gatewayI
                    const MessageColumns& columns, MessageTime time, std::uint32_t file);
 
 // Whether the message comes from a <Tracelist> document.
-inline bool IsTracelist(const MessageStore& store, std::size_t index) {
-  const std::uint32_t file = store.msgFiles[index];
+inline bool IsTracelist(const MessageStore& store, MessageIndex index) {
+  const std::uint32_t file = store.msgFiles[index.value];
   return file < store.fileIsTracelist.size() && store.fileIsTracelist[file];
 }
 
@@ -196,16 +197,16 @@ void KeepFirstMessages(MessageStore& store, std::size_t count);
 // without the blanks of the payload and without the end marker and what follows: the payload's
 // octets, their case, the timestamp and every column read the same from it, in about two thirds
 // of the room. Any other line is kept exactly as read.
-inline std::string_view DataLine(const MessageStore& store, std::size_t index) {
-  return store.dataLineArena.Text(store.msgDataLines[index]);
+inline std::string_view DataLine(const MessageStore& store, MessageIndex index) {
+  return store.dataLineArena.Text(store.msgDataLines[index.value]);
 }
 
 // The start of the day of the trace's first timed message, on which a typed time of day is read
 // (ParseTypedTime); kNoTime when no message has a time.
 MessageTime TraceDayStart(const MessageStore& store);
 
-inline std::string_view GatewayIp(const MessageStore& store, std::size_t index) {
-  return store.gatewayIpTexts[store.msgGatewayIps[index]];
+inline std::string_view GatewayIp(const MessageStore& store, MessageIndex index) {
+  return store.gatewayIpTexts[store.msgGatewayIps[index.value]];
 }
 
 }  // namespace sigrune

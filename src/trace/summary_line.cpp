@@ -114,13 +114,16 @@ SummaryFields BuildSummaryFields(std::string_view dataLine, bool isIncoming,
 SummaryFields BuildSummaryFields(const MessageStore& store, std::size_t index) {
   const MessageColumns& columns = store.msgColumns[index];
   if (columns.callReferenceAsText) {
-    return BuildSummaryFields(DataLine(store, index), store.msgIsIncoming[index],
-                              ProtocolText(store.msgProtocols[index]), GatewayIp(store, index),
-                              IsTracelist(store, index));
+    return BuildSummaryFields(DataLine(store, MessageIndex{index}), store.msgIsIncoming[index],
+                              ProtocolText(store.msgProtocols[index]),
+                              GatewayIp(store, MessageIndex{index}),
+                              IsTracelist(store, MessageIndex{index}));
   }
-  SummaryFields fields = FieldsBesidesPayload(
-      KeptTimestamp(DataLine(store, index), columns, IsTracelist(store, index)),
-      store.msgIsIncoming[index], ProtocolText(store.msgProtocols[index]), GatewayIp(store, index));
+  SummaryFields fields =
+      FieldsBesidesPayload(KeptTimestamp(DataLine(store, MessageIndex{index}), columns,
+                                         IsTracelist(store, MessageIndex{index})),
+                           store.msgIsIncoming[index], ProtocolText(store.msgProtocols[index]),
+                           GatewayIp(store, MessageIndex{index}));
   if (columns.protocolDiscriminator == q931::kQ931Discriminator) {
     fields.messageType = MessageTypeName(columns.messageType);
     fields.hasCallReference = true;
@@ -168,10 +171,11 @@ void AppendSummaryLine(std::string& line, const MessageStore& store, std::size_t
 void AppendTimestampAndGateway(std::string& text, const MessageStore& store, std::size_t index) {
   const std::size_t start = text.size();
   const std::string_view timestamp =
-      KeptTimestamp(DataLine(store, index), store.msgColumns[index], IsTracelist(store, index));
+      KeptTimestamp(DataLine(store, MessageIndex{index}), store.msgColumns[index],
+                    IsTracelist(store, MessageIndex{index}));
   text += timestamp;
   AppendTimestampPadding(text, timestamp);
-  text += GatewayIp(store, index);
+  text += GatewayIp(store, MessageIndex{index});
   // A tab in the timestamp ends the piece there, as it ends the line's first column.
   const std::size_t tab = text.find('\t', start);
   if (tab != std::string::npos) {

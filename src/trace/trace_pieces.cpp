@@ -329,7 +329,7 @@ MessageStore PieceLoad::CopyOfFirstPiece() const {
   ReserveMessages(shown, first.MessageCount());
   for (std::size_t k = 0; k < first.MessageCount(); ++k) {
     AppendMessage(shown, lanes_[0].Text(first.msgDataLines[k]),
-                  InternGatewayIp(shown, GatewayIp(first, k)), first.msgProtocols[k],
+                  InternGatewayIp(shown, GatewayIp(first, MessageIndex{k})), first.msgProtocols[k],
                   first.msgIsIncoming[k], first.msgLineNumbers[k], first.msgColumns[k],
                   first.msgTimes[k], 0);
   }
