@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "q931/decoder.h"
-#include "trace/ordered_chunks.h"
 #include "trace/trace_reader.h"
+#include "util/ordered_chunks.h"
 
 namespace {
 

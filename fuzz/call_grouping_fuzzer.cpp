@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "calls/call_csv.h"
 #include "calls/call_flow.h"
 #include "calls/call_statistics.h"
 #include "calls/call_table.h"
 #include "trace/trace_reader.h"
+#include "writers/call_csv.h"
 
 namespace {
 

@@ -6,7 +6,6 @@
 #include <tuple>
 #include <vector>
 
-#include "calls/call_csv.h"
 #include "calls/call_flow.h"
 #include "calls/call_statistics.h"
 #include "calls/call_table.h"
@@ -14,8 +13,9 @@
 #include "calls/message_facts.h"
 #include "q931/decoder.h"
 #include "test_files.h"
-#include "trace/text_utilities.h"
 #include "trace/trace_reader.h"
+#include "util/text_utilities.h"
+#include "writers/call_csv.h"
 
 namespace sigrune {
 namespace {

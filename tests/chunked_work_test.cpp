@@ -10,8 +10,8 @@
 #include "document/trace_document.h"
 #include "q931/decoder.h"
 #include "test_files.h"
-#include "trace/ordered_chunks.h"
 #include "trace/summary_line.h"
+#include "util/ordered_chunks.h"
 
 namespace sigrune {
 namespace {

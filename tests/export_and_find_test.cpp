@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "q931/export_writer.h"
 #include "q931/message_search.h"
 #include "test_files.h"
 #include "trace/trace_reader.h"
+#include "writers/export_writer.h"
 
 namespace sigrune {
 namespace {

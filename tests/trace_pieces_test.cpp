@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "calls/call_csv.h"
 #include "calls/call_table.h"
 #include "q931/decoder.h"
 #include "test_files.h"
 #include "trace/summary_line.h"
 #include "trace/trace_reader.h"
+#include "writers/call_csv.h"
 
 namespace sigrune {
 namespace {

@@ -11,7 +11,7 @@
 #include "q931/element_decoders.h"
 #include "q931/element_walker.h"
 #include "trace/message_types.h"
-#include "trace/text_utilities.h"
+#include "util/text_utilities.h"
 
 namespace sigrune {
 

@@ -2,7 +2,7 @@
 
 #include "q931/cause_texts.h"
 #include "trace/summary_line.h"
-#include "trace/text_utilities.h"
+#include "util/text_utilities.h"
 
 namespace sigrune {
 

@@ -12,8 +12,8 @@
 #include "cli/terminal_output.h"
 #include "cli/trace_loading.h"
 #include "q931/decoder.h"
-#include "trace/text_utilities.h"
 #include "trace/trace_reader.h"
+#include "util/text_utilities.h"
 
 namespace sigrune {
 

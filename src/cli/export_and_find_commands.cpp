@@ -11,10 +11,10 @@
 #include "cli/terminal_output.h"
 #include "cli/trace_loading.h"
 #include "document/find_all.h"
-#include "q931/export_writer.h"
 #include "q931/message_search.h"
 #include "q931/payload_bytes.h"
-#include "trace/replacing_file.h"
+#include "writers/export_writer.h"
+#include "writers/replacing_file.h"
 
 namespace sigrune {
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "calls/call_csv.h"
 #include "trace/summary_line.h"
+#include "writers/call_csv.h"
 
 namespace sigrune {
 

@@ -1,7 +1,7 @@
 #include "document/go_to.h"
 
 #include "trace/message_time.h"
-#include "trace/text_utilities.h"
+#include "util/text_utilities.h"
 
 namespace sigrune {
 

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <iterator>
 
-#include "calls/call_csv.h"
 #include "q931/decoder.h"
 #include "q931/message_search.h"
-#include "trace/ordered_chunks.h"
-#include "trace/replacing_file.h"
 #include "trace/summary_line.h"
+#include "util/ordered_chunks.h"
+#include "writers/call_csv.h"
+#include "writers/replacing_file.h"
 
 namespace sigrune {
 

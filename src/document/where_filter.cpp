@@ -12,7 +12,7 @@
 #include "trace/message_types.h"
 #include "trace/q931_codes.h"
 #include "trace/summary_line.h"
-#include "trace/text_utilities.h"
+#include "util/text_utilities.h"
 
 namespace sigrune {
 

@@ -7,7 +7,7 @@
 
 #include "q931/decoder.h"
 #include "trace/message_number.h"
-#include "trace/ordered_chunks.h"
+#include "util/ordered_chunks.h"
 
 namespace sigrune {
 

@@ -11,10 +11,10 @@
 #include <unordered_map>
 #include <vector>
 
-#include "trace/large_allocator.h"
 #include "trace/message_columns.h"
 #include "trace/message_number.h"
 #include "trace/message_time.h"
+#include "util/large_allocator.h"
 
 namespace sigrune {
 

@@ -2,7 +2,7 @@
 
 #include "trace/hex_digits.h"
 #include "trace/q931_codes.h"
-#include "trace/text_utilities.h"
+#include "util/text_utilities.h"
 
 namespace sigrune {
 

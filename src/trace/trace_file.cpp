@@ -11,9 +11,9 @@
 #include <system_error>
 
 #include "trace/gzip_blocks.h"
-#include "trace/text_utilities.h"
 #include "trace/trace_pieces.h"
 #include "trace/trace_reader.h"
+#include "util/text_utilities.h"
 
 namespace sigrune {
 

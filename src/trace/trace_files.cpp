@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "trace/file_identity.h"
-#include "trace/text_utilities.h"
 #include "trace/trace_reader.h"
+#include "util/text_utilities.h"
 
 namespace sigrune {
 

@@ -14,8 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include "trace/ordered_chunks.h"
-#include "trace/text_utilities.h"
+#include "util/ordered_chunks.h"
+#include "util/text_utilities.h"
 
 namespace sigrune {
 

@@ -5,7 +5,7 @@
 
 #include "trace/hex_digits.h"
 #include "trace/summary_line.h"
-#include "trace/text_utilities.h"
+#include "util/text_utilities.h"
 
 namespace sigrune {
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "document/trace_document.h"
-#include "trace/text_utilities.h"
+#include "util/text_utilities.h"
 
 namespace sigrune {
 

@@ -6,10 +6,10 @@
 #include <QStandardPaths>
 #include <QStatusBar>
 
-#include "document/pcap_export.h"
-#include "trace/text_utilities.h"
+#include "util/text_utilities.h"
 #include "window/calls/calls_pane.h"
 #include "window/main_window.h"
+#include "writers/pcap_export.h"
 
 namespace sigrune {
 

@@ -10,7 +10,7 @@
 #include <QVBoxLayout>
 
 #include "trace/summary_line.h"
-#include "trace/text_utilities.h"
+#include "util/text_utilities.h"
 #include "window/count_text.h"
 #include "window/table_text.h"
 

@@ -9,7 +9,7 @@
 
 #include "document/find_all.h"
 #include "document/go_to.h"
-#include "trace/text_utilities.h"
+#include "util/text_utilities.h"
 #include "window/count_text.h"
 #include "window/find_all_panel.h"
 #include "window/find_form.h"

@@ -8,7 +8,7 @@
 #include <QTabWidget>
 #include <QTreeView>
 
-#include "trace/text_utilities.h"
+#include "util/text_utilities.h"
 #include "window/count_text.h"
 #include "window/find_all_panel.h"
 #include "window/find_form.h"

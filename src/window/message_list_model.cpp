@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <climits>
 
-#include "trace/text_utilities.h"
+#include "util/text_utilities.h"
 #include "window/table_text.h"
 
 namespace sigrune {

@@ -1,14 +1,14 @@
-#include "document/pcap_export.h"
+#include "writers/pcap_export.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <new>
 
-#include "document/pcap_file.h"
 #include "q931/payload_bytes.h"
 #include "trace/summary_line.h"
-#include "trace/text_utilities.h"
+#include "util/text_utilities.h"
+#include "writers/pcap_file.h"
 
 namespace sigrune {
 

@@ -1,4 +1,4 @@
-#include "q931/export_writer.h"
+#include "writers/export_writer.h"
 
 #include <cerrno>
 #include <cstring>
@@ -7,9 +7,9 @@
 
 #include "q931/decoder.h"
 #include "trace/message_number.h"
-#include "trace/ordered_chunks.h"
 #include "trace/summary_line.h"
-#include "trace/text_utilities.h"
+#include "util/ordered_chunks.h"
+#include "util/text_utilities.h"
 
 namespace sigrune {
 
