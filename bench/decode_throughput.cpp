@@ -25,7 +25,7 @@ std::size_t DecodeRange(const sigrune::MessageStore& store, std::size_t first, s
   for (std::size_t index = first; index < end; ++index) {
     text.clear();
     try {
-      sigrune::ReadPayloadBytesOfMessage(store, index, bytes);
+      sigrune::ReadPayloadBytesOfMessage(store, sigrune::MessageIndex{index}, bytes);
       sigrune::AppendDecodedMessage(text, bytes);
     } catch (const sigrune::SubscriptOutOfRange&) {
     }

@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       __builtin_trap();
     }
     line.clear();
-    sigrune::AppendSummaryLine(line, store, index);
+    sigrune::AppendSummaryLine(line, store, sigrune::MessageIndex{index});
     const std::string expected = textLine(index);
     const sigrune::CallReferenceValue value = sigrune::ReadCallReferenceValue(expected).value;
     if (line != expected || sigrune::WhereKeeps(selectedCall, store, sigrune::kNoCalls, index) !=
@@ -65,7 +65,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       __builtin_trap();
     }
     try {
-      const sigrune::PayloadBytes bytes = sigrune::PayloadBytesOfMessage(store, index);
+      const sigrune::PayloadBytes bytes =
+          sigrune::PayloadBytesOfMessage(store, sigrune::MessageIndex{index});
       sigrune::DecodeMessage(bytes);
       sigrune::DumpMessageHex(bytes);
     } catch (const sigrune::SubscriptOutOfRange&) {

@@ -113,10 +113,10 @@ TEST_F(ManyMessagesTest, ExportAndFindAllGiveWhatOnePassGives) {
   std::vector<std::size_t> failures;
   for (std::size_t index = 0; index < store.MessageCount(); ++index) {
     expected += "=============================\r\n";
-    AppendTimestampAndGateway(expected, store, index);
+    AppendTimestampAndGateway(expected, store, MessageIndex{index});
     expected += store.msgIsIncoming[index] ? "\r\nIn <- " : "\r\nOut -> ";
     try {
-      expected += DecodeStoredMessage(store, index);
+      expected += DecodeStoredMessage(store, MessageIndex{index});
       if (FindInDecodedMessage(store, index, "callref = 0x01") != 0) {
         hits.push_back(index);
       }

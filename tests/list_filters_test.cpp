@@ -62,12 +62,12 @@ TEST(FilterKey, KeepsTheMessagesOfEachFilter) {
     return numbers;
   };
   const auto selectedCall = [&](std::size_t index) {
-    return rows(SelectedCallKey(BuildSummaryLine(store, index)));
+    return rows(SelectedCallKey(BuildSummaryLine(store, MessageIndex{index})));
   };
   EXPECT_EQ(selectedCall(0), (Rows{1, 2, 4}));     // 0x0005 and 0x8005, also as 0x05
   EXPECT_EQ(selectedCall(2), (Rows{1, 3, 4, 5}));  // 0x85 and 0x05, in two or four digits
   EXPECT_EQ(selectedCall(5), (Rows{6, 7}));        // 0x8a0c and 0x0A0C
-  EXPECT_EQ(rows(ThisGatewayKey(store, 0)), (Rows{1, 3, 4, 7}));
+  EXPECT_EQ(rows(ThisGatewayKey(store, MessageIndex{0})), (Rows{1, 3, 4, 7}));
   EXPECT_EQ(rows(ProtocolKey(ListFilter::PriOnly)), (Rows{1, 2, 5, 6, 7}));
   EXPECT_EQ(rows(ProtocolKey(ListFilter::H225Only)), (Rows{3, 4}));
   EXPECT_EQ(rows(CallKey(calls.CallOf(MessageNumber{3}))), (Rows{3, 4}));

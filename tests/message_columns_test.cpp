@@ -111,9 +111,9 @@ void ExpectColumnsAgreeWithTheText(const MessageStore& store) {
         dataLine, store.msgIsIncoming[index], ProtocolText(store.msgProtocols[index]),
         GatewayIp(store, MessageIndex{index}), IsTracelist(store, MessageIndex{index})));
     values.push_back(ReadCallReferenceValue(lines.back()).value);
-    ASSERT_EQ(BuildSummaryLine(store, index), lines.back()) << dataLine;
+    ASSERT_EQ(BuildSummaryLine(store, MessageIndex{index}), lines.back()) << dataLine;
     std::string piece;
-    AppendTimestampAndGateway(piece, store, index);
+    AppendTimestampAndGateway(piece, store, MessageIndex{index});
     ASSERT_EQ(piece, lines.back().substr(0, lines.back().find('\t'))) << dataLine;
     ASSERT_EQ(store.msgTimes[index],
               ParseMessageTime(TimestampText(dataLine, IsTracelist(store, MessageIndex{index}))))
@@ -121,7 +121,7 @@ void ExpectColumnsAgreeWithTheText(const MessageStore& store) {
     const MessageColumns& columns = store.msgColumns[index];
     if (columns.headerReadable) {
       // The header as the decoder reads it from the octets.
-      const PayloadBytes bytes = PayloadBytesOfMessage(store, index);
+      const PayloadBytes bytes = PayloadBytesOfMessage(store, MessageIndex{index});
       const int length = bytes.At(2);
       const int reference = length == 1 ? bytes.At(3) : 256 * bytes.At(3) + bytes.At(4);
       const int flag = length == 1 ? 0x80 : 0x8000;

@@ -177,7 +177,7 @@ TEST(TracePieces, WatchAndStop) {
   LoadWatch& watch = options.watch;
   watch.firstMessages = [&](MessageStore&& first) {
     for (std::size_t k = 0; k < first.MessageCount(); ++k) {
-      previewed += BuildSummaryLine(first, k) + "\n";
+      previewed += BuildSummaryLine(first, MessageIndex{k}) + "\n";
     }
     EXPECT_EQ(first.filePaths, std::vector<std::string>{path});
   };
@@ -185,7 +185,7 @@ TEST(TracePieces, WatchAndStop) {
   std::optional<CallTable> calls;
   watch.joined = [&](const MessageStore& store) {
     for (; told < store.MessageCount(); ++told) {
-      joined += BuildSummaryLine(store, told) + "\n";
+      joined += BuildSummaryLine(store, MessageIndex{told}) + "\n";
     }
     if (!calls) {
       calls = GroupCalls(store);
@@ -196,7 +196,7 @@ TEST(TracePieces, WatchAndStop) {
   const LoadResult loaded = LoadTraceFile(path, options);
   std::string lines;
   for (std::size_t k = 0; k < whole.store.MessageCount(); ++k) {
-    lines += BuildSummaryLine(whole.store, k) + "\n";
+    lines += BuildSummaryLine(whole.store, MessageIndex{k}) + "\n";
   }
   EXPECT_EQ(loaded.store.MessageCount(), whole.store.MessageCount());
   EXPECT_FALSE(previewed.empty());
@@ -250,7 +250,8 @@ TEST(TracePieces, ShortDataLinesReadAsWholeOnes) {
     EXPECT_EQ(BuildSummaryLine(kept, true, "PRI", "10.1.1.1", tracelist),
               BuildSummaryLine(line, true, "PRI", "10.1.1.1", tracelist))
         << line;
-    EXPECT_EQ(BuildSummaryLine(store, 0), BuildSummaryLine(line, false, "", "", tracelist));
+    EXPECT_EQ(BuildSummaryLine(store, MessageIndex{0}),
+              BuildSummaryLine(line, false, "", "", tracelist));
     EXPECT_EQ(TimestampText(kept, tracelist), TimestampText(line, tracelist)) << line;
     EXPECT_EQ(PayloadText(kept, tracelist), PayloadText(line, tracelist)) << line;
     PayloadBytes fromKept;

@@ -345,7 +345,7 @@ TEST_F(WhereDocument, TheCommandLineKeepsWhatTheDocumentKeeps) {
   ASSERT_TRUE(document.ApplyFilter(ListFilter::PriOnly));
   std::string lines;
   for (const std::size_t number : DocumentRows(document)) {
-    lines += BuildSummaryLine(document.Store(), number - 1) + "\n";
+    lines += BuildSummaryLine(document.Store(), MessageIndex{number - 1}) + "\n";
   }
   EXPECT_EQ(run({"list", kTrace, "--pri", "--where", expression}),
             std::make_tuple(0, lines, std::string()));

@@ -70,7 +70,7 @@ class ArrowReader {
 
   void Read(std::size_t index, int messageType, const CallRecord& call, FlowArrow& arrow) {
     try {
-      ReadPayloadBytesOfMessage(store_, index, bytes_);
+      ReadPayloadBytesOfMessage(store_, MessageIndex{index}, bytes_);
       DecodeMessage(bytes_);  // only whether it decodes: the same reads as the message's pane
       DetailVisitor detail(bytes_, arrow.detail);
       WalkInformationElements(bytes_, detail);
@@ -185,7 +185,7 @@ CallFlow BuildCallFlow(const MessageStore& store, const CallTable& calls,
       continue;
     }
     const std::size_t index = number - 1;
-    const std::optional<CallHeader> header = CallHeaderOf(store, index);
+    const std::optional<CallHeader> header = CallHeaderOf(store, MessageIndex{index});
     if (!header) {
       continue;  // a message of a call always has one
     }

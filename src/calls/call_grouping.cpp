@@ -110,7 +110,7 @@ class FactReader {
       return;
     }
     try {
-      ReadPayloadBytesOfMessage(store_, index, bytes_);
+      ReadPayloadBytesOfMessage(store_, MessageIndex{index}, bytes_);
       ReadElementFacts(bytes_, facts_);
     } catch (const SubscriptOutOfRange&) {
       return;  // the message joins its call without facts
@@ -148,7 +148,7 @@ bool GroupMessages(const MessageStore& store, std::size_t first, CallTable& tabl
     if (keepGoing && index % (16 * kMessagesPerProgress) == 0 && !keepGoing()) {
       return false;
     }
-    const std::optional<CallHeader> header = CallHeaderOf(store, index);
+    const std::optional<CallHeader> header = CallHeaderOf(store, MessageIndex{index});
     if (!header) {
       continue;
     }

@@ -100,7 +100,8 @@ class CauseVisitor : public ElementVisitor {
 
 }  // namespace
 
-std::optional<CallHeader> CallHeaderOf(const MessageStore& store, std::size_t index) {
+std::optional<CallHeader> CallHeaderOf(const MessageStore& store, MessageIndex message) {
+  const std::size_t index = message.value;
   const MessageColumns& columns = store.msgColumns[index];
   const std::size_t length = columns.callReferenceLength;
   std::optional<CallHeader> header;

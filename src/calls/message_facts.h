@@ -27,7 +27,7 @@ struct CallHeader {
 // The header of a message that belongs to a call. None for a message that is not Q.931, whose
 // call reference length (octet 2 whole) is not 1 or 2, whose header is not all hex digits, that
 // is on the global call reference, or that is a RESTART or its acknowledgement.
-std::optional<CallHeader> CallHeaderOf(const MessageStore& store, std::size_t index);
+std::optional<CallHeader> CallHeaderOf(const MessageStore& store, MessageIndex index);
 
 // What to read from a message's elements, and what was read. Only elements in codeset 0 that end
 // inside the message count: the digits of the first Calling and Called party number, the value

@@ -124,7 +124,7 @@ int RunShowCommand(const ShowArguments& arguments, std::FILE* in, std::FILE* out
       continue;
     }
     try {
-      const PayloadBytes bytes = PayloadBytesOfMessage(store, IndexOf(number).value);
+      const PayloadBytes bytes = PayloadBytesOfMessage(store, IndexOf(number));
       WriteText(output, DecodeMessage(bytes) + DumpMessageHex(bytes), arguments.crlf);
     } catch (const SubscriptOutOfRange& failure) {
       output.Flush();

@@ -231,7 +231,7 @@ int RunListCommand(const ListArguments& arguments, std::FILE* in, std::FILE* out
   std::string line;
   const auto writeMessage = [&](MessageNumber message) {
     line.clear();
-    AppendSummaryLine(line, store, IndexOf(message).value);
+    AppendSummaryLine(line, store, IndexOf(message));
     output.Write(line);
     output.Write('\n');
   };

@@ -73,11 +73,11 @@ bool FindLinesInMessage(const MessageStore& store, std::size_t index, std::strin
     return FindInDecodedMessage(store, index, text, keepGoing, findCase) != 0;
   }
   LineCollector collector(text, findCase, maxLines, lines);
-  const bool finished =
-      DecodeMessageInPieces(PayloadBytesOfMessage(store, index), [&](std::string_view piece) {
-        collector.Take(piece);
-        return !keepGoing || keepGoing();
-      });
+  const bool finished = DecodeMessageInPieces(PayloadBytesOfMessage(store, MessageIndex{index}),
+                                              [&](std::string_view piece) {
+                                                collector.Take(piece);
+                                                return !keepGoing || keepGoing();
+                                              });
   if (!finished) {
     lines.clear();
     return false;

@@ -297,7 +297,7 @@ bool TraceDocument::ApplyFilter(ListFilter filter) {
   const std::size_t selected = currentMessageNumber_ ? IndexOf(currentMessageNumber_).value : 0;
   switch (filter) {
     case ListFilter::SelectedCall: {
-      const std::string line = BuildSummaryLine(store_, selected);
+      const std::string line = BuildSummaryLine(store_, MessageIndex{selected});
       const std::size_t marker = line.find("0x");
       return ApplyFilter(
           SelectedCallKey(line),
@@ -305,7 +305,7 @@ bool TraceDocument::ApplyFilter(ListFilter filter) {
                                                  : "0x" + ReadCallReferenceValue(line).value));
     }
     case ListFilter::ThisGateway:
-      return ApplyFilter(ThisGatewayKey(store_, selected),
+      return ApplyFilter(ThisGatewayKey(store_, MessageIndex{selected}),
                          "gateway " + std::string(GatewayIp(store_, MessageIndex{selected})));
     case ListFilter::PriOnly:
       return ApplyFilter(ProtocolKey(filter), "PRI only");

@@ -500,7 +500,7 @@ class Matcher {
   std::string_view LowerLine(std::size_t index) {
     if (!haveLine_) {
       line_.clear();
-      AppendSummaryLine(line_, store_, index);
+      AppendSummaryLine(line_, store_, MessageIndex{index});
       for (char& c : line_) {
         c = LowerAscii(c);
       }
@@ -519,7 +519,8 @@ class Matcher {
             !columns.callReferenceAsText) {
           return prepared.typeKeeps[columns.messageType];
         }
-        return TypeStartsWith(BuildSummaryFields(store_, index).messageType, term.text);
+        return TypeStartsWith(BuildSummaryFields(store_, MessageIndex{index}).messageType,
+                              term.text);
       case WhereField::Gateway:
         return store_.msgGatewayIps[index] == prepared.gatewayIndex;
       case WhereField::Protocol:
@@ -535,7 +536,8 @@ class Matcher {
           return shown == prepared.callReference || shown == prepared.partner;
         }
         const CallReferenceValue value =
-            ReadCallReferenceValue("0x" + BuildSummaryFields(store_, index).callReferenceDigits)
+            ReadCallReferenceValue(
+                "0x" + BuildSummaryFields(store_, MessageIndex{index}).callReferenceDigits)
                 .value;
         return value == term.text || value == term.partner;
       }
@@ -543,7 +545,7 @@ class Matcher {
         return calls_.CallOf(NumberOf(MessageIndex{index})).value == term.number;
       case WhereField::Cause:
         try {
-          ReadPayloadBytesOfMessage(store_, index, bytes_);
+          ReadPayloadBytesOfMessage(store_, MessageIndex{index}, bytes_);
           return HoldsCauseValue(bytes_, static_cast<int>(term.number));
         } catch (const SubscriptOutOfRange&) {
           return false;
@@ -579,7 +581,7 @@ class Matcher {
   // Selected Call on a message whose list line is read itself.
   bool LineHoldsSelectedCall(const WhereTerm& term, std::size_t index) {
     rawLine_.clear();
-    AppendSummaryLine(rawLine_, store_, index);
+    AppendSummaryLine(rawLine_, store_, MessageIndex{index});
     const CallReferenceValue value = ReadCallReferenceValue(rawLine_).value;
     return value == term.text || value == term.partner;
   }
@@ -642,7 +644,8 @@ FilterKey GatewayKey(std::uint32_t gatewayIpIndex) {
   return KeyOf(ListFilter::ThisGateway, std::move(term));
 }
 
-FilterKey ThisGatewayKey(const MessageStore& store, std::size_t selectedIndex) {
+FilterKey ThisGatewayKey(const MessageStore& store, MessageIndex selected) {
+  const std::size_t selectedIndex = selected.value;
   return GatewayKey(store.msgGatewayIps[selectedIndex]);
 }
 

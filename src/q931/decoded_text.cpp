@@ -273,8 +273,9 @@ bool DecodeMessageInPieces(const PayloadBytes& bytes, const DecodedTextPieces& p
   return DecodeMessageInPieces(bytes, pieces, buffer);
 }
 
-std::string DecodeStoredMessage(const MessageStore& store, std::size_t index) {
-  return DecodeMessage(PayloadBytesOfMessage(store, index));
+std::string DecodeStoredMessage(const MessageStore& store, MessageIndex message) {
+  const std::size_t index = message.value;
+  return DecodeMessage(PayloadBytesOfMessage(store, MessageIndex{index}));
 }
 
 std::string DumpMessageHex(const PayloadBytes& bytes) {

@@ -74,7 +74,7 @@ DecodedTextSearch::DecodedTextSearch(std::string_view text, FindCase findCase)
 
 std::size_t DecodedTextSearch::Find(const MessageStore& store, std::size_t index,
                                     const std::function<bool()>& keepGoing) {
-  ReadPayloadBytesOfMessage(store, index, bytes_);
+  ReadPayloadBytesOfMessage(store, MessageIndex{index}, bytes_);
   // After a hit the decode still runs to its end: a message that fails to decode holds no text
   // at all.
   position_ = finder_.Text().empty() ? 1 : 0;

@@ -29,9 +29,10 @@ PayloadBytes PayloadBytesOfHexText(std::string_view hexText) {
   return ParsePayloadHex(hexText, OctetCount(hexText));
 }
 
-PayloadBytes PayloadBytesOfMessage(const MessageStore& store, std::size_t index) {
+PayloadBytes PayloadBytesOfMessage(const MessageStore& store, MessageIndex message) {
+  const std::size_t index = message.value;
   PayloadBytes bytes;
-  ReadPayloadBytesOfMessage(store, index, bytes);
+  ReadPayloadBytesOfMessage(store, MessageIndex{index}, bytes);
   return bytes;
 }
 
@@ -99,7 +100,9 @@ std::size_t SpacedHexOctetCount(std::string_view text) {
   return pairs + (characters % 2 == 1 && pairs % 2 == 1 ? 1 : 0);
 }
 
-void ReadPayloadBytesOfMessage(const MessageStore& store, std::size_t index, PayloadBytes& bytes) {
+void ReadPayloadBytesOfMessage(const MessageStore& store, MessageIndex message,
+                               PayloadBytes& bytes) {
+  const std::size_t index = message.value;
   bytes.AssignSpacedHexText(PayloadTextWithBlanks(DataLine(store, MessageIndex{index}),
                                                   IsTracelist(store, MessageIndex{index})));
 }

@@ -111,7 +111,8 @@ SummaryFields BuildSummaryFields(std::string_view dataLine, bool isIncoming,
   return fields;
 }
 
-SummaryFields BuildSummaryFields(const MessageStore& store, std::size_t index) {
+SummaryFields BuildSummaryFields(const MessageStore& store, MessageIndex message) {
+  const std::size_t index = message.value;
   const MessageColumns& columns = store.msgColumns[index];
   if (columns.callReferenceAsText) {
     return BuildSummaryFields(DataLine(store, MessageIndex{index}), store.msgIsIncoming[index],
@@ -164,11 +165,13 @@ std::string BuildSummaryLine(std::string_view dataLine, bool isIncoming, std::st
   return line;
 }
 
-void AppendSummaryLine(std::string& line, const MessageStore& store, std::size_t index) {
-  AppendSummaryLine(line, BuildSummaryFields(store, index));
+void AppendSummaryLine(std::string& line, const MessageStore& store, MessageIndex message) {
+  const std::size_t index = message.value;
+  AppendSummaryLine(line, BuildSummaryFields(store, MessageIndex{index}));
 }
 
-void AppendTimestampAndGateway(std::string& text, const MessageStore& store, std::size_t index) {
+void AppendTimestampAndGateway(std::string& text, const MessageStore& store, MessageIndex message) {
+  const std::size_t index = message.value;
   const std::size_t start = text.size();
   const std::string_view timestamp =
       KeptTimestamp(DataLine(store, MessageIndex{index}), store.msgColumns[index],
@@ -183,9 +186,10 @@ void AppendTimestampAndGateway(std::string& text, const MessageStore& store, std
   }
 }
 
-std::string BuildSummaryLine(const MessageStore& store, std::size_t index) {
+std::string BuildSummaryLine(const MessageStore& store, MessageIndex message) {
+  const std::size_t index = message.value;
   std::string line;
-  AppendSummaryLine(line, store, index);
+  AppendSummaryLine(line, store, MessageIndex{index});
   return line;
 }
 
@@ -193,7 +197,7 @@ void RebuildMessageList(const MessageStore& store, MessageListSink& list) {
   std::string line;
   for (std::size_t index = 0; index < store.MessageCount(); ++index) {
     line.clear();
-    AppendSummaryLine(line, store, index);
+    AppendSummaryLine(line, store, MessageIndex{index});
     list.AddItem(line);
   }
 }

@@ -67,7 +67,7 @@ class FindAllModel : public QAbstractTableModel {
     if (message.value > document_->Store().MessageCount()) {
       return {};
     }
-    const SummaryFields fields = BuildSummaryFields(document_->Store(), IndexOf(message).value);
+    const SummaryFields fields = BuildSummaryFields(document_->Store(), IndexOf(message));
     QStringList parts;
     for (const std::string_view part : {fields.timestamp, fields.gatewayIp, fields.direction,
                                         fields.protocol, TrimBlanks(fields.messageType)}) {

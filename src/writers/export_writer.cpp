@@ -60,12 +60,12 @@ std::vector<std::size_t> ChunkStarts(const WrittenMessages& written) {
 std::size_t AppendRecord(std::string& records, const MessageStore& store, std::size_t index,
                          PayloadBytes& bytes, std::string& undecodableReason) {
   records += "=============================\r\n";
-  AppendTimestampAndGateway(records, store, index);
+  AppendTimestampAndGateway(records, store, MessageIndex{index});
   records += "\r\n";
   records += store.msgIsIncoming[index] ? "In <- " : "Out -> ";
   const std::size_t start = records.size();
   try {
-    ReadPayloadBytesOfMessage(store, index, bytes);
+    ReadPayloadBytesOfMessage(store, MessageIndex{index}, bytes);
     AppendDecodedMessage(records, bytes);
   } catch (const SubscriptOutOfRange& failure) {
     records.resize(start);
