@@ -117,7 +117,7 @@ TEST_F(ManyMessagesTest, ExportAndFindAllGiveWhatOnePassGives) {
     expected += store.msgIsIncoming[index] ? "\r\nIn <- " : "\r\nOut -> ";
     try {
       expected += DecodeStoredMessage(store, MessageIndex{index});
-      if (FindInDecodedMessage(store, index, "callref = 0x01") != 0) {
+      if (FindInDecodedMessage(store, MessageIndex{index}, "callref = 0x01") != 0) {
         hits.push_back(index);
       }
     } catch (const SubscriptOutOfRange&) {
@@ -180,7 +180,7 @@ TEST_F(ManyMessagesTest, FindNextStopsAtTheFirstHitInOrderEitherWay) {
          row += c.down ? 1 : -1) {
       try {
         const auto index = static_cast<std::size_t>(row);
-        if (const std::size_t position = FindInDecodedMessage(store, index, c.text)) {
+        if (const std::size_t position = FindInDecodedMessage(store, MessageIndex{index}, c.text)) {
           expected.outcome = OperationOutcome::Done;
           expected.row = index;
           expected.position = position;

@@ -156,7 +156,8 @@ TEST(FindInDecodedMessage, LooksAtTheDecodedTextOnlyAndExactly) {
       {"10:23:45.679", 0},                         // only in the list line
   };
   for (const auto& [text, position] : cases) {
-    EXPECT_EQ(FindInDecodedMessage(store, 2, text), position) << text;  // message 3, a SETUP
+    EXPECT_EQ(FindInDecodedMessage(store, MessageIndex{2}, text), position)
+        << text;  // message 3, a SETUP
   }
 }
 

@@ -70,12 +70,15 @@ TEST(DecodedInPieces, FindsAndShowsWhatTheWholeTextHolds) {
   ASSERT_GT(whole.size(), 4 * kDecodedTextPieceSize);
   for (const std::string_view text : {"'XYZ'\r\nDisplay", "SETUP", "", "nowhere"}) {
     const std::size_t at = whole.find(text);
-    EXPECT_EQ(FindInDecodedMessage(store, 0, text), at == std::string::npos ? 0 : at + 1) << text;
+    EXPECT_EQ(FindInDecodedMessage(store, MessageIndex{0}, text),
+              at == std::string::npos ? 0 : at + 1)
+        << text;
     // A hit before the element that fails the decode is no hit.
-    EXPECT_THROW(FindInDecodedMessage(store, 1, text), SubscriptOutOfRange);
+    EXPECT_THROW(FindInDecodedMessage(store, MessageIndex{1}, text), SubscriptOutOfRange);
   }
   int asked = 0;
-  EXPECT_EQ(FindInDecodedMessage(store, 0, "nowhere", [&] { return ++asked < 2; }), 0u);
+  EXPECT_EQ(FindInDecodedMessage(store, MessageIndex{0}, "nowhere", [&] { return ++asked < 2; }),
+            0u);
   EXPECT_EQ(asked, 2);
 
   const std::string dump = DumpMessageHex(PayloadBytesOfMessage(store, MessageIndex{0}));

@@ -75,7 +75,7 @@ bool FindWithLines(const MessageStore& store, std::string_view text, OutputBuffe
   for (std::size_t index = 0; index < store.MessageCount() && !output.Failed(); ++index) {
     const std::string number = std::to_string(index + 1);
     try {
-      if (!FindLinesInMessage(store, index, text, FindCase::Exact, SIZE_MAX, lines)) {
+      if (!FindLinesInMessage(store, MessageIndex{index}, text, FindCase::Exact, SIZE_MAX, lines)) {
         continue;
       }
     } catch (const SubscriptOutOfRange& failure) {

@@ -442,7 +442,7 @@ FindResult TraceDocument::RunFind(const MessageStore& store, const FindQuery& qu
       const auto row = static_cast<std::size_t>(first + static_cast<std::int64_t>(done) * step);
       const MessageNumber message = query.filtered ? query.rows[row] : NumberOf(MessageIndex{row});
       try {
-        const std::size_t position = search.Find(store, IndexOf(message).value, keepGoing);
+        const std::size_t position = search.Find(store, IndexOf(message), keepGoing);
         if (position != 0 && !work.Stopped()) {
           found.found = true;
           found.row = row;
