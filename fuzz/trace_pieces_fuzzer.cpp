@@ -77,9 +77,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   const std::string path = "/proc/self/fd/" + std::to_string(file);
   const sigrune::LoadResult whole = sigrune::LoadTraceFile(
-      path, {}, sigrune::AcceptedFiles::RegularOnly, {}, sigrune::PieceReading{0, 1});
+      path, {sigrune::AcceptedFiles::RegularOnly, {}, sigrune::PieceReading{0, 1}});
   const sigrune::LoadResult pieces = sigrune::LoadTraceFile(
-      path, {}, sigrune::AcceptedFiles::RegularOnly, {}, sigrune::PieceReading{pieceSize, threads});
+      path, {sigrune::AcceptedFiles::RegularOnly, {}, sigrune::PieceReading{pieceSize, threads}});
   ::close(file);
   if (Dump(whole) != Dump(pieces)) {
     __builtin_trap();
