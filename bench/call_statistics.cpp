@@ -6,8 +6,8 @@
 #include <cstdio>
 
 #include "calls/call_statistics.h"
-#include "calls/statistics_csv.h"
 #include "loaded_trace.h"
+#include "writers/statistics_csv.h"
 
 using bench::SecondsSince;
 

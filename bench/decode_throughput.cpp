@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "q931/decoder.h"
-#include "trace/ordered_chunks.h"
 #include "trace/trace_reader.h"
+#include "util/ordered_chunks.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ std::size_t DecodeRange(const sigrune::MessageStore& store, std::size_t first, s
   for (std::size_t index = first; index < end; ++index) {
     text.clear();
     try {
-      sigrune::ReadPayloadBytesOfMessage(store, index, bytes);
+      sigrune::ReadPayloadBytesOfMessage(store, sigrune::MessageIndex{index}, bytes);
       sigrune::AppendDecodedMessage(text, bytes);
     } catch (const sigrune::SubscriptOutOfRange&) {
     }
@@ -76,7 +76,8 @@ int main(int argc, char** argv) {
   Start start;
   sigrune::PayloadBytes bytes;
   std::string text;
-  Report("on one core", store.msgCount, DecodeRange(store, 0, store.msgCount, bytes, text), start);
+  Report("on one core", store.MessageCount(),
+         DecodeRange(store, 0, store.MessageCount(), bytes, text), start);
 
   const unsigned threads = sigrune::ChunkThreads();
   struct Room {
@@ -87,10 +88,10 @@ int main(int argc, char** argv) {
   std::size_t decoded = 0;
   start = Start();
   sigrune::TakeChunksInOrder<std::size_t>(
-      (store.msgCount + kChunkMessages - 1) / kChunkMessages, threads,
+      (store.MessageCount() + kChunkMessages - 1) / kChunkMessages, threads,
       [&](std::size_t chunk, const sigrune::ChunkWork& work) {
         const std::size_t first = chunk * kChunkMessages;
-        return DecodeRange(store, first, std::min(store.msgCount, first + kChunkMessages),
+        return DecodeRange(store, first, std::min(store.MessageCount(), first + kChunkMessages),
                            rooms[work.worker].state.bytes, rooms[work.worker].state.text);
       },
       [&](std::size_t, std::size_t chunkBytes) {
@@ -99,6 +100,6 @@ int main(int argc, char** argv) {
       },
       {});
   const std::string how = "on " + std::to_string(threads) + (threads == 1 ? " core" : " cores");
-  Report(how.c_str(), store.msgCount, decoded, start);
+  Report(how.c_str(), store.MessageCount(), decoded, start);
   return 0;
 }

@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
   const std::size_t rate = argc > 4 ? std::strtoul(argv[4], nullptr, 10) : 1000;
   std::ifstream source(argv[1], std::ios::binary);
   const std::string text(std::istreambuf_iterator<char>(source), {});
-  const std::size_t half = sigrune::LoadTraceFile(argv[1]).store.msgCount / 2;
+  const std::size_t half = sigrune::LoadTraceFile(argv[1]).store.MessageCount() / 2;
   const std::string path = std::string(argv[2]) + "/growing.txt";
   std::size_t written = AfterMessages(text, 0, half);
   std::ofstream(path, std::ios::binary).write(text.data(), static_cast<std::streamsize>(written));
@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
       written = after;
     }
   });
-  const std::size_t before = document.Store().msgCount;
+  const std::size_t before = document.Store().MessageCount();
   double busy = 0;
   std::size_t polls = 0;
   for (auto next = start + std::chrono::milliseconds(500); next <= end;
@@ -95,7 +95,7 @@ int main(int argc, char** argv) {
   std::printf(
       "following %zu messages/s on a trace of %zu: %zu polls, %zu messages appended, %zu calls; "
       "%.3f s of CPU in %.1f s: %.2f %% of a core\n",
-      rate, before, polls, document.Store().msgCount - before, document.Calls().calls.size(), busy,
-      wall, 100 * busy / wall);
+      rate, before, polls, document.Store().MessageCount() - before, document.Calls().calls.size(),
+      busy, wall, 100 * busy / wall);
   return 0;
 }

@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
     table = sigrune::GroupCalls(loaded->store);
     seconds = std::min(seconds, SecondsSince(start));
   }
-  const double messages = static_cast<double>(loaded->store.msgCount);
+  const double messages = static_cast<double>(loaded->store.MessageCount());
   std::size_t recordBytes = table.calls.capacity() * sizeof(sigrune::CallRecord);
   for (const sigrune::CallRecord& call : table.calls) {
     // Digits beyond what fits in the string itself are on the heap.

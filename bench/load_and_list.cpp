@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
   CountingSink list;
   sigrune::RebuildMessageList(loaded.store, list);
   const double listSeconds = SecondsSince(listStart);
-  const double messages = static_cast<double>(loaded.store.msgCount);
+  const double messages = static_cast<double>(loaded.store.MessageCount());
   std::printf("load %.3f s (%.0f messages/s), summary lines %.3f s (%.0f lines/s, %zu bytes)\n",
               loadSeconds, messages / loadSeconds, listSeconds, messages / listSeconds, list.bytes);
   return 0;

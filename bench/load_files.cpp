@@ -22,6 +22,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "cannot load: %s\n", loaded.errorText.c_str());
     return 1;
   }
-  std::printf("%.3f %zu\n", seconds, loaded.store.msgCount);
+  std::printf("%.3f %zu\n", seconds, loaded.store.MessageCount());
   return 0;
 }

@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
     }
     return seconds;
   };
-  const std::size_t messages = loaded->store.msgCount;
+  const std::size_t messages = loaded->store.MessageCount();
   double slowest = 0;
   for (const char* text : expressions) {
     const sigrune::WhereParse parse = sigrune::ParseWhere(text);
@@ -59,9 +59,9 @@ int main(int argc, char** argv) {
     ++selected;
   }
   const std::pair<const char*, sigrune::FilterKey> keys[] = {
-      {"Selected Call",
-       sigrune::SelectedCallKey(sigrune::BuildSummaryLine(loaded->store, selected))},
-      {"This Gateway", sigrune::ThisGatewayKey(loaded->store, selected)},
+      {"Selected Call", sigrune::SelectedCallKey(sigrune::BuildSummaryLine(
+                            loaded->store, sigrune::MessageIndex{selected}))},
+      {"This Gateway", sigrune::ThisGatewayKey(loaded->store, sigrune::MessageIndex{selected})},
       {"PRI Only", sigrune::ProtocolKey(sigrune::ListFilter::PriOnly)},
       {"H225 Only", sigrune::ProtocolKey(sigrune::ListFilter::H225Only)},
       {"This Call",

@@ -100,7 +100,7 @@ int main(int argc, char** argv) {
   selectRow(0);
   window.Find().findChild<QLineEdit*>(QStringLiteral("findText"))->setText("no such text");
   const double find = Seconds(window, [&] { window.Find().doFind(); });
-  const double messages = static_cast<double>(window.Document().Store().msgCount);
+  const double messages = static_cast<double>(window.Document().Store().MessageCount());
   std::printf("window: find without a hit %.3f s, %.0f messages/s\n", find, messages / find);
 
   const double save =

@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "calls/call_csv.h"
 #include "calls/call_flow.h"
 #include "calls/call_statistics.h"
 #include "calls/call_table.h"
 #include "trace/trace_reader.h"
+#include "writers/call_csv.h"
 
 namespace {
 
@@ -105,11 +105,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string trace = TraceOf(data + 1, size - 1);
   const sigrune::MessageStore store = sigrune::ReadTraceText(trace);
   const sigrune::CallTable table = sigrune::GroupCalls(store);
-  if (table.callOfMessage.size() != store.msgCount) {
+  if (table.callOfMessage.size() != store.MessageCount()) {
     __builtin_trap();
   }
   std::vector<std::uint32_t> counts(table.calls.size() + 1);
-  for (std::size_t index = 0; index < store.msgCount; ++index) {
+  for (std::size_t index = 0; index < store.MessageCount(); ++index) {
     const std::uint32_t call = table.callOfMessage[index];
     if (call > table.calls.size()) {
       __builtin_trap();
@@ -143,8 +143,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   sigrune::CountCallStatistics(store, table);
 
   // Grown from the first messages, then from some more, to all of them.
-  const std::size_t first = data[0] % (store.msgCount + 1);
-  const std::size_t more = std::min(store.msgCount, first + data[0] / 16);
+  const std::size_t first = data[0] % (store.MessageCount() + 1);
+  const std::size_t more = std::min(store.MessageCount(), first + data[0] / 16);
   sigrune::MessageStore start = sigrune::ReadTraceText(trace);
   sigrune::MessageStore middle = sigrune::ReadTraceText(trace);
   sigrune::KeepFirstMessages(start, first);

@@ -20,11 +20,12 @@ std::string Dump(const sigrune::LoadResult& loaded) {
   const sigrune::MessageStore& store = loaded.store;
   std::string text =
       std::to_string(static_cast<int>(loaded.outcome)) + " " + loaded.errorText + "\n";
-  for (std::size_t k = 0; k < store.msgCount; ++k) {
+  for (std::size_t k = 0; k < store.MessageCount(); ++k) {
     const sigrune::MessageColumns columns = store.msgColumns[k];
     char bytes[sizeof columns];
     std::memcpy(bytes, &columns, sizeof columns);
-    text += std::string(DataLine(store, k)) + "|" + std::to_string(store.msgGatewayIps[k]) + " " +
+    text += std::string(DataLine(store, sigrune::MessageIndex{k})) + "|" +
+            std::to_string(store.msgGatewayIps[k]) + " " +
             std::to_string(static_cast<int>(store.msgProtocols[k])) +
             (store.msgIsIncoming[k] ? " in " : " out ") + std::to_string(store.msgLineNumbers[k]) +
             " " + std::to_string(store.msgFiles[k]) + " " + std::to_string(store.msgTimes[k]) +
@@ -75,12 +76,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     written += static_cast<std::size_t>(got);
   }
   const std::string path = "/proc/self/fd/" + std::to_string(file);
-  sigrune::LoadOptions inOne;
-  inOne.pieces = sigrune::PieceReading{0, 1};
-  sigrune::LoadOptions inPieces;
-  inPieces.pieces = sigrune::PieceReading{pieceSize, threads};
-  const sigrune::LoadResult whole = sigrune::LoadTraceFile(path, inOne);
-  const sigrune::LoadResult pieces = sigrune::LoadTraceFile(path, inPieces);
+  const sigrune::LoadResult whole = sigrune::LoadTraceFile(
+      path, {sigrune::AcceptedFiles::RegularOnly, {}, sigrune::PieceReading{0, 1}});
+  const sigrune::LoadResult pieces = sigrune::LoadTraceFile(
+      path, {sigrune::AcceptedFiles::RegularOnly, {}, sigrune::PieceReading{pieceSize, threads}});
   ::close(file);
   if (Dump(whole) != Dump(pieces)) {
     __builtin_trap();

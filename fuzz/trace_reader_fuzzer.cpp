@@ -28,7 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   sigrune::TraceTextReader wholeReader;
   wholeReader.Feed(text);
   const sigrune::MessageStore whole = wholeReader.Finish();
-  if (whole.msgCount != store.msgCount || whole.fileIsTracelist != store.fileIsTracelist ||
+  if (whole.MessageCount() != store.MessageCount() ||
+      whole.fileIsTracelist != store.fileIsTracelist ||
       wholeReader.SkippedLongLines() != reader.SkippedLongLines() ||
       wholeReader.FirstSkippedLine() != reader.FirstSkippedLine()) {
     __builtin_trap();
@@ -36,25 +37,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The columns give the list lines and Selected Call results of the text rules: here with the
   // key of the first message's line.
   const auto textLine = [&store](std::size_t index) {
-    return sigrune::BuildSummaryLine(DataLine(store, index), store.msgIsIncoming[index],
+    return sigrune::BuildSummaryLine(DataLine(store, sigrune::MessageIndex{index}),
+                                     store.msgIsIncoming[index],
                                      sigrune::ProtocolText(store.msgProtocols[index]),
-                                     sigrune::GatewayIp(store, index),
-                                     sigrune::IsTracelist(store, index));
+                                     sigrune::GatewayIp(store, sigrune::MessageIndex{index}),
+                                     sigrune::IsTracelist(store, sigrune::MessageIndex{index}));
   };
   const sigrune::CallReferenceReading key =
-      sigrune::ReadCallReferenceValue(store.msgCount > 0 ? textLine(0) : std::string());
+      sigrune::ReadCallReferenceValue(store.MessageCount() > 0 ? textLine(0) : std::string());
   const sigrune::CallReferenceValue partner = sigrune::PartnerCallReference(key);
   const sigrune::WhereExpression selectedCall =
-      sigrune::SelectedCallKey(store.msgCount > 0 ? textLine(0) : std::string()).term;
+      sigrune::SelectedCallKey(store.MessageCount() > 0 ? textLine(0) : std::string()).term;
   std::string line;
-  for (std::size_t index = 0; index < store.msgCount; ++index) {
-    if (DataLine(whole, index) != DataLine(store, index) ||
+  for (std::size_t index = 0; index < store.MessageCount(); ++index) {
+    if (DataLine(whole, sigrune::MessageIndex{index}) !=
+            DataLine(store, sigrune::MessageIndex{index}) ||
         whole.msgLineNumbers[index] != store.msgLineNumbers[index] ||
         whole.msgTimes[index] != store.msgTimes[index]) {
       __builtin_trap();
     }
     line.clear();
-    sigrune::AppendSummaryLine(line, store, index);
+    sigrune::AppendSummaryLine(line, store, sigrune::MessageIndex{index});
     const std::string expected = textLine(index);
     const sigrune::CallReferenceValue value = sigrune::ReadCallReferenceValue(expected).value;
     if (line != expected || sigrune::WhereKeeps(selectedCall, store, sigrune::kNoCalls, index) !=
@@ -62,7 +65,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       __builtin_trap();
     }
     try {
-      const sigrune::PayloadBytes bytes = sigrune::PayloadBytesOfMessage(store, index);
+      const sigrune::PayloadBytes bytes =
+          sigrune::PayloadBytesOfMessage(store, sigrune::MessageIndex{index});
       sigrune::DecodeMessage(bytes);
       sigrune::DumpMessageHex(bytes);
     } catch (const sigrune::SubscriptOutOfRange&) {

@@ -70,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::vector<std::size_t> kept =
       Numbers(sigrune::WhereRows(expression, trace.store, trace.calls));
   std::vector<std::size_t> oneByOne;
-  for (std::size_t index = 0; index < trace.store.msgCount; ++index) {
+  for (std::size_t index = 0; index < trace.store.MessageCount(); ++index) {
     if (sigrune::WhereKeeps(expression, trace.store, trace.calls, index)) {
       oneByOne.push_back(index + 1);
     }
@@ -78,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (kept != oneByOne) {
     __builtin_trap();
   }
-  const std::size_t first = size % (trace.store.msgCount + 1);
+  const std::size_t first = size % (trace.store.MessageCount() + 1);
   sigrune::RowMap appended;
   sigrune::AppendWhereRows(appended, expression, trace.store, trace.calls, first);
   std::vector<std::size_t> later;

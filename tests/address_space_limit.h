@@ -12,7 +12,7 @@
 #include <fstream>
 #include <functional>
 
-#include "trace/large_allocator.h"
+#include "util/large_allocator.h"
 
 namespace sigrune {
 

@@ -6,7 +6,6 @@
 #include <tuple>
 #include <vector>
 
-#include "calls/call_csv.h"
 #include "calls/call_flow.h"
 #include "calls/call_statistics.h"
 #include "calls/call_table.h"
@@ -14,8 +13,9 @@
 #include "calls/message_facts.h"
 #include "q931/decoder.h"
 #include "test_files.h"
-#include "trace/text_utilities.h"
 #include "trace/trace_reader.h"
+#include "util/text_utilities.h"
+#include "writers/call_csv.h"
 
 namespace sigrune {
 namespace {
@@ -99,9 +99,9 @@ TEST(GroupCalls, OnATieBetweenCallingAndCalledDigitsLinksTheLowerNumber) {
       setup("10:01:00.000", false, 4, "101", "201") + setup("10:01:01.000", true, 5, "101", "777") +
       setup("10:01:01.000", true, 6, "666", "201");
   const MessageStore whole = ReadTraceText(trace);
-  ASSERT_EQ(whole.msgCount, 6u);
+  ASSERT_EQ(whole.MessageCount(), 6u);
   CallTable grown = GroupCalls(MessageStore());
-  for (std::size_t count = 1; count <= whole.msgCount; ++count) {
+  for (std::size_t count = 1; count <= whole.MessageCount(); ++count) {
     MessageStore first = ReadTraceText(trace);
     KeepFirstMessages(first, count);
     ExtendCalls(first, grown);
@@ -131,11 +131,11 @@ TEST(ExtendCalls, GroupsAppendedMessagesAsGroupCallsWould) {
   for (const char* name : {"tests/data/call-legs.txt", "tests/data/grouped-calls.txt"}) {
     const MessageStore whole = LoadTraceFile(SourceFile(name)).store;
     const std::string expected = described(whole, GroupCalls(whole));
-    for (std::size_t first = 0; first <= whole.msgCount; ++first) {
+    for (std::size_t first = 0; first <= whole.MessageCount(); ++first) {
       MessageStore start = LoadTraceFile(SourceFile(name)).store;
       MessageStore middle = LoadTraceFile(SourceFile(name)).store;
       KeepFirstMessages(start, first);
-      KeepFirstMessages(middle, std::min(first + 3, whole.msgCount));
+      KeepFirstMessages(middle, std::min(first + 3, whole.MessageCount()));
       CallTable table = GroupCalls(start);
       ExtendCalls(middle, table);
       ExtendCalls(whole, table);

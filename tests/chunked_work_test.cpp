@@ -10,8 +10,8 @@
 #include "document/trace_document.h"
 #include "q931/decoder.h"
 #include "test_files.h"
-#include "trace/ordered_chunks.h"
 #include "trace/summary_line.h"
+#include "util/ordered_chunks.h"
 
 namespace sigrune {
 namespace {
@@ -111,13 +111,13 @@ TEST_F(ManyMessagesTest, ExportAndFindAllGiveWhatOnePassGives) {
   std::string expected;
   std::vector<std::size_t> hits;
   std::vector<std::size_t> failures;
-  for (std::size_t index = 0; index < store.msgCount; ++index) {
+  for (std::size_t index = 0; index < store.MessageCount(); ++index) {
     expected += "=============================\r\n";
-    AppendTimestampAndGateway(expected, store, index);
+    AppendTimestampAndGateway(expected, store, MessageIndex{index});
     expected += store.msgIsIncoming[index] ? "\r\nIn <- " : "\r\nOut -> ";
     try {
-      expected += DecodeStoredMessage(store, index);
-      if (FindInDecodedMessage(store, index, "callref = 0x01") != 0) {
+      expected += DecodeStoredMessage(store, MessageIndex{index});
+      if (FindInDecodedMessage(store, MessageIndex{index}, "callref = 0x01") != 0) {
         hits.push_back(index);
       }
     } catch (const SubscriptOutOfRange&) {
@@ -128,7 +128,7 @@ TEST_F(ManyMessagesTest, ExportAndFindAllGiveWhatOnePassGives) {
   const std::string target = Path("export.txt");
   const ExportResult result = document_.ExportAllMessages(target);
   EXPECT_EQ(result.outcome, OperationOutcome::Done);
-  EXPECT_EQ(result.messagesWritten, store.msgCount);
+  EXPECT_EQ(result.messagesWritten, store.MessageCount());
   EXPECT_EQ(result.undecodable.count, failures.size());
   EXPECT_EQ(result.undecodable.first, NumberOf(MessageIndex{failures.front()}));
   EXPECT_TRUE(ReadFile(target) == expected);
@@ -155,7 +155,7 @@ TEST_F(ManyMessagesTest, ExportAndFindAllGiveWhatOnePassGives) {
 
 TEST_F(ManyMessagesTest, FindNextStopsAtTheFirstHitInOrderEitherWay) {
   const MessageStore& store = document_.Store();
-  const std::size_t last = store.msgCount - 1;
+  const std::size_t last = store.MessageCount() - 1;
   struct Case {
     std::string text;
     bool down;
@@ -174,13 +174,13 @@ TEST_F(ManyMessagesTest, FindNextStopsAtTheFirstHitInOrderEitherWay) {
     query.text = c.text;
     query.down = c.down;
     query.firstRow = c.firstRow;
-    query.rowCount = store.msgCount;
+    query.rowCount = store.MessageCount();
     FindResult expected;
     for (std::int64_t row = c.firstRow; row >= 0 && row <= static_cast<std::int64_t>(last);
          row += c.down ? 1 : -1) {
       try {
         const auto index = static_cast<std::size_t>(row);
-        if (const std::size_t position = FindInDecodedMessage(store, index, c.text)) {
+        if (const std::size_t position = FindInDecodedMessage(store, MessageIndex{index}, c.text)) {
           expected.outcome = OperationOutcome::Done;
           expected.row = index;
           expected.position = position;
@@ -198,7 +198,7 @@ TEST_F(ManyMessagesTest, FindNextStopsAtTheFirstHitInOrderEitherWay) {
   }
   FindQuery query;
   query.text = "no such text";
-  query.rowCount = store.msgCount;
+  query.rowCount = store.MessageCount();
   std::size_t asked = 0;
   const FindResult cancelled =
       TraceDocument::RunFind(store, query, [&](std::size_t, std::size_t) { return ++asked < 2; });

@@ -1,6 +1,6 @@
 #include "q931/decoder.h"
 #include "q931/element_walker.h"
-#include "trace/text_utilities.h"
+#include "util/text_utilities.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "test_files.h"
-#include "trace/text_utilities.h"
+#include "util/text_utilities.h"
 
 namespace sigrune {
 namespace {

@@ -10,7 +10,7 @@
 #include "q931/decoder.h"
 #include "q931/element_names.h"
 #include "trace/summary_line.h"
-#include "trace/text_utilities.h"
+#include "util/text_utilities.h"
 
 namespace sigrune {
 namespace {

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "q931/export_writer.h"
 #include "q931/message_search.h"
 #include "test_files.h"
 #include "trace/trace_reader.h"
+#include "writers/export_writer.h"
 
 namespace sigrune {
 namespace {
@@ -42,7 +42,7 @@ TEST_F(ExportTest, WritesTheExamplesByteForByte) {
     const MessageStore store = LoadExample(name);
     const ExportResult result = ExportRouterDebug(target_, store);
     EXPECT_EQ(result.outcome, OperationOutcome::Done);
-    EXPECT_EQ(result.messagesWritten, store.msgCount);
+    EXPECT_EQ(result.messagesWritten, store.MessageCount());
     EXPECT_EQ(ReadFile(target_),
               ReadFile(SourceFile("tests/data/" + name.substr(0, name.find('.')) + ".export")));
   }
@@ -156,7 +156,8 @@ TEST(FindInDecodedMessage, LooksAtTheDecodedTextOnlyAndExactly) {
       {"10:23:45.679", 0},                         // only in the list line
   };
   for (const auto& [text, position] : cases) {
-    EXPECT_EQ(FindInDecodedMessage(store, 2, text), position) << text;  // message 3, a SETUP
+    EXPECT_EQ(FindInDecodedMessage(store, MessageIndex{2}, text), position)
+        << text;  // message 3, a SETUP
   }
 }
 

@@ -51,7 +51,7 @@ TEST(FilterKey, KeepsTheMessagesOfEachFilter) {
   // 10.1.1.1 and 10.1.1.10, PRI and H.225.
   LoadResult loaded = LoadTraceFile(SIGRUNE_SOURCE_DIR "/tests/data/calls-trace.txt");
   const MessageStore store = std::move(loaded.store);
-  ASSERT_EQ(store.msgCount, 7u);
+  ASSERT_EQ(store.MessageCount(), 7u);
   using Rows = std::vector<std::size_t>;
   const CallTable calls = GroupCalls(store);
   const auto rows = [&](const FilterKey& key) {
@@ -62,12 +62,12 @@ TEST(FilterKey, KeepsTheMessagesOfEachFilter) {
     return numbers;
   };
   const auto selectedCall = [&](std::size_t index) {
-    return rows(SelectedCallKey(BuildSummaryLine(store, index)));
+    return rows(SelectedCallKey(BuildSummaryLine(store, MessageIndex{index})));
   };
   EXPECT_EQ(selectedCall(0), (Rows{1, 2, 4}));     // 0x0005 and 0x8005, also as 0x05
   EXPECT_EQ(selectedCall(2), (Rows{1, 3, 4, 5}));  // 0x85 and 0x05, in two or four digits
   EXPECT_EQ(selectedCall(5), (Rows{6, 7}));        // 0x8a0c and 0x0A0C
-  EXPECT_EQ(rows(ThisGatewayKey(store, 0)), (Rows{1, 3, 4, 7}));
+  EXPECT_EQ(rows(ThisGatewayKey(store, MessageIndex{0})), (Rows{1, 3, 4, 7}));
   EXPECT_EQ(rows(ProtocolKey(ListFilter::PriOnly)), (Rows{1, 2, 5, 6, 7}));
   EXPECT_EQ(rows(ProtocolKey(ListFilter::H225Only)), (Rows{3, 4}));
   EXPECT_EQ(rows(CallKey(calls.CallOf(MessageNumber{3}))), (Rows{3, 4}));

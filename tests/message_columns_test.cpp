@@ -105,23 +105,23 @@ std::string TraceOf(const std::vector<std::pair<std::string, std::string>>& mess
 void ExpectColumnsAgreeWithTheText(const MessageStore& store) {
   std::vector<std::string> lines;
   std::vector<CallReferenceValue> values;
-  for (std::size_t index = 0; index < store.msgCount; ++index) {
-    const std::string_view dataLine = DataLine(store, index);
-    lines.push_back(BuildSummaryLine(dataLine, store.msgIsIncoming[index],
-                                     ProtocolText(store.msgProtocols[index]),
-                                     GatewayIp(store, index), IsTracelist(store, index)));
+  for (std::size_t index = 0; index < store.MessageCount(); ++index) {
+    const std::string_view dataLine = DataLine(store, MessageIndex{index});
+    lines.push_back(BuildSummaryLine(
+        dataLine, store.msgIsIncoming[index], ProtocolText(store.msgProtocols[index]),
+        GatewayIp(store, MessageIndex{index}), IsTracelist(store, MessageIndex{index})));
     values.push_back(ReadCallReferenceValue(lines.back()).value);
-    ASSERT_EQ(BuildSummaryLine(store, index), lines.back()) << dataLine;
+    ASSERT_EQ(BuildSummaryLine(store, MessageIndex{index}), lines.back()) << dataLine;
     std::string piece;
-    AppendTimestampAndGateway(piece, store, index);
+    AppendTimestampAndGateway(piece, store, MessageIndex{index});
     ASSERT_EQ(piece, lines.back().substr(0, lines.back().find('\t'))) << dataLine;
     ASSERT_EQ(store.msgTimes[index],
-              ParseMessageTime(TimestampText(dataLine, IsTracelist(store, index))))
+              ParseMessageTime(TimestampText(dataLine, IsTracelist(store, MessageIndex{index}))))
         << dataLine;
     const MessageColumns& columns = store.msgColumns[index];
     if (columns.headerReadable) {
       // The header as the decoder reads it from the octets.
-      const PayloadBytes bytes = PayloadBytesOfMessage(store, index);
+      const PayloadBytes bytes = PayloadBytesOfMessage(store, MessageIndex{index});
       const int length = bytes.At(2);
       const int reference = length == 1 ? bytes.At(3) : 256 * bytes.At(3) + bytes.At(4);
       const int flag = length == 1 ? 0x80 : 0x8000;
@@ -132,11 +132,11 @@ void ExpectColumnsAgreeWithTheText(const MessageStore& store) {
       ASSERT_EQ(columns.messageType, bytes.At(3 + length)) << dataLine;
     }
   }
-  for (std::size_t selected = 0; selected < store.msgCount; ++selected) {
+  for (std::size_t selected = 0; selected < store.MessageCount(); ++selected) {
     const CallReferenceReading reading = ReadCallReferenceValue(lines[selected]);
     const CallReferenceValue partner = PartnerCallReference(reading);
     RowMap expected;
-    for (std::size_t index = 0; index < store.msgCount; ++index) {
+    for (std::size_t index = 0; index < store.MessageCount(); ++index) {
       if (values[index] == reading.value || values[index] == partner) {
         expected.push_back(NumberOf(MessageIndex{index}));
       }
@@ -203,7 +203,7 @@ TEST(MessageColumns, GiveWhatTheTextRulesGive) {
   }
   for (const bool isTracelist : {false, true}) {
     const MessageStore store = ReadTraceText(TraceOf(messages, isTracelist));
-    ASSERT_EQ(store.msgCount, messages.size());
+    ASSERT_EQ(store.MessageCount(), messages.size());
     ExpectColumnsAgreeWithTheText(store);
   }
 }

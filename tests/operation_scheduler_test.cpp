@@ -128,8 +128,9 @@ TEST_F(FollowScheduling, ABatchJoinsTheStoreOnlyOnceNoOperationReadsIt) {
   OperationScheduler scheduler(owner.Post());
   int reads = 0;
   std::size_t joined = 0;
-  scheduler.OnFollowed([&](const OperationScheduler::FollowRead&) { ++reads; },
-                       [&](TraceFollower::Batch&& batch) { joined += batch.messages.msgCount; });
+  scheduler.OnFollowed(
+      [&](const OperationScheduler::FollowRead&) { ++reads; },
+      [&](TraceFollower::Batch&& batch) { joined += batch.messages.MessageCount(); });
   scheduler.Follow(std::move(*follower));
   ASSERT_TRUE(scheduler.Start<int>(Kind::FindAll, UntilCancelled(0), [](auto) {}));
   scheduler.PollFollowed();

@@ -140,7 +140,7 @@ TEST_F(PcapFileTest, EachPacketsDirectionIsItsMessagesDirection) {
   Pcap({"pcap", trace, "-o", capture});
   const MessageStore store = LoadTraceFile(trace).store;
   std::string expected;
-  for (std::size_t index = 0; index < store.msgCount; ++index) {
+  for (std::size_t index = 0; index < store.MessageCount(); ++index) {
     expected += store.msgIsIncoming[index] ? "1" : "0";
   }
   std::string directions;
@@ -202,7 +202,7 @@ TEST_F(PcapTest, TsharkReadsEveryMessageAsSigruneDecodesIt) {
     std::string expected;
     std::size_t frame = 0;
     MessageTime time = 0;
-    for (std::size_t index = 0; index < store.msgCount; ++index) {
+    for (std::size_t index = 0; index < store.MessageCount(); ++index) {
       const MessageColumns& columns = store.msgColumns[index];
       if (!columns.headerReadable) {
         continue;  // the message without octets

@@ -33,8 +33,8 @@ struct Snapshot {
 };
 
 Snapshot Snap(const TraceDocument& document) {
-  return {document.Path(),         document.Store().msgCount, document.RowCount(),
-          document.ActiveFilter(), document.CurrentMessage(), document.FindText()};
+  return {document.Path(),         document.Store().MessageCount(), document.RowCount(),
+          document.ActiveFilter(), document.CurrentMessage(),       document.FindText()};
 }
 
 std::vector<std::size_t> Rows(const TraceDocument& document) {
@@ -50,7 +50,7 @@ TEST_F(TraceDocumentTest, OnlyASuccessfulOpenChangesTheDocumentAndItStartsAfresh
   EXPECT_FALSE(document.CanFind());
   EXPECT_FALSE(document.FilterEntry(ListFilter::PriOnly).enabled);
   ASSERT_EQ(document.Load(kPlain, LoadKind::Open).outcome, OperationOutcome::Done);
-  EXPECT_EQ(document.Store().msgCount, 21u);
+  EXPECT_EQ(document.Store().MessageCount(), 21u);
   EXPECT_TRUE(document.CanFind() && document.CanReload());
   document.SelectMessage(Message(5));
   ASSERT_TRUE(document.ApplyFilter(ListFilter::PriOnly));
@@ -334,7 +334,7 @@ TEST_F(TraceDocumentTest, FollowsTheLastFileAsItGrows) {
        live + " was replaced: read the new file from its start"},
       {[&] { std::filesystem::remove(live); }, "", 0, live + " disappeared: following stopped"},
   };
-  std::size_t messages = document.Store().msgCount;
+  std::size_t messages = document.Store().MessageCount();
   for (const Step& step : steps) {
     step.change();
     TraceFollower::Batch batch = follower->Poll();
@@ -344,17 +344,17 @@ TEST_F(TraceDocumentTest, FollowsTheLastFileAsItGrows) {
     const std::size_t rows = document.RowCount();
     const AppendedMessages appended = document.AppendFollowed(std::move(batch));
     std::string described;
-    for (std::size_t k = IndexOf(appended.first).value; k < document.Store().msgCount; ++k) {
+    for (std::size_t k = IndexOf(appended.first).value; k < document.Store().MessageCount(); ++k) {
       described += std::to_string(document.Store().msgLineNumbers[k]) +
                    (document.Store().msgIsIncoming[k] ? " In " : " Out ") +
-                   PayloadText(DataLine(document.Store(), k), false) + "\n";
+                   PayloadText(DataLine(document.Store(), MessageIndex{k}), false) + "\n";
     }
     EXPECT_EQ(described, step.messages) << step.note;
     EXPECT_EQ(appended.first, Message(messages + 1));
-    EXPECT_EQ(appended.count, document.Store().msgCount - messages);
+    EXPECT_EQ(appended.count, document.Store().MessageCount() - messages);
     EXPECT_EQ(appended.firstRow, rows);
     EXPECT_EQ(appended.rowsAdded, step.rows);
-    messages = document.Store().msgCount;
+    messages = document.Store().MessageCount();
   }
   // Calls 1 and 2 were released in the trace's later parts.
   const CallTable& calls = document.Calls();

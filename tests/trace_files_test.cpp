@@ -26,13 +26,14 @@ std::string Message(std::string_view time, std::string_view payload) {
 std::string Described(const LoadResult& loaded, bool names = true) {
   const MessageStore& store = loaded.store;
   std::string text;
-  for (std::size_t k = 0; k < store.msgCount; ++k) {
+  for (std::size_t k = 0; k < store.MessageCount(); ++k) {
     const std::string& path = store.filePaths[store.msgFiles[k]];
     text += (names ? std::filesystem::path(path).filename().string() : "") + ":" +
             std::to_string(store.msgLineNumbers[k]) + " " +
             std::string(ProtocolText(store.msgProtocols[k])) +
-            (IsTracelist(store, k) ? " tracelist " : " ") +
-            PayloadText(DataLine(store, k), IsTracelist(store, k)) + "\n";
+            (IsTracelist(store, MessageIndex{k}) ? " tracelist " : " ") +
+            PayloadText(DataLine(store, MessageIndex{k}), IsTracelist(store, MessageIndex{k})) +
+            "\n";
   }
   return text;
 }
@@ -76,7 +77,7 @@ TEST_F(TraceFilesTest, ReadsAFileGivenTwiceOnceAndFailsOnOneThatCannotBeRead) {
   const std::string trace = Write("a/trace.txt", Message("10:00:01", "1"));
   const std::string other = Write("other.txt", Message("10:00:02", "2"));
   const LoadResult twice = LoadTraceFiles({trace, other, Path("b/../a/trace.txt")});
-  EXPECT_EQ(twice.store.msgCount, 2u);
+  EXPECT_EQ(twice.store.MessageCount(), 2u);
   EXPECT_EQ(twice.notes, (std::vector<std::string>{trace + " was given twice and read once"}));
 
   const std::string folder = Path("b");
@@ -144,7 +145,7 @@ TEST_F(TraceFilesTest, ReadsGzipFilesAndNamesWhereOneIsDamaged) {
     large += Message("10:00:01", "08 02 00 01 05");
   }
   const std::string big = WriteGzip(Path("big.gz"), {large});
-  EXPECT_EQ(LoadTraceFile(big).store.msgCount,
+  EXPECT_EQ(LoadTraceFile(big).store.MessageCount(),
             large.size() / Message("10:00:01", "08 02 00 01 05").size());
   EXPECT_EQ(LoadTraceFile(big, {}, [](std::uint64_t, std::uint64_t) { return false; }).outcome,
             OperationOutcome::Cancelled);
@@ -191,7 +192,7 @@ TEST_F(TraceFilesTest, ReadsEveryGzipMemberWhereverItStarts) {
                              GzipMember(third.substr(20)) + std::string(1000, '\0');
   const LoadResult loaded = LoadTraceFile(Write("members.txt.gz", packed));
   ASSERT_EQ(loaded.outcome, OperationOutcome::Done) << loaded.errorText;
-  EXPECT_EQ(loaded.store.msgCount, 6002u);
+  EXPECT_EQ(loaded.store.MessageCount(), 6002u);
   EXPECT_EQ(Described(loaded, false),
             Described(LoadTraceFile(Write("members.txt", first + second + third)), false));
 }

@@ -25,11 +25,11 @@ std::string Message(std::string_view header, int second, std::string_view payloa
 // Each message: its line number, protocol, direction and payload.
 std::string Described(const MessageStore& store) {
   std::string described;
-  for (std::size_t k = 0; k < store.msgCount; ++k) {
+  for (std::size_t k = 0; k < store.MessageCount(); ++k) {
     described += std::to_string(store.msgLineNumbers[k]) + " " +
                  std::string(ProtocolText(store.msgProtocols[k])) +
                  (store.msgIsIncoming[k] ? " In " : " Out ") +
-                 PayloadText(DataLine(store, k), false) + "\n";
+                 PayloadText(DataLine(store, MessageIndex{k}), false) + "\n";
   }
   return described;
 }

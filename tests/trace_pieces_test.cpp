@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "calls/call_csv.h"
 #include "calls/call_table.h"
 #include "q931/decoder.h"
 #include "test_files.h"
 #include "trace/summary_line.h"
 #include "trace/trace_reader.h"
+#include "writers/call_csv.h"
 
 namespace sigrune {
 namespace {
@@ -24,11 +24,11 @@ std::string Dump(const LoadResult& loaded) {
   const MessageStore& store = loaded.store;
   std::string text =
       "outcome " + std::to_string(static_cast<int>(loaded.outcome)) + " " + loaded.errorText + "\n";
-  for (std::size_t k = 0; k < store.msgCount; ++k) {
+  for (std::size_t k = 0; k < store.MessageCount(); ++k) {
     MessageColumns columns = store.msgColumns[k];
     char bytes[sizeof columns];
     std::memcpy(bytes, &columns, sizeof columns);
-    text += std::to_string(k) + " [" + std::string(DataLine(store, k)) + "] " +
+    text += std::to_string(k) + " [" + std::string(DataLine(store, MessageIndex{k})) + "] " +
             std::to_string(store.msgGatewayIps[k]) + " " +
             std::to_string(static_cast<int>(store.msgProtocols[k])) +
             (store.msgIsIncoming[k] ? " in " : " out ") + std::to_string(store.msgLineNumbers[k]) +
@@ -125,10 +125,12 @@ TEST(TracePieces, ReadAsOneReaderReadsTheWholeFile) {
       for (const unsigned threads : threadCounts) {
         std::size_t previewed = 0;
         LoadOptions options = PiecesOf(pieceSize, threads);
-        options.watch.firstMessages = [&](MessageStore&& first) { previewed = first.msgCount; };
+        options.watch.firstMessages = [&](MessageStore&& first) {
+          previewed = first.MessageCount();
+        };
         const LoadResult loaded = LoadTraceFile(path, options);
         ASSERT_EQ(Dump(loaded), whole) << trace << " " << pieceSize << " " << threads;
-        EXPECT_LE(previewed, loaded.store.msgCount);
+        EXPECT_LE(previewed, loaded.store.MessageCount());
       }
     }
   }
@@ -153,8 +155,7 @@ TEST(TracePieces, CarryTheHeaderLineNumberToTheDataLine) {
   const std::string path = WriteTemporary("headers.txt", trace);
   for (const std::size_t pieceSize : {16, 40, 100, 300}) {
     for (const unsigned threads : {1u, 3u}) {
-      const LoadResult loaded =
-          LoadTraceFile(path, PiecesOf(pieceSize, threads));
+      const LoadResult loaded = LoadTraceFile(path, PiecesOf(pieceSize, threads));
       const std::vector<std::uint64_t> lines(loaded.store.msgLineNumbers.begin(),
                                              loaded.store.msgLineNumbers.end());
       EXPECT_EQ(lines, (std::vector<std::uint64_t>{3, 26, 0})) << pieceSize << " " << threads;
@@ -175,16 +176,16 @@ TEST(TracePieces, WatchAndStop) {
   LoadOptions options = PiecesOf(500, 2);
   LoadWatch& watch = options.watch;
   watch.firstMessages = [&](MessageStore&& first) {
-    for (std::size_t k = 0; k < first.msgCount; ++k) {
-      previewed += BuildSummaryLine(first, k) + "\n";
+    for (std::size_t k = 0; k < first.MessageCount(); ++k) {
+      previewed += BuildSummaryLine(first, MessageIndex{k}) + "\n";
     }
     EXPECT_EQ(first.filePaths, std::vector<std::string>{path});
   };
   std::size_t told = 0;
   std::optional<CallTable> calls;
   watch.joined = [&](const MessageStore& store) {
-    for (; told < store.msgCount; ++told) {
-      joined += BuildSummaryLine(store, told) + "\n";
+    for (; told < store.MessageCount(); ++told) {
+      joined += BuildSummaryLine(store, MessageIndex{told}) + "\n";
     }
     if (!calls) {
       calls = GroupCalls(store);
@@ -194,10 +195,10 @@ TEST(TracePieces, WatchAndStop) {
   };
   const LoadResult loaded = LoadTraceFile(path, options);
   std::string lines;
-  for (std::size_t k = 0; k < whole.store.msgCount; ++k) {
-    lines += BuildSummaryLine(whole.store, k) + "\n";
+  for (std::size_t k = 0; k < whole.store.MessageCount(); ++k) {
+    lines += BuildSummaryLine(whole.store, MessageIndex{k}) + "\n";
   }
-  EXPECT_EQ(loaded.store.msgCount, whole.store.msgCount);
+  EXPECT_EQ(loaded.store.MessageCount(), whole.store.MessageCount());
   EXPECT_FALSE(previewed.empty());
   EXPECT_EQ(previewed, lines.substr(0, previewed.size()));
   EXPECT_EQ(joined, lines);
@@ -216,7 +217,7 @@ TEST(TracePieces, WatchAndStop) {
   const LoadResult stopped =
       LoadTraceFile(path, PiecesOf(100, 2), [](std::uint64_t, std::uint64_t) { return false; });
   EXPECT_EQ(stopped.outcome, OperationOutcome::Cancelled);
-  EXPECT_EQ(stopped.store.msgCount, 0u);
+  EXPECT_EQ(stopped.store.MessageCount(), 0u);
 }
 
 // A line kept short gives the list line, payload, timestamp and octets of the whole line; lines
@@ -243,13 +244,14 @@ TEST(TracePieces, ShortDataLinesReadAsWholeOnes) {
   for (const auto& [line, tracelist, shortened] : cases) {
     const std::string text = (tracelist ? "<Tracelist>\n" : "") + std::string(line) + "\n";
     const MessageStore store = ReadTraceText(text);
-    ASSERT_EQ(store.msgCount, 1u) << line;
-    const std::string_view kept = DataLine(store, 0);
+    ASSERT_EQ(store.MessageCount(), 1u) << line;
+    const std::string_view kept = DataLine(store, MessageIndex{0});
     EXPECT_EQ(kept.size() < line.size(), shortened) << kept;
     EXPECT_EQ(BuildSummaryLine(kept, true, "PRI", "10.1.1.1", tracelist),
               BuildSummaryLine(line, true, "PRI", "10.1.1.1", tracelist))
         << line;
-    EXPECT_EQ(BuildSummaryLine(store, 0), BuildSummaryLine(line, false, "", "", tracelist));
+    EXPECT_EQ(BuildSummaryLine(store, MessageIndex{0}),
+              BuildSummaryLine(line, false, "", "", tracelist));
     EXPECT_EQ(TimestampText(kept, tracelist), TimestampText(line, tracelist)) << line;
     EXPECT_EQ(PayloadText(kept, tracelist), PayloadText(line, tracelist)) << line;
     PayloadBytes fromKept;

@@ -101,10 +101,11 @@ std::string Shown(std::string_view line) {
 // Each message, one a line: header line number, direction, protocol, gateway and data line.
 std::string Described(const MessageStore& store) {
   std::string text;
-  for (std::size_t k = 0; k < store.msgCount; ++k) {
+  for (std::size_t k = 0; k < store.MessageCount(); ++k) {
     text += std::to_string(store.msgLineNumbers[k]) + (store.msgIsIncoming[k] ? " In " : " Out ") +
             std::string(ProtocolText(store.msgProtocols[k])) + " " +
-            std::string(GatewayIp(store, k)) + " " + Shown(DataLine(store, k)) + "\n";
+            std::string(GatewayIp(store, MessageIndex{k})) + " " +
+            Shown(DataLine(store, MessageIndex{k})) + "\n";
   }
   return text;
 }
@@ -135,9 +136,9 @@ TEST(ReadTraceText, FillsEachMessageFromItsOwnHeaderAndGatewayLines) {
 }
 
 TEST(ReadTraceText, OnlyTheFirstLineMakesATracelist) {
-  EXPECT_TRUE(IsTracelist(ReadTraceText("<?xml?><Tracelist>\nIsdnMsgData=08"), 0));
-  EXPECT_FALSE(IsTracelist(ReadTraceText("<?xml?>\n<Tracelist>\nIsdnMsgData=08"), 0));
-  EXPECT_FALSE(IsTracelist(ReadTraceText("\n<Tracelist>IsdnMsgData=08"), 0));
+  EXPECT_TRUE(IsTracelist(ReadTraceText("<?xml?><Tracelist>\nIsdnMsgData=08"), MessageIndex{0}));
+  EXPECT_FALSE(IsTracelist(ReadTraceText("<?xml?>\n<Tracelist>\nIsdnMsgData=08"), MessageIndex{0}));
+  EXPECT_FALSE(IsTracelist(ReadTraceText("\n<Tracelist>IsdnMsgData=08"), MessageIndex{0}));
 }
 
 // What reading the text in pieces gives: the messages, then the skipped long lines.
@@ -183,10 +184,11 @@ TEST(ReadTraceText, HasNoSixteenBitLimitsAndKeepsEveryDataLine) {
             std::to_string(k) + "\n";
   }
   const MessageStore store = ReadTraceText(text);
-  ASSERT_EQ(store.msgCount, messages);
+  ASSERT_EQ(store.MessageCount(), messages);
   EXPECT_EQ(store.msgLineNumbers.back(), 4 * messages - 2);
   for (std::size_t k = 0; k < messages; ++k) {
-    ASSERT_EQ(DataLine(store, k), "IsdnMsgData=08 02 00 01 05 " + std::to_string(k)) << k;
+    ASSERT_EQ(DataLine(store, MessageIndex{k}), "IsdnMsgData=08 02 00 01 05 " + std::to_string(k))
+        << k;
   }
 }
 
@@ -245,11 +247,12 @@ TEST_F(TraceFileTest, ALineOfExactlyTheLimitIsHeldAcrossReads) {
     LoadOptions options;
     options.pieces = pieces;
     const LoadResult loaded = LoadTraceFile(path, options);
-    ASSERT_EQ(loaded.store.msgCount, 2u) << path << " " << pieces.pieceSize;
+    ASSERT_EQ(loaded.store.MessageCount(), 2u) << path << " " << pieces.pieceSize;
     EXPECT_EQ(loaded.skippedLongLines, 0u);
-    EXPECT_TRUE(DataLine(loaded.store, 0) == exact) << path << " " << pieces.pieceSize;
+    EXPECT_TRUE(DataLine(loaded.store, MessageIndex{0}) == exact)
+        << path << " " << pieces.pieceSize;
     EXPECT_EQ(loaded.store.msgLineNumbers[0], 1u);
-    EXPECT_EQ(DataLine(loaded.store, 1), "IsdnMsgData=2");
+    EXPECT_EQ(DataLine(loaded.store, MessageIndex{1}), "IsdnMsgData=2");
   }
 }
 
@@ -267,7 +270,7 @@ TEST_F(TraceFileTest, ASparseFileLoadsInMemoryBoundedByItsMessages) {
   const auto load = [&] {
     const LoadResult loaded = LoadTraceFile(path);
     const bool right = loaded.outcome == OperationOutcome::Done &&
-                       loaded.store.msgCount == messages && loaded.skippedLongLines == 1 &&
+                       loaded.store.MessageCount() == messages && loaded.skippedLongLines == 1 &&
                        loaded.firstSkippedLine == messages + 1;
     return right ? 0 : 1;
   };
@@ -289,7 +292,7 @@ TEST_F(TraceFileTest, ProgressCanStopALoadAndEachLoadStartsAfresh) {
   EXPECT_EQ(first.outcome, OperationOutcome::Done);
   EXPECT_EQ(progress, (std::pair<std::uint64_t, std::uint64_t>{84, 84}));
   const LoadResult second = LoadTraceFile(Write("second.txt", "IsdnMsgData=3"));
-  EXPECT_FALSE(IsTracelist(second.store, 0));
+  EXPECT_FALSE(IsTracelist(second.store, MessageIndex{0}));
   EXPECT_EQ(Described(second.store), "0 Out   IsdnMsgData=3\n");
 
   std::string text;
@@ -299,8 +302,8 @@ TEST_F(TraceFileTest, ProgressCanStopALoadAndEachLoadStartsAfresh) {
   const LoadResult stopped = LoadTraceFile(Write("long.txt", text), {},
                                            [](std::uint64_t, std::uint64_t) { return false; });
   EXPECT_EQ(stopped.outcome, OperationOutcome::Cancelled);
-  EXPECT_EQ(stopped.store.msgCount, 0u);
-  EXPECT_EQ(stopped.store.msgCount, 0u);
+  EXPECT_EQ(stopped.store.MessageCount(), 0u);
+  EXPECT_EQ(stopped.store.MessageCount(), 0u);
 }
 
 }  // namespace

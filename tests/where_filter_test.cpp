@@ -100,7 +100,7 @@ TEST(WhereRows, EachFieldPhraseAndNegationKeepsItsMessages) {
     EXPECT_EQ(NumbersOf(WhereRows(parse.expression, loaded.store, calls)), expected) << text;
     // Narrowing every message, and the messages from the sixth on as if appended.
     RowMap all;
-    for (std::size_t index = 0; index < loaded.store.msgCount; ++index) {
+    for (std::size_t index = 0; index < loaded.store.MessageCount(); ++index) {
       all.push_back(NumberOf(MessageIndex{index}));
     }
     KeepWhere(all, parse.expression, loaded.store, calls);
@@ -111,7 +111,7 @@ TEST(WhereRows, EachFieldPhraseAndNegationKeepsItsMessages) {
     std::copy_if(expected.begin(), expected.end(), std::back_inserter(later),
                  [](std::size_t number) { return number > 5; });
     EXPECT_EQ(NumbersOf(appended), later) << text;
-    for (std::size_t index = 0; index < loaded.store.msgCount; ++index) {
+    for (std::size_t index = 0; index < loaded.store.MessageCount(); ++index) {
       EXPECT_EQ(WhereKeeps(parse.expression, loaded.store, calls, index),
                 std::find(expected.begin(), expected.end(), index + 1) != expected.end())
           << text << ", message " << index + 1;
@@ -345,7 +345,7 @@ TEST_F(WhereDocument, TheCommandLineKeepsWhatTheDocumentKeeps) {
   ASSERT_TRUE(document.ApplyFilter(ListFilter::PriOnly));
   std::string lines;
   for (const std::size_t number : DocumentRows(document)) {
-    lines += BuildSummaryLine(document.Store(), number - 1) + "\n";
+    lines += BuildSummaryLine(document.Store(), MessageIndex{number - 1}) + "\n";
   }
   EXPECT_EQ(run({"list", kTrace, "--pri", "--where", expression}),
             std::make_tuple(0, lines, std::string()));

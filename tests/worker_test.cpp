@@ -66,19 +66,22 @@ TEST(DecodedInPieces, FindsAndShowsWhatTheWholeTextHolds) {
   for (const std::string& payload : {ManyElements(), ManyElements() + "1E 02 82"}) {
     AppendMessage(store, "IsdnMsgData=" + payload, 0, Protocol::None, true, 0, {}, kNoTime);
   }
-  const std::string whole = DecodeStoredMessage(store, 0);
+  const std::string whole = DecodeStoredMessage(store, MessageIndex{0});
   ASSERT_GT(whole.size(), 4 * kDecodedTextPieceSize);
   for (const std::string_view text : {"'XYZ'\r\nDisplay", "SETUP", "", "nowhere"}) {
     const std::size_t at = whole.find(text);
-    EXPECT_EQ(FindInDecodedMessage(store, 0, text), at == std::string::npos ? 0 : at + 1) << text;
+    EXPECT_EQ(FindInDecodedMessage(store, MessageIndex{0}, text),
+              at == std::string::npos ? 0 : at + 1)
+        << text;
     // A hit before the element that fails the decode is no hit.
-    EXPECT_THROW(FindInDecodedMessage(store, 1, text), SubscriptOutOfRange);
+    EXPECT_THROW(FindInDecodedMessage(store, MessageIndex{1}, text), SubscriptOutOfRange);
   }
   int asked = 0;
-  EXPECT_EQ(FindInDecodedMessage(store, 0, "nowhere", [&] { return ++asked < 2; }), 0u);
+  EXPECT_EQ(FindInDecodedMessage(store, MessageIndex{0}, "nowhere", [&] { return ++asked < 2; }),
+            0u);
   EXPECT_EQ(asked, 2);
 
-  const std::string dump = DumpMessageHex(PayloadBytesOfMessage(store, 0));
+  const std::string dump = DumpMessageHex(PayloadBytesOfMessage(store, MessageIndex{0}));
   const std::size_t lines = 1 + 30'000 + 2 + 9'376;
   for (const std::size_t limit : {std::size_t{40'000}, std::size_t{30'001}, std::size_t{5}}) {
     const ShownMessage shown =

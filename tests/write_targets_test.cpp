@@ -24,7 +24,7 @@
 
 #include "cli/command_line.h"
 #include "test_files.h"
-#include "trace/replacing_file.h"
+#include "writers/replacing_file.h"
 
 namespace sigrune {
 namespace {

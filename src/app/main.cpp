@@ -7,9 +7,9 @@
 #include <cstring>
 
 #include "platform/qt_platform.h"
-#include "trace/replacing_file.h"
 #include "version.h"
 #include "window/application.h"
+#include "writers/replacing_file.h"
 
 namespace {
 

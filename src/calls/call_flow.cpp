@@ -10,16 +10,14 @@
 #include "q931/decoder.h"
 #include "q931/element_decoders.h"
 #include "q931/element_walker.h"
-#include "q931/message_types.h"
-#include "trace/text_utilities.h"
+#include "trace/message_types.h"
+#include "util/text_utilities.h"
 
 namespace sigrune {
 
 namespace {
 
 constexpr std::uint32_t kNoLane = std::numeric_limits<std::uint32_t>::max();
-constexpr int kChannelIdentification = 0x18;
-constexpr int kProgressIndicator = 0x1E;
 
 // The first channel and progress description of a message, in the decoder's words.
 class DetailVisitor : public ElementVisitor {
@@ -32,7 +30,7 @@ class DetailVisitor : public ElementVisitor {
       return;
     }
     const std::int64_t contents = element.position + 2;
-    if (element.identifier == kChannelIdentification && !seenChannel_) {
+    if (element.identifier == q931::kChannelId && !seenChannel_) {
       seenChannel_ = true;
       // ", PRI interface, Exclusive channel 5": the channel is its last part; an element the
       // decoder cannot summarise tells nothing here.
@@ -40,7 +38,8 @@ class DetailVisitor : public ElementVisitor {
       if (text.starts_with(", ")) {
         Add(std::string_view(text).substr(text.rfind(", ") + 2));
       }
-    } else if (element.identifier == kProgressIndicator && !seenProgress_ && element.length >= 2) {
+    } else if (element.identifier == q931::kProgressIndicator && !seenProgress_ &&
+               element.length >= 2) {
       seenProgress_ = true;
       std::string_view description = TrimBlanks(DecodeProgressDescription(bytes_.At(contents + 1)));
       if (description.starts_with("- ")) {
@@ -71,7 +70,7 @@ class ArrowReader {
 
   void Read(std::size_t index, int messageType, const CallRecord& call, FlowArrow& arrow) {
     try {
-      ReadPayloadBytesOfMessage(store_, index, bytes_);
+      ReadPayloadBytesOfMessage(store_, MessageIndex{index}, bytes_);
       DecodeMessage(bytes_);  // only whether it decodes: the same reads as the message's pane
       DetailVisitor detail(bytes_, arrow.detail);
       WalkInformationElements(bytes_, detail);
@@ -84,7 +83,7 @@ class ArrowReader {
       arrow.detail.clear();
       return;
     }
-    if (messageType == kSetupType) {
+    if (messageType == q931::kSetup) {
       AddLabel(arrow.label, "from ", call.calling);
       AddLabel(arrow.label, "to ", call.called);
     } else if (IsClearingType(messageType) && facts_.cause >= 0) {
@@ -186,7 +185,7 @@ CallFlow BuildCallFlow(const MessageStore& store, const CallTable& calls,
       continue;
     }
     const std::size_t index = number - 1;
-    const std::optional<CallHeader> header = CallHeaderOf(store, index);
+    const std::optional<CallHeader> header = CallHeaderOf(store, MessageIndex{index});
     if (!header) {
       continue;  // a message of a call always has one
     }

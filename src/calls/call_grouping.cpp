@@ -96,21 +96,21 @@ class FactReader {
 
   // What the message at `index` adds to its call.
   void Read(std::size_t index, int messageType, bool incoming, CallRecord& call) {
-    facts_.wantsCalling = messageType == kSetupType;
-    facts_.wantsCalled = messageType == kSetupType ||
-                         (messageType == kInformationType && call.began == CallBegan::Setup);
+    facts_.wantsCalling = messageType == q931::kSetup;
+    facts_.wantsCalled = messageType == q931::kSetup ||
+                         (messageType == q931::kInformation && call.began == CallBegan::Setup);
     facts_.wantsCause = IsClearingType(messageType) && call.cause < 0;
     if (IsClearingType(messageType) && call.clearedBy == ClearedBy::None) {
       call.clearedBy = incoming ? ClearedBy::Gateway : ClearedBy::Server;
     }
-    if (messageType == kConnectType) {
+    if (messageType == q931::kConnect) {
       call.answered = true;
     }
     if (!facts_.wantsCalling && !facts_.wantsCalled && !facts_.wantsCause) {
       return;
     }
     try {
-      ReadPayloadBytesOfMessage(store_, index, bytes_);
+      ReadPayloadBytesOfMessage(store_, MessageIndex{index}, bytes_);
       ReadElementFacts(bytes_, facts_);
     } catch (const SubscriptOutOfRange&) {
       return;  // the message joins its call without facts
@@ -142,19 +142,19 @@ struct ChangedCalls {
 // false, the table unfinished, when `keepGoing` says no.
 bool GroupMessages(const MessageStore& store, std::size_t first, CallTable& table,
                    ChangedCalls* changed, const std::function<bool()>& keepGoing = {}) {
-  table.callOfMessage.resize(store.msgCount, 0);
+  table.callOfMessage.resize(store.MessageCount(), 0);
   FactReader facts(store);
-  for (std::size_t index = first; index < store.msgCount; ++index) {
+  for (std::size_t index = first; index < store.MessageCount(); ++index) {
     if (keepGoing && index % (16 * kMessagesPerProgress) == 0 && !keepGoing()) {
       return false;
     }
-    const std::optional<CallHeader> header = CallHeaderOf(store, index);
+    const std::optional<CallHeader> header = CallHeaderOf(store, MessageIndex{index});
     if (!header) {
       continue;
     }
     const bool incoming = store.msgIsIncoming[index];
     const bool gatewayOriginated = incoming != header->flag;
-    const bool setup = header->messageType == kSetupType;
+    const bool setup = header->messageType == q931::kSetup;
     const auto [open, isNew] =
         table.openCalls.try_emplace(CallKey(store.msgGatewayIps[index], store.msgProtocols[index],
                                             header->value, gatewayOriginated),
@@ -185,7 +185,7 @@ bool GroupMessages(const MessageStore& store, std::size_t first, CallTable& tabl
     table.callOfMessage[index] = number;
     const std::size_t digits = call.calling.size() + call.called.size();
     facts.Read(index, header->messageType, incoming, call);
-    if (header->messageType == kReleaseCompleteType) {
+    if (header->messageType == q931::kReleaseComplete) {
       call.ended = CallEnded::Released;
       table.openCalls.erase(open);
     }

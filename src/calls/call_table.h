@@ -13,9 +13,9 @@
 #include <unordered_map>
 #include <vector>
 
-#include "trace/large_allocator.h"
 #include "trace/message_number.h"
 #include "trace/message_store.h"
+#include "util/large_allocator.h"
 
 namespace sigrune {
 

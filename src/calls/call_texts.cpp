@@ -2,18 +2,18 @@
 
 #include "q931/cause_texts.h"
 #include "trace/summary_line.h"
-#include "trace/text_utilities.h"
+#include "util/text_utilities.h"
 
 namespace sigrune {
 
 std::string_view StartTimeText(const MessageStore& store, const CallRecord& call) {
-  return TimestampText(DataLine(store, IndexOf(call.firstMessage).value),
-                       IsTracelist(store, IndexOf(call.firstMessage).value));
+  return TimestampText(DataLine(store, IndexOf(call.firstMessage)),
+                       IsTracelist(store, IndexOf(call.firstMessage)));
 }
 
 std::string_view EndTimeText(const MessageStore& store, const CallRecord& call) {
-  return TimestampText(DataLine(store, IndexOf(call.lastMessage).value),
-                       IsTracelist(store, IndexOf(call.lastMessage).value));
+  return TimestampText(DataLine(store, IndexOf(call.lastMessage)),
+                       IsTracelist(store, IndexOf(call.lastMessage)));
 }
 
 std::string DurationText(MessageTime first, MessageTime last) {

@@ -10,18 +10,15 @@ namespace sigrune {
 
 namespace {
 
-constexpr int kCallingPartyNumber = 0x6C;
-constexpr int kCalledPartyNumber = 0x70;
-constexpr int kCause = 0x08;
-
 // The header read from the payload text itself, for the rare message whose call reference digits
 // the columns keep as text (letters of both cases).
 std::optional<CallHeader> HeaderOfText(const MessageStore& store, std::size_t index,
                                        std::size_t length) {
   constexpr std::size_t kLongestHeader = 2 * (3 + 2);
   char prefix[kLongestHeader];
-  const std::size_t size = CopyPayloadTextPrefix(DataLine(store, index), IsTracelist(store, index),
-                                                 prefix, kLongestHeader);
+  const std::size_t size =
+      CopyPayloadTextPrefix(DataLine(store, MessageIndex{index}),
+                            IsTracelist(store, MessageIndex{index}), prefix, kLongestHeader);
   const std::string_view head(prefix, size);
   const std::size_t characters = 2 * (3 + length);
   if (head.size() < characters) {
@@ -57,19 +54,19 @@ class FactsVisitor : public ElementVisitor {
       return;
     }
     switch (element.identifier) {
-      case kCallingPartyNumber:
+      case q931::kCallingNumber:
         if (facts_.wantsCalling && !seenCalling_) {
           seenCalling_ = true;
           AppendPartyDigits(facts_.calling, element.contents);
         }
         break;
-      case kCalledPartyNumber:
+      case q931::kCalledNumber:
         if (facts_.wantsCalled && !seenCalled_) {
           seenCalled_ = true;
           AppendPartyDigits(facts_.called, element.contents);
         }
         break;
-      case kCause:
+      case q931::kCause:
         if (facts_.wantsCause && facts_.cause < 0) {
           facts_.cause = CauseValueOf(element.contents);
         }
@@ -91,7 +88,7 @@ class CauseVisitor : public ElementVisitor {
   bool Found() const { return found_; }
 
   void Visit(const InformationElement& element) override {
-    if (!found_ && IsReadForFacts(element) && element.identifier == kCause) {
+    if (!found_ && IsReadForFacts(element) && element.identifier == q931::kCause) {
       found_ = CauseValueOf(element.contents) == value_;
     }
   }
@@ -103,11 +100,12 @@ class CauseVisitor : public ElementVisitor {
 
 }  // namespace
 
-std::optional<CallHeader> CallHeaderOf(const MessageStore& store, std::size_t index) {
+std::optional<CallHeader> CallHeaderOf(const MessageStore& store, MessageIndex message) {
+  const std::size_t index = message.value;
   const MessageColumns& columns = store.msgColumns[index];
   const std::size_t length = columns.callReferenceLength;
   std::optional<CallHeader> header;
-  if (columns.protocolDiscriminator != 0x08 || (length != 1 && length != 2)) {
+  if (columns.protocolDiscriminator != q931::kQ931Discriminator || (length != 1 && length != 2)) {
     return std::nullopt;
   }
   if (columns.headerReadable) {
@@ -116,8 +114,8 @@ std::optional<CallHeader> CallHeaderOf(const MessageStore& store, std::size_t in
   } else if (columns.callReferenceAsText) {
     header = HeaderOfText(store, index, length);
   }
-  if (!header || header->value == 0 || header->messageType == kRestartType ||
-      header->messageType == kRestartAcknowledgeType) {
+  if (!header || header->value == 0 || header->messageType == q931::kRestart ||
+      header->messageType == q931::kRestartAcknowledge) {
     return std::nullopt;
   }
   return header;
@@ -133,8 +131,7 @@ void ReadElementFacts(const PayloadBytes& bytes, ElementFacts& facts) {
 
 bool HoldsCauseValue(const PayloadBytes& bytes, int value) {
   // Only in a header that the decoder reads do the octets after it stand for elements.
-  constexpr int kQ931ProtocolDiscriminator = 0x08;
-  if (bytes.At(1) != kQ931ProtocolDiscriminator) {
+  if (bytes.At(1) != q931::kQ931Discriminator) {
     return false;
   }
   const int callReferenceLength = bytes.At(2) & 0x0F;

@@ -9,20 +9,12 @@
 
 #include "q931/payload_bytes.h"
 #include "trace/message_store.h"
+#include "trace/q931_codes.h"
 
 namespace sigrune {
 
-inline constexpr int kSetupType = 0x05;
-inline constexpr int kConnectType = 0x07;
-inline constexpr int kDisconnectType = 0x45;
-inline constexpr int kRestartType = 0x46;
-inline constexpr int kReleaseType = 0x4D;
-inline constexpr int kRestartAcknowledgeType = 0x4E;
-inline constexpr int kReleaseCompleteType = 0x5A;
-inline constexpr int kInformationType = 0x7B;
-
 inline bool IsClearingType(int type) {
-  return type == kDisconnectType || type == kReleaseType || type == kReleaseCompleteType;
+  return type == q931::kDisconnect || type == q931::kRelease || type == q931::kReleaseComplete;
 }
 
 struct CallHeader {
@@ -35,7 +27,7 @@ struct CallHeader {
 // The header of a message that belongs to a call. None for a message that is not Q.931, whose
 // call reference length (octet 2 whole) is not 1 or 2, whose header is not all hex digits, that
 // is on the global call reference, or that is a RESTART or its acknowledgement.
-std::optional<CallHeader> CallHeaderOf(const MessageStore& store, std::size_t index);
+std::optional<CallHeader> CallHeaderOf(const MessageStore& store, MessageIndex index);
 
 // What to read from a message's elements, and what was read. Only elements in codeset 0 that end
 // inside the message count: the digits of the first Calling and Called party number, the value

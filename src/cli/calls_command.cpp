@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "calls/call_csv.h"
 #include "calls/call_texts.h"
 #include "cli/command_line.h"
 #include "cli/output_buffer.h"
 #include "cli/terminal_output.h"
 #include "cli/trace_loading.h"
-#include "trace/text_utilities.h"
+#include "util/text_utilities.h"
+#include "writers/call_csv.h"
 
 namespace sigrune {
 

@@ -12,8 +12,8 @@
 #include "cli/terminal_output.h"
 #include "cli/trace_loading.h"
 #include "q931/decoder.h"
-#include "trace/text_utilities.h"
 #include "trace/trace_reader.h"
+#include "util/text_utilities.h"
 
 namespace sigrune {
 
@@ -116,15 +116,15 @@ int RunShowCommand(const ShowArguments& arguments, std::FILE* in, std::FILE* out
     if (output.Failed()) {
       break;
     }
-    if (number.value > store.msgCount) {
+    if (number.value > store.MessageCount()) {
       output.Flush();
       std::fprintf(err, "sigrune-cli: message %zu: %s has %zu messages\n", number.value,
-                   Escaped(err, TraceNameForMessages(files)).c_str(), store.msgCount);
+                   Escaped(err, TraceNameForMessages(files)).c_str(), store.MessageCount());
       anyFailed = true;
       continue;
     }
     try {
-      const PayloadBytes bytes = PayloadBytesOfMessage(store, IndexOf(number).value);
+      const PayloadBytes bytes = PayloadBytesOfMessage(store, IndexOf(number));
       WriteText(output, DecodeMessage(bytes) + DumpMessageHex(bytes), arguments.crlf);
     } catch (const SubscriptOutOfRange& failure) {
       output.Flush();

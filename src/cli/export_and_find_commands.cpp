@@ -11,10 +11,10 @@
 #include "cli/terminal_output.h"
 #include "cli/trace_loading.h"
 #include "document/find_all.h"
-#include "q931/export_writer.h"
 #include "q931/message_search.h"
 #include "q931/payload_bytes.h"
-#include "trace/replacing_file.h"
+#include "writers/export_writer.h"
+#include "writers/replacing_file.h"
 
 namespace sigrune {
 
@@ -72,10 +72,10 @@ bool FindWithLines(const MessageStore& store, std::string_view text, OutputBuffe
                    std::FILE* err) {
   bool anyHit = false;
   std::vector<std::string> lines;
-  for (std::size_t index = 0; index < store.msgCount && !output.Failed(); ++index) {
+  for (std::size_t index = 0; index < store.MessageCount() && !output.Failed(); ++index) {
     const std::string number = std::to_string(index + 1);
     try {
-      if (!FindLinesInMessage(store, index, text, FindCase::Exact, SIZE_MAX, lines)) {
+      if (!FindLinesInMessage(store, MessageIndex{index}, text, FindCase::Exact, SIZE_MAX, lines)) {
         continue;
       }
     } catch (const SubscriptOutOfRange& failure) {

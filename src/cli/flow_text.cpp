@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "calls/call_csv.h"
 #include "trace/summary_line.h"
+#include "writers/call_csv.h"
 
 namespace sigrune {
 
@@ -14,8 +14,8 @@ std::string_view PartyOf(const FlowLane& lane) {
 }
 
 std::string_view TimestampOf(const MessageStore& store, const FlowArrow& arrow) {
-  return TimestampText(DataLine(store, IndexOf(arrow.message).value),
-                       IsTracelist(store, IndexOf(arrow.message).value));
+  return TimestampText(DataLine(store, IndexOf(arrow.message)),
+                       IsTracelist(store, IndexOf(arrow.message)));
 }
 
 }  // namespace

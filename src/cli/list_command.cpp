@@ -76,7 +76,7 @@ class CallsJudgedAtTheirEnd {
       }
     }
     const std::size_t waited = waiting_.size();
-    for (std::size_t index = first; index < document_.Store().msgCount; ++index) {
+    for (std::size_t index = first; index < document_.Store().MessageCount(); ++index) {
       if (IsOpen(calls, calls.CallOf(NumberOf(MessageIndex{index})))) {
         waiting_.push_back(index);
       }
@@ -231,7 +231,7 @@ int RunListCommand(const ListArguments& arguments, std::FILE* in, std::FILE* out
   std::string line;
   const auto writeMessage = [&](MessageNumber message) {
     line.clear();
-    AppendSummaryLine(line, store, IndexOf(message).value);
+    AppendSummaryLine(line, store, IndexOf(message));
     output.Write(line);
     output.Write('\n');
   };

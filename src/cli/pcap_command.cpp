@@ -10,9 +10,9 @@
 #include "cli/output_buffer.h"
 #include "cli/terminal_output.h"
 #include "cli/trace_loading.h"
-#include "document/pcap_export.h"
-#include "trace/replacing_file.h"
-#include "trace/text_utilities.h"
+#include "util/text_utilities.h"
+#include "writers/pcap_export.h"
+#include "writers/replacing_file.h"
 
 namespace sigrune {
 

@@ -6,12 +6,12 @@
 #include <vector>
 
 #include "calls/call_statistics.h"
-#include "calls/statistics_csv.h"
 #include "cli/command_line.h"
 #include "cli/output_buffer.h"
 #include "cli/trace_loading.h"
 #include "document/where_filter.h"
-#include "trace/text_utilities.h"
+#include "util/text_utilities.h"
+#include "writers/statistics_csv.h"
 
 namespace sigrune {
 

@@ -64,17 +64,17 @@ class LineCollector {
 
 }  // namespace
 
-bool FindLinesInMessage(const MessageStore& store, std::size_t index, std::string_view text,
+bool FindLinesInMessage(const MessageStore& store, MessageIndex message, std::string_view text,
                         FindCase findCase, std::size_t maxLines, std::vector<std::string>& lines,
                         const std::function<bool()>& keepGoing) {
   lines.clear();
   if (text.find_first_of("\r\n") != std::string_view::npos) {
     // Only the whole text can hold it.
-    return FindInDecodedMessage(store, index, text, keepGoing, findCase) != 0;
+    return FindInDecodedMessage(store, message, text, keepGoing, findCase) != 0;
   }
   LineCollector collector(text, findCase, maxLines, lines);
   const bool finished =
-      DecodeMessageInPieces(PayloadBytesOfMessage(store, index), [&](std::string_view piece) {
+      DecodeMessageInPieces(PayloadBytesOfMessage(store, message), [&](std::string_view piece) {
         collector.Take(piece);
         return !keepGoing || keepGoing();
       });
@@ -90,7 +90,7 @@ bool FindLinesInMessage(const MessageStore& store, std::size_t index, std::strin
 FindAllResult FindAllMessages(const MessageStore& store, const RowMap* rows, std::string_view text,
                               FindCase findCase, std::size_t keep, const FindProgress& progress) {
   FindAllResult result;
-  const std::size_t rowCount = rows != nullptr ? rows->size() : store.msgCount;
+  const std::size_t rowCount = rows != nullptr ? rows->size() : store.MessageCount();
   std::size_t done = 0;
   bool stopped = false;
   const std::function<bool()> keepGoing = [&] {
@@ -104,7 +104,7 @@ FindAllResult FindAllMessages(const MessageStore& store, const RowMap* rows, std
     }
     const MessageNumber message = rows != nullptr ? (*rows)[done] : NumberOf(MessageIndex{done});
     try {
-      const bool hit = FindLinesInMessage(store, IndexOf(message).value, text, findCase,
+      const bool hit = FindLinesInMessage(store, IndexOf(message), text, findCase,
                                           result.found.size() < keep ? 1 : 0, lines, keepGoing);
       if (stopped) {
         break;

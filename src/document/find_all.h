@@ -21,7 +21,7 @@ namespace sigrune {
 // may be found although no single line holds it. Throws SubscriptOutOfRange when the message
 // fails to decode; `keepGoing`, asked after each piece of a long decoded text, may stop it (no
 // hit).
-bool FindLinesInMessage(const MessageStore& store, std::size_t index, std::string_view text,
+bool FindLinesInMessage(const MessageStore& store, MessageIndex message, std::string_view text,
                         FindCase findCase, std::size_t maxLines, std::vector<std::string>& lines,
                         const std::function<bool()>& keepGoing = {});
 

@@ -1,7 +1,7 @@
 #include "document/go_to.h"
 
 #include "trace/message_time.h"
-#include "trace/text_utilities.h"
+#include "util/text_utilities.h"
 
 namespace sigrune {
 
@@ -11,10 +11,11 @@ GoToTarget FindGoToTarget(const TraceDocument& document, std::string_view text) 
   if (!text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos) {
     const std::string number(text);
     // Past the last message either way; so are more digits than a size holds.
-    if (text.size() > 19 || std::stoull(number) == 0 || std::stoull(number) > store.msgCount) {
+    if (text.size() > 19 || std::stoull(number) == 0 ||
+        std::stoull(number) > store.MessageCount()) {
       return {{},
               "there is no message " + number + ": the trace has " +
-                  CountOf(store.msgCount, "message", "messages")};
+                  CountOf(store.MessageCount(), "message", "messages")};
     }
     const MessageNumber message{static_cast<std::size_t>(std::stoull(number))};
     if (!document.RowOfMessage(message)) {

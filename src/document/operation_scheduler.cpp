@@ -153,7 +153,7 @@ void OperationScheduler::Polled(std::uint64_t generation,
     read.stopped = batch->stopped;
     read.renewed = !batch->note.empty();
     read.waiting = batch->waiting;
-    if (batch->messages.msgCount > 0 || read.renewed) {
+    if (batch->messages.MessageCount() > 0 || read.renewed) {
       waitingBatch_ = std::move(batch);
     }
   }

@@ -51,8 +51,8 @@ class FirstLines {
 }  // namespace
 
 MessageToShow CopyMessageToShow(const MessageStore& store, MessageNumber message) {
-  return {message, std::string(DataLine(store, IndexOf(message).value)),
-          IsTracelist(store, IndexOf(message).value)};
+  return {message, std::string(DataLine(store, IndexOf(message))),
+          IsTracelist(store, IndexOf(message))};
 }
 
 ShownMessage DecodeMessageToShow(const MessageToShow& message, std::size_t lineLimit,

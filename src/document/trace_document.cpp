@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <iterator>
 
-#include "calls/call_csv.h"
 #include "q931/decoder.h"
 #include "q931/message_search.h"
-#include "trace/ordered_chunks.h"
-#include "trace/replacing_file.h"
 #include "trace/summary_line.h"
+#include "util/ordered_chunks.h"
+#include "writers/call_csv.h"
+#include "writers/replacing_file.h"
 
 namespace sigrune {
 
@@ -82,7 +82,7 @@ LoadedTrace TraceDocument::ReadTrace(const std::vector<std::string>& paths,
   loaded.paths = loaded.result.store.filePaths;
   loaded.path = loaded.paths.front();
   loaded.identity = IdentityOfFile(loaded.path);
-  if (calls && calls->callOfMessage.size() == loaded.result.store.msgCount) {
+  if (calls && calls->callOfMessage.size() == loaded.result.store.MessageCount()) {
     loaded.calls = std::move(calls);
   } else {
     loaded.calls = GroupCalls(loaded.result.store, [&] { return tracked(bytesRead, size); });
@@ -144,7 +144,7 @@ void TraceDocument::AdoptStore(const std::string& path, FileIdentity identity, L
     whereRows = WhereRows(where, store_, CallsFor(where));
   }
   TakeFilter(std::move(where), whereRows ? std::move(*whereRows) : RowMap());
-  currentMessageNumber_ = kept.value <= store_.msgCount ? kept : MessageNumber{};
+  currentMessageNumber_ = kept.value <= store_.MessageCount() ? kept : MessageNumber{};
   if (!reload) {
     findText_.clear();
   }
@@ -221,7 +221,7 @@ bool TraceDocument::TookUnendedLastLine() const {
 }
 
 AppendedMessages TraceDocument::AppendFollowed(TraceFollower::Batch&& batch) {
-  const std::size_t first = store_.msgCount;
+  const std::size_t first = store_.MessageCount();
   AppendedMessages appended;
   appended.first = NumberOf(MessageIndex{first});
   appended.firstRow = RowCount();
@@ -245,7 +245,7 @@ AppendedMessages TraceDocument::AppendFollowed(TraceFollower::Batch&& batch) {
     throw;
   }
   followPoint_ = std::move(batch.position);
-  appended.count = store_.msgCount - first;
+  appended.count = store_.MessageCount() - first;
   appended.rowsAdded = RowCount() - appended.firstRow;
   return appended;
 }
@@ -262,7 +262,7 @@ const CallTable& TraceDocument::Calls() const {
 }
 
 std::size_t TraceDocument::RowCount() const {
-  return IsFiltered() ? ShownRows().size() : store_.msgCount;
+  return IsFiltered() ? ShownRows().size() : store_.MessageCount();
 }
 
 MessageNumber TraceDocument::MessageAtRow(std::size_t row) const {
@@ -273,7 +273,7 @@ MessageNumber TraceDocument::MessageAtRow(std::size_t row) const {
 }
 
 std::optional<std::size_t> TraceDocument::RowOfMessage(MessageNumber message) const {
-  if (!message || message.value > store_.msgCount) {
+  if (!message || message.value > store_.MessageCount()) {
     return std::nullopt;
   }
   if (!IsFiltered()) {
@@ -297,7 +297,7 @@ bool TraceDocument::ApplyFilter(ListFilter filter) {
   const std::size_t selected = currentMessageNumber_ ? IndexOf(currentMessageNumber_).value : 0;
   switch (filter) {
     case ListFilter::SelectedCall: {
-      const std::string line = BuildSummaryLine(store_, selected);
+      const std::string line = BuildSummaryLine(store_, MessageIndex{selected});
       const std::size_t marker = line.find("0x");
       return ApplyFilter(
           SelectedCallKey(line),
@@ -305,8 +305,8 @@ bool TraceDocument::ApplyFilter(ListFilter filter) {
                                                  : "0x" + ReadCallReferenceValue(line).value));
     }
     case ListFilter::ThisGateway:
-      return ApplyFilter(ThisGatewayKey(store_, selected),
-                         "gateway " + std::string(GatewayIp(store_, selected)));
+      return ApplyFilter(ThisGatewayKey(store_, MessageIndex{selected}),
+                         "gateway " + std::string(GatewayIp(store_, MessageIndex{selected})));
     case ListFilter::PriOnly:
       return ApplyFilter(ProtocolKey(filter), "PRI only");
     case ListFilter::H225Only:
@@ -373,7 +373,7 @@ EntryState TraceDocument::FilterEntry(ListFilter filter) const {
 }
 
 void TraceDocument::SelectMessage(MessageNumber message) {
-  currentMessageNumber_ = message.value <= store_.msgCount ? message : MessageNumber{};
+  currentMessageNumber_ = message.value <= store_.MessageCount() ? message : MessageNumber{};
 }
 
 void TraceDocument::SetFindDirection(bool down) {
@@ -442,7 +442,7 @@ FindResult TraceDocument::RunFind(const MessageStore& store, const FindQuery& qu
       const auto row = static_cast<std::size_t>(first + static_cast<std::int64_t>(done) * step);
       const MessageNumber message = query.filtered ? query.rows[row] : NumberOf(MessageIndex{row});
       try {
-        const std::size_t position = search.Find(store, IndexOf(message).value, keepGoing);
+        const std::size_t position = search.Find(store, IndexOf(message), keepGoing);
         if (position != 0 && !work.Stopped()) {
           found.found = true;
           found.row = row;

@@ -18,9 +18,7 @@
 #include <vector>
 
 #include "calls/call_table.h"
-#include "document/pcap_export.h"
 #include "document/where_filter.h"
-#include "q931/export_writer.h"
 #include "q931/message_search.h"
 #include "trace/file_identity.h"
 #include "trace/list_filters.h"
@@ -28,6 +26,8 @@
 #include "trace/message_store.h"
 #include "trace/trace_follower.h"
 #include "trace/trace_reader.h"
+#include "writers/export_writer.h"
+#include "writers/pcap_export.h"
 
 namespace sigrune {
 
@@ -105,7 +105,7 @@ class TraceDocument {
   TraceDocument& operator=(const TraceDocument&) = delete;
 
   // --- The open trace -------------------------------------------------------------------------
-  bool IsOpen() const { return store_.msgCount > 0; }
+  bool IsOpen() const { return store_.MessageCount() > 0; }
   // The first file of the trace; empty for standard input.
   const std::string& Path() const { return path_; }
   // Every file of the trace, in reading order; the first is Path().

@@ -7,11 +7,12 @@
 
 #include "calls/message_facts.h"
 #include "q931/decoder.h"
-#include "q931/message_types.h"
 #include "trace/hex_digits.h"
 #include "trace/list_filters.h"
+#include "trace/message_types.h"
+#include "trace/q931_codes.h"
 #include "trace/summary_line.h"
-#include "trace/text_utilities.h"
+#include "util/text_utilities.h"
 
 namespace sigrune {
 
@@ -464,8 +465,8 @@ class Matcher {
   // unless the message has no call reference column, its digits are kept as text, or an earlier
   // "0x" stands in the timestamp; then the line itself is read.
   static bool SelectedCallIsStored(const MessageColumns& columns) {
-    return columns.protocolDiscriminator == 0x08 && !columns.callReferenceAsText &&
-           !columns.timestampHoldsHexMarker;
+    return columns.protocolDiscriminator == q931::kQ931Discriminator &&
+           !columns.callReferenceAsText && !columns.timestampHoldsHexMarker;
   }
 
   static bool TypeStartsWith(std::string_view name, std::string_view prefix) {
@@ -499,7 +500,7 @@ class Matcher {
   std::string_view LowerLine(std::size_t index) {
     if (!haveLine_) {
       line_.clear();
-      AppendSummaryLine(line_, store_, index);
+      AppendSummaryLine(line_, store_, MessageIndex{index});
       for (char& c : line_) {
         c = LowerAscii(c);
       }
@@ -514,10 +515,12 @@ class Matcher {
       case WhereField::Phrase:
         return LowerLine(index).find(term.text) != std::string_view::npos;
       case WhereField::Type:
-        if (columns.protocolDiscriminator == 0x08 && !columns.callReferenceAsText) {
+        if (columns.protocolDiscriminator == q931::kQ931Discriminator &&
+            !columns.callReferenceAsText) {
           return prepared.typeKeeps[columns.messageType];
         }
-        return TypeStartsWith(BuildSummaryFields(store_, index).messageType, term.text);
+        return TypeStartsWith(BuildSummaryFields(store_, MessageIndex{index}).messageType,
+                              term.text);
       case WhereField::Gateway:
         return store_.msgGatewayIps[index] == prepared.gatewayIndex;
       case WhereField::Protocol:
@@ -525,7 +528,7 @@ class Matcher {
       case WhereField::Direction:
         return store_.msgIsIncoming[index] == term.incoming;
       case WhereField::CallReference: {
-        if (columns.protocolDiscriminator != 0x08) {
+        if (columns.protocolDiscriminator != q931::kQ931Discriminator) {
           return false;
         }
         if (!columns.callReferenceAsText) {
@@ -533,7 +536,8 @@ class Matcher {
           return shown == prepared.callReference || shown == prepared.partner;
         }
         const CallReferenceValue value =
-            ReadCallReferenceValue("0x" + BuildSummaryFields(store_, index).callReferenceDigits)
+            ReadCallReferenceValue(
+                "0x" + BuildSummaryFields(store_, MessageIndex{index}).callReferenceDigits)
                 .value;
         return value == term.text || value == term.partner;
       }
@@ -541,7 +545,7 @@ class Matcher {
         return calls_.CallOf(NumberOf(MessageIndex{index})).value == term.number;
       case WhereField::Cause:
         try {
-          ReadPayloadBytesOfMessage(store_, index, bytes_);
+          ReadPayloadBytesOfMessage(store_, MessageIndex{index}, bytes_);
           return HoldsCauseValue(bytes_, static_cast<int>(term.number));
         } catch (const SubscriptOutOfRange&) {
           return false;
@@ -577,7 +581,7 @@ class Matcher {
   // Selected Call on a message whose list line is read itself.
   bool LineHoldsSelectedCall(const WhereTerm& term, std::size_t index) {
     rawLine_.clear();
-    AppendSummaryLine(rawLine_, store_, index);
+    AppendSummaryLine(rawLine_, store_, MessageIndex{index});
     const CallReferenceValue value = ReadCallReferenceValue(rawLine_).value;
     return value == term.text || value == term.partner;
   }
@@ -640,7 +644,8 @@ FilterKey GatewayKey(std::uint32_t gatewayIpIndex) {
   return KeyOf(ListFilter::ThisGateway, std::move(term));
 }
 
-FilterKey ThisGatewayKey(const MessageStore& store, std::size_t selectedIndex) {
+FilterKey ThisGatewayKey(const MessageStore& store, MessageIndex selected) {
+  const std::size_t selectedIndex = selected.value;
   return GatewayKey(store.msgGatewayIps[selectedIndex]);
 }
 
@@ -701,7 +706,7 @@ bool WhereKeeps(const WhereExpression& expression, const MessageStore& store,
 void AppendWhereRows(RowMap& rows, const WhereExpression& expression, const MessageStore& store,
                      const CallTable& calls, std::size_t firstIndex,
                      const std::function<bool()>& keepGoing) {
-  Matcher(expression, store, calls).AppendRows(rows, firstIndex, store.msgCount, keepGoing);
+  Matcher(expression, store, calls).AppendRows(rows, firstIndex, store.MessageCount(), keepGoing);
 }
 
 void KeepWhere(RowMap& rows, const WhereExpression& expression, const MessageStore& store,
@@ -720,7 +725,7 @@ std::vector<CallNumber> CallsWhere(const WhereExpression& expression, const Mess
                                    const CallTable& calls) {
   std::vector<bool> kept(calls.calls.size());
   Matcher matcher(expression, store, calls);
-  for (std::size_t index = 0; index < store.msgCount && index < calls.callOfMessage.size();
+  for (std::size_t index = 0; index < store.MessageCount() && index < calls.callOfMessage.size();
        ++index) {
     const std::uint32_t call = calls.callOfMessage[index];
     if (call != 0 && !kept[call - 1] && matcher.Keeps(index)) {

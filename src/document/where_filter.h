@@ -62,7 +62,7 @@ struct FilterKey {
 FilterKey SelectedCallKey(std::string_view selectedLine);
 FilterKey GatewayKey(std::uint32_t gatewayIpIndex);
 // This Gateway's key from the selected message (index from 0).
-FilterKey ThisGatewayKey(const MessageStore& store, std::size_t selectedIndex);
+FilterKey ThisGatewayKey(const MessageStore& store, MessageIndex selectedIndex);
 // PRI Only or H225 Only.
 FilterKey ProtocolKey(ListFilter filter);
 FilterKey CallKey(CallNumber call);

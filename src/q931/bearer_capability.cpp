@@ -1,7 +1,7 @@
 // Bearer capability, and the coding standard table that the call state element shares.
 
-#include "q931/code_table.h"
 #include "q931/element_decoders.h"
+#include "trace/code_table.h"
 
 namespace sigrune {
 

@@ -1,7 +1,7 @@
 // Call state, progress indicator and signal: one meaningful octet each.
 
-#include "q931/code_table.h"
 #include "q931/element_decoders.h"
+#include "trace/code_table.h"
 
 namespace sigrune {
 

@@ -3,7 +3,7 @@
 #include "q931/cause_texts.h"
 #include "q931/element_decoders.h"
 #include "q931/element_names.h"
-#include "q931/message_types.h"
+#include "trace/message_types.h"
 
 namespace sigrune {
 

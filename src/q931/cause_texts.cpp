@@ -1,6 +1,6 @@
 #include "q931/cause_texts.h"
 
-#include "q931/code_table.h"
+#include "trace/code_table.h"
 
 namespace sigrune {
 

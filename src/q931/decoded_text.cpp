@@ -6,6 +6,7 @@
 #include "q931/element_decoders.h"
 #include "q931/element_names.h"
 #include "q931/element_walker.h"
+#include "trace/q931_codes.h"
 
 namespace sigrune {
 
@@ -16,9 +17,9 @@ void AppendDecimal(std::string& text, std::int64_t value) {
 }
 
 void AppendSingleOctetElement(std::string& text, int identifier) {
-  if (identifier == 0xA0) {
+  if (identifier == q931::kMoreData) {
     text += "More Data";
-  } else if (identifier == 0xA1) {
+  } else if (identifier == q931::kSendingComplete) {
     text += "Sending Complete";
   } else if (identifier <= 0x8F) {
     // No blank before the "0x": 0x85 reads "RESERVED = 50x85".
@@ -26,7 +27,7 @@ void AppendSingleOctetElement(std::string& text, int identifier) {
     AppendDecimal(text, identifier & 0x0F);
     text += "0x";
     AppendByteToHex(text, identifier);
-  } else if ((identifier & 0xF0) == 0xB0) {
+  } else if ((identifier & 0xF0) == q931::kCongestionLevel) {
     const int level = identifier & 0x0F;
     text += "Congestion Level = 0x";
     AppendByteToHex(text, level);
@@ -39,7 +40,7 @@ void AppendSingleOctetElement(std::string& text, int identifier) {
       AppendByteToHex(text, identifier);
       text += ")";
     }
-  } else if ((identifier & 0xF0) == 0xD0) {
+  } else if ((identifier & 0xF0) == q931::kRepeatIndicator) {
     // The value is written in decimal after its "0x": 0xDB reads "Repeat Indicator = 0x11".
     const int indicator = identifier & 0x0F;
     text += "Repeat Indicator = 0x";
@@ -182,23 +183,23 @@ class DecodedTextWriter : public ElementVisitor {
   // still reads its octet 4, as it always has.
   void AppendContents(int identifier, std::int64_t length, bool textFlag, std::int64_t startIndex) {
     switch (identifier) {
-      case 0x04:
+      case q931::kBearerCapability:
         AppendBearerCapability(text_, bytes_, length, startIndex);
         break;
-      case 0x08:
+      case q931::kCause:
         AppendCause(text_, bytes_, length, startIndex);
         break;
-      case 0x14:
+      case q931::kCallState:
         if (length > 0) {
           AppendCallState(text_, bytes_.At(startIndex));
           text_ += ", ";
           text_ += DecodeCodingStandard(bytes_.At(startIndex));
         }
         break;
-      case 0x6C:
+      case q931::kCallingNumber:
         AppendCallingPartyNumber(text_, bytes_, length, textFlag, startIndex);
         break;
-      case 0x70:
+      case q931::kCalledNumber:
         AppendCalledPartyNumber(text_, bytes_, length, textFlag, startIndex);
         break;
       default:
@@ -210,11 +211,11 @@ class DecodedTextWriter : public ElementVisitor {
   // The decoders that follow the generic text of three elements; they run after an overrunning
   // element too, with its declared length.
   void AppendAddOnDecode(int identifier, std::int64_t length, std::int64_t startIndex) {
-    if (identifier == 0x18) {
+    if (identifier == q931::kChannelId) {
       AppendChannelId(text_, bytes_, length, startIndex);
-    } else if (identifier == 0x1E && length != 1) {
+    } else if (identifier == q931::kProgressIndicator && length != 1) {
       text_ += DecodeProgressDescription(bytes_.At(startIndex + 1));
-    } else if (identifier == 0x34 && length > 0) {
+    } else if (identifier == q931::kSignal && length > 0) {
       AppendSignalValue(text_, bytes_.At(startIndex));
     }
   }
@@ -229,7 +230,7 @@ class DecodedTextWriter : public ElementVisitor {
 
 void AppendDecodedMessage(std::string& text, const PayloadBytes& bytes) {
   const int protocolDiscriminator = bytes.At(1);
-  if (protocolDiscriminator != 0x08) {
+  if (protocolDiscriminator != q931::kQ931Discriminator) {
     text += "Invalid Protocol Discriminator: ";
     AppendDecimal(text, protocolDiscriminator);
     return;
@@ -250,7 +251,7 @@ std::string DecodeMessage(const PayloadBytes& bytes) {
 bool DecodeMessageInPieces(const PayloadBytes& bytes, const DecodedTextPieces& pieces,
                            std::string& buffer) {
   buffer.clear();
-  if (bytes.At(1) != 0x08) {
+  if (bytes.At(1) != q931::kQ931Discriminator) {
     AppendDecodedMessage(buffer, bytes);
     return pieces(buffer);
   }
@@ -272,8 +273,9 @@ bool DecodeMessageInPieces(const PayloadBytes& bytes, const DecodedTextPieces& p
   return DecodeMessageInPieces(bytes, pieces, buffer);
 }
 
-std::string DecodeStoredMessage(const MessageStore& store, std::size_t index) {
-  return DecodeMessage(PayloadBytesOfMessage(store, index));
+std::string DecodeStoredMessage(const MessageStore& store, MessageIndex message) {
+  const std::size_t index = message.value;
+  return DecodeMessage(PayloadBytesOfMessage(store, MessageIndex{index}));
 }
 
 std::string DumpMessageHex(const PayloadBytes& bytes) {

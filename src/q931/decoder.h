@@ -42,11 +42,11 @@ bool AppendHeader(std::string& text, const PayloadBytes& bytes);
 std::string DumpMessageHex(const PayloadBytes& bytes);
 
 // The octets of a stored message, from its data line's payload text.
-PayloadBytes PayloadBytesOfMessage(const MessageStore& store, std::size_t index);
+PayloadBytes PayloadBytesOfMessage(const MessageStore& store, MessageIndex index);
 // The same into `bytes`, which keeps its room from one message to the next.
-void ReadPayloadBytesOfMessage(const MessageStore& store, std::size_t index, PayloadBytes& bytes);
+void ReadPayloadBytesOfMessage(const MessageStore& store, MessageIndex index, PayloadBytes& bytes);
 
 // The decoded text of a stored message.
-std::string DecodeStoredMessage(const MessageStore& store, std::size_t index);
+std::string DecodeStoredMessage(const MessageStore& store, MessageIndex index);
 
 }  // namespace sigrune

@@ -1,7 +1,7 @@
 #include "q931/element_names.h"
 
-#include "q931/code_table.h"
 #include "q931/payload_bytes.h"
+#include "trace/code_table.h"
 
 namespace sigrune {
 

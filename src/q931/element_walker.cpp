@@ -1,4 +1,5 @@
 #include "q931/element_walker.h"
+#include "trace/q931_codes.h"
 
 namespace sigrune {
 
@@ -66,9 +67,10 @@ void WalkVariableLength(Walk& walk, int identifier) {
     return;
   }
   // H.225 carries the user-user element with a two-octet length.
-  const std::int64_t userLength =
-      identifier == 0x7E && element.codeset == 0 ? 256 * element.length + walk.bytes.At(i + 2) : 0;
-  if (identifier == 0x7E && element.codeset == 0 && i + 2 + userLength <= count) {
+  const std::int64_t userLength = identifier == q931::kUserUser && element.codeset == 0
+                                      ? 256 * element.length + walk.bytes.At(i + 2)
+                                      : 0;
+  if (identifier == q931::kUserUser && element.codeset == 0 && i + 2 + userLength <= count) {
     element.length = userLength;
     element.lengthOctets = 2;
     element.contents = walk.bytes.View(i + 3, userLength);

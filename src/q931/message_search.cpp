@@ -7,7 +7,7 @@
 
 #include "q931/decoder.h"
 #include "trace/message_number.h"
-#include "trace/ordered_chunks.h"
+#include "util/ordered_chunks.h"
 
 namespace sigrune {
 
@@ -72,9 +72,9 @@ std::size_t FindText(std::string_view searched, std::string_view text, FindCase 
 DecodedTextSearch::DecodedTextSearch(std::string_view text, FindCase findCase)
     : finder_(text, findCase) {}
 
-std::size_t DecodedTextSearch::Find(const MessageStore& store, std::size_t index,
+std::size_t DecodedTextSearch::Find(const MessageStore& store, MessageIndex message,
                                     const std::function<bool()>& keepGoing) {
-  ReadPayloadBytesOfMessage(store, index, bytes_);
+  ReadPayloadBytesOfMessage(store, message, bytes_);
   // After a hit the decode still runs to its end: a message that fails to decode holds no text
   // at all.
   position_ = finder_.Text().empty() ? 1 : 0;
@@ -111,10 +111,10 @@ void DecodedTextSearch::Search(std::string_view piece) {
   }
 }
 
-std::size_t FindInDecodedMessage(const MessageStore& store, std::size_t index,
+std::size_t FindInDecodedMessage(const MessageStore& store, MessageIndex message,
                                  std::string_view text, const std::function<bool()>& keepGoing,
                                  FindCase findCase) {
-  return DecodedTextSearch(text, findCase).Find(store, index, keepGoing);
+  return DecodedTextSearch(text, findCase).Find(store, message, keepGoing);
 }
 
 namespace {
@@ -129,7 +129,7 @@ struct FoundInChunk {
 
 bool FindInAllMessages(const MessageStore& store, std::string_view text,
                        const FindCallbacks& callbacks, FindCase findCase) {
-  const std::size_t count = store.msgCount;
+  const std::size_t count = store.MessageCount();
   const unsigned threads = ChunkThreads();
   std::vector<PerWorker<DecodedTextSearch>> searches(threads, {DecodedTextSearch(text, findCase)});
   // A chunk for each progress step, asked at its start as a loop over the messages would.
@@ -143,7 +143,7 @@ bool FindInAllMessages(const MessageStore& store, std::string_view text,
     for (std::size_t index = chunk * kMessagesPerProgress; index < end && !work.Stopped();
          ++index) {
       try {
-        if (search.Find(store, index, keepGoing) != 0) {
+        if (search.Find(store, MessageIndex{index}, keepGoing) != 0) {
           found.hits.push_back(index);
         }
       } catch (const SubscriptOutOfRange& failure) {

@@ -26,7 +26,7 @@ std::size_t FindText(std::string_view searched, std::string_view text, FindCase 
 // it does not occur, 1 for an empty text. Throws SubscriptOutOfRange when the message fails to
 // decode. A long decoded text is searched in pieces; `keepGoing`, asked after each, may stop the
 // search of the message, which then gives 0.
-std::size_t FindInDecodedMessage(const MessageStore& store, std::size_t index,
+std::size_t FindInDecodedMessage(const MessageStore& store, MessageIndex message,
                                  std::string_view text, const std::function<bool()>& keepGoing = {},
                                  FindCase findCase = FindCase::Exact);
 
@@ -49,7 +49,7 @@ class TextFinder {
 class DecodedTextSearch {
  public:
   DecodedTextSearch(std::string_view text, FindCase findCase);
-  std::size_t Find(const MessageStore& store, std::size_t index,
+  std::size_t Find(const MessageStore& store, MessageIndex message,
                    const std::function<bool()>& keepGoing = {});
 
  private:

@@ -1,7 +1,7 @@
 // Generic element contents, and the called and calling party numbers.
 
-#include "q931/code_table.h"
 #include "q931/element_decoders.h"
+#include "trace/code_table.h"
 
 namespace sigrune {
 

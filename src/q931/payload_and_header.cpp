@@ -1,10 +1,10 @@
 // Payload octets and the header line.
 
 #include "q931/decoder.h"
-#include "q931/message_types.h"
 #include "trace/hex_digits.h"
+#include "trace/message_types.h"
 #include "trace/summary_line.h"
-#include "trace/text_utilities.h"
+#include "util/text_utilities.h"
 
 namespace sigrune {
 
@@ -29,9 +29,10 @@ PayloadBytes PayloadBytesOfHexText(std::string_view hexText) {
   return ParsePayloadHex(hexText, OctetCount(hexText));
 }
 
-PayloadBytes PayloadBytesOfMessage(const MessageStore& store, std::size_t index) {
+PayloadBytes PayloadBytesOfMessage(const MessageStore& store, MessageIndex message) {
+  const std::size_t index = message.value;
   PayloadBytes bytes;
-  ReadPayloadBytesOfMessage(store, index, bytes);
+  ReadPayloadBytesOfMessage(store, MessageIndex{index}, bytes);
   return bytes;
 }
 
@@ -99,9 +100,11 @@ std::size_t SpacedHexOctetCount(std::string_view text) {
   return pairs + (characters % 2 == 1 && pairs % 2 == 1 ? 1 : 0);
 }
 
-void ReadPayloadBytesOfMessage(const MessageStore& store, std::size_t index, PayloadBytes& bytes) {
-  bytes.AssignSpacedHexText(
-      PayloadTextWithBlanks(DataLine(store, index), IsTracelist(store, index)));
+void ReadPayloadBytesOfMessage(const MessageStore& store, MessageIndex message,
+                               PayloadBytes& bytes) {
+  const std::size_t index = message.value;
+  bytes.AssignSpacedHexText(PayloadTextWithBlanks(DataLine(store, MessageIndex{index}),
+                                                  IsTracelist(store, MessageIndex{index})));
 }
 
 namespace {

@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "trace/large_allocator.h"
+#include "util/large_allocator.h"
 
 namespace sigrune {
 

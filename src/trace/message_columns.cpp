@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "trace/hex_digits.h"
+#include "trace/q931_codes.h"
 #include "trace/summary_line.h"
 
 namespace sigrune {
@@ -54,7 +55,7 @@ MessageColumns ReadMessageColumns(std::string_view dataLine, bool isTracelist,
   columns.timestampStart =
       static_cast<std::uint8_t>(std::min<std::size_t>(timestampStart, kTimestampNotKept));
   columns.timestampLength = static_cast<std::uint8_t>(timestampText.size());
-  if (columns.protocolDiscriminator != 0x08) {
+  if (columns.protocolDiscriminator != q931::kQ931Discriminator) {
     return columns;
   }
   const std::size_t length = columns.callReferenceLength;

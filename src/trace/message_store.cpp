@@ -226,7 +226,7 @@ void AppendMessage(MessageStore& store, LineRef dataLine, std::uint32_t gatewayI
   store.msgFiles.push_back(file);
   store.msgColumns.push_back(columns);
   store.msgTimes.push_back(time);
-  ++store.msgCount;
+  store.SetMessageCount(store.MessageCount() + 1);
 }
 
 }  // namespace sigrune
@@ -251,7 +251,7 @@ void ReserveMessages(MessageStore& store, std::size_t messages) {
 
 void KeepFirstMessages(MessageStore& store, std::size_t count) {
   ForEachMessageArray(store, [count](auto& array) { array.resize(count); });
-  store.msgCount = count;
+  store.SetMessageCount(count);
 }
 
 void MoveMessages(MessageStore& target, MessageStore&& source, LineBlocks lineBlocks) {
@@ -261,7 +261,7 @@ void MoveMessages(MessageStore& target, MessageStore&& source, LineBlocks lineBl
   for (std::size_t k = 0; k < gateways.size(); ++k) {
     gateways[k] = InternGatewayIp(target, source.gatewayIpTexts[k]);
   }
-  const std::size_t count = target.msgCount + source.msgCount;
+  const std::size_t count = target.MessageCount() + source.MessageCount();
   ForEachMessageArray(target, [count](auto& array) { MakeRoom(array, count); });
   if (lineBlocks == LineBlocks::Copied) {
     for (LineRef& line : source.msgDataLines) {
@@ -281,7 +281,7 @@ void MoveMessages(MessageStore& target, MessageStore&& source, LineBlocks lineBl
   ForEachMessageArray(target, source, [](auto& to, const auto& from) {
     to.insert(to.end(), from.begin(), from.end());
   });
-  target.msgCount = count;
+  target.SetMessageCount(count);
   if (lineBlocks == LineBlocks::InLane) {
     EmptyForReuse(source);
   } else {

@@ -11,9 +11,10 @@
 #include <unordered_map>
 #include <vector>
 
-#include "trace/large_allocator.h"
 #include "trace/message_columns.h"
+#include "trace/message_number.h"
 #include "trace/message_time.h"
+#include "util/large_allocator.h"
 
 namespace sigrune {
 
@@ -103,7 +104,9 @@ struct MessageStore {
   MessageStore(const MessageStore&) = delete;
   MessageStore& operator=(const MessageStore&) = delete;
 
-  std::size_t msgCount = 0;
+  std::size_t MessageCount() const { return count_; }
+  // Only by what fills or trims the arrays, in step with them.
+  void SetMessageCount(std::size_t count) { count_ = count; }
 
   // The data line of each message in dataLineArena (read through DataLine).
   LargeVector<LineRef> msgDataLines;
@@ -129,6 +132,9 @@ struct MessageStore {
   std::vector<std::string> gatewayIpTexts;
   std::unordered_map<std::string, std::uint32_t> gatewayIpIndex;
   TextArena dataLineArena;
+
+ private:
+  std::size_t count_ = 0;
 };
 
 // The per-message arrays, so that what is done to all of them names each once.
@@ -161,8 +167,8 @@ void AppendMessage(MessageStore& store, LineRef dataLine, std::uint32_t gatewayI
                    const MessageColumns& columns, MessageTime time, std::uint32_t file);
 
 // Whether the message comes from a <Tracelist> document.
-inline bool IsTracelist(const MessageStore& store, std::size_t index) {
-  const std::uint32_t file = store.msgFiles[index];
+inline bool IsTracelist(const MessageStore& store, MessageIndex index) {
+  const std::uint32_t file = store.msgFiles[index.value];
   return file < store.fileIsTracelist.size() && store.fileIsTracelist[file];
 }
 
@@ -191,16 +197,16 @@ void KeepFirstMessages(MessageStore& store, std::size_t count);
 // without the blanks of the payload and without the end marker and what follows: the payload's
 // octets, their case, the timestamp and every column read the same from it, in about two thirds
 // of the room. Any other line is kept exactly as read.
-inline std::string_view DataLine(const MessageStore& store, std::size_t index) {
-  return store.dataLineArena.Text(store.msgDataLines[index]);
+inline std::string_view DataLine(const MessageStore& store, MessageIndex index) {
+  return store.dataLineArena.Text(store.msgDataLines[index.value]);
 }
 
 // The start of the day of the trace's first timed message, on which a typed time of day is read
 // (ParseTypedTime); kNoTime when no message has a time.
 MessageTime TraceDayStart(const MessageStore& store);
 
-inline std::string_view GatewayIp(const MessageStore& store, std::size_t index) {
-  return store.gatewayIpTexts[store.msgGatewayIps[index]];
+inline std::string_view GatewayIp(const MessageStore& store, MessageIndex index) {
+  return store.gatewayIpTexts[store.msgGatewayIps[index.value]];
 }
 
 }  // namespace sigrune

@@ -1,7 +1,8 @@
 #include "trace/summary_line.h"
 
 #include "trace/hex_digits.h"
-#include "trace/text_utilities.h"
+#include "trace/q931_codes.h"
+#include "util/text_utilities.h"
 
 namespace sigrune {
 
@@ -50,7 +51,7 @@ SummaryFields FieldsBesidesPayload(std::string_view timestamp, bool isIncoming,
 }
 
 std::string_view OtherProtocolType(int protocolDiscriminator) {
-  return protocolDiscriminator == 0x03 ? "SERVICE" : "UNSUPPORTED MESSAGE";
+  return protocolDiscriminator == q931::kServiceDiscriminator ? "SERVICE" : "UNSUPPORTED MESSAGE";
 }
 
 void AppendTimestampPadding(std::string& line, std::string_view timestamp) {
@@ -96,7 +97,7 @@ SummaryFields BuildSummaryFields(std::string_view dataLine, bool isIncoming,
   const std::string_view head = PayloadTextPrefix(dataLine, isTracelist, 4, payload);
   const int protocolDiscriminator = ReadHexPair(head, 0);
   const auto callReferenceDigits = static_cast<std::size_t>(2 * ReadHexPair(head, 2));
-  if (protocolDiscriminator == 0x08) {
+  if (protocolDiscriminator == q931::kQ931Discriminator) {
     const std::string_view hexText =
         PayloadTextPrefix(dataLine, isTracelist, 4 + callReferenceDigits + 2, payload);
     fields.messageType = MessageTypeName(ReadHexPair(hexText, 4 + callReferenceDigits));
@@ -110,17 +111,21 @@ SummaryFields BuildSummaryFields(std::string_view dataLine, bool isIncoming,
   return fields;
 }
 
-SummaryFields BuildSummaryFields(const MessageStore& store, std::size_t index) {
+SummaryFields BuildSummaryFields(const MessageStore& store, MessageIndex message) {
+  const std::size_t index = message.value;
   const MessageColumns& columns = store.msgColumns[index];
   if (columns.callReferenceAsText) {
-    return BuildSummaryFields(DataLine(store, index), store.msgIsIncoming[index],
-                              ProtocolText(store.msgProtocols[index]), GatewayIp(store, index),
-                              IsTracelist(store, index));
+    return BuildSummaryFields(DataLine(store, MessageIndex{index}), store.msgIsIncoming[index],
+                              ProtocolText(store.msgProtocols[index]),
+                              GatewayIp(store, MessageIndex{index}),
+                              IsTracelist(store, MessageIndex{index}));
   }
-  SummaryFields fields = FieldsBesidesPayload(
-      KeptTimestamp(DataLine(store, index), columns, IsTracelist(store, index)),
-      store.msgIsIncoming[index], ProtocolText(store.msgProtocols[index]), GatewayIp(store, index));
-  if (columns.protocolDiscriminator == 0x08) {
+  SummaryFields fields =
+      FieldsBesidesPayload(KeptTimestamp(DataLine(store, MessageIndex{index}), columns,
+                                         IsTracelist(store, MessageIndex{index})),
+                           store.msgIsIncoming[index], ProtocolText(store.msgProtocols[index]),
+                           GatewayIp(store, MessageIndex{index}));
+  if (columns.protocolDiscriminator == q931::kQ931Discriminator) {
     fields.messageType = MessageTypeName(columns.messageType);
     fields.hasCallReference = true;
     AppendCallReferenceDigits(fields.callReferenceDigits, columns);
@@ -160,17 +165,20 @@ std::string BuildSummaryLine(std::string_view dataLine, bool isIncoming, std::st
   return line;
 }
 
-void AppendSummaryLine(std::string& line, const MessageStore& store, std::size_t index) {
-  AppendSummaryLine(line, BuildSummaryFields(store, index));
+void AppendSummaryLine(std::string& line, const MessageStore& store, MessageIndex message) {
+  const std::size_t index = message.value;
+  AppendSummaryLine(line, BuildSummaryFields(store, MessageIndex{index}));
 }
 
-void AppendTimestampAndGateway(std::string& text, const MessageStore& store, std::size_t index) {
+void AppendTimestampAndGateway(std::string& text, const MessageStore& store, MessageIndex message) {
+  const std::size_t index = message.value;
   const std::size_t start = text.size();
   const std::string_view timestamp =
-      KeptTimestamp(DataLine(store, index), store.msgColumns[index], IsTracelist(store, index));
+      KeptTimestamp(DataLine(store, MessageIndex{index}), store.msgColumns[index],
+                    IsTracelist(store, MessageIndex{index}));
   text += timestamp;
   AppendTimestampPadding(text, timestamp);
-  text += GatewayIp(store, index);
+  text += GatewayIp(store, MessageIndex{index});
   // A tab in the timestamp ends the piece there, as it ends the line's first column.
   const std::size_t tab = text.find('\t', start);
   if (tab != std::string::npos) {
@@ -178,17 +186,18 @@ void AppendTimestampAndGateway(std::string& text, const MessageStore& store, std
   }
 }
 
-std::string BuildSummaryLine(const MessageStore& store, std::size_t index) {
+std::string BuildSummaryLine(const MessageStore& store, MessageIndex message) {
+  const std::size_t index = message.value;
   std::string line;
-  AppendSummaryLine(line, store, index);
+  AppendSummaryLine(line, store, MessageIndex{index});
   return line;
 }
 
 void RebuildMessageList(const MessageStore& store, MessageListSink& list) {
   std::string line;
-  for (std::size_t index = 0; index < store.msgCount; ++index) {
+  for (std::size_t index = 0; index < store.MessageCount(); ++index) {
     line.clear();
-    AppendSummaryLine(line, store, index);
+    AppendSummaryLine(line, store, MessageIndex{index});
     list.AddItem(line);
   }
 }

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "q931/message_types.h"
 #include "trace/message_store.h"
+#include "trace/message_types.h"
 
 namespace sigrune {
 
@@ -50,7 +50,7 @@ SummaryFields BuildSummaryFields(std::string_view dataLine, bool isIncoming,
                                  std::string_view protocol, std::string_view gatewayIp,
                                  bool isTracelist);
 // The same from the store's columns (the text rules above only for what the columns cannot hold).
-SummaryFields BuildSummaryFields(const MessageStore& store, std::size_t index);
+SummaryFields BuildSummaryFields(const MessageStore& store, MessageIndex index);
 
 // Lays the fields out: timestamp and padding, gateway, direction, protocol, message type and call
 // reference, with the tabs and blanks of the list.
@@ -62,12 +62,12 @@ std::string BuildSummaryLine(std::string_view dataLine, bool isIncoming, std::st
                              std::string_view gatewayIp, bool isTracelist);
 
 // The summary line of the message at `index` (message number index + 1).
-void AppendSummaryLine(std::string& line, const MessageStore& store, std::size_t index);
-std::string BuildSummaryLine(const MessageStore& store, std::size_t index);
+void AppendSummaryLine(std::string& line, const MessageStore& store, MessageIndex index);
+std::string BuildSummaryLine(const MessageStore& store, MessageIndex index);
 
 // The summary line of the message at `index` up to its first tab: the timestamp, its padding and
 // the gateway, unless the timestamp holds a tab itself.
-void AppendTimestampAndGateway(std::string& text, const MessageStore& store, std::size_t index);
+void AppendTimestampAndGateway(std::string& text, const MessageStore& store, MessageIndex index);
 
 // Where RebuildMessageList puts the lines: the command line's output, or a test's list.
 class MessageListSink {

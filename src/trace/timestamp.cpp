@@ -5,7 +5,7 @@
 #include <cstddef>
 
 #include "trace/summary_line.h"
-#include "trace/text_utilities.h"
+#include "util/text_utilities.h"
 
 namespace sigrune {
 

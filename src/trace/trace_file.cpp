@@ -11,9 +11,9 @@
 #include <system_error>
 
 #include "trace/gzip_blocks.h"
-#include "trace/text_utilities.h"
 #include "trace/trace_pieces.h"
 #include "trace/trace_reader.h"
+#include "util/text_utilities.h"
 
 namespace sigrune {
 
@@ -177,11 +177,11 @@ LoadResult ReadDescriptor(int descriptor, const std::string& name, const LoadPro
     const std::size_t whole = reader->MessageCount();
     result.store = reader->Finish();
     point.reader.pendingLineMadeMessage =
-        result.store.msgCount > whole || point.reader.pendingLength > kMaxLineLength;
+        result.store.MessageCount() > whole || point.reader.pendingLength > kMaxLineLength;
     result.skippedLongLines = reader->SkippedLongLines();
     result.firstSkippedLine = reader->FirstSkippedLine();
     result.outcome =
-        result.store.msgCount > 0 ? OperationOutcome::Done : OperationOutcome::NotFound;
+        result.store.MessageCount() > 0 ? OperationOutcome::Done : OperationOutcome::NotFound;
     return result;
   } catch (const std::bad_alloc&) {
     const std::size_t messages = reader ? reader->MessageCount() : 0;
@@ -280,8 +280,8 @@ void HoldUnendedLastLine(LoadResult& loaded) {
       loaded.firstSkippedFile.clear();
     }
   } else {
-    KeepFirstMessages(loaded.store, loaded.store.msgCount - 1);
-    if (loaded.outcome == OperationOutcome::Done && loaded.store.msgCount == 0) {
+    KeepFirstMessages(loaded.store, loaded.store.MessageCount() - 1);
+    if (loaded.outcome == OperationOutcome::Done && loaded.store.MessageCount() == 0) {
       loaded.outcome = OperationOutcome::NotFound;
     }
   }

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "trace/file_identity.h"
-#include "trace/text_utilities.h"
 #include "trace/trace_reader.h"
+#include "util/text_utilities.h"
 
 namespace sigrune {
 
@@ -106,7 +106,7 @@ LoadResult Joined(const std::vector<GivenFile>& files, std::vector<LoadResult>& 
   MessageStore& store = joined.store;
   std::size_t messages = 0;
   for (const LoadResult& result : loaded) {
-    messages += result.store.msgCount;
+    messages += result.store.MessageCount();
   }
   ReserveMessages(store, messages);
   for (std::uint32_t file = 0; file < order.size(); ++file) {
@@ -124,7 +124,7 @@ LoadResult Joined(const std::vector<GivenFile>& files, std::vector<LoadResult>& 
   }
   joined.followPoint = std::move(loaded[order.back()].followPoint);
   joined.followPoint->fileIndex = static_cast<std::uint32_t>(order.size() - 1);
-  joined.outcome = store.msgCount > 0 ? OperationOutcome::Done : OperationOutcome::NotFound;
+  joined.outcome = store.MessageCount() > 0 ? OperationOutcome::Done : OperationOutcome::NotFound;
   return joined;
 }
 
@@ -173,7 +173,7 @@ LoadResult LoadTraceFiles(const std::vector<std::string>& paths, const LoadOptio
   } catch (const std::bad_alloc&) {
     std::size_t messages = 0;
     for (const LoadResult& result : loaded) {
-      messages += result.store.msgCount;
+      messages += result.store.MessageCount();
     }
     loaded.clear();
     LoadResult failed;

@@ -14,8 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include "trace/ordered_chunks.h"
-#include "trace/text_utilities.h"
+#include "util/ordered_chunks.h"
+#include "util/text_utilities.h"
 
 namespace sigrune {
 
@@ -271,7 +271,7 @@ void PieceLoad::ReadPiece(std::size_t index, unsigned laneIndex, LargeVector<cha
   const std::size_t whole = reader.MessageCount();
   piece.store = reader.Finish();
   piece.lastLineMadeMessage =
-      piece.store.msgCount > whole || piece.end.pendingLength > kMaxLineLength;
+      piece.store.MessageCount() > whole || piece.end.pendingLength > kMaxLineLength;
   // Asked once the last line made its message: that may be the piece's first.
   piece.inheritsHeader = reader.FirstMessageInheritsHeader();
   piece.inheritsGateway = reader.FirstMessageInheritsGateway();
@@ -286,12 +286,12 @@ void PieceLoad::Join(Piece& piece) {
       line += line != 0 ? lineOffset_ : 0;
     }
   }
-  if (part.msgCount > 0 && piece.inheritsHeader) {
+  if (part.MessageCount() > 0 && piece.inheritsHeader) {
     part.msgProtocols[0] = carried_.protocol;
     part.msgIsIncoming[0] = carried_.isIncoming;
     part.msgLineNumbers[0] = carried_.headerLineNumber;
   }
-  if (part.msgCount > 0 && piece.inheritsGateway) {
+  if (part.MessageCount() > 0 && piece.inheritsGateway) {
     part.msgGatewayIps[0] = InternGatewayIp(part, carried_.gateway);
   }
   if (piece.knowsHeader) {
@@ -312,7 +312,7 @@ void PieceLoad::Join(Piece& piece) {
   if (joined_ == 0) {
     // Messages are spread evenly enough through a trace that the first piece tells how many to
     // expect; the room not used is never touched, so it costs no memory.
-    const double expected = static_cast<double>(part.msgCount) * 1.2 *
+    const double expected = static_cast<double>(part.MessageCount()) * 1.2 *
                             static_cast<double>(fileSize_) / static_cast<double>(pieceSize_);
     ReserveMessages(store_, static_cast<std::size_t>(std::min(expected, kMostMessagesReserved)));
   }
@@ -326,10 +326,10 @@ MessageStore PieceLoad::CopyOfFirstPiece() const {
   // Copied: the lane goes on filling on this thread, unseen by whoever shows the copy.
   const MessageStore& first = pieces_[0].store;
   MessageStore shown;
-  ReserveMessages(shown, first.msgCount);
-  for (std::size_t k = 0; k < first.msgCount; ++k) {
+  ReserveMessages(shown, first.MessageCount());
+  for (std::size_t k = 0; k < first.MessageCount(); ++k) {
     AppendMessage(shown, lanes_[0].Text(first.msgDataLines[k]),
-                  InternGatewayIp(shown, GatewayIp(first, k)), first.msgProtocols[k],
+                  InternGatewayIp(shown, GatewayIp(first, MessageIndex{k})), first.msgProtocols[k],
                   first.msgIsIncoming[k], first.msgLineNumbers[k], first.msgColumns[k],
                   first.msgTimes[k], 0);
   }
@@ -466,7 +466,8 @@ LoadResult PieceLoad::Run(const LoadProgress& progress, const LoadWatch& watch) 
   point.reader.isIncoming = carried_.isIncoming;
   point.reader.headerLineNumber = carried_.headerLineNumber;
   point.reader.gatewayAddress = carried_.gateway;
-  result.outcome = result.store.msgCount > 0 ? OperationOutcome::Done : OperationOutcome::NotFound;
+  result.outcome =
+      result.store.MessageCount() > 0 ? OperationOutcome::Done : OperationOutcome::NotFound;
   return result;
 }
 

@@ -5,7 +5,7 @@
 
 #include "trace/hex_digits.h"
 #include "trace/summary_line.h"
-#include "trace/text_utilities.h"
+#include "util/text_utilities.h"
 
 namespace sigrune {
 
@@ -255,7 +255,7 @@ void TraceTextReader::ConsumeLine(std::string_view line) {
       break;
     case LineKind::Data: {
       if (!dropPendingMessage_) {
-        if (store_.msgCount == 0) {
+        if (store_.MessageCount() == 0) {
           firstInheritsHeader_ = !headerKnown_;
           firstInheritsGateway_ = !gatewayKnown_;
         }

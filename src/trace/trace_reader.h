@@ -71,7 +71,7 @@ class TraceTextReader {
   void Feed(std::string_view bytes);
   // Makes room for about this many messages at once, sparing the arrays repeated growth.
   void Reserve(std::size_t messages);
-  std::size_t MessageCount() const { return store_.msgCount; }
+  std::size_t MessageCount() const { return store_.MessageCount(); }
   // Lines longer than kMaxLineLength, and the 1-based number of the first of them.
   std::uint64_t SkippedLongLines() const { return skippedLongLines_; }
   std::uint64_t FirstSkippedLine() const { return firstSkippedLine_; }

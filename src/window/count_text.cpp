@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "document/trace_document.h"
-#include "trace/text_utilities.h"
+#include "util/text_utilities.h"
 
 namespace sigrune {
 
@@ -35,7 +35,7 @@ QString TraceCountText(const TraceDocument& document) {
       std::count_if(calls.calls.begin(), calls.calls.end(),
                     [](const CallRecord& call) { return call.outcome == CallOutcome::Failed; }));
   const QString separator = QStringLiteral(" \u00b7 ");
-  return ListCountText(document.RowCount(), document.Store().msgCount) + separator +
+  return ListCountText(document.RowCount(), document.Store().MessageCount()) + separator +
          CountText(calls.calls.size(), QCoreApplication::translate("sigrune", "call"),
                    QCoreApplication::translate("sigrune", "calls")) +
          separator + GroupedNumber(failed) + QCoreApplication::translate("sigrune", " failed");

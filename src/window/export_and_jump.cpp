@@ -7,10 +7,10 @@
 #include <QStatusBar>
 #include <algorithm>
 
-#include "q931/export_writer.h"
 #include "window/editor_command.h"
 #include "window/main_window.h"
 #include "window/report_error.h"
+#include "writers/export_writer.h"
 
 namespace sigrune {
 

@@ -6,10 +6,10 @@
 #include <QStandardPaths>
 #include <QStatusBar>
 
-#include "document/pcap_export.h"
-#include "trace/text_utilities.h"
+#include "util/text_utilities.h"
 #include "window/calls/calls_pane.h"
 #include "window/main_window.h"
+#include "writers/pcap_export.h"
 
 namespace sigrune {
 
@@ -27,8 +27,8 @@ void MainWindow::ExportPcapClicked() {
   if (document_.IsFiltered()) {
     messages = document_.ShownRows();
   } else {
-    messages.reserve(document_.Store().msgCount);
-    for (std::size_t index = 0; index < document_.Store().msgCount; ++index) {
+    messages.reserve(document_.Store().MessageCount());
+    for (std::size_t index = 0; index < document_.Store().MessageCount(); ++index) {
       messages.push_back(NumberOf(MessageIndex{index}));
     }
   }

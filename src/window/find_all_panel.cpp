@@ -10,7 +10,7 @@
 #include <QVBoxLayout>
 
 #include "trace/summary_line.h"
-#include "trace/text_utilities.h"
+#include "util/text_utilities.h"
 #include "window/count_text.h"
 #include "window/table_text.h"
 
@@ -64,10 +64,10 @@ class FindAllModel : public QAbstractTableModel {
  private:
   // The summary line's fields apart by two blanks: its tabs line up only in the message list.
   QString SummaryText(MessageNumber message) const {
-    if (message.value > document_->Store().msgCount) {
+    if (message.value > document_->Store().MessageCount()) {
       return {};
     }
-    const SummaryFields fields = BuildSummaryFields(document_->Store(), IndexOf(message).value);
+    const SummaryFields fields = BuildSummaryFields(document_->Store(), IndexOf(message));
     QStringList parts;
     for (const std::string_view part : {fields.timestamp, fields.gatewayIp, fields.direction,
                                         fields.protocol, TrimBlanks(fields.messageType)}) {

@@ -9,7 +9,7 @@
 
 #include "document/find_all.h"
 #include "document/go_to.h"
-#include "trace/text_utilities.h"
+#include "util/text_utilities.h"
 #include "window/count_text.h"
 #include "window/find_all_panel.h"
 #include "window/find_form.h"
@@ -182,7 +182,7 @@ void MainWindow::FindAllFinished(std::optional<FindAllResult> found, const QStri
 
 // A result of Find All chosen: its message shows, the text marked.
 void MainWindow::ShowFoundMessage(MessageNumber message) {
-  if (message.value > document_.Store().msgCount) {
+  if (message.value > document_.Store().MessageCount()) {
     return;
   }
   document_.SelectMessage(message);

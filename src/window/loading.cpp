@@ -8,7 +8,7 @@
 #include <QTabWidget>
 #include <QTreeView>
 
-#include "trace/text_utilities.h"
+#include "util/text_utilities.h"
 #include "window/count_text.h"
 #include "window/find_all_panel.h"
 #include "window/find_form.h"
@@ -86,7 +86,7 @@ bool MainWindow::StartLoad(const QStringList& fileNames, LoadKind kind, bool fol
 
 // The first messages of the trace being opened, shown read-only until the whole is read.
 void MainWindow::ShowPreview(MessageStore&& firstMessages) {
-  const std::size_t count = firstMessages.msgCount;
+  const std::size_t count = firstMessages.MessageCount();
   const std::string path = firstMessages.filePaths.empty() ? "" : firstMessages.filePaths.front();
   LoadResult first;
   first.outcome = OperationOutcome::Done;

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <climits>
 
-#include "trace/text_utilities.h"
+#include "util/text_utilities.h"
 #include "window/table_text.h"
 
 namespace sigrune {
@@ -58,7 +58,7 @@ bool MessageListModel::ShowAppendedRows() {
 
 const SummaryFields& MessageListModel::FieldsOf(MessageNumber message) const {
   if (message != cachedMessage_) {
-    cachedFields_ = BuildSummaryFields(document_->Store(), IndexOf(message).value);
+    cachedFields_ = BuildSummaryFields(document_->Store(), IndexOf(message));
     cachedMessage_ = message;
   }
   return cachedFields_;

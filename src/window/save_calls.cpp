@@ -4,7 +4,7 @@
 #include <QFile>
 #include <QStatusBar>
 
-#include "trace/text_utilities.h"
+#include "util/text_utilities.h"
 #include "window/calls/calls_pane.h"
 #include "window/main_window.h"
 #include "window/report_error.h"

@@ -5,7 +5,7 @@
 #include <QStatusBar>
 #include <QTextEdit>
 
-#include "trace/text_utilities.h"
+#include "util/text_utilities.h"
 #include "window/decoded_text_pane.h"
 #include "window/main_window.h"
 

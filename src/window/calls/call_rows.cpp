@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
-#include "trace/text_utilities.h"
+#include "util/text_utilities.h"
 
 namespace sigrune {
 

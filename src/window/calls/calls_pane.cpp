@@ -14,7 +14,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "trace/text_utilities.h"
+#include "util/text_utilities.h"
 #include "window/calls/call_list_model.h"
 
 namespace sigrune {

@@ -10,7 +10,7 @@
 #include <algorithm>
 
 #include "calls/call_flow.h"
-#include "trace/text_utilities.h"
+#include "util/text_utilities.h"
 #include "window/calls/call_headline.h"
 #include "window/ladder/ladder_view.h"
 #include "window/ladder/lane_names_store.h"

@@ -13,9 +13,9 @@
 #include <string_view>
 
 #include "platform/platform.h"
-#include "trace/replacing_file.h"
-#include "trace/text_utilities.h"
+#include "util/text_utilities.h"
 #include "window/ladder/ladder_painter.h"
+#include "writers/replacing_file.h"
 
 namespace sigrune {
 

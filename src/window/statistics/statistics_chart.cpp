@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "trace/text_utilities.h"
+#include "util/text_utilities.h"
 #include "window/calls/outcome_colours.h"
 
 namespace sigrune {

@@ -8,10 +8,10 @@
 #include <algorithm>
 #include <span>
 
-#include "calls/statistics_csv.h"
-#include "trace/text_utilities.h"
+#include "util/text_utilities.h"
 #include "window/calls/outcome_colours.h"
 #include "window/table_text.h"
+#include "writers/statistics_csv.h"
 
 namespace sigrune {
 

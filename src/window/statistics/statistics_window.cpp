@@ -15,7 +15,7 @@
 #include <algorithm>
 #include <functional>
 
-#include "trace/text_utilities.h"
+#include "util/text_utilities.h"
 #include "window/calls/outcome_colours.h"
 #include "window/statistics/statistics_chart.h"
 #include "window/statistics/statistics_tables.h"

@@ -1,4 +1,4 @@
-#include "document/pcap_file.h"
+#include "writers/pcap_file.h"
 
 #include <pcap/pcap.h>
 

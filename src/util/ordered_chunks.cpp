@@ -1,4 +1,4 @@
-#include "trace/ordered_chunks.h"
+#include "util/ordered_chunks.h"
 
 #include <sched.h>
 

@@ -1,4 +1,4 @@
-#include "trace/replacing_file.h"
+#include "writers/replacing_file.h"
 
 #include <fcntl.h>
 #include <limits.h>

@@ -1,4 +1,4 @@
-#include "calls/call_csv.h"
+#include "writers/call_csv.h"
 
 #include "calls/call_texts.h"
 

@@ -16,7 +16,7 @@
 #include "trace/message_number.h"
 #include "trace/message_store.h"
 #include "trace/operation_outcome.h"
-#include "trace/replacing_file.h"
+#include "writers/replacing_file.h"
 
 namespace sigrune {
 

@@ -1,14 +1,14 @@
-#include "document/pcap_export.h"
+#include "writers/pcap_export.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <new>
 
-#include "document/pcap_file.h"
 #include "q931/payload_bytes.h"
 #include "trace/summary_line.h"
-#include "trace/text_utilities.h"
+#include "util/text_utilities.h"
+#include "writers/pcap_file.h"
 
 namespace sigrune {
 
@@ -23,14 +23,15 @@ struct Selection {
   const MessageStore& store;
   const RowMap* rows;
 
-  std::size_t Count() const { return rows != nullptr ? rows->size() : store.msgCount; }
+  std::size_t Count() const { return rows != nullptr ? rows->size() : store.MessageCount(); }
   std::size_t IndexAt(std::size_t k) const {
     return rows != nullptr ? IndexOf((*rows)[k]).value : k;
   }
 };
 
 std::string_view PayloadOf(const MessageStore& store, std::size_t index) {
-  return PayloadTextWithBlanks(DataLine(store, index), IsTracelist(store, index));
+  return PayloadTextWithBlanks(DataLine(store, MessageIndex{index}),
+                               IsTracelist(store, MessageIndex{index}));
 }
 
 // The size of the message's packet, tags included; 0 for a message without octets.

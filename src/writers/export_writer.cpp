@@ -1,4 +1,4 @@
-#include "q931/export_writer.h"
+#include "writers/export_writer.h"
 
 #include <cerrno>
 #include <cstring>
@@ -7,9 +7,9 @@
 
 #include "q931/decoder.h"
 #include "trace/message_number.h"
-#include "trace/ordered_chunks.h"
 #include "trace/summary_line.h"
-#include "trace/text_utilities.h"
+#include "util/ordered_chunks.h"
+#include "util/text_utilities.h"
 
 namespace sigrune {
 
@@ -28,7 +28,9 @@ struct WrittenMessages {
   const MessageStore& store;
   const RowMap* messages;
 
-  std::size_t Count() const { return messages != nullptr ? messages->size() : store.msgCount; }
+  std::size_t Count() const {
+    return messages != nullptr ? messages->size() : store.MessageCount();
+  }
   std::size_t IndexAt(std::size_t place) const {
     return messages != nullptr ? IndexOf((*messages)[place]).value : place;
   }
@@ -40,7 +42,7 @@ std::vector<std::size_t> ChunkStarts(const WrittenMessages& written) {
   std::size_t lineBytes = 0;
   const std::size_t count = written.Count();
   for (std::size_t place = 0; place < count; ++place) {
-    const std::size_t size = DataLine(written.store, written.IndexAt(place)).size();
+    const std::size_t size = DataLine(written.store, MessageIndex{written.IndexAt(place)}).size();
     lineBytes += size > kLineDecodedAlone ? 0 : size;
     if (place + 1 - starts.back() == kChunkMessages || lineBytes >= kChunkLineBytes) {
       starts.push_back(place + 1);
@@ -58,12 +60,12 @@ std::vector<std::size_t> ChunkStarts(const WrittenMessages& written) {
 std::size_t AppendRecord(std::string& records, const MessageStore& store, std::size_t index,
                          PayloadBytes& bytes, std::string& undecodableReason) {
   records += "=============================\r\n";
-  AppendTimestampAndGateway(records, store, index);
+  AppendTimestampAndGateway(records, store, MessageIndex{index});
   records += "\r\n";
   records += store.msgIsIncoming[index] ? "In <- " : "Out -> ";
   const std::size_t start = records.size();
   try {
-    ReadPayloadBytesOfMessage(store, index, bytes);
+    ReadPayloadBytesOfMessage(store, MessageIndex{index}, bytes);
     AppendDecodedMessage(records, bytes);
   } catch (const SubscriptOutOfRange& failure) {
     records.resize(start);
@@ -120,7 +122,7 @@ ExportResult WriteRecords(const MessageStore& store, const RowMap* messages,
     for (std::size_t place = starts[chunk]; place < starts[chunk + 1] && !work.Stopped(); ++place) {
       const std::size_t index = shown.IndexAt(place);
       ChunkRecords::Record record;
-      if (DataLine(store, index).size() > kLineDecodedAlone) {
+      if (DataLine(store, MessageIndex{index}).size() > kLineDecodedAlone) {
         record.decodedAlone = true;
       } else {
         reason.clear();

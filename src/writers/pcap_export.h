@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "q931/export_writer.h"
 #include "q931/pcap_packets.h"
 #include "trace/message_number.h"
 #include "trace/message_store.h"
+#include "writers/export_writer.h"
 
 namespace sigrune {
 

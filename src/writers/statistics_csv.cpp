@@ -1,7 +1,7 @@
-#include "calls/statistics_csv.h"
+#include "writers/statistics_csv.h"
 
-#include "calls/call_csv.h"
 #include "calls/call_texts.h"
+#include "writers/call_csv.h"
 
 namespace sigrune {
 
