@@ -2,7 +2,6 @@
 // one pass in memory: both must give the same text, or the thread must say why it stopped. The
 // text is then read as a trace.
 
-#include <sys/mman.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -12,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "memory_file.h"
 #include "trace/gzip_blocks.h"
 #include "trace/trace_reader.h"
 
@@ -62,20 +62,10 @@ bool InflateAll(std::string_view data, std::string& text) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const int file = ::memfd_create("fuzz.gz", 0);
+  const int file = sigrune::MemoryFileOf("fuzz.gz", data, size);
   if (file < 0) {
     return 0;
   }
-  std::size_t written = 0;
-  while (written < size) {
-    const ssize_t got = ::write(file, data + written, size - written);
-    if (got <= 0) {
-      ::close(file);
-      return 0;
-    }
-    written += static_cast<std::size_t>(got);
-  }
-  ::lseek(file, 0, SEEK_SET);
 
   std::string text;
   std::string error;

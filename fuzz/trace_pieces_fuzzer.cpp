@@ -2,7 +2,6 @@
 // threads picked by the first two bytes (and the input's length), and as one reader reads it from
 // start to end: the stores, the skipped lines and the follow points must be the same.
 
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "memory_file.h"
 #include "trace/trace_reader.h"
 
 namespace {
@@ -62,18 +62,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // there.
   const std::size_t pieceSize = std::max<std::size_t>(1 + data[0] % 128, size / 256);
   const unsigned threads = 1 + data[1] % 3;
-  const int file = ::memfd_create("trace.txt", 0);
+  const int file = sigrune::MemoryFileOf("trace.txt", data + 2, size - 2);
   if (file < 0) {
     return 0;
-  }
-  std::size_t written = 2;
-  while (written < size) {
-    const ssize_t got = ::write(file, data + written, size - written);
-    if (got <= 0) {
-      ::close(file);
-      return 0;
-    }
-    written += static_cast<std::size_t>(got);
   }
   const std::string path = "/proc/self/fd/" + std::to_string(file);
   const sigrune::LoadResult whole = sigrune::LoadTraceFile(
