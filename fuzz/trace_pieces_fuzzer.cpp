@@ -10,49 +10,9 @@
 #include <cstring>
 #include <string>
 
+#include "../tests/load_dump.h"
 #include "memory_file.h"
 #include "trace/trace_reader.h"
-
-namespace {
-
-// Every field of every message, the store's tables, the skipped lines and the follow point.
-std::string Dump(const sigrune::LoadResult& loaded) {
-  const sigrune::MessageStore& store = loaded.store;
-  std::string text =
-      std::to_string(static_cast<int>(loaded.outcome)) + " " + loaded.errorText + "\n";
-  for (std::size_t k = 0; k < store.MessageCount(); ++k) {
-    const sigrune::MessageColumns columns = store.msgColumns[k];
-    char bytes[sizeof columns];
-    std::memcpy(bytes, &columns, sizeof columns);
-    text += std::string(DataLine(store, sigrune::MessageIndex{k})) + "|" +
-            std::to_string(store.msgGatewayIps[k]) + " " +
-            std::to_string(static_cast<int>(store.msgProtocols[k])) +
-            (store.msgIsIncoming[k] ? " in " : " out ") + std::to_string(store.msgLineNumbers[k]) +
-            " " + std::to_string(store.msgFiles[k]) + " " + std::to_string(store.msgTimes[k]) +
-            " " + std::string(bytes, sizeof bytes) + "\n";
-  }
-  for (const std::string& gateway : store.gatewayIpTexts) {
-    text += "gateway " + gateway + "\n";
-  }
-  for (std::size_t file = 0; file < store.filePaths.size(); ++file) {
-    text += "file " + store.filePaths[file] + (store.fileIsTracelist[file] ? " tracelist\n" : "\n");
-  }
-  text += "skipped " + std::to_string(loaded.skippedLongLines) + " first " +
-          std::to_string(loaded.firstSkippedLine) + "\n";
-  if (loaded.followPoint) {
-    const sigrune::ReaderContinuation& reader = loaded.followPoint->reader;
-    text += "follow " + std::to_string(loaded.followPoint->offset) + " line " +
-            std::to_string(reader.lineNumber) + " pending [" + reader.pendingLine + "] " +
-            std::to_string(reader.pendingLength) + (reader.skipLineFeed ? " skipLF " : " ") +
-            std::to_string(static_cast<int>(reader.protocol)) +
-            (reader.isIncoming ? " in " : " out ") + std::to_string(reader.headerLineNumber) + " " +
-            reader.gatewayAddress + (reader.pendingLineMadeMessage ? " made" : "") +
-            (reader.isTracelist ? " tracelist\n" : "\n");
-  }
-  return text;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 2) {
@@ -72,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const sigrune::LoadResult pieces = sigrune::LoadTraceFile(
       path, {sigrune::AcceptedFiles::RegularOnly, {}, sigrune::PieceReading{pieceSize, threads}});
   ::close(file);
-  if (Dump(whole) != Dump(pieces)) {
+  if (sigrune::Dump(whole) != sigrune::Dump(pieces)) {
     __builtin_trap();
   }
   return 0;
