@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "calls/call_table.h"
-#include "q931/decoder.h"
 #include "load_dump.h"
+#include "q931/decoder.h"
 #include "test_files.h"
 #include "trace/summary_line.h"
 #include "trace/trace_reader.h"
