@@ -88,7 +88,8 @@ std::string TraceOf(const std::uint8_t* data, std::size_t size) {
 std::string Described(const sigrune::MessageStore& store, const sigrune::CallTable& table) {
   std::string text;
   for (std::uint32_t call = 1; call <= table.calls.size(); ++call) {
-    sigrune::AppendCallCsvRecord(text, store, table, sigrune::CallNumber{call}, true);
+    sigrune::AppendCallCsvRecord(text, store, table, sigrune::CallNumber{call},
+                                 {.related = true, .timing = true});
   }
   for (const std::uint32_t call : table.callOfMessage) {
     text += std::to_string(call) + " ";

@@ -122,7 +122,7 @@ TEST(ExtendCalls, GroupsAppendedMessagesAsGroupCallsWould) {
   const auto described = [](const MessageStore& store, const CallTable& table) {
     std::string text;
     for (std::uint32_t call = 1; call <= table.calls.size(); ++call) {
-      AppendCallCsvRecord(text, store, table, CallNumber{call}, true);
+      AppendCallCsvRecord(text, store, table, CallNumber{call}, {.related = true, .timing = true});
     }
     for (const std::uint32_t call : table.callOfMessage) {
       text += std::to_string(call) + " ";
@@ -194,6 +194,7 @@ TEST(ReadElementFacts, ReadsTheFirstOfEachInCodesetZero) {
     std::string hex;  // a message after "08 02 00 01"
     std::string calling, called;
     int cause;
+    int channel = -1;
   };
   const Case cases[] = {
       // A non-locking shift puts the first Calling party number in codeset 6.
@@ -203,12 +204,17 @@ TEST(ReadElementFacts, ReadsTheFirstOfEachInCodesetZero) {
       {"05 6c 02 01 31 70 03 81 32 33", "", "23", -1},  // no octet with bit 8 set: no digits
       {"45 08 00 08 01 00 08 02 00 05 08 03 00 05 95 08 02 81 90", "", "", 21},
       {"45 08 05 81 90", "", "", -1},  // runs past the end
+      // A basic rate Channel ID, then one of primary rate; four octets; bit 6 clear.
+      {"05 18 01 89 18 03 a9 83 85", "", "", -1, 5},
+      {"05 18 04 a9 83 87 00", "", "", -1, -1},
+      {"05 18 03 89 83 87", "", "", -1, -1},
   };
   for (const Case& c : cases) {
-    ElementFacts facts{true, true, true, "stale", "stale", 99};
+    ElementFacts facts{true, true, true, true, "stale", "stale", 99};
     ReadElementFacts(PayloadBytesOfHexText(RemoveBlanks("08020001" + c.hex)), facts);
     EXPECT_EQ(facts.calling, c.calling) << c.hex;
     EXPECT_EQ(facts.called, c.called) << c.hex;
+    EXPECT_EQ(facts.channel, c.channel) << c.hex;
     EXPECT_EQ(facts.cause, c.cause) << c.hex;
   }
 }

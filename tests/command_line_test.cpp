@@ -27,6 +27,7 @@
 #include "test_files.h"
 #include "trace/trace_reader.h"
 #include "waiting.h"
+#include "writers/call_csv.h"
 
 namespace sigrune {
 namespace {
@@ -640,6 +641,40 @@ TEST_F(CommandLine, CallsPrintsATableOrTheCsv) {
             "messages  cause                    related  first fault\n"
             "   3  01/15/2004 10:00:06.000     0.950  10.1.1.6  out           5550142  failed   "
             "       5  34 No channel available           3 DISCONNECT 34\n");
+}
+
+TEST_F(CommandLine, KpiAndChannelsPrintTheirRowsByGatewayOrHour) {
+  const auto setup = [](std::string_view stamp, std::string_view gateway, std::string_view crv) {
+    return std::string(stamp) + " CCP|In  Message -- PriSetupMsg\n" + std::string(stamp) +
+           " CCP|MMan_Id= 1. (IpAddr=" + std::string(gateway) + " IpPort=2427)\n" +
+           std::string(stamp) + " CCP|IsdnMsgData1= 08 02 00 " + std::string(crv) +
+           " 05 18 03 a9 83 85\n";
+  };
+  const std::string trace =
+      Write("midnight.txt", setup("01/15/2004 23:30:00.000", "0500000a", "01") +
+                                setup("01/16/2004 00:10:00.000", "0500000a", "02") +
+                                setup("Jan 16 00:20:00", "0600000a", "03"));
+  const std::string kpiHeader =
+      "protocol,calls,answered,busy,no answer,rejected,cancelled,failed,none,asr,ner,acd,"
+      "pdd_median,pdd_p95,setup_median,peak_concurrent,peak_at\n";
+  EXPECT_EQ(RunCli({"kpi", trace, "--csv", "--by", "hour"}).out,
+            "hour," + kpiHeader +
+                "2004-01-15 23:00,,1,0,0,0,0,0,0,1,0.0,0.0,,,,,1,01/15/2004 23:30:00.000\n"
+                "2004-01-16 00:00,,1,0,0,0,0,0,0,1,0.0,0.0,,,,,1,01/16/2004 00:10:00.000\n"
+                "no time,,1,0,0,0,0,0,0,1,0.0,0.0,,,,,,\n");
+  EXPECT_EQ(RunCli({"kpi", trace, "--csv", "--where", "gw:10.0.0.9"}).out,
+            "gateway," + kpiHeader + "all,,0,0,0,0,0,0,0,0,,,,,,,,\n");
+  EXPECT_EQ(RunCli({"kpi", trace, "--csv", "--by", "hour", "--where", "gw:10.0.0.9"}).out,
+            "hour," + kpiHeader);
+  EXPECT_EQ(RunCli({"channels", trace, "--csv", "--where", "-gw:10.0.0.6"}).out,
+            "gateway,channel,calls,answered,failed,other,failure_share,top_cause,suspect\n"
+            "10.0.0.5,5,2,0,0,2,0.0,,\n");
+  const std::string calls = RunCli({"calls", trace, "--csv", "--related", "--timing"}).out;
+  EXPECT_EQ(calls.substr(0, calls.find('\n') + 1),
+            std::string(kCallCsvHeader.substr(0, kCallCsvHeader.size() - 1)) +
+                ",related,channel,pdd,talk_time\n");
+  EXPECT_EQ(RunCli({"kpi", trace, "--by", "day"}),
+            UsageFailure("kpi: 'day' is not gateway or hour"));
 }
 
 TEST_F(CommandLine, CallsFiltersCombine) {

@@ -168,7 +168,7 @@ TEST(TracePieces, WatchAndStop) {
   const auto csv = [](const MessageStore& store, const CallTable& table) {
     std::string text;
     for (std::uint32_t call = 1; call <= table.calls.size(); ++call) {
-      AppendCallCsvRecord(text, store, table, CallNumber{call}, true);
+      AppendCallCsvRecord(text, store, table, CallNumber{call}, {.related = true, .timing = true});
     }
     return text;
   };

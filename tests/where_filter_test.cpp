@@ -65,6 +65,8 @@ TEST(WhereRows, EachFieldPhraseAndNegationKeepsItsMessages) {
       {"cause:17", {5}},
       {"number:555", {1, 2, 3, 4, 5, 8, 9}},
       {"number:911", {4, 5}},
+      {"channel:05", {1, 2, 3, 8, 9}},  // from the SETUP ACKNOWLEDGE's Channel ID
+      {"-channel:5", {4, 5, 6, 7, 10}},
       {"outcome:answered", {1, 2, 3, 8, 9}},
       {"outcome:Rejected", {10}},
       {"outcome:no-answer", {}},
@@ -208,6 +210,7 @@ TEST(ParseWhere, NamesTheTermThatDoesNotParseAndWhy) {
       {"crv:0x", R"("crv:0x": "0x" is not a call reference (hexadecimal digits))"},
       {"crv:12g", R"("crv:12g": "12g" is not a call reference (hexadecimal digits))"},
       {"number:12a", R"("number:12a": "12a" is not a number (digits only))"},
+      {"channel:-1", R"("channel:-1": "-1" is not a channel number)"},
       {"from:25:00",
        R"("from:25:00": "25:00" is not a time (HH:MM, HH:MM:SS, HH:MM:SS.fff or a date and time with seconds))"},
       {"to:2004-01-15",

@@ -96,6 +96,14 @@ class FactReader {
 
   // What the message at `index` adds to its call.
   void Read(std::size_t index, int messageType, bool incoming, CallRecord& call) {
+    const MessageNumber message = NumberOf(MessageIndex{index});
+    if (!call.firstProgress && (messageType == q931::kAlerting || messageType == q931::kProgress ||
+                                messageType == q931::kConnect)) {
+      call.firstProgress = message;
+    }
+    if (!call.firstConnect && messageType == q931::kConnect) {
+      call.firstConnect = message;
+    }
     facts_.wantsCalling = messageType == q931::kSetup;
     facts_.wantsCalled = messageType == q931::kSetup ||
                          (messageType == q931::kInformation && call.began == CallBegan::Setup);
@@ -106,7 +114,8 @@ class FactReader {
     if (messageType == q931::kConnect) {
       call.answered = true;
     }
-    if (!facts_.wantsCalling && !facts_.wantsCalled && !facts_.wantsCause) {
+    facts_.wantsChannel = call.protocol == Protocol::Pri && call.channel < 0;
+    if (!facts_.wantsCalling && !facts_.wantsCalled && !facts_.wantsCause && !facts_.wantsChannel) {
       return;
     }
     try {
@@ -119,6 +128,9 @@ class FactReader {
     call.called += facts_.called;
     if (facts_.cause >= 0) {
       call.cause = static_cast<std::int16_t>(facts_.cause);
+    }
+    if (facts_.channel >= 0) {
+      call.channel = static_cast<std::int16_t>(facts_.channel);
     }
   }
 

@@ -66,6 +66,12 @@ struct CallRecord {
   ClearedBy clearedBy = ClearedBy::None;
   std::int16_t cause = -1;  // the clearing cause value; -1: none
   CallOutcome outcome = CallOutcome::None;
+  // The B-channel of a PRI call: from the first Channel ID (0x18) of primary rate with three
+  // contents octets, its third AND 0x7F; -1: none.
+  std::int16_t channel = -1;
+  // The first ALERTING, PROGRESS or CONNECT, from either side, and the first CONNECT; 0: none.
+  MessageNumber firstProgress;
+  MessageNumber firstConnect;
   std::string calling;  // digits
   std::string called;   // digits, then those of each INFORMATION
   // The other leg of the same conversation (an `in` call and the `out` call the server placed

@@ -74,6 +74,12 @@ class FactsVisitor : public ElementVisitor {
           }
         }
         break;
+      case q931::kChannelId:
+        if (facts_.wantsChannel && facts_.channel < 0 && element.contents.Size() == 3 &&
+            (element.contents.At(0) & 0x20) != 0) {
+          facts_.channel = element.contents.At(2) & 0x7F;
+        }
+        break;
       default:
         break;
     }
@@ -129,6 +135,7 @@ void ReadElementFacts(const PayloadBytes& bytes, ElementFacts& facts) {
   facts.called.clear();
   facts.cause = -1;
   facts.causeLocation = -1;
+  facts.channel = -1;
   FactsVisitor visitor(facts);
   WalkInformationElements(bytes, visitor);
 }

@@ -31,17 +31,20 @@ std::optional<CallHeader> CallHeaderOf(const MessageStore& store, MessageIndex i
 
 // What to read from a message's elements, and what was read. Only elements in codeset 0 that end
 // inside the message count: the digits of the first Calling and Called party number, the value
-// of the first Cause element that has one. Kept from message to message, so that the texts keep
-// their room.
+// of the first Cause element that has one, the channel of the first Channel ID of primary rate
+// (bit 6 of its first contents octet) with three contents octets. Kept from message to message, so
+// that the texts keep their room.
 struct ElementFacts {
   bool wantsCalling = false;
   bool wantsCalled = false;
   bool wantsCause = false;
+  bool wantsChannel = false;
 
   std::string calling;
   std::string called;
   int cause = -1;          // -1: none
   int causeLocation = -1;  // of the element the cause came from: bits 4-1 of its octet 3
+  int channel = -1;        // -1: none
 };
 
 // Reads what `facts` wants, afresh; fails with SubscriptOutOfRange when the message has no octet 2.

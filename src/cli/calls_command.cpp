@@ -2,16 +2,17 @@
 // show.
 
 #include <algorithm>
-#include <array>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "calls/call_detail.h"
+#include "calls/call_kpis.h"
 #include "calls/call_texts.h"
 #include "cli/command_line.h"
 #include "cli/output_buffer.h"
 #include "cli/terminal_output.h"
+#include "cli/text_table.h"
 #include "cli/trace_loading.h"
 #include "util/text_utilities.h"
 #include "writers/call_csv.h"
@@ -38,83 +39,53 @@ bool Keeps(const CallsArguments& arguments, const MessageStore& store, const Cal
   return !arguments.gateway || store.gatewayIpTexts[call.gatewayIpIndex] == *arguments.gateway;
 }
 
-enum class Align { Left, Right };
+// The cause comes last but for the columns --related and --timing add: the cause names are long,
+// and some very.
+constexpr std::string_view kHeadings[] = {"call",    "start",  "duration", "gateway",  "dir",
+                                          "calling", "called", "outcome",  "messages", "cause"};
 
-struct TableColumn {
-  std::string_view heading;
-  Align align;
-};
+TextRow HeadingRow(const CallsArguments& arguments, std::string& align) {
+  TextRow row(std::begin(kHeadings), std::end(kHeadings));
+  align = "rlrlllllrl";
+  if (arguments.related) {
+    row.insert(row.end(), {"related", "first fault"});
+    align += "rl";
+  }
+  if (arguments.timing) {
+    row.insert(row.end(), {"channel", "pdd", "talk_time"});
+    align += "rrr";
+  }
+  return row;
+}
 
-// The cause comes last but for the related call and the first fault, which only --related shows:
-// the cause names are long, and some very.
-constexpr TableColumn kTableColumns[] = {
-    {"call", Align::Right},   {"start", Align::Left},    {"duration", Align::Right},
-    {"gateway", Align::Left}, {"dir", Align::Left},      {"calling", Align::Left},
-    {"called", Align::Left},  {"outcome", Align::Left},  {"messages", Align::Right},
-    {"cause", Align::Left},   {"related", Align::Right}, {"first fault", Align::Left}};
-constexpr std::size_t kRelatedColumns = 2;
-constexpr std::size_t kColumnCount = std::size(kTableColumns);
-
-using TableRow = std::array<std::string, kColumnCount>;
-
-TableRow RowOf(const MessageStore& store, const CallTable& table, CallNumber number, bool related) {
+TextRow RowOf(const MessageStore& store, const CallTable& table, CallNumber number,
+              const CallsArguments& arguments) {
   const CallRecord& call = table.Record(number);
   std::string cause = CauseText(call);
   if (!cause.empty()) {
     cause += ' ';
     cause += CauseName(call);
   }
-  return {std::to_string(number.value),
-          std::string(StartTimeText(store, call)),
-          DurationText(store, call),
-          store.gatewayIpTexts[call.gatewayIpIndex],
-          std::string(DirectionText(call.direction)),
-          call.calling,
-          call.called,
-          std::string(OutcomeText(call.outcome)),
-          std::to_string(call.messageCount),
-          std::move(cause),
-          call.related ? std::to_string(call.related.value) : std::string(),
-          related ? FirstFaultCell(FirstFault(store, table, number)) : std::string()};
-}
-
-// The rows' first `columns` in columns two blanks apart, each as wide as its widest text.
-void WriteTable(OutputBuffer& output, const std::vector<TableRow>& rows, std::size_t columns) {
-  std::array<std::size_t, kColumnCount> widths{};
-  for (std::size_t column = 0; column < columns; ++column) {
-    widths[column] = kTableColumns[column].heading.size();
-    for (const TableRow& row : rows) {
-      widths[column] = std::max(widths[column], row[column].size());
+  TextRow row = {std::to_string(number.value),
+                 std::string(StartTimeText(store, call)),
+                 DurationText(store, call),
+                 store.gatewayIpTexts[call.gatewayIpIndex],
+                 std::string(DirectionText(call.direction)),
+                 call.calling,
+                 call.called,
+                 std::string(OutcomeText(call.outcome)),
+                 std::to_string(call.messageCount),
+                 std::move(cause)};
+  if (arguments.related) {
+    row.push_back(call.related ? std::to_string(call.related.value) : std::string());
+    row.push_back(FirstFaultCell(FirstFault(store, table, number)));
+  }
+  if (arguments.timing) {
+    for (std::string& cell : CallTimingCells(store, call)) {
+      row.push_back(std::move(cell));
     }
   }
-  std::string line;
-  const auto writeLine = [&](auto&& cell) {
-    line.clear();
-    for (std::size_t column = 0; column < columns; ++column) {
-      const std::string_view text = cell(column);
-      const std::size_t padding = widths[column] - text.size();
-      if (column > 0) {
-        line += "  ";
-      }
-      if (kTableColumns[column].align == Align::Right) {
-        line.append(padding, ' ');
-      }
-      line += text;
-      if (kTableColumns[column].align == Align::Left && column + 1 < columns) {
-        line.append(padding, ' ');
-      }
-    }
-    line.erase(line.find_last_not_of(' ') + 1);  // an empty cause or related call
-    output.Write(line);
-    output.Write('\n');
-  };
-  writeLine([](std::size_t column) { return kTableColumns[column].heading; });
-  for (const TableRow& row : rows) {
-    if (output.Failed()) {
-      break;
-    }
-    writeLine([&row](std::size_t column) { return std::string_view(row[column]); });
-  }
+  return row;
 }
 
 }  // namespace
@@ -151,10 +122,12 @@ int RunCallsCommand(const CallsArguments& arguments, std::FILE* in, std::FILE* o
 
   OutputBuffer output(out);
   std::string text;
+  const CallCsvColumns columns{.related = arguments.related, .timing = arguments.timing};
   if (arguments.csv) {
-    output.Write(arguments.related ? CallCsvHeaderWithRelated() : std::string(kCallCsvHeader));
+    output.Write(CallCsvHeader(columns));
   }
-  std::vector<TableRow> rows;
+  std::string align;
+  std::vector<TextRow> rows = {HeadingRow(arguments, align)};
   for (std::uint32_t number = 1; number <= table.calls.size() && !output.Failed(); ++number) {
     const CallRecord& call = table.calls[number - 1];
     if (!Keeps(arguments, store, call, CallNumber{number}, whereCalls ? &*whereCalls : nullptr)) {
@@ -162,20 +135,20 @@ int RunCallsCommand(const CallsArguments& arguments, std::FILE* in, std::FILE* o
     }
     if (arguments.csv) {
       text.clear();
-      AppendCallCsvRecord(text, store, table, CallNumber{number}, arguments.related);
+      AppendCallCsvRecord(text, store, table, CallNumber{number}, columns);
       output.Write(text);
     } else {
-      rows.push_back(RowOf(store, table, CallNumber{number}, arguments.related));
+      rows.push_back(RowOf(store, table, CallNumber{number}, arguments));
     }
   }
   if (!arguments.csv) {
     if (table.calls.empty()) {
       output.Write("No calls in this trace\n");
-    } else if (rows.empty()) {
+    } else if (rows.size() == 1) {
       output.Write("No calls match (" + CountOf(table.calls.size(), "call", "calls") +
                    " in this trace)\n");
     } else {
-      WriteTable(output, rows, arguments.related ? kColumnCount : kColumnCount - kRelatedColumns);
+      WriteTextTable(output, rows, align);
     }
   }
   return FinishOutput(output, err, kExitSuccess);

@@ -46,7 +46,9 @@ constexpr std::string_view kUsage =
     "                        print the calls: the messages grouped by gateway, protocol, call\n"
     "                        reference and the side that sent the SETUP, numbered from 1, as\n"
     "                        a table or, with --csv, as comma-separated values (UTF-8);\n"
-    "                        --related adds the number of each call's other leg\n"
+    "                        --related adds the number of each call's other leg (and to the\n"
+    "                        table the first fault of the call and that leg); --timing adds\n"
+    "                        the B-channel, the post-dial delay and the talk time\n"
     "  flow TRACE... N [M...] [--related] [--tsv] [--names FILE]\n"
     "                        draw the messages of calls N, M, ... (and with --related their\n"
     "                        other legs) as a ladder: a lane per party, an arrow per message;\n"
@@ -63,6 +65,16 @@ constexpr std::string_view kUsage =
     "                        cause, each by outcome, as tables or, with --csv, as three CSV\n"
     "                        sections (# minutes, # gateways, # causes); --where counts only\n"
     "                        the calls of the messages the filter expression keeps\n"
+    "  kpi TRACE... [--csv] [--by gateway|hour] [--where EXPR]\n"
+    "                        print the figures trunks are judged by, per gateway and protocol\n"
+    "                        (then for all calls) or per hour of the calls' start: calls by\n"
+    "                        outcome, ASR, NER, ACD, post-dial delay (median, 95th\n"
+    "                        percentile), setup time (median) and the most calls at once\n"
+    "  channels TRACE... [--csv] [--where EXPR]\n"
+    "                        count the calls of each PRI gateway's B-channels by outcome,\n"
+    "                        with the failed calls' most frequent cause; suspect channels\n"
+    "                        fail at least 5 times, at three times their gateway's share or\n"
+    "                        more\n"
     "\n"
     "TRACE is a file (read through zlib when its name ends in .gz) or a FIFO, or - for\n"
     "standard input. Several files are read as one trace, in the order of their first\n"
@@ -76,13 +88,13 @@ constexpr std::string_view kUsage =
     "  --gateway IP          the calls of that gateway\n"
     "  --where EXPR          the calls of which EXPR keeps at least one message\n"
     "\n"
-    "--where EXPR, on list, export, calls and pcap besides their other filters, keeps the\n"
-    "messages for which every term holds, terms separated by white space: field:value\n"
-    "(type: a prefix of the message name, gw:, proto:pri|h225, dir:in|out, crv:HEX,\n"
-    "call:N, cause:N, number:DIGITS, outcome:answered|busy|no-answer|rejected|cancelled|\n"
-    "failed|none, from:TIME, to:TIME), a word or a \"quoted phrase\" that the summary line\n"
-    "holds (case ignored); -TERM keeps the messages TERM does not. Given more than once,\n"
-    "every EXPR must hold. Example:\n"
+    "--where EXPR, on list, export, calls, pcap, stats, kpi and channels besides their other\n"
+    "filters, keeps the messages for which every term holds, terms separated by white space:\n"
+    "field:value (type: a prefix of the message name, gw:, proto:pri|h225, dir:in|out,\n"
+    "crv:HEX, call:N, cause:N, number:DIGITS, channel:N (the call's PRI B-channel),\n"
+    "outcome:answered|busy|no-answer|rejected|cancelled|failed|none, from:TIME, to:TIME), a\n"
+    "word or a \"quoted phrase\" that the summary line holds (case ignored); -TERM keeps the\n"
+    "messages TERM does not. Given more than once, every EXPR must hold. Example:\n"
     "  --where 'type:rel gw:10.1.1.5 from:10:40 to:10:45 -outcome:answered'\n"
     "\n"
     "Options:\n"
@@ -134,6 +146,10 @@ int RunCommand(const Command& command, std::FILE* in, std::FILE* out, std::FILE*
           [&](const FlowArguments& flow) { return RunFlowCommand(flow, in, out, err); },
           [&](const PcapArguments& pcap) { return RunPcapCommand(pcap, in, out, err); },
           [&](const StatsArguments& stats) { return RunStatsCommand(stats, in, out, err); },
+          [&](const KpiArguments& kpi) { return RunKpiCommand(kpi, in, out, err); },
+          [&](const ChannelsArguments& channels) {
+            return RunChannelsCommand(channels, in, out, err);
+          },
       },
       command);
 }
@@ -168,6 +184,12 @@ std::optional<Activity> ActivityOf(const Command& command) {
   }
   if (const auto* stats = std::get_if<StatsArguments>(&command)) {
     return Activity{"counting calls", stats->traces};
+  }
+  if (const auto* kpi = std::get_if<KpiArguments>(&command)) {
+    return Activity{"counting calls", kpi->traces};
+  }
+  if (const auto* channels = std::get_if<ChannelsArguments>(&command)) {
+    return Activity{"counting calls", channels->traces};
   }
   return std::nullopt;  // decode reads no trace
 }

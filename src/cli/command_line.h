@@ -34,6 +34,9 @@ int RunCallsCommand(const CallsArguments& arguments, std::FILE* in, std::FILE* o
 int RunFlowCommand(const FlowArguments& arguments, std::FILE* in, std::FILE* out, std::FILE* err);
 int RunPcapCommand(const PcapArguments& arguments, std::FILE* in, std::FILE* out, std::FILE* err);
 int RunStatsCommand(const StatsArguments& arguments, std::FILE* in, std::FILE* out, std::FILE* err);
+int RunKpiCommand(const KpiArguments& arguments, std::FILE* in, std::FILE* out, std::FILE* err);
+int RunChannelsCommand(const ChannelsArguments& arguments, std::FILE* in, std::FILE* out,
+                       std::FILE* err);
 
 // How `list --follow` waits: between reads, and for a path that is missing before it stops.
 // Tests shorten both.

@@ -244,6 +244,7 @@ CommandGrammar CallsGrammar(CLI::App& line) {
   const CLI::Option* number = command.add_option("--number");
   const CLI::Option* gateway = command.add_option("--gateway");
   const CLI::Option* related = command.add_flag("--related");
+  const CLI::Option* timing = command.add_flag("--timing");
   const CLI::Option* where = AddWhere(command);
   return {&command, [=](std::FILE* err) -> std::optional<Command> {
             if (operands->count() == 0) {
@@ -253,9 +254,9 @@ CommandGrammar CallsGrammar(CLI::App& line) {
             if (!traces) {
               return std::nullopt;
             }
-            CallsArguments calls{std::move(*traces), csv->count() > 0, {},
-                                 ValueOf(number),    ValueOf(gateway), related->count() > 0,
-                                 where->results()};
+            CallsArguments calls{std::move(*traces),  csv->count() > 0, {},
+                                 ValueOf(number),     ValueOf(gateway), related->count() > 0,
+                                 timing->count() > 0, where->results()};
             if (calls.number && !IsDigits(*calls.number)) {
               return Problem(err, "calls: '" + *calls.number + "' is not a number (digits only)");
             }
@@ -398,6 +399,50 @@ CommandGrammar StatsGrammar(CLI::App& line) {
           }};
 }
 
+CommandGrammar KpiGrammar(CLI::App& line) {
+  CLI::App& command = *line.add_subcommand("kpi");
+  const CLI::Option* operands = AddOperands(command);
+  const CLI::Option* csv = command.add_flag("--csv");
+  const CLI::Option* by = command.add_option("--by");
+  const CLI::Option* where = AddWhere(command);
+  return {&command, [=](std::FILE* err) -> std::optional<Command> {
+            if (operands->count() == 0) {
+              return Problem(err, "kpi takes one or more trace files");
+            }
+            std::optional<TraceFiles> traces = TraceFilesOf(operands->results(), err);
+            if (!traces) {
+              return std::nullopt;
+            }
+            KpiArguments kpi{std::move(*traces), csv->count() > 0, KpiGrouping::Gateway,
+                             where->results()};
+            if (const auto grouping = ValueOf(by)) {
+              if (*grouping == "hour") {
+                kpi.grouping = KpiGrouping::Hour;
+              } else if (*grouping != "gateway") {
+                return Problem(err, "kpi: '" + *grouping + "' is not gateway or hour");
+              }
+            }
+            return kpi;
+          }};
+}
+
+CommandGrammar ChannelsGrammar(CLI::App& line) {
+  CLI::App& command = *line.add_subcommand("channels");
+  const CLI::Option* operands = AddOperands(command);
+  const CLI::Option* csv = command.add_flag("--csv");
+  const CLI::Option* where = AddWhere(command);
+  return {&command, [=](std::FILE* err) -> std::optional<Command> {
+            if (operands->count() == 0) {
+              return Problem(err, "channels takes one or more trace files");
+            }
+            std::optional<TraceFiles> traces = TraceFilesOf(operands->results(), err);
+            if (!traces) {
+              return std::nullopt;
+            }
+            return ChannelsArguments{std::move(*traces), csv->count() > 0, where->results()};
+          }};
+}
+
 // What CLI11 left over (unknown options and commands), or a value given to a flag.
 std::optional<std::string> Misfit(const CLI::App& app) {
   for (const std::string& extra : app.remaining()) {
@@ -452,9 +497,10 @@ std::optional<Command> ParseCommandLine(std::span<const std::string_view> argume
   // Each command counts the repeats of its options itself.
   line.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   const CLI::Option* version = line.add_flag("--version");
-  const CommandGrammar commands[] = {ListGrammar(line),   DecodeGrammar(line), ShowGrammar(line),
-                                     ExportGrammar(line), FindGrammar(line),   CallsGrammar(line),
-                                     FlowGrammar(line),   PcapGrammar(line),   StatsGrammar(line)};
+  const CommandGrammar commands[] = {ListGrammar(line),   DecodeGrammar(line),  ShowGrammar(line),
+                                     ExportGrammar(line), FindGrammar(line),    CallsGrammar(line),
+                                     FlowGrammar(line),   PcapGrammar(line),    StatsGrammar(line),
+                                     KpiGrammar(line),    ChannelsGrammar(line)};
 
   try {
     line.parse(std::vector<std::string>(arguments.rbegin(), arguments.rend()));

@@ -12,6 +12,7 @@
 #include <variant>
 #include <vector>
 
+#include "calls/call_kpis.h"
 #include "calls/call_table.h"
 #include "q931/pcap_packets.h"
 #include "trace/message_number.h"
@@ -68,6 +69,7 @@ struct CallsArguments {
   std::optional<std::string> number;  // contained in the calling or called digits
   std::optional<std::string> gateway;
   bool related = false;            // a last column with the call's other leg
+  bool timing = false;             // the channel, post-dial delay and talk time columns
   std::vector<std::string> where;  // a message of the call is kept by them all
 };
 
@@ -101,9 +103,23 @@ struct StatsArguments {
   std::vector<std::string> where;  // the calls counted: those they keep a message of
 };
 
-using Command = std::variant<UsageRequest, VersionRequest, ListArguments, DecodeArguments,
-                             ShowArguments, ExportArguments, FindArguments, CallsArguments,
-                             FlowArguments, PcapArguments, StatsArguments>;
+struct KpiArguments {
+  TraceFiles traces;
+  bool csv = false;
+  KpiGrouping grouping = KpiGrouping::Gateway;
+  std::vector<std::string> where;  // the calls counted: those they keep a message of
+};
+
+struct ChannelsArguments {
+  TraceFiles traces;
+  bool csv = false;
+  std::vector<std::string> where;  // the calls counted: those they keep a message of
+};
+
+using Command =
+    std::variant<UsageRequest, VersionRequest, ListArguments, DecodeArguments, ShowArguments,
+                 ExportArguments, FindArguments, CallsArguments, FlowArguments, PcapArguments,
+                 StatsArguments, KpiArguments, ChannelsArguments>;
 
 // Reads the arguments (without the program name); nothing after reporting a usage error on `err`.
 std::optional<Command> ParseCommandLine(std::span<const std::string_view> arguments,

@@ -8,6 +8,7 @@
 #include "calls/call_statistics.h"
 #include "cli/command_line.h"
 #include "cli/output_buffer.h"
+#include "cli/text_table.h"
 #include "cli/trace_loading.h"
 #include "document/where_filter.h"
 #include "util/text_utilities.h"
@@ -17,38 +18,7 @@ namespace sigrune {
 
 namespace {
 
-using Row = std::vector<std::string>;
-
-// Columns two blanks apart, each as wide as its widest text, aligned as `align` says of each:
-// 'l' to the left, 'r' (counts) to the right.
-void WriteTable(OutputBuffer& output, const std::vector<Row>& rows, std::string_view align) {
-  std::vector<std::size_t> widths(rows.front().size());
-  for (const Row& row : rows) {
-    for (std::size_t column = 0; column < row.size(); ++column) {
-      widths[column] = std::max(widths[column], row[column].size());
-    }
-  }
-  std::string line;
-  for (const Row& row : rows) {
-    line.clear();
-    for (std::size_t column = 0; column < row.size(); ++column) {
-      const std::size_t padding = widths[column] - row[column].size();
-      if (column > 0) {
-        line += "  ";
-      }
-      if (align[column] == 'r') {
-        line.append(padding, ' ');
-      }
-      line += row[column];
-      if (align[column] == 'l') {
-        line.append(padding, ' ');
-      }
-    }
-    line.erase(line.find_last_not_of(' ') + 1);
-    line += '\n';
-    output.Write(line);
-  }
-}
+using Row = TextRow;
 
 void AppendOutcomes(Row& row, const OutcomeCounts& outcomes) {
   for (const std::uint32_t calls : outcomes.calls) {
@@ -75,7 +45,7 @@ void WriteTables(OutputBuffer& output, const MessageStore& store,
     rows.push_back({"no time"});
     AppendOutcomes(rows.back(), statistics.untimed);
   }
-  WriteTable(output, rows, "lrrrrrrr");
+  WriteTextTable(output, rows, "lrrrrrrr");
 
   output.Write("\nCalls by gateway\n");
   rows = {OutcomeHeadings({"gateway", "protocol", "calls"})};
@@ -90,7 +60,7 @@ void WriteTables(OutputBuffer& output, const MessageStore& store,
                               : std::to_string(gateway.topFailureCause) + ' ' +
                                     std::string(CauseValueName(gateway.topFailureCause)));
   }
-  WriteTable(output, rows, "llrrrrrrrrl");
+  WriteTextTable(output, rows, "llrrrrrrrrl");
 
   output.Write("\nCalls by cause\n");
   if (statistics.causes.empty()) {
@@ -104,7 +74,7 @@ void WriteTables(OutputBuffer& output, const MessageStore& store,
                     ShareText(cause.calls, statistics.callsWithCause) + " %",
                     std::string(CauseValueName(cause.cause))});
   }
-  WriteTable(output, rows, "rrrl");
+  WriteTextTable(output, rows, "rrrl");
 }
 
 }  // namespace

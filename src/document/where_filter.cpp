@@ -26,6 +26,7 @@ enum class WhereField : std::uint8_t {
   Call,
   Cause,
   Number,
+  Channel,
   Outcome,
   From,
   To,
@@ -40,8 +41,9 @@ struct WhereTerm {
   // To: the time as typed, read on the trace's day when matched; CallReference, SelectedCall: the
   // key's value.
   std::string text;
-  std::string partner;       // CallReference, SelectedCall: the value with the flag inverted
-  std::uint32_t number = 0;  // Call, Cause; Gateway when `indexed`: the store's gateway index
+  std::string partner;  // CallReference, SelectedCall: the value with the flag inverted
+  std::uint32_t number =
+      0;  // Call, Cause, Channel; Gateway when `indexed`: the store's gateway index
   bool indexed = false;
   Protocol protocol = Protocol::None;
   bool incoming = false;
@@ -92,17 +94,13 @@ struct FieldName {
   std::string_view name;
   WhereField field;
 };
-constexpr FieldName kFields[] = {{"type", WhereField::Type},
-                                 {"gw", WhereField::Gateway},
-                                 {"proto", WhereField::Protocol},
-                                 {"dir", WhereField::Direction},
-                                 {"crv", WhereField::CallReference},
-                                 {"call", WhereField::Call},
-                                 {"cause", WhereField::Cause},
-                                 {"number", WhereField::Number},
-                                 {"outcome", WhereField::Outcome},
-                                 {"from", WhereField::From},
-                                 {"to", WhereField::To}};
+constexpr FieldName kFields[] = {
+    {"type", WhereField::Type},         {"gw", WhereField::Gateway},
+    {"proto", WhereField::Protocol},    {"dir", WhereField::Direction},
+    {"crv", WhereField::CallReference}, {"call", WhereField::Call},
+    {"cause", WhereField::Cause},       {"number", WhereField::Number},
+    {"channel", WhereField::Channel},   {"outcome", WhereField::Outcome},
+    {"from", WhereField::From},         {"to", WhereField::To}};
 
 struct OutcomeName {
   std::string_view name;
@@ -190,6 +188,14 @@ std::string ReadValue(WhereTerm& term, std::string_view value) {
       }
       term.text = value;
       break;
+    case WhereField::Channel: {
+      const auto [end, error] =
+          std::from_chars(value.data(), value.data() + value.size(), term.number);
+      if (!IsDigits(value) || error != std::errc() || end != value.data() + value.size()) {
+        return quoted + " is not a channel number";
+      }
+      break;
+    }
     case WhereField::Outcome: {
       const auto* found = std::find_if(std::begin(kOutcomes), std::end(kOutcomes),
                                        [&](const OutcomeName& each) { return each.name == lower; });
@@ -555,6 +561,11 @@ class Matcher {
         return call != nullptr &&
                (Contains(call->calling, term.text) || Contains(call->called, term.text));
       }
+      case WhereField::Channel: {
+        const CallRecord* call = CallOf(index);
+        return call != nullptr && call->channel >= 0 &&
+               static_cast<std::uint32_t>(call->channel) == term.number;
+      }
       case WhereField::Outcome: {
         const CallRecord* call = CallOf(index);
         return call != nullptr && call->outcome == term.outcome;
@@ -688,13 +699,14 @@ const CallTable kNoCalls;
 bool WhereNeedsCalls(const WhereExpression& expression) {
   return std::any_of(expression.terms.begin(), expression.terms.end(), [](const WhereTerm& term) {
     return term.field == WhereField::Call || term.field == WhereField::Number ||
-           term.field == WhereField::Outcome;
+           term.field == WhereField::Channel || term.field == WhereField::Outcome;
   });
 }
 
 bool WhereDependsOnLaterMessages(const WhereExpression& expression) {
   return std::any_of(expression.terms.begin(), expression.terms.end(), [](const WhereTerm& term) {
-    return term.field == WhereField::Number || term.field == WhereField::Outcome;
+    return term.field == WhereField::Number || term.field == WhereField::Channel ||
+           term.field == WhereField::Outcome;
   });
 }
 

@@ -76,16 +76,17 @@ WhereExpression WhereTerms(const WhereExpression& expression, std::size_t first,
 // The calls table for an expression that reads no calls: they need not be grouped for it.
 extern const CallTable kNoCalls;
 
-// Whether the expression reads the calls (call:, number:, outcome:); the others may be given an
-// empty table.
+// Whether the expression reads the calls (call:, number:, channel:, outcome:); the others may be
+// given an empty table.
 bool WhereNeedsCalls(const WhereExpression& expression);
 
-// Whether a term reads what later messages of a call may change (outcome:, and number: through
-// the digits of overlap sending): the messages of a call are judged for good once it has ended.
+// Whether a term reads what later messages of a call may change (outcome:, number: through the
+// digits of overlap sending, channel: from a later Channel ID): the messages of a call are judged
+// for good once it has ended.
 bool WhereDependsOnLaterMessages(const WhereExpression& expression);
 
-// Whether the expression keeps the message (index from 0). `calls` gives call:, number: and
-// outcome: their calls.
+// Whether the expression keeps the message (index from 0). `calls` gives call:, number:,
+// channel: and outcome: their calls.
 bool WhereKeeps(const WhereExpression& expression, const MessageStore& store,
                 const CallTable& calls, std::size_t index);
 

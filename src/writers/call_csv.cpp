@@ -1,5 +1,6 @@
 #include "writers/call_csv.h"
 
+#include "calls/call_kpis.h"
 #include "calls/call_texts.h"
 
 namespace sigrune {
@@ -88,14 +89,20 @@ void AppendCsvField(std::string& text, std::string_view latin1) {
   }
 }
 
-std::string CallCsvHeaderWithRelated() {
+std::string CallCsvHeader(CallCsvColumns columns) {
   std::string header(kCallCsvHeader.substr(0, kCallCsvHeader.size() - 1));
-  header += ",related\n";
+  if (columns.related) {
+    header += ",related";
+  }
+  if (columns.timing) {
+    header += ",channel,pdd,talk_time";
+  }
+  header += '\n';
   return header;
 }
 
 void AppendCallCsvRecord(std::string& text, const MessageStore& store, const CallTable& calls,
-                         CallNumber call, bool withRelated) {
+                         CallNumber call, CallCsvColumns columns) {
   const CallRecord& record = calls.Record(call);
   const std::string numbers[] = {
       std::to_string(call.value), std::to_string(record.firstMessage.value),
@@ -132,10 +139,16 @@ void AppendCallCsvRecord(std::string& text, const MessageStore& store, const Cal
     first = false;
     AppendCsvField(text, field);
   }
-  if (withRelated) {
+  if (columns.related) {
     text += ',';
     if (record.related) {
       text += std::to_string(record.related.value);
+    }
+  }
+  if (columns.timing) {
+    for (const std::string& cell : CallTimingCells(store, record)) {
+      text += ',';
+      text += cell;
     }
   }
   text += '\n';

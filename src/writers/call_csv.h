@@ -14,12 +14,18 @@ inline constexpr std::string_view kCallCsvHeader =
     "call,first_message,last_message,messages,start_time,end_time,duration,gateway,protocol,"
     "direction,crv,calling,called,outcome,cause,cause_text,cleared_by,began,ended\n";
 
-// The header with a last column `related`: the number of the call's other leg, if any.
-std::string CallCsvHeaderWithRelated();
+// The columns after those of every call's record.
+struct CallCsvColumns {
+  bool related = false;  // `related`: the number of the call's other leg, if any
+  bool timing = false;   // `channel`, `pdd`, `talk_time`
+};
 
-// The record of one call, its line end included; `related` last when asked for.
+// The header row, with the columns asked for after the others.
+std::string CallCsvHeader(CallCsvColumns columns);
+
+// The record of one call, its line end included.
 void AppendCallCsvRecord(std::string& text, const MessageStore& store, const CallTable& calls,
-                         CallNumber call, bool withRelated = false);
+                         CallNumber call, CallCsvColumns columns = {});
 
 // Latin-1 text in UTF-8.
 void AppendUtf8OfLatin1(std::string& text, std::string_view latin1);
