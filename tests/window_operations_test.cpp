@@ -458,12 +458,16 @@ TEST_F(FilterBar, ShowsTheCommandLinesRowsBesideEachMenuFilterAndKeepsThemOnAnEr
   ASSERT_TRUE(Bar()->lineEdit()->hasFocus());
   Type(QStringLiteral("-type:setup from:10:40"));
   EXPECT_EQ(Rows(), CliRows({"--where", "-type:setup from:10:40"}));
-  EXPECT_EQ(StatusCount(), QString::fromUtf8("6 of 10 messages \u00b7 3 calls \u00b7 0 failed"));
+  EXPECT_EQ(StatusCount(),
+            QString::fromUtf8("6 of 10 messages \u00b7 3 calls \u00b7 0 failed \u00b7 "
+                              "-type:setup from:10:40"));
 
   Trigger("isdnFilterPRI");
   const QString both = CliRows({"--pri", "--where", "-type:setup from:10:40"});
   EXPECT_EQ(Rows(), both);
-  EXPECT_EQ(StatusCount(), QString::fromUtf8("5 of 10 messages \u00b7 3 calls \u00b7 0 failed"));
+  EXPECT_EQ(StatusCount(),
+            QString::fromUtf8("5 of 10 messages \u00b7 3 calls \u00b7 0 failed \u00b7 "
+                              "-type:setup from:10:40"));
   EXPECT_EQ(window_->findChild<QLabel*>(QStringLiteral("filter"))->text(), "filter: PRI only");
 
   const QColor base = Bar()->lineEdit()->palette().color(QPalette::Base);

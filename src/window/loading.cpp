@@ -9,6 +9,7 @@
 #include <QTreeView>
 
 #include "util/text_utilities.h"
+#include "window/calls/calls_pane.h"
 #include "window/count_text.h"
 #include "window/find_all_panel.h"
 #include "window/find_form.h"
@@ -162,6 +163,7 @@ void MainWindow::LoadFinished(const QStringList& fileNames, LoadKind kind, ListV
   // The messages the results name may be others now.
   widgets_.findAllPanel->Clear();
   if (!reload) {
+    widgets_.callsPane->ClearChoice();
     recent_->Add(fileNames);
     loadNotesShown_ = false;
     list_.highlightMessage = {};

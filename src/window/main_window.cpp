@@ -11,6 +11,7 @@
 #include "window/calls/call_headline.h"
 #include "window/calls/calls_pane.h"
 #include "window/count_text.h"
+#include "window/filter_bar.h"
 #include "window/find_form.h"
 #include "window/follow_controller.h"
 #include "window/message_list_model.h"
@@ -67,6 +68,10 @@ void MainWindow::ShowDocument(Changes changes) {
   }
   if (changes.calls) {
     widgets_.callsPane->ShowCallsOf(&document_);
+  } else if (changes.where) {
+    widgets_.callsPane->CallsChanged();
+  }
+  if (changes.calls || changes.where) {
     ShowCallsInStatistics();
   }
   if (const std::optional<std::size_t> row = document_.RowOfMessage(document_.CurrentMessage())) {
@@ -130,14 +135,19 @@ void MainWindow::UpdateStatusBar() {
   for (const QString& note : loadNotes_) {
     count += QLatin1String("; ") + note;
   }
+  // The expression in force, which may differ from what the bar holds while it is being edited.
+  if (document_.IsOpen() && document_.HasWhere()) {
+    count +=
+        QStringLiteral(" \u00b7 ") + QString::fromLatin1(document_.Where().text.c_str()).trimmed();
+  }
   widgets_.messageCount->setText(count);
   const QStringList paths = DecodedPaths(document_.Paths());
   widgets_.fileName->setText(document_.IsOpen() ? NameOfFiles(paths) : QString());
   widgets_.fileName->setToolTip(paths.join(QLatin1Char('\n')));
-  widgets_.filter->setText(
-      document_.ActiveFilter()
-          ? tr("filter: %1").arg(QString::fromLatin1(document_.FilterDescription().c_str()))
-          : QString());
+  const QString description = QString::fromLatin1(document_.FilterDescription().c_str());
+  widgets_.filter->setText(document_.ActiveFilter() ? tr("filter: %1").arg(description)
+                                                    : QString());
+  widgets_.filterBar->ShowMenuFilter(document_.ActiveFilter() ? description : QString());
   const CallNumber call = document_.FilteredCall();
   widgets_.filteredCall->setText(call ? CallHeadline(call, document_.Calls().Record(call))
                                       : QString());

@@ -25,6 +25,7 @@ class QWidget;
 namespace sigrune {
 
 class CallsPane;
+class FilterBar;
 class FindAllPanel;
 class FindForm;
 class GoToDialog;
@@ -70,9 +71,10 @@ struct MainWindowActions {
 
 struct MainWindowWidgets {
   QSplitter* splitter = nullptr;   // the tabs, the results of Find All, the decoded text
+  FilterBar* filterBar = nullptr;  // over the splitter: it filters what every tab shows
+  WhereBar* whereBar = nullptr;    // its field
   QTabWidget* tabs = nullptr;      // Messages, Calls
-  QWidget* messagesTab = nullptr;  // the filter bar over the list
-  WhereBar* whereBar = nullptr;
+  QWidget* messagesTab = nullptr;  // the list
   QTreeView* messageList = nullptr;
   MessageListModel* model = nullptr;
   CallsPane* callsPane = nullptr;

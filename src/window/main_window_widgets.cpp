@@ -16,6 +16,7 @@
 #include <algorithm>
 
 #include "window/calls/calls_pane.h"
+#include "window/filter_bar.h"
 #include "window/find_all_panel.h"
 #include "window/find_form.h"
 #include "window/help_menu.h"
@@ -204,12 +205,11 @@ void MainWindow::CreateWidgets() {
   // decoded-text pane below.
   widgets_.tabs = new QTabWidget;
   widgets_.tabs->setObjectName(QStringLiteral("isdnTabs"));
-  widgets_.whereBar = new WhereBar;
+  widgets_.filterBar = new FilterBar;
+  widgets_.whereBar = widgets_.filterBar->Where();
   widgets_.messagesTab = new QWidget;
   auto* messagesLayout = new QVBoxLayout(widgets_.messagesTab);
   messagesLayout->setContentsMargins(0, 0, 0, 0);
-  messagesLayout->setSpacing(2);
-  messagesLayout->addWidget(widgets_.whereBar);
   messagesLayout->addWidget(widgets_.messageList);
   CreateWhereBar();
   widgets_.tabs->addTab(widgets_.messagesTab, tr("&Messages"));
@@ -228,7 +228,13 @@ void MainWindow::CreateWidgets() {
   widgets_.splitter->setStretchFactor(2, 65);
   widgets_.splitter->setSizes({350, 200, 650});
   widgets_.splitter->setChildrenCollapsible(false);
-  setCentralWidget(widgets_.splitter);
+  auto* central = new QWidget;
+  auto* centralLayout = new QVBoxLayout(central);
+  centralLayout->setContentsMargins(0, 0, 0, 0);
+  centralLayout->setSpacing(2);
+  centralLayout->addWidget(widgets_.filterBar);
+  centralLayout->addWidget(widgets_.splitter, 1);
+  setCentralWidget(central);
 
   widgets_.messageCount = new QLabel;
   widgets_.messageCount->setObjectName(QStringLiteral("messageCount"));

@@ -51,8 +51,13 @@ void CallListModel::sort(int column, Qt::SortOrder order) {
 void CallListModel::ChooseRows() {
   beginResetModel();
   rows_.clear();
+  failedRows_ = 0;
   if (document_ != nullptr && !textMatchesNothing_) {
+    choice_.calls = document_->HasWhere() ? &document_->WhereCalls() : nullptr;
     rows_ = ChooseCallRows(document_->Store(), document_->Calls(), choice_);
+    for (const std::uint32_t row : rows_) {
+      failedRows_ += document_->Calls().calls[row].outcome == CallOutcome::Failed ? 1 : 0;
+    }
   }
   endResetModel();
 }

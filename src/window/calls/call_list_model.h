@@ -35,6 +35,8 @@ class CallListModel : public QAbstractTableModel {
   CallNumber CallOfRow(int row) const;
   // The calls of the trace, shown or not.
   std::size_t CallCount() const;
+  // The failed among the calls shown.
+  std::size_t FailedRows() const { return failedRows_; }
 
   int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;
@@ -52,6 +54,7 @@ class CallListModel : public QAbstractTableModel {
   QByteArray text_;                       // Latin-1, as the numbers and addresses are
   bool textMatchesNothing_ = false;       // it holds a character that is not Latin-1
   std::vector<std::uint32_t> rows_;       // call number - 1 of each row
+  std::size_t failedRows_ = 0;
 };
 
 }  // namespace sigrune

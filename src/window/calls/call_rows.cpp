@@ -123,8 +123,15 @@ int CompareColumn(const std::vector<std::uint32_t>& gatewayRanks, const CallReco
 std::vector<std::uint32_t> ChooseCallRows(const MessageStore& store, const CallTable& calls,
                                           const CallRowsChoice& choice) {
   std::vector<std::uint32_t> rows;
-  rows.reserve(calls.calls.size());
-  for (std::uint32_t index = 0; index < calls.calls.size(); ++index) {
+  const std::size_t candidates =
+      choice.calls != nullptr ? choice.calls->size() : calls.calls.size();
+  rows.reserve(candidates);
+  for (std::size_t candidate = 0; candidate < candidates; ++candidate) {
+    const std::uint32_t index = choice.calls != nullptr ? (*choice.calls)[candidate].value - 1
+                                                        : static_cast<std::uint32_t>(candidate);
+    if (index >= calls.calls.size()) {
+      continue;
+    }
     const CallRecord& call = calls.calls[index];
     if (OutcomeChosen(call, choice.outcome) &&
         (choice.group == nullptr || choice.group->Holds(store, call)) &&

@@ -1,8 +1,9 @@
 #pragma once
 
 // Which calls the calls table shows and in what order, in plain functions over the call records:
-// an outcome chosen in the selector, a text that a call's calling or called number or gateway
-// address contains, an entry chosen in the statistics, and the order of a column.
+// the calls of the filter bar, an outcome chosen in the selector, a text that a call's calling or
+// called number or gateway address contains, an entry chosen in the statistics, and the order of a
+// column.
 
 #include <cstdint>
 #include <string_view>
@@ -45,6 +46,8 @@ enum class CallColumn {
 inline constexpr int kCallColumns = 11;
 
 struct CallRowsChoice {
+  // The calls the filter bar's expression keeps, in call order; none: every call.
+  const std::vector<CallNumber>* calls = nullptr;
   OutcomeChoice outcome = OutcomeChoice::All;
   std::string_view text;                   // Latin-1; empty matches every call
   const StatisticsGroup* group = nullptr;  // the calls of an entry of the statistics; none: all

@@ -123,13 +123,12 @@ void CallsPane::ShowCallsOf(const TraceDocument* document) {
   changed_ = false;
   open_ = document != nullptr && document->IsOpen();
   model_->ShowCallsOf(document);
-  failedCalls_ = 0;
-  if (document != nullptr) {
-    failedCalls_ = static_cast<std::size_t>(
-        std::count_if(document->Calls().calls.begin(), document->Calls().calls.end(),
-                      [](const CallRecord& call) { return call.outcome == CallOutcome::Failed; }));
-  }
   UpdateCount();
+}
+
+void CallsPane::ClearChoice() {
+  text_->clear();
+  outcome_->setCurrentIndex(0);
 }
 
 void CallsPane::CallsChanged() {
@@ -232,9 +231,9 @@ void CallsPane::UpdateCount() {
     const QString all = QString::fromStdString(CountOf(calls, "call", "calls"));
     count = shown == calls ? all
                            : tr("%1 of %2").arg(QString::fromStdString(GroupedDigits(shown)), all);
-    count += failedCalls_ == 0
-                 ? tr(", none failed")
-                 : tr(", %1 failed").arg(QString::fromStdString(GroupedDigits(failedCalls_)));
+    const std::size_t failed = model_->FailedRows();
+    count += failed == 0 ? tr(", none failed")
+                         : tr(", %1 failed").arg(QString::fromStdString(GroupedDigits(failed)));
   }
   count_->setText(count);
 }

@@ -29,9 +29,11 @@ class CallsPane : public QWidget {
   // Takes the document's calls afresh after a load, keeping the order and the filter; none for
   // no document. The document must outlive the pane or the next call.
   void ShowCallsOf(const TraceDocument* document);
-  // The document's calls grew or changed (messages appended to the trace): shown again, keeping
-  // the selected calls, once the table is in sight.
+  // The document's calls grew or changed (messages appended to the trace, another expression in
+  // the filter bar): shown again, keeping the selected calls, once the table is in sight.
   void CallsChanged();
+  // Empties the number or gateway field and shows every outcome again: for another trace.
+  void ClearChoice();
 
   // Shows only the calls of a bar or row of the statistics, named by `description` beside the
   // counts until its button clears it; kept, like the other filters, when a trace is read.
@@ -56,7 +58,6 @@ class CallsPane : public QWidget {
   const TraceDocument* document_ = nullptr;
   bool open_ = false;     // a trace is open
   bool changed_ = false;  // the calls changed while the table was out of sight
-  std::size_t failedCalls_ = 0;
   CallListModel* model_ = nullptr;
   QLabel* count_ = nullptr;
   QLineEdit* text_ = nullptr;

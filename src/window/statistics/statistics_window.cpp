@@ -155,7 +155,10 @@ void StatisticsWindow::Recount() {
   // The tables let go of the counts before they change.
   gatewayModel_->Show(nullptr, nullptr);
   causeModel_->Show(nullptr);
-  statistics_ = CountCallStatistics(document_.Store(), document_.Calls());
+  // The calls the filter bar keeps, as the calls table shows them.
+  statistics_ = document_.HasWhere() ? CountCallStatistics(document_.Store(), document_.Calls(),
+                                                           document_.WhereCalls())
+                                     : CountCallStatistics(document_.Store(), document_.Calls());
   auto chart = std::make_unique<StatisticsChart>(statistics_, chartView_->font());
   chartView_->Show(chart.get());
   chart_ = std::move(chart);
