@@ -166,5 +166,17 @@ TEST_F(FilterBarTest, AFollowedListAtItsBottomStaysThereAndTheBarsCallsGrow) {
   EXPECT_EQ(CallCount(), "40 of 60 calls, none failed");
 }
 
+// The Call column, last while one file is read, stretches with the window; that width is not the
+// user's, and kept it would push the File column out of sight.
+TEST_F(FilterBarTest, TheFileColumnOfSeveralFilesShowsInAFreshWindow) {
+  window_->show();
+  Settle();
+  OpenThroughMenu(QStringList{kPlain, kExamples + "calls-trace.txt"});
+  const QHeaderView* header = List()->header();
+  EXPECT_LE(header->sectionViewportPosition(MessageListModel::File) +
+                header->sectionSize(MessageListModel::File),
+            List()->viewport()->width());
+}
+
 }  // namespace
 }  // namespace sigrune

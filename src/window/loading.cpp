@@ -96,7 +96,10 @@ void MainWindow::ShowPreview(MessageStore&& firstMessages) {
   preview->Adopt(path, FileIdentity(), std::move(first), LoadKind::Open);
   preview->GroupCallsIfNeeded();  // the list shows each message's call
   list_.showingDocument = true;
+  list_.sizingColumns = true;
   widgets_.model->ShowRowsOf(preview.get());
+  list_.sizingColumns = false;
+  SizeNewColumns();
   preview_ = std::move(preview);
   widgets_.messageList->selectionModel()->clear();
   widgets_.messageList->scrollToTop();

@@ -57,14 +57,10 @@ MainWindow::~MainWindow() {
 void MainWindow::ShowDocument(Changes changes) {
   list_.showingDocument = true;
   if (changes.rows) {
-    const int columns = widgets_.model->columnCount();
     list_.sizingColumns = true;  // a reset is no width the user chose
     widgets_.model->ShowRowsOf(&document_);
     list_.sizingColumns = false;
-    // The File column comes and goes with the number of files.
-    if (widgets_.model->columnCount() != columns) {
-      SizeColumns();
-    }
+    SizeNewColumns();
   }
   if (changes.calls) {
     widgets_.callsPane->ShowCallsOf(&document_);

@@ -75,6 +75,7 @@ class MainWindow : public QMainWindow {
   void CreateWidgets();
   void CreateMessageMenu();  // message_context_menu.cpp
   void SizeColumns();
+  void SizeNewColumns();
   void ShowMessageMenu(const QPoint& position);
   void CopySelectedLines();
   void CopyDecodedText();

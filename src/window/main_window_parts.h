@@ -106,6 +106,7 @@ struct MainWindowListState {
   // sizingColumns.
   QList<int> columnWidths;
   bool sizingColumns = false;
+  int sizedColumns = 0;  // the columns the list had when SizeColumns last sized them
 };
 
 }  // namespace sigrune

@@ -178,7 +178,10 @@ void MainWindow::CreateWidgets() {
   SizeColumns();
   connect(widgets_.messageList->header(), &QHeaderView::sectionResized, this,
           [this](int column, int, int width) {
-            if (!list_.sizingColumns && column >= 0) {
+            // The last column stretches with the window: no width of the user's, and one that
+            // would push the File column out of sight once several files are read.
+            if (!list_.sizingColumns && column >= 0 &&
+                column < widgets_.messageList->header()->count() - 1) {
               list_.columnWidths.resize(std::max<qsizetype>(list_.columnWidths.size(), column + 1));
               list_.columnWidths[column] = width;
             }
@@ -264,7 +267,15 @@ void MainWindow::CreateWidgets() {
           &MainWindow::CancelOperation);
 }
 
+// The File column comes and goes with the number of files, also in the preview of a load.
+void MainWindow::SizeNewColumns() {
+  if (widgets_.model->columnCount() != list_.sizedColumns) {
+    SizeColumns();
+  }
+}
+
 void MainWindow::SizeColumns() {
+  list_.sizedColumns = widgets_.model->columnCount();
   list_.sizingColumns = true;
   // Sized from the fonts, for the heading and the widest text a column usually holds, never by
   // measuring the rows.
