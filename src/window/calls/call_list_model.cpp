@@ -86,9 +86,10 @@ QVariant CallListModel::data(const QModelIndex& index, int role) const {
     case Qt::ToolTipRole:
       return Text(static_cast<int>(number.value), call, column);
     case Qt::ForegroundRole:
-      if (const QColor colour = OutcomeTextColour(call.outcome, QGuiApplication::palette());
-          colour.isValid()) {
-        return colour;
+      // The calls that did not go through stand out whole; the others by their outcome alone.
+      if (column == CallColumn::Outcome ||
+          (call.outcome != CallOutcome::Answered && call.outcome != CallOutcome::None)) {
+        return OutcomeTextColour(call.outcome, QGuiApplication::palette());
       }
       return {};
     case Qt::FontRole:
