@@ -14,6 +14,7 @@
 #include "window/calls/call_headline.h"
 #include "window/ladder/ladder_view.h"
 #include "window/ladder/lane_names_store.h"
+#include "window/picture_title.h"
 #include "window/table_text.h"
 
 namespace sigrune {
@@ -206,7 +207,8 @@ void FlowWindow::Export(LadderFormat format) {
   }
   if (error.isEmpty()) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    error = ExportLadder(*picture_, format, *path, windowTitle());
+    error = ExportLadder(*picture_, format, *path,
+                         LadderTitle(document_, picture_->Flow(), windowTitle()));
     QApplication::restoreOverrideCursor();
   }
   if (!error.isEmpty()) {

@@ -18,6 +18,7 @@
 
 #include "util/text_utilities.h"
 #include "window/calls/outcome_colours.h"
+#include "window/picture_title.h"
 #include "window/statistics/statistics_chart.h"
 #include "window/statistics/statistics_tables.h"
 #include "window/table_text.h"
@@ -258,7 +259,7 @@ void StatisticsWindow::Export(LadderFormat format) {
     error = ExportPicture(
         size,
         [&chart, size](QPainter& painter) { chart.Paint(painter, PaperChartColours(), size); },
-        format, *path, windowTitle());
+        format, *path, PictureTitle(document_, statistics_.firstStart, statistics_.lastStart));
   }
   if (!error.isEmpty()) {
     dialogs_.ShowMessage(this, MessageIcon::Critical, tr("Export Chart"), error);
