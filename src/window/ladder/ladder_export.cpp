@@ -181,8 +181,8 @@ QString WriteDrawing(const QString& path, const std::function<bool(QIODevice&)>&
 
 QString ExportLadder(const LadderPicture& picture, LadderFormat format, const QString& path,
                      const QString& title) {
-  if (format == LadderFormat::Png &&
-      picture.Height() + TitleBandHeight(title, picture.Width()) > kMostPngHeight) {
+  // Without the title's band, as the window that offers SVG or PDF instead measures it.
+  if (format == LadderFormat::Png && picture.Height() > kMostPngHeight) {
     return CannotWrite(path,
                        QCoreApplication::translate("sigrune::ExportLadder",
                                                    "a PNG image holds at most %1 pixels of height")
