@@ -22,6 +22,7 @@
 #include "window/ladder/flow_window.h"
 #include "window/ladder/ladder_view.h"
 #include "window/ladder/lane_names_store.h"
+#include "window/picture_title.h"
 #include "window_fixture.h"
 
 namespace sigrune {
@@ -212,8 +213,10 @@ TEST_F(FlowTest, APictureToATargetThatIsNotARegularFileIsWrittenInPlace) {
   ::close(fd);
   const std::string logged = ReadFile(log);
   EXPECT_EQ(logged.substr(0, 12), "earlier\n\x89PNG");
+  const QString title =
+      LadderTitle(window_->Document(), flow->Picture().Flow(), flow->windowTitle());
   EXPECT_EQ(QImage::fromData(QByteArray::fromStdString(logged.substr(8))).height(),
-            flow->Picture().Height());
+            flow->Picture().Height() + TitleBandHeight(title, flow->Picture().Width()));
 
   const std::string fifo = folder / "ladder.svg";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
