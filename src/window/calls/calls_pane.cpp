@@ -101,6 +101,10 @@ CallsPane::CallsPane(QWidget* parent) : QWidget(parent) {
   layout->addLayout(controls);
   layout->addWidget(view_);
   setFocusProxy(view_);
+  // In the order they stand, whatever the order they were made in.
+  setTabOrder(clearGroup_, text_);
+  setTabOrder(text_, outcome_);
+  setTabOrder(outcome_, view_);
 
   connect(text_, &QLineEdit::textChanged, this, [this](const QString& text) {
     model_->SetMatchText(text);
@@ -110,6 +114,10 @@ CallsPane::CallsPane(QWidget* parent) : QWidget(parent) {
     model_->SetOutcomeChoice(static_cast<OutcomeChoice>(outcome_->currentData().toInt()));
     UpdateCount();
   });
+  connect(view_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+          [this](const QModelIndex& current) {
+            emit CurrentCallChanged(model_->CallOfRow(current.row()));
+          });
   connect(view_, &QTreeView::activated, this, [this](const QModelIndex& index) {
     if (const CallNumber call = model_->CallOfRow(index.row())) {
       emit CallActivated(call);

@@ -1,7 +1,7 @@
 #pragma once
 
-// The Calls tab: the calls table with its filter field, outcome selector and counts. Activating a
-// row (double-click, Enter) asks for that call's messages.
+// The Calls tab's table with its filter field, outcome selector and counts. Activating a row
+// (double-click, Enter) asks for that call's messages; moving to a row tells its call.
 
 #include <QWidget>
 #include <vector>
@@ -45,6 +45,8 @@ class CallsPane : public QWidget {
 
  signals:
   void CallActivated(CallNumber call);
+  // The user moved to another row (mouse or keys); none when no row is current.
+  void CurrentCallChanged(CallNumber call);
   void ExportToPcapRequested(const std::vector<CallNumber>& calls);
 
  private:
