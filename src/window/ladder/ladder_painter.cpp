@@ -96,8 +96,8 @@ LadderPicture::LadderPicture(CallFlow flow, const QFont& font, CallNumber select
   }
   bold_ = font_;
   bold_.setBold(true);
-  small_ = font_;
-  small_.setPixelSize(std::max(6, font_.pixelSize() * 4 / 5));
+  small_ = bold_;
+  small_.setPixelSize(std::max(8, font_.pixelSize() * 9 / 10));
   const QFontMetrics metrics(font_);
   const QFontMetrics boldMetrics(bold_);
   padding_ = std::max(3, metrics.height() / 3);
@@ -383,7 +383,7 @@ void LadderPicture::PaintRow(QPainter& painter, const LadderColours& colours, st
   int tagRoom = 0;
   if (!tag.isEmpty()) {
     const QFontMetrics smallMetrics(small_);
-    const int tagWidth = smallMetrics.horizontalAdvance(tag) + 2 * 2;
+    const int tagWidth = smallMetrics.horizontalAdvance(tag) + 2 * 3;
     const QRect box(direction > 0 ? from + 2 : from - 2 - tagWidth, arrowY + 3, tagWidth,
                     smallMetrics.height());
     painter.setPen(QPen(colour, 1));
