@@ -5,7 +5,7 @@
 #include <QTextEdit>
 #include <QVBoxLayout>
 
-#include "calls/call_texts.h"
+#include "calls/call_detail.h"
 #include "window/calls/call_headline.h"
 #include "window/ladder/call_ladder.h"
 #include "window/ladder/ladder_view.h"
@@ -15,29 +15,6 @@
 namespace sigrune {
 
 namespace {
-
-// TODO: the core's DescribeCall (calls/call_detail.h) once it is on main.
-struct CallDetail {
-  std::string call, direction, gateway, calling, called, outcome, cause, clearedBy, firstFault;
-};
-CallDetail DescribeCall(const MessageStore& store, const CallTable& calls, CallNumber number) {
-  const CallRecord& record = calls.Record(number);
-  CallDetail detail;
-  detail.call = "Call " + std::to_string(number.value);
-  detail.direction = DirectionText(record.direction);
-  detail.gateway = store.gatewayIpTexts[record.gatewayIpIndex] + ' ' +
-                   std::string(ProtocolText(record.protocol));
-  detail.calling = record.calling;
-  detail.called = record.called;
-  detail.outcome = OutcomeText(record.outcome);
-  if (record.cause >= 0) {
-    detail.cause = "cause " + CauseText(record) + ' ' + std::string(CauseName(record));
-  }
-  if (const std::string_view by = ClearedByText(record.clearedBy); !by.empty()) {
-    detail.clearedBy = "cleared by the " + std::string(by);
-  }
-  return detail;
-}
 
 // The detail's parts that say something, joined by " · ".
 QString DetailLine(const CallDetail& detail) {
