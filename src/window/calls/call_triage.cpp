@@ -43,7 +43,8 @@ CallTriage::CallTriage(LaneNamesStore& names, QWidget* parent) : QWidget(parent)
   detail_ = new QLabel;
   detail_->setObjectName(QStringLiteral("callDetail"));
   detail_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  // A long cause must not widen the window: the whole line is in the tool tip.
+  // A long line goes on under itself rather than widen the window or be cut.
+  detail_->setWordWrap(true);
   detail_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   ladder_ = new LadderView;
   ladder_->setObjectName(QStringLiteral("triageLadder"));
