@@ -199,6 +199,8 @@ void MainWindow::CreateWidgets() {
   connect(widgets_.callsPane, &CallsPane::CallActivated, this, &MainWindow::ShowCall);
   connect(widgets_.callsPane, &CallsPane::ExportToPcapRequested, this,
           &MainWindow::ExportCallsToPcap);
+  connect(widgets_.callsPane, &CallsPane::ShowFlowRequested, this, &MainWindow::ShowFlowClicked);
+  connect(widgets_.callsPane, &CallsPane::SaveCallsRequested, this, &MainWindow::SaveCallsClicked);
 
   // Tabs rather than a dock: the calls table needs the list's whole width, and both share the
   // decoded-text pane below.
