@@ -26,6 +26,8 @@ void MainWindow::CreateCallsTab() {
   connect(widgets_.callsPane, &CallsPane::CallActivated, this, &MainWindow::ShowCall);
   connect(widgets_.callsPane, &CallsPane::ExportToPcapRequested, this,
           &MainWindow::ExportCallsToPcap);
+  connect(widgets_.callsPane, &CallsPane::ShowFlowRequested, this, &MainWindow::ShowFlowClicked);
+  connect(widgets_.callsPane, &CallsPane::SaveCallsRequested, this, &MainWindow::SaveCallsClicked);
 
   if (laneNames_ == nullptr) {
     laneNames_ = new LaneNamesStore(this);
