@@ -105,8 +105,8 @@ TEST_F(StatisticsTest, BarsAndRowsChooseTheCallsOfTheCallsTable) {
   clickBar(2);
   EXPECT_EQ(CallsShown(), "6 of 20 calls, 6 failed / Calls of 2004-01-16 00:00");
   EXPECT_EQ(window_->findChild<QTabWidget*>(QStringLiteral("isdnTabs"))->currentWidget(),
-            window_->findChild<QWidget*>(QStringLiteral("callsPane")));
-  clickRow("statisticsGateways", 2);
+            window_->findChild<QWidget*>(QStringLiteral("callsTab")));
+  clickRow("statisticsGateways", 3);
   EXPECT_EQ(CallsShown(), "5 of 20 calls, 6 failed / Calls of 10.1.1.6 PRI");
   EXPECT_EQ(Calls()->model()->index(0, 0).data(), "2");
   clickRow("statisticsCauses", 3);

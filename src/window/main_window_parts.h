@@ -24,6 +24,7 @@ class QWidget;
 
 namespace sigrune {
 
+class CallTriage;
 class CallsPane;
 class FindAllPanel;
 class FindForm;
@@ -75,7 +76,12 @@ struct MainWindowWidgets {
   WhereBar* whereBar = nullptr;
   QTreeView* messageList = nullptr;
   MessageListModel* model = nullptr;
+  QWidget* callsTab = nullptr;         // the calls table over the selected call's triage
+  QSplitter* callsSplitter = nullptr;  // between the two
   CallsPane* callsPane = nullptr;
+  CallTriage* triage = nullptr;
+  // The splitter's sizes on the Messages tab, kept while the Calls tab hides its panes.
+  QList<int> paneSizes;
   FindAllPanel* findAllPanel = nullptr;
   QGroupBox* decodedFrame = nullptr;
   QTextEdit* decodedText = nullptr;

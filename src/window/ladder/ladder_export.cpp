@@ -245,9 +245,7 @@ std::optional<QString> ChoosePictureTarget(Dialogs& dialogs, QWidget* parent,
   if (!path) {
     return std::nullopt;
   }
-  if (QFileInfo(*path).suffix().isEmpty()) {
-    *path += QLatin1String(entry.suffix);
-  }
+  *path = WithSuffix(*path, QLatin1String(entry.suffix));
   if (IsSameFile(QFile::encodeName(*path).toStdString(), tracePath)) {
     error = CannotWrite(
         *path, QCoreApplication::translate("sigrune::ExportLadder", "it is the open trace"));

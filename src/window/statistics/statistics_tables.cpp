@@ -336,8 +336,8 @@ QVariant CauseStatisticsModel::data(const QModelIndex& index, int role) const {
 }
 
 QTreeView* MakeGatewayTable(GatewayStatisticsModel* model) {
-  QTreeView* gateways = MakeTable("statisticsGateways", model,
-                                  static_cast<int>(GatewayColumn::Gateway), Qt::AscendingOrder);
+  // Unsorted at first: in the order `stats` lists them, until a heading is clicked.
+  QTreeView* gateways = MakeTable("statisticsGateways", model, -1, Qt::AscendingOrder);
   gateways->setItemDelegate(new ShareBarDelegate(gateways));
   SizeColumns(*gateways, kGatewayWidest);
   for (const GatewayColumn barred : {GatewayColumn::Answered, GatewayColumn::Failed}) {
