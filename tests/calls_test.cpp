@@ -6,6 +6,7 @@
 #include <tuple>
 #include <vector>
 
+#include "calls/call_detail.h"
 #include "calls/call_flow.h"
 #include "calls/call_statistics.h"
 #include "calls/call_table.h"
@@ -210,6 +211,37 @@ TEST(ReadElementFacts, ReadsTheFirstOfEachInCodesetZero) {
     EXPECT_EQ(facts.called, c.called) << c.hex;
     EXPECT_EQ(facts.cause, c.cause) << c.hex;
   }
+}
+
+// The detail line's facts: the cause's location from the element the cause came from, and the
+// first fault over both legs, found on the leg that failed before the call did.
+TEST(DescribeCall, NamesTheCauseLocationAndTheFirstFaultOfEitherLeg) {
+  const LoadResult loaded = LoadTraceFile(SourceFile("examples/bridged-calls.txt"));
+  const CallTable table = GroupCalls(loaded.store);
+  const CallDetail detail = DescribeCall(loaded.store, table, CallNumber{1});
+  EXPECT_EQ(std::vector<std::string>({detail.call, detail.direction, detail.gateway, detail.calling,
+                                      detail.called, detail.outcome, detail.cause, detail.clearedBy,
+                                      detail.firstFault}),
+            (std::vector<std::string>{
+                "Call 1", "in", "10.1.1.5 PRI", "2145550100", "9145550199", "failed",
+                "cause 34 No channel available (public network serving the local user)",
+                "cleared by the server",
+                "first fault: call 2 (out, 172.16.20.33 H225) DISCONNECT cause 34, 0.769 s after "
+                "its SETUP"}));
+  EXPECT_EQ(FirstFaultCell(FirstFault(loaded.store, table, CallNumber{3})), "");
+
+  // 16 and 31 are no fault; a call without a SETUP gives no time; locations without a name are
+  // told by number.
+  const MessageStore store = ReadTraceText(
+      "IsdnMsgData1= 08 02 00 01 45 08 02 81 90\n"    // DISCONNECT 16, location 1
+      "IsdnMsgData1= 08 02 00 01 4d 08 02 86 9f\n"    // RELEASE 31
+      "IsdnMsgData1= 08 02 00 01 5a 08 02 8f 91\n");  // RELEASE COMPLETE 17, location 15
+  const CallTable partial = GroupCalls(store);
+  const CallDetail busy = DescribeCall(store, partial, CallNumber{1});
+  EXPECT_EQ(busy.cause, "cause 16 Normal call clearing (private network serving the local user)");
+  EXPECT_EQ(busy.firstFault, "first fault: call 1 (out) RELEASE_COMP cause 17");
+  EXPECT_EQ(FirstFaultCell(FirstFault(store, partial, CallNumber{1})), "1 RELEASE_COMP 17");
+  EXPECT_EQ(CauseLocationText(15), "location 15");
 }
 
 TEST(DurationText, RoundsToTheMillisecondWithHalvesAwayFromZero) {

@@ -632,9 +632,14 @@ TEST_F(CommandLine, CallsPrintsATableOrTheCsv) {
   EXPECT_NE(RunCli({"calls", "--csv", formulas}).out.find(",'=1+2,'@A,"), std::string::npos);
   EXPECT_EQ(RunCli({"calls", kTracelist, "--related", "--number", "4085"}).out,
             "call  start                    duration  gateway     dir  calling     called  "
-            "outcome    messages  cause                    related\n"
+            "outcome    messages  cause                    related  first fault\n"
             "   1  2004-01-16 08:02:14.032     5.853  10.0.30.75  in   4085550142  2005    "
             "cancelled         4  16 Normal call clearing        2\n");
+  EXPECT_EQ(RunCli({"calls", kLegs, "--related", "--failed"}).out,
+            "call  start                    duration  gateway   dir  calling  called   outcome  "
+            "messages  cause                    related  first fault\n"
+            "   3  01/15/2004 10:00:06.000     0.950  10.1.1.6  out           5550142  failed   "
+            "       5  34 No channel available           3 DISCONNECT 34\n");
 }
 
 TEST_F(CommandLine, CallsFiltersCombine) {

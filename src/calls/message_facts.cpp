@@ -69,6 +69,9 @@ class FactsVisitor : public ElementVisitor {
       case q931::kCause:
         if (facts_.wantsCause && facts_.cause < 0) {
           facts_.cause = CauseValueOf(element.contents);
+          if (facts_.cause >= 0) {
+            facts_.causeLocation = element.contents.At(0) & 0x0F;
+          }
         }
         break;
       default:
@@ -125,6 +128,7 @@ void ReadElementFacts(const PayloadBytes& bytes, ElementFacts& facts) {
   facts.calling.clear();
   facts.called.clear();
   facts.cause = -1;
+  facts.causeLocation = -1;
   FactsVisitor visitor(facts);
   WalkInformationElements(bytes, visitor);
 }

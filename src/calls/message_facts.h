@@ -40,7 +40,8 @@ struct ElementFacts {
 
   std::string calling;
   std::string called;
-  int cause = -1;  // -1: none
+  int cause = -1;          // -1: none
+  int causeLocation = -1;  // of the element the cause came from: bits 4-1 of its octet 3
 };
 
 // Reads what `facts` wants, afresh; fails with SubscriptOutOfRange when the message has no octet 2.

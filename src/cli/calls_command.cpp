@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "calls/call_detail.h"
 #include "calls/call_texts.h"
 #include "cli/command_line.h"
 #include "cli/output_buffer.h"
@@ -44,18 +45,20 @@ struct TableColumn {
   Align align;
 };
 
-// The cause comes last but for the related call, which only --related shows: the cause names are
-// long, and some very.
+// The cause comes last but for the related call and the first fault, which only --related shows:
+// the cause names are long, and some very.
 constexpr TableColumn kTableColumns[] = {
-    {"call", Align::Right},   {"start", Align::Left},   {"duration", Align::Right},
-    {"gateway", Align::Left}, {"dir", Align::Left},     {"calling", Align::Left},
-    {"called", Align::Left},  {"outcome", Align::Left}, {"messages", Align::Right},
-    {"cause", Align::Left},   {"related", Align::Right}};
+    {"call", Align::Right},   {"start", Align::Left},    {"duration", Align::Right},
+    {"gateway", Align::Left}, {"dir", Align::Left},      {"calling", Align::Left},
+    {"called", Align::Left},  {"outcome", Align::Left},  {"messages", Align::Right},
+    {"cause", Align::Left},   {"related", Align::Right}, {"first fault", Align::Left}};
+constexpr std::size_t kRelatedColumns = 2;
 constexpr std::size_t kColumnCount = std::size(kTableColumns);
 
 using TableRow = std::array<std::string, kColumnCount>;
 
-TableRow RowOf(const MessageStore& store, const CallRecord& call, CallNumber number) {
+TableRow RowOf(const MessageStore& store, const CallTable& table, CallNumber number, bool related) {
+  const CallRecord& call = table.Record(number);
   std::string cause = CauseText(call);
   if (!cause.empty()) {
     cause += ' ';
@@ -71,7 +74,8 @@ TableRow RowOf(const MessageStore& store, const CallRecord& call, CallNumber num
           std::string(OutcomeText(call.outcome)),
           std::to_string(call.messageCount),
           std::move(cause),
-          call.related ? std::to_string(call.related.value) : std::string()};
+          call.related ? std::to_string(call.related.value) : std::string(),
+          related ? FirstFaultCell(FirstFault(store, table, number)) : std::string()};
 }
 
 // The rows' first `columns` in columns two blanks apart, each as wide as its widest text.
@@ -161,7 +165,7 @@ int RunCallsCommand(const CallsArguments& arguments, std::FILE* in, std::FILE* o
       AppendCallCsvRecord(text, store, table, CallNumber{number}, arguments.related);
       output.Write(text);
     } else {
-      rows.push_back(RowOf(store, call, CallNumber{number}));
+      rows.push_back(RowOf(store, table, CallNumber{number}, arguments.related));
     }
   }
   if (!arguments.csv) {
@@ -171,7 +175,7 @@ int RunCallsCommand(const CallsArguments& arguments, std::FILE* in, std::FILE* o
       output.Write("No calls match (" + CountOf(table.calls.size(), "call", "calls") +
                    " in this trace)\n");
     } else {
-      WriteTable(output, rows, arguments.related ? kColumnCount : kColumnCount - 1);
+      WriteTable(output, rows, arguments.related ? kColumnCount : kColumnCount - kRelatedColumns);
     }
   }
   return FinishOutput(output, err, kExitSuccess);

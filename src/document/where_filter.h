@@ -2,7 +2,7 @@
 
 // The filter bar's language: one line that says which messages to keep, as terms that must all
 // hold, separated by white space (blank, tab, CR, LF, VT, FF):
-// `type:setup gw:10.1.1.5 -outcome:answered "user busy"`. Parsed once into plain terms, then
+// `type:setup gw:10.1.1.5 -outcome:answered cause:17`. Parsed once into plain terms, then
 // matched against the store's typed columns and the calls, one pass over the messages.
 //
 // It is the one matcher of the list's rows: the Filter menu's entries are terms of it too

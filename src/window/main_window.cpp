@@ -5,10 +5,12 @@
 #include <QDropEvent>
 #include <QLabel>
 #include <QMimeData>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTreeView>
 
 #include "window/calls/call_headline.h"
+#include "window/calls/call_triage.h"
 #include "window/calls/calls_pane.h"
 #include "window/count_text.h"
 #include "window/filter_bar.h"
@@ -63,6 +65,7 @@ void MainWindow::ShowDocument(Changes changes) {
     SizeNewColumns();
   }
   if (changes.calls) {
+    widgets_.triage->ShowCall(nullptr, {});
     widgets_.callsPane->ShowCallsOf(&document_);
   } else if (changes.where) {
     widgets_.callsPane->CallsChanged();
@@ -188,7 +191,11 @@ void MainWindow::CancelOperation() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  SaveMainWindow(*this, *widgets_.splitter);
+  SaveMainWindow(*this, widgets_.tabs->currentWidget() == widgets_.callsTab
+                            ? widgets_.paneSizes
+                            : widgets_.splitter->sizes());
+  SaveSplitter(*widgets_.callsSplitter, QStringLiteral("callsSplitter"));
+  SaveSplitter(widgets_.triage->Splitter(), QStringLiteral("triageSplitter"));
   SaveColumnWidths(list_.columnWidths);
   QMainWindow::closeEvent(event);
 }

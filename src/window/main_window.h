@@ -73,6 +73,8 @@ class MainWindow : public QMainWindow {
   void CreateActions();  // main_window_widgets.cpp
   void CreateMenus();
   void CreateWidgets();
+  void CreateCallsTab();  // calls_tab.cpp
+  void ShowPanesOfTab();
   void CreateMessageMenu();  // message_context_menu.cpp
   void SizeColumns();
   void SizeNewColumns();
@@ -81,7 +83,7 @@ class MainWindow : public QMainWindow {
   void CopyDecodedText();
   void ShowSelectedMessage();  // selected_message.cpp
   void DecodeSelectedMessage();
-  void PaneDecoded(std::optional<ShownMessage> shown);
+  void PaneDecoded(bool triage, std::optional<ShownMessage> shown);
   struct ListView;
   void OpenClicked();  // loading.cpp
   void ReloadClicked();

@@ -24,6 +24,7 @@ class QWidget;
 
 namespace sigrune {
 
+class CallTriage;
 class CallsPane;
 class FilterBar;
 class FindAllPanel;
@@ -77,7 +78,12 @@ struct MainWindowWidgets {
   QWidget* messagesTab = nullptr;  // the list
   QTreeView* messageList = nullptr;
   MessageListModel* model = nullptr;
+  QWidget* callsTab = nullptr;         // the calls table over the selected call's triage
+  QSplitter* callsSplitter = nullptr;  // between the two
   CallsPane* callsPane = nullptr;
+  CallTriage* triage = nullptr;
+  // The splitter's sizes on the Messages tab, kept while the Calls tab hides its panes.
+  QList<int> paneSizes;
   FindAllPanel* findAllPanel = nullptr;
   QGroupBox* decodedFrame = nullptr;
   QTextEdit* decodedText = nullptr;

@@ -197,15 +197,8 @@ void MainWindow::CreateWidgets() {
                                                 Qt::TextSelectableByKeyboard);
   widgets_.decodedText->setLineWrapMode(QTextEdit::NoWrap);
 
-  widgets_.callsPane = new CallsPane;
-  widgets_.callsPane->setObjectName(QStringLiteral("callsPane"));
-  widgets_.callsPane->ShowCallsOf(&document_);
-  connect(widgets_.callsPane, &CallsPane::CallActivated, this, &MainWindow::ShowCall);
-  connect(widgets_.callsPane, &CallsPane::ExportToPcapRequested, this,
-          &MainWindow::ExportCallsToPcap);
-
-  // Tabs rather than a dock: the calls table needs the list's whole width, and both share the
-  // decoded-text pane below.
+  // Tabs rather than a dock: the calls table needs the list's whole width. The Calls tab has its
+  // own message pane, under the table.
   widgets_.tabs = new QTabWidget;
   widgets_.tabs->setObjectName(QStringLiteral("isdnTabs"));
   widgets_.filterBar = new FilterBar;
@@ -216,7 +209,8 @@ void MainWindow::CreateWidgets() {
   messagesLayout->addWidget(widgets_.messageList);
   CreateWhereBar();
   widgets_.tabs->addTab(widgets_.messagesTab, tr("&Messages"));
-  widgets_.tabs->addTab(widgets_.callsPane, tr("Call&s"));
+  CreateCallsTab();
+  widgets_.tabs->addTab(widgets_.callsTab, tr("Call&s"));
   widgets_.decodedFrame = MakeFrame("tesselFrame", tr("Tessel Translation "), widgets_.decodedText);
 
   // The list takes 35 % of the height and the pane 65 %, also when the window changes size.

@@ -34,7 +34,7 @@ WhereBar::WhereBar(QWidget* parent) : QComboBox(parent) {
   setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   setMinimumContentsLength(40);
   lineEdit()->setPlaceholderText(
-      tr("Filter: type:setup gw:10.1.1.5 from:10:40 -outcome:answered \"user busy\"  (Ctrl+/)"));
+      tr("Filter: type:setup gw:10.1.1.5 from:10:40 -outcome:answered cause:17  (Ctrl+/)"));
   lineEdit()->setClearButtonEnabled(true);
   lineEdit()->installEventFilter(this);
   addItems(History());

@@ -6,6 +6,8 @@
 
 #include <QAbstractTableModel>
 #include <QByteArray>
+#include <QStringList>
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -31,8 +33,17 @@ class CallListModel : public QAbstractTableModel {
   // The calls of an entry of the statistics; none: every call.
   void SetGroup(std::optional<StatisticsGroup> group);
 
+  // Shows every call again: no outcome, text or group chosen; the order stays.
+  void ClearChoice();
+
   // The call a row shows; none for a row that does not exist.
   CallNumber CallOfRow(int row) const;
+  // The row that shows a call; -1 when it is not shown.
+  int RowOfCall(CallNumber call) const;
+  // The other leg of the call a row shows; none when it has none.
+  CallNumber RelatedOfRow(int row) const;
+  // For each column, the texts among which is the widest its cells show (WidestCallTexts).
+  std::array<QStringList, kCallColumns> WidestTexts() const;
   // The calls of the trace, shown or not.
   std::size_t CallCount() const;
   // The failed among the calls shown.

@@ -1,9 +1,11 @@
 #pragma once
 
-// The Calls tab: the calls table with its filter field, outcome selector and counts. Activating a
-// row (double-click, Enter) asks for that call's messages.
+// The Calls tab's table with its filter field, outcome selector and counts. Activating a row
+// (double-click, Enter) asks for that call's messages, activating the number of its related leg
+// selects that call instead; moving to a row tells its call.
 
 #include <QWidget>
+#include <functional>
 #include <vector>
 
 #include "calls/call_statistics.h"
@@ -13,6 +15,8 @@
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
+class QModelIndex;
 class QToolButton;
 class QTreeView;
 
@@ -44,13 +48,30 @@ class CallsPane : public QWidget {
   std::vector<CallNumber> ShownCalls();
   // The calls selected in the table, in the order of their numbers.
   std::vector<CallNumber> SelectedCalls() const;
+  // Selects the call alone and scrolls to it, showing every call again when the table's own
+  // choice hides it.
+  void GoToCall(CallNumber call);
 
  signals:
   void CallActivated(CallNumber call);
+  // The user moved to another row (mouse or keys); none when no row is current.
+  void CurrentCallChanged(CallNumber call);
   void ExportToPcapRequested(const std::vector<CallNumber>& calls);
+  // The right-click menu's entries that the window carries out.
+  void ShowFlowRequested();
+  void SaveCallsRequested();
 
  private:
   void showEvent(QShowEvent* event) override;
+  void CreateMenu();
+  void ShowMenu(const QPoint& position);
+  void CopySelectedRows();
+  void TakeCalls(const TraceDocument* document);
+  // Changes the rows, keeping the calls selected that are still shown and the current one in
+  // view.
+  void ChangeRows(const std::function<void()>& change);
+  void SelectCalls(const std::vector<CallNumber>& calls, CallNumber current);
+  void RowActivated(const QModelIndex& index);
   void SizeColumns();
   void UpdateCount();
   void ShowChangedCalls();
@@ -65,6 +86,7 @@ class CallsPane : public QWidget {
   QLabel* group_ = nullptr;
   QToolButton* clearGroup_ = nullptr;
   QTreeView* view_ = nullptr;
+  QMenu* menu_ = nullptr;
 };
 
 }  // namespace sigrune
