@@ -219,6 +219,9 @@ fi
 if have "$programs/bench/ladder" "ladder"; then
   QT_QPA_PLATFORM=offscreen "$programs/bench/ladder" "$folder" 2>/dev/null || echo "ladder: failed"
 fi
+if have "$programs/bench/triage" "triage"; then
+  QT_QPA_PLATFORM=offscreen "$programs/bench/triage" "$folder" 2>/dev/null || echo "triage: failed"
+fi
 
 # The table of the speed goals for a million messages: this build's figures, beside those of the
 # build given by --before when there is one, all on this trace. Sets after_* and before_*.

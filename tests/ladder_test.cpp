@@ -22,6 +22,7 @@
 #include "window/ladder/flow_window.h"
 #include "window/ladder/ladder_view.h"
 #include "window/ladder/lane_names_store.h"
+#include "window/picture_title.h"
 #include "window_fixture.h"
 
 namespace sigrune {
@@ -148,13 +149,18 @@ TEST_F(FlowTest, ShowFlowDrawsTheCallsFollowsTheListNamesLanesAndExports) {
   Export(*flow, "exportPng", folder + "/ladder.png");
   Export(*flow, "exportPdf", folder + "/ladder.pdf");
   Export(*flow, "exportSvg", trace.toStdString());
+  const QString title = QStringLiteral(
+      "Flow of calls 1, 3 \u00b7 call-legs.txt \u00b7 no filter \u00b7 2004-01-15 10:00:00 to "
+      "10:00:31");
   const QStringList texts = SvgTexts(folder + "/ladder.svg");
-  for (const char* text : {"Dallas PRI 1", "server", "10.1.1.6", "SETUP", "CALL_PROC",
-                           "RELEASE_COMP", "from 2145550100, to 1001"}) {
-    EXPECT_TRUE(texts.contains(QLatin1String(text))) << text;
+  for (const QString& text :
+       {QStringLiteral("Dallas PRI 1"), QStringLiteral("server"), QStringLiteral("10.1.1.6"),
+        QStringLiteral("SETUP"), QStringLiteral("CALL_PROC"), QStringLiteral("RELEASE_COMP"),
+        QStringLiteral("from 2145550100, to 1001"), title}) {
+    EXPECT_TRUE(texts.contains(text)) << text.toStdString();
   }
   EXPECT_EQ(QImage(QString::fromStdString(folder + "/ladder.png")).height(),
-            flow->Picture().Height());
+            flow->Picture().Height() + TitleBandHeight(title, flow->Picture().Width()));
   EXPECT_TRUE(ReadFile(folder + "/ladder.pdf").starts_with("%PDF"));
   ASSERT_EQ(dialogs_.messages.size(), 1u);
   EXPECT_EQ(dialogs_.messages[0].text, "cannot write " + trace + ": it is the open trace");
@@ -207,8 +213,10 @@ TEST_F(FlowTest, APictureToATargetThatIsNotARegularFileIsWrittenInPlace) {
   ::close(fd);
   const std::string logged = ReadFile(log);
   EXPECT_EQ(logged.substr(0, 12), "earlier\n\x89PNG");
+  const QString title =
+      LadderTitle(window_->Document(), flow->Picture().Flow(), flow->windowTitle());
   EXPECT_EQ(QImage::fromData(QByteArray::fromStdString(logged.substr(8))).height(),
-            flow->Picture().Height());
+            flow->Picture().Height() + TitleBandHeight(title, flow->Picture().Width()));
 
   const std::string fifo = folder / "ladder.svg";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);

@@ -2,6 +2,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPalette>
@@ -19,6 +20,7 @@
 #include <string_view>
 
 #include "cli/command_line.h"
+#include "window/calls/outcome_colours.h"
 #include "window/find_form.h"
 #include "window/where_bar.h"
 #include "window_fixture.h"
@@ -131,8 +133,9 @@ TEST_F(WindowOperationsTest, TheCallsTableFiltersSortsSavesAndShowsACallsMessage
   EXPECT_EQ(shownCalls(), "1 4 5 8 3 2 7 6");
   calls->sortByColumn(0, Qt::AscendingOrder);
   const QAbstractItemModel* table = calls->model();
-  EXPECT_EQ(table->index(1, 10).data(), "34 No channel available");
-  EXPECT_EQ(table->index(1, 0).data(Qt::ForegroundRole).value<QColor>(), QColor(0xc0, 0x1c, 0x1c));
+  EXPECT_EQ(table->index(1, 12).data(), "34 No channel available");
+  EXPECT_EQ(table->index(1, 0).data(Qt::ForegroundRole).value<QColor>(),
+            OutcomeTextColour(CallOutcome::Failed, QGuiApplication::palette()));
   EXPECT_FALSE(table->index(0, 0).data(Qt::ForegroundRole).isValid());
   EXPECT_TRUE(table->index(7, 0).data(Qt::FontRole).value<QFont>().italic());
 
@@ -458,12 +461,16 @@ TEST_F(FilterBar, ShowsTheCommandLinesRowsBesideEachMenuFilterAndKeepsThemOnAnEr
   ASSERT_TRUE(Bar()->lineEdit()->hasFocus());
   Type(QStringLiteral("-type:setup from:10:40"));
   EXPECT_EQ(Rows(), CliRows({"--where", "-type:setup from:10:40"}));
-  EXPECT_EQ(StatusCount(), QString::fromUtf8("6 of 10 messages \u00b7 3 calls \u00b7 0 failed"));
+  EXPECT_EQ(StatusCount(),
+            QString::fromUtf8("6 of 10 messages \u00b7 3 calls \u00b7 0 failed \u00b7 "
+                              "-type:setup from:10:40"));
 
   Trigger("isdnFilterPRI");
   const QString both = CliRows({"--pri", "--where", "-type:setup from:10:40"});
   EXPECT_EQ(Rows(), both);
-  EXPECT_EQ(StatusCount(), QString::fromUtf8("5 of 10 messages \u00b7 3 calls \u00b7 0 failed"));
+  EXPECT_EQ(StatusCount(),
+            QString::fromUtf8("5 of 10 messages \u00b7 3 calls \u00b7 0 failed \u00b7 "
+                              "-type:setup from:10:40"));
   EXPECT_EQ(window_->findChild<QLabel*>(QStringLiteral("filter"))->text(), "filter: PRI only");
 
   const QColor base = Bar()->lineEdit()->palette().color(QPalette::Base);

@@ -51,23 +51,38 @@ class Tally {
     if (HasCause(call)) {
       ++causeCalls_[static_cast<std::size_t>(call.cause)];
       ++statistics_.callsWithCause;
+      if (call.outcome != CallOutcome::Answered) {
+        ++unansweredCauseCalls_[static_cast<std::size_t>(call.cause)];
+        ++statistics_.unansweredCallsWithCause;
+      }
     }
   }
 
   CallStatistics Finish() && {
     CountMinutes();
     FinishGateways();
-    for (std::size_t cause = 0; cause < kCauseValues; ++cause) {
-      if (causeCalls_[cause] > 0) {
-        statistics_.causes.push_back({static_cast<std::int16_t>(cause), causeCalls_[cause]});
-      }
+    statistics_.causes = Causes(causeCalls_);
+    statistics_.unansweredCauses = Causes(unansweredCauseCalls_);
+    if (!starts_.empty()) {
+      statistics_.firstStart = earliest_;
+      statistics_.lastStart = latest_;
     }
-    std::stable_sort(statistics_.causes.begin(), statistics_.causes.end(),
-                     [](const CauseCounts& a, const CauseCounts& b) { return a.calls > b.calls; });
     return std::move(statistics_);
   }
 
  private:
+  static std::vector<CauseCounts> Causes(const std::array<std::uint32_t, kCauseValues>& counts) {
+    std::vector<CauseCounts> causes;
+    for (std::size_t cause = 0; cause < kCauseValues; ++cause) {
+      if (counts[cause] > 0) {
+        causes.push_back({static_cast<std::int16_t>(cause), counts[cause]});
+      }
+    }
+    std::stable_sort(causes.begin(), causes.end(),
+                     [](const CauseCounts& a, const CauseCounts& b) { return a.calls > b.calls; });
+    return causes;
+  }
+
   void CountGateway(const CallRecord& call) {
     // A slot per address and protocol, made when its first call comes.
     const std::size_t key =
@@ -154,6 +169,7 @@ class Tally {
   std::vector<std::uint32_t> slots_;  // 1 + index into gateways_; 0: none yet
   std::vector<GatewayTally> gateways_;
   std::array<std::uint32_t, kCauseValues> causeCalls_{};
+  std::array<std::uint32_t, kCauseValues> unansweredCauseCalls_{};
 };
 
 }  // namespace
@@ -227,7 +243,7 @@ bool StatisticsGroup::Holds(const MessageStore& store, const CallRecord& call) c
     case Kind::Gateway:
       return call.protocol == protocol && store.gatewayIpTexts[call.gatewayIpIndex] == gateway;
     case Kind::Cause:
-      return call.cause == cause;
+      return call.cause == cause && (withAnswered || call.outcome != CallOutcome::Answered);
   }
   return false;
 }

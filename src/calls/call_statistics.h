@@ -13,6 +13,7 @@
 
 #include "calls/call_table.h"
 #include "trace/message_store.h"
+#include "trace/message_time.h"
 
 namespace sigrune {
 
@@ -57,6 +58,13 @@ struct CallStatistics {
   // By calls, most first, then by cause value.
   std::vector<CauseCounts> causes;
   std::uint64_t callsWithCause = 0;
+  // The same over the calls not answered, where the causes of failures are not drowned by those
+  // of answered calls cleared as usual.
+  std::vector<CauseCounts> unansweredCauses;
+  std::uint64_t unansweredCallsWithCause = 0;
+  // The earliest and latest start of a counted call; kNoTime when none has a time.
+  MessageTime firstStart = kNoTime;
+  MessageTime lastStart = kNoTime;
 };
 
 // The statistics of every call of the table, or of the given calls only.
@@ -83,7 +91,8 @@ struct StatisticsGroup {
   // Gateway: by its text rather than its index, which another reading of the trace may change.
   std::string gateway;
   Protocol protocol = Protocol::None;
-  std::int16_t cause = -1;  // Cause
+  std::int16_t cause = -1;   // Cause
+  bool withAnswered = true;  // Cause: the answered calls too
 
   bool Holds(const MessageStore& store, const CallRecord& call) const;
 };

@@ -44,13 +44,7 @@ int ReadCountedCalls(std::string_view command, const TraceFiles& traces,
 template <std::size_t N>
 void WriteCsvRow(OutputBuffer& output, const std::array<std::string, N>& cells) {
   std::string line;
-  for (const std::string& cell : cells) {
-    if (!line.empty() || &cell != &cells.front()) {
-      line += ',';
-    }
-    AppendCsvField(line, cell);
-  }
-  line += '\n';
+  AppendCsvRecord(line, cells);
   output.Write(line);
 }
 

@@ -90,6 +90,7 @@ LoadedTrace TraceDocument::ReadTrace(const std::vector<std::string>& paths,
   if (!options.where.terms.empty()) {
     loaded.whereRows = WhereRows(options.where, loaded.result.store, *loaded.calls,
                                  [&] { return tracked(bytesRead, size); });
+    loaded.whereCalls = CallsOfRows(*loaded.whereRows, *loaded.calls);
     loaded.whereText = options.where.text;
   }
   if (!tracked(bytesRead, size)) {
@@ -102,12 +103,12 @@ void TraceDocument::Adopt(LoadedTrace&& loaded, LoadKind kind) {
   if (loaded.result.outcome != OperationOutcome::Done) {
     return;
   }
-  std::optional<RowMap> whereRows;
+  std::optional<WhereFound> where;
   if (loaded.whereRows && loaded.whereText == filter_.text) {
-    whereRows = std::move(loaded.whereRows);
+    where = WhereFound{std::move(*loaded.whereRows), std::move(loaded.whereCalls)};
   }
   AdoptStore(loaded.path, loaded.identity, std::move(loaded.result), kind, std::move(loaded.calls),
-             std::move(whereRows));
+             std::move(where));
 }
 
 void TraceDocument::Adopt(const std::string& path, FileIdentity identity, LoadResult&& loaded,
@@ -117,7 +118,7 @@ void TraceDocument::Adopt(const std::string& path, FileIdentity identity, LoadRe
 
 void TraceDocument::AdoptStore(const std::string& path, FileIdentity identity, LoadResult&& loaded,
                                LoadKind kind, std::optional<CallTable> calls,
-                               std::optional<RowMap> whereRows) {
+                               std::optional<WhereFound> found) {
   const bool reload = kind == LoadKind::Reload;
   const MessageNumber kept = reload ? currentMessageNumber_ : MessageNumber{};
   // The filter to take up again; Selected Call when none, which is never used then.
@@ -140,10 +141,13 @@ void TraceDocument::AdoptStore(const std::string& path, FileIdentity identity, L
   filterDescription_.clear();
   filteredCall_ = {};
   // The expression's rows, which the menu filter taken up again narrows.
-  if (!whereRows && !where.terms.empty()) {
-    whereRows = WhereRows(where, store_, CallsFor(where));
+  if (!found && !where.terms.empty()) {
+    RowMap rows = WhereRows(where, store_, CallsFor(where));
+    std::vector<CallNumber> whereCalls = CallsKept(where, &rows);
+    found = WhereFound{std::move(rows), std::move(whereCalls)};
   }
-  TakeFilter(std::move(where), whereRows ? std::move(*whereRows) : RowMap());
+  TakeFilter(std::move(where), found ? std::move(found->rows) : RowMap());
+  whereCalls_ = found && HasWhere() ? std::move(found->calls) : std::vector<CallNumber>();
   currentMessageNumber_ = kept.value <= store_.MessageCount() ? kept : MessageNumber{};
   if (!reload) {
     findText_.clear();
@@ -161,6 +165,15 @@ const CallTable& TraceDocument::CallsFor(const WhereExpression& expression) {
 void TraceDocument::TakeFilter(WhereExpression filter, RowMap rows) {
   filter_ = std::move(filter);
   rows_ = filter_.terms.empty() ? RowMap() : std::move(rows);
+}
+
+std::vector<CallNumber> TraceDocument::CallsKept(const WhereExpression& where,
+                                                 const RowMap* whereRows) const {
+  if (where.terms.empty() || !calls_) {
+    return {};
+  }
+  return whereRows != nullptr ? CallsOfRows(*whereRows, *calls_)
+                              : CallsWhere(where, store_, *calls_);
 }
 
 WhereExpression TraceDocument::Where() const {
@@ -193,18 +206,32 @@ bool TraceDocument::SetWhere(std::string_view text, std::string* error) {
   if (!filter.terms.empty()) {
     rows = WhereRows(filter, store_, CallsFor(filter));
   }
+  // The rows are the expression's own unless a menu filter narrowed them.
+  std::vector<CallNumber> kept = CallsKept(parse.expression, MenuTerms() == 0 ? &rows : nullptr);
   TakeFilter(std::move(filter), std::move(rows));
+  whereCalls_ = std::move(kept);
   return true;
 }
 
-void TraceDocument::TakeWhere(WhereExpression expression, RowMap rows) {
+WhereFound TraceDocument::FindWhere(const WhereExpression& expression, const MessageStore& store,
+                                    const CallTable& calls,
+                                    const std::function<bool()>& keepGoing) {
+  WhereFound found;
+  found.rows = WhereRows(expression, store, calls, keepGoing);
+  found.calls = CallsOfRows(found.rows, calls);
+  return found;
+}
+
+void TraceDocument::TakeWhere(WhereExpression expression, WhereFound found) {
   const WhereExpression menu = WhereTerms(filter_, 0, MenuTerms());
+  RowMap& rows = found.rows;
   if (expression.terms.empty()) {
     rows = menu.terms.empty() ? RowMap() : WhereRows(menu, store_, CallsFor(menu));
   } else if (!menu.terms.empty()) {
     KeepWhere(rows, menu, store_, CallsFor(menu));
   }
   TakeFilter(WhereBoth(menu, expression), std::move(rows));
+  whereCalls_ = HasWhere() ? std::move(found.calls) : std::vector<CallNumber>();
 }
 
 std::optional<TraceFollower> TraceDocument::StartFollowing(std::string& whyNot) const {
@@ -227,12 +254,27 @@ AppendedMessages TraceDocument::AppendFollowed(TraceFollower::Batch&& batch) {
   appended.firstRow = RowCount();
   const std::size_t rows = rows_.size();
   MoveMessages(store_, std::move(batch.messages), LineBlocks::Copied);
+  std::vector<CallNumber> whereCalls;
   try {
     if (calls_) {
       appended.callsChanged = ExtendCalls(store_, *calls_);
     }
     if (IsFiltered()) {
       AppendWhereRows(rows_, filter_, store_, CallsFor(filter_), first);
+    }
+    if (HasWhere() && calls_) {
+      // The calls of the messages the expression alone keeps of the new ones join its calls.
+      RowMap added;
+      if (MenuTerms() != 0) {
+        const WhereExpression where = Where();
+        AppendWhereRows(added, where, store_, CallsFor(where), first);
+      }
+      const std::vector<CallNumber> more =
+          CallsOfRows(MenuTerms() != 0 ? std::span<const MessageNumber>(added)
+                                       : std::span<const MessageNumber>(rows_).subspan(rows),
+                      *calls_);
+      std::set_union(whereCalls_.begin(), whereCalls_.end(), more.begin(), more.end(),
+                     std::back_inserter(whereCalls));
     }
   } catch (const std::bad_alloc&) {
     // Back to the messages before; GroupCallsIfNeeded groups the calls again, with the same
@@ -243,6 +285,10 @@ AppendedMessages TraceDocument::AppendFollowed(TraceFollower::Batch&& batch) {
       calls_.reset();
     }
     throw;
+  }
+  if (HasWhere() && calls_) {
+    appended.callsChanged = appended.callsChanged || whereCalls.size() != whereCalls_.size();
+    whereCalls_ = std::move(whereCalls);
   }
   followPoint_ = std::move(batch.position);
   appended.count = store_.MessageCount() - first;

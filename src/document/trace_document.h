@@ -68,7 +68,14 @@ struct LoadedTrace {
   // The rows of the filter bar's expression, found on the worker too; Adopt takes them when the
   // document still has that expression.
   std::optional<RowMap> whereRows;
+  std::vector<CallNumber> whereCalls;  // the calls of those rows
   std::string whereText;
+};
+
+// The rows of the filter bar's expression alone and the calls they hold, found on a worker.
+struct WhereFound {
+  RowMap rows;
+  std::vector<CallNumber> calls;
 };
 
 // How ReadTrace reads.
@@ -202,10 +209,16 @@ class TraceDocument {
   // Reads the expression and filters by it; one that does not parse changes nothing (false, and
   // the reason in `error`). An empty one shows every message the menu filter does.
   bool SetWhere(std::string_view text, std::string* error = nullptr);
-  // SetWhere in two steps, for a worker: the rows that WhereRows found for the expression alone
-  // over this store and these calls (GroupCallsIfNeeded() before the worker starts), taken with
-  // it; the menu filter's term narrows them here.
-  void TakeWhere(WhereExpression expression, RowMap rows);
+  // SetWhere in two steps, for a worker: FindWhere's rows and calls over this store and these
+  // calls (GroupCallsIfNeeded() before the worker starts), taken with the expression; the menu
+  // filter's term narrows the rows here.
+  static WhereFound FindWhere(const WhereExpression& expression, const MessageStore& store,
+                              const CallTable& calls, const std::function<bool()>& keepGoing = {});
+  void TakeWhere(WhereExpression expression, WhereFound found);
+  // While HasWhere(): the calls of which the expression alone (not the menu filter) keeps at
+  // least one message, in call order, as the calls table shows them. Found when the expression
+  // is taken (and the messages grow) after the calls were grouped; none before.
+  const std::vector<CallNumber>& WhereCalls() const { return whereCalls_; }
 
   // --- Calls ---------------------------------------------------------------------------------
   // Groups the calls of the open trace unless that was done (a load for the window groups them
@@ -275,7 +288,7 @@ class TraceDocument {
   // Adopt's work, with the calls when they were grouped already, and the rows of the filter
   // bar's expression when they were found already.
   void AdoptStore(const std::string& path, FileIdentity identity, LoadResult&& loaded,
-                  LoadKind kind, std::optional<CallTable> calls, std::optional<RowMap> whereRows);
+                  LoadKind kind, std::optional<CallTable> calls, std::optional<WhereFound> where);
   bool KeepCall(CallNumber call);
   // The terms of the menu filter that lead the filter's: one while a menu filter is on.
   std::size_t MenuTerms() const { return activeFilter_ ? 1 : 0; }
@@ -284,6 +297,9 @@ class TraceDocument {
   // Takes the filter and its rows, which were made in full first: running out of memory on the
   // way changes nothing.
   void TakeFilter(WhereExpression filter, RowMap rows);
+  // WhereCalls() for the expression, from its own rows when given, else by matching again; none
+  // before the calls were grouped.
+  std::vector<CallNumber> CallsKept(const WhereExpression& where, const RowMap* whereRows) const;
 
   std::string path_;
   std::vector<std::string> paths_;
@@ -299,6 +315,7 @@ class TraceDocument {
   // The expression the rows follow (Filter()), and the messages it keeps while it has terms.
   WhereExpression filter_;
   RowMap rows_;
+  std::vector<CallNumber> whereCalls_;
 
   MessageNumber currentMessageNumber_;
 

@@ -753,4 +753,20 @@ std::vector<CallNumber> CallsWhere(const WhereExpression& expression, const Mess
   return numbers;
 }
 
+std::vector<CallNumber> CallsOfRows(std::span<const MessageNumber> rows, const CallTable& calls) {
+  std::vector<bool> kept(calls.calls.size());
+  for (const MessageNumber message : rows) {
+    if (const CallNumber call = calls.CallOf(message); call && call.value <= kept.size()) {
+      kept[call.value - 1] = true;
+    }
+  }
+  std::vector<CallNumber> numbers;
+  for (std::uint32_t k = 1; k <= kept.size(); ++k) {
+    if (kept[k - 1]) {
+      numbers.push_back({k});
+    }
+  }
+  return numbers;
+}
+
 }  // namespace sigrune

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -109,5 +110,9 @@ void KeepWhere(RowMap& rows, const WhereExpression& expression, const MessageSto
 // The calls of which the expression keeps at least one message, in call order.
 std::vector<CallNumber> CallsWhere(const WhereExpression& expression, const MessageStore& store,
                                    const CallTable& calls);
+
+// The calls of the messages of `rows`, in call order, each once: the calls of an expression
+// whose rows they are, found without matching the messages again.
+std::vector<CallNumber> CallsOfRows(std::span<const MessageNumber> rows, const CallTable& calls);
 
 }  // namespace sigrune

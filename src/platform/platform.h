@@ -3,6 +3,7 @@
 // What the window asks of the desktop: file dialogs, message boxes, and starting other programs.
 // The program uses the Qt implementation; tests put fakes in its place.
 
+#include <QFileInfo>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -30,6 +31,12 @@ class Dialogs {
   virtual std::optional<int> Choose(QWidget* parent, MessageIcon icon, const QString& title,
                                     const QString& text, const QStringList& choices) = 0;
 };
+
+// A name a save dialog gave, with `suffix` (".csv") added when it has none: the dialogs of some
+// desktops do not add it.
+inline QString WithSuffix(const QString& path, QLatin1String suffix) {
+  return QFileInfo(path).suffix().isEmpty() ? path + suffix : path;
+}
 
 class Launcher {
  public:

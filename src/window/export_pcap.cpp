@@ -43,10 +43,11 @@ void MainWindow::ExportCallsToPcap(const std::vector<CallNumber>& calls) {
 }
 
 void MainWindow::ExportPcap(RowMap messages, const QString& title) {
-  const std::optional<QString> path = dialogs_.SaveFileName(this, title, kCaptureFilters);
+  std::optional<QString> path = dialogs_.SaveFileName(this, title, kCaptureFilters);
   if (!path || !CanStartOperation(OperationKind::Pcap)) {
     return;
   }
+  *path = WithSuffix(*path, QLatin1String(".pcap"));
   // The store stays while the operation runs; the messages are the worker's own.
   const TraceDocument& document = document_;
   scheduler_.Start<PcapResult>(

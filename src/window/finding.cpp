@@ -160,6 +160,8 @@ void MainWindow::FindAllFinished(std::optional<FindAllResult> found, const QStri
   const std::size_t undecodable = found->undecodable.count;
   const MessageNumber firstUndecodable = found->undecodable.first;
   const QString reason = QString::fromLatin1(found->undecodable.firstReason.c_str());
+  // The results are of messages: they show with the list.
+  widgets_.tabs->setCurrentWidget(widgets_.messagesTab);
   const bool shown = widgets_.findAllPanel->isVisible();
   QList<int> sizes = widgets_.splitter->sizes();
   widgets_.findAllPanel->ShowResult(document_,

@@ -9,6 +9,7 @@
 #include <QTreeView>
 
 #include "util/text_utilities.h"
+#include "window/calls/calls_pane.h"
 #include "window/count_text.h"
 #include "window/find_all_panel.h"
 #include "window/find_form.h"
@@ -95,7 +96,10 @@ void MainWindow::ShowPreview(MessageStore&& firstMessages) {
   preview->Adopt(path, FileIdentity(), std::move(first), LoadKind::Open);
   preview->GroupCallsIfNeeded();  // the list shows each message's call
   list_.showingDocument = true;
+  list_.sizingColumns = true;
   widgets_.model->ShowRowsOf(preview.get());
+  list_.sizingColumns = false;
+  SizeNewColumns();
   preview_ = std::move(preview);
   widgets_.messageList->selectionModel()->clear();
   widgets_.messageList->scrollToTop();
@@ -162,6 +166,7 @@ void MainWindow::LoadFinished(const QStringList& fileNames, LoadKind kind, ListV
   // The messages the results name may be others now.
   widgets_.findAllPanel->Clear();
   if (!reload) {
+    widgets_.callsPane->ClearChoice();
     recent_->Add(fileNames);
     loadNotesShown_ = false;
     list_.highlightMessage = {};

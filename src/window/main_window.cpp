@@ -5,12 +5,15 @@
 #include <QDropEvent>
 #include <QLabel>
 #include <QMimeData>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTreeView>
 
 #include "window/calls/call_headline.h"
+#include "window/calls/call_triage.h"
 #include "window/calls/calls_pane.h"
 #include "window/count_text.h"
+#include "window/filter_bar.h"
 #include "window/find_form.h"
 #include "window/follow_controller.h"
 #include "window/message_list_model.h"
@@ -56,17 +59,18 @@ MainWindow::~MainWindow() {
 void MainWindow::ShowDocument(Changes changes) {
   list_.showingDocument = true;
   if (changes.rows) {
-    const int columns = widgets_.model->columnCount();
     list_.sizingColumns = true;  // a reset is no width the user chose
     widgets_.model->ShowRowsOf(&document_);
     list_.sizingColumns = false;
-    // The File column comes and goes with the number of files.
-    if (widgets_.model->columnCount() != columns) {
-      SizeColumns();
-    }
+    SizeNewColumns();
   }
   if (changes.calls) {
+    widgets_.triage->ShowCall(nullptr, {});
     widgets_.callsPane->ShowCallsOf(&document_);
+  } else if (changes.where) {
+    widgets_.callsPane->CallsChanged();
+  }
+  if (changes.calls || changes.where) {
     ShowCallsInStatistics();
   }
   if (const std::optional<std::size_t> row = document_.RowOfMessage(document_.CurrentMessage())) {
@@ -130,14 +134,19 @@ void MainWindow::UpdateStatusBar() {
   for (const QString& note : loadNotes_) {
     count += QLatin1String("; ") + note;
   }
+  // The expression in force, which may differ from what the bar holds while it is being edited.
+  if (document_.IsOpen() && document_.HasWhere()) {
+    count +=
+        QStringLiteral(" \u00b7 ") + QString::fromLatin1(document_.Where().text.c_str()).trimmed();
+  }
   widgets_.messageCount->setText(count);
   const QStringList paths = DecodedPaths(document_.Paths());
   widgets_.fileName->setText(document_.IsOpen() ? NameOfFiles(paths) : QString());
   widgets_.fileName->setToolTip(paths.join(QLatin1Char('\n')));
-  widgets_.filter->setText(
-      document_.ActiveFilter()
-          ? tr("filter: %1").arg(QString::fromLatin1(document_.FilterDescription().c_str()))
-          : QString());
+  const QString description = QString::fromLatin1(document_.FilterDescription().c_str());
+  widgets_.filter->setText(document_.ActiveFilter() ? tr("filter: %1").arg(description)
+                                                    : QString());
+  widgets_.filterBar->ShowMenuFilter(document_.ActiveFilter() ? description : QString());
   const CallNumber call = document_.FilteredCall();
   widgets_.filteredCall->setText(call ? CallHeadline(call, document_.Calls().Record(call))
                                       : QString());
@@ -182,7 +191,11 @@ void MainWindow::CancelOperation() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  SaveMainWindow(*this, *widgets_.splitter);
+  SaveMainWindow(*this, widgets_.tabs->currentWidget() == widgets_.callsTab
+                            ? widgets_.paneSizes
+                            : widgets_.splitter->sizes());
+  SaveSplitter(*widgets_.callsSplitter, QStringLiteral("callsSplitter"));
+  SaveSplitter(widgets_.triage->Splitter(), QStringLiteral("triageSplitter"));
   SaveColumnWidths(list_.columnWidths);
   QMainWindow::closeEvent(event);
 }

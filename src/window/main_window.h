@@ -59,6 +59,7 @@ class MainWindow : public QMainWindow {
     bool rows = false;   // the list's rows: the model resets
     bool pane = false;   // the selected message, or its text: the pane shows it again
     bool calls = false;  // the calls (a load): the calls table resets
+    bool where = false;  // the filter bar's calls: the calls table and statistics show them
   };
   // The one way the widgets learn what the document holds now.
   void ShowDocument(Changes changes);
@@ -72,14 +73,17 @@ class MainWindow : public QMainWindow {
   void CreateActions();  // main_window_widgets.cpp
   void CreateMenus();
   void CreateWidgets();
+  void CreateCallsTab();  // calls_tab.cpp
+  void ShowPanesOfTab();
   void CreateMessageMenu();  // message_context_menu.cpp
   void SizeColumns();
+  void SizeNewColumns();
   void ShowMessageMenu(const QPoint& position);
   void CopySelectedLines();
   void CopyDecodedText();
   void ShowSelectedMessage();  // selected_message.cpp
   void DecodeSelectedMessage();
-  void PaneDecoded(std::optional<ShownMessage> shown);
+  void PaneDecoded(bool triage, std::optional<ShownMessage> shown);
   struct ListView;
   void OpenClicked();  // loading.cpp
   void ReloadClicked();
@@ -98,7 +102,7 @@ class MainWindow : public QMainWindow {
   void CreateWhereBar();  // where_filtering.cpp
   void WhereChanged(const QString& text);
   void StartWhere(const WhereExpression& expression);
-  void WhereFiltered(WhereExpression expression, std::optional<RowMap> rows);
+  void WhereFiltered(WhereExpression expression, std::optional<WhereFound> found);
   void FindNext(bool opposite = false);  // finding.cpp
   void FindFinished(const FindQuery& query, const QString& text, std::optional<FindResult> found);
   void FindAll();

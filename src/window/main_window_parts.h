@@ -24,7 +24,9 @@ class QWidget;
 
 namespace sigrune {
 
+class CallTriage;
 class CallsPane;
+class FilterBar;
 class FindAllPanel;
 class FindForm;
 class GoToDialog;
@@ -70,12 +72,18 @@ struct MainWindowActions {
 
 struct MainWindowWidgets {
   QSplitter* splitter = nullptr;   // the tabs, the results of Find All, the decoded text
+  FilterBar* filterBar = nullptr;  // over the splitter: it filters what every tab shows
+  WhereBar* whereBar = nullptr;    // its field
   QTabWidget* tabs = nullptr;      // Messages, Calls
-  QWidget* messagesTab = nullptr;  // the filter bar over the list
-  WhereBar* whereBar = nullptr;
+  QWidget* messagesTab = nullptr;  // the list
   QTreeView* messageList = nullptr;
   MessageListModel* model = nullptr;
+  QWidget* callsTab = nullptr;         // the calls table over the selected call's triage
+  QSplitter* callsSplitter = nullptr;  // between the two
   CallsPane* callsPane = nullptr;
+  CallTriage* triage = nullptr;
+  // The splitter's sizes on the Messages tab, kept while the Calls tab hides its panes.
+  QList<int> paneSizes;
   FindAllPanel* findAllPanel = nullptr;
   QGroupBox* decodedFrame = nullptr;
   QTextEdit* decodedText = nullptr;
@@ -104,6 +112,7 @@ struct MainWindowListState {
   // sizingColumns.
   QList<int> columnWidths;
   bool sizingColumns = false;
+  int sizedColumns = 0;  // the columns the list had when SizeColumns last sized them
 };
 
 }  // namespace sigrune

@@ -16,6 +16,7 @@
 #include <algorithm>
 
 #include "window/calls/calls_pane.h"
+#include "window/filter_bar.h"
 #include "window/find_all_panel.h"
 #include "window/find_form.h"
 #include "window/help_menu.h"
@@ -177,7 +178,10 @@ void MainWindow::CreateWidgets() {
   SizeColumns();
   connect(widgets_.messageList->header(), &QHeaderView::sectionResized, this,
           [this](int column, int, int width) {
-            if (!list_.sizingColumns && column >= 0) {
+            // The last column stretches with the window: no width of the user's, and one that
+            // would push the File column out of sight once several files are read.
+            if (!list_.sizingColumns && column >= 0 &&
+                column < widgets_.messageList->header()->count() - 1) {
               list_.columnWidths.resize(std::max<qsizetype>(list_.columnWidths.size(), column + 1));
               list_.columnWidths[column] = width;
             }
@@ -193,27 +197,20 @@ void MainWindow::CreateWidgets() {
                                                 Qt::TextSelectableByKeyboard);
   widgets_.decodedText->setLineWrapMode(QTextEdit::NoWrap);
 
-  widgets_.callsPane = new CallsPane;
-  widgets_.callsPane->setObjectName(QStringLiteral("callsPane"));
-  widgets_.callsPane->ShowCallsOf(&document_);
-  connect(widgets_.callsPane, &CallsPane::CallActivated, this, &MainWindow::ShowCall);
-  connect(widgets_.callsPane, &CallsPane::ExportToPcapRequested, this,
-          &MainWindow::ExportCallsToPcap);
-
-  // Tabs rather than a dock: the calls table needs the list's whole width, and both share the
-  // decoded-text pane below.
+  // Tabs rather than a dock: the calls table needs the list's whole width. The Calls tab has its
+  // own message pane, under the table.
   widgets_.tabs = new QTabWidget;
   widgets_.tabs->setObjectName(QStringLiteral("isdnTabs"));
-  widgets_.whereBar = new WhereBar;
+  widgets_.filterBar = new FilterBar;
+  widgets_.whereBar = widgets_.filterBar->Where();
   widgets_.messagesTab = new QWidget;
   auto* messagesLayout = new QVBoxLayout(widgets_.messagesTab);
   messagesLayout->setContentsMargins(0, 0, 0, 0);
-  messagesLayout->setSpacing(2);
-  messagesLayout->addWidget(widgets_.whereBar);
   messagesLayout->addWidget(widgets_.messageList);
   CreateWhereBar();
   widgets_.tabs->addTab(widgets_.messagesTab, tr("&Messages"));
-  widgets_.tabs->addTab(widgets_.callsPane, tr("Call&s"));
+  CreateCallsTab();
+  widgets_.tabs->addTab(widgets_.callsTab, tr("Call&s"));
   widgets_.decodedFrame = MakeFrame("tesselFrame", tr("Tessel Translation "), widgets_.decodedText);
 
   // The list takes 35 % of the height and the pane 65 %, also when the window changes size.
@@ -228,7 +225,13 @@ void MainWindow::CreateWidgets() {
   widgets_.splitter->setStretchFactor(2, 65);
   widgets_.splitter->setSizes({350, 200, 650});
   widgets_.splitter->setChildrenCollapsible(false);
-  setCentralWidget(widgets_.splitter);
+  auto* central = new QWidget;
+  auto* centralLayout = new QVBoxLayout(central);
+  centralLayout->setContentsMargins(0, 0, 0, 0);
+  centralLayout->setSpacing(2);
+  centralLayout->addWidget(widgets_.filterBar);
+  centralLayout->addWidget(widgets_.splitter, 1);
+  setCentralWidget(central);
 
   widgets_.messageCount = new QLabel;
   widgets_.messageCount->setObjectName(QStringLiteral("messageCount"));
@@ -258,7 +261,15 @@ void MainWindow::CreateWidgets() {
           &MainWindow::CancelOperation);
 }
 
+// The File column comes and goes with the number of files, also in the preview of a load.
+void MainWindow::SizeNewColumns() {
+  if (widgets_.model->columnCount() != list_.sizedColumns) {
+    SizeColumns();
+  }
+}
+
 void MainWindow::SizeColumns() {
+  list_.sizedColumns = widgets_.model->columnCount();
   list_.sizingColumns = true;
   // Sized from the fonts, for the heading and the widest text a column usually holds, never by
   // measuring the rows.

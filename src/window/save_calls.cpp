@@ -15,11 +15,12 @@ void MainWindow::SaveCallsClicked() {
   if (!document_.IsOpen()) {
     return;
   }
-  const std::optional<QString> path =
+  std::optional<QString> path =
       dialogs_.SaveFileName(this, tr("Save Calls as CSV"), {tr("CSV (*.csv)"), tr("All (*)")});
   if (!path) {
     return;
   }
+  *path = WithSuffix(*path, QLatin1String(".csv"));
   const std::vector<CallNumber> calls = widgets_.callsPane->ShownCalls();
   QApplication::setOverrideCursor(Qt::WaitCursor);
   const std::string error =

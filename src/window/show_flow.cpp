@@ -17,7 +17,7 @@ void MainWindow::ShowFlowClicked() {
     return;
   }
   std::vector<CallNumber> calls;
-  if (widgets_.tabs->currentWidget() == widgets_.callsPane) {
+  if (widgets_.tabs->currentWidget() == widgets_.callsTab) {
     calls = widgets_.callsPane->SelectedCalls();
   }
   const MessageNumber message = document_.CurrentMessage();

@@ -27,7 +27,7 @@ void MainWindow::ShowStatisticsClicked() {
 // A bar or row chosen in the statistics: its calls in the calls table.
 void MainWindow::ShowCallGroup(const StatisticsGroup& group, const QString& description) {
   widgets_.callsPane->ShowGroup(group, description);
-  widgets_.tabs->setCurrentWidget(widgets_.callsPane);
+  widgets_.tabs->setCurrentWidget(widgets_.callsTab);
 }
 
 // The statistics count the calls again when they changed.

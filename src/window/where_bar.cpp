@@ -113,6 +113,10 @@ bool WhereBar::eventFilter(QObject* watched, QEvent* event) {
   if (watched == lineEdit()) {
     if (event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && !view()->isVisible()) {
+      if (lineEdit()->text().isEmpty()) {
+        emit EscapedEmpty();
+        return true;
+      }
       lineEdit()->clear();
       Apply();
       return true;

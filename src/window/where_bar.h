@@ -1,6 +1,6 @@
 #pragma once
 
-// The filter bar above the message list: one line of terms (`type:setup gw:10.1.1.5`) that the
+// The filter bar's field: one line of terms (`type:setup gw:10.1.1.5`) that the
 // window applies after a short quiet, with the last expressions used in its drop-down. It only
 // edits and tells: the window reads the expression and says whether it was one.
 
@@ -29,6 +29,8 @@ class WhereBar : public QComboBox {
  signals:
   // The text after the edits stopped, or at once on Enter, Esc or a pick from the drop-down.
   void ExpressionChanged(const QString& text);
+  // Esc in the field when it held nothing: nothing more to clear there.
+  void EscapedEmpty();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

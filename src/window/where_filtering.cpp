@@ -1,6 +1,7 @@
 // The filter bar: the list shows the messages its expression keeps, together with the menu
-// filter's. The rows of a million messages take a good part of a second to find, so they are
-// found on a worker of their own while the rest of the window stays as it was.
+// filter's; the calls table and the statistics the calls of which it keeps a message. The rows
+// of a million messages take a good part of a second to find, so they are found on a worker of
+// their own while the rest of the window stays as it was.
 
 #include <QApplication>
 #include <QKeySequence>
@@ -8,6 +9,7 @@
 #include <QShortcut>
 #include <QTabWidget>
 
+#include "window/filter_bar.h"
 #include "window/main_window.h"
 #include "window/where_bar.h"
 
@@ -15,9 +17,13 @@ namespace sigrune {
 
 void MainWindow::CreateWhereBar() {
   connect(widgets_.whereBar, &WhereBar::ExpressionChanged, this, &MainWindow::WhereChanged);
+  connect(widgets_.filterBar, &FilterBar::MenuFilterOff, this, [this] {
+    if (const std::optional<ListFilter> filter = document_.ActiveFilter()) {
+      FilterClicked(*filter);
+    }
+  });
   auto* focus = new QShortcut(QKeySequence(tr("Ctrl+/")), this);
   connect(focus, &QShortcut::activated, this, [this] {
-    widgets_.tabs->setCurrentWidget(widgets_.messagesTab);
     widgets_.whereBar->setFocus();
     widgets_.whereBar->lineEdit()->selectAll();
   });
@@ -38,10 +44,10 @@ void MainWindow::WhereChanged(const QString& text) {
   }
   if (!parse.ok) {
     // The list stays as it was, and so does a filtering already under way.
-    widgets_.whereBar->ShowError(QString::fromStdString(parse.error));
+    widgets_.filterBar->ShowError(QString::fromStdString(parse.error));
     return;
   }
-  widgets_.whereBar->ShowAccepted();
+  widgets_.filterBar->ShowAccepted();
   if (parse.expression.text == document_.Where().text && !scheduler_.Busy(Lane::Where)) {
     return;  // Enter on what was applied after the quiet
   }
@@ -55,29 +61,32 @@ void MainWindow::StartWhere(const WhereExpression& expression) {
   if (expression.terms.empty() || !document_.IsOpen()) {
     // Nothing to read: every message, or none yet.
     document_.SetWhere(expression.text);
-    ShowDocument({.rows = true});
+    ShowDocument({.rows = true, .where = true});
     return;
   }
-  // Grouped here, if they were not yet, so that the worker only reads them.
-  const CallTable& calls = WhereNeedsCalls(expression) ? document_.GroupCallsIfNeeded() : kNoCalls;
+  // Grouped here, if they were not yet, so that the worker only reads them: the calls table
+  // shows the calls of the rows.
+  const CallTable& calls = document_.GroupCallsIfNeeded();
   const MessageStore& store = document_.Store();
   auto shared = std::make_shared<const WhereExpression>(expression);
-  scheduler_.Start<RowMap>(
+  scheduler_.Start<WhereFound>(
       OperationKind::WhereRows,
       [shared, &store, &calls](OperationProgress& progress) {
-        return WhereRows(*shared, store, calls,
-                         [&progress] { return !progress.CancelRequested(); });
+        return TraceDocument::FindWhere(*shared, store, calls,
+                                        [&progress] { return !progress.CancelRequested(); });
       },
-      [this, shared](std::optional<RowMap> rows) { WhereFiltered(*shared, std::move(rows)); });
+      [this, shared](std::optional<WhereFound> found) {
+        WhereFiltered(*shared, std::move(found));
+      });
 }
 
-void MainWindow::WhereFiltered(WhereExpression expression, std::optional<RowMap> rows) {
-  if (!rows) {
-    widgets_.whereBar->ShowError(tr("not enough memory to filter the messages"));
+void MainWindow::WhereFiltered(WhereExpression expression, std::optional<WhereFound> found) {
+  if (!found) {
+    widgets_.filterBar->ShowError(tr("not enough memory to filter the messages"));
     return;
   }
-  document_.TakeWhere(std::move(expression), std::move(*rows));
-  ShowDocument({.rows = true});
+  document_.TakeWhere(std::move(expression), std::move(*found));
+  ShowDocument({.rows = true, .where = true});
 }
 
 }  // namespace sigrune

@@ -14,7 +14,7 @@ namespace {
 
 const QString kGeometry = QStringLiteral("window/geometry");
 const QString kMaximized = QStringLiteral("window/maximized");
-const QString kSplitter = QStringLiteral("window/splitter");
+const QString kSplitter = QStringLiteral("splitter");
 const QString kColumns = QStringLiteral("window/listColumns");
 
 // The least of a window that one must see on a screen to take hold of it and move it.
@@ -69,16 +69,10 @@ void RestoreMainWindow(QMainWindow& window, QSplitter& splitter) {
   if (value(kMaximized).toBool()) {
     window.setWindowState(window.windowState() | Qt::WindowMaximized);
   }
-  QList<int> sizes;
-  for (const QVariant& size : value(kSplitter).toList()) {
-    sizes << std::max(0, size.toInt());
-  }
-  if (sizes.size() == splitter.count()) {
-    splitter.setSizes(sizes);
-  }
+  RestoreSplitter(splitter, kSplitter);
 }
 
-void SaveMainWindow(const QMainWindow& window, const QSplitter& splitter) {
+void SaveMainWindow(const QMainWindow& window, const QList<int>& splitterSizes) {
   const std::unique_ptr<QSettings> settings = UserSettings();
   if (!settings) {
     return;
@@ -86,10 +80,34 @@ void SaveMainWindow(const QMainWindow& window, const QSplitter& splitter) {
   settings->setValue(kGeometry, window.normalGeometry());
   settings->setValue(kMaximized, window.isMaximized());
   QVariantList sizes;
+  for (const int size : splitterSizes) {
+    sizes << size;
+  }
+  settings->setValue(QStringLiteral("window/") + kSplitter, sizes);
+}
+
+void RestoreSplitter(QSplitter& splitter, const QString& name) {
+  const std::unique_ptr<QSettings> settings = UserSettings();
+  if (!settings) {
+    return;
+  }
+  QList<int> sizes;
+  for (const QVariant& size : settings->value(QStringLiteral("window/") + name).toList()) {
+    sizes << std::max(0, size.toInt());
+  }
+  if (sizes.size() == splitter.count()) {
+    splitter.setSizes(sizes);
+  }
+}
+
+void SaveSplitter(const QSplitter& splitter, const QString& name) {
+  QVariantList sizes;
   for (const int size : splitter.sizes()) {
     sizes << size;
   }
-  settings->setValue(kSplitter, sizes);
+  if (const std::unique_ptr<QSettings> settings = UserSettings()) {
+    settings->setValue(QStringLiteral("window/") + name, sizes);
+  }
 }
 
 QList<int> SavedColumnWidths() {

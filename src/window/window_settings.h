@@ -1,7 +1,7 @@
 #pragma once
 
-// What the main window remembers between runs: its place, size and maximized state, the
-// splitter between the list and the pane, and the widths of the list's columns.
+// What the main window remembers between runs: its place, size and maximized state, its
+// splitters, and the widths of the list's columns.
 
 #include <QList>
 #include <QRect>
@@ -28,7 +28,13 @@ struct WindowPlace {
 
 // Restores the window's place (or sets the first start's), the splitter and the column widths.
 void RestoreMainWindow(QMainWindow& window, QSplitter& splitter);
-void SaveMainWindow(const QMainWindow& window, const QSplitter& splitter);
+// `splitterSizes` are those of the splitter, kept while some of its panes are hidden.
+void SaveMainWindow(const QMainWindow& window, const QList<int>& splitterSizes);
+
+// Another splitter of the window, saved under its own name; sizes saved for a splitter of
+// another count are left aside.
+void RestoreSplitter(QSplitter& splitter, const QString& name);
+void SaveSplitter(const QSplitter& splitter, const QString& name);
 
 // The list's column widths saved last; 0 for a column whose width was never saved.
 QList<int> SavedColumnWidths();

@@ -89,6 +89,16 @@ void AppendCsvField(std::string& text, std::string_view latin1) {
   }
 }
 
+void AppendCsvRecord(std::string& text, std::span<const std::string> latin1Fields) {
+  for (std::size_t k = 0; k < latin1Fields.size(); ++k) {
+    if (k > 0) {
+      text += ',';
+    }
+    AppendCsvField(text, latin1Fields[k]);
+  }
+  text += '\n';
+}
+
 std::string CallCsvHeader(CallCsvColumns columns) {
   std::string header(kCallCsvHeader.substr(0, kCallCsvHeader.size() - 1));
   if (columns.related) {

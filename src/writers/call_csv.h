@@ -3,6 +3,7 @@
 // The calls as comma-separated values, in UTF-8 with LF line ends: a header row, then one record
 // per call.
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -35,5 +36,8 @@ void AppendUtf8OfLatin1(std::string& text, std::string_view latin1);
 // `-`, `@`, a tab or a CR gets a leading `'`, so that a spreadsheet does not run it, unless it is
 // a plain decimal number or a lone `-`.
 void AppendCsvField(std::string& text, std::string_view latin1);
+
+// A record of Latin-1 fields, each as AppendCsvField writes it, its line end included.
+void AppendCsvRecord(std::string& text, std::span<const std::string> latin1Fields);
 
 }  // namespace sigrune

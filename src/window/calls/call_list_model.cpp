@@ -39,6 +39,16 @@ void CallListModel::SetGroup(std::optional<StatisticsGroup> group) {
   ChooseRows();
 }
 
+void CallListModel::ClearChoice() {
+  text_.clear();
+  textMatchesNothing_ = false;
+  group_.reset();
+  choice_.outcome = OutcomeChoice::All;
+  choice_.text = {};
+  choice_.group = nullptr;
+  ChooseRows();
+}
+
 void CallListModel::sort(int column, Qt::SortOrder order) {
   if (column < 0 || column >= kCallColumns) {
     return;
@@ -51,8 +61,13 @@ void CallListModel::sort(int column, Qt::SortOrder order) {
 void CallListModel::ChooseRows() {
   beginResetModel();
   rows_.clear();
+  failedRows_ = 0;
   if (document_ != nullptr && !textMatchesNothing_) {
+    choice_.calls = document_->HasWhere() ? &document_->WhereCalls() : nullptr;
     rows_ = ChooseCallRows(document_->Store(), document_->Calls(), choice_);
+    for (const std::uint32_t row : rows_) {
+      failedRows_ += document_->Calls().calls[row].outcome == CallOutcome::Failed ? 1 : 0;
+    }
   }
   endResetModel();
 }
@@ -60,6 +75,36 @@ void CallListModel::ChooseRows() {
 CallNumber CallListModel::CallOfRow(int row) const {
   return row >= 0 && static_cast<std::size_t>(row) < rows_.size() ? CallNumber{rows_[row] + 1}
                                                                   : CallNumber{};
+}
+
+int CallListModel::RowOfCall(CallNumber call) const {
+  const auto found = std::find(rows_.begin(), rows_.end(), call.value - 1);
+  return call && found != rows_.end() ? static_cast<int>(found - rows_.begin()) : -1;
+}
+
+CallNumber CallListModel::RelatedOfRow(int row) const {
+  const CallNumber call = CallOfRow(row);
+  return call ? document_->Calls().Record(call).related : CallNumber{};
+}
+
+std::array<QStringList, kCallColumns> CallListModel::WidestTexts() const {
+  std::array<QStringList, kCallColumns> widest;
+  if (document_ == nullptr) {
+    return widest;
+  }
+  const auto texts = WidestCallTexts(document_->Store(), document_->Calls());
+  for (std::size_t column = 0; column < texts.size(); ++column) {
+    for (const std::string& text : texts[column]) {
+      widest[column] << FromLatin1(text);
+    }
+  }
+  for (const CallOutcome outcome : kCallOutcomes) {
+    CallRecord call;
+    call.outcome = outcome;
+    call.ended = CallEnded::Open;
+    widest[static_cast<std::size_t>(CallColumn::Outcome)] << CallOutcomeLabel(call);
+  }
+  return widest;
 }
 
 std::size_t CallListModel::CallCount() const {
@@ -86,16 +131,22 @@ QVariant CallListModel::data(const QModelIndex& index, int role) const {
     case Qt::ToolTipRole:
       return Text(static_cast<int>(number.value), call, column);
     case Qt::ForegroundRole:
-      if (const QColor colour = OutcomeTextColour(call.outcome, QGuiApplication::palette());
-          colour.isValid()) {
-        return colour;
+      // The other leg's number is a link to it.
+      if (column == CallColumn::Related && call.related) {
+        return QGuiApplication::palette().color(QPalette::Link);
+      }
+      // The calls that did not go through stand out whole; the others by their outcome alone.
+      if (column == CallColumn::Outcome ||
+          (call.outcome != CallOutcome::Answered && call.outcome != CallOutcome::None)) {
+        return OutcomeTextColour(call.outcome, QGuiApplication::palette());
       }
       return {};
     case Qt::FontRole:
-      if (call.ended == CallEnded::Open) {
-        QFont open;
-        open.setItalic(true);
-        return open;
+      if (call.ended == CallEnded::Open || (column == CallColumn::Related && call.related)) {
+        QFont font;
+        font.setItalic(call.ended == CallEnded::Open);
+        font.setUnderline(column == CallColumn::Related && call.related);
+        return font;
       }
       return {};
     case Qt::TextAlignmentRole:
@@ -120,6 +171,8 @@ QString CallListModel::Text(int number, const CallRecord& call, CallColumn colum
       return FromLatin1(DurationText(store, call));
     case CallColumn::Gateway:
       return FromLatin1(store.gatewayIpTexts[call.gatewayIpIndex]);
+    case CallColumn::Protocol:
+      return FromLatin1(ProtocolText(call.protocol));
     case CallColumn::Direction:
       return FromLatin1(DirectionText(call.direction));
     case CallColumn::Calling:
@@ -128,6 +181,8 @@ QString CallListModel::Text(int number, const CallRecord& call, CallColumn colum
       return FromLatin1(call.called);
     case CallColumn::Outcome:
       return CallOutcomeLabel(call);
+    case CallColumn::ClearedBy:
+      return FromLatin1(ClearedByText(call.clearedBy));
     case CallColumn::Messages:
       return QString::number(call.messageCount);
     case CallColumn::Related:
@@ -141,9 +196,9 @@ QString CallListModel::Text(int number, const CallRecord& call, CallColumn colum
 }
 
 QVariant CallListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-  static const char* const kHeadings[kCallColumns] = {"Call",      "Start",   "Duration", "Gateway",
-                                                      "Direction", "Calling", "Called",   "Outcome",
-                                                      "Messages",  "Related", "Cause"};
+  static const char* const kHeadings[kCallColumns] = {
+      "Call",   "Start",   "Duration",   "Gateway",  "Protocol", "Direction", "Calling",
+      "Called", "Outcome", "Cleared by", "Messages", "Related",  "Cause"};
   return ColumnHeading(kHeadings, section, orientation, role);
 }
 

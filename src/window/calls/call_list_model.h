@@ -6,6 +6,8 @@
 
 #include <QAbstractTableModel>
 #include <QByteArray>
+#include <QStringList>
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -31,10 +33,21 @@ class CallListModel : public QAbstractTableModel {
   // The calls of an entry of the statistics; none: every call.
   void SetGroup(std::optional<StatisticsGroup> group);
 
+  // Shows every call again: no outcome, text or group chosen; the order stays.
+  void ClearChoice();
+
   // The call a row shows; none for a row that does not exist.
   CallNumber CallOfRow(int row) const;
+  // The row that shows a call; -1 when it is not shown.
+  int RowOfCall(CallNumber call) const;
+  // The other leg of the call a row shows; none when it has none.
+  CallNumber RelatedOfRow(int row) const;
+  // For each column, the texts among which is the widest its cells show (WidestCallTexts).
+  std::array<QStringList, kCallColumns> WidestTexts() const;
   // The calls of the trace, shown or not.
   std::size_t CallCount() const;
+  // The failed among the calls shown.
+  std::size_t FailedRows() const { return failedRows_; }
 
   int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;
@@ -52,6 +65,7 @@ class CallListModel : public QAbstractTableModel {
   QByteArray text_;                       // Latin-1, as the numbers and addresses are
   bool textMatchesNothing_ = false;       // it holds a character that is not Latin-1
   std::vector<std::uint32_t> rows_;       // call number - 1 of each row
+  std::size_t failedRows_ = 0;
 };
 
 }  // namespace sigrune

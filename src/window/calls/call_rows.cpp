@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
+#include "calls/call_texts.h"
 #include "util/text_utilities.h"
 
 namespace sigrune {
@@ -97,6 +98,8 @@ int CompareColumn(const std::vector<std::uint32_t>& gatewayRanks, const CallReco
       break;
     case CallColumn::Gateway:
       return compare(gatewayRanks[a.gatewayIpIndex], gatewayRanks[b.gatewayIpIndex]);
+    case CallColumn::Protocol:
+      return ProtocolText(a.protocol).compare(ProtocolText(b.protocol));
     case CallColumn::Direction:
       return compare(a.direction, b.direction);
     case CallColumn::Calling:
@@ -108,6 +111,8 @@ int CompareColumn(const std::vector<std::uint32_t>& gatewayRanks, const CallReco
       return outcome != 0 ? outcome
                           : compare(a.ended == CallEnded::Open, b.ended == CallEnded::Open);
     }
+    case CallColumn::ClearedBy:
+      return ClearedByText(a.clearedBy).compare(ClearedByText(b.clearedBy));
     case CallColumn::Messages:
       return compare(a.messageCount, b.messageCount);
     case CallColumn::Related:
@@ -123,8 +128,15 @@ int CompareColumn(const std::vector<std::uint32_t>& gatewayRanks, const CallReco
 std::vector<std::uint32_t> ChooseCallRows(const MessageStore& store, const CallTable& calls,
                                           const CallRowsChoice& choice) {
   std::vector<std::uint32_t> rows;
-  rows.reserve(calls.calls.size());
-  for (std::uint32_t index = 0; index < calls.calls.size(); ++index) {
+  const std::size_t candidates =
+      choice.calls != nullptr ? choice.calls->size() : calls.calls.size();
+  rows.reserve(candidates);
+  for (std::size_t candidate = 0; candidate < candidates; ++candidate) {
+    const std::uint32_t index = choice.calls != nullptr ? (*choice.calls)[candidate].value - 1
+                                                        : static_cast<std::uint32_t>(candidate);
+    if (index >= calls.calls.size()) {
+      continue;
+    }
     const CallRecord& call = calls.calls[index];
     if (OutcomeChosen(call, choice.outcome) &&
         (choice.group == nullptr || choice.group->Holds(store, call)) &&
@@ -161,6 +173,51 @@ std::vector<std::uint32_t> ChooseCallRows(const MessageStore& store, const CallT
     });
   }
   return rows;
+}
+
+std::array<std::vector<std::string>, kCallColumns> WidestCallTexts(const MessageStore& store,
+                                                                   const CallTable& calls) {
+  std::array<std::vector<std::string>, kCallColumns> texts;
+  const auto at = [&texts](CallColumn column) -> std::vector<std::string>& {
+    return texts[static_cast<std::size_t>(column)];
+  };
+  std::string_view start;
+  const CallRecord* longest = nullptr;  // the longest duration
+  double longestKey = 0;
+  std::string_view calling;
+  std::string_view called;
+  std::uint32_t messages = 0;
+  for (const CallRecord& call : calls.calls) {
+    if (const std::string_view text = StartTimeText(store, call); text.size() > start.size()) {
+      start = text;
+    }
+    if (const double key = DurationKey(store, call); longest == nullptr || key > longestKey) {
+      longest = &call;
+      longestKey = key;
+    }
+    calling = call.calling.size() > calling.size() ? call.calling : calling;
+    called = call.called.size() > called.size() ? call.called : called;
+    messages = std::max(messages, call.messageCount);
+  }
+  // Digits are as wide as each other in the fonts tables use.
+  at(CallColumn::Number).push_back(std::to_string(calls.calls.size()));
+  at(CallColumn::Related) = at(CallColumn::Number);
+  at(CallColumn::Start).emplace_back(start);
+  at(CallColumn::Duration).push_back(longest != nullptr ? DurationText(store, *longest) : "");
+  at(CallColumn::Gateway).assign(store.gatewayIpTexts.begin(), store.gatewayIpTexts.end());
+  for (const Protocol protocol : {Protocol::Pri, Protocol::H225}) {
+    at(CallColumn::Protocol).emplace_back(ProtocolText(protocol));
+  }
+  for (const CallDirection direction : {CallDirection::In, CallDirection::Out}) {
+    at(CallColumn::Direction).emplace_back(DirectionText(direction));
+  }
+  at(CallColumn::Calling).emplace_back(calling);
+  at(CallColumn::Called).emplace_back(called);
+  for (const ClearedBy clearedBy : {ClearedBy::Gateway, ClearedBy::Server}) {
+    at(CallColumn::ClearedBy).emplace_back(ClearedByText(clearedBy));
+  }
+  at(CallColumn::Messages).push_back(std::to_string(messages));
+  return texts;
 }
 
 }  // namespace sigrune

@@ -1,10 +1,13 @@
 #pragma once
 
 // Which calls the calls table shows and in what order, in plain functions over the call records:
-// an outcome chosen in the selector, a text that a call's calling or called number or gateway
-// address contains, an entry chosen in the statistics, and the order of a column.
+// the calls of the filter bar, an outcome chosen in the selector, a text that a call's calling or
+// called number or gateway address contains, an entry chosen in the statistics, and the order of a
+// column.
 
+#include <array>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -34,17 +37,21 @@ enum class CallColumn {
   Start,
   Duration,
   Gateway,
+  Protocol,
   Direction,
   Calling,
   Called,
   Outcome,
+  ClearedBy,
   Messages,
   Related,  // the call's other leg
   Cause,    // last: its names are long
 };
-inline constexpr int kCallColumns = 11;
+inline constexpr int kCallColumns = 13;
 
 struct CallRowsChoice {
+  // The calls the filter bar's expression keeps, in call order; none: every call.
+  const std::vector<CallNumber>* calls = nullptr;
   OutcomeChoice outcome = OutcomeChoice::All;
   std::string_view text;                   // Latin-1; empty matches every call
   const StatisticsGroup* group = nullptr;  // the calls of an entry of the statistics; none: all
@@ -56,5 +63,12 @@ struct CallRowsChoice {
 // stay in the order they began.
 std::vector<std::uint32_t> ChooseCallRows(const MessageStore& store, const CallTable& calls,
                                           const CallRowsChoice& choice);
+
+// For each column, the texts among which is the widest that its cells show, found in one pass over
+// the calls, so that the table is sized to what the trace holds without measuring its rows: the
+// largest numbers, the longest digits and times, every gateway text. None for the outcome (the
+// window's own labels) and the cause, which takes the width that is left.
+std::array<std::vector<std::string>, kCallColumns> WidestCallTexts(const MessageStore& store,
+                                                                   const CallTable& calls);
 
 }  // namespace sigrune

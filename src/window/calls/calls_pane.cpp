@@ -8,10 +8,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <array>
 #include <utility>
 
 #include "util/text_utilities.h"
@@ -75,18 +77,28 @@ CallsPane::CallsPane(QWidget* parent) : QWidget(parent) {
   view_->setAllColumnsShowFocus(true);
   view_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   view_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  view_->setSortingEnabled(true);
-  // The calls' own menu; the selected calls are its subject.
-  auto* exportPcap = new QAction(tr("Export Calls to &pcap…"), view_);
-  exportPcap->setObjectName(QStringLiteral("exportCallsPcap"));
-  view_->addAction(exportPcap);
-  view_->setContextMenuPolicy(Qt::ActionsContextMenu);
-  connect(exportPcap, &QAction::triggered, this, [this] {
-    if (const std::vector<CallNumber> calls = SelectedCalls(); !calls.empty()) {
-      emit ExportToPcapRequested(calls);
+  // Sorted here rather than by the view, so that a sort keeps the selected calls.
+  view_->header()->setSortIndicatorShown(true);
+  view_->header()->setSectionsClickable(true);
+  connect(view_->header(), &QHeaderView::sortIndicatorChanged, this,
+          [this](int column, Qt::SortOrder order) {
+            ChangeRows([&] { model_->sort(column, order); });
+          });
+  view_->header()->setSortIndicator(static_cast<int>(CallColumn::Number), Qt::AscendingOrder);
+  CreateMenu();
+  // The related leg's number is a link: a click on it goes there, and the hand says so.
+  view_->setMouseTracking(true);
+  connect(view_, &QTreeView::entered, this, [this](const QModelIndex& index) {
+    const bool link = index.column() == static_cast<int>(CallColumn::Related) &&
+                      model_->RelatedOfRow(index.row());
+    view_->viewport()->setCursor(link ? Qt::PointingHandCursor : Qt::ArrowCursor);
+  });
+  connect(view_, &QTreeView::viewportEntered, this, [this] { view_->viewport()->unsetCursor(); });
+  connect(view_, &QTreeView::clicked, this, [this](const QModelIndex& index) {
+    if (index.column() == static_cast<int>(CallColumn::Related)) {
+      GoToCall(model_->RelatedOfRow(index.row()));
     }
   });
-  view_->sortByColumn(static_cast<int>(CallColumn::Number), Qt::AscendingOrder);
   view_->header()->setStretchLastSection(true);
   SizeColumns();
 
@@ -101,35 +113,45 @@ CallsPane::CallsPane(QWidget* parent) : QWidget(parent) {
   layout->addLayout(controls);
   layout->addWidget(view_);
   setFocusProxy(view_);
+  // In the order they stand, whatever the order they were made in.
+  setTabOrder(clearGroup_, text_);
+  setTabOrder(text_, outcome_);
+  setTabOrder(outcome_, view_);
 
   connect(text_, &QLineEdit::textChanged, this, [this](const QString& text) {
-    model_->SetMatchText(text);
+    ChangeRows([&] { model_->SetMatchText(text); });
     UpdateCount();
   });
   connect(outcome_, &QComboBox::currentIndexChanged, this, [this] {
-    model_->SetOutcomeChoice(static_cast<OutcomeChoice>(outcome_->currentData().toInt()));
+    ChangeRows([this] {
+      model_->SetOutcomeChoice(static_cast<OutcomeChoice>(outcome_->currentData().toInt()));
+    });
     UpdateCount();
   });
-  connect(view_, &QTreeView::activated, this, [this](const QModelIndex& index) {
-    if (const CallNumber call = model_->CallOfRow(index.row())) {
-      emit CallActivated(call);
-    }
-  });
+  connect(view_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+          [this](const QModelIndex& current) {
+            emit CurrentCallChanged(model_->CallOfRow(current.row()));
+          });
+  connect(view_, &QTreeView::activated, this, &CallsPane::RowActivated);
   UpdateCount();
 }
 
 void CallsPane::ShowCallsOf(const TraceDocument* document) {
+  TakeCalls(document);
+  SizeColumns();
+}
+
+void CallsPane::TakeCalls(const TraceDocument* document) {
   document_ = document;
   changed_ = false;
   open_ = document != nullptr && document->IsOpen();
   model_->ShowCallsOf(document);
-  failedCalls_ = 0;
-  if (document != nullptr) {
-    failedCalls_ = static_cast<std::size_t>(
-        std::count_if(document->Calls().calls.begin(), document->Calls().calls.end(),
-                      [](const CallRecord& call) { return call.outcome == CallOutcome::Failed; }));
-  }
   UpdateCount();
+}
+
+void CallsPane::ClearChoice() {
+  text_->clear();
+  outcome_->setCurrentIndex(0);
 }
 
 void CallsPane::CallsChanged() {
@@ -152,25 +174,81 @@ void CallsPane::ShowChangedCalls() {
   const std::vector<CallNumber> selected = SelectedCalls();
   const CallNumber current = model_->CallOfRow(view_->currentIndex().row());
   const int scrolled = view_->verticalScrollBar()->value();
-  ShowCallsOf(document_);
+  TakeCalls(document_);
+  SelectCalls(selected, current);
+  view_->verticalScrollBar()->setValue(scrolled);
+}
+
+void CallsPane::ChangeRows(const std::function<void()>& change) {
+  const std::vector<CallNumber> selected = SelectedCalls();
+  const CallNumber current = model_->CallOfRow(view_->currentIndex().row());
+  change();
+  SelectCalls(selected, current);
+  if (view_->currentIndex().isValid()) {
+    view_->scrollTo(view_->currentIndex());
+  }
+}
+
+void CallsPane::SelectCalls(const std::vector<CallNumber>& calls, CallNumber current) {
+  if (calls.empty() && !current) {
+    return;
+  }
+  // Runs of rows as one range each: a selection of every call stays one range.
   QItemSelection selection;
-  for (int row = 0; row < model_->rowCount(); ++row) {
+  const int rows = model_->rowCount();
+  int first = -1;
+  for (int row = 0; row <= rows; ++row) {
     const CallNumber call = model_->CallOfRow(row);
-    if (std::binary_search(selected.begin(), selected.end(), call)) {
-      selection.select(model_->index(row, 0), model_->index(row, kCallColumns - 1));
+    const bool chosen = row < rows && std::binary_search(calls.begin(), calls.end(), call);
+    if (chosen && first < 0) {
+      first = row;
+    } else if (!chosen && first >= 0) {
+      selection.select(model_->index(first, 0), model_->index(row - 1, kCallColumns - 1));
+      first = -1;
     }
-    if (call == current) {
+    if (call && call == current) {
       view_->selectionModel()->setCurrentIndex(model_->index(row, 0),
                                                QItemSelectionModel::NoUpdate);
     }
   }
   view_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
-  view_->verticalScrollBar()->setValue(scrolled);
+}
+
+void CallsPane::RowActivated(const QModelIndex& index) {
+  if (index.column() == static_cast<int>(CallColumn::Related)) {
+    GoToCall(model_->RelatedOfRow(index.row()));
+  } else if (const CallNumber call = model_->CallOfRow(index.row())) {
+    emit CallActivated(call);
+  }
+}
+
+void CallsPane::GoToCall(CallNumber call) {
+  if (!call) {
+    return;
+  }
+  if (model_->RowOfCall(call) < 0) {
+    const QSignalBlocker quietText(text_);
+    const QSignalBlocker quietOutcome(outcome_);
+    text_->clear();
+    outcome_->setCurrentIndex(0);
+    group_->hide();
+    clearGroup_->hide();
+    model_->ClearChoice();
+    UpdateCount();
+  }
+  const int row = model_->RowOfCall(call);
+  if (row < 0) {
+    return;
+  }
+  const QModelIndex index = model_->index(row, static_cast<int>(CallColumn::Related));
+  view_->selectionModel()->setCurrentIndex(
+      index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  view_->scrollTo(index);
 }
 
 void CallsPane::ShowGroup(const StatisticsGroup& group, const QString& description) {
   ShowChangedCalls();
-  model_->SetGroup(group);
+  ChangeRows([&] { model_->SetGroup(group); });
   group_->setText(description);
   group_->show();
   clearGroup_->show();
@@ -178,7 +256,7 @@ void CallsPane::ShowGroup(const StatisticsGroup& group, const QString& descripti
 }
 
 void CallsPane::ClearGroup() {
-  model_->SetGroup(std::nullopt);
+  ChangeRows([this] { model_->SetGroup(std::nullopt); });
   group_->hide();
   clearGroup_->hide();
   UpdateCount();
@@ -204,19 +282,22 @@ std::vector<CallNumber> CallsPane::SelectedCalls() const {
 }
 
 void CallsPane::SizeColumns() {
-  // From the fonts, for the heading and the widest text a column usually holds, never by
+  // From the widest texts the calls hold and the headings with their sort mark, never by
   // measuring the rows.
   const QFontMetrics metrics(view_->font());
-  const QFontMetrics headingMetrics(
-      model_->headerData(0, Qt::Horizontal, Qt::FontRole).value<QFont>());
-  const char* const kWidest[kCallColumns] = {
-      "99999",      "01/15/2004 10:23:45.678", "9999.999", "192.168.100.200", "out", "2145550100",
-      "2145550100", "no answer (open)",        "99999",    "99999",           ""};
+  QFont italic = view_->font();
+  italic.setItalic(true);  // calls still open
+  const QFontMetrics italicMetrics(italic);
+  const int margin = 2 * metrics.averageCharWidth();
+  const std::array<QStringList, kCallColumns> widest = model_->WidestTexts();
   for (int column = 0; column < kCallColumns; ++column) {
-    const QString heading = model_->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
-    const int width = std::max(headingMetrics.horizontalAdvance(heading),
-                               metrics.horizontalAdvance(QLatin1String(kWidest[column])));
-    view_->header()->resizeSection(column, width + 2 * metrics.averageCharWidth());
+    int width = view_->header()->sectionSizeHint(column);
+    for (const QString& text : widest[static_cast<std::size_t>(column)]) {
+      width = std::max(
+          width, std::max(metrics.horizontalAdvance(text), italicMetrics.horizontalAdvance(text)) +
+                     margin);
+    }
+    view_->header()->resizeSection(column, width);
   }
 }
 
@@ -232,9 +313,9 @@ void CallsPane::UpdateCount() {
     const QString all = QString::fromStdString(CountOf(calls, "call", "calls"));
     count = shown == calls ? all
                            : tr("%1 of %2").arg(QString::fromStdString(GroupedDigits(shown)), all);
-    count += failedCalls_ == 0
-                 ? tr(", none failed")
-                 : tr(", %1 failed").arg(QString::fromStdString(GroupedDigits(failedCalls_)));
+    const std::size_t failed = model_->FailedRows();
+    count += failed == 0 ? tr(", none failed")
+                         : tr(", %1 failed").arg(QString::fromStdString(GroupedDigits(failed)));
   }
   count_->setText(count);
 }

@@ -1,11 +1,26 @@
 #include "window/calls/outcome_colours.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace sigrune {
 
 namespace {
 
-bool IsDark(const QPalette& palette) {
-  return palette.color(QPalette::Base).lightness() < 128;
+// The text of a table row reads at this contrast with its base.
+constexpr double kTextContrast = 4.5;
+
+bool IsDark(const QColor& base) {
+  return base.lightness() < 128;
+}
+
+double Linear(double channel) {
+  return channel <= 0.04045 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
+}
+
+double Luminance(const QColor& colour) {
+  return 0.2126 * Linear(colour.redF()) + 0.7152 * Linear(colour.greenF()) +
+         0.0722 * Linear(colour.blueF());
 }
 
 QColor Mixed(const QColor& colour, const QColor& toward, double share) {
@@ -15,61 +30,56 @@ QColor Mixed(const QColor& colour, const QColor& toward, double share) {
       static_cast<float>(colour.blueF() + (toward.blueF() - colour.blueF()) * share));
 }
 
-QColor Red(bool dark) {
-  return dark ? QColor(0xff, 0x6b, 0x6b) : QColor(0xc0, 0x1c, 0x1c);
-}
-QColor Amber(bool dark) {
-  return dark ? QColor(0xff, 0xc1, 0x4d) : QColor(0x9a, 0x5b, 0x00);
-}
-
-// The amber outcomes apart by how far they are mixed toward the base.
-QColor Fill(CallOutcome outcome, bool dark, const QColor& base, const QColor& highlight,
-            const QColor& none) {
+// Okabe and Ito's colours, chosen to stay apart for readers with any common colour vision, and a
+// grey for no outcome that is darker or lighter than all of them, by the base.
+QColor Fill(CallOutcome outcome, const QColor& base) {
   switch (outcome) {
-    case CallOutcome::Failed:
-      return Red(dark);
-    case CallOutcome::Busy:
-      return Amber(dark);
-    case CallOutcome::NoAnswer:
-      return Mixed(Amber(dark), base, 0.25);
-    case CallOutcome::Rejected:
-      return Mixed(Amber(dark), base, 0.45);
-    case CallOutcome::Cancelled:
-      return Mixed(Amber(dark), base, 0.62);
     case CallOutcome::Answered:
-      return highlight;
+      return QColor(0x00, 0x9e, 0x73);  // bluish green
+    case CallOutcome::Failed:
+      return QColor(0xd5, 0x5e, 0x00);  // vermillion
+    case CallOutcome::Busy:
+      return QColor(0xe6, 0x9f, 0x00);  // orange
+    case CallOutcome::NoAnswer:
+      return QColor(0x56, 0xb4, 0xe9);  // sky blue
+    case CallOutcome::Rejected:
+      return QColor(0xcc, 0x79, 0xa7);  // reddish purple
+    case CallOutcome::Cancelled:
+      return QColor(0xf0, 0xe4, 0x42);  // yellow
     case CallOutcome::None:
       break;
   }
-  return none;
+  return IsDark(base) ? QColor(0xc8, 0xc8, 0xc8) : QColor(0x55, 0x55, 0x55);
 }
 
 }  // namespace
 
+double ContrastRatio(const QColor& a, const QColor& b) {
+  const double first = Luminance(a);
+  const double second = Luminance(b);
+  return (std::max(first, second) + 0.05) / (std::min(first, second) + 0.05);
+}
+
 QColor OutcomeTextColour(CallOutcome outcome, const QPalette& palette) {
-  switch (outcome) {
-    case CallOutcome::Failed:
-      return Red(IsDark(palette));
-    case CallOutcome::Busy:
-    case CallOutcome::NoAnswer:
-    case CallOutcome::Rejected:
-    case CallOutcome::Cancelled:
-      return Amber(IsDark(palette));
-    case CallOutcome::Answered:
-    case CallOutcome::None:
-      break;
+  const QColor base = palette.color(QPalette::Base);
+  const QColor fill = Fill(outcome, base);
+  // The hue darkened on a light base, lightened on a dark one, no further than it needs.
+  const QColor toward = IsDark(base) ? QColor(Qt::white) : QColor(Qt::black);
+  for (int step = 0; step < 40; ++step) {
+    const QColor text = Mixed(fill, toward, step / 40.0);
+    if (ContrastRatio(text, base) >= kTextContrast) {
+      return text;
+    }
   }
-  return {};
+  return toward;
 }
 
 QColor OutcomeFill(CallOutcome outcome, const QPalette& palette) {
-  const QColor base = palette.color(QPalette::Base);
-  return Fill(outcome, IsDark(palette), base, palette.color(QPalette::Highlight),
-              Mixed(palette.color(QPalette::Text), base, 0.6));
+  return Fill(outcome, palette.color(QPalette::Base));
 }
 
 QColor OutcomeFillOnPaper(CallOutcome outcome) {
-  return Fill(outcome, false, Qt::white, QColor(0x30, 0x8c, 0xc6), QColor(0xa6, 0xa6, 0xa6));
+  return Fill(outcome, Qt::white);
 }
 
 }  // namespace sigrune

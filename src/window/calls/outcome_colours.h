@@ -1,7 +1,8 @@
 #pragma once
 
-// The colours of the calls' outcomes, shared by the calls table and the statistics: failed red,
-// the other unanswered outcomes amber, in shades that keep their contrast on a light or a dark
+// The colours of the calls' outcomes, shared by the calls table and the statistics: seven hues of
+// a palette made for readers who do not tell red from green, each a fill that differs from the
+// others under those visions too, and a text shade that keeps its contrast on a light or a dark
 // base.
 
 #include <QColor>
@@ -11,14 +12,17 @@
 
 namespace sigrune {
 
-// The calls table's text colour of the outcome; invalid (the palette's own) for answered and none.
+// The calls table's text colour of the outcome on the palette's base, at the contrast that body
+// text needs.
 QColor OutcomeTextColour(CallOutcome outcome, const QPalette& palette);
 
-// A fill for each outcome, as charts stack them: the table's red and amber (the four amber ones in
-// shades towards `base`), the palette's highlight for answered and a grey for none.
+// A fill for each outcome, as charts stack them, on the palette's base.
 QColor OutcomeFill(CallOutcome outcome, const QPalette& palette);
 
 // The fills on white paper, whatever the screen shows.
 QColor OutcomeFillOnPaper(CallOutcome outcome);
+
+// The contrast ratio of two colours by their relative luminance, 1 to 21.
+double ContrastRatio(const QColor& a, const QColor& b);
 
 }  // namespace sigrune

@@ -9,19 +9,26 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "calls/call_flow.h"
+#include <QScreen>
+
 #include "util/text_utilities.h"
 #include "window/calls/call_headline.h"
+#include "window/ladder/call_ladder.h"
 #include "window/ladder/ladder_view.h"
 #include "window/ladder/lane_names_store.h"
+#include "window/picture_title.h"
 #include "window/table_text.h"
 
 namespace sigrune {
 
 namespace {
 
-// The calls named above the ladder: a few, then how many more.
-constexpr std::size_t kHeadlines = 4;
+// The calls named in the title and above the ladder: a few, then how many more.
+constexpr std::size_t kHeadlines = 5;
+
+QString MoreText(std::size_t more) {
+  return FlowWindow::tr("+ %1 more").arg(QString::fromStdString(GroupedDigits(more)));
+}
 
 }  // namespace
 
@@ -34,11 +41,14 @@ FlowWindow::FlowWindow(const TraceDocument& document, std::vector<CallNumber> ca
       dialogs_(dialogs) {
   setObjectName(QStringLiteral("flowWindow"));
   QStringList numbers;
-  for (const CallNumber call : calls_) {
-    numbers << QString::number(call.value);
+  for (std::size_t k = 0; k < calls_.size() && k < kHeadlines; ++k) {
+    numbers << QString::number(calls_[k].value);
   }
-  setWindowTitle((calls_.size() == 1 ? tr("Flow of call %1") : tr("Flow of calls %1"))
-                     .arg(numbers.join(QLatin1String(", "))));
+  QString title = numbers.join(QLatin1String(", "));
+  if (calls_.size() > kHeadlines) {
+    title += QLatin1Char(' ') + MoreText(calls_.size() - kHeadlines);
+  }
+  setWindowTitle((calls_.size() == 1 ? tr("Flow of call %1") : tr("Flow of calls %1")).arg(title));
 
   heading_ = new QLabel;
   heading_->setObjectName(QStringLiteral("flowCalls"));
@@ -84,6 +94,8 @@ FlowWindow::FlowWindow(const TraceDocument& document, std::vector<CallNumber> ca
   layout->addWidget(view_, 1);
   layout->addWidget(status_);
   setFocusProxy(view_);
+  // Up and Down move between the arrows from the start.
+  view_->setFocus();
 
   connect(withRelated_, &QCheckBox::toggled, this, &FlowWindow::Rebuild);
   connect(time_, &QComboBox::currentIndexChanged, this, [this] {
@@ -97,21 +109,24 @@ FlowWindow::FlowWindow(const TraceDocument& document, std::vector<CallNumber> ca
   connect(view_, &LadderView::LaneDoubleClicked, this, &FlowWindow::EditLaneName);
   connect(view_, &LadderView::LaneRenamed, this, &FlowWindow::RenameLane);
   connect(&names_, &LaneNamesStore::NamesChanged, this, [this] {
-    picture_->SetTitles(Titles());
+    picture_->SetTitles(LaneTitles(picture_->Flow(), names_));
     view_->ShowPicture(picture_.get());
   });
   Rebuild();
-  resize(sizeHint());
+  // A ladder of many lanes is scrolled across rather than wider than the screen.
+  QSize size = sizeHint();
+  if (const QScreen* shown = screen()) {
+    size = size.boundedTo(shown->availableGeometry().size() * 9 / 10);
+  }
+  resize(size);
 }
 
 FlowWindow::~FlowWindow() = default;
 
 void FlowWindow::Rebuild() {
   const bool related = withRelated_->isChecked();
-  auto picture = std::make_unique<LadderPicture>(
-      BuildCallFlow(document_.Store(), document_.Calls(), calls_, related), view_->font());
+  auto picture = MakeCallLadder(document_, calls_, related, names_, view_->font());
   std::swap(picture_, picture);
-  picture_->SetTitles(Titles());
   picture_->SetTime(static_cast<LadderTime>(time_->currentData().toInt()));
   view_->ShowPicture(picture_.get());
   ShowSelectedMessage(selected_);
@@ -129,8 +144,7 @@ void FlowWindow::Rebuild() {
     lines << CallHeadline(shown[k], document_.Calls().Record(shown[k]));
   }
   if (shown.size() > kHeadlines) {
-    lines << tr("and %1 more")
-                 .arg(QString::fromStdString(CountOf(shown.size() - kHeadlines, "call", "calls")));
+    lines << MoreText(shown.size() - kHeadlines);
   }
   heading_->setText(lines.join(QLatin1Char('\n')));
   status_->setText(QString::fromStdString(CountOf(picture_->Rows(), "message", "messages")) +
@@ -138,35 +152,9 @@ void FlowWindow::Rebuild() {
                        CountOf(picture_->Flow().lanes.size(), "lane", "lanes"))));
 }
 
-std::vector<LaneTitle> FlowWindow::Titles() const {
-  std::vector<LaneTitle> titles;
-  for (const FlowLane& lane : picture_->Flow().lanes) {
-    if (lane.server) {
-      titles.push_back({tr("server"), QString()});
-      continue;
-    }
-    const QString address = FromLatin1(lane.address);
-    const QString protocol = FromLatin1(ProtocolText(lane.protocol));
-    const QString name = names_.Name(address);
-    if (!name.isEmpty()) {
-      titles.push_back({name, address + QLatin1String("  ") + protocol});
-    } else {
-      titles.push_back({address.isEmpty() ? tr("no address") : address, protocol});
-    }
-  }
-  return titles;
-}
-
 void FlowWindow::ShowSelectedMessage(MessageNumber message) {
   selected_ = message;
-  const std::vector<FlowArrow>& arrows = picture_->Flow().arrows;
-  const auto found = std::lower_bound(
-      arrows.begin(), arrows.end(), message,
-      [](const FlowArrow& arrow, MessageNumber wanted) { return arrow.message < wanted; });
-  view_->SelectRow(
-      message && found != arrows.end() && found->message == message
-          ? std::optional<std::size_t>(static_cast<std::size_t>(found - arrows.begin()))
-          : std::nullopt);
+  view_->SelectRow(ArrowOfMessage(picture_->Flow(), message));
 }
 
 void FlowWindow::EditLaneName(std::size_t lane) {
@@ -206,7 +194,8 @@ void FlowWindow::Export(LadderFormat format) {
   }
   if (error.isEmpty()) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    error = ExportLadder(*picture_, format, *path, windowTitle());
+    error = ExportLadder(*picture_, format, *path,
+                         LadderTitle(document_, picture_->Flow(), windowTitle()));
     QApplication::restoreOverrideCursor();
   }
   if (!error.isEmpty()) {

@@ -45,7 +45,6 @@ class FlowWindow : public QWidget {
 
  private:
   void Rebuild();
-  std::vector<LaneTitle> Titles() const;
   void EditLaneName(std::size_t lane);
   void RenameLane(std::size_t lane, const QString& name);
   void Export(LadderFormat format);

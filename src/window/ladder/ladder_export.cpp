@@ -2,6 +2,8 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QImage>
 #include <QPageLayout>
 #include <QPageSize>
@@ -27,6 +29,54 @@ QString CannotWrite(const QString& path, const QString& reason) {
 }
 
 using Painting = std::function<void(QPainter&)>;
+
+// The band's font at a size in pixels, so that every format gets the same picture.
+QFont BandFont() {
+  QFont font;
+  font.setPixelSize(std::max(12, QFontInfo(font).pixelSize()));
+  font.setBold(true);
+  return font;
+}
+
+int BandPadding(const QFontMetrics& metrics) {
+  return std::max(4, metrics.height() / 2);
+}
+
+QRect BandTextRect(const QString& title, int width) {
+  const QFontMetrics metrics(BandFont());
+  const int padding = BandPadding(metrics);
+  const QRect room(padding, padding, std::max(1, width - 2 * padding), 1'000'000);
+  return metrics.boundingRect(room, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, title);
+}
+
+void PaintTitleBand(QPainter& painter, const QString& title, int width) {
+  const int height = TitleBandHeight(title, width);
+  if (height == 0) {
+    return;
+  }
+  const LadderColours colours = FileColours();
+  painter.save();
+  painter.fillRect(QRect(0, 0, width, height), colours.background);
+  painter.setFont(BandFont());
+  painter.setPen(colours.text);
+  QRect text = BandTextRect(title, width);
+  text.setWidth(std::max(text.width(), width - 2 * text.left()));
+  painter.drawText(text, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, title);
+  painter.restore();
+}
+
+// `paint` under the title's band, the band's height added to `size`.
+Painting UnderBand(QSize& size, const Painting& paint, const QString& title) {
+  const int band = TitleBandHeight(title, size.width());
+  size.setHeight(size.height() + band);
+  return [paint, title, band, width = size.width()](QPainter& painter) {
+    PaintTitleBand(painter, title, width);
+    painter.save();
+    painter.translate(0, band);
+    paint(painter);
+    painter.restore();
+  };
+}
 
 bool DrawPng(QSize size, const Painting& paint, QIODevice& file) {
   QImage image(size, QImage::Format_RGB32);
@@ -72,11 +122,14 @@ bool DrawPdf(const LadderPicture& picture, QIODevice& file, const QString& title
   const QRect page = pdf.pageLayout().paintRectPixels(pdf.resolution());
   const double scale =
       std::min(static_cast<double>(page.width()) / picture.Width(), pdf.resolution() / 96.0);
+  const int band = TitleBandHeight(title, picture.Width());
   const auto perPage = static_cast<std::size_t>(
-      std::max(1.0, (page.height() / scale - picture.HeaderHeight()) / picture.RowHeight()));
+      std::max(1.0, (page.height() / scale - band - picture.HeaderHeight()) / picture.RowHeight()));
   for (std::size_t first = 0;; first += perPage) {
     painter.save();
     painter.scale(scale, scale);
+    PaintTitleBand(painter, title, picture.Width());
+    painter.translate(0, band);
     picture.Paint(painter, FileColours(),
                   {first, std::min(first + perPage, picture.Rows()), 0, std::nullopt});
     painter.restore();
@@ -128,16 +181,20 @@ QString WriteDrawing(const QString& path, const std::function<bool(QIODevice&)>&
 
 QString ExportLadder(const LadderPicture& picture, LadderFormat format, const QString& path,
                      const QString& title) {
+  // Without the title's band, as the window that offers SVG or PDF instead measures it.
   if (format == LadderFormat::Png && picture.Height() > kMostPngHeight) {
     return CannotWrite(path,
                        QCoreApplication::translate("sigrune::ExportLadder",
                                                    "a PNG image holds at most %1 pixels of height")
                            .arg(QString::fromStdString(GroupedDigits(kMostPngHeight))));
   }
-  const QSize size(picture.Width(), static_cast<int>(picture.Height()));
-  const Painting paint = [&picture](QPainter& painter) {
-    picture.Paint(painter, FileColours(), {0, picture.Rows(), 0, std::nullopt});
-  };
+  QSize size(picture.Width(), static_cast<int>(picture.Height()));
+  const Painting paint = UnderBand(
+      size,
+      [&picture](QPainter& painter) {
+        picture.Paint(painter, FileColours(), {0, picture.Rows(), 0, std::nullopt});
+      },
+      title);
   return WriteDrawing(path, [&](QIODevice& file) {
     switch (format) {
       case LadderFormat::Png:
@@ -153,10 +210,19 @@ QString ExportLadder(const LadderPicture& picture, LadderFormat format, const QS
 
 QString ExportPicture(QSize size, const std::function<void(QPainter&)>& paint, LadderFormat format,
                       const QString& path, const QString& title) {
+  const Painting banded = UnderBand(size, paint, title);
   return WriteDrawing(path, [&](QIODevice& file) {
-    return format == LadderFormat::Svg ? DrawSvg(size, paint, file, title)
-                                       : DrawPng(size, paint, file);
+    return format == LadderFormat::Svg ? DrawSvg(size, banded, file, title)
+                                       : DrawPng(size, banded, file);
   });
+}
+
+int TitleBandHeight(const QString& title, int width) {
+  if (title.isEmpty()) {
+    return 0;
+  }
+  const QRect text = BandTextRect(title, width);
+  return text.bottom() + 1 + BandPadding(QFontMetrics(BandFont()));
 }
 
 const PictureFormatEntry& PictureFormatOf(LadderFormat format) {
@@ -179,9 +245,7 @@ std::optional<QString> ChoosePictureTarget(Dialogs& dialogs, QWidget* parent,
   if (!path) {
     return std::nullopt;
   }
-  if (QFileInfo(*path).suffix().isEmpty()) {
-    *path += QLatin1String(entry.suffix);
-  }
+  *path = WithSuffix(*path, QLatin1String(entry.suffix));
   if (IsSameFile(QFile::encodeName(*path).toStdString(), tracePath)) {
     error = CannotWrite(
         *path, QCoreApplication::translate("sigrune::ExportLadder", "it is the open trace"));

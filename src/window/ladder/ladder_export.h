@@ -53,13 +53,18 @@ std::optional<QString> ChoosePictureTarget(Dialogs& dialogs, QWidget* parent,
 inline constexpr int kMostPngHeight = 20'000;
 
 // Empty, or what went wrong: "cannot write PATH: REASON". `title` names the drawing in the SVG and
-// PDF files. A PDF takes as many pages as the rows need, each under the lanes' header.
+// PDF files and is drawn in a band above it (on every page of a PDF), so that the picture says
+// what it shows wherever it goes. A PDF takes as many pages as the rows need, each under the
+// lanes' header.
 QString ExportLadder(const LadderPicture& picture, LadderFormat format, const QString& path,
                      const QString& title);
 
-// Any picture of one page, drawn by `paint` at `size`, as a PNG or SVG file (not PDF), written
-// and reported as a ladder is.
+// Any picture of one page, drawn by `paint` at `size` under the band of its title, as a PNG or
+// SVG file (not PDF), written and reported as a ladder is.
 QString ExportPicture(QSize size, const std::function<void(QPainter&)>& paint, LadderFormat format,
                       const QString& path, const QString& title);
+
+// The height of the band of a title over a picture `width` wide: its text wraps; 0 when empty.
+int TitleBandHeight(const QString& title, int width);
 
 }  // namespace sigrune

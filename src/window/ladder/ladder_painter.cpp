@@ -89,13 +89,15 @@ LadderColours FileColours() {
           QColor(0xc8, 0xdc, 0xf5)};
 }
 
-LadderPicture::LadderPicture(CallFlow flow, const QFont& font)
-    : flow_(std::move(flow)), font_(font) {
+LadderPicture::LadderPicture(CallFlow flow, const QFont& font, CallNumber selectedCall)
+    : flow_(std::move(flow)), font_(font), selectedCall_(selectedCall) {
   if (font_.pixelSize() <= 0) {
     font_.setPixelSize(QFontInfo(font).pixelSize());
   }
   bold_ = font_;
   bold_.setBold(true);
+  small_ = bold_;
+  small_.setPixelSize(std::max(8, font_.pixelSize() * 9 / 10));
   const QFontMetrics metrics(font_);
   const QFontMetrics boldMetrics(bold_);
   padding_ = std::max(3, metrics.height() / 3);
@@ -108,6 +110,7 @@ LadderPicture::LadderPicture(CallFlow flow, const QFont& font)
   const std::size_t lanes = flow_.lanes.size();
   gapNeeds_.assign(lanes > 1 ? lanes - 1 : 0, 0);
   std::unordered_map<std::string, int> nameWidths;
+  std::vector<CallNumber> callOfLane(lanes);
   MessageTime earliest = kNoTime;
   MessageTime latest = kNoTime;
   for (const FlowArrow& arrow : flow_.arrows) {
@@ -122,7 +125,17 @@ LadderPicture::LadderPicture(CallFlow flow, const QFont& font)
                                                   : fraction % 1'000'000 != 0 ? 6
                                                                               : 3);
     }
-    if (arrow.fromLane == arrow.toLane || arrow.fromLane >= lanes || arrow.toLane >= lanes) {
+    if (arrow.fromLane >= lanes || arrow.toLane >= lanes) {
+      continue;
+    }
+    for (const std::uint32_t lane : {arrow.fromLane, arrow.toLane}) {
+      if (!flow_.lanes[lane].server) {
+        CallNumber& first = callOfLane[lane];
+        sharedLane_ = sharedLane_ || (first && first != arrow.call);
+        first = first ? first : arrow.call;
+      }
+    }
+    if (arrow.fromLane == arrow.toLane) {
       continue;
     }
     const std::size_t low = std::min(arrow.fromLane, arrow.toLane);
@@ -264,6 +277,15 @@ QString LadderPicture::Description(std::size_t row) const {
   return text.size() > kLongest ? text.left(kLongest) + QChar(0x2026) : text;
 }
 
+QString LadderPicture::CallTag(std::size_t row) const {
+  return sharedLane_ && flow_.arrows[row].call ? QString::number(flow_.arrows[row].call.value)
+                                               : QString();
+}
+
+bool LadderPicture::Strong(std::size_t row) const {
+  return !sharedLane_ || flow_.arrows[row].call == selectedCall_;
+}
+
 void LadderPicture::Paint(QPainter& painter, const LadderColours& colours,
                           const LadderRows& rows) const {
   painter.save();
@@ -296,9 +318,14 @@ void LadderPicture::PaintRow(QPainter& painter, const LadderColours& colours, st
     painter.fillRect(QRect(0, top, width, rowHeight_), colours.selection);
   }
   const int arrowY = top + padding_ + lineSpacing_ + 2;
-  const QColor colour = arrow.failedClearing ? colours.failed
-                        : arrow.undecodable  ? colours.muted
-                                             : colours.text;
+  const bool strong = Strong(row);
+  QColor colour = arrow.failedClearing ? colours.failed
+                  : arrow.undecodable  ? colours.muted
+                                       : colours.text;
+  if (!strong) {
+    // The other leg's arrows recede, so that two legs on one lane never read as one.
+    colour = Mixed(colour, colours.background, 0.4);
+  }
   painter.setFont(font_);
   painter.setPen(colours.text);
   painter.drawText(QPoint(padding_, arrowY + (metrics.ascent() - metrics.descent()) / 2),
@@ -314,7 +341,7 @@ void LadderPicture::PaintRow(QPainter& painter, const LadderColours& colours, st
   }
   const int direction = to > from ? 1 : -1;
   const int head = padding_ + 3;
-  QPen line(colour, selected ? 2.5 : 1.3);
+  QPen line(colour, selected ? 2.5 : strong && sharedLane_ ? 2.2 : strong ? 1.3 : 1.0);
   if (arrow.undecodable) {
     line.setStyle(Qt::DashLine);
   }
@@ -351,9 +378,23 @@ void LadderPicture::PaintRow(QPainter& painter, const LadderColours& colours, st
     painter.setFont(font_);
     painter.drawText(QPoint(left + nameWidth + space, baseline), label);
   }
+  // The tag under the arrow's start, the detail centred beside it.
+  const QString tag = CallTag(row);
+  int tagRoom = 0;
+  if (!tag.isEmpty()) {
+    const QFontMetrics smallMetrics(small_);
+    const int tagWidth = smallMetrics.horizontalAdvance(tag) + 2 * 3;
+    const QRect box(direction > 0 ? from + 2 : from - 2 - tagWidth, arrowY + 3, tagWidth,
+                    smallMetrics.height());
+    painter.setPen(QPen(colour, 1));
+    painter.drawRoundedRect(QRectF(box).adjusted(0.5, 0.5, -0.5, -0.5), 2, 2);
+    painter.setFont(small_);
+    painter.drawText(box, Qt::AlignCenter, tag);
+    tagRoom = 2 * (tagWidth + padding_);
+  }
   if (!arrow.detail.empty()) {
     const QString detail =
-        metrics.elidedText(FromLatin1(arrow.detail), Qt::ElideRight, std::max(room, 0));
+        metrics.elidedText(FromLatin1(arrow.detail), Qt::ElideRight, std::max(room - tagRoom, 0));
     painter.setFont(font_);
     painter.setPen(colours.muted);
     painter.drawText(

@@ -61,7 +61,9 @@ class LadderPicture {
 
  public:
   // Measures every arrow's texts once; the titles and the time column can change afterwards.
-  LadderPicture(CallFlow flow, const QFont& font);
+  // `selectedCall` is the call the ladder is about: when calls share a lane, its arrows are drawn
+  // stronger than the others'.
+  LadderPicture(CallFlow flow, const QFont& font, CallNumber selectedCall = {});
 
   void SetTitles(std::vector<LaneTitle> titles);  // one per lane
   void SetTime(LadderTime time);
@@ -83,6 +85,10 @@ class LadderPicture {
   QString TimeText(std::size_t row) const;
   // The row's texts on one line, for a tool tip.
   QString Description(std::size_t row) const;
+  // When two calls share a lane, every arrow carries its call's number ("57") and the selected
+  // call's arrows are strong; else no tag and every arrow is strong.
+  QString CallTag(std::size_t row) const;
+  bool Strong(std::size_t row) const;
 
   // The one routine that draws: the rows, then the header over them at the top.
   void Paint(QPainter& painter, const LadderColours& colours, const LadderRows& rows) const;
@@ -98,6 +104,9 @@ class LadderPicture {
   LadderTime time_ = LadderTime::Absolute;
   QFont font_;
   QFont bold_;
+  QFont small_;  // the call tags
+  CallNumber selectedCall_;
+  bool sharedLane_ = false;  // two calls meet on a lane other than the server's
 
   // From the arrows, measured once: the width each gap between neighbouring lanes needs for the
   // texts of the arrows over it, and how the times read.

@@ -251,6 +251,12 @@ void StatisticsChart::Paint(QPainter& painter, const ChartColours& colours, QSiz
                        colours.fills[static_cast<std::size_t>(outcome)]);
       base -= height;
     }
+    // An edge, so that a light fill on a light base (or a dark on a dark) still shows its top.
+    if (layout.pitch - gap >= 5 && base < layout.bottom) {
+      painter.setPen(colours.muted);
+      painter.setBrush(Qt::NoBrush);
+      painter.drawRect(QRectF(left, base, layout.pitch - gap - 1, layout.bottom - base));
+    }
   }
   painter.setPen(colours.text);
   painter.drawLine(layout.left, layout.bottom, right, layout.bottom);
@@ -268,8 +274,10 @@ int StatisticsChart::PaintLegend(QPainter* painter, const ChartColours* colours,
     const QString name = QString::fromLatin1(OutcomeText(outcome).data(),
                                              static_cast<qsizetype>(OutcomeText(outcome).size()));
     if (painter != nullptr) {
-      painter->fillRect(QRect(x, top + metrics.ascent() - swatch, swatch, swatch),
-                        colours->fills[static_cast<std::size_t>(outcome)]);
+      const QRect box(x, top + metrics.ascent() - swatch, swatch, swatch);
+      painter->fillRect(box, colours->fills[static_cast<std::size_t>(outcome)]);
+      painter->setPen(colours->muted);
+      painter->drawRect(box.adjusted(0, 0, -1, -1));
       painter->setPen(colours->text);
       painter->drawText(x + swatch + space, top + metrics.ascent(), name);
     }

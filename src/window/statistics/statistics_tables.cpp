@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QPainter>
+#include <QSortFilterProxyModel>
 #include <QStyledItemDelegate>
 #include <QTreeView>
 #include <algorithm>
@@ -20,6 +21,30 @@ namespace {
 // What the bar delegate draws: the share (0 to 1) and the bar's colour.
 constexpr int kShareRole = Qt::UserRole;
 constexpr int kShareColourRole = Qt::UserRole + 1;
+// What a column sorts by: numbers and shares as numbers, texts as texts.
+constexpr int kSortRole = Qt::UserRole + 2;
+
+// Digits padded, so that 10.1.1.9 comes before 10.1.1.10.
+QString NaturalKey(const QString& text) {
+  QString key;
+  for (qsizetype k = 0; k < text.size();) {
+    qsizetype end = k;
+    while (end < text.size() && text[end].isDigit()) {
+      ++end;
+    }
+    if (end > k) {
+      key += text.mid(k, end - k).rightJustified(20, QLatin1Char('0'));
+      k = end;
+    } else {
+      key += text[k++];
+    }
+  }
+  return key;
+}
+
+double Share(std::uint64_t part, std::uint64_t whole) {
+  return whole == 0 ? 0.0 : static_cast<double>(part) / static_cast<double>(whole);
+}
 
 QString ShareCell(std::uint64_t part, std::uint64_t whole) {
   return QStringLiteral("%1 (%2 %)")
@@ -43,10 +68,16 @@ void SizeColumns(QTreeView& view, std::span<const char* const> widest) {
   }
 }
 
-QTreeView* MakeTable(const char* objectName, QAbstractItemModel* model) {
+QTreeView* MakeTable(const char* objectName, QAbstractItemModel* model, int sortColumn,
+                     Qt::SortOrder order) {
   auto* view = new QTreeView;
   view->setObjectName(QLatin1String(objectName));
-  view->setModel(model);
+  auto* sorted = new QSortFilterProxyModel(view);
+  sorted->setSortRole(kSortRole);
+  sorted->setSourceModel(model);
+  view->setModel(sorted);
+  view->header()->setSortIndicator(sortColumn, order);
+  view->setSortingEnabled(true);
   view->setUniformRowHeights(true);
   view->setRootIsDecorated(false);
   view->setItemsExpandable(false);
@@ -202,10 +233,22 @@ QVariant GatewayStatisticsModel::data(const QModelIndex& index, int role) const 
                  ? QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter)
                  : QVariant();
     case kShareRole:
-      return barred && calls > 0
-                 ? QVariant(static_cast<double>(gateway.outcomes[outcomeOf(column)]) /
-                            static_cast<double>(calls))
-                 : QVariant();
+      return barred && calls > 0 ? QVariant(Share(gateway.outcomes[outcomeOf(column)], calls))
+                                 : QVariant();
+    case kSortRole:
+      switch (column) {
+        case GatewayColumn::Gateway:
+          return NaturalKey(FromLatin1(store_->gatewayIpTexts[gateway.gatewayIpIndex]));
+        case GatewayColumn::Protocol:
+          return FromLatin1(ProtocolText(gateway.protocol));
+        case GatewayColumn::Calls:
+          return QVariant::fromValue<qulonglong>(calls);
+        case GatewayColumn::TopFailureCause:
+          return gateway.topFailureCause;
+        default:
+          return barred ? QVariant(Share(gateway.outcomes[outcomeOf(column)], calls))
+                        : QVariant::fromValue<qulonglong>(gateway.outcomes[outcomeOf(column)]);
+      }
     case kShareColourRole:
       return OutcomeFill(outcomeOf(column), QApplication::palette());
     default:
@@ -213,19 +256,27 @@ QVariant GatewayStatisticsModel::data(const QModelIndex& index, int role) const 
   }
 }
 
-void CauseStatisticsModel::Show(const CallStatistics* statistics) {
+void CauseStatisticsModel::Show(const CallStatistics* statistics, bool withAnswered) {
   beginResetModel();
   statistics_ = statistics;
+  withAnswered_ = withAnswered;
   endResetModel();
 }
 
+const std::vector<CauseCounts>& CauseStatisticsModel::Causes() const {
+  return withAnswered_ ? statistics_->causes : statistics_->unansweredCauses;
+}
+
+std::uint64_t CauseStatisticsModel::CallsWithCause() const {
+  return withAnswered_ ? statistics_->callsWithCause : statistics_->unansweredCallsWithCause;
+}
+
 const CauseCounts& CauseStatisticsModel::Row(int row) const {
-  return statistics_->causes[static_cast<std::size_t>(row)];
+  return Causes()[static_cast<std::size_t>(row)];
 }
 
 int CauseStatisticsModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() || statistics_ == nullptr ? 0
-                                                    : static_cast<int>(statistics_->causes.size());
+  return parent.isValid() || statistics_ == nullptr ? 0 : static_cast<int>(Causes().size());
 }
 
 int CauseStatisticsModel::columnCount(const QModelIndex& parent) const {
@@ -254,8 +305,19 @@ QVariant CauseStatisticsModel::data(const QModelIndex& index, int role) const {
         case CauseColumn::Calls:
           return GroupedCount(cause.calls);
         case CauseColumn::Share:
-          return QString::fromStdString(ShareText(cause.calls, statistics_->callsWithCause)) +
+          return QString::fromStdString(ShareText(cause.calls, CallsWithCause())) +
                  QLatin1String(" %");
+      }
+      return {};
+    case kSortRole:
+      switch (column) {
+        case CauseColumn::Cause:
+          return cause.cause;
+        case CauseColumn::Name:
+          return FromLatin1(CauseValueName(cause.cause));
+        case CauseColumn::Calls:
+        case CauseColumn::Share:
+          return cause.calls;
       }
       return {};
     case Qt::TextAlignmentRole:
@@ -263,9 +325,8 @@ QVariant CauseStatisticsModel::data(const QModelIndex& index, int role) const {
                  ? QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter)
                  : QVariant();
     case kShareRole:
-      return column == CauseColumn::Share && statistics_->callsWithCause > 0
-                 ? QVariant(static_cast<double>(cause.calls) /
-                            static_cast<double>(statistics_->callsWithCause))
+      return column == CauseColumn::Share && CallsWithCause() > 0
+                 ? QVariant(Share(cause.calls, CallsWithCause()))
                  : QVariant();
     case kShareColourRole:
       return QApplication::palette().color(QPalette::Highlight);
@@ -275,7 +336,8 @@ QVariant CauseStatisticsModel::data(const QModelIndex& index, int role) const {
 }
 
 QTreeView* MakeGatewayTable(GatewayStatisticsModel* model) {
-  QTreeView* gateways = MakeTable("statisticsGateways", model);
+  // Unsorted at first: in the order `stats` lists them, until a heading is clicked.
+  QTreeView* gateways = MakeTable("statisticsGateways", model, -1, Qt::AscendingOrder);
   gateways->setItemDelegate(new ShareBarDelegate(gateways));
   SizeColumns(*gateways, kGatewayWidest);
   for (const GatewayColumn barred : {GatewayColumn::Answered, GatewayColumn::Failed}) {
@@ -287,7 +349,8 @@ QTreeView* MakeGatewayTable(GatewayStatisticsModel* model) {
 }
 
 QTreeView* MakeCauseTable(CauseStatisticsModel* model) {
-  QTreeView* causes = MakeTable("statisticsCauses", model);
+  QTreeView* causes = MakeTable("statisticsCauses", model, static_cast<int>(CauseColumn::Calls),
+                                Qt::DescendingOrder);
   causes->setItemDelegate(new ShareBarDelegate(causes));
   SizeColumns(*causes, std::span(kCauseWidest, std::size(kCauseWidest) - 1));
   causes->header()->resizeSection(
@@ -295,6 +358,11 @@ QTreeView* MakeCauseTable(CauseStatisticsModel* model) {
       causes->header()->sectionSize(static_cast<int>(CauseColumn::Share)) +
           ShareBarDelegate::kBarWidth + 6);
   return causes;
+}
+
+int ModelRow(const QModelIndex& index) {
+  const auto* sorted = qobject_cast<const QSortFilterProxyModel*>(index.model());
+  return sorted != nullptr ? sorted->mapToSource(index).row() : index.row();
 }
 
 int WholeGatewayTableWidth(const QTreeView& gateways) {

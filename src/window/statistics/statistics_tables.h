@@ -1,7 +1,7 @@
 #pragma once
 
 // The statistics window's tables: the gateways with their answered and failed shares, and the
-// causes, each share drawn as a small bar beside its text.
+// causes, each share drawn as a small bar beside its text. Each sorts by any of its columns.
 
 #include <QAbstractTableModel>
 #include <QString>
@@ -35,7 +35,9 @@ class CauseStatisticsModel : public QAbstractTableModel {
  public:
   using QAbstractTableModel::QAbstractTableModel;
 
-  void Show(const CallStatistics* statistics);
+  // The causes of the calls not answered, or of every call.
+  void Show(const CallStatistics* statistics, bool withAnswered);
+  bool WithAnswered() const { return withAnswered_; }
   const CauseCounts& Row(int row) const;
 
   int rowCount(const QModelIndex& parent = {}) const override;
@@ -44,12 +46,19 @@ class CauseStatisticsModel : public QAbstractTableModel {
   QVariant data(const QModelIndex& index, int role) const override;
 
  private:
+  const std::vector<CauseCounts>& Causes() const;
+  std::uint64_t CallsWithCause() const;
+
   const CallStatistics* statistics_ = nullptr;
+  bool withAnswered_ = false;
 };
 
-// The tables of the models, their columns sized from the fonts, never by measuring the rows.
+// The tables of the models, their columns sized from the fonts, never by measuring the rows: the
+// gateways by address, the causes most calls first, until a heading is clicked.
 QTreeView* MakeGatewayTable(GatewayStatisticsModel* model);
 QTreeView* MakeCauseTable(CauseStatisticsModel* model);
+// The model's row that a table's (sorted) index shows.
+int ModelRow(const QModelIndex& index);
 // The width that shows the gateway table whole, its last column (which stretches) at the width
 // of a long cause.
 int WholeGatewayTableWidth(const QTreeView& gateways);

@@ -1,5 +1,6 @@
 #include "window/statistics/statistics_window.h"
 
+#include <QCheckBox>
 #include <QHBoxLayout>
 #include <QHelpEvent>
 #include <QLabel>
@@ -17,6 +18,7 @@
 
 #include "util/text_utilities.h"
 #include "window/calls/outcome_colours.h"
+#include "window/picture_title.h"
 #include "window/statistics/statistics_chart.h"
 #include "window/statistics/statistics_tables.h"
 #include "window/table_text.h"
@@ -118,16 +120,29 @@ StatisticsWindow::StatisticsWindow(const TraceDocument& document, Dialogs& dialo
 
   for (QTreeView* table : {gateways_, causes_}) {
     const auto choose = [this, table](const QModelIndex& index) {
-      table == gateways_ ? ChooseGateway(index.row()) : ChooseCause(index.row());
+      table == gateways_ ? ChooseGateway(ModelRow(index)) : ChooseCause(ModelRow(index));
     };
     connect(table, &QTreeView::clicked, this, choose);
     connect(table, &QTreeView::activated, this, choose);
   }
 
+  // Answered calls are mostly cleared with 16, which would lead the causes of failures.
+  withAnswered_ = new QCheckBox(tr("Causes of &answered calls too"));
+  withAnswered_->setObjectName(QStringLiteral("causesWithAnswered"));
+  connect(withAnswered_, &QCheckBox::toggled, this, [this](bool checked) {
+    causes_->clearSelection();
+    causeModel_->Show(&statistics_, checked);
+  });
+  auto* causeBox = new QWidget;
+  auto* causeLayout = new QVBoxLayout(causeBox);
+  causeLayout->setContentsMargins(0, 0, 0, 0);
+  causeLayout->addWidget(withAnswered_);
+  causeLayout->addWidget(causes_, 1);
+
   auto* splitter = new QSplitter(Qt::Vertical);
   splitter->addWidget(chartArea_);
   splitter->addWidget(gateways_);
-  splitter->addWidget(causes_);
+  splitter->addWidget(causeBox);
   // The chart first: it is what is looked at; the tables hold a few rows each.
   splitter->setStretchFactor(0, 2);
   splitter->setStretchFactor(1, 1);
@@ -154,13 +169,16 @@ StatisticsWindow::~StatisticsWindow() = default;
 void StatisticsWindow::Recount() {
   // The tables let go of the counts before they change.
   gatewayModel_->Show(nullptr, nullptr);
-  causeModel_->Show(nullptr);
-  statistics_ = CountCallStatistics(document_.Store(), document_.Calls());
+  causeModel_->Show(nullptr, withAnswered_->isChecked());
+  // The calls the filter bar keeps, as the calls table shows them.
+  statistics_ = document_.HasWhere() ? CountCallStatistics(document_.Store(), document_.Calls(),
+                                                           document_.WhereCalls())
+                                     : CountCallStatistics(document_.Store(), document_.Calls());
   auto chart = std::make_unique<StatisticsChart>(statistics_, chartView_->font());
   chartView_->Show(chart.get());
   chart_ = std::move(chart);
   gatewayModel_->Show(&document_.Store(), &statistics_);
-  causeModel_->Show(&statistics_);
+  causeModel_->Show(&statistics_, withAnswered_->isChecked());
 
   const QString files = NameOfFiles(DecodedPaths(document_.Paths()));
   setWindowTitle(files.isEmpty() ? tr("Statistics") : tr("Statistics of %1").arg(files));
@@ -223,9 +241,12 @@ void StatisticsWindow::ChooseCause(int row) {
   StatisticsGroup group;
   group.kind = StatisticsGroup::Kind::Cause;
   group.cause = causeModel_->Row(row).cause;
+  group.withAnswered = causeModel_->WithAnswered();
   chartView_->Choose(std::nullopt);
   gateways_->clearSelection();
-  emit GroupChosen(group, tr("Calls with cause %1").arg(CauseCell(group.cause)));
+  emit GroupChosen(group, group.withAnswered
+                              ? tr("Calls with cause %1").arg(CauseCell(group.cause))
+                              : tr("Calls not answered with cause %1").arg(CauseCell(group.cause)));
 }
 
 void StatisticsWindow::Export(LadderFormat format) {
@@ -241,7 +262,7 @@ void StatisticsWindow::Export(LadderFormat format) {
     error = ExportPicture(
         size,
         [&chart, size](QPainter& painter) { chart.Paint(painter, PaperChartColours(), size); },
-        format, *path, windowTitle());
+        format, *path, PictureTitle(document_, statistics_.firstStart, statistics_.lastStart));
   }
   if (!error.isEmpty()) {
     dialogs_.ShowMessage(this, MessageIcon::Critical, tr("Export Chart"), error);

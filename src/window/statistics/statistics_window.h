@@ -1,8 +1,9 @@
 #pragma once
 
 // Calls > Statistics, in a window of its own: the chart of calls by start time stacked by outcome,
-// the gateways with their answered and failed shares, and the causes. A click on a bar or a row
-// asks the main window to list those calls in the calls table.
+// the gateways with their answered and failed shares, and the causes of the calls not answered
+// (of every call at the user's choice). A click on a bar or a row asks the main window to list
+// those calls in the calls table.
 
 #include <QWidget>
 #include <memory>
@@ -13,6 +14,7 @@
 #include "platform/platform.h"
 #include "window/ladder/ladder_export.h"
 
+class QCheckBox;
 class QLabel;
 class QScrollArea;
 class QTreeView;
@@ -60,6 +62,7 @@ class StatisticsWindow : public QWidget {
   CauseStatisticsModel* causeModel_ = nullptr;
   QTreeView* gateways_ = nullptr;
   QTreeView* causes_ = nullptr;
+  QCheckBox* withAnswered_ = nullptr;
   QLabel* status_ = nullptr;
 };
 
