@@ -106,7 +106,7 @@ void ExpectColumnsAgreeWithTheText(const MessageStore& store) {
   std::vector<std::string> lines;
   std::vector<CallReferenceValue> values;
   for (std::size_t index = 0; index < store.MessageCount(); ++index) {
-    const std::string_view dataLine = DataLine(store, MessageIndex{index});
+    const std::string dataLine = DataLine(store, MessageIndex{index});
     lines.push_back(BuildSummaryLine(
         dataLine, store.msgIsIncoming[index], ProtocolText(store.msgProtocols[index]),
         GatewayIp(store, MessageIndex{index}), IsTracelist(store, MessageIndex{index})));

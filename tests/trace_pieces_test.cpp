@@ -207,7 +207,7 @@ TEST(TracePieces, ShortDataLinesReadAsWholeOnes) {
     const std::string text = (tracelist ? "<Tracelist>\n" : "") + std::string(line) + "\n";
     const MessageStore store = ReadTraceText(text);
     ASSERT_EQ(store.MessageCount(), 1u) << line;
-    const std::string_view kept = DataLine(store, MessageIndex{0});
+    const std::string kept = DataLine(store, MessageIndex{0});
     EXPECT_EQ(kept.size() < line.size(), shortened) << kept;
     EXPECT_EQ(BuildSummaryLine(kept, true, "PRI", "10.1.1.1", tracelist),
               BuildSummaryLine(line, true, "PRI", "10.1.1.1", tracelist))

@@ -6,14 +6,14 @@
 
 namespace sigrune {
 
-std::string_view StartTimeText(const MessageStore& store, const CallRecord& call) {
-  return TimestampText(DataLine(store, IndexOf(call.firstMessage)),
-                       IsTracelist(store, IndexOf(call.firstMessage)));
+std::string StartTimeText(const MessageStore& store, const CallRecord& call) {
+  std::array<char, 30> room;
+  return std::string(KeptTimestamp(store, IndexOf(call.firstMessage), room));
 }
 
-std::string_view EndTimeText(const MessageStore& store, const CallRecord& call) {
-  return TimestampText(DataLine(store, IndexOf(call.lastMessage)),
-                       IsTracelist(store, IndexOf(call.lastMessage)));
+std::string EndTimeText(const MessageStore& store, const CallRecord& call) {
+  std::array<char, 30> room;
+  return std::string(KeptTimestamp(store, IndexOf(call.lastMessage), room));
 }
 
 std::string DurationText(MessageTime first, MessageTime last) {

@@ -13,8 +13,8 @@ namespace sigrune {
 
 // The timestamp text of the call's first / last message as its summary line shows it, without
 // the padding.
-std::string_view StartTimeText(const MessageStore& store, const CallRecord& call);
-std::string_view EndTimeText(const MessageStore& store, const CallRecord& call);
+std::string StartTimeText(const MessageStore& store, const CallRecord& call);
+std::string EndTimeText(const MessageStore& store, const CallRecord& call);
 
 // Seconds from `first` to `last` with three decimals, rounded to the millisecond with halves
 // away from zero ("12.346"); "-" when `last` is earlier; empty when either is kNoTime.

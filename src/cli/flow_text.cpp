@@ -13,9 +13,9 @@ std::string_view PartyOf(const FlowLane& lane) {
   return lane.server ? std::string_view("server") : std::string_view(lane.address);
 }
 
-std::string_view TimestampOf(const MessageStore& store, const FlowArrow& arrow) {
-  return TimestampText(DataLine(store, IndexOf(arrow.message)),
-                       IsTracelist(store, IndexOf(arrow.message)));
+std::string TimestampOf(const MessageStore& store, const FlowArrow& arrow) {
+  std::array<char, 30> room;
+  return std::string(KeptTimestamp(store, IndexOf(arrow.message), room));
 }
 
 }  // namespace
@@ -23,8 +23,9 @@ std::string_view TimestampOf(const MessageStore& store, const FlowArrow& arrow) 
 void AppendFlowTsvLine(std::string& text, const MessageStore& store, const CallFlow& flow,
                        const FlowArrow& arrow) {
   text += std::to_string(arrow.message.value);
+  const std::string timestamp = TimestampOf(store, arrow);
   for (const std::string_view field :
-       {TimestampOf(store, arrow), PartyOf(flow.lanes[arrow.fromLane]),
+       {std::string_view(timestamp), PartyOf(flow.lanes[arrow.fromLane]),
         PartyOf(flow.lanes[arrow.toLane]), std::string_view(arrow.name),
         std::string_view(arrow.label)}) {
     text += '\t';
@@ -60,8 +61,8 @@ FlowLadder::FlowLadder(const MessageStore& store, const CallFlow& flow, const La
   }
 }
 
-std::string_view FlowLadder::TimeOf(const FlowArrow& arrow) const {
-  return arrow.time == kNoTime ? std::string_view() : TimestampOf(store_, arrow);
+std::string FlowLadder::TimeOf(const FlowArrow& arrow) const {
+  return arrow.time == kNoTime ? std::string() : TimestampOf(store_, arrow);
 }
 
 void FlowLadder::PutCentred(std::string& line, std::size_t at, std::string_view part) {

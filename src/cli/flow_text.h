@@ -28,7 +28,7 @@ class FlowLadder {
   void AppendLine(std::string& text, const FlowArrow& arrow) const;
 
  private:
-  std::string_view TimeOf(const FlowArrow& arrow) const;
+  std::string TimeOf(const FlowArrow& arrow) const;
   // Puts `part` into `line` centred on column `at`.
   static void PutCentred(std::string& line, std::size_t at, std::string_view part);
   static void AppendTrimmed(std::string& text, std::string& line);

@@ -1,5 +1,7 @@
 // Payload octets and the header line.
 
+#include <algorithm>
+
 #include "q931/decoder.h"
 #include "trace/hex_digits.h"
 #include "trace/message_types.h"
@@ -100,11 +102,25 @@ std::size_t SpacedHexOctetCount(std::string_view text) {
   return pairs + (characters % 2 == 1 && pairs % 2 == 1 ? 1 : 0);
 }
 
-void ReadPayloadBytesOfMessage(const MessageStore& store, MessageIndex message,
-                               PayloadBytes& bytes) {
-  const std::size_t index = message.value;
-  bytes.AssignSpacedHexText(PayloadTextWithBlanks(DataLine(store, MessageIndex{index}),
-                                                  IsTracelist(store, MessageIndex{index})));
+void PayloadBytes::AssignOctets(std::span<const std::uint8_t> octets) {
+  count_ = 0;
+  if (octets.empty()) {
+    throw SubscriptOutOfRange();
+  }
+  if (octets_.size() < octets.size()) {
+    octets_.resize(octets.size());
+  }
+  std::copy(octets.begin(), octets.end(), octets_.begin());
+  count_ = octets.size();
+}
+
+void ReadPayloadBytesOfMessage(const MessageStore& store, MessageIndex index, PayloadBytes& bytes) {
+  const KeptLine kept = ReadKeptLine(store, index);
+  if (kept.shape != nullptr) {
+    bytes.AssignOctets(kept.Octets());
+  } else {
+    bytes.AssignSpacedHexText(PayloadTextWithBlanks(kept.text, IsTracelist(store, index)));
+  }
 }
 
 namespace {

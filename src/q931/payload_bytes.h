@@ -53,6 +53,8 @@ class PayloadBytes {
   // reads the text without them, in the room it has: read message after message, it allocates
   // only when a message is longer than any before. Fails when the text has no octet.
   void AssignSpacedHexText(std::string_view text);
+  // The same for octets already read; fails when there are none.
+  void AssignOctets(std::span<const std::uint8_t> octets);
 
   std::int64_t Count() const { return static_cast<std::int64_t>(count_); }
   // Every octet, to be copied whole.

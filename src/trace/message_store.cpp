@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstring>
+#include <deque>
+#include <mutex>
 #include <new>
 
 #include "trace/hex_digits.h"
@@ -13,6 +16,67 @@ namespace {
 // Blocks grow from small to large, so that a small trace stays small.
 constexpr std::size_t kFirstArenaBlockSize = 64u << 10;
 constexpr std::size_t kLargestArenaBlockSize = 16u << 20;
+
+// A record starts with its tag: 0 for a line kept as text, otherwise the shape's number and the
+// case bit, (shape << 1 | upper), in one octet below 0x80 or two (0x80 | high, low).
+constexpr std::uint32_t kMostShapes = 0x7FFF >> 1;
+constexpr std::size_t kLongestTag = 2;
+// Longer texts around a timestamp are kept as text: the table stays small whatever the trace.
+constexpr std::size_t kLongestShape = 200;
+
+class ShapeTable {
+ public:
+  // The shape's number, adding it when new; 0 when the table is full.
+  std::uint32_t Intern(std::string_view before, std::string_view after, bool monthFirst,
+                       std::uint8_t fractionDigits) {
+    std::string key;
+    key.reserve(3 + before.size() + after.size());
+    key += static_cast<char>(monthFirst);
+    key += static_cast<char>(fractionDigits);
+    key += static_cast<char>(before.size());
+    key += before;
+    key += after;
+    const std::lock_guard lock(mutex_);
+    if (const auto found = ids_.find(key); found != ids_.end()) {
+      return found->second;
+    }
+    if (kept_.size() >= kMostShapes) {
+      return 0;
+    }
+    kept_.push_back(LineShape{std::string(before), std::string(after), monthFirst, fractionDigits});
+    const auto id = static_cast<std::uint32_t>(kept_.size());
+    shapes_[id].store(&kept_.back(), std::memory_order_release);
+    ids_.emplace(std::move(key), id);
+    return id;
+  }
+
+  const LineShape* At(std::uint32_t id) const {
+    return id <= kMostShapes ? shapes_[id].load(std::memory_order_acquire) : nullptr;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::unordered_map<std::string, std::uint32_t> ids_;
+  std::deque<LineShape> kept_;  // never moves what it holds
+  std::array<std::atomic<const LineShape*>, kMostShapes + 1> shapes_{};
+};
+
+ShapeTable& Shapes() {
+  static ShapeTable table;
+  return table;
+}
+
+std::size_t WriteTag(char* to, std::uint32_t shape, bool upperCase) {
+  const std::uint32_t value = shape << 1 | (upperCase ? 1 : 0);
+  if (value < 0x80) {
+    to[0] = static_cast<char>(value);
+    return 1;
+  }
+  to[0] = static_cast<char>(0x80 | value >> 8);
+  to[1] = static_cast<char>(value & 0xFF);
+  return 2;
+}
+
 }  // namespace
 
 std::string_view ProtocolText(Protocol protocol) {
@@ -142,30 +206,119 @@ constexpr std::array<bool, 256> kPayloadCharacters = [] {
   return characters;
 }();
 
+// 1 for the letters a to f, 2 for A to F, 0 for any other character.
+constexpr std::array<unsigned char, 256> kLetterCase = [] {
+  std::array<unsigned char, 256> cases{};
+  for (int k = 0; k < 6; ++k) {
+    cases['a' + k] = 1;
+    cases['A' + k] = 2;
+  }
+  return cases;
+}();
+
 }  // namespace
 
-LineRef TextArena::AppendDataLine(std::string_view line, bool isTracelist) {
+LineRef TextArena::AppendTextLine(std::string_view line) {
+  if (line.empty()) {
+    return 0;
+  }
+  Block& block = Room(1 + line.size());
+  const std::size_t start = block.size;
+  block.data[start] = 0;
+  std::memcpy(block.data + start + 1, line.data(), line.size());
+  block.size += 1 + line.size();
+  return Place(start, 1 + line.size());
+}
+
+std::uint32_t TextArena::ShapeOf(std::string_view head, const MessageColumns& columns,
+                                 MessageTime time) {
+  const std::size_t start = columns.timestampStart;
+  const std::size_t length = columns.timestampLength;
+  // ParseMessageTime reads 19 characters and a fraction of 1 to 9 digits, which FormatMessageTime
+  // writes back the same.
+  if (time == kNoTime || start == kTimestampNotKept || length < 19 || length > kLongestTimeText ||
+      length == 20 || start + length > head.size() || head.size() - length > kLongestShape) {
+    return 0;
+  }
+  const std::string_view before = head.substr(0, start);
+  const std::string_view after = head.substr(start + length);
+  const bool monthFirst = head[start + 2] == '/';
+  const auto fractionDigits = static_cast<std::uint8_t>(length == 19 ? 0 : length - 20);
+  if (const LineShape* last = Shapes().At(lastShape_);
+      last != nullptr && last->before == before && last->after == after &&
+      last->monthFirst == monthFirst && last->fractionDigits == fractionDigits) {
+    return lastShape_;
+  }
+  lastShape_ = Shapes().Intern(before, after, monthFirst, fractionDigits);
+  return lastShape_;
+}
+
+LineRef TextArena::AppendDataLine(std::string_view line, bool isTracelist,
+                                  const MessageColumns& columns, MessageTime time) {
   const std::size_t equals = line.find('=');
   if (equals == std::string_view::npos ||
       line.substr(0, equals).find('C') == std::string_view::npos) {
-    return Append(line);
+    return AppendTextLine(line);
   }
   const std::string_view marker = isTracelist ? "</info>" : "|<CLID::";
-  Block& block = Room(line.size());
+  const std::uint32_t shape = ShapeOf(line.substr(0, equals + 1), columns, time);
+  if (shape != 0) {
+    // The octets, read as the kept text would be: digits in pairs whatever the blanks between.
+    Block& block = Room(kLongestTag + line.size() / 2);
+    char* const record = block.data + block.size;
+    char tag[kLongestTag];
+    const std::size_t tagSize = WriteTag(tag, shape, false);
+    auto* out = reinterpret_cast<unsigned char*>(record + tagSize);
+    std::size_t k = equals + 1;
+    // Most payloads are " XX" after " XX": three characters a step while they last.
+    unsigned letters = 0;  // bit 0: a lower-case letter, bit 1: an upper-case one
+    while (k + 3 <= line.size() && line[k] == ' ') {
+      const int high = HexDigitValue(line[k + 1]);
+      const int low = HexDigitValue(line[k + 2]);
+      if (high < 0 || low < 0) {
+        break;
+      }
+      letters |= kLetterCase[static_cast<unsigned char>(line[k + 1])] |
+                 kLetterCase[static_cast<unsigned char>(line[k + 2])];
+      *out++ = static_cast<unsigned char>(high << 4 | low);
+      k += 3;
+    }
+    int pending = -1;  // a first digit waiting for its second
+    bool packed = true;
+    for (; k < line.size(); ++k) {
+      const char c = line[k];
+      if (c == ' ') {
+        continue;
+      }
+      const int digit = HexDigitValue(c);
+      if (digit < 0) {
+        packed = c == marker.front() && line.substr(k, marker.size()) == marker;
+        break;
+      }
+      letters |= kLetterCase[static_cast<unsigned char>(c)];
+      if (pending < 0) {
+        pending = digit;
+      } else {
+        *out++ = static_cast<unsigned char>(pending << 4 | digit);
+        pending = -1;
+      }
+    }
+    if (packed && pending < 0 && letters != 3) {
+      WriteTag(record, shape, letters == 2);
+      const auto size = static_cast<std::size_t>(reinterpret_cast<char*>(out) - record);
+      const std::size_t start = block.size;
+      block.size += size;
+      return Place(start, size);
+    }
+  }
+  // Kept as text: without the payload's blanks when it is digits and blanks alone.
+  Block& block = Room(1 + line.size());
   const std::size_t start = block.size;
-  char* const kept = block.data + start;
+  char* const kept = block.data + start + 1;
+  block.data[start] = 0;
   std::memcpy(kept, line.data(), equals + 1);
   char* out = kept + equals + 1;
-  std::size_t k = equals + 1;
-  // Most payloads are " XX" after " XX": three characters a step while they last.
-  while (k + 3 <= line.size() && line[k] == ' ' && HexDigitValue(line[k + 1]) >= 0 &&
-         HexDigitValue(line[k + 2]) >= 0) {
-    out[0] = line[k + 1];
-    out[1] = line[k + 2];
-    out += 2;
-    k += 3;
-  }
-  for (; k < line.size(); ++k) {
+  for (std::size_t k = equals + 1; k < line.size(); ++k) {
     const char c = line[k];
     if (!kPayloadCharacters[static_cast<unsigned char>(c)]) {
       if (c == marker.front() && line.substr(k, marker.size()) == marker) {
@@ -179,7 +332,7 @@ LineRef TextArena::AppendDataLine(std::string_view line, bool isTracelist) {
     *out = c;
     out += c != ' ' ? 1 : 0;
   }
-  const auto size = static_cast<std::size_t>(out - kept);
+  const auto size = static_cast<std::size_t>(out - kept) + 1;
   block.size += size;
   return Place(start, size);
 }
@@ -211,8 +364,8 @@ std::uint32_t InternGatewayIp(MessageStore& store, std::string_view dottedAddres
 void AppendMessage(MessageStore& store, std::string_view dataLine, std::uint32_t gatewayIpIndex,
                    Protocol protocol, bool isIncoming, std::uint64_t lineNumber,
                    const MessageColumns& columns, MessageTime time, std::uint32_t file) {
-  AppendMessage(store, store.dataLineArena.Append(dataLine), gatewayIpIndex, protocol, isIncoming,
-                lineNumber, columns, time, file);
+  AppendMessage(store, store.dataLineArena.AppendTextLine(dataLine), gatewayIpIndex, protocol,
+                isIncoming, lineNumber, columns, time, file);
 }
 
 void AppendMessage(MessageStore& store, LineRef dataLine, std::uint32_t gatewayIpIndex,
@@ -306,6 +459,78 @@ MessageTime TraceDayStart(const MessageStore& store) {
     }
   }
   return kNoTime;
+}
+
+KeptLine ReadKeptLine(const MessageStore& store, MessageIndex index) {
+  const std::string_view record = RecordOf(store, index);
+  if (record.empty()) {
+    return {};
+  }
+  const auto tag = static_cast<unsigned char>(record[0]);
+  if (tag == 0) {
+    return {nullptr, false, record.substr(1)};
+  }
+  std::uint32_t value = tag;
+  std::size_t tagSize = 1;
+  if (tag >= 0x80) {
+    if (record.size() < 2) {
+      return {};
+    }
+    value = (tag & 0x7Fu) << 8 | static_cast<unsigned char>(record[1]);
+    tagSize = 2;
+  }
+  const LineShape* shape = Shapes().At(value >> 1);
+  if (shape == nullptr) {
+    return {};
+  }
+  return {shape, (value & 1) != 0, record.substr(tagSize)};
+}
+
+namespace {
+
+std::size_t TimeTextSize(const LineShape& shape) {
+  return 19 + (shape.fractionDigits == 0 ? 0 : 1 + shape.fractionDigits);
+}
+
+}  // namespace
+
+std::string DataLine(const MessageStore& store, MessageIndex index) {
+  const KeptLine kept = ReadKeptLine(store, index);
+  if (kept.shape == nullptr) {
+    return std::string(kept.text);
+  }
+  std::string line;
+  line.reserve(DataLineSize(store, index));
+  line += kept.shape->before;
+  char time[kLongestTimeText];
+  line.append(time, FormatMessageTime(store.msgTimes[index.value], kept.shape->monthFirst,
+                                      kept.shape->fractionDigits, time));
+  line += kept.shape->after;
+  const char* const digits = kept.upperCase ? "0123456789ABCDEF" : "0123456789abcdef";
+  for (const std::uint8_t octet : kept.Octets()) {
+    const char pair[2] = {digits[octet >> 4], digits[octet & 0x0F]};
+    line.append(pair, 2);
+  }
+  return line;
+}
+
+std::size_t DataLineSize(const MessageStore& store, MessageIndex index) {
+  const KeptLine kept = ReadKeptLine(store, index);
+  if (kept.shape == nullptr) {
+    return kept.text.size();
+  }
+  return kept.shape->before.size() + TimeTextSize(*kept.shape) + kept.shape->after.size() +
+         2 * kept.text.size();
+}
+
+std::string_view KeptTimestamp(const MessageStore& store, MessageIndex index,
+                               std::array<char, 30>& room) {
+  const KeptLine kept = ReadKeptLine(store, index);
+  if (kept.shape == nullptr) {
+    return KeptTimestamp(kept.text, store.msgColumns[index.value], IsTracelist(store, index));
+  }
+  return {room.data(), FormatMessageTime(store.msgTimes[index.value], kept.shape->monthFirst,
+                                         kept.shape->fractionDigits, room.data())};
 }
 
 }  // namespace sigrune

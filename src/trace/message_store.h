@@ -3,8 +3,10 @@
 // The messages of a trace, kept as parallel arrays in the order read (file after file). Index k
 // holds message number k + 1: users and the list count messages from 1, the arrays from 0.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -27,13 +29,36 @@ std::string_view ProtocolText(Protocol protocol);
 // of what a view takes.
 using LineRef = std::uint64_t;
 
+// What a packed data line is rebuilt from besides its time and octets. Shapes are shared by every
+// store, so that a record reads the same in whichever store or lane it is moved or copied to; a
+// trace has a handful, and their number is capped.
+struct LineShape {
+  std::string before;  // the line's text before its timestamp
+  std::string after;   // from the end of its timestamp to its first "=" included
+  bool monthFirst = false;
+  std::uint8_t fractionDigits = 0;
+};
+
+// A data line as the store keeps it (see DataLine): its text, or a shape, the case of its hex
+// digits and its octets, the time coming from the message's.
+struct KeptLine {
+  const LineShape* shape = nullptr;  // none: `text` is the line
+  bool upperCase = false;
+  std::string_view text;  // or the octets
+
+  std::span<const std::uint8_t> Octets() const {
+    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+  }
+};
+
 // Holds the bytes of the data lines in large blocks: one load makes few allocations, and a stored
 // line never moves (a block is never filled beyond its capacity), so its place stays valid when the
 // store itself is moved.
 class TextArena {
  public:
-  // The longest text a block holds, and so the longest that can be kept.
-  static constexpr std::size_t kLongestText = std::size_t{1} << 24;
+  // The longest text a block holds, and so the longest that can be kept: a line the reader keeps
+  // and the record's tag.
+  static constexpr std::size_t kLongestText = (std::size_t{1} << 24) + 2;
 
   TextArena() = default;
   // A lane of `table`'s: an arena filled on one of `stride` threads at once, whose blocks are
@@ -55,8 +80,12 @@ class TextArena {
   void LanesDone();
 
   LineRef Append(std::string_view text);
-  // A data line in the form the store keeps it (see DataLine).
-  LineRef AppendDataLine(std::string_view line, bool isTracelist);
+  // A data line in the form the store keeps it (see DataLine), from the line as read, its columns
+  // and time.
+  LineRef AppendDataLine(std::string_view line, bool isTracelist, const MessageColumns& columns,
+                         MessageTime time);
+  // A data line kept as it is.
+  LineRef AppendTextLine(std::string_view line);
   std::string_view Text(LineRef ref) const {
     const std::size_t size = ref & kSizeMask;
     if (size == 0) {
@@ -85,6 +114,8 @@ class TextArena {
 
   // Room for `size` more characters in the block being filled.
   Block& Room(std::size_t size);
+  // The shape of a line whose text before its "=" is `head`; 0 when it has none that can be kept.
+  std::uint32_t ShapeOf(std::string_view head, const MessageColumns& columns, MessageTime time);
   LineRef Place(std::size_t start, std::size_t size) const;
   void Release();
 
@@ -94,6 +125,7 @@ class TextArena {
   std::size_t nextNumber_ = 0;  // of this lane's next block
   bool filling_ = false;
   std::size_t stride_ = 1;
+  std::uint32_t lastShape_ = 0;  // the shape found last: most lines share it
 };
 
 struct MessageStore {
@@ -156,12 +188,13 @@ void ForEachMessageArray(MessageStore& store, const MessageStore& other, Functio
 // Index of the dotted address in store.gatewayIpTexts, adding it when new.
 std::uint32_t InternGatewayIp(MessageStore& store, std::string_view dottedAddress);
 
-// Appends one message; the data line is copied into the store as it is. The columns and time are
+// Appends one message; the data line is kept as it is. The columns and time are
 // the ones read from the data line (ReadMessageColumns, ParseMessageTime).
 void AppendMessage(MessageStore& store, std::string_view dataLine, std::uint32_t gatewayIpIndex,
                    Protocol protocol, bool isIncoming, std::uint64_t lineNumber,
                    const MessageColumns& columns, MessageTime time, std::uint32_t file = 0);
-// The same with the line already in an arena (the store's own, or a lane that joins it).
+// The same with the line already in an arena (the store's own, or a lane that joins it), or a
+// record of another store's (RecordOf).
 void AppendMessage(MessageStore& store, LineRef dataLine, std::uint32_t gatewayIpIndex,
                    Protocol protocol, bool isIncoming, std::uint64_t lineNumber,
                    const MessageColumns& columns, MessageTime time, std::uint32_t file);
@@ -192,14 +225,26 @@ void EmptyForReuse(MessageStore& store);
 // Forgets the messages after the first `count`.
 void KeepFirstMessages(MessageStore& store, std::size_t count);
 
-// The data line of the message as every output reads it. A line read from a trace whose payload
-// is hex digits and blanks alone, after a "C" (which ends the timestamp) and a "=", is kept
-// without the blanks of the payload and without the end marker and what follows: the payload's
-// octets, their case, the timestamp and every column read the same from it, in about two thirds
-// of the room. Any other line is kept exactly as read.
-inline std::string_view DataLine(const MessageStore& store, MessageIndex index) {
+// The message's record in its store's arena, as another store's AppendMessage copies it.
+inline std::string_view RecordOf(const MessageStore& store, MessageIndex index) {
   return store.dataLineArena.Text(store.msgDataLines[index.value]);
 }
+
+// The message's data line as the store keeps it.
+KeptLine ReadKeptLine(const MessageStore& store, MessageIndex index);
+
+// The data line of the message as every output reads it. A line read from a trace whose payload
+// is hex digits and blanks alone, after a "C" (which ends the timestamp) and a "=", reads without
+// the blanks of the payload and without the end marker and what follows: the payload's octets,
+// their case, the timestamp and every column read the same from it. Any other line reads exactly
+// as read. Rebuilt when packed: the outputs that run over every message read ReadKeptLine.
+std::string DataLine(const MessageStore& store, MessageIndex index);
+// Its length, without building it.
+std::size_t DataLineSize(const MessageStore& store, MessageIndex index);
+
+// The list line's timestamp of the message, rebuilt into `room` when the line is packed.
+std::string_view KeptTimestamp(const MessageStore& store, MessageIndex index,
+                               std::array<char, 30>& room);
 
 // The start of the day of the trace's first timed message, on which a typed time of day is read
 // (ParseTypedTime); kNoTime when no message has a time.

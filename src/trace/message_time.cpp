@@ -1,5 +1,6 @@
 #include "trace/message_time.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <string>
 
@@ -104,7 +105,74 @@ MessageTime TimeInMinute(std::string_view text, std::int64_t minuteStart) {
   return time;
 }
 
+void WriteTwoDigits(char* text, unsigned value) {
+  text[0] = static_cast<char>('0' + value / 10);
+  text[1] = static_cast<char>('0' + value % 10);
+}
+
+// The date of a day counted from 1970-01-01, the inverse of DaysSinceEpoch.
+void WriteDate(std::int64_t days, bool monthFirst, char* text) {
+  const std::int64_t shifted = days + 719468;
+  const std::int64_t era = (shifted >= 0 ? shifted : shifted - 146096) / 146097;
+  const auto dayOfEra = static_cast<unsigned>(shifted - era * 146097);
+  const unsigned yearOfEra =
+      (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const unsigned dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  const unsigned shiftedMonth = (5 * dayOfYear + 2) / 153;
+  const unsigned day = dayOfYear - (153 * shiftedMonth + 2) / 5 + 1;
+  const unsigned month = shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9;
+  const auto year = static_cast<unsigned>(static_cast<std::int64_t>(yearOfEra) + era * 400 +
+                                          (month <= 2 ? 1 : 0));
+  char* const yearText = monthFirst ? text + 6 : text;
+  WriteTwoDigits(yearText, year / 100 % 100);
+  WriteTwoDigits(yearText + 2, year % 100);
+  WriteTwoDigits(monthFirst ? text : text + 5, month);
+  WriteTwoDigits(monthFirst ? text + 3 : text + 8, day);
+  text[monthFirst ? 2 : 4] = monthFirst ? '/' : '-';
+  text[monthFirst ? 5 : 7] = monthFirst ? '/' : '-';
+}
+
 }  // namespace
+
+std::size_t FormatMessageTime(MessageTime time, bool monthFirst, unsigned fractionDigits,
+                              char* text) {
+  constexpr std::int64_t kSecond = 1'000'000'000;
+  constexpr std::int64_t kDay = 86'400 * kSecond;
+  const std::int64_t days = time / kDay - (time % kDay < 0 ? 1 : 0);
+  const std::int64_t ofDay = time - days * kDay;
+  // Messages come in time order, so most share the day of the one before.
+  thread_local std::int64_t lastDays = 0;
+  thread_local bool lastMonthFirst = false;
+  thread_local char lastDate[10] = {};
+  thread_local bool knowsDate = false;
+  if (!knowsDate || days != lastDays || monthFirst != lastMonthFirst) {
+    WriteDate(days, monthFirst, lastDate);
+    lastDays = days;
+    lastMonthFirst = monthFirst;
+    knowsDate = true;
+  }
+  std::copy_n(lastDate, 10, text);
+  const auto seconds = static_cast<unsigned>(ofDay / kSecond);
+  text[10] = ' ';
+  WriteTwoDigits(text + 11, seconds / 3600);
+  text[13] = ':';
+  WriteTwoDigits(text + 14, seconds / 60 % 60);
+  text[16] = ':';
+  WriteTwoDigits(text + 17, seconds % 60);
+  if (fractionDigits == 0) {
+    return kDateAndTime;
+  }
+  text[kDateAndTime] = '.';
+  auto fraction = static_cast<std::uint32_t>(ofDay % kSecond);
+  for (unsigned k = 9; k > fractionDigits; --k) {
+    fraction /= 10;
+  }
+  for (unsigned k = fractionDigits; k > 0; --k) {
+    text[kDateAndTime + k] = static_cast<char>('0' + fraction % 10);
+    fraction /= 10;
+  }
+  return kDateAndTime + 1 + fractionDigits;
+}
 
 MessageTime ParseMessageTime(std::string_view text) {
   return MessageTimeReader().Read(text);

@@ -3,6 +3,7 @@
 // The time of a message, read from the timestamp text the list shows for it.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <string_view>
@@ -20,6 +21,15 @@ inline constexpr MessageTime kNoTime = std::numeric_limits<std::int64_t>::min();
 // does a time that 64 bits of nanoseconds do not hold (before 1677-09-21 00:12:44 or after
 // 2262-04-11 23:47:16.854775807): no trace is that old.
 MessageTime ParseMessageTime(std::string_view timestampText);
+
+// The longest text FormatMessageTime writes.
+inline constexpr std::size_t kLongestTimeText = 29;
+
+// Writes the text that ParseMessageTime reads `time` from: "MM/DD/YYYY HH:MM:SS" when
+// `monthFirst`, else "YYYY-MM-DD HH:MM:SS", then "." and `fractionDigits` (1 to 9) digits of
+// fraction unless that is 0. Returns the length. `time` must be one that ParseMessageTime gives.
+std::size_t FormatMessageTime(MessageTime time, bool monthFirst, unsigned fractionDigits,
+                              char* text);
 
 // The start of the day (00:00:00) that holds the time; kNoTime for kNoTime.
 MessageTime DayStart(MessageTime time);

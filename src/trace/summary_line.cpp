@@ -111,20 +111,43 @@ SummaryFields BuildSummaryFields(std::string_view dataLine, bool isIncoming,
   return fields;
 }
 
+SummaryFields& SummaryFields::operator=(const SummaryFields& other) {
+  if (this != &other) {
+    timestampRoom = other.timestampRoom;
+    timestamp = other.timestamp.data() == other.timestampRoom.data()
+                    ? std::string_view(timestampRoom.data(), other.timestamp.size())
+                    : other.timestamp;
+    gatewayIp = other.gatewayIp;
+    direction = other.direction;
+    protocol = other.protocol;
+    messageType = other.messageType;
+    hasCallReference = other.hasCallReference;
+    callReferenceDigits = other.callReferenceDigits;
+  }
+  return *this;
+}
+
 SummaryFields BuildSummaryFields(const MessageStore& store, MessageIndex message) {
   const std::size_t index = message.value;
   const MessageColumns& columns = store.msgColumns[index];
   if (columns.callReferenceAsText) {
-    return BuildSummaryFields(DataLine(store, MessageIndex{index}), store.msgIsIncoming[index],
-                              ProtocolText(store.msgProtocols[index]),
-                              GatewayIp(store, MessageIndex{index}),
-                              IsTracelist(store, MessageIndex{index}));
+    const KeptLine kept = ReadKeptLine(store, MessageIndex{index});
+    if (kept.shape == nullptr) {
+      return BuildSummaryFields(
+          kept.text, store.msgIsIncoming[index], ProtocolText(store.msgProtocols[index]),
+          GatewayIp(store, MessageIndex{index}), IsTracelist(store, MessageIndex{index}));
+    }
+    const std::string line = DataLine(store, MessageIndex{index});
+    SummaryFields fields = BuildSummaryFields(
+        line, store.msgIsIncoming[index], ProtocolText(store.msgProtocols[index]),
+        GatewayIp(store, MessageIndex{index}), IsTracelist(store, MessageIndex{index}));
+    fields.timestamp = KeptTimestamp(store, MessageIndex{index}, fields.timestampRoom);
+    return fields;
   }
   SummaryFields fields =
-      FieldsBesidesPayload(KeptTimestamp(DataLine(store, MessageIndex{index}), columns,
-                                         IsTracelist(store, MessageIndex{index})),
-                           store.msgIsIncoming[index], ProtocolText(store.msgProtocols[index]),
+      FieldsBesidesPayload({}, store.msgIsIncoming[index], ProtocolText(store.msgProtocols[index]),
                            GatewayIp(store, MessageIndex{index}));
+  fields.timestamp = KeptTimestamp(store, MessageIndex{index}, fields.timestampRoom);
   if (columns.protocolDiscriminator == q931::kQ931Discriminator) {
     fields.messageType = MessageTypeName(columns.messageType);
     fields.hasCallReference = true;
@@ -173,9 +196,8 @@ void AppendSummaryLine(std::string& line, const MessageStore& store, MessageInde
 void AppendTimestampAndGateway(std::string& text, const MessageStore& store, MessageIndex message) {
   const std::size_t index = message.value;
   const std::size_t start = text.size();
-  const std::string_view timestamp =
-      KeptTimestamp(DataLine(store, MessageIndex{index}), store.msgColumns[index],
-                    IsTracelist(store, MessageIndex{index}));
+  std::array<char, 30> room;
+  const std::string_view timestamp = KeptTimestamp(store, MessageIndex{index}, room);
   text += timestamp;
   AppendTimestampPadding(text, timestamp);
   text += GatewayIp(store, MessageIndex{index});

@@ -4,6 +4,7 @@
 // and the export, so the layout is kept exactly: timestamp and padding, gateway, direction,
 // protocol, message type and, for a Q.931 message, the call reference.
 
+#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -37,13 +38,19 @@ std::string_view ShortenTimestamp(std::string_view text, bool isTracelist);
 
 // The columns of a summary line, each without the blanks and tabs that lay the line out.
 struct SummaryFields {
-  std::string_view timestamp;  // a piece of the data line
+  SummaryFields() = default;
+  SummaryFields(const SummaryFields& other) { *this = other; }
+  // A copy's timestamp is a piece of its own room when the original's was of the original's.
+  SummaryFields& operator=(const SummaryFields& other);
+
+  std::string_view timestamp;  // a piece of the data line, or of timestampRoom
   std::string_view gatewayIp;
   std::string_view direction;     // "In" or "Out"
   std::string_view protocol;      // "PRI", "H225" or empty
   std::string_view messageType;   // the padded name, "SERVICE" or "UNSUPPORTED MESSAGE"
   bool hasCallReference = false;  // a Q.931 message: the line ends in "0x" and the digits
   std::string callReferenceDigits;
+  std::array<char, 30> timestampRoom{};  // the timestamp of a packed line, rebuilt
 };
 
 SummaryFields BuildSummaryFields(std::string_view dataLine, bool isIncoming,

@@ -328,7 +328,7 @@ MessageStore PieceLoad::CopyOfFirstPiece() const {
   MessageStore shown;
   ReserveMessages(shown, first.MessageCount());
   for (std::size_t k = 0; k < first.MessageCount(); ++k) {
-    AppendMessage(shown, lanes_[0].Text(first.msgDataLines[k]),
+    AppendMessage(shown, shown.dataLineArena.Append(lanes_[0].Text(first.msgDataLines[k])),
                   InternGatewayIp(shown, GatewayIp(first, MessageIndex{k})), first.msgProtocols[k],
                   first.msgIsIncoming[k], first.msgLineNumbers[k], first.msgColumns[k],
                   first.msgTimes[k], 0);

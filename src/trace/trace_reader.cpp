@@ -262,8 +262,9 @@ void TraceTextReader::ConsumeLine(std::string_view line) {
         const std::string_view timestamp = TimestampText(line, isTracelist_);
         const MessageColumns columns = ReadMessageColumns(line, isTracelist_, timestamp);
         const MessageTime time = timeReader_.Read(timestamp);
-        AppendMessage(store_, Arena().AppendDataLine(line, isTracelist_), gatewayIpIndex_,
-                      protocol_, isIncoming_, headerLineNumber_, columns, time, fileIndex_);
+        AppendMessage(store_, Arena().AppendDataLine(line, isTracelist_, columns, time),
+                      gatewayIpIndex_, protocol_, isIncoming_, headerLineNumber_, columns, time,
+                      fileIndex_);
       }
       // A message never takes the header or gateway of the one before it.
       headerKnown_ = true;

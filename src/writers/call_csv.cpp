@@ -117,6 +117,8 @@ void AppendCallCsvRecord(std::string& text, const MessageStore& store, const Cal
   const std::string numbers[] = {
       std::to_string(call.value), std::to_string(record.firstMessage.value),
       std::to_string(record.lastMessage.value), std::to_string(record.messageCount)};
+  const std::string start = StartTimeText(store, record);
+  const std::string end = EndTimeText(store, record);
   const std::string duration = DurationText(store, record);
   const std::string crv = CallReferenceText(record);
   const std::string cause = CauseText(record);
@@ -125,8 +127,8 @@ void AppendCallCsvRecord(std::string& text, const MessageStore& store, const Cal
       numbers[1],
       numbers[2],
       numbers[3],
-      StartTimeText(store, record),
-      EndTimeText(store, record),
+      start,
+      end,
       duration,
       store.gatewayIpTexts[record.gatewayIpIndex],
       ProtocolText(record.protocol),

@@ -42,7 +42,7 @@ std::vector<std::size_t> ChunkStarts(const WrittenMessages& written) {
   std::size_t lineBytes = 0;
   const std::size_t count = written.Count();
   for (std::size_t place = 0; place < count; ++place) {
-    const std::size_t size = DataLine(written.store, MessageIndex{written.IndexAt(place)}).size();
+    const std::size_t size = DataLineSize(written.store, MessageIndex{written.IndexAt(place)});
     lineBytes += size > kLineDecodedAlone ? 0 : size;
     if (place + 1 - starts.back() == kChunkMessages || lineBytes >= kChunkLineBytes) {
       starts.push_back(place + 1);
@@ -122,7 +122,7 @@ ExportResult WriteRecords(const MessageStore& store, const RowMap* messages,
     for (std::size_t place = starts[chunk]; place < starts[chunk + 1] && !work.Stopped(); ++place) {
       const std::size_t index = shown.IndexAt(place);
       ChunkRecords::Record record;
-      if (DataLine(store, MessageIndex{index}).size() > kLineDecodedAlone) {
+      if (DataLineSize(store, MessageIndex{index}) > kLineDecodedAlone) {
         record.decodedAlone = true;
       } else {
         reason.clear();

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "q931/decoder.h"
 #include "q931/payload_bytes.h"
 #include "trace/summary_line.h"
 #include "util/text_utilities.h"
@@ -29,14 +30,13 @@ struct Selection {
   }
 };
 
-std::string_view PayloadOf(const MessageStore& store, std::size_t index) {
-  return PayloadTextWithBlanks(DataLine(store, MessageIndex{index}),
-                               IsTracelist(store, MessageIndex{index}));
-}
-
 // The size of the message's packet, tags included; 0 for a message without octets.
 std::size_t PacketSize(const MessageStore& store, std::size_t index) {
-  const std::size_t octets = SpacedHexOctetCount(PayloadOf(store, index));
+  const KeptLine kept = ReadKeptLine(store, MessageIndex{index});
+  const std::size_t octets = kept.shape != nullptr
+                                 ? kept.text.size()
+                                 : SpacedHexOctetCount(PayloadTextWithBlanks(
+                                       kept.text, IsTracelist(store, MessageIndex{index})));
   return octets == 0 ? 0 : PacketTagsSize(store.msgProtocols[index]) + octets;
 }
 
@@ -98,7 +98,7 @@ PcapResult WritePackets(const Selection& selection, const PcapOptions& options,
     if (size == 0 || size > kMaxPacketSize) {
       continue;  // counted above
     }
-    bytes.AssignSpacedHexText(PayloadOf(store, index));
+    ReadPayloadBytesOfMessage(store, MessageIndex{index}, bytes);
     const PacketFacts facts{store.msgProtocols[index], store.msgIsIncoming[index],
                             gateways[store.msgGatewayIps[index]], options.serverAddress};
     packet.clear();

@@ -181,15 +181,15 @@ std::array<std::vector<std::string>, kCallColumns> WidestCallTexts(const Message
   const auto at = [&texts](CallColumn column) -> std::vector<std::string>& {
     return texts[static_cast<std::size_t>(column)];
   };
-  std::string_view start;
+  std::string start;
   const CallRecord* longest = nullptr;  // the longest duration
   double longestKey = 0;
   std::string_view calling;
   std::string_view called;
   std::uint32_t messages = 0;
   for (const CallRecord& call : calls.calls) {
-    if (const std::string_view text = StartTimeText(store, call); text.size() > start.size()) {
-      start = text;
+    if (std::string text = StartTimeText(store, call); text.size() > start.size()) {
+      start = std::move(text);
     }
     if (const double key = DurationKey(store, call); longest == nullptr || key > longestKey) {
       longest = &call;
