@@ -51,6 +51,13 @@ TEST(ParseMessageTime, ReadsARealDateAndTimeOfEitherFormOnly) {
   };
   for (const auto& [text, time] : cases) {
     EXPECT_EQ(ParseMessageTime(text), time) << text;
+    if (time != kNoTime) {
+      // Written back as read, as a packed data line's timestamp is.
+      char written[kLongestTimeText];
+      const auto digits = static_cast<unsigned>(text.size() == 19 ? 0 : text.size() - 20);
+      EXPECT_EQ(std::string_view(written, FormatMessageTime(time, text[2] == '/', digits, written)),
+                text);
+    }
   }
   // The time is read from the timestamp the list shows: the <Date> of a long Tracelist text.
   EXPECT_EQ(ParseMessageTime(TimestampText(
@@ -143,6 +150,45 @@ void ExpectColumnsAgreeWithTheText(const MessageStore& store) {
     }
     ASSERT_EQ(WhereRows(SelectedCallKey(lines[selected]).term, store, kNoCalls), expected)
         << lines[selected];
+  }
+}
+
+// A data line reads as it always did whether kept as octets or as text; octets only where the
+// line can be rebuilt exactly.
+TEST(KeptLine, ReadsAsTheLineWithoutItsBlanksAndMarker) {
+  const struct {
+    std::string_view line;
+    std::string_view kept;
+    bool packed;
+  } cases[] = {
+      {"01/15/2004 10:23:45.678 CCP|IsdnMsgData1= 08 02 00 0a 05 |<CLID::a><GW::b>",
+       "01/15/2004 10:23:45.678 CCP|IsdnMsgData1=0802000a05", true},
+      {"01/15/2004 10:23:45 CCP|IsdnMsgData1= 08 02 80 0A 45  |<CLID::a>",
+       "01/15/2004 10:23:45 CCP|IsdnMsgData1=0802800A45", true},
+      {" 2004-01-15 10:23:45.123456789 CCP|IsdnMsgData=0802 00 01 5",
+       " 2004-01-15 10:23:45.123456789 CCP|IsdnMsgData=080200015", false},  // odd digits
+      {"12/31/1969 23:59:59.9 CCP|IsdnMsgData= 08 01 05 4d",
+       "12/31/1969 23:59:59.9 CCP|IsdnMsgData=0801054d", true},
+      {"01/15/2004 10:23:45 CCP|IsdnMsgData= 08 02 8A 0c 45",
+       "01/15/2004 10:23:45 CCP|IsdnMsgData=08028A0c45", false},
+      {"01/15/2004 10:23:45 CCP|IsdnMsgData= 08 02 zz",
+       "01/15/2004 10:23:45 CCP|IsdnMsgData= 08 02 zz", false},
+      {"01/15/2004 10:23:4x CCP|IsdnMsgData= 08 02 00 01 05",
+       "01/15/2004 10:23:4x CCP|IsdnMsgData=0802000105", false},
+      {"10:23:45 CCP|IsdnMsgData= 08 02 00 01 05", "10:23:45 CCP|IsdnMsgData=0802000105", false},
+      {"01/15/2004 10:23:45 CCP|IsdnMsgData=", "01/15/2004 10:23:45 CCP|IsdnMsgData=", true},
+      {"IsdnMsgData= 08 02 00 01 05", "IsdnMsgData= 08 02 00 01 05", false},
+      {"pid 7 01/15/2004 10:23:45.6 CCP|IsdnMsgData= 08 02 00 01 05",
+       "pid 7 01/15/2004 10:23:45.6 CCP|IsdnMsgData=0802000105", false},  // no ":" before the "C"
+      {"01/15/2004 10:23:45.6 C IsdnMsgData= 08 02 00 01 05",
+       "01/15/2004 10:23:45.6 C IsdnMsgData=0802000105", true},
+  };
+  for (const auto& [line, kept, packed] : cases) {
+    const MessageStore store = ReadTraceText(std::string(line) + "\n");
+    ASSERT_EQ(store.MessageCount(), 1u) << line;
+    EXPECT_EQ(DataLine(store, MessageIndex{0}), kept) << line;
+    EXPECT_EQ(DataLineSize(store, MessageIndex{0}), kept.size()) << line;
+    EXPECT_EQ(ReadKeptLine(store, MessageIndex{0}).shape != nullptr, packed) << line;
   }
 }
 
