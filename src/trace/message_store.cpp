@@ -206,15 +206,27 @@ constexpr std::array<bool, 256> kPayloadCharacters = [] {
   return characters;
 }();
 
-// 1 for the letters a to f, 2 for A to F, 0 for any other character.
-constexpr std::array<unsigned char, 256> kLetterCase = [] {
-  std::array<unsigned char, 256> cases{};
-  for (int k = 0; k < 6; ++k) {
-    cases['a' + k] = 1;
-    cases['A' + k] = 2;
+// Each character's value as a hex digit, with 0x10 for a to f, 0x20 for A to F, and 0x40 for any
+// character that is no digit: one load tells all that packing a payload needs.
+constexpr unsigned kLowerLetter = 0x10;
+constexpr unsigned kUpperLetter = 0x20;
+constexpr unsigned kNoDigit = 0x40;
+constexpr std::array<unsigned char, 256> kDigitCells = [] {
+  std::array<unsigned char, 256> cells{};
+  for (int c = 0; c < 256; ++c) {
+    const int value = HexDigitValue(static_cast<char>(c));
+    cells[static_cast<std::size_t>(c)] =
+        static_cast<unsigned char>(value < 0 ? kNoDigit
+                                             : value | (c >= 'a'   ? kLowerLetter
+                                                        : c >= 'A' ? kUpperLetter
+                                                                   : 0));
   }
-  return cases;
+  return cells;
 }();
+
+unsigned DigitCell(char c) {
+  return kDigitCells[static_cast<unsigned char>(c)];
+}
 
 }  // namespace
 
@@ -237,20 +249,31 @@ std::uint32_t TextArena::ShapeOf(std::string_view head, const MessageColumns& co
   // ParseMessageTime reads 19 characters and a fraction of 1 to 9 digits, which FormatMessageTime
   // writes back the same.
   if (time == kNoTime || start == kTimestampNotKept || length < 19 || length > kLongestTimeText ||
-      length == 20 || start + length > head.size() || head.size() - length > kLongestShape) {
-    return 0;
+      length == 20 || start + length + 2 > head.size() || head.size() - length > kLongestShape) {
+    return 0;  // (a "C" stands between the timestamp and the "=")
   }
   const std::string_view before = head.substr(0, start);
   const std::string_view after = head.substr(start + length);
   const bool monthFirst = head[start + 2] == '/';
   const auto fractionDigits = static_cast<std::uint8_t>(length == 19 ? 0 : length - 20);
-  if (const LineShape* last = Shapes().At(lastShape_);
-      last != nullptr && last->before == before && last->after == after &&
-      last->monthFirst == monthFirst && last->fractionDigits == fractionDigits) {
-    return lastShape_;
+  for (std::size_t k = 0; k < kRecentShapes; ++k) {
+    const LineShape* const shape = recentShapes_[k];
+    // The texts differ most often in their last characters ("IsdnMsgData1=", "...2=").
+    if (shape != nullptr && shape->after.size() == after.size() &&
+        shape->after.back() == after.back() &&
+        shape->after[after.size() - 2] == after[after.size() - 2] &&
+        shape->monthFirst == monthFirst && shape->fractionDigits == fractionDigits &&
+        shape->before == before && shape->after == after) {
+      return recentShapeNumbers_[k];
+    }
   }
-  lastShape_ = Shapes().Intern(before, after, monthFirst, fractionDigits);
-  return lastShape_;
+  const std::uint32_t number = Shapes().Intern(before, after, monthFirst, fractionDigits);
+  if (number != 0) {
+    recentShapes_[nextRecentShape_] = Shapes().At(number);
+    recentShapeNumbers_[nextRecentShape_] = number;
+    nextRecentShape_ = (nextRecentShape_ + 1) % kRecentShapes;
+  }
+  return number;
 }
 
 LineRef TextArena::AppendDataLine(std::string_view line, bool isTracelist,
@@ -271,40 +294,40 @@ LineRef TextArena::AppendDataLine(std::string_view line, bool isTracelist,
     auto* out = reinterpret_cast<unsigned char*>(record + tagSize);
     std::size_t k = equals + 1;
     // Most payloads are " XX" after " XX": three characters a step while they last.
-    unsigned letters = 0;  // bit 0: a lower-case letter, bit 1: an upper-case one
+    unsigned cells = 0;  // the letters seen, in kLowerLetter and kUpperLetter
     while (k + 3 <= line.size() && line[k] == ' ') {
-      const int high = HexDigitValue(line[k + 1]);
-      const int low = HexDigitValue(line[k + 2]);
-      if (high < 0 || low < 0) {
+      const unsigned high = DigitCell(line[k + 1]);
+      const unsigned low = DigitCell(line[k + 2]);
+      if (((high | low) & kNoDigit) != 0) {
         break;
       }
-      letters |= kLetterCase[static_cast<unsigned char>(line[k + 1])] |
-                 kLetterCase[static_cast<unsigned char>(line[k + 2])];
-      *out++ = static_cast<unsigned char>(high << 4 | low);
+      cells |= high | low;
+      *out++ = static_cast<unsigned char>((high & 0x0F) << 4 | (low & 0x0F));
       k += 3;
     }
-    int pending = -1;  // a first digit waiting for its second
+    unsigned pending = kNoDigit;  // a first digit waiting for its second
     bool packed = true;
     for (; k < line.size(); ++k) {
       const char c = line[k];
       if (c == ' ') {
         continue;
       }
-      const int digit = HexDigitValue(c);
-      if (digit < 0) {
+      const unsigned cell = DigitCell(c);
+      if ((cell & kNoDigit) != 0) {
         packed = c == marker.front() && line.substr(k, marker.size()) == marker;
         break;
       }
-      letters |= kLetterCase[static_cast<unsigned char>(c)];
-      if (pending < 0) {
-        pending = digit;
+      cells |= cell;
+      if (pending == kNoDigit) {
+        pending = cell;
       } else {
-        *out++ = static_cast<unsigned char>(pending << 4 | digit);
-        pending = -1;
+        *out++ = static_cast<unsigned char>((pending & 0x0F) << 4 | (cell & 0x0F));
+        pending = kNoDigit;
       }
     }
-    if (packed && pending < 0 && letters != 3) {
-      WriteTag(record, shape, letters == 2);
+    const unsigned letters = cells & (kLowerLetter | kUpperLetter);
+    if (packed && pending == kNoDigit && letters != (kLowerLetter | kUpperLetter)) {
+      WriteTag(record, shape, letters == kUpperLetter);
       const auto size = static_cast<std::size_t>(reinterpret_cast<char*>(out) - record);
       const std::size_t start = block.size;
       block.size += size;

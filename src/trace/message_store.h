@@ -125,7 +125,11 @@ class TextArena {
   std::size_t nextNumber_ = 0;  // of this lane's next block
   bool filling_ = false;
   std::size_t stride_ = 1;
-  std::uint32_t lastShape_ = 0;  // the shape found last: most lines share it
+  // The shapes found last, and their numbers: a trace's lines take turns among a few.
+  static constexpr std::size_t kRecentShapes = 4;
+  std::array<const LineShape*, kRecentShapes> recentShapes_{};
+  std::array<std::uint32_t, kRecentShapes> recentShapeNumbers_{};
+  std::size_t nextRecentShape_ = 0;
 };
 
 struct MessageStore {

@@ -137,10 +137,9 @@ void WriteDate(std::int64_t days, bool monthFirst, char* text) {
 std::size_t FormatMessageTime(MessageTime time, bool monthFirst, unsigned fractionDigits,
                               char* text) {
   constexpr std::int64_t kSecond = 1'000'000'000;
-  constexpr std::int64_t kDay = 86'400 * kSecond;
-  const std::int64_t days = time / kDay - (time % kDay < 0 ? 1 : 0);
-  const std::int64_t ofDay = time - days * kDay;
-  // Messages come in time order, so most share the day of the one before.
+  const std::int64_t seconds = time / kSecond - (time % kSecond < 0 ? 1 : 0);
+  const std::int64_t days = seconds / 86'400 - (seconds % 86'400 < 0 ? 1 : 0);
+  // Messages come in time order, so most share their day with the one before.
   thread_local std::int64_t lastDays = 0;
   thread_local bool lastMonthFirst = false;
   thread_local char lastDate[10] = {};
@@ -152,21 +151,20 @@ std::size_t FormatMessageTime(MessageTime time, bool monthFirst, unsigned fracti
     knowsDate = true;
   }
   std::copy_n(lastDate, 10, text);
-  const auto seconds = static_cast<unsigned>(ofDay / kSecond);
+  const auto ofDay = static_cast<unsigned>(seconds - days * 86'400);
   text[10] = ' ';
-  WriteTwoDigits(text + 11, seconds / 3600);
+  WriteTwoDigits(text + 11, ofDay / 3600);
   text[13] = ':';
-  WriteTwoDigits(text + 14, seconds / 60 % 60);
+  WriteTwoDigits(text + 14, ofDay / 60 % 60);
   text[16] = ':';
-  WriteTwoDigits(text + 17, seconds % 60);
+  WriteTwoDigits(text + 17, ofDay % 60);
   if (fractionDigits == 0) {
     return kDateAndTime;
   }
+  constexpr std::uint32_t kDropped[] = {1'000'000'000, 100'000'000, 10'000'000, 1'000'000, 100'000,
+                                        10'000,        1'000,       100,        10,        1};
   text[kDateAndTime] = '.';
-  auto fraction = static_cast<std::uint32_t>(ofDay % kSecond);
-  for (unsigned k = 9; k > fractionDigits; --k) {
-    fraction /= 10;
-  }
+  auto fraction = static_cast<std::uint32_t>(time - seconds * kSecond) / kDropped[fractionDigits];
   for (unsigned k = fractionDigits; k > 0; --k) {
     text[kDateAndTime + k] = static_cast<char>('0' + fraction % 10);
     fraction /= 10;

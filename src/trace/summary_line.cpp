@@ -127,22 +127,31 @@ SummaryFields& SummaryFields::operator=(const SummaryFields& other) {
   return *this;
 }
 
+namespace {
+
+// The fields of a message whose call reference digits the columns keep as text, read from its line.
+SummaryFields FieldsOfText(const MessageStore& store, std::size_t index) {
+  const KeptLine kept = ReadKeptLine(store, MessageIndex{index});
+  if (kept.shape == nullptr) {
+    return BuildSummaryFields(
+        kept.text, store.msgIsIncoming[index], ProtocolText(store.msgProtocols[index]),
+        GatewayIp(store, MessageIndex{index}), IsTracelist(store, MessageIndex{index}));
+  }
+  const std::string line = DataLine(store, MessageIndex{index});
+  SummaryFields fields = BuildSummaryFields(
+      line, store.msgIsIncoming[index], ProtocolText(store.msgProtocols[index]),
+      GatewayIp(store, MessageIndex{index}), IsTracelist(store, MessageIndex{index}));
+  fields.timestamp = KeptTimestamp(store, MessageIndex{index}, fields.timestampRoom);
+  return fields;
+}
+
+}  // namespace
+
 SummaryFields BuildSummaryFields(const MessageStore& store, MessageIndex message) {
   const std::size_t index = message.value;
   const MessageColumns& columns = store.msgColumns[index];
   if (columns.callReferenceAsText) {
-    const KeptLine kept = ReadKeptLine(store, MessageIndex{index});
-    if (kept.shape == nullptr) {
-      return BuildSummaryFields(
-          kept.text, store.msgIsIncoming[index], ProtocolText(store.msgProtocols[index]),
-          GatewayIp(store, MessageIndex{index}), IsTracelist(store, MessageIndex{index}));
-    }
-    const std::string line = DataLine(store, MessageIndex{index});
-    SummaryFields fields = BuildSummaryFields(
-        line, store.msgIsIncoming[index], ProtocolText(store.msgProtocols[index]),
-        GatewayIp(store, MessageIndex{index}), IsTracelist(store, MessageIndex{index}));
-    fields.timestamp = KeptTimestamp(store, MessageIndex{index}, fields.timestampRoom);
-    return fields;
+    return FieldsOfText(store, index);
   }
   SummaryFields fields =
       FieldsBesidesPayload({}, store.msgIsIncoming[index], ProtocolText(store.msgProtocols[index]),
