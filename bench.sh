@@ -97,8 +97,8 @@ trace="$folder/trace.txt"
 echo "Generating a trace of $messages messages..."
 "$make_trace" "$messages" "$trace"
 # What a program holds whatever the trace, taken off its peak to give the bytes a message costs.
-one="$folder/one.txt"
-"$make_trace" 1 "$one" >/dev/null
+one_message="$folder/one.txt"
+"$make_trace" 1 "$one_message" >/dev/null
 bytes=$(stat -c %s "$trace")
 sync
 cat "$trace" >/dev/null  # the file is read from the page cache in every run below
@@ -238,7 +238,7 @@ goal_figures() {
   timed 5 /dev/null "$cli_of" list "$trace" || return 1
   printf -v "${prefix}_list" %s "$seconds"
   printf -v "${prefix}_list_kb" %s "$kilobytes"
-  timed 3 /dev/null "$cli_of" list "$one" || return 1
+  timed 3 /dev/null "$cli_of" list "$one_message" || return 1
   printf -v "${prefix}_one_kb" %s "$kilobytes"
   timed 3 /dev/null taskset -c 0 "$cli_of" list "$trace" || return 1
   printf -v "${prefix}_list_one" %s "$seconds"
@@ -261,7 +261,7 @@ goal_figures() {
     printf -v "${prefix}_first" %s "$(sed -n 's/.*first rows show \([0-9.]*\) s.*/\1/p; s/.*until the rows show \([0-9.]*\) s.*/\1/p' <<<"$window")"
     printf -v "${prefix}_full" %s "$(sed -n 's/.*fully loaded \([0-9.]*\) s.*/\1/p; s/.*until the rows show \([0-9.]*\) s.*/\1/p' <<<"$window")"
     printf -v "${prefix}_window_mb" %s "$(sed -n 's/.*, peak \([0-9]*\) MB.*/\1/p' <<<"$window")"
-    if window=$(QT_QPA_PLATFORM=offscreen "$folder_of/bench/window_operations" "$one" \
+    if window=$(QT_QPA_PLATFORM=offscreen "$folder_of/bench/window_operations" "$one_message" \
       "$folder/goal-window.txt" 2>/dev/null | head -1); then
       printf -v "${prefix}_window_one_mb" %s "$(sed -n 's/.*, peak \([0-9]*\) MB.*/\1/p' <<<"$window")"
     fi

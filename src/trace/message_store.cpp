@@ -61,8 +61,9 @@ class ShapeTable {
   std::array<std::atomic<const LineShape*>, kMostShapes + 1> shapes_{};
 };
 
+// Never destroyed: a thread still reading at exit finds it whole.
 ShapeTable& Shapes() {
-  static ShapeTable table;
+  static ShapeTable& table = *new ShapeTable;
   return table;
 }
 
