@@ -1,7 +1,9 @@
 // Reads arbitrary bytes as a trace, fed in pieces whose size the first byte picks, and builds the
 // summary line, decoded text and dump of every message found; the summary lines and Selected Call
-// read from the columns must be those of the text rules.
+// read from the columns must be those of the text rules, and the octets kept those of the line's
+// text.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -64,11 +66,32 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                 (value == key.value || value == partner)) {
       __builtin_trap();
     }
+    // The octets kept are those of the line's text.
+    sigrune::PayloadBytes ofText;
+    bool textHasOctets = true;
     try {
-      const sigrune::PayloadBytes bytes =
-          sigrune::PayloadBytesOfMessage(store, sigrune::MessageIndex{index});
-      sigrune::DecodeMessage(bytes);
-      sigrune::DumpMessageHex(bytes);
+      ofText.AssignSpacedHexText(sigrune::PayloadTextWithBlanks(
+          DataLine(store, sigrune::MessageIndex{index}),
+          sigrune::IsTracelist(store, sigrune::MessageIndex{index})));
+    } catch (const sigrune::SubscriptOutOfRange&) {
+      textHasOctets = false;
+    }
+    sigrune::PayloadBytes bytes;
+    bool hasOctets = true;
+    try {
+      bytes = sigrune::PayloadBytesOfMessage(store, sigrune::MessageIndex{index});
+    } catch (const sigrune::SubscriptOutOfRange&) {
+      hasOctets = false;
+    }
+    if (hasOctets != textHasOctets ||
+        (hasOctets && !std::ranges::equal(bytes.Octets(), ofText.Octets()))) {
+      __builtin_trap();
+    }
+    try {
+      if (hasOctets) {
+        sigrune::DecodeMessage(bytes);
+        sigrune::DumpMessageHex(bytes);
+      }
     } catch (const sigrune::SubscriptOutOfRange&) {
     }
   }
