@@ -138,26 +138,27 @@ std::size_t FormatMessageTime(MessageTime time, bool monthFirst, unsigned fracti
                               char* text) {
   constexpr std::int64_t kSecond = 1'000'000'000;
   const std::int64_t seconds = time / kSecond - (time % kSecond < 0 ? 1 : 0);
-  const std::int64_t days = seconds / 86'400 - (seconds % 86'400 < 0 ? 1 : 0);
-  // Messages come in time order, so most share their day with the one before.
-  thread_local std::int64_t lastDays = 0;
+  const std::int64_t minutes = seconds / 60 - (seconds % 60 < 0 ? 1 : 0);
+  // Messages come in time order, so most share their minute with the one before.
+  thread_local std::int64_t lastMinutes = 0;
   thread_local bool lastMonthFirst = false;
-  thread_local char lastDate[10] = {};
-  thread_local bool knowsDate = false;
-  if (!knowsDate || days != lastDays || monthFirst != lastMonthFirst) {
-    WriteDate(days, monthFirst, lastDate);
-    lastDays = days;
+  thread_local char lastMinute[kMinute] = {};
+  thread_local bool knowsMinute = false;
+  if (!knowsMinute || minutes != lastMinutes || monthFirst != lastMonthFirst) {
+    const std::int64_t days = minutes / 1440 - (minutes % 1440 < 0 ? 1 : 0);
+    const auto ofDay = static_cast<unsigned>(minutes - days * 1440);
+    WriteDate(days, monthFirst, lastMinute);
+    lastMinute[10] = ' ';
+    WriteTwoDigits(lastMinute + 11, ofDay / 60);
+    lastMinute[13] = ':';
+    WriteTwoDigits(lastMinute + 14, ofDay % 60);
+    lastMinutes = minutes;
     lastMonthFirst = monthFirst;
-    knowsDate = true;
+    knowsMinute = true;
   }
-  std::copy_n(lastDate, 10, text);
-  const auto ofDay = static_cast<unsigned>(seconds - days * 86'400);
-  text[10] = ' ';
-  WriteTwoDigits(text + 11, ofDay / 3600);
-  text[13] = ':';
-  WriteTwoDigits(text + 14, ofDay / 60 % 60);
+  std::copy_n(lastMinute, kMinute, text);
   text[16] = ':';
-  WriteTwoDigits(text + 17, ofDay % 60);
+  WriteTwoDigits(text + 17, static_cast<unsigned>(seconds - minutes * 60));
   if (fractionDigits == 0) {
     return kDateAndTime;
   }
