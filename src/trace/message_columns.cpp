@@ -43,10 +43,17 @@ bool IsHexText(std::string_view text) {
 
 MessageColumns ReadMessageColumns(std::string_view dataLine, bool isTracelist,
                                   std::string_view timestampText) {
-  MessageColumns columns;
   char prefix[kReadCharacters];
-  const std::string_view head(
-      prefix, CopyPayloadTextPrefix(dataLine, isTracelist, prefix, kReadCharacters));
+  return ReadMessageColumnsOfPrefix(
+      std::string_view(prefix,
+                       CopyPayloadTextPrefix(dataLine, isTracelist, prefix, kReadCharacters)),
+      dataLine, timestampText);
+}
+
+MessageColumns ReadMessageColumnsOfPrefix(std::string_view head, std::string_view dataLine,
+                                          std::string_view timestampText) {
+  static_assert(kColumnsPrefix == kReadCharacters);
+  MessageColumns columns;
   columns.protocolDiscriminator = static_cast<std::uint8_t>(ReadHexPair(head, 0));
   columns.callReferenceLength = static_cast<std::uint8_t>(ReadHexPair(head, 2));
   columns.timestampHoldsHexMarker = HoldsHexMarker(timestampText);

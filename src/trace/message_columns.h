@@ -48,6 +48,11 @@ inline constexpr std::uint8_t kTimestampNotKept = 0xFF;
 // The fields of one data line; `timestampText` is its TimestampText, a piece of it.
 MessageColumns ReadMessageColumns(std::string_view dataLine, bool isTracelist,
                                   std::string_view timestampText);
+// The same from the first kColumnsPrefix characters of the line's PayloadText (or all of them when
+// fewer), known already.
+inline constexpr std::size_t kColumnsPrefix = 10;
+MessageColumns ReadMessageColumnsOfPrefix(std::string_view payloadPrefix, std::string_view dataLine,
+                                          std::string_view timestampText);
 
 // The list line's timestamp of the message whose data line and columns these are.
 std::string_view KeptTimestamp(std::string_view dataLine, const MessageColumns& columns,

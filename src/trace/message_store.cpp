@@ -243,13 +243,17 @@ LineRef TextArena::AppendTextLine(std::string_view line) {
   return Place(start, 1 + line.size());
 }
 
-std::uint32_t TextArena::ShapeOf(std::string_view head, const MessageColumns& columns,
+std::uint32_t TextArena::ShapeOf(std::string_view head, std::string_view timestamp,
                                  MessageTime time) {
-  const std::size_t start = columns.timestampStart;
-  const std::size_t length = columns.timestampLength;
+  if (timestamp.empty()) {
+    return 0;
+  }
+  // Where the columns keep it too (KeptTimestamp reads a text line's from them).
+  const auto start = static_cast<std::size_t>(timestamp.data() - head.data());
+  const std::size_t length = timestamp.size();
   // ParseMessageTime reads 19 characters and a fraction of 1 to 9 digits, which FormatMessageTime
   // writes back the same.
-  if (time == kNoTime || start == kTimestampNotKept || length < 19 || length > kLongestTimeText ||
+  if (time == kNoTime || start >= kTimestampNotKept || length < 19 || length > kLongestTimeText ||
       length == 20 || start + length + 2 > head.size() || head.size() - length > kLongestShape) {
     return 0;  // (a "C" stands between the timestamp and the "=")
   }
@@ -278,14 +282,14 @@ std::uint32_t TextArena::ShapeOf(std::string_view head, const MessageColumns& co
 }
 
 LineRef TextArena::AppendDataLine(std::string_view line, bool isTracelist,
-                                  const MessageColumns& columns, MessageTime time) {
+                                  std::string_view timestamp, MessageTime time) {
   const std::size_t equals = line.find('=');
   if (equals == std::string_view::npos ||
       line.substr(0, equals).find('C') == std::string_view::npos) {
     return AppendTextLine(line);
   }
   const std::string_view marker = isTracelist ? "</info>" : "|<CLID::";
-  const std::uint32_t shape = ShapeOf(line.substr(0, equals + 1), columns, time);
+  const std::uint32_t shape = ShapeOf(line.substr(0, equals + 1), timestamp, time);
   if (shape != 0) {
     // The octets, read as the kept text would be: digits in pairs whatever the blanks between.
     Block& block = Room(kLongestTag + line.size() / 2);
@@ -508,6 +512,27 @@ KeptLine ReadKeptLine(const MessageStore& store, MessageIndex index) {
     return {};
   }
   return {shape, (value & 1) != 0, record.substr(tagSize)};
+}
+
+std::ptrdiff_t PackedPayloadPrefix(std::string_view record, char* prefix, std::size_t limit) {
+  if (record.empty() || record[0] == 0) {
+    return -1;
+  }
+  const std::size_t tagSize = static_cast<unsigned char>(record[0]) >= 0x80 ? 2 : 1;
+  if (record.size() < tagSize) {
+    return -1;
+  }
+  const unsigned value = static_cast<unsigned char>(record[tagSize - 1]);
+  const char* const digits = (value & 1) != 0 ? "0123456789ABCDEF" : "0123456789abcdef";
+  std::size_t size = 0;
+  for (std::size_t k = tagSize; k < record.size() && size < limit; ++k) {
+    const auto octet = static_cast<unsigned char>(record[k]);
+    prefix[size++] = digits[octet >> 4];
+    if (size < limit) {
+      prefix[size++] = digits[octet & 0x0F];
+    }
+  }
+  return static_cast<std::ptrdiff_t>(size);
 }
 
 namespace {

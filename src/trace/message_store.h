@@ -80,9 +80,9 @@ class TextArena {
   void LanesDone();
 
   LineRef Append(std::string_view text);
-  // A data line in the form the store keeps it (see DataLine), from the line as read, its columns
-  // and time.
-  LineRef AppendDataLine(std::string_view line, bool isTracelist, const MessageColumns& columns,
+  // A data line in the form the store keeps it (see DataLine), from the line as read, its
+  // TimestampText (a piece of it) and time.
+  LineRef AppendDataLine(std::string_view line, bool isTracelist, std::string_view timestamp,
                          MessageTime time);
   // A data line kept as it is.
   LineRef AppendTextLine(std::string_view line);
@@ -115,7 +115,7 @@ class TextArena {
   // Room for `size` more characters in the block being filled.
   Block& Room(std::size_t size);
   // The shape of a line whose text before its "=" is `head`; 0 when it has none that can be kept.
-  std::uint32_t ShapeOf(std::string_view head, const MessageColumns& columns, MessageTime time);
+  std::uint32_t ShapeOf(std::string_view head, std::string_view timestamp, MessageTime time);
   LineRef Place(std::size_t start, std::size_t size) const;
   void Release();
 
@@ -236,6 +236,9 @@ inline std::string_view RecordOf(const MessageStore& store, MessageIndex index) 
 
 // The message's data line as the store keeps it.
 KeptLine ReadKeptLine(const MessageStore& store, MessageIndex index);
+// The first `limit` characters of the payload text of a packed record, into `prefix`; how many
+// there are, or -1 for a record kept as text.
+std::ptrdiff_t PackedPayloadPrefix(std::string_view record, char* prefix, std::size_t limit);
 
 // The data line of the message as every output reads it. A line read from a trace whose payload
 // is hex digits and blanks alone, after a "C" (which ends the timestamp) and a "=", reads without

@@ -260,11 +260,19 @@ void TraceTextReader::ConsumeLine(std::string_view line) {
           firstInheritsGateway_ = !gatewayKnown_;
         }
         const std::string_view timestamp = TimestampText(line, isTracelist_);
-        const MessageColumns columns = ReadMessageColumns(line, isTracelist_, timestamp);
         const MessageTime time = timeReader_.Read(timestamp);
-        AppendMessage(store_, Arena().AppendDataLine(line, isTracelist_, columns, time),
-                      gatewayIpIndex_, protocol_, isIncoming_, headerLineNumber_, columns, time,
-                      fileIndex_);
+        const LineRef kept = Arena().AppendDataLine(line, isTracelist_, timestamp, time);
+        // A packed line's payload text is its octets' digits: no need to read the line again.
+        char prefix[kColumnsPrefix];
+        const std::ptrdiff_t packed =
+            PackedPayloadPrefix(Arena().Text(kept), prefix, kColumnsPrefix);
+        const MessageColumns columns =
+            packed >= 0
+                ? ReadMessageColumnsOfPrefix(
+                      std::string_view(prefix, static_cast<std::size_t>(packed)), line, timestamp)
+                : ReadMessageColumns(line, isTracelist_, timestamp);
+        AppendMessage(store_, kept, gatewayIpIndex_, protocol_, isIncoming_, headerLineNumber_,
+                      columns, time, fileIndex_);
       }
       // A message never takes the header or gateway of the one before it.
       headerKnown_ = true;
