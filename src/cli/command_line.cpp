@@ -150,6 +150,7 @@ int RunCommand(const Command& command, std::FILE* in, std::FILE* out, std::FILE*
           [&](const ChannelsArguments& channels) {
             return RunChannelsCommand(channels, in, out, err);
           },
+          [&](const H225Arguments& h225) { return RunH225Command(h225, in, out, err); },
       },
       command);
 }
@@ -190,6 +191,9 @@ std::optional<Activity> ActivityOf(const Command& command) {
   }
   if (const auto* channels = std::get_if<ChannelsArguments>(&command)) {
     return Activity{"counting calls", channels->traces};
+  }
+  if (const auto* h225 = std::get_if<H225Arguments>(&command)) {
+    return Activity{"decoding", h225->traces};
   }
   return std::nullopt;  // decode reads no trace
 }

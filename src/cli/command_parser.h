@@ -46,7 +46,14 @@ struct ShowArguments {
   TraceFiles traces;
   std::vector<MessageNumber> numbers;  // at least one, none of them 0, unless inCall
   bool crlf = false;
-  CallNumber inCall;  // 0: none
+  CallNumber inCall;      // 0: none
+  bool h225Body = false;  // the H.225 user information section after the dump
+};
+
+struct H225Arguments {
+  TraceFiles traces;
+  std::vector<MessageNumber> numbers;  // none: every H.225 message
+  bool json = false;
 };
 
 struct ExportArguments {
@@ -119,7 +126,7 @@ struct ChannelsArguments {
 using Command =
     std::variant<UsageRequest, VersionRequest, ListArguments, DecodeArguments, ShowArguments,
                  ExportArguments, FindArguments, CallsArguments, FlowArguments, PcapArguments,
-                 StatsArguments, KpiArguments, ChannelsArguments>;
+                 StatsArguments, KpiArguments, ChannelsArguments, H225Arguments>;
 
 // Reads the arguments (without the program name); nothing after reporting a usage error on `err`.
 std::optional<Command> ParseCommandLine(std::span<const std::string_view> arguments,

@@ -12,6 +12,7 @@
 #include "cli/terminal_output.h"
 #include "cli/trace_loading.h"
 #include "q931/decoder.h"
+#include "q931/h225_body.h"
 #include "trace/trace_reader.h"
 #include "util/text_utilities.h"
 
@@ -125,7 +126,11 @@ int RunShowCommand(const ShowArguments& arguments, std::FILE* in, std::FILE* out
     }
     try {
       const PayloadBytes bytes = PayloadBytesOfMessage(store, IndexOf(number));
-      WriteText(output, DecodeMessage(bytes) + DumpMessageHex(bytes), arguments.crlf);
+      std::string text = DecodeMessage(bytes) + DumpMessageHex(bytes);
+      if (arguments.h225Body) {
+        text += H225Section(bytes);
+      }
+      WriteText(output, text, arguments.crlf);
     } catch (const SubscriptOutOfRange& failure) {
       output.Flush();
       std::fprintf(err, "sigrune-cli: message %zu: %s\n", number.value, failure.what());
