@@ -170,8 +170,15 @@ PerText PerReader::Text(std::uint32_t lower, std::uint32_t upper, int bitsEach, 
   PerText text;
   text.form = form;
   const std::uint64_t bits = std::uint64_t{count} * static_cast<std::uint64_t>(bitsEach);
-  // Every string read here may be longer than 16 bits, so its characters start aligned.
-  text.octets = Octets((bits + 7) / 8);
+  // Every string read here may be longer than 16 bits, so its characters start aligned; four-bit
+  // ones may end inside an octet, where the next field starts.
+  Align();
+  if (bits > BitsLeft()) {
+    Fail("ends early");
+  } else if (Ok()) {
+    text.octets = OctetView(octets_.begin() + bit_ / 8, static_cast<std::size_t>((bits + 7) / 8));
+    bit_ += bits;
+  }
   text.count = Ok() ? count : 0;
   return text;
 }
