@@ -81,7 +81,7 @@ void WriteCallIdentifierInRoot(PerWriter& writer, std::uint8_t first) {
   writer.Octets(guid);
 }
 
-struct Setup {
+struct SetupFields {
   std::optional<Address> h245;
   std::vector<Alias> source;
   std::vector<Alias> destination;
@@ -95,7 +95,7 @@ struct Setup {
   bool overlap = false;
 };
 
-Body SetupBody(const Setup& setup) {
+Body SetupBody(const SetupFields& setup) {
   return [setup](PerWriter& writer) {
     writer.Bit(true);
     writer.Bit(setup.h245.has_value());
@@ -246,7 +246,7 @@ std::vector<Message> EncodedMessages() {
   }
   codecs.push_back(received);
 
-  Setup full;
+  SetupFields full;
   full.h245 = kControl;
   full.source = {{1, "Alice Martin", {}},
                  {0, "5551234#*,", {}},
@@ -264,14 +264,14 @@ std::vector<Message> EncodedMessages() {
   full.wait = true;
   full.overlap = true;
 
-  Setup small;
+  SetupFields small;
   small.info = {true, false, true, true, false, false, 0, 0, "", ""};
   small.destCall = kV6;
   small.goal = 2;
   small.callType = 1;
   small.fastStart = {ulaw, received};
 
-  Setup negotiation = small;
+  SetupFields negotiation = small;
   negotiation.goal = 3;  // an extension alternative
   negotiation.callType = 2;
   negotiation.fastStart.clear();
@@ -764,6 +764,135 @@ TEST_F(H225BodyTest, TsharkReadsWhatTheJsonSays) {
     EXPECT_EQ(got, expected) << "message " << frame << ": " << jsonLine;
   }
   EXPECT_EQ(frame, 13 + EncodedMessages().size());
+}
+
+}  // namespace
+}  // namespace sigrune
+
+namespace sigrune {
+namespace {
+
+PayloadBytes BytesOf(int type, const Octets& contents) {
+  Octets message{0x08,
+                 0x02,
+                 0x00,
+                 0x01,
+                 static_cast<std::uint8_t>(type),
+                 0x7e,
+                 static_cast<std::uint8_t>(contents.size() >> 8),
+                 static_cast<std::uint8_t>(contents.size())};
+  message.insert(message.end(), contents.begin(), contents.end());
+  return PayloadBytes(message);
+}
+
+// Cut short anywhere, a body reads as far as it goes and names an octet of its element.
+TEST(H225UserInformation, AnyBodyCutShortFailsAtAnOctetOfItsElement) {
+  std::vector<Octets> bodies;
+  for (const Message& message : EncodedMessages()) {
+    bodies.push_back(message.contents);
+  }
+  H225UserInformation information;
+  for (const Octets& body : bodies) {
+    for (std::size_t size = 1; size < body.size(); ++size) {
+      const Octets cut(body.begin(), body.begin() + static_cast<long>(size));
+      DecodeH225UserInformation(OctetView(cut.data(), cut.size()), 9, information);
+      ASSERT_NE(information.failure.reason, nullptr) << Hex(body) << " cut to " << size;
+      EXPECT_GE(information.failure.octet, 9);
+      EXPECT_LE(information.failure.octet, 9 + static_cast<std::int64_t>(size));
+    }
+    DecodeH225UserInformation(OctetView(body.data(), body.size()), 9, information);
+    EXPECT_EQ(information.failure.reason, nullptr) << Hex(body);
+  }
+}
+
+// Counts are weighed against the octets before anything is kept: a list that claims more
+// aliases or channels than its element could hold fails at once.
+TEST(H225UserInformation, CountsBeyondTheOctetsFailBeforeAnythingIsKept) {
+  const struct {
+    std::uint32_t count;
+    const char* reason;
+  } cases[] = {{16000, "count larger than the octets hold"}, {3, "ends early"}};
+  for (const auto& [count, reason] : cases) {
+    const Octets body = UserInformation(0, [count = count](PerWriter& writer) {
+      writer.Bits(0b00100000, 8);
+      writer.ObjectIdentifier({0, 0, 8, 2250, 0, 4});
+      writer.Length(count);
+      WriteAlias(writer, {1, "x", {}});
+    });
+    H225UserInformation information;
+    DecodeH225UserInformation(OctetView(body.data(), body.size()), 1, information);
+    ASSERT_NE(information.failure.reason, nullptr) << count;
+    EXPECT_STREQ(information.failure.reason, reason);
+    EXPECT_LE(information.sourceAddress.size(), 1u);
+    EXPECT_EQ(information.body, 0);
+  }
+}
+
+// A fast start of a thousand channels is read whole, and the largest element a message carries
+// either decodes or fails, in memory bounded by it (lengths of 16K or more come in fragments,
+// which are not read).
+TEST(H225UserInformation, TheLargestElementDecodesInMemoryBoundedByIt) {
+  const Octets channel = OpenLogicalChannel({3, 20, 1, kMedia, std::nullopt}, std::nullopt);
+  SetupFields setup;
+  setup.fastStart.assign(16000 / (channel.size() + 1), channel);
+  const Octets body = UserInformation(0, SetupBody(setup));
+  H225UserInformation information;
+  DecodeH225UserInformation(OctetView(body.data(), body.size()), 1, information);
+  EXPECT_EQ(information.failure.reason, nullptr);
+  EXPECT_EQ(information.fastStart.size(), setup.fastStart.size());
+  EXPECT_EQ(CodecName(information.fastStart.back()), "g711Ulaw64k");
+
+  for (const std::uint8_t filler : {0x00, 0x55, 0xFF}) {
+    Octets largest(65535, filler);
+    largest[0] = 0x05;
+    DecodeH225UserInformation(OctetView(largest.data(), largest.size()), 1, information);
+    EXPECT_LE(information.fastStart.size() + information.sourceAddress.size(), 65535u * 8 / 2);
+  }
+}
+
+// The pane's section: the fields read, then where the body stopped being readable.
+TEST(H225UserInformation, TheSectionEndsWhereTheBodyStopsBeingReadable) {
+  Octets body = UserInformation(5, ReleaseCompleteBody(11));
+  body.resize(14);
+  EXPECT_EQ(H225Section(BytesOf(0x5a, body)),
+            "H.225 user information\r\n"
+            "  body: releaseComplete\r\n"
+            "  protocolIdentifier: 0.0.8.2250.0.4\r\n"
+            "  releaseCompleteReason: undefinedReason\r\n"
+            "H.225 user information: not readable at octet 22: ends early\r\n");
+  EXPECT_EQ(H225Section(BytesOf(0x5a, {0x04, 0x01})), "");
+}
+
+class H225CommandTest : public FolderTest {};
+
+TEST_F(H225CommandTest, EachMessageGivesALineOrAJsonObject) {
+  SetupFields setup;
+  setup.source = {{0, "5551234", {}}};
+  setup.destination = {{1, "Bob", {}}};
+  setup.fastStart = {OpenLogicalChannel({3, 20, 1, kMedia, kControl}, std::nullopt)};
+  const std::string trace =
+      Write("trace.txt", TraceMessage(0x05, UserInformation(0, SetupBody(setup))) +
+                             TraceMessage(0x5a, UserInformation(5, ReleaseCompleteBody(2))) +
+                             "03/02/2021 14:05:10.270 CCP|Out Message -- PriSetupMsg -- Protocol= "
+                             "PriNi2Protocol\n03/02/2021 14:05:10.271 CCP|IsdnMsgData1= 08 01 30 "
+                             "05 a1 04 02 88\n");
+  EXPECT_EQ(RunCli({"h225", trace}),
+            "1: setup, call 11223344-5566-7788-99aa-bbccddeeff10, from 5551234, to Bob, media "
+            "192.0.2.10:16384 g711Ulaw64k\n"
+            "2: releaseComplete, call 33445566-7788-99aa-bbcc-ddeeff102132, reason "
+            "unreachableDestination\n");
+  EXPECT_EQ(RunCli({"h225", trace, "3", "--json"}), "{\"message\":3,\"body\":null}\n");
+  EXPECT_EQ(RunCli({"h225", trace, "3"}), "3: no H.225 user information\n");
+  const std::string shown = RunCli({"show", trace, "2", "--h225-body"});
+  EXPECT_NE(shown.find("Entire Message"), std::string::npos);
+  EXPECT_EQ(shown.substr(shown.find("H.225 user information")),
+            "H.225 user information\n"
+            "  body: releaseComplete\n"
+            "  protocolIdentifier: 0.0.8.2250.0.4\n"
+            "  callIdentifier: 33445566-7788-99aa-bbcc-ddeeff102132\n"
+            "  h245Tunnelling: true\n"
+            "  releaseCompleteReason: unreachableDestination\n");
+  EXPECT_EQ(RunCli({"show", trace, "2"}).find("H.225 user information"), std::string::npos);
 }
 
 }  // namespace
