@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "cli/command_line.h"
+#include "document/shown_message.h"
 #include "h225_encoder.h"
+#include "q931/decoder.h"
 #include "q931/h225_body.h"
 #include "test_files.h"
 
@@ -893,6 +895,26 @@ TEST_F(H225CommandTest, EachMessageGivesALineOrAJsonObject) {
             "  h245Tunnelling: true\n"
             "  releaseCompleteReason: unreachableDestination\n");
   EXPECT_EQ(RunCli({"show", trace, "2"}).find("H.225 user information"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace sigrune
+
+namespace sigrune {
+namespace {
+
+// The pane gets the section after the dump; the decoded text and the dump stay as they were.
+TEST(ShownH225Message, TheSectionFollowsTheDump) {
+  MessageToShow message;
+  message.message = MessageNumber{1};
+  const PayloadBytes bytes = BytesOf(0x5a, UserInformation(5, ReleaseCompleteBody(2)));
+  message.dataLine = "03/02/2021 14:05:10.251 CCP|IsdnMsgData2= " +
+                     Hex(Octets(bytes.Octets().begin(), bytes.Octets().end()));
+  const ShownMessage shown = DecodeMessageToShow(message, kShownLineLimit);
+  ASSERT_TRUE(shown.undecodableReason.empty());
+  EXPECT_EQ(shown.text.substr(0, shown.sectionStart), DecodeMessage(bytes) + DumpMessageHex(bytes));
+  EXPECT_EQ(shown.text.substr(shown.sectionStart), H225Section(bytes));
+  EXPECT_NE(H225Section(bytes), "");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "q931/decoder.h"
+#include "q931/h225_body.h"
 #include "trace/summary_line.h"
 
 namespace sigrune {
@@ -72,6 +73,8 @@ ShownMessage DecodeMessageToShow(const MessageToShow& message, std::size_t lineL
     }
     shown.dumpStart = shown.text.size();
     lines.Append(DumpMessageHex(bytes));
+    shown.sectionStart = shown.text.size();
+    lines.Append(H225Section(bytes));
     shown.hiddenLines = lines.HiddenLines();
   } catch (const SubscriptOutOfRange& failure) {
     shown.undecodableReason = failure.what();
@@ -80,6 +83,7 @@ ShownMessage DecodeMessageToShow(const MessageToShow& message, std::size_t lineL
     // The window puts the reason in a line of its own above the dump.
     FirstLines lines(shown.text, lineLimit > 0 ? lineLimit - 1 : 0);
     lines.Append(DumpMessageHex(bytes));
+    shown.sectionStart = shown.text.size();
     shown.hiddenLines = lines.HiddenLines();
   }
   return shown;
