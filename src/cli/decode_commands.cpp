@@ -127,8 +127,9 @@ int RunShowCommand(const ShowArguments& arguments, std::FILE* in, std::FILE* out
     try {
       const PayloadBytes bytes = PayloadBytesOfMessage(store, IndexOf(number));
       std::string text = DecodeMessage(bytes) + DumpMessageHex(bytes);
-      if (arguments.h225Body) {
-        text += H225Section(bytes);
+      if (const std::string section = arguments.h225Body ? H225Section(bytes) : "";
+          !section.empty()) {
+        text += "\r\n" + section;  // after the dump's last row, which has no line end
       }
       WriteText(output, text, arguments.crlf);
     } catch (const SubscriptOutOfRange& failure) {

@@ -74,7 +74,10 @@ ShownMessage DecodeMessageToShow(const MessageToShow& message, std::size_t lineL
     shown.dumpStart = shown.text.size();
     lines.Append(DumpMessageHex(bytes));
     shown.sectionStart = shown.text.size();
-    lines.Append(H225Section(bytes));
+    if (const std::string section = H225Section(bytes); !section.empty()) {
+      // The dump's last row has no line end of its own.
+      lines.Append("\r\n" + section);
+    }
     shown.hiddenLines = lines.HiddenLines();
   } catch (const SubscriptOutOfRange& failure) {
     shown.undecodableReason = failure.what();

@@ -32,7 +32,7 @@ void ShowDecodedMessage(QTextEdit& pane, std::string_view decodedText, std::stri
   cursor.insertText(PaneText(decodedText), FontFormat(QFontDatabase::GeneralFont, 8));
   cursor.insertText(PaneText(dump), FontFormat(QFontDatabase::FixedFont, 10));
   if (!h225Section.empty()) {
-    // A blank line sets the section apart from the dump's last row.
+    // The section starts by ending the dump's last row: a blank line sets it apart.
     cursor.insertText(QStringLiteral("\n") + PaneText(h225Section),
                       FontFormat(QFontDatabase::GeneralFont, 8));
   }
