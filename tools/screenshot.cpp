@@ -7,7 +7,8 @@
 // `menu`, the row's right-click menu open; with `recent`, File > Open Recent open after the trace
 // and another were opened (menus are grabbed from the whole screen).
 // Usage: screenshot TRACE ROW OUTPUT.png [calls|call|opening|statistics|flow [ADDRESS=NAME...]|
-//        where EXPR|find-all TEXT|menu|recent|about]
+//        where EXPR|find-all TEXT|menu|recent|about|h225]
+// (h225: a taller window, its pane scrolled to the H.225 user information at its end)
 // (the names of the ladder's lanes; scripts/screenshot.sh runs it under xvfb-run)
 
 #include <QAction>
@@ -23,9 +24,11 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSettings>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTextEdit>
 #include <QTimer>
 #include <QTreeView>
 #include <cstdlib>
@@ -165,11 +168,18 @@ int main(int argc, char** argv) {
     });
     window.findChild<QAction*>(QStringLiteral("isdnAbout"))->trigger();
     return 1;
+  } else if (std::strcmp(view, "h225") == 0) {
+    window.resize(1040, 900);
   } else if (*view != '\0') {
     return 2;
   }
   Settle(window);
   Settle(window, 100);
+  if (std::strcmp(view, "h225") == 0) {
+    // The H.225 user information ends the pane: shown from the dump on.
+    auto* pane = window.findChild<QTextEdit*>(QStringLiteral("tesselText"));
+    pane->verticalScrollBar()->setValue(pane->verticalScrollBar()->maximum());
+  }
   QWidget* shown = &window;
   if (auto* flow = window.findChild<sigrune::FlowWindow*>()) {
     shown = flow;
