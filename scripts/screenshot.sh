@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes docs/screenshot.png: the window's calls table on the calls example, with the first call's
 # SETUP selected and decoded, the failed calls in red; and docs/ladder.png: the ladder of a call
-# bridged by the server, whose outgoing leg failed first; and docs/statistics.png.
+# bridged by the server, whose outgoing leg failed first; docs/statistics.png, and
+# docs/statistics-trunks.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -16,3 +17,7 @@ trap 'rm -rf "$folder"' EXIT
 build/bench/make_trace 6000 "$folder/trace.txt" >/dev/null
 xvfb-run -a -s "-screen 0 1280x1024x24" build/tools/screenshot "$folder/trace.txt" 0 \
   docs/statistics.png statistics
+# docs/statistics-trunks.png: the Trunks tab on 200,000 messages, where one channel fails.
+build/bench/make_trace 200000 "$folder/large.txt" >/dev/null
+xvfb-run -a -s "-screen 0 1600x1000x24" build/tools/screenshot "$folder/large.txt" 0 \
+  docs/statistics-trunks.png trunks

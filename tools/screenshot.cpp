@@ -1,13 +1,13 @@
 // Makes the README's screenshots: the window on a trace with one message selected, and optionally
 // the calls table (with that message's call selected), This Call applied to it, or the ladder of
-// that call (the ladder's window alone), or the statistics' window alone; or, with `opening`, the
-// window half a second into opening a large trace, with its progress; or, with `where`, an
-// expression typed into the filter bar, key by key, as a user would.
-// With `find-all TEXT`, the results of Find All for the text with the first one chosen; with
-// `menu`, the row's right-click menu open; with `recent`, File > Open Recent open after the trace
-// and another were opened (menus are grabbed from the whole screen).
-// Usage: screenshot TRACE ROW OUTPUT.png [calls|call|opening|statistics|flow [ADDRESS=NAME...]|
-//        where EXPR|find-all TEXT|menu|recent|about]
+// that call (the ladder's window alone), or the statistics' window alone (its Trunks tab with
+// `trunks`); or, with `opening`, the window half a second into opening a large trace, with its
+// progress; or, with `where`, an expression typed into the filter bar, key by key, as a user
+// would. With `find-all TEXT`, the results of Find All for the text with the first one chosen;
+// with `menu`, the row's right-click menu open; with `recent`, File > Open Recent open after the
+// trace and another were opened (menus are grabbed from the whole screen).
+// Usage: screenshot TRACE ROW OUTPUT.png [calls|call|opening|statistics|trunks|
+//        flow [ADDRESS=NAME...]|where EXPR|find-all TEXT|menu|recent|about]
 // (the names of the ladder's lanes; scripts/screenshot.sh runs it under xvfb-run)
 
 #include <QAction>
@@ -124,8 +124,11 @@ int main(int argc, char** argv) {
     Settle(window);
   } else if (std::strcmp(view, "flow") == 0) {
     window.findChild<QAction*>(QStringLiteral("isdnShowFlow"))->trigger();
-  } else if (std::strcmp(view, "statistics") == 0) {
+  } else if (std::strcmp(view, "statistics") == 0 || std::strcmp(view, "trunks") == 0) {
     window.findChild<QAction*>(QStringLiteral("isdnShowStatistics"))->trigger();
+    if (std::strcmp(view, "trunks") == 0) {
+      window.findChild<QTabWidget*>(QStringLiteral("statisticsTabs"))->setCurrentIndex(1);
+    }
   } else if (findAll) {
     window.Find().findChild<QLineEdit*>(QStringLiteral("findText"))->setText(argv[5]);
     window.Find().findChild<QPushButton*>(QStringLiteral("FindAllButton"))->click();
