@@ -25,6 +25,8 @@ using bench::kGateways;
 using bench::Random;
 
 constexpr std::size_t kMaxConcurrentLegs = 12;
+// Of the incoming calls, those the server places onward on another gateway.
+constexpr std::uint64_t kOnwardPerMille = 400;
 constexpr std::uint64_t kMeanArrivalGapMs = 6000;
 
 struct Counts {
@@ -185,7 +187,18 @@ class TraceMaker {
       if (legs_.size() < kMaxConcurrentLegs &&
           (legs_.empty() || arrivalMs <= legs_[earliest].dueMs)) {
         arrivalMs = std::max(arrivalMs, clockMs_);
-        Start(NewLeg(), arrivalMs);
+        CallLeg leg = NewLeg();
+        // The server places a share of the incoming calls onward, on another gateway: their
+        // legs are related, and one fails where the other does.
+        if (leg.call && leg.gatewayOriginates && random_.PerMille(kOnwardPerMille)) {
+          unsigned gateway = leg.gateway;
+          while (gateway == leg.gateway) {
+            gateway = static_cast<unsigned>(random_.Below(kGatewayCount));
+          }
+          Start(bench::PlanOnwardLeg(random_, references_, leg, gateway, ++callId_),
+                arrivalMs + random_.Between(40, 400));
+        }
+        Start(std::move(leg), arrivalMs);
         arrivalMs += random_.Below(2 * kMeanArrivalGapMs);
         continue;
       }

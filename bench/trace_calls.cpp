@@ -395,6 +395,15 @@ void PlanH225Call(Random& random, CallLeg& leg, const OutcomeShare& share, std::
   planner.ReleaseCompleteH225(talk, random.PerMille(500), kNormalClearing, guid);
 }
 
+void PlanLeg(Random& random, CallLeg& leg, const OutcomeShare& outcome, std::string_view name) {
+  leg.call = true;
+  if (kGateways[leg.gateway].h225) {
+    PlanH225Call(random, leg, outcome, name);
+  } else {
+    PlanPriCall(random, leg, outcome, name);
+  }
+}
+
 }  // namespace
 
 unsigned CallReferences::Next(unsigned gateway, bool gatewayOriginates, unsigned length) {
@@ -436,11 +445,22 @@ CallLeg PlanCall(Random& random, CallReferences& references, unsigned gateway,
                              : NationalNumber(random).substr(3);
   }
   const OutcomeShare& outcome = PickOutcome(random);
-  if (site.h225) {
-    PlanH225Call(random, leg, outcome, name);
-  } else {
-    PlanPriCall(random, leg, outcome, name);
-  }
+  leg.outcome = static_cast<std::size_t>(&outcome - kOutcomes);
+  PlanLeg(random, leg, outcome, name);
+  return leg;
+}
+
+CallLeg PlanOnwardLeg(Random& random, CallReferences& references, const CallLeg& incoming,
+                      unsigned gateway, std::uint32_t callId) {
+  CallLeg leg;
+  leg.gateway = gateway;
+  leg.callId = callId;
+  leg.referenceLength = !kGateways[gateway].h225 && random.PerMille(72) ? 1 : 2;
+  leg.reference = references.Next(gateway, false, leg.referenceLength);
+  leg.calling = incoming.calling;
+  leg.called = incoming.called;
+  leg.outcome = incoming.outcome;
+  PlanLeg(random, leg, kOutcomes[incoming.outcome], random.Pick(kNames));
   return leg;
 }
 

@@ -48,6 +48,8 @@ struct CallLeg {
   unsigned referenceLength = 2;
   unsigned reference = 0;  // without the flag
   std::uint32_t callId = 0;
+  bool call = false;        // a call from its SETUP, not a restart or a service message
+  std::size_t outcome = 0;  // of a call: what PlanCall chose, for a leg placed onward
   std::string calling;
   std::string called;
   std::vector<PlannedMessage> plan;
@@ -65,6 +67,11 @@ class CallReferences {
 // A call from SETUP to its clearing, answered or failing before answer.
 CallLeg PlanCall(Random& random, CallReferences& references, unsigned gateway,
                  std::uint32_t callId);
+
+// The leg the server places on another gateway for an incoming call: the same digits and the
+// same outcome, its SETUP sent a moment after the incoming one.
+CallLeg PlanOnwardLeg(Random& random, CallReferences& references, const CallLeg& incoming,
+                      unsigned gateway, std::uint32_t callId);
 
 // RESTART and RESTART ACKNOWLEDGE on the global call reference of a PRI gateway.
 CallLeg PlanRestart(Random& random, unsigned gateway, bool allInterfaces);

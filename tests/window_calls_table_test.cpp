@@ -162,11 +162,11 @@ TEST_F(CallsTableTest, TheRightClickMenuActsOnTheSelectedCalls) {
   QTest::keyClick(Table(), Qt::Key_C, Qt::ControlModifier);
   EXPECT_EQ(QGuiApplication::clipboard()->text(),
             "Call,Start,Duration,Gateway,Protocol,Direction,Calling,Called,Outcome,Cleared by,"
-            "Messages,Related,Cause\n"
+            "Messages,Related,Channel,PDD,Cause\n"
             "1,01/15/2004 10:00:00.000,2.010,10.1.1.5,PRI,in,12345678901234567890,'=1+2,"
-            "failed (open),server,2,2,34 No channel available\n"
+            "failed (open),server,2,2,,,34 No channel available\n"
             "2,01/15/2004 10:00:00.400,1.600,192.168.200.200,H225,out,12345678901234567890,"
-            "'=1+2,failed (open),gateway,2,1,34 No channel available\n");
+            "'=1+2,failed (open),gateway,2,1,,,34 No channel available\n");
   window_->findChild<QAction*>(QStringLiteral("callGoToRelated"))->trigger();
   EXPECT_EQ(Selected(), std::vector<CallNumber>{{1}});
   window_->findChild<QAction*>(QStringLiteral("callThisCall"))->trigger();

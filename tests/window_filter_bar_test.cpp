@@ -166,6 +166,35 @@ TEST_F(FilterBarTest, AFollowedListAtItsBottomStaysThereAndTheBarsCallsGrow) {
   EXPECT_EQ(CallCount(), "40 of 60 calls, none failed");
 }
 
+// Columns that fit until the rows need a vertical scroll bar: the horizontal one that then comes
+// takes a row's height after the list was scrolled to its bottom.
+TEST_F(FilterBarTest, AFollowedListStaysAtItsBottomWhenAHorizontalScrollBarComes) {
+  window_ = std::make_unique<MainWindow>(dialogs_, launcher_);
+  window_->show();
+  const QString trace = WriteTrace("narrow.txt", SetupAt(1, 1));
+  ASSERT_TRUE(window_->OpenTraceFiles({trace}, true));
+  Settle();
+  QHeaderView* header = List()->header();
+  const int scrollBar = List()->verticalScrollBar()->sizeHint().width();
+  const int last = header->count() - 1;
+  const int others = header->sectionPosition(last);
+  header->resizeSection(0, header->sectionSize(0) + List()->viewport()->width() - others -
+                               header->minimumSectionSize() - scrollBar / 2);
+  const QScrollBar* scroll = List()->verticalScrollBar();
+  for (int call = 2; call <= 60; call += 6) {
+    for (int k = 0; k < 6; ++k) {
+      std::ofstream(trace.toStdString(), std::ios::app) << SetupAt(call + k, call + k);
+    }
+    ASSERT_TRUE(WaitUntil([&] { return List()->model()->rowCount() == call + 5; },
+                          [] { QTest::qWait(5); }, "the appended messages"));
+    Settle();
+    ASSERT_EQ(scroll->value(), scroll->maximum()) << call;
+  }
+  EXPECT_TRUE(List()->horizontalScrollBar()->isVisible())
+      << header->length() << " " << List()->viewport()->width() << " " << others << " "
+      << header->sectionPosition(last) << " " << scrollBar << " " << scroll->isVisible();
+}
+
 // The Call column, last while one file is read, stretches with the window; that width is not the
 // user's, and kept it would push the File column out of sight.
 TEST_F(FilterBarTest, TheFileColumnOfSeveralFilesShowsInAFreshWindow) {

@@ -133,7 +133,7 @@ TEST_F(WindowOperationsTest, TheCallsTableFiltersSortsSavesAndShowsACallsMessage
   EXPECT_EQ(shownCalls(), "1 4 5 8 3 2 7 6");
   calls->sortByColumn(0, Qt::AscendingOrder);
   const QAbstractItemModel* table = calls->model();
-  EXPECT_EQ(table->index(1, 12).data(), "34 No channel available");
+  EXPECT_EQ(table->index(1, 14).data(), "34 No channel available");
   EXPECT_EQ(table->index(1, 0).data(Qt::ForegroundRole).value<QColor>(),
             OutcomeTextColour(CallOutcome::Failed, QGuiApplication::palette()));
   EXPECT_FALSE(table->index(0, 0).data(Qt::ForegroundRole).isValid());

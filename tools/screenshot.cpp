@@ -1,21 +1,26 @@
 // Makes the README's screenshots: the window on a trace with one message selected, and optionally
 // the calls table (with that message's call selected), This Call applied to it, or the ladder of
-// that call (the ladder's window alone), or the statistics' window alone; or, with `opening`, the
-// window half a second into opening a large trace, with its progress; or, with `where`, an
-// expression typed into the filter bar, key by key, as a user would.
-// With `find-all TEXT`, the results of Find All for the text with the first one chosen; with
-// `menu`, the row's right-click menu open; with `recent`, File > Open Recent open after the trace
-// and another were opened (menus are grabbed from the whole screen).
-// Usage: screenshot TRACE ROW OUTPUT.png [calls|call|opening|statistics|flow [ADDRESS=NAME...]|
-//        where EXPR|find-all TEXT|menu|recent|about|h225]
+// that call (the ladder's window alone), or the statistics' window alone (its Trunks tab with
+// `trunks`); or, with `opening`, the window half a second into opening a large trace, with its
+// progress; or, with `where`, an expression typed into the filter bar, key by key, as a user
+// would. With `triage EXPR`, the Calls tab after EXPR (may be empty) in the filter bar and Failed
+// in the outcome selector, the first failed call with a related leg chosen (or the first failed
+// one). With `find-all TEXT`, the results of Find All for the text with the first one chosen;
+// with `menu`, the row's right-click menu open; with `recent`, File > Open Recent open after the
+// trace and another were opened (menus are grabbed from the whole screen).
+// Usage: screenshot TRACE ROW OUTPUT.png [calls|call|opening|statistics|trunks|
+//        flow [ADDRESS=NAME...]|where EXPR|triage EXPR|find-all TEXT|menu|recent|about|
+//        h225]
 // (h225: a taller window, its pane scrolled to the H.225 user information at its end)
 // (the names of the ladder's lanes; scripts/screenshot.sh runs it under xvfb-run)
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
@@ -35,6 +40,7 @@
 #include <cstring>
 
 #include "platform/qt_platform.h"
+#include "window/calls/call_rows.h"
 #include "window/find_form.h"
 #include "window/ladder/flow_window.h"
 #include "window/ladder/lane_names_store.h"
@@ -67,14 +73,18 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   const bool where = argc == 6 && std::strcmp(argv[4], "where") == 0;
   const bool findAll = argc == 6 && std::strcmp(argv[4], "find-all") == 0;
-  if (argc < 4 || (argc > 5 && std::strcmp(argv[4], "flow") != 0 && !where && !findAll)) {
+  const bool triage = argc == 6 && std::strcmp(argv[4], "triage") == 0;
+  if (argc < 4 ||
+      (argc > 5 && std::strcmp(argv[4], "flow") != 0 && !where && !findAll && !triage)) {
     return 2;
   }
-  // Lane names for this picture only, never in the user's settings.
+  // Settings and lane names for this picture only, never the user's: every picture starts as a
+  // first start does.
   const QTemporaryDir settings;
+  qputenv("XDG_CONFIG_HOME", QFile::encodeName(settings.path()));
   QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
   sigrune::LaneNamesStore names;
-  for (int k = 5; k < argc && !where && !findAll; ++k) {
+  for (int k = 5; k < argc && !where && !findAll && !triage; ++k) {
     const QStringList named = QString::fromLocal8Bit(argv[k]).split(QLatin1Char('='));
     if (named.size() != 2) {
       return 2;
@@ -85,7 +95,11 @@ int main(int argc, char** argv) {
   sigrune::QtDialogs dialogs;
   sigrune::QtLauncher launcher;
   sigrune::MainWindow window(dialogs, launcher);
-  window.resize(1040, 680);
+  if (triage) {
+    window.resize(1400, 900);
+  } else {
+    window.resize(1040, 680);
+  }
   window.show();
   window.OpenTraceFile(QString::fromLocal8Bit(argv[1]));
   if (std::strcmp(view, "opening") == 0) {
@@ -112,7 +126,7 @@ int main(int argc, char** argv) {
     calls->setFocus();
   } else if (std::strcmp(view, "call") == 0) {
     window.findChild<QAction*>(QStringLiteral("isdnFilterCall"))->trigger();
-  } else if (where) {
+  } else if (where || triage) {
     auto* bar = window.findChild<sigrune::WhereBar*>();
     bar->setFocus();
     const auto press = [&](int key, const QString& text) {
@@ -125,10 +139,30 @@ int main(int argc, char** argv) {
       press(0, c);
     }
     Settle(window);
+    if (triage) {
+      window.findChild<QTabWidget*>(QStringLiteral("isdnTabs"))->setCurrentIndex(1);
+      auto* outcome = window.findChild<QComboBox*>(QStringLiteral("callOutcome"));
+      outcome->setCurrentIndex(outcome->findText(QStringLiteral("Failed")));
+      Settle(window);
+      auto* calls = window.findChild<QTreeView*>(QStringLiteral("callList"));
+      const int related = static_cast<int>(sigrune::CallColumn::Related);
+      int chosen = 0;
+      for (int shown = calls->model()->rowCount() - 1; shown >= 0; --shown) {
+        if (!calls->model()->index(shown, related).data().toString().isEmpty()) {
+          chosen = shown;
+        }
+      }
+      calls->setFocus();
+      calls->setCurrentIndex(calls->model()->index(chosen, 0));
+      Settle(window);
+    }
   } else if (std::strcmp(view, "flow") == 0) {
     window.findChild<QAction*>(QStringLiteral("isdnShowFlow"))->trigger();
-  } else if (std::strcmp(view, "statistics") == 0) {
+  } else if (std::strcmp(view, "statistics") == 0 || std::strcmp(view, "trunks") == 0) {
     window.findChild<QAction*>(QStringLiteral("isdnShowStatistics"))->trigger();
+    if (std::strcmp(view, "trunks") == 0) {
+      window.findChild<QTabWidget*>(QStringLiteral("statisticsTabs"))->setCurrentIndex(1);
+    }
   } else if (findAll) {
     window.Find().findChild<QLineEdit*>(QStringLiteral("findText"))->setText(argv[5]);
     window.Find().findChild<QPushButton*>(QStringLiteral("FindAllButton"))->click();

@@ -27,6 +27,15 @@ void MainWindow::CreateFollowing() {
     followStopped_ = why;
     ShowFollowState();
   });
+  // A list at its bottom stays there when its range grows after the rows came: a horizontal
+  // scroll bar that comes with the vertical one takes a row's height from the view.
+  QScrollBar* scroll = widgets_.messageList->verticalScrollBar();
+  connect(scroll, &QScrollBar::rangeChanged, this, [this, scroll](int, int maximum) {
+    if (follow_->Following() && scroll->value() == list_.scrollMaximum) {
+      scroll->setValue(maximum);
+    }
+    list_.scrollMaximum = maximum;
+  });
 }
 
 // File > Follow: reads on at the end of the last file, after reading the trace again when its

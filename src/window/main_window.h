@@ -137,15 +137,13 @@ class MainWindow : public QMainWindow {
   MainWindowListState list_;
   // The trace being opened, as far as its first piece, while the list shows it.
   std::unique_ptr<TraceDocument> preview_;
-  // The notes of the last load besides the skipped lines ("b.txt was given twice and read once"),
-  // shown in a box once per open.
+  // The last load's notes besides its skipped lines, shown in a box once per open.
   QStringList loadNotes_;
   bool loadNotesShown_ = false;
   RecentTraces* recent_ = nullptr;
   LaneNamesStore* laneNames_ = nullptr;
   FollowController* follow_ = nullptr;
-  // Why following stopped by itself (the file disappeared), until it starts again or another
-  // trace is read.
+  // Why following stopped by itself (the file went), until it starts again or a trace is read.
   QString followStopped_;
 };
 

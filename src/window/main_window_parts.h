@@ -112,6 +112,8 @@ struct MainWindowListState {
   // sizingColumns.
   QList<int> columnWidths;
   bool sizingColumns = false;
+  // The list's vertical scroll range as it last was, to tell whether it was at its bottom.
+  int scrollMaximum = 0;
   int sizedColumns = 0;  // the columns the list had when SizeColumns last sized them
 };
 

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <charconv>
+#include <optional>
 
+#include "calls/call_kpis.h"
 #include "calls/call_texts.h"
 #include "util/text_utilities.h"
 
@@ -44,6 +46,12 @@ double DurationKey(const MessageStore& store, const CallRecord& call) {
     return -1e300;
   }
   return static_cast<double>(last) - static_cast<double>(first);
+}
+
+// Calls without a post-dial delay first.
+double PddKey(const MessageStore& store, const CallRecord& call) {
+  const std::optional<std::uint64_t> pdd = PostDialDelay(store, call);
+  return pdd ? static_cast<double>(*pdd) : -1;
 }
 
 // A dotted IPv4 address as its number; -1 for any other text.
@@ -92,9 +100,10 @@ int CompareColumn(const std::vector<std::uint32_t>& gatewayRanks, const CallReco
                   const CallRecord& b, CallColumn column) {
   const auto compare = [](auto x, auto y) { return x < y ? -1 : (y < x ? 1 : 0); };
   switch (column) {
-    case CallColumn::Number:  // these three are sorted without comparing records
+    case CallColumn::Number:  // these four are sorted without comparing records
     case CallColumn::Start:
     case CallColumn::Duration:
+    case CallColumn::Pdd:
       break;
     case CallColumn::Gateway:
       return compare(gatewayRanks[a.gatewayIpIndex], gatewayRanks[b.gatewayIpIndex]);
@@ -117,6 +126,8 @@ int CompareColumn(const std::vector<std::uint32_t>& gatewayRanks, const CallReco
       return compare(a.messageCount, b.messageCount);
     case CallColumn::Related:
       return compare(a.related, b.related);
+    case CallColumn::Channel:
+      return compare(a.channel, b.channel);
     case CallColumn::Cause:
       return compare(a.cause, b.cause);
   }
@@ -152,12 +163,13 @@ std::vector<std::uint32_t> ChooseCallRows(const MessageStore& store, const CallT
     if (choice.descending) {
       std::reverse(rows.begin(), rows.end());
     }
-  } else if (choice.column == CallColumn::Duration) {
+  } else if (choice.column == CallColumn::Duration || choice.column == CallColumn::Pdd) {
     // Each key read once: reading the times in every comparison misses the cache.
     std::vector<std::pair<double, std::uint32_t>> keyed;
     keyed.reserve(rows.size());
+    const auto key = choice.column == CallColumn::Duration ? DurationKey : PddKey;
     for (const std::uint32_t row : rows) {
-      keyed.emplace_back(DurationKey(store, calls.calls[row]), row);
+      keyed.emplace_back(key(store, calls.calls[row]), row);
     }
     std::stable_sort(keyed.begin(), keyed.end(), [&](const auto& a, const auto& b) {
       return choice.descending ? b.first < a.first : a.first < b.first;
@@ -187,7 +199,11 @@ std::array<std::vector<std::string>, kCallColumns> WidestCallTexts(const Message
   std::string_view calling;
   std::string_view called;
   std::uint32_t messages = 0;
+  std::int16_t channel = -1;
+  std::uint64_t pdd = 0;
   for (const CallRecord& call : calls.calls) {
+    channel = std::max(channel, call.channel);
+    pdd = std::max(pdd, PostDialDelay(store, call).value_or(0));
     if (const std::string_view text = StartTimeText(store, call); text.size() > start.size()) {
       start = text;
     }
@@ -217,6 +233,8 @@ std::array<std::vector<std::string>, kCallColumns> WidestCallTexts(const Message
     at(CallColumn::ClearedBy).emplace_back(ClearedByText(clearedBy));
   }
   at(CallColumn::Messages).push_back(std::to_string(messages));
+  at(CallColumn::Channel).push_back(channel < 0 ? std::string() : std::to_string(channel));
+  at(CallColumn::Pdd).push_back(MeanSecondsText(pdd, 1));
   return texts;
 }
 

@@ -45,9 +45,11 @@ enum class CallColumn {
   ClearedBy,
   Messages,
   Related,  // the call's other leg
+  Channel,  // a PRI call's B-channel
+  Pdd,      // post-dial delay
   Cause,    // last: its names are long
 };
-inline constexpr int kCallColumns = 13;
+inline constexpr int kCallColumns = 15;
 
 struct CallRowsChoice {
   // The calls the filter bar's expression keeps, in call order; none: every call.

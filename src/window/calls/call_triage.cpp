@@ -58,9 +58,9 @@ CallTriage::CallTriage(LaneNamesStore& names, QWidget* parent) : QWidget(parent)
   splitter_->setObjectName(QStringLiteral("triageSplitter"));
   splitter_->addWidget(ladder_);
   splitter_->addWidget(text_);
-  splitter_->setStretchFactor(0, 60);
-  splitter_->setStretchFactor(1, 40);
-  splitter_->setSizes({600, 400});
+  splitter_->setStretchFactor(0, 68);
+  splitter_->setStretchFactor(1, 32);
+  splitter_->setSizes({680, 320});
   splitter_->setChildrenCollapsible(false);
 
   auto* layout = new QVBoxLayout(this);
