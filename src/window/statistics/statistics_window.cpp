@@ -184,7 +184,12 @@ StatisticsWindow::StatisticsWindow(const TraceDocument& document, Dialogs& dialo
          std::clamp(800, 600, std::max(600, screen.height() - 80)));
 }
 
-StatisticsWindow::~StatisticsWindow() = default;
+StatisticsWindow::~StatisticsWindow() {
+  // The counts and the chart go before QWidget's destructor hides the views that read them.
+  gatewayModel_->Show(nullptr, nullptr);
+  causeModel_->Show(nullptr, withAnswered_->isChecked());
+  chartView_->Show(nullptr);
+}
 
 void StatisticsWindow::Recount() {
   // The tables let go of the counts before they change.
