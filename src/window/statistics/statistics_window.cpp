@@ -35,7 +35,9 @@ class ChartView : public QWidget {
   void Show(const StatisticsChart* chart) {
     chart_ = chart;
     chosen_.reset();
-    setMinimumWidth(chart->MinimumWidth());
+    if (chart != nullptr) {
+      setMinimumWidth(chart->MinimumWidth());
+    }
     update();
   }
   void Choose(std::optional<std::size_t> bar) {
