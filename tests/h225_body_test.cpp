@@ -20,7 +20,7 @@
 namespace sigrune {
 namespace {
 
-using namespace h225test;
+using namespace h225encoder;
 using Octets = std::vector<std::uint8_t>;
 using Body = std::function<void(PerWriter&)>;
 
