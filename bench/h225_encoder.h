@@ -4,7 +4,9 @@
 // benchmark trace: each builder writes the fields it is given, so that a test can cover one field
 // or alternative at a time.
 
+#include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -369,6 +371,27 @@ inline PerWriter Flag(bool value) {
   PerWriter writer;
   writer.Bit(value);
   return writer;
+}
+
+// The contents of a user-user element: protocol discriminator 5 and an H323-UserInformation
+// whose body (its index among the PDU's alternatives) `write` writes, h245Tunnelling after it.
+inline std::vector<std::uint8_t> UserInformation(std::uint32_t body,
+                                                 const std::function<void(PerWriter&)>& write,
+                                                 bool tunnelling) {
+  PerWriter writer;
+  writer.Bits(0b0010, 4);  // no extensions, no user data; the PDU's extensions; no non-standard
+  if (body < 7) {
+    writer.Choice(body, 7, true);
+    write(writer);
+  } else {
+    PerWriter open;
+    write(open);
+    writer.Choice(body, 7, true, &open);
+  }
+  writer.Extensions(2, {{1, Flag(tunnelling)}});
+  std::vector<std::uint8_t> contents(writer.Encoded().size() + 1, 0x05);
+  std::copy(writer.Encoded().begin(), writer.Encoded().end(), contents.begin() + 1);
+  return contents;
 }
 
 }  // namespace sigrune::h225encoder

@@ -170,14 +170,14 @@ per::PerWriter CallIdentifierOf(const H225Call& call) {
   return writer;
 }
 
-// Fast start: the caller offers to send and to receive each codec (receiving on its own media
-// port), an answer picks one codec each way.
+// Fast start: channels to send and to receive by turns (receiving on a media port of the host),
+// the codecs by turns too; an answer picks one codec each way.
 per::PerWriter FastStartOf(Random& random, const std::vector<int>& codecs, const per::Address& host,
                            std::size_t channels) {
   std::vector<std::vector<std::uint8_t>> elements;
   for (std::size_t k = 0; k < channels; ++k) {
     per::Channel channel;
-    channel.audio = codecs[k / 2 % codecs.size()];
+    channel.audio = codecs[k % codecs.size()];
     channel.frames = channel.audio == 8 ? 1 : 20;
     const per::Address media = MediaAddress(host, random);
     channel.control = per::Address{media.ip, static_cast<std::uint16_t>(media.port + 1)};
@@ -193,39 +193,24 @@ per::PerWriter FastStartOf(Random& random, const std::vector<int>& codecs, const
   return per::FastStart(elements);
 }
 
-void WriteUserInformation(per::PerWriter& writer, const H225Call& call, std::uint32_t body,
-                          const std::function<void(per::PerWriter&)>& write) {
-  writer.Bits(0b0010, 4);  // no extensions, no user data; the PDU's extensions; no non-standard
-  if (body < 7) {
-    writer.Choice(body, 7, true);
-    write(writer);
-  } else {
-    per::PerWriter open;
-    write(open);
-    writer.Choice(body, 7, true, &open);
-  }
-  writer.Extensions(2, {{1, per::Flag(call.tunnelling)}});
-}
-
 void WriteProtocol(per::PerWriter& writer, const H225Call& call) {
   writer.ObjectIdentifier({0, 0, 8, 2250, 0, call.version});
 }
 
-// The user-user element (two length octets) holding protocol discriminator 5 and the body.
-void AppendUserUser(Octets& message, const per::PerWriter& writer) {
-  const std::vector<std::uint8_t>& encoded = writer.Encoded();
-  const std::size_t size = encoded.size() + 1;
-  message.insert(message.end(), {0x7e, static_cast<std::uint8_t>(size >> 8),
-                                 static_cast<std::uint8_t>(size & 0xff), 0x05});
-  message.insert(message.end(), encoded.begin(), encoded.end());
+// The user-user element, with two length octets, of the body `write` writes.
+void AppendUserUser(Octets& message, const H225Call& call, std::uint32_t body,
+                    const std::function<void(per::PerWriter&)>& write) {
+  const Octets contents = per::UserInformation(body, write, call.tunnelling);
+  message.insert(message.end(), {0x7e, static_cast<std::uint8_t>(contents.size() >> 8),
+                                 static_cast<std::uint8_t>(contents.size() & 0xff)});
+  message.insert(message.end(), contents.begin(), contents.end());
 }
 
 void AppendSetupBody(Octets& message, Random& random, const H225Call& call, std::string_view h323Id,
                      const std::string& calling, const std::string& called) {
   const bool fastStart = random.PerMille(850);
   const bool h245 = !fastStart || random.PerMille(200);
-  per::PerWriter writer;
-  WriteUserInformation(writer, call, 0, [&](per::PerWriter& setup) {
+  AppendUserUser(message, call, 0, [&](per::PerWriter& setup) {
     setup.Bit(true);
     setup.Bit(h245);
     setup.Bits(0b111, 3);  // source and destination aliases, destination signalling address
@@ -254,13 +239,12 @@ void AppendSetupBody(Octets& message, Random& random, const H225Call& call, std:
     additions.emplace_back(2, CallIdentifierOf(call));
     if (fastStart) {
       additions.emplace_back(6,
-                             FastStartOf(random, call.codecs, call.caller, 2 * call.codecs.size()));
+                             FastStartOf(random, call.codecs, call.caller, random.Between(1, 4)));
     }
     additions.emplace_back(7, per::Flag(false));
     additions.emplace_back(8, per::Flag(random.PerMille(100)));
     setup.Extensions(9, additions);
   });
-  AppendUserUser(message, writer);
 }
 
 // CALL PROCEEDING (1), ALERTING (3), CONNECT (2) and PROGRESS (7) from the callee.
@@ -268,8 +252,7 @@ void AppendAnswerBody(Octets& message, Random& random, const H225Call& call, std
                       bool fastStart, bool h245) {
   const per::Address h245Address{call.callee.ip,
                                  static_cast<std::uint16_t>(12000 + random.Below(1000))};
-  per::PerWriter writer;
-  WriteUserInformation(writer, call, body, [&](per::PerWriter& answer) {
+  AppendUserUser(message, call, body, [&](per::PerWriter& answer) {
     const auto faststart = [&] {
       // The first codec offered, each way.
       return FastStartOf(random, {call.codecs.front()}, call.callee, 2);
@@ -312,7 +295,6 @@ void AppendAnswerBody(Octets& message, Random& random, const H225Call& call, std
     }
     answer.Extensions(fastStart ? 5 : 1, additions);
   });
-  AppendUserUser(message, writer);
 }
 
 void AppendReleaseCompleteBody(Octets& message, Random& random, const H225Call& call,
@@ -323,8 +305,7 @@ void AppendReleaseCompleteBody(Octets& message, Random& random, const H225Call& 
     constexpr int kFailures[] = {2, 3, 7, 11, 14};  // unreachable, rejected, resources, undefined
     reason = cause == kNormalClearing ? 11 : cause == 17 ? 9 : random.Pick(kFailures);
   }
-  per::PerWriter writer;
-  WriteUserInformation(writer, call, 5, [&](per::PerWriter& release) {
+  AppendUserUser(message, call, 5, [&](per::PerWriter& release) {
     release.Bit(true);
     release.Bit(reason >= 0);
     WriteProtocol(release, call);
@@ -333,13 +314,11 @@ void AppendReleaseCompleteBody(Octets& message, Random& random, const H225Call& 
     }
     release.Extensions(1, {{0, CallIdentifierOf(call)}});
   });
-  AppendUserUser(message, writer);
 }
 
 void AppendFacilityBody(Octets& message, Random& random, const H225Call& call) {
   const bool startH245 = random.PerMille(500);
-  per::PerWriter writer;
-  WriteUserInformation(writer, call, 6, [&](per::PerWriter& facility) {
+  AppendUserUser(message, call, 6, [&](per::PerWriter& facility) {
     facility.Bit(true);
     facility.Bits(0b001, 3);  // the conference identifier alone
     WriteProtocol(facility, call);
@@ -355,7 +334,6 @@ void AppendFacilityBody(Octets& message, Random& random, const H225Call& call) {
     }
     facility.Extensions(startH245 ? 7 : 1, additions);
   });
-  AppendUserUser(message, writer);
 }
 
 const OutcomeShare& PickOutcome(Random& random) {

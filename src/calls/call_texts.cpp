@@ -94,4 +94,35 @@ std::string_view EndedText(CallEnded ended) {
   return "open";
 }
 
+std::string CallIdentifierText(const CallTable& calls, const CallRecord& call) {
+  std::string text;
+  if (const H225CallFacts* facts = calls.H225Of(call); facts && facts->hasCallIdentifier) {
+    AppendGuid(text, facts->callIdentifier);
+  }
+  return text;
+}
+
+std::string CodecText(const H225CallFacts& facts) {
+  FastStartChannel channel;
+  channel.dataType = facts.dataType;
+  channel.audio = facts.audio;
+  return CodecName(channel);
+}
+
+std::string MediaText(const CallTable& calls, const CallRecord& call) {
+  std::string text;
+  if (const H225CallFacts* facts = calls.H225Of(call); facts && IsPresent(facts->media)) {
+    AppendNetworkAddress(text, facts->media);
+    text += ' ';
+    text += CodecText(*facts);
+  }
+  return text;
+}
+
+std::string ReleaseReasonText(const CallTable& calls, const CallRecord& call) {
+  const H225CallFacts* facts = calls.H225Of(call);
+  return facts && facts->releaseReason >= 0 ? ReleaseCompleteReasonName(facts->releaseReason)
+                                            : std::string();
+}
+
 }  // namespace sigrune

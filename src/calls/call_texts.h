@@ -31,6 +31,14 @@ std::string CallReferenceText(const CallRecord& call);
 std::string CauseText(const CallRecord& call);
 std::string_view CauseName(const CallRecord& call);
 
+// An H.225 call's facts, as H225CallFacts holds them; empty when the call has none:
+// "c0fef93e-cd9e-d611-9ab2-000476222017", "192.0.2.10:16384 g711Ulaw64k", "undefinedReason".
+std::string CallIdentifierText(const CallTable& calls, const CallRecord& call);
+std::string MediaText(const CallTable& calls, const CallRecord& call);
+std::string ReleaseReasonText(const CallTable& calls, const CallRecord& call);
+// The codec of media, as CodecName names it.
+std::string CodecText(const H225CallFacts& facts);
+
 std::string_view DirectionText(CallDirection direction);  // "in", "out"
 std::string_view ClearedByText(ClearedBy clearedBy);      // "gateway", "server" or empty
 std::string_view BeganText(CallBegan began);              // "setup", "partial"

@@ -247,6 +247,7 @@ CommandGrammar CallsGrammar(CLI::App& line) {
   const CLI::Option* gateway = command.add_option("--gateway");
   const CLI::Option* related = command.add_flag("--related");
   const CLI::Option* timing = command.add_flag("--timing");
+  const CLI::Option* h225Body = command.add_flag("--h225-body");
   const CLI::Option* where = AddWhere(command);
   return {&command, [=](std::FILE* err) -> std::optional<Command> {
             if (operands->count() == 0) {
@@ -258,7 +259,7 @@ CommandGrammar CallsGrammar(CLI::App& line) {
             }
             CallsArguments calls{std::move(*traces),  csv->count() > 0, {},
                                  ValueOf(number),     ValueOf(gateway), related->count() > 0,
-                                 timing->count() > 0, where->results()};
+                                 timing->count() > 0, where->results(), h225Body->count() > 0};
             if (calls.number && !IsDigits(*calls.number)) {
               return Problem(err, "calls: '" + *calls.number + "' is not a number (digits only)");
             }

@@ -78,6 +78,7 @@ struct CallsArguments {
   bool related = false;            // a last column with the call's other leg
   bool timing = false;             // the channel, post-dial delay and talk time columns
   std::vector<std::string> where;  // a message of the call is kept by them all
+  bool h225Body = false;           // the call identifier, media and release reason columns
 };
 
 struct FlowArguments {

@@ -195,6 +195,10 @@ QString CallListModel::Text(int number, const CallRecord& call, CallColumn colum
       const std::optional<std::uint64_t> pdd = PostDialDelay(store, call);
       return pdd ? FromLatin1(MeanSecondsText(*pdd, 1)) : QString();
     }
+    case CallColumn::Media:
+      return FromLatin1(MediaText(document_->Calls(), call));
+    case CallColumn::ReleaseReason:
+      return FromLatin1(ReleaseReasonText(document_->Calls(), call));
     case CallColumn::Cause:
       return call.cause < 0
                  ? QString()
@@ -205,8 +209,9 @@ QString CallListModel::Text(int number, const CallRecord& call, CallColumn colum
 
 QVariant CallListModel::headerData(int section, Qt::Orientation orientation, int role) const {
   static const char* const kHeadings[kCallColumns] = {
-      "Call",    "Start",      "Duration", "Gateway", "Protocol", "Direction", "Calling", "Called",
-      "Outcome", "Cleared by", "Messages", "Related", "Channel",  "PDD",       "Cause"};
+      "Call",    "Start",  "Duration", "Gateway",        "Protocol", "Direction",
+      "Calling", "Called", "Outcome",  "Cleared by",     "Messages", "Related",
+      "Channel", "PDD",    "Media",    "Release reason", "Cause"};
   return ColumnHeading(kHeadings, section, orientation, role);
 }
 

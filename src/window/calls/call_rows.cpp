@@ -104,6 +104,8 @@ int CompareColumn(const std::vector<std::uint32_t>& gatewayRanks, const CallReco
     case CallColumn::Start:
     case CallColumn::Duration:
     case CallColumn::Pdd:
+    case CallColumn::Media:  // and these two by their texts
+    case CallColumn::ReleaseReason:
       break;
     case CallColumn::Gateway:
       return compare(gatewayRanks[a.gatewayIpIndex], gatewayRanks[b.gatewayIpIndex]);
@@ -153,7 +155,9 @@ std::vector<std::uint32_t> ChooseCallRows(const MessageStore& store, const CallT
         (choice.group == nullptr || choice.group->Holds(store, call)) &&
         (choice.text.empty() || Contains(call.calling, choice.text) ||
          Contains(call.called, choice.text) ||
-         Contains(store.gatewayIpTexts[call.gatewayIpIndex], choice.text))) {
+         Contains(store.gatewayIpTexts[call.gatewayIpIndex], choice.text) ||
+         (call.h225 != 0 && (Contains(MediaText(calls, call), choice.text) ||
+                             Contains(ReleaseReasonText(calls, call), choice.text))))) {
       rows.push_back(index);
     }
   }
@@ -170,6 +174,19 @@ std::vector<std::uint32_t> ChooseCallRows(const MessageStore& store, const CallT
     const auto key = choice.column == CallColumn::Duration ? DurationKey : PddKey;
     for (const std::uint32_t row : rows) {
       keyed.emplace_back(key(store, calls.calls[row]), row);
+    }
+    std::stable_sort(keyed.begin(), keyed.end(), [&](const auto& a, const auto& b) {
+      return choice.descending ? b.first < a.first : a.first < b.first;
+    });
+    for (std::size_t k = 0; k < keyed.size(); ++k) {
+      rows[k] = keyed[k].second;
+    }
+  } else if (choice.column == CallColumn::Media || choice.column == CallColumn::ReleaseReason) {
+    std::vector<std::pair<std::string, std::uint32_t>> keyed;
+    keyed.reserve(rows.size());
+    const auto text = choice.column == CallColumn::Media ? MediaText : ReleaseReasonText;
+    for (const std::uint32_t row : rows) {
+      keyed.emplace_back(text(calls, calls.calls[row]), row);
     }
     std::stable_sort(keyed.begin(), keyed.end(), [&](const auto& a, const auto& b) {
       return choice.descending ? b.first < a.first : a.first < b.first;
@@ -201,6 +218,27 @@ std::array<std::vector<std::string>, kCallColumns> WidestCallTexts(const Message
   std::uint32_t messages = 0;
   std::int16_t channel = -1;
   std::uint64_t pdd = 0;
+  std::string media;
+  std::vector<bool> reasons;  // by index, those the calls hold
+  for (const H225CallFacts& facts : calls.h225) {
+    if (IsPresent(facts.media)) {
+      std::string text;
+      AppendNetworkAddress(text, facts.media);
+      text += ' ';
+      text += CodecText(facts);
+      media = text.size() > media.size() ? std::move(text) : media;
+    }
+    if (facts.releaseReason >= 0) {
+      reasons.resize(std::max(reasons.size(), static_cast<std::size_t>(facts.releaseReason) + 1));
+      reasons[static_cast<std::size_t>(facts.releaseReason)] = true;
+    }
+  }
+  for (std::size_t reason = 0; reason < reasons.size(); ++reason) {
+    if (reasons[reason]) {
+      at(CallColumn::ReleaseReason).push_back(ReleaseCompleteReasonName(static_cast<int>(reason)));
+    }
+  }
+  at(CallColumn::Media).push_back(std::move(media));
   for (const CallRecord& call : calls.calls) {
     channel = std::max(channel, call.channel);
     pdd = std::max(pdd, PostDialDelay(store, call).value_or(0));
