@@ -208,7 +208,8 @@ struct ChangedCalls {
 // Groups the messages from `first` on into the table's calls, noting what changed when asked;
 // false, the table unfinished, when `keepGoing` says no.
 bool GroupMessages(const MessageStore& store, std::size_t first, CallTable& table,
-                   ChangedCalls* changed, const std::function<bool()>& keepGoing = {}) {
+                   ChangedCalls* changed, const std::function<bool()>& keepGoing = {},
+                   bool h225Bodies = true) {
   table.callOfMessage.resize(store.MessageCount(), 0);
   FactReader facts(store);
   for (std::size_t index = first; index < store.MessageCount(); ++index) {
@@ -239,7 +240,7 @@ bool GroupMessages(const MessageStore& store, std::size_t first, CallTable& tabl
       started.callReferenceLength = header->length;
       started.callReferenceValue = header->value;
       started.began = setup ? CallBegan::Setup : CallBegan::Partial;
-      if (started.protocol == Protocol::H225) {
+      if (started.protocol == Protocol::H225 && h225Bodies) {
         table.h225.emplace_back();
         started.h225 = static_cast<std::uint32_t>(table.h225.size());
       }
@@ -278,14 +279,16 @@ void SortDistinct(std::vector<std::uint32_t>& numbers) {
 
 }  // namespace
 
-CallTable GroupCalls(const MessageStore& store, const std::function<bool()>& keepGoing) {
+CallTable GroupCalls(const MessageStore& store, const std::function<bool()>& keepGoing,
+                     bool h225Bodies) {
   CallTable table;
-  if (!GroupMessages(store, 0, table, nullptr, keepGoing)) {
+  if (!GroupMessages(store, 0, table, nullptr, keepGoing, h225Bodies)) {
     return table;
   }
   for (CallRecord& call : table.calls) {
     call.outcome = OutcomeOf(call);
   }
+  table.h225.shrink_to_fit();  // the room doubled as it grew may be half unused
   LinkRelatedLegs(store, table.calls);
   return table;
 }

@@ -86,12 +86,12 @@ struct CallRecord {
 // has one; the first unicast media channel of its fast start (forward before reverse within a
 // message) with its codec; the reason of its first RELEASE COMPLETE that has one.
 struct H225CallFacts {
+  NetworkAddress media;  // Kind::None: none
   Guid callIdentifier{};
-  bool hasCallIdentifier = false;
   std::int16_t releaseReason = -1;  // an index of ReleaseCompleteReasonName; -1: none
   std::int16_t audio = -1;          // of the media, as FastStartChannel holds them
   std::uint8_t dataType = 0;
-  NetworkAddress media;  // Kind::None: none
+  bool hasCallIdentifier = false;
 };
 
 struct CallTable {
@@ -121,8 +121,10 @@ struct CallTable {
 
 // Groups the stored messages into calls (one pass, no per-message allocation), and links the
 // related legs among them. When `keepGoing`, asked now and then, says no, the table is left
-// unfinished, for the caller to drop.
-CallTable GroupCalls(const MessageStore& store, const std::function<bool()>& keepGoing = {});
+// unfinished, for the caller to drop. Without `h225Bodies` the H.225 calls have no H225CallFacts,
+// for the benchmark to weigh them.
+CallTable GroupCalls(const MessageStore& store, const std::function<bool()>& keepGoing = {},
+                     bool h225Bodies = true);
 
 // Groups the messages appended to the store since the table was made or last extended, as
 // GroupCalls would have grouped them with the others; only the links of the calls near the new

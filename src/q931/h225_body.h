@@ -28,7 +28,7 @@ struct NetworkAddress {
   bool multicast = false;
   std::uint16_t port = 0;
   std::array<std::uint8_t, 16> ip{};  // the first 4 for IPv4
-  std::string_view otherName;         // the alternative's name for Other
+  const char* otherName = "";         // the alternative's name for Other: kept small for the calls
 };
 
 bool IsPresent(const NetworkAddress& address);

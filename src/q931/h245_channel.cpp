@@ -73,7 +73,7 @@ void ReadIpAddress(PerReader& reader, NetworkAddress& address, int octets) {
   }
 }
 
-void SetOther(PerReader& reader, NetworkAddress& address, std::string_view name) {
+void SetOther(PerReader& reader, NetworkAddress& address, const char* name) {
   if (reader.Ok()) {
     address.kind = NetworkAddress::Kind::Other;
     address.otherName = name;
