@@ -8,10 +8,11 @@
 // one). With `find-all TEXT`, the results of Find All for the text with the first one chosen;
 // with `menu`, the row's right-click menu open; with `recent`, File > Open Recent open after the
 // trace and another were opened (menus are grabbed from the whole screen).
-// Usage: screenshot TRACE ROW OUTPUT.png [calls|call|opening|statistics|trunks|
+// Usage: screenshot TRACE ROW OUTPUT.png [calls|calls-media|call|opening|statistics|trunks|
 //        flow [ADDRESS=NAME...]|where EXPR|triage EXPR|find-all TEXT|menu|recent|about|
 //        h225]
-// (h225: a taller window, its pane scrolled to the H.225 user information at its end)
+// (h225: a taller window, its pane scrolled to the H.225 user information at its end;
+// calls-media: the calls table scrolled to the H.225 columns)
 // (the names of the ladder's lanes; scripts/screenshot.sh runs it under xvfb-run)
 
 #include <QAction>
@@ -114,7 +115,8 @@ int main(int argc, char** argv) {
   const QModelIndex row = list->model()->index(QString::fromLatin1(argv[2]).toInt(), 0);
   list->setCurrentIndex(row);
   list->setFocus();
-  if (std::strcmp(view, "calls") == 0) {
+  const bool media = std::strcmp(view, "calls-media") == 0;
+  if (std::strcmp(view, "calls") == 0 || media) {
     window.findChild<QTabWidget*>(QStringLiteral("isdnTabs"))->setCurrentIndex(1);
     auto* calls = window.findChild<QTreeView*>(QStringLiteral("callList"));
     const QString call = row.siblingAtColumn(sigrune::MessageListModel::Call).data().toString();
@@ -122,6 +124,11 @@ int main(int argc, char** argv) {
       if (calls->model()->index(shown, 0).data().toString() == call) {
         calls->setCurrentIndex(calls->model()->index(shown, 0));
       }
+    }
+    if (media) {
+      // Scrolled right to the H.225 call's media and release reason.
+      calls->scrollTo(calls->currentIndex().siblingAtColumn(
+          static_cast<int>(sigrune::CallColumn::ReleaseReason)));
     }
     calls->setFocus();
   } else if (std::strcmp(view, "call") == 0) {
