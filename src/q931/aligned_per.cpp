@@ -41,15 +41,18 @@ std::uint32_t PerReader::Bits(int count) {
     Fail("ends early");
     return 0;
   }
-  std::uint32_t value = 0;
-  while (count > 0) {
-    const int used = static_cast<int>(bit_ % 8);
-    const int take = std::min(count, 8 - used);
-    const int octet = octets_.At(bit_ / 8);
-    value = value << take | ((octet >> (8 - used - take)) & ((1 << take) - 1));
-    bit_ += static_cast<std::uint64_t>(take);
-    count -= take;
+  // The octets the bits span, at most five, gathered at once: the check above bounds them.
+  const std::uint64_t first = bit_ / 8;
+  const std::uint64_t end = (bit_ + static_cast<std::uint64_t>(count) + 7) / 8;
+  std::uint64_t window = 0;
+  for (const std::uint8_t* octet = octets_.begin() + first; octet != octets_.begin() + end;
+       ++octet) {
+    window = window << 8 | *octet;
   }
+  const auto value =
+      static_cast<std::uint32_t>((window >> (8 * end - bit_ - static_cast<std::uint64_t>(count))) &
+                                 ((std::uint64_t{1} << count) - 1));
+  bit_ += static_cast<std::uint64_t>(count);
   return value;
 }
 
