@@ -141,7 +141,8 @@ struct H225Call {
 };
 
 constexpr int kCodecs[] = {3, 1, 10, 11, 8, 14, 5};  // g711 u/A, g729, g729A, g7231, g729B, g722
-constexpr std::string_view kProducts[] = {"Gateway 3900", "SBC 5000", "IP Phone 7960", "CUBE"};
+constexpr std::string_view kProducts[] = {"Gateway 3900", "SBC 5000", "Desk Phone 20",
+                                          "Edge Proxy"};
 
 per::Address MediaAddress(const per::Address& host, Random& random) {
   return {host.ip, static_cast<std::uint16_t>(16384 + 2 * random.Below(8000))};
