@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Benchmarks on a generated trace of a million messages with the shape of a real one (about
-# 775 MB; then its <Tracelist> form, 1.10 GB), in a temporary folder.
+# 776 MB; then its <Tracelist> form, 1.10 GB), in a temporary folder.
 # Usage: ./bench.sh [--build DIR] [--before DIR] [MESSAGES]
 #   --build DIR   measure the programs of another build folder (of an older commit, say) on the
 #                 same trace, without building this tree
