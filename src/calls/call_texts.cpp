@@ -16,6 +16,27 @@ std::string_view EndTimeText(const MessageStore& store, const CallRecord& call) 
                        IsTracelist(store, IndexOf(call.lastMessage)));
 }
 
+std::string MeanSecondsText(NanosecondSum nanoseconds, std::uint64_t count) {
+  if (count == 0) {
+    return {};
+  }
+  const NanosecondSum unit = NanosecondSum{count} * 1'000'000;
+  NanosecondSum milliseconds = nanoseconds / unit;
+  if (2 * (nanoseconds % unit) >= unit) {
+    ++milliseconds;
+  }
+  std::string digits;
+  for (NanosecondSum left = milliseconds / 1000; digits.empty() || left > 0; left /= 10) {
+    digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(left % 10)));
+  }
+  const auto fraction = static_cast<unsigned>(milliseconds % 1000);
+  digits += '.';
+  digits += static_cast<char>('0' + fraction / 100);
+  digits += static_cast<char>('0' + fraction / 10 % 10);
+  digits += static_cast<char>('0' + fraction % 10);
+  return digits;
+}
+
 std::string DurationText(MessageTime first, MessageTime last) {
   if (first == kNoTime || last == kNoTime) {
     return {};
@@ -25,19 +46,7 @@ std::string DurationText(MessageTime first, MessageTime last) {
   }
   // Unsigned: the two ends of what the times hold are further apart than a signed difference
   // holds.
-  constexpr std::uint64_t kNanosecondsPerMillisecond = 1'000'000;
-  const std::uint64_t nanoseconds =
-      static_cast<std::uint64_t>(last) - static_cast<std::uint64_t>(first);
-  const std::uint64_t milliseconds =
-      nanoseconds / kNanosecondsPerMillisecond +
-      (nanoseconds % kNanosecondsPerMillisecond >= kNanosecondsPerMillisecond / 2 ? 1 : 0);
-  std::string text = std::to_string(milliseconds / 1000);
-  const auto fraction = static_cast<unsigned>(milliseconds % 1000);
-  text += '.';
-  text += static_cast<char>('0' + fraction / 100);
-  text += static_cast<char>('0' + fraction / 10 % 10);
-  text += static_cast<char>('0' + fraction % 10);
-  return text;
+  return MeanSecondsText(static_cast<std::uint64_t>(last) - static_cast<std::uint64_t>(first), 1);
 }
 
 std::string DurationText(const MessageStore& store, const CallRecord& call) {

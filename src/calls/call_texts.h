@@ -16,6 +16,13 @@ namespace sigrune {
 std::string_view StartTimeText(const MessageStore& store, const CallRecord& call);
 std::string_view EndTimeText(const MessageStore& store, const CallRecord& call);
 
+// Sums of nanoseconds beyond what 64 bits hold (centuries of talk), added exactly.
+__extension__ typedef unsigned __int128 NanosecondSum;
+
+// Seconds with three decimals of `nanoseconds` / `count`, rounded half away from zero to the
+// millisecond on the exact fraction; empty when `count` is 0.
+std::string MeanSecondsText(NanosecondSum nanoseconds, std::uint64_t count);
+
 // Seconds from `first` to `last` with three decimals, rounded to the millisecond with halves
 // away from zero ("12.346"); "-" when `last` is earlier; empty when either is kNoTime.
 std::string DurationText(MessageTime first, MessageTime last);

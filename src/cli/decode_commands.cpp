@@ -117,10 +117,7 @@ int RunShowCommand(const ShowArguments& arguments, std::FILE* in, std::FILE* out
     if (output.Failed()) {
       break;
     }
-    if (number.value > store.MessageCount()) {
-      output.Flush();
-      std::fprintf(err, "sigrune-cli: message %zu: %s has %zu messages\n", number.value,
-                   Escaped(err, TraceNameForMessages(files)).c_str(), store.MessageCount());
+    if (!CheckMessageNumber(store, files, number, output, err)) {
       anyFailed = true;
       continue;
     }

@@ -326,10 +326,7 @@ int RunH225Command(const H225Arguments& arguments, std::FILE* in, std::FILE* out
     if (output.Failed()) {
       break;
     }
-    if (number.value > store.MessageCount()) {
-      output.Flush();
-      std::fprintf(err, "sigrune-cli: message %zu: %s has %zu messages\n", number.value,
-                   Escaped(err, TraceNameForMessages(files)).c_str(), store.MessageCount());
+    if (!CheckMessageNumber(store, files, number, output, err)) {
       anyFailed = true;
       continue;
     }

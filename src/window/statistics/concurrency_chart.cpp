@@ -178,20 +178,11 @@ void ConcurrencyChart::Paint(QPainter& painter, const ChartColours& colours, QSi
   const int padding = std::max(4, metrics.height() / 2);
   PaintLegend(&painter, &colours, layout.left, padding, size.width() - layout.left - padding);
 
-  const std::uint64_t step = GridStep(tallest_);
-  const std::uint64_t ceiling = std::max<std::uint64_t>(1, (tallest_ + step - 1) / step * step);
-  const double perCall = (layout.bottom - layout.top) / static_cast<double>(ceiling);
   const int right = layout.left + static_cast<int>(std::ceil(layout.pitch * Bars()));
-  for (std::uint64_t calls = 0; calls <= ceiling; calls += step) {
-    const int y =
-        layout.bottom - static_cast<int>(std::lround(perCall * static_cast<double>(calls)));
-    painter.setPen(colours.muted);
-    painter.drawLine(layout.left, y, right, y);
-    painter.setPen(colours.text);
-    painter.drawText(QRect(0, y - metrics.height() / 2, layout.left - padding, metrics.height()),
-                     Qt::AlignRight | Qt::AlignVCenter,
-                     QString::fromStdString(GroupedDigits(calls)));
-  }
+  const double perCall =
+      PaintCallGrid(painter, colours, metrics,
+                    QRect(QPoint(layout.left, layout.top), QPoint(right, layout.bottom)),
+                    layout.left - padding, tallest_);
   const auto pointOf = [&](std::size_t bar, std::uint32_t calls) {
     return QPointF(layout.left + layout.pitch * (static_cast<double>(bar) + 0.5),
                    layout.bottom - perCall * calls);

@@ -78,6 +78,24 @@ std::uint64_t GridStep(std::uint64_t tallest) {
   }
 }
 
+double PaintCallGrid(QPainter& painter, const ChartColours& colours, const QFontMetrics& metrics,
+                     const QRect& area, int labelWidth, std::uint64_t tallest) {
+  const std::uint64_t step = GridStep(tallest);
+  const std::uint64_t ceiling = std::max<std::uint64_t>(1, (tallest + step - 1) / step * step);
+  const int bottom = area.bottom();
+  const double perCall = (bottom - area.top()) / static_cast<double>(ceiling);
+  for (std::uint64_t calls = 0; calls <= ceiling; calls += step) {
+    const int y = bottom - static_cast<int>(std::lround(perCall * static_cast<double>(calls)));
+    painter.setPen(colours.muted);
+    painter.drawLine(area.left(), y, area.right(), y);
+    painter.setPen(colours.text);
+    painter.drawText(QRect(0, y - metrics.height() / 2, labelWidth, metrics.height()),
+                     Qt::AlignRight | Qt::AlignVCenter,
+                     QString::fromStdString(GroupedDigits(calls)));
+  }
+  return perCall;
+}
+
 QString BarSpanText(std::int64_t start, std::int64_t barMinutes) {
   const auto tr = [](const char* text) {
     return QCoreApplication::translate("sigrune::StatisticsChart", text);
@@ -279,20 +297,11 @@ void StatisticsChart::Paint(QPainter& painter, const ChartColours& colours, QSiz
   PaintLegend(&painter, &colours, layout.left, padding);
 
   // The grid: a line per step of calls, labelled at the left.
-  const std::uint64_t step = GridStep(tallest_);
-  const std::uint64_t ceiling = std::max<std::uint64_t>(1, (tallest_ + step - 1) / step * step);
-  const double perCall = (layout.bottom - layout.top) / static_cast<double>(ceiling);
   const int right = layout.left + static_cast<int>(std::ceil(layout.pitch * Bars()));
-  for (std::uint64_t calls = 0; calls <= ceiling; calls += step) {
-    const int y =
-        layout.bottom - static_cast<int>(std::lround(perCall * static_cast<double>(calls)));
-    painter.setPen(colours.muted);
-    painter.drawLine(layout.left, y, right, y);
-    painter.setPen(colours.text);
-    painter.drawText(QRect(0, y - metrics.height() / 2, layout.left - padding, metrics.height()),
-                     Qt::AlignRight | Qt::AlignVCenter,
-                     QString::fromStdString(GroupedDigits(calls)));
-  }
+  const double perCall =
+      PaintCallGrid(painter, colours, metrics,
+                    QRect(QPoint(layout.left, layout.top), QPoint(right, layout.bottom)),
+                    layout.left - padding, tallest_);
 
   if (chosen && *chosen < Bars()) {
     painter.fillRect(BarRect(*chosen, size), colours.band);

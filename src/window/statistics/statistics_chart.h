@@ -18,6 +18,7 @@
 
 #include "calls/call_statistics.h"
 
+class QFontMetrics;
 class QPainter;
 class QPalette;
 
@@ -35,6 +36,12 @@ ChartColours PaperChartColours();
 
 // A step of 1, 2 or 5 times a power of ten that cuts `tallest` into about four: the grid's.
 std::uint64_t GridStep(std::uint64_t tallest);
+
+// The grid of a chart of calls: a line per GridStep of `tallest` from the area's bottom up,
+// across it, labelled in `labelWidth` pixels at its left (less the label's padding). Returns the
+// pixels a call stands for.
+double PaintCallGrid(QPainter& painter, const ChartColours& colours, const QFontMetrics& metrics,
+                     const QRect& area, int labelWidth, std::uint64_t tallest);
 
 // "2004-01-15 10:40", or "2004-01-15 10:40 to 10:50" for a bar of several minutes.
 QString BarSpanText(std::int64_t start, std::int64_t barMinutes);
