@@ -1,6 +1,8 @@
 // `h225`: the H.225 user information of messages, a line of key fields or a JSON object each.
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "cli/command_line.h"
 #include "cli/output_buffer.h"
@@ -8,6 +10,7 @@
 #include "cli/trace_loading.h"
 #include "q931/decoder.h"
 #include "q931/h225_body.h"
+#include "util/ordered_chunks.h"
 
 namespace sigrune {
 
@@ -288,40 +291,61 @@ int RunH225Command(const H225Arguments& arguments, std::FILE* in, std::FILE* out
   const MessageStore& store = document.Store();
   OutputBuffer output(out);
   bool anyFailed = false;
-  // Kept from one message to the next, with the room of their lists.
-  PayloadBytes bytes;
-  H225UserInformation information;
-  std::string line;
-  const auto write = [&](std::size_t number) {
+  // What a thread keeps from one message to the next, with the room of its lists.
+  struct Decoding {
+    PayloadBytes bytes;
+    H225UserInformation information;
+  };
+  const auto append = [&](std::string& text, std::size_t number, Decoding& decoding) {
     const MessageIndex index = IndexOf(MessageNumber{number});
     const H225UserInformation* facts = nullptr;
     try {
-      ReadPayloadBytesOfMessage(store, index, bytes);
+      ReadPayloadBytesOfMessage(store, index, decoding.bytes);
       OctetView contents;
       std::int64_t firstOctet = 0;
-      if (FindH225UserInformation(bytes, contents, firstOctet)) {
-        DecodeH225UserInformation(contents, firstOctet, information);
-        facts = &information;
+      if (FindH225UserInformation(decoding.bytes, contents, firstOctet)) {
+        DecodeH225UserInformation(contents, firstOctet, decoding.information);
+        facts = &decoding.information;
       }
     } catch (const SubscriptOutOfRange&) {
       // A data line without octets carries no user information.
     }
-    line.clear();
     if (arguments.json) {
-      AppendJson(line, number, facts);
+      AppendJson(text, number, facts);
     } else {
-      AppendLine(line, number, facts);
+      AppendLine(text, number, facts);
     }
-    line += '\n';
-    output.Write(line);
+    text += '\n';
   };
   if (arguments.numbers.empty()) {
-    for (std::size_t index = 0; index < store.MessageCount() && !output.Failed(); ++index) {
-      if (store.msgProtocols[index] == Protocol::H225) {
-        write(index + 1);
+    // Every H.225 message, decoded on every core in chunks and written in their order.
+    constexpr std::size_t kChunkMessages = 16384;
+    const unsigned threads = ChunkThreads();
+    std::vector<PerWorker<Decoding>> decodings(threads);
+    const std::size_t chunks = (store.MessageCount() + kChunkMessages - 1) / kChunkMessages;
+    const auto make = [&](std::size_t chunk, const ChunkWork& work) {
+      std::string text;
+      const std::size_t end = std::min(store.MessageCount(), (chunk + 1) * kChunkMessages);
+      for (std::size_t index = chunk * kChunkMessages; index < end && !work.Stopped(); ++index) {
+        if (store.msgProtocols[index] == Protocol::H225) {
+          append(text, index + 1, decodings[work.worker].state);
+        }
       }
-    }
+      return text;
+    };
+    const auto take = [&](std::size_t, std::string text) {
+      output.Write(text);
+      return !output.Failed();
+    };
+    TakeChunksInOrder<std::string>(chunks, threads, make, take, {});
   }
+  std::string line;
+  Decoding decoding;
+  const auto write = [&](std::size_t number) {
+    line.clear();
+    append(line, number, decoding);
+    output.Write(line);
+  };
   for (const MessageNumber number : arguments.numbers) {
     if (output.Failed()) {
       break;
