@@ -336,7 +336,7 @@ std::string TraceMessage(int type, const Octets& contents) {
 // The H.225 lines of the file of real messages, as octets of whole messages.
 std::vector<std::string> RealH225Messages() {
   std::vector<std::string> messages;
-  std::istringstream lines(ReadFile("/work/shared/data/real-q931.txt"));
+  std::istringstream lines(ReadFile(SourceFile("tests/data/real-q931.txt")));
   for (std::string line; std::getline(lines, line);) {
     if (!line.empty() && line[0] != '#' && line.find("7e") != std::string::npos &&
         line.substr(0, 4) == "0802") {

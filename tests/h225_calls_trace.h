@@ -107,8 +107,9 @@ inline std::string Message(std::uint8_t reference, int type, const Octets& userU
   Octets message{0x08, 0x02, static_cast<std::uint8_t>(in ? 0x00 : 0x80), reference,
                  static_cast<std::uint8_t>(type)};
   if (!userUser.empty()) {
-    message.insert(message.end(), {0x7e, static_cast<std::uint8_t>(userUser.size() >> 8),
-                                   static_cast<std::uint8_t>(userUser.size())});
+    message.push_back(0x7e);
+    message.push_back(static_cast<std::uint8_t>(userUser.size() >> 8));
+    message.push_back(static_cast<std::uint8_t>(userUser.size()));
     message.insert(message.end(), userUser.begin(), userUser.end());
   }
   return Line(in, message);
