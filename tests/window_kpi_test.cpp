@@ -8,7 +8,6 @@
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QTest>
-#include <QXmlStreamReader>
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -66,17 +65,6 @@ std::string KpiTrace() {
   call("0a01010a", 1, 70, 10, false, 0.5);
   call("0a01010a", 2, 72, 10, false, 0.5);
   return trace;
-}
-
-QStringList SvgTexts(const std::string& path) {
-  QXmlStreamReader svg(QByteArray::fromStdString(ReadFile(path)));
-  QStringList texts;
-  while (!svg.atEnd()) {
-    if (svg.readNext() == QXmlStreamReader::StartElement && svg.name() == QLatin1String("text")) {
-      texts << svg.readElementText();
-    }
-  }
-  return texts;
 }
 
 class KpiTest : public WindowTest {

@@ -7,6 +7,7 @@
 
 #include <arpa/inet.h>
 
+#include <algorithm>
 #include <iterator>
 
 #include "q931/element_walker.h"
@@ -108,17 +109,15 @@ void CopyGuid(const OctetView& octets, Guid& guid) {
 
 void ReadIpAddress(PerReader& reader, NetworkAddress& address, int octets) {
   const OctetView ip = reader.FixedOctets(static_cast<std::uint32_t>(octets));
-  address.port = static_cast<std::uint16_t>(reader.Constrained(0, 65535));
+  const std::uint32_t port = reader.Constrained(0, 65535);
   if (reader.Ok()) {
-    std::copy(ip.begin(), ip.end(), address.ip.begin());
-    address.kind = octets == 4 ? NetworkAddress::Kind::Ipv4 : NetworkAddress::Kind::Ipv6;
+    address.SetIp(ip, port);
   }
 }
 
 void SetOther(PerReader& reader, NetworkAddress& address, const char* name) {
   if (reader.Ok()) {
-    address.kind = NetworkAddress::Kind::Other;
-    address.otherName = name;
+    address.SetOther(name);
   }
 }
 
@@ -662,6 +661,17 @@ void AppendGuid(std::string& text, const Guid& guid) {
     text += kDigits[guid[k] >> 4];
     text += kDigits[guid[k] & 0x0F];
   }
+}
+
+void NetworkAddress::SetIp(const OctetView& octets, std::uint32_t readPort) {
+  std::copy(octets.begin(), octets.begin() + std::min(octets.Size(), ip.size()), ip.begin());
+  port = static_cast<std::uint16_t>(readPort);
+  kind = octets.Size() == 4 ? Kind::Ipv4 : Kind::Ipv6;
+}
+
+void NetworkAddress::SetOther(const char* name) {
+  kind = Kind::Other;
+  otherName = name;
 }
 
 bool IsPresent(const NetworkAddress& address) {

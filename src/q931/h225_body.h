@@ -29,6 +29,10 @@ struct NetworkAddress {
   std::uint16_t port = 0;
   std::array<std::uint8_t, 16> ip{};  // the first 4 for IPv4
   const char* otherName = "";         // the alternative's name for Other: kept small for the calls
+
+  // As read: the IP's 4 or 16 octets and a port, or another kind of address by its name.
+  void SetIp(const OctetView& octets, std::uint32_t readPort);
+  void SetOther(const char* name);
 };
 
 bool IsPresent(const NetworkAddress& address);

@@ -67,16 +67,13 @@ void ReadIpAddress(PerReader& reader, NetworkAddress& address, int octets) {
   const std::uint32_t port = reader.Constrained(0, 65535);
   SkipExtensions(reader, extended);
   if (reader.Ok()) {
-    std::copy(ip.begin(), ip.end(), address.ip.begin());
-    address.port = static_cast<std::uint16_t>(port);
-    address.kind = octets == 4 ? NetworkAddress::Kind::Ipv4 : NetworkAddress::Kind::Ipv6;
+    address.SetIp(ip, port);
   }
 }
 
 void SetOther(PerReader& reader, NetworkAddress& address, const char* name) {
   if (reader.Ok()) {
-    address.kind = NetworkAddress::Kind::Other;
-    address.otherName = name;
+    address.SetOther(name);
   }
 }
 
