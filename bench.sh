@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Benchmarks on a generated trace of a million messages with the shape of a real one (about
-# 765 MB; then its <Tracelist> form, 1.09 GB), in a temporary folder.
+# 776 MB; then its <Tracelist> form, 1.10 GB), in a temporary folder.
 # Usage: ./bench.sh [--build DIR] [--before DIR] [MESSAGES]
 #   --build DIR   measure the programs of another build folder (of an older commit, say) on the
 #                 same trace, without building this tree
@@ -134,6 +134,14 @@ if [ -x "$cli" ] && [ -n "$list_seconds" ] &&
       pcap, messages / pcap, pcap / list, kilobytes / 1024
   }'
 fi
+# The H.225 user information of every H.225 message as JSON, to the same output as list; its goal
+# is within twice list's time.
+if [ -x "$cli" ] && [ -n "$list_seconds" ] && timed 3 /dev/null "$cli" h225 --json "$trace"; then
+  awk -v messages="$messages" -v h225="$seconds" -v list="$list_seconds" -v kilobytes="$kilobytes" 'BEGIN {
+    printf "sigrune-cli h225 --json > /dev/null: %.3f s  %9.0f messages/s  (%.2f x list; goal 2), peak %.0f MB\n",
+      h225, messages / h225, h225 / list, kilobytes / 1024
+  }'
+fi
 load_seconds=""
 if have "$programs/bench/load_and_list" "load and summary lines"; then
   if result=$("$programs/bench/load_and_list" "$trace"); then
@@ -249,6 +257,11 @@ goal_figures() {
   rm -f "$folder/goal-export.txt"
   timed 3 /dev/null "$cli_of" calls --csv "$trace" || return 1
   printf -v "${prefix}_calls" %s "$seconds"
+  # An older build has no h225 command: its figure stays unknown.
+  printf -v "${prefix}_h225" %s ""
+  if timed 3 /dev/null "$cli_of" h225 --json "$trace" 2>/dev/null; then
+    printf -v "${prefix}_h225" %s "$seconds"
+  fi
   printf -v "${prefix}_first" %s ""
   printf -v "${prefix}_full" %s ""
   printf -v "${prefix}_window_mb" %s ""
@@ -282,7 +295,8 @@ if [ -n "$grep_seconds" ] && goal_figures after "$programs"; then
     -v ae="$after_export" -v ac="$after_calls" -v afr="$after_first" -v afu="$after_full" \
     -v bl="${before_list:-}" -v bkb="${before_list_kb:-}" -v b1="${before_list_one:-}" \
     -v bf="${before_find:-}" -v be="${before_export:-}" -v bc="${before_calls:-}" \
-    -v bfr="${before_first:-}" -v bfu="${before_full:-}" \
+    -v bfr="${before_first:-}" -v bfu="${before_full:-}" -v ah="$after_h225" \
+    -v bh="${before_h225:-}" \
     -v a1kb="$after_one_kb" -v awm="$after_window_mb" -v aw1="$after_window_one_mb" \
     -v b1kb="${before_one_kb:-}" -v bwm="${before_window_mb:-}" -v bw1="${before_window_one_mb:-}" 'BEGIN {
     scale = messages / 1e6
@@ -300,6 +314,7 @@ if [ -n "$grep_seconds" ] && goal_figures after "$programs"; then
     row("window: first rows / fully loaded vs list", win(bfr, bfu, bl), win(afr, afu, al),
       "<= 0.3 s, <= 1.1x")
     row("calls grouping (calls --csv - list)", diff(bc, bl), diff(ac, al), "<= 0.3 s")
+    row("h225 --json vs list", ratio(bh, bl), ratio(ah, al), "<= 2x")
     row("list on one core (taskset -c 0)", sec(b1), sec(a1), "<= 1.1x before")
     if (have && b1 != "")
       printf "%-52s %-22s %-22s\n", "", "", sprintf("%.2fx before", a1 / b1)

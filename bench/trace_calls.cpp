@@ -3,7 +3,12 @@
 #include "trace_calls.h"
 
 #include <algorithm>
+#include <array>
+#include <functional>
 #include <initializer_list>
+#include <optional>
+
+#include "h225_encoder.h"
 
 namespace bench {
 
@@ -119,30 +124,217 @@ void AppendCause(Octets& body, unsigned location, std::uint8_t value) {
   }
 }
 
-// H.225.0 carries its PDU in the user-user element with a two-octet length: protocol
-// discriminator 5, the PDU's choice, the protocol identifier 0.0.8.2250.0.4, for a SETUP the
-// caller's h323-id in BMP characters, the call identifier, then the rest of the PDU.
-void AppendUserUser(Octets& body, Random& random, std::uint8_t choice,
-                    const std::uint8_t (&callGuid)[16], std::string_view h323Id) {
-  Octets pdu = {0x05, choice, 0x80, 0x06, 0x00, 0x08, 0x91, 0x4a, 0x00, 0x04};
-  std::size_t target = random.Between(20, 80);
-  if (!h323Id.empty()) {
-    target = random.Between(90, 160);
-    pdu.insert(pdu.end(), {0x01, 0x40, static_cast<std::uint8_t>(h323Id.size() - 1)});
-    for (const char c : h323Id) {
-      pdu.insert(pdu.end(), {0x00, static_cast<std::uint8_t>(c)});
+namespace per = sigrune::h225encoder;
+
+using Guid = std::array<std::uint8_t, 16>;
+
+// What one H.225 body of a call holds beyond its kind: the call's identifiers and addresses,
+// drawn once per call.
+struct H225Call {
+  Guid callIdentifier{};
+  Guid conferenceId{};
+  per::Address caller;  // the caller's signalling address
+  per::Address callee;
+  std::uint32_t version = 4;  // of the protocol identifier
+  bool tunnelling = false;
+  std::vector<int> codecs;  // AudioCapability indexes the caller offers, preferred first
+};
+
+constexpr int kCodecs[] = {3, 1, 10, 11, 8, 14, 5};  // g711 u/A, g729, g729A, g7231, g729B, g722
+constexpr std::string_view kProducts[] = {"Gateway 3900", "SBC 5000", "Desk Phone 20",
+                                          "Edge Proxy"};
+
+per::Address MediaAddress(const per::Address& host, Random& random) {
+  return {host.ip, static_cast<std::uint16_t>(16384 + 2 * random.Below(8000))};
+}
+
+per::Endpoint EndpointOf(Random& random) {
+  per::Endpoint endpoint;
+  endpoint.terminal = random.PerMille(300);
+  endpoint.gateway = !endpoint.terminal;
+  endpoint.vendor = random.PerMille(700);
+  endpoint.country = 181;
+  endpoint.manufacturer = static_cast<std::uint16_t>(random.Below(0x10000));
+  endpoint.product = std::string(random.Pick(kProducts));
+  endpoint.version = random.PerMille(500) ? "12.4" : "";
+  return endpoint;
+}
+
+void WriteGuid(per::PerWriter& writer, const Guid& guid) {
+  writer.Octets({guid.begin(), guid.end()});
+}
+
+per::PerWriter CallIdentifierOf(const H225Call& call) {
+  per::PerWriter writer;
+  writer.Bit(false);
+  WriteGuid(writer, call.callIdentifier);
+  return writer;
+}
+
+// Fast start: channels to send and to receive by turns (receiving on a media port of the host),
+// the codecs by turns too; an answer picks one codec each way.
+per::PerWriter FastStartOf(Random& random, const std::vector<int>& codecs, const per::Address& host,
+                           std::size_t channels) {
+  std::vector<std::vector<std::uint8_t>> elements;
+  for (std::size_t k = 0; k < channels; ++k) {
+    per::Channel channel;
+    channel.audio = codecs[k % codecs.size()];
+    channel.frames = channel.audio == 8 ? 1 : 20;
+    const per::Address media = MediaAddress(host, random);
+    channel.control = per::Address{media.ip, static_cast<std::uint16_t>(media.port + 1)};
+    if (k % 2 == 0) {
+      elements.push_back(per::OpenLogicalChannel(channel, std::nullopt));
+    } else {
+      channel.media = media;
+      per::Channel none;
+      none.audio = -1;
+      elements.push_back(per::OpenLogicalChannel(none, channel));
     }
   }
-  pdu.insert(pdu.end(), {0x11, 0x00});
-  pdu.insert(pdu.end(), std::begin(callGuid), std::end(callGuid));
-  while (pdu.size() < target) {
-    pdu.push_back(static_cast<std::uint8_t>(random.Below(256)));
+  return per::FastStart(elements);
+}
+
+void WriteProtocol(per::PerWriter& writer, const H225Call& call) {
+  writer.ObjectIdentifier({0, 0, 8, 2250, 0, call.version});
+}
+
+// The user-user element, with two length octets, of the body `write` writes.
+void AppendUserUser(Octets& message, const H225Call& call, std::uint32_t body,
+                    const std::function<void(per::PerWriter&)>& write) {
+  const Octets contents = per::UserInformation(body, write, call.tunnelling);
+  message.insert(message.end(), {0x7e, static_cast<std::uint8_t>(contents.size() >> 8),
+                                 static_cast<std::uint8_t>(contents.size() & 0xff)});
+  message.insert(message.end(), contents.begin(), contents.end());
+}
+
+void AppendSetupBody(Octets& message, Random& random, const H225Call& call, std::string_view h323Id,
+                     const std::string& calling, const std::string& called) {
+  const bool fastStart = random.PerMille(850);
+  const bool h245 = !fastStart || random.PerMille(200);
+  AppendUserUser(message, call, 0, [&](per::PerWriter& setup) {
+    setup.Bit(true);
+    setup.Bit(h245);
+    setup.Bits(0b111, 3);  // source and destination aliases, destination signalling address
+    setup.Bits(0, 3);
+    WriteProtocol(setup, call);
+    if (h245) {
+      per::WriteTransportAddress(
+          setup, {call.caller.ip, static_cast<std::uint16_t>(11000 + random.Below(1000))});
+    }
+    std::vector<per::Alias> source = {{0, calling, {}}};
+    if (!h323Id.empty()) {
+      source.insert(source.begin(), {1, std::string(h323Id), {}});
+    }
+    per::WriteAliases(setup, source);
+    per::WriteEndpoint(setup, EndpointOf(random));
+    per::WriteAliases(setup, {{0, called, {}}});
+    per::WriteTransportAddress(setup, call.callee);
+    setup.Bit(false);  // activeMC
+    WriteGuid(setup, call.conferenceId);
+    setup.Choice(0, 3, true);  // create
+    setup.Choice(0, 4, true);  // pointToPoint
+    std::vector<std::pair<int, per::PerWriter>> additions;
+    per::PerWriter sourceAddress;
+    per::WriteTransportAddress(sourceAddress, call.caller);
+    additions.emplace_back(0, sourceAddress);
+    additions.emplace_back(2, CallIdentifierOf(call));
+    if (fastStart) {
+      additions.emplace_back(6,
+                             FastStartOf(random, call.codecs, call.caller, random.Between(1, 4)));
+    }
+    additions.emplace_back(7, per::Flag(false));
+    additions.emplace_back(8, per::Flag(random.PerMille(100)));
+    setup.Extensions(9, additions);
+  });
+}
+
+// CALL PROCEEDING (1), ALERTING (3), CONNECT (2) and PROGRESS (7) from the callee.
+void AppendAnswerBody(Octets& message, Random& random, const H225Call& call, std::uint32_t body,
+                      bool fastStart, bool h245) {
+  const per::Address h245Address{call.callee.ip,
+                                 static_cast<std::uint16_t>(12000 + random.Below(1000))};
+  AppendUserUser(message, call, body, [&](per::PerWriter& answer) {
+    const auto faststart = [&] {
+      // The first codec offered, each way.
+      return FastStartOf(random, {call.codecs.front()}, call.callee, 2);
+    };
+    if (body == 7) {
+      answer.Bit(false);
+      answer.Bit(h245);
+      answer.Bits(0, 3);
+      answer.Bit(fastStart);
+      WriteProtocol(answer, call);
+      per::WriteEndpoint(answer, EndpointOf(random));
+      if (h245) {
+        per::WriteTransportAddress(answer, h245Address);
+      }
+      answer.Bit(false);
+      WriteGuid(answer, call.callIdentifier);
+      if (fastStart) {
+        const per::PerWriter elements = faststart();
+        answer.Octets(elements.Encoded());
+      }
+      return;
+    }
+    answer.Bit(true);
+    answer.Bit(h245);
+    WriteProtocol(answer, call);
+    if (body == 2 && h245) {
+      per::WriteTransportAddress(answer, h245Address);
+    }
+    per::WriteEndpoint(answer, EndpointOf(random));
+    if (body != 2 && h245) {
+      per::WriteTransportAddress(answer, h245Address);
+    }
+    if (body == 2) {
+      WriteGuid(answer, call.conferenceId);
+    }
+    std::vector<std::pair<int, per::PerWriter>> additions;
+    additions.emplace_back(0, CallIdentifierOf(call));
+    if (fastStart) {
+      additions.emplace_back(4, faststart());
+    }
+    answer.Extensions(fastStart ? 5 : 1, additions);
+  });
+}
+
+void AppendReleaseCompleteBody(Octets& message, Random& random, const H225Call& call,
+                               std::uint8_t cause) {
+  // The reasons a cause maps to, most often left out.
+  int reason = -1;
+  if (random.PerMille(cause == kNormalClearing ? 50 : 600)) {
+    constexpr int kFailures[] = {2, 3, 7, 11, 14};  // unreachable, rejected, resources, undefined
+    reason = cause == kNormalClearing ? 11 : cause == 17 ? 9 : random.Pick(kFailures);
   }
-  pdu.resize(target);
-  body.push_back(0x7e);
-  body.push_back(static_cast<std::uint8_t>(pdu.size() >> 8));
-  body.push_back(static_cast<std::uint8_t>(pdu.size() & 0xff));
-  body.insert(body.end(), pdu.begin(), pdu.end());
+  AppendUserUser(message, call, 5, [&](per::PerWriter& release) {
+    release.Bit(true);
+    release.Bit(reason >= 0);
+    WriteProtocol(release, call);
+    if (reason >= 0) {
+      release.Choice(static_cast<std::uint32_t>(reason), 12, true);
+    }
+    release.Extensions(1, {{0, CallIdentifierOf(call)}});
+  });
+}
+
+void AppendFacilityBody(Octets& message, Random& random, const H225Call& call) {
+  const bool startH245 = random.PerMille(500);
+  AppendUserUser(message, call, 6, [&](per::PerWriter& facility) {
+    facility.Bit(true);
+    facility.Bits(0b001, 3);  // the conference identifier alone
+    WriteProtocol(facility, call);
+    WriteGuid(facility, call.conferenceId);
+    facility.Choice(startH245 ? 5 : 3, 4, true);  // startH245 or undefinedReason
+    std::vector<std::pair<int, per::PerWriter>> additions;
+    additions.emplace_back(0, CallIdentifierOf(call));
+    if (startH245) {
+      per::PerWriter address;
+      per::WriteTransportAddress(
+          address, {call.caller.ip, static_cast<std::uint16_t>(11000 + random.Below(1000))});
+      additions.emplace_back(6, address);
+    }
+    facility.Extensions(startH245 ? 7 : 1, additions);
+  });
 }
 
 const OutcomeShare& PickOutcome(Random& random) {
@@ -204,10 +396,10 @@ class LegPlanner {
   }
 
   void ReleaseCompleteH225(std::uint32_t delayMs, bool byOriginator, std::uint8_t cause,
-                           const std::uint8_t (&guid)[16]) {
+                           const H225Call& call) {
     Octets& releaseComplete = Add(delayMs, byOriginator, "ReleaseComplete", 0x5a);
     AppendCause(releaseComplete, CauseLocation(byOriginator), cause);
-    AppendUserUser(releaseComplete, random_, 0x25, guid, {});
+    AppendReleaseCompleteBody(releaseComplete, random_, call, cause);
   }
 
  private:
@@ -327,72 +519,93 @@ void PlanPriCall(Random& random, CallLeg& leg, const OutcomeShare& share, std::s
   planner.ClearPri(TalkMs(random), random.PerMille(500), kNormalClearing, false);
 }
 
+H225Call DrawH225Call(Random& random, const CallLeg& leg) {
+  H225Call call;
+  for (std::uint8_t& octet : call.callIdentifier) {
+    octet = static_cast<std::uint8_t>(random.Below(256));
+  }
+  for (std::uint8_t& octet : call.conferenceId) {
+    octet = static_cast<std::uint8_t>(random.Below(256));
+  }
+  const Gateway& peer = kGateways[leg.gateway];
+  const per::Address peerAddress{{peer.address, peer.address + 4}, 1720};
+  const per::Address server{{10, 0, 0, 1}, 1720};
+  call.caller = leg.gatewayOriginates ? peerAddress : server;
+  call.callee = leg.gatewayOriginates ? server : peerAddress;
+  call.version = static_cast<std::uint32_t>(random.Between(2, 6));
+  call.tunnelling = random.PerMille(400);
+  const std::size_t codecs = random.Between(1, 4);
+  std::size_t first = random.Below(std::size(kCodecs));
+  for (std::size_t k = 0; k < codecs; ++k) {
+    call.codecs.push_back(kCodecs[(first + k) % std::size(kCodecs)]);
+  }
+  return call;
+}
+
 void PlanH225Call(Random& random, CallLeg& leg, const OutcomeShare& share, std::string_view name) {
   const Outcome outcome = share.outcome;
   const std::uint8_t cause = share.cause;
   LegPlanner planner(random, leg);
-  std::uint8_t guid[16];
-  for (std::uint8_t& octet : guid) {
-    octet = static_cast<std::uint8_t>(random.Below(256));
-  }
+  const H225Call call = DrawH225Call(random, leg);
   Octets& setup = planner.Add(0, true, "Setup", 0x05);
   AppendSetupElements(setup, random, leg, name, 0);
   std::string h323Id(name.substr(0, 16));
   std::replace_if(
       h323Id.begin(), h323Id.end(), [](char c) { return (c & 0x80) != 0; }, '_');
-  AppendUserUser(setup, random, 0x20, guid, h323Id);
+  AppendSetupBody(setup, random, call, random.PerMille(800) ? h323Id : "", leg.calling, leg.called);
   switch (outcome) {
     case Outcome::NoCircuit:
     case Outcome::TemporaryFailure:
     case Outcome::Unallocated:
     case Outcome::Unspecified:
     case Outcome::Interworking:
-      planner.ReleaseCompleteH225(planner.Ms(20, 2000), false, cause, guid);
+      planner.ReleaseCompleteH225(planner.Ms(20, 2000), false, cause, call);
       return;
     default:
       break;
   }
-  AppendUserUser(planner.Add(planner.Ms(5, 80), false, "CallProceeding", 0x02), random, 0x21, guid,
-                 {});
+  // The callee answers the fast start in one of its first messages, or not at all.
+  const std::uint64_t fastStartIn = random.Below(5);  // 0 proceeding, 1 alerting, 2 connect
+  AppendAnswerBody(planner.Add(planner.Ms(5, 80), false, "CallProceeding", 0x02), random, call, 1,
+                   fastStartIn == 0, random.PerMille(200));
   if (outcome == Outcome::Busy) {
-    planner.ReleaseCompleteH225(planner.Ms(100, 3000), false, cause, guid);
+    planner.ReleaseCompleteH225(planner.Ms(100, 3000), false, cause, call);
     return;
   }
   if (outcome == Outcome::TimerExpiry) {
-    planner.ReleaseCompleteH225(planner.Ms(10000, 30000), true, cause, guid);
+    planner.ReleaseCompleteH225(planner.Ms(10000, 30000), true, cause, call);
     return;
   }
   if (random.PerMille(150)) {
     Octets& progress = planner.Add(planner.Ms(50, 600), false, "Progress", 0x03);
     AppendProgress(progress, 1, 8);
-    AppendUserUser(progress, random, 0x27, guid, {});
+    AppendAnswerBody(progress, random, call, 7, random.PerMille(300), false);
   }
   Octets& alerting = planner.Add(planner.Ms(100, 1500), false, "Alerting", 0x01);
   if (random.PerMille(300)) {
     AppendProgress(alerting, 1, 8);
   }
-  AppendUserUser(alerting, random, 0x23, guid, {});
+  AppendAnswerBody(alerting, random, call, 3, fastStartIn == 1, random.PerMille(100));
   if (outcome == Outcome::NoUserResponding || outcome == Outcome::NoAnswer) {
-    planner.ReleaseCompleteH225(planner.Ms(15000, 40000), false, cause, guid);
+    planner.ReleaseCompleteH225(planner.Ms(15000, 40000), false, cause, call);
     return;
   }
   if (outcome == Outcome::Abandoned) {
-    planner.ReleaseCompleteH225(planner.Ms(2000, 20000), true, kNormalClearing, guid);
+    planner.ReleaseCompleteH225(planner.Ms(2000, 20000), true, kNormalClearing, call);
     return;
   }
   Octets& connect = planner.Add(planner.Ms(1500, 25000), false, "Connect", 0x07);
   if (random.PerMille(150)) {
     AppendTextElement(connect, 0x28, {}, random.Pick(kNames));
   }
-  AppendUserUser(connect, random, 0x22, guid, {});
+  AppendAnswerBody(connect, random, call, 2, fastStartIn == 2, random.PerMille(600));
   std::uint32_t talk = TalkMs(random);
   if (random.PerMille(100)) {
     const std::uint32_t before = talk / 3;
-    AppendUserUser(planner.Add(before, random.PerMille(500), "Facility", 0x62), random, 0x26, guid,
-                   {});
+    AppendFacilityBody(planner.Add(before, random.PerMille(500), "Facility", 0x62), random, call);
     talk -= before;
   }
-  planner.ReleaseCompleteH225(talk, random.PerMille(500), kNormalClearing, guid);
+  planner.ReleaseCompleteH225(talk, random.PerMille(500), kNormalClearing, call);
 }
 
 void PlanLeg(Random& random, CallLeg& leg, const OutcomeShare& outcome, std::string_view name) {

@@ -2,8 +2,10 @@
 
 #include <cstdio>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "calls/call_concurrency.h"
 #include "calls/call_kpis.h"
 #include "trace/trace_reader.h"
 
@@ -148,6 +150,49 @@ TEST(CountChannels, SuspectsNeedFiveFailuresAtThreeTimesTheGatewaysShare) {
                        "10.0.0.7,1,5,0,5,0,100.0,34,yes", "10.0.0.7,2,4,0,4,0,100.0,34,",
                        "10.0.0.7,3,18,18,0,0,0.0,,", "10.0.0.8,1,10,5,5,0,50.0,34,",
                        "10.0.0.8,2,19,19,0,0,0.0,,"}));
+}
+
+// For each bar, the most calls at one instant within it, each from its first to its last message
+// time, both included; calls that began in an earlier bar count at the bar's first instant.
+TEST(CountConcurrency, EachBarHoldsTheMostCallsAtOneInstantWithinIt) {
+  const auto call = [](std::string_view gateway, int crv, std::string_view start,
+                       std::string_view end) {
+    return Message(start, true, gateway, crv, kSetup) +
+           Message(end, false, gateway, crv, kReleaseComplete);
+  };
+  const std::string e = "0500000a", f = "0600000a";
+  const std::string trace =
+      call(e, 1, "10:00:10", "10:02:30") + call(e, 2, "10:01:00", "10:01:00") +
+      call(e, 3, "10:02:30", "10:03:00") +  // begins as 1 ends: both in progress
+      call(e, 4, "10:05:00", "10:04:00") +  // ends before it begins: left out
+      call(f, 1, "10:00:00", "10:00:59.999");
+  const MessageStore store = ReadTraceText(trace);
+  const CallTable calls = GroupCalls(store);
+  const std::tuple<std::int64_t, std::int64_t, std::vector<std::string>> cases[] = {
+      {1440,
+       1,
+       {"10.0.0.5 PRI: 1 2 2 1, peak 2 in bar 1", "10.0.0.6 PRI: 1 0 0 0, peak 1 in bar 0"}},
+      {2, 10, {"10.0.0.5 PRI: 2, peak 2 in bar 0", "10.0.0.6 PRI: 1, peak 1 in bar 0"}},
+  };
+  for (const auto& [mostBars, barMinutes, expected] : cases) {
+    const Concurrency concurrency = CountConcurrency(store, calls, std::nullopt, mostBars);
+    EXPECT_EQ(concurrency.barMinutes, barMinutes);
+    EXPECT_EQ(MinuteText(concurrency.firstMinute), "2004-01-15 10:00");
+    EXPECT_EQ(concurrency.untimed, 1u);
+    std::vector<std::string> lines;
+    for (const ConcurrencySeries& series : concurrency.series) {
+      std::string line = store.gatewayIpTexts[series.gatewayIpIndex];
+      line.append(" ").append(ProtocolText(series.protocol)).append(":");
+      for (const std::uint32_t peak : series.peaks) {
+        line.append(" ").append(std::to_string(peak));
+      }
+      line.append(", peak ").append(std::to_string(series.peak));
+      lines.push_back(line.append(" in bar ").append(std::to_string(series.peakBar)));
+    }
+    EXPECT_EQ(lines, expected) << mostBars;
+  }
+  const std::vector<CallNumber> none;
+  EXPECT_TRUE(CountConcurrency(store, calls, none).series.empty());
 }
 
 }  // namespace

@@ -10,7 +10,6 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
-#include <QXmlStreamReader>
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
@@ -67,18 +66,6 @@ TEST(LadderPicture, TimesAreAbsoluteOrFromTheFirstAndBlankWithoutOne) {
       }
     }
   }
-}
-
-// The texts of an SVG file's <text> elements; empty when it does not read as XML.
-QStringList SvgTexts(const std::string& path) {
-  QXmlStreamReader svg(QByteArray::fromStdString(ReadFile(path)));
-  QStringList texts;
-  while (!svg.atEnd()) {
-    if (svg.readNext() == QXmlStreamReader::StartElement && svg.name() == QLatin1String("text")) {
-      texts << svg.readElementText();
-    }
-  }
-  return svg.hasError() ? QStringList() : texts;
 }
 
 class FlowTest : public WindowTest {

@@ -9,7 +9,6 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QToolButton>
-#include <QXmlStreamReader>
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -49,17 +48,6 @@ TEST(StatisticsChart, GroupsTheMinutesWhenTheyAreTooManyForBars) {
     EXPECT_EQ(chart.BarCounts(0)[CallOutcome::Failed], 1u);
     EXPECT_EQ(chart.BarCounts(bars - 1)[CallOutcome::Answered], 1u);
   }
-}
-
-QStringList SvgTexts(const std::string& path) {
-  QXmlStreamReader svg(QByteArray::fromStdString(ReadFile(path)));
-  QStringList texts;
-  while (!svg.atEnd()) {
-    if (svg.readNext() == QXmlStreamReader::StartElement && svg.name() == QLatin1String("text")) {
-      texts << svg.readElementText();
-    }
-  }
-  return texts;
 }
 
 class StatisticsTest : public WindowTest {

@@ -10,6 +10,7 @@
 #include <QTest>
 #include <filesystem>
 
+#include "h225_calls_trace.h"
 #include "window/calls/call_rows.h"
 #include "window/calls/calls_pane.h"
 #include "window/ladder/flow_window.h"
@@ -141,6 +142,25 @@ TEST_F(CallsTableTest, ASortKeepsTheSelectedCallsAndTheCurrentOneInView) {
   EXPECT_EQ(window_->findChildren<FlowWindow*>().size(), 1);
 }
 
+TEST_F(CallsTableTest, MediaAndReleaseReasonSortAndNarrowTheCalls) {
+  Open(WriteTrace("h225.txt", h225calls::ThreeCalls()));
+  EXPECT_EQ(Cell({1}, CallColumn::Media).data().toString(), "192.0.2.10:16384 g711Alaw64k");
+  EXPECT_EQ(Cell({3}, CallColumn::ReleaseReason).data().toString(), "adaptiveBusy");
+  const auto shown = [&] {
+    std::string calls;
+    for (int row = 0; row < Table()->model()->rowCount(); ++row) {
+      calls += Table()->model()->index(row, 0).data().toString().toStdString();
+    }
+    return calls;
+  };
+  Table()->sortByColumn(static_cast<int>(CallColumn::ReleaseReason), Qt::AscendingOrder);
+  EXPECT_EQ(shown(), "231");
+  Table()->sortByColumn(static_cast<int>(CallColumn::Media), Qt::DescendingOrder);
+  EXPECT_EQ(shown(), "213");
+  window_->findChild<QLineEdit*>(QStringLiteral("callFilterText"))->setText("adaptive");
+  EXPECT_EQ(shown(), "3");
+}
+
 TEST_F(CallsTableTest, TheRightClickMenuActsOnTheSelectedCalls) {
   Open(WriteTrace("wide.txt", kWideTrace));
   Click(Cell({2}, CallColumn::Number));
@@ -162,11 +182,11 @@ TEST_F(CallsTableTest, TheRightClickMenuActsOnTheSelectedCalls) {
   QTest::keyClick(Table(), Qt::Key_C, Qt::ControlModifier);
   EXPECT_EQ(QGuiApplication::clipboard()->text(),
             "Call,Start,Duration,Gateway,Protocol,Direction,Calling,Called,Outcome,Cleared by,"
-            "Messages,Related,Cause\n"
+            "Messages,Related,Channel,PDD,Media,Release reason,Cause\n"
             "1,01/15/2004 10:00:00.000,2.010,10.1.1.5,PRI,in,12345678901234567890,'=1+2,"
-            "failed (open),server,2,2,34 No channel available\n"
+            "failed (open),server,2,2,,,,,34 No channel available\n"
             "2,01/15/2004 10:00:00.400,1.600,192.168.200.200,H225,out,12345678901234567890,"
-            "'=1+2,failed (open),gateway,2,1,34 No channel available\n");
+            "'=1+2,failed (open),gateway,2,1,,,,,34 No channel available\n");
   window_->findChild<QAction*>(QStringLiteral("callGoToRelated"))->trigger();
   EXPECT_EQ(Selected(), std::vector<CallNumber>{{1}});
   window_->findChild<QAction*>(QStringLiteral("callThisCall"))->trigger();

@@ -12,6 +12,7 @@
 #include <QTextEdit>
 #include <QTimer>
 #include <QTreeView>
+#include <QXmlStreamReader>
 #include <filesystem>
 #include <memory>
 #include <ostream>
@@ -36,6 +37,18 @@ inline const QString kExamples = QStringLiteral(SIGRUNE_SOURCE_DIR "/examples/")
 inline const QString kPlain = kExamples + QStringLiteral("plain-trace.txt");
 
 // Writes a trace for a test into the test's temporary folder.
+// The texts of an SVG file's <text> elements; empty when it does not read as XML.
+inline QStringList SvgTexts(const std::string& path) {
+  QXmlStreamReader svg(QByteArray::fromStdString(ReadFile(path)));
+  QStringList texts;
+  while (!svg.atEnd()) {
+    if (svg.readNext() == QXmlStreamReader::StartElement && svg.name() == QLatin1String("text")) {
+      texts << svg.readElementText();
+    }
+  }
+  return svg.hasError() ? QStringList() : texts;
+}
+
 inline QString WriteTrace(std::string_view name, std::string_view text) {
   return QString::fromStdString(WriteTemporary(name, text));
 }

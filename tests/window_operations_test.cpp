@@ -20,6 +20,7 @@
 #include <string_view>
 
 #include "cli/command_line.h"
+#include "window/calls/call_rows.h"
 #include "window/calls/outcome_colours.h"
 #include "window/find_form.h"
 #include "window/where_bar.h"
@@ -133,7 +134,7 @@ TEST_F(WindowOperationsTest, TheCallsTableFiltersSortsSavesAndShowsACallsMessage
   EXPECT_EQ(shownCalls(), "1 4 5 8 3 2 7 6");
   calls->sortByColumn(0, Qt::AscendingOrder);
   const QAbstractItemModel* table = calls->model();
-  EXPECT_EQ(table->index(1, 12).data(), "34 No channel available");
+  EXPECT_EQ(table->index(1, static_cast<int>(CallColumn::Cause)).data(), "34 No channel available");
   EXPECT_EQ(table->index(1, 0).data(Qt::ForegroundRole).value<QColor>(),
             OutcomeTextColour(CallOutcome::Failed, QGuiApplication::palette()));
   EXPECT_FALSE(table->index(0, 0).data(Qt::ForegroundRole).isValid());

@@ -1,15 +1,18 @@
 // Makes the README's screenshots: the window on a trace with one message selected, and optionally
 // the calls table (with that message's call selected), This Call applied to it, or the ladder of
-// that call (the ladder's window alone), or the statistics' window alone; or, with `opening`, the
-// window half a second into opening a large trace, with its progress; or, with `where`, an
-// expression typed into the filter bar, key by key, as a user would.
-// With `triage EXPR`, the Calls tab after EXPR (may be empty) in the filter bar and Failed in the
-// outcome selector, the first failed call with a related leg chosen (or the first failed one).
-// With `find-all TEXT`, the results of Find All for the text with the first one chosen; with
-// `menu`, the row's right-click menu open; with `recent`, File > Open Recent open after the trace
-// and another were opened (menus are grabbed from the whole screen).
-// Usage: screenshot TRACE ROW OUTPUT.png [calls|call|opening|statistics|flow [ADDRESS=NAME...]|
-//        where EXPR|triage EXPR|find-all TEXT|menu|recent|about]
+// that call (the ladder's window alone), or the statistics' window alone (its Trunks tab with
+// `trunks`); or, with `opening`, the window half a second into opening a large trace, with its
+// progress; or, with `where`, an expression typed into the filter bar, key by key, as a user
+// would. With `triage EXPR`, the Calls tab after EXPR (may be empty) in the filter bar and Failed
+// in the outcome selector, the first failed call with a related leg chosen (or the first failed
+// one). With `find-all TEXT`, the results of Find All for the text with the first one chosen;
+// with `menu`, the row's right-click menu open; with `recent`, File > Open Recent open after the
+// trace and another were opened (menus are grabbed from the whole screen).
+// Usage: screenshot TRACE ROW OUTPUT.png [calls|calls-media|call|opening|statistics|trunks|
+//        flow [ADDRESS=NAME...]|where EXPR|triage EXPR|find-all TEXT|menu|recent|about|
+//        h225]
+// (h225: a taller window, its pane scrolled to the H.225 user information at its end;
+// calls-media: the calls table scrolled to the H.225 columns)
 // (the names of the ladder's lanes; scripts/screenshot.sh runs it under xvfb-run)
 
 #include <QAction>
@@ -27,9 +30,11 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSettings>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTextEdit>
 #include <QTimer>
 #include <QTreeView>
 #include <cstdlib>
@@ -110,7 +115,8 @@ int main(int argc, char** argv) {
   const QModelIndex row = list->model()->index(QString::fromLatin1(argv[2]).toInt(), 0);
   list->setCurrentIndex(row);
   list->setFocus();
-  if (std::strcmp(view, "calls") == 0) {
+  const bool media = std::strcmp(view, "calls-media") == 0;
+  if (std::strcmp(view, "calls") == 0 || media) {
     window.findChild<QTabWidget*>(QStringLiteral("isdnTabs"))->setCurrentIndex(1);
     auto* calls = window.findChild<QTreeView*>(QStringLiteral("callList"));
     const QString call = row.siblingAtColumn(sigrune::MessageListModel::Call).data().toString();
@@ -118,6 +124,11 @@ int main(int argc, char** argv) {
       if (calls->model()->index(shown, 0).data().toString() == call) {
         calls->setCurrentIndex(calls->model()->index(shown, 0));
       }
+    }
+    if (media) {
+      // Scrolled right to the H.225 call's media and release reason.
+      calls->scrollTo(calls->currentIndex().siblingAtColumn(
+          static_cast<int>(sigrune::CallColumn::ReleaseReason)));
     }
     calls->setFocus();
   } else if (std::strcmp(view, "call") == 0) {
@@ -154,8 +165,11 @@ int main(int argc, char** argv) {
     }
   } else if (std::strcmp(view, "flow") == 0) {
     window.findChild<QAction*>(QStringLiteral("isdnShowFlow"))->trigger();
-  } else if (std::strcmp(view, "statistics") == 0) {
+  } else if (std::strcmp(view, "statistics") == 0 || std::strcmp(view, "trunks") == 0) {
     window.findChild<QAction*>(QStringLiteral("isdnShowStatistics"))->trigger();
+    if (std::strcmp(view, "trunks") == 0) {
+      window.findChild<QTabWidget*>(QStringLiteral("statisticsTabs"))->setCurrentIndex(1);
+    }
   } else if (findAll) {
     window.Find().findChild<QLineEdit*>(QStringLiteral("findText"))->setText(argv[5]);
     window.Find().findChild<QPushButton*>(QStringLiteral("FindAllButton"))->click();
@@ -195,11 +209,18 @@ int main(int argc, char** argv) {
     });
     window.findChild<QAction*>(QStringLiteral("isdnAbout"))->trigger();
     return 1;
+  } else if (std::strcmp(view, "h225") == 0) {
+    window.resize(1040, 900);
   } else if (*view != '\0') {
     return 2;
   }
   Settle(window);
   Settle(window, 100);
+  if (std::strcmp(view, "h225") == 0) {
+    // The H.225 user information ends the pane: shown from the dump on.
+    auto* pane = window.findChild<QTextEdit*>(QStringLiteral("tesselText"));
+    pane->verticalScrollBar()->setValue(pane->verticalScrollBar()->maximum());
+  }
   QWidget* shown = &window;
   if (auto* flow = window.findChild<sigrune::FlowWindow*>()) {
     shown = flow;

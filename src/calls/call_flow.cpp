@@ -10,6 +10,7 @@
 #include "q931/decoder.h"
 #include "q931/element_decoders.h"
 #include "q931/element_walker.h"
+#include "q931/h225_body.h"
 #include "trace/message_types.h"
 #include "util/text_utilities.h"
 
@@ -83,6 +84,9 @@ class ArrowReader {
       arrow.detail.clear();
       return;
     }
+    if (call.protocol == Protocol::H225) {
+      ReadBody(messageType, arrow.h225);
+    }
     if (messageType == q931::kSetup) {
       AddLabel(arrow.label, "from ", call.calling);
       AddLabel(arrow.label, "to ", call.called);
@@ -94,6 +98,34 @@ class ArrowReader {
   }
 
  private:
+  void ReadBody(int messageType, std::string& text) {
+    const bool media = messageType == q931::kSetup || messageType == q931::kCallProceeding ||
+                       messageType == q931::kAlerting || messageType == q931::kConnect;
+    OctetView contents;
+    std::int64_t firstOctet = 0;
+    if ((!media && messageType != q931::kReleaseComplete) ||
+        !FindH225UserInformation(bytes_, contents, firstOctet)) {
+      return;
+    }
+    DecodeH225UserInformation(contents, firstOctet, body_);
+    if (!media) {
+      if (body_.releaseCompleteReason >= 0) {
+        text = "reason " + ReleaseCompleteReasonName(body_.releaseCompleteReason);
+      }
+      return;
+    }
+    for (const bool reverse : {false, true}) {
+      for (const FastStartChannel& channel : body_.fastStart) {
+        if (channel.reverse == reverse && IsPresent(channel.mediaChannel) &&
+            !channel.mediaChannel.multicast) {
+          text = CodecName(channel) + ' ';
+          AppendNetworkAddress(text, channel.mediaChannel);
+          return;
+        }
+      }
+    }
+  }
+
   static void AddLabel(std::string& label, std::string_view prefix, std::string_view text) {
     if (text.empty()) {
       return;
@@ -108,6 +140,7 @@ class ArrowReader {
   const MessageStore& store_;
   PayloadBytes bytes_;
   ElementFacts facts_;
+  H225UserInformation body_;
 };
 
 // The lane of each party, numbered in the order the calls first show it; the side of the server
@@ -130,6 +163,15 @@ std::uint32_t PartyOf(Parties& parties, const MessageStore& store, const CallRec
 }
 
 }  // namespace
+
+std::string ShownLabel(const FlowArrow& arrow) {
+  std::string label = arrow.label;
+  if (!arrow.h225.empty()) {
+    label += label.empty() ? "" : ", ";
+    label += arrow.h225;
+  }
+  return label;
+}
 
 CallFlow BuildCallFlow(const MessageStore& store, const CallTable& calls,
                        std::span<const CallNumber> shown, bool withRelated) {

@@ -30,9 +30,15 @@ struct FlowArrow {
   std::string name;    // the message name without padding ("RELEASE_COMP")
   std::string label;   // "from 2145550100, to 1001", "cause 34 No channel available", or empty
   std::string detail;  // what else tells: the channel, the progress description; may be empty
+  // From an H.225 body: the codec and media address of a fast start ("g711Ulaw64k
+  // 192.0.2.10:16384"), or a RELEASE COMPLETE's reason ("reason undefinedReason"); may be empty.
+  std::string h225;
   bool undecodable = false;     // the label is then "undecodable"
   bool failedClearing = false;  // a clearing message of a call whose outcome is failed
 };
+
+// The label and what the H.225 body adds, as the ladders show them.
+std::string ShownLabel(const FlowArrow& arrow);
 
 struct CallFlow {
   // The incoming legs' parties, the server, then the outgoing legs' parties.

@@ -94,8 +94,9 @@ class FactReader {
  public:
   explicit FactReader(const MessageStore& store) : store_(store) {}
 
-  // What the message at `index` adds to its call.
-  void Read(std::size_t index, int messageType, bool incoming, CallRecord& call) {
+  // What the message at `index` adds to its call; `h225` holds an H.225 call's facts.
+  void Read(std::size_t index, int messageType, bool incoming, CallRecord& call,
+            H225CallFacts* h225) {
     const MessageNumber message = NumberOf(MessageIndex{index});
     if (!call.firstProgress && (messageType == q931::kAlerting || messageType == q931::kProgress ||
                                 messageType == q931::kConnect)) {
@@ -115,14 +116,25 @@ class FactReader {
       call.answered = true;
     }
     facts_.wantsChannel = call.protocol == Protocol::Pri && call.channel < 0;
-    if (!facts_.wantsCalling && !facts_.wantsCalled && !facts_.wantsCause && !facts_.wantsChannel) {
+    const bool elements =
+        facts_.wantsCalling || facts_.wantsCalled || facts_.wantsCause || facts_.wantsChannel;
+    const bool body = h225 != nullptr && WantsBody(messageType, *h225);
+    if (!elements && !body) {
       return;
     }
     try {
       ReadPayloadBytesOfMessage(store_, MessageIndex{index}, bytes_);
-      ReadElementFacts(bytes_, facts_);
+      if (elements) {
+        ReadElementFacts(bytes_, facts_);
+      }
     } catch (const SubscriptOutOfRange&) {
       return;  // the message joins its call without facts
+    }
+    if (body) {
+      ReadBody(messageType, *h225);
+    }
+    if (!elements) {
+      return;
     }
     call.calling += facts_.calling;
     call.called += facts_.called;
@@ -135,6 +147,49 @@ class FactReader {
   }
 
  private:
+  static bool CarriesMedia(int messageType) {
+    return messageType == q931::kSetup || messageType == q931::kCallProceeding ||
+           messageType == q931::kAlerting || messageType == q931::kConnect;
+  }
+
+  // Only a body that may hold what the call still lacks is decoded.
+  static bool WantsBody(int messageType, const H225CallFacts& h225) {
+    return !h225.hasCallIdentifier || (CarriesMedia(messageType) && !IsPresent(h225.media)) ||
+           (messageType == q931::kReleaseComplete && h225.releaseReason < 0);
+  }
+
+  void ReadBody(int messageType, H225CallFacts& h225) {
+    OctetView contents;
+    std::int64_t firstOctet = 0;
+    if (!FindH225UserInformation(bytes_, contents, firstOctet)) {
+      return;
+    }
+    DecodeH225UserInformation(contents, firstOctet, body_);
+    if (!h225.hasCallIdentifier && body_.hasCallIdentifier) {
+      h225.hasCallIdentifier = true;
+      h225.callIdentifier = body_.callIdentifier;
+    }
+    if (messageType == q931::kReleaseComplete && h225.releaseReason < 0 &&
+        body_.releaseCompleteReason >= 0) {
+      h225.releaseReason = static_cast<std::int16_t>(std::min(body_.releaseCompleteReason, 0x7FFF));
+    }
+    if (!CarriesMedia(messageType) || IsPresent(h225.media)) {
+      return;
+    }
+    for (const bool reverse : {false, true}) {
+      for (const FastStartChannel& channel : body_.fastStart) {
+        if (channel.reverse == reverse && IsPresent(channel.mediaChannel) &&
+            !channel.mediaChannel.multicast) {
+          h225.media = channel.mediaChannel;
+          h225.dataType = channel.dataType;
+          h225.audio = static_cast<std::int16_t>(std::min(channel.audio, 0x7FFF));
+          return;
+        }
+      }
+    }
+  }
+
+  H225UserInformation body_;
   const MessageStore& store_;
   PayloadBytes bytes_;
   ElementFacts facts_;
@@ -153,7 +208,8 @@ struct ChangedCalls {
 // Groups the messages from `first` on into the table's calls, noting what changed when asked;
 // false, the table unfinished, when `keepGoing` says no.
 bool GroupMessages(const MessageStore& store, std::size_t first, CallTable& table,
-                   ChangedCalls* changed, const std::function<bool()>& keepGoing = {}) {
+                   ChangedCalls* changed, const std::function<bool()>& keepGoing = {},
+                   bool h225Bodies = true) {
   table.callOfMessage.resize(store.MessageCount(), 0);
   FactReader facts(store);
   for (std::size_t index = first; index < store.MessageCount(); ++index) {
@@ -184,6 +240,10 @@ bool GroupMessages(const MessageStore& store, std::size_t first, CallTable& tabl
       started.callReferenceLength = header->length;
       started.callReferenceValue = header->value;
       started.began = setup ? CallBegan::Setup : CallBegan::Partial;
+      if (started.protocol == Protocol::H225 && h225Bodies) {
+        table.h225.emplace_back();
+        started.h225 = static_cast<std::uint32_t>(table.h225.size());
+      }
       open->second = static_cast<std::uint32_t>(table.calls.size());
       const MessageTime time = setup ? store.msgTimes[index] : kNoTime;
       const MessageTime before =
@@ -196,7 +256,8 @@ bool GroupMessages(const MessageStore& store, std::size_t first, CallTable& tabl
     ++call.messageCount;
     table.callOfMessage[index] = number;
     const std::size_t digits = call.calling.size() + call.called.size();
-    facts.Read(index, header->messageType, incoming, call);
+    facts.Read(index, header->messageType, incoming, call,
+               call.h225 != 0 ? &table.h225[call.h225 - 1] : nullptr);
     if (header->messageType == q931::kReleaseComplete) {
       call.ended = CallEnded::Released;
       table.openCalls.erase(open);
@@ -218,14 +279,16 @@ void SortDistinct(std::vector<std::uint32_t>& numbers) {
 
 }  // namespace
 
-CallTable GroupCalls(const MessageStore& store, const std::function<bool()>& keepGoing) {
+CallTable GroupCalls(const MessageStore& store, const std::function<bool()>& keepGoing,
+                     bool h225Bodies) {
   CallTable table;
-  if (!GroupMessages(store, 0, table, nullptr, keepGoing)) {
+  if (!GroupMessages(store, 0, table, nullptr, keepGoing, h225Bodies)) {
     return table;
   }
   for (CallRecord& call : table.calls) {
     call.outcome = OutcomeOf(call);
   }
+  table.h225.shrink_to_fit();  // the room doubled as it grew may be half unused
   LinkRelatedLegs(store, table.calls);
   return table;
 }

@@ -169,27 +169,6 @@ std::array<std::string, 3> CallTimingCells(const MessageStore& store, const Call
           SecondsOrEmpty(PostDialDelay(store, call)), SecondsOrEmpty(TalkTime(store, call))};
 }
 
-std::string MeanSecondsText(NanosecondSum nanoseconds, std::uint64_t count) {
-  if (count == 0) {
-    return {};
-  }
-  const NanosecondSum unit = NanosecondSum{count} * 1'000'000;
-  NanosecondSum milliseconds = nanoseconds / unit;
-  if (2 * (nanoseconds % unit) >= unit) {
-    ++milliseconds;
-  }
-  std::string digits;
-  for (NanosecondSum left = milliseconds / 1000; digits.empty() || left > 0; left /= 10) {
-    digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(left % 10)));
-  }
-  const auto fraction = static_cast<unsigned>(milliseconds % 1000);
-  digits += '.';
-  digits += static_cast<char>('0' + fraction / 100);
-  digits += static_cast<char>('0' + fraction / 10 % 10);
-  digits += static_cast<char>('0' + fraction % 10);
-  return digits;
-}
-
 std::vector<KpiRow> CountKpis(const MessageStore& store, const CallTable& calls,
                               std::optional<std::span<const CallNumber>> counted,
                               KpiGrouping grouping) {

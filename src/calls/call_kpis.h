@@ -15,12 +15,10 @@
 
 #include "calls/call_statistics.h"
 #include "calls/call_table.h"
+#include "calls/call_texts.h"
 #include "trace/message_store.h"
 
 namespace sigrune {
-
-// Sums of nanoseconds beyond what 64 bits hold (centuries of talk), added exactly.
-__extension__ typedef unsigned __int128 NanosecondSum;
 
 // A call's intervals, in nanoseconds; none when a time it reads does not parse or the later one
 // is earlier. Post-dial delay: SETUP to the first ALERTING, PROGRESS or CONNECT; setup time:
@@ -32,10 +30,6 @@ std::optional<std::uint64_t> TalkTime(const MessageStore& store, const CallRecor
 
 // The call's `channel` (empty but for a PRI call with one), `pdd` and `talk_time` cells.
 std::array<std::string, 3> CallTimingCells(const MessageStore& store, const CallRecord& call);
-
-// Seconds with three decimals of `nanoseconds` / `count`, rounded half away from zero to the
-// millisecond on the exact fraction; empty when `count` is 0.
-std::string MeanSecondsText(NanosecondSum nanoseconds, std::uint64_t count);
 
 enum class KpiGrouping : std::uint8_t { Gateway, Hour };
 

@@ -13,6 +13,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "q931/h225_body.h"
 #include "trace/message_number.h"
 #include "trace/message_store.h"
 #include "util/large_allocator.h"
@@ -77,6 +78,20 @@ struct CallRecord {
   // The other leg of the same conversation (an `in` call and the `out` call the server placed
   // for it); 0: none.
   CallNumber related;
+  // An H.225 call's facts: 1 + its index in CallTable::h225; 0 for the other calls.
+  std::uint32_t h225 = 0;
+};
+
+// What the H.225 bodies of a call's messages tell: the call identifier of its first message that
+// has one; the first unicast media channel of its fast start (forward before reverse within a
+// message) with its codec; the reason of its first RELEASE COMPLETE that has one.
+struct H225CallFacts {
+  NetworkAddress media;  // Kind::None: none
+  Guid callIdentifier{};
+  std::int16_t releaseReason = -1;  // an index of ReleaseCompleteReasonName; -1: none
+  std::int16_t audio = -1;          // of the media, as FastStartChannel holds them
+  std::uint8_t dataType = 0;
+  bool hasCallIdentifier = false;
 };
 
 struct CallTable {
@@ -91,6 +106,12 @@ struct CallTable {
   }
   // The call's messages in store order.
   RowMap MessagesOf(CallNumber call) const;
+  // An H.225 call's facts; null for the other calls.
+  const H225CallFacts* H225Of(const CallRecord& call) const {
+    return call.h225 != 0 ? &h225[call.h225 - 1] : nullptr;
+  }
+
+  std::vector<H225CallFacts> h225;
 
   // What messages appended later need: the calls still open, by call key, and for each call the
   // latest SETUP time among it and the calls before it (kNoTime: none yet).
@@ -100,8 +121,10 @@ struct CallTable {
 
 // Groups the stored messages into calls (one pass, no per-message allocation), and links the
 // related legs among them. When `keepGoing`, asked now and then, says no, the table is left
-// unfinished, for the caller to drop.
-CallTable GroupCalls(const MessageStore& store, const std::function<bool()>& keepGoing = {});
+// unfinished, for the caller to drop. Without `h225Bodies` the H.225 calls have no H225CallFacts,
+// for the benchmark to weigh them.
+CallTable GroupCalls(const MessageStore& store, const std::function<bool()>& keepGoing = {},
+                     bool h225Bodies = true);
 
 // Groups the messages appended to the store since the table was made or last extended, as
 // GroupCalls would have grouped them with the others; only the links of the calls near the new

@@ -16,6 +16,27 @@ std::string EndTimeText(const MessageStore& store, const CallRecord& call) {
   return std::string(KeptTimestamp(store, IndexOf(call.lastMessage), room));
 }
 
+std::string MeanSecondsText(NanosecondSum nanoseconds, std::uint64_t count) {
+  if (count == 0) {
+    return {};
+  }
+  const NanosecondSum unit = NanosecondSum{count} * 1'000'000;
+  NanosecondSum milliseconds = nanoseconds / unit;
+  if (2 * (nanoseconds % unit) >= unit) {
+    ++milliseconds;
+  }
+  std::string digits;
+  for (NanosecondSum left = milliseconds / 1000; digits.empty() || left > 0; left /= 10) {
+    digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(left % 10)));
+  }
+  const auto fraction = static_cast<unsigned>(milliseconds % 1000);
+  digits += '.';
+  digits += static_cast<char>('0' + fraction / 100);
+  digits += static_cast<char>('0' + fraction / 10 % 10);
+  digits += static_cast<char>('0' + fraction % 10);
+  return digits;
+}
+
 std::string DurationText(MessageTime first, MessageTime last) {
   if (first == kNoTime || last == kNoTime) {
     return {};
@@ -25,19 +46,7 @@ std::string DurationText(MessageTime first, MessageTime last) {
   }
   // Unsigned: the two ends of what the times hold are further apart than a signed difference
   // holds.
-  constexpr std::uint64_t kNanosecondsPerMillisecond = 1'000'000;
-  const std::uint64_t nanoseconds =
-      static_cast<std::uint64_t>(last) - static_cast<std::uint64_t>(first);
-  const std::uint64_t milliseconds =
-      nanoseconds / kNanosecondsPerMillisecond +
-      (nanoseconds % kNanosecondsPerMillisecond >= kNanosecondsPerMillisecond / 2 ? 1 : 0);
-  std::string text = std::to_string(milliseconds / 1000);
-  const auto fraction = static_cast<unsigned>(milliseconds % 1000);
-  text += '.';
-  text += static_cast<char>('0' + fraction / 100);
-  text += static_cast<char>('0' + fraction / 10 % 10);
-  text += static_cast<char>('0' + fraction % 10);
-  return text;
+  return MeanSecondsText(static_cast<std::uint64_t>(last) - static_cast<std::uint64_t>(first), 1);
 }
 
 std::string DurationText(const MessageStore& store, const CallRecord& call) {
@@ -92,6 +101,37 @@ std::string_view EndedText(CallEnded ended) {
       break;
   }
   return "open";
+}
+
+std::string CallIdentifierText(const CallTable& calls, const CallRecord& call) {
+  std::string text;
+  if (const H225CallFacts* facts = calls.H225Of(call); facts && facts->hasCallIdentifier) {
+    AppendGuid(text, facts->callIdentifier);
+  }
+  return text;
+}
+
+std::string CodecText(const H225CallFacts& facts) {
+  FastStartChannel channel;
+  channel.dataType = facts.dataType;
+  channel.audio = facts.audio;
+  return CodecName(channel);
+}
+
+std::string MediaText(const CallTable& calls, const CallRecord& call) {
+  std::string text;
+  if (const H225CallFacts* facts = calls.H225Of(call); facts && IsPresent(facts->media)) {
+    AppendNetworkAddress(text, facts->media);
+    text += ' ';
+    text += CodecText(*facts);
+  }
+  return text;
+}
+
+std::string ReleaseReasonText(const CallTable& calls, const CallRecord& call) {
+  const H225CallFacts* facts = calls.H225Of(call);
+  return facts && facts->releaseReason >= 0 ? ReleaseCompleteReasonName(facts->releaseReason)
+                                            : std::string();
 }
 
 }  // namespace sigrune

@@ -39,8 +39,8 @@ bool Keeps(const CallsArguments& arguments, const MessageStore& store, const Cal
   return !arguments.gateway || store.gatewayIpTexts[call.gatewayIpIndex] == *arguments.gateway;
 }
 
-// The cause comes last but for the columns --related and --timing add: the cause names are long,
-// and some very.
+// The cause comes last but for the columns --related, --timing and --h225-body add: the cause names
+// are long, and some very.
 constexpr std::string_view kHeadings[] = {"call",    "start",  "duration", "gateway",  "dir",
                                           "calling", "called", "outcome",  "messages", "cause"};
 
@@ -54,6 +54,10 @@ TextRow HeadingRow(const CallsArguments& arguments, std::string& align) {
   if (arguments.timing) {
     row.insert(row.end(), {"channel", "pdd", "talk_time"});
     align += "rrr";
+  }
+  if (arguments.h225Body) {
+    row.insert(row.end(), {"call_identifier", "media", "release_reason"});
+    align += "lll";
   }
   return row;
 }
@@ -84,6 +88,10 @@ TextRow RowOf(const MessageStore& store, const CallTable& table, CallNumber numb
     for (std::string& cell : CallTimingCells(store, call)) {
       row.push_back(std::move(cell));
     }
+  }
+  if (arguments.h225Body) {
+    row.insert(row.end(), {CallIdentifierText(table, call), MediaText(table, call),
+                           ReleaseReasonText(table, call)});
   }
   return row;
 }
@@ -122,7 +130,8 @@ int RunCallsCommand(const CallsArguments& arguments, std::FILE* in, std::FILE* o
 
   OutputBuffer output(out);
   std::string text;
-  const CallCsvColumns columns{.related = arguments.related, .timing = arguments.timing};
+  const CallCsvColumns columns{
+      .related = arguments.related, .timing = arguments.timing, .h225Body = arguments.h225Body};
   if (arguments.csv) {
     output.Write(CallCsvHeader(columns));
   }

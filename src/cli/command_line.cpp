@@ -32,9 +32,14 @@ constexpr std::string_view kUsage =
     "                        the call has ended (at the interrupt, as the call stands)\n"
     "  decode [HEX...]       print the decoded text of each message given as hex digit pairs\n"
     "                        (blanks between pairs allowed), or of each line of standard input\n"
-    "  show TRACE... N...    print the decoded text and hex dump of message N (from 1)\n"
+    "  show TRACE... N...    print the decoded text and hex dump of message N (from 1);\n"
+    "                        --h225-body adds the H.225 user information after the dump\n"
     "  show TRACE... --in-call N\n"
     "                        the same for every message of call N\n"
+    "  h225 TRACE... [N...] [--json]\n"
+    "                        print the H.225 user information of every H.225 message (or of\n"
+    "                        messages N...): number, body and key fields on one line, or with\n"
+    "                        --json one JSON object per line (keys in the manual page)\n"
     "  export TRACE... [-o FILE] [--where EXPR]\n"
     "                        write every message (or those EXPR keeps), decoded, in router\n"
     "                        debug layout (CR LF, Latin-1) to FILE or to standard output\n"
@@ -48,7 +53,9 @@ constexpr std::string_view kUsage =
     "                        a table or, with --csv, as comma-separated values (UTF-8);\n"
     "                        --related adds the number of each call's other leg (and to the\n"
     "                        table the first fault of the call and that leg); --timing adds\n"
-    "                        the B-channel, the post-dial delay and the talk time\n"
+    "                        the B-channel, the post-dial delay and the talk time;\n"
+    "                        --h225-body adds the H.225 call identifier, media and release\n"
+    "                        reason\n"
     "  flow TRACE... N [M...] [--related] [--tsv] [--names FILE]\n"
     "                        draw the messages of calls N, M, ... (and with --related their\n"
     "                        other legs) as a ladder: a lane per party, an arrow per message;\n"
@@ -92,13 +99,17 @@ constexpr std::string_view kUsage =
     "filters, keeps the messages for which every term holds, terms separated by white space:\n"
     "field:value (type: a prefix of the message name, gw:, proto:pri|h225, dir:in|out,\n"
     "crv:HEX, call:N, cause:N, number:DIGITS, channel:N (the call's PRI B-channel),\n"
-    "outcome:answered|busy|no-answer|rejected|cancelled|failed|none, from:TIME, to:TIME), a\n"
-    "word or a \"quoted phrase\" that the summary line holds (case ignored); -TERM keeps the\n"
-    "messages TERM does not. Given more than once, every EXPR must hold. Example:\n"
+    "outcome:answered|busy|no-answer|rejected|cancelled|failed|none, callid:HEX (the start of\n"
+    "the call's H.225 call identifier), codec:NAME (of the call's H.225 media), from:TIME,\n"
+    "to:TIME), a word or a \"quoted phrase\" that the summary line holds (case ignored);\n"
+    "-TERM keeps the messages TERM does not. Given more than once, every EXPR must hold.\n"
+    "Example:\n"
     "  --where 'type:rel gw:10.1.1.5 from:10:40 to:10:45 -outcome:answered'\n"
     "\n"
     "Options:\n"
     "  --crlf                decode, show: keep the CR LF line ends of the decoded text\n"
+    "  --h225-body           show: the H.225 user information after the dump\n"
+    "  --json                h225: one JSON object per message\n"
     "  -h, --help            show this help and exit\n"
     "  --version             show the version and exit\n"
     "\n"
@@ -150,6 +161,7 @@ int RunCommand(const Command& command, std::FILE* in, std::FILE* out, std::FILE*
           [&](const ChannelsArguments& channels) {
             return RunChannelsCommand(channels, in, out, err);
           },
+          [&](const H225Arguments& h225) { return RunH225Command(h225, in, out, err); },
       },
       command);
 }
@@ -190,6 +202,9 @@ std::optional<Activity> ActivityOf(const Command& command) {
   }
   if (const auto* channels = std::get_if<ChannelsArguments>(&command)) {
     return Activity{"counting calls", channels->traces};
+  }
+  if (const auto* h225 = std::get_if<H225Arguments>(&command)) {
+    return Activity{"decoding", h225->traces};
   }
   return std::nullopt;  // decode reads no trace
 }

@@ -35,6 +35,7 @@ int RunFlowCommand(const FlowArguments& arguments, std::FILE* in, std::FILE* out
 int RunPcapCommand(const PcapArguments& arguments, std::FILE* in, std::FILE* out, std::FILE* err);
 int RunStatsCommand(const StatsArguments& arguments, std::FILE* in, std::FILE* out, std::FILE* err);
 int RunKpiCommand(const KpiArguments& arguments, std::FILE* in, std::FILE* out, std::FILE* err);
+int RunH225Command(const H225Arguments& arguments, std::FILE* in, std::FILE* out, std::FILE* err);
 int RunChannelsCommand(const ChannelsArguments& arguments, std::FILE* in, std::FILE* out,
                        std::FILE* err);
 

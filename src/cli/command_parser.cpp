@@ -148,34 +148,36 @@ CommandGrammar ShowGrammar(CLI::App& line) {
   const CLI::Option* operands = AddOperands(command);
   const CLI::Option* crlf = command.add_flag("--crlf");
   const CLI::Option* inCall = command.add_option("--in-call");
-  return {&command, [=](std::FILE* err) -> std::optional<Command> {
-            const std::vector<std::string>& given = operands->results();
-            const bool byCall = inCall->count() > 0;
-            if (byCall && given.size() > 1 && IsDigits(given.back())) {
-              return Problem(err, "show takes trace files and either message numbers or --in-call");
-            }
-            if (given.size() < 2 && inCall->count() == 0) {
-              return Problem(err, "show takes trace files and one or more message numbers");
-            }
-            const auto numbers =
-                given.begin() + static_cast<long>(byCall ? given.size() : NumbersStart(given));
-            std::optional<TraceFiles> traces = TraceFilesOf({given.begin(), numbers}, err);
-            if (!traces) {
-              return std::nullopt;
-            }
-            ShowArguments show{std::move(*traces), {}, crlf->count() > 0, {}};
-            if (!ReadInCall(inCall, "show", err, show.inCall)) {
-              return std::nullopt;
-            }
-            for (auto text = numbers; text != given.end(); ++text) {
-              const std::optional<MessageNumber> number = MessageNumberOf(*text);
-              if (!number) {
-                return Problem(err, "show: '" + *text + "' is not a message number");
-              }
-              show.numbers.push_back(*number);
-            }
-            return show;
-          }};
+  const CLI::Option* h225Body = command.add_flag("--h225-body");
+  return {
+      &command, [=](std::FILE* err) -> std::optional<Command> {
+        const std::vector<std::string>& given = operands->results();
+        const bool byCall = inCall->count() > 0;
+        if (byCall && given.size() > 1 && IsDigits(given.back())) {
+          return Problem(err, "show takes trace files and either message numbers or --in-call");
+        }
+        if (given.size() < 2 && inCall->count() == 0) {
+          return Problem(err, "show takes trace files and one or more message numbers");
+        }
+        const auto numbers =
+            given.begin() + static_cast<long>(byCall ? given.size() : NumbersStart(given));
+        std::optional<TraceFiles> traces = TraceFilesOf({given.begin(), numbers}, err);
+        if (!traces) {
+          return std::nullopt;
+        }
+        ShowArguments show{std::move(*traces), {}, crlf->count() > 0, {}, h225Body->count() > 0};
+        if (!ReadInCall(inCall, "show", err, show.inCall)) {
+          return std::nullopt;
+        }
+        for (auto text = numbers; text != given.end(); ++text) {
+          const std::optional<MessageNumber> number = MessageNumberOf(*text);
+          if (!number) {
+            return Problem(err, "show: '" + *text + "' is not a message number");
+          }
+          show.numbers.push_back(*number);
+        }
+        return show;
+      }};
 }
 
 CommandGrammar ExportGrammar(CLI::App& line) {
@@ -245,6 +247,7 @@ CommandGrammar CallsGrammar(CLI::App& line) {
   const CLI::Option* gateway = command.add_option("--gateway");
   const CLI::Option* related = command.add_flag("--related");
   const CLI::Option* timing = command.add_flag("--timing");
+  const CLI::Option* h225Body = command.add_flag("--h225-body");
   const CLI::Option* where = AddWhere(command);
   return {&command, [=](std::FILE* err) -> std::optional<Command> {
             if (operands->count() == 0) {
@@ -256,7 +259,7 @@ CommandGrammar CallsGrammar(CLI::App& line) {
             }
             CallsArguments calls{std::move(*traces),  csv->count() > 0, {},
                                  ValueOf(number),     ValueOf(gateway), related->count() > 0,
-                                 timing->count() > 0, where->results()};
+                                 timing->count() > 0, where->results(), h225Body->count() > 0};
             if (calls.number && !IsDigits(*calls.number)) {
               return Problem(err, "calls: '" + *calls.number + "' is not a number (digits only)");
             }
@@ -426,6 +429,37 @@ CommandGrammar KpiGrammar(CLI::App& line) {
           }};
 }
 
+CommandGrammar H225Grammar(CLI::App& line) {
+  CLI::App& command = *line.add_subcommand("h225");
+  const CLI::Option* operands = AddOperands(command);
+  const CLI::Option* json = command.add_flag("--json");
+  return {&command, [=](std::FILE* err) -> std::optional<Command> {
+            const std::vector<std::string>& given = operands->results();
+            if (given.empty()) {
+              return Problem(err, "h225 takes one or more trace files and message numbers");
+            }
+            // The numbers are optional: every digit operand after the first is one.
+            std::size_t start = given.size();
+            while (start > 1 && IsDigits(given[start - 1])) {
+              --start;
+            }
+            const auto numbers = given.begin() + static_cast<long>(start);
+            std::optional<TraceFiles> traces = TraceFilesOf({given.begin(), numbers}, err);
+            if (!traces) {
+              return std::nullopt;
+            }
+            H225Arguments h225{std::move(*traces), {}, json->count() > 0};
+            for (auto text = numbers; text != given.end(); ++text) {
+              const std::optional<MessageNumber> number = MessageNumberOf(*text);
+              if (!number) {
+                return Problem(err, "h225: '" + *text + "' is not a message number");
+              }
+              h225.numbers.push_back(*number);
+            }
+            return h225;
+          }};
+}
+
 CommandGrammar ChannelsGrammar(CLI::App& line) {
   CLI::App& command = *line.add_subcommand("channels");
   const CLI::Option* operands = AddOperands(command);
@@ -497,10 +531,10 @@ std::optional<Command> ParseCommandLine(std::span<const std::string_view> argume
   // Each command counts the repeats of its options itself.
   line.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   const CLI::Option* version = line.add_flag("--version");
-  const CommandGrammar commands[] = {ListGrammar(line),   DecodeGrammar(line),  ShowGrammar(line),
-                                     ExportGrammar(line), FindGrammar(line),    CallsGrammar(line),
-                                     FlowGrammar(line),   PcapGrammar(line),    StatsGrammar(line),
-                                     KpiGrammar(line),    ChannelsGrammar(line)};
+  const CommandGrammar commands[] = {ListGrammar(line),   DecodeGrammar(line),   ShowGrammar(line),
+                                     ExportGrammar(line), FindGrammar(line),     CallsGrammar(line),
+                                     FlowGrammar(line),   PcapGrammar(line),     StatsGrammar(line),
+                                     KpiGrammar(line),    ChannelsGrammar(line), H225Grammar(line)};
 
   try {
     line.parse(std::vector<std::string>(arguments.rbegin(), arguments.rend()));

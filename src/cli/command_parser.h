@@ -46,7 +46,14 @@ struct ShowArguments {
   TraceFiles traces;
   std::vector<MessageNumber> numbers;  // at least one, none of them 0, unless inCall
   bool crlf = false;
-  CallNumber inCall;  // 0: none
+  CallNumber inCall;      // 0: none
+  bool h225Body = false;  // the H.225 user information section after the dump
+};
+
+struct H225Arguments {
+  TraceFiles traces;
+  std::vector<MessageNumber> numbers;  // none: every H.225 message
+  bool json = false;
 };
 
 struct ExportArguments {
@@ -71,6 +78,7 @@ struct CallsArguments {
   bool related = false;            // a last column with the call's other leg
   bool timing = false;             // the channel, post-dial delay and talk time columns
   std::vector<std::string> where;  // a message of the call is kept by them all
+  bool h225Body = false;           // the call identifier, media and release reason columns
 };
 
 struct FlowArguments {
@@ -119,7 +127,7 @@ struct ChannelsArguments {
 using Command =
     std::variant<UsageRequest, VersionRequest, ListArguments, DecodeArguments, ShowArguments,
                  ExportArguments, FindArguments, CallsArguments, FlowArguments, PcapArguments,
-                 StatsArguments, KpiArguments, ChannelsArguments>;
+                 StatsArguments, KpiArguments, ChannelsArguments, H225Arguments>;
 
 // Reads the arguments (without the program name); nothing after reporting a usage error on `err`.
 std::optional<Command> ParseCommandLine(std::span<const std::string_view> arguments,

@@ -12,6 +12,7 @@
 #include "cli/terminal_output.h"
 #include "cli/trace_loading.h"
 #include "q931/decoder.h"
+#include "q931/h225_body.h"
 #include "trace/trace_reader.h"
 #include "util/text_utilities.h"
 
@@ -116,16 +117,18 @@ int RunShowCommand(const ShowArguments& arguments, std::FILE* in, std::FILE* out
     if (output.Failed()) {
       break;
     }
-    if (number.value > store.MessageCount()) {
-      output.Flush();
-      std::fprintf(err, "sigrune-cli: message %zu: %s has %zu messages\n", number.value,
-                   Escaped(err, TraceNameForMessages(files)).c_str(), store.MessageCount());
+    if (!CheckMessageNumber(store, files, number, output, err)) {
       anyFailed = true;
       continue;
     }
     try {
       const PayloadBytes bytes = PayloadBytesOfMessage(store, IndexOf(number));
-      WriteText(output, DecodeMessage(bytes) + DumpMessageHex(bytes), arguments.crlf);
+      std::string text = DecodeMessage(bytes) + DumpMessageHex(bytes);
+      if (const std::string section = arguments.h225Body ? H225Section(bytes) : "";
+          !section.empty()) {
+        text += "\r\n" + section;  // after the dump's last row, which has no line end
+      }
+      WriteText(output, text, arguments.crlf);
     } catch (const SubscriptOutOfRange& failure) {
       output.Flush();
       std::fprintf(err, "sigrune-cli: message %zu: %s\n", number.value, failure.what());

@@ -107,7 +107,7 @@ void FlowLadder::AppendLine(std::string& text, const FlowArrow& arrow) const {
     line[left + 1] = '<';
   }
   PutCentred(line, (left + right) / 2, ' ' + arrow.name + ' ');
-  std::string note = arrow.label;
+  std::string note = ShownLabel(arrow);
   if (!arrow.detail.empty()) {
     note += note.empty() ? "" : "; ";
     note += arrow.detail;

@@ -68,4 +68,15 @@ OperationOutcome LoadTraceForCommand(const TraceFiles& files, std::FILE* in, std
   return outcome;
 }
 
+bool CheckMessageNumber(const MessageStore& store, const TraceFiles& files, MessageNumber number,
+                        OutputBuffer& output, std::FILE* err) {
+  if (number.value <= store.MessageCount()) {
+    return true;
+  }
+  output.Flush();
+  std::fprintf(err, "sigrune-cli: message %zu: %s has %zu messages\n", number.value,
+               Escaped(err, TraceNameForMessages(files)).c_str(), store.MessageCount());
+  return false;
+}
+
 }  // namespace sigrune

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "cli/command_parser.h"
+#include "cli/output_buffer.h"
 #include "document/trace_document.h"
 
 namespace sigrune {
@@ -25,5 +26,10 @@ OperationOutcome LoadTraceForCommand(const TraceFiles& files, std::FILE* in, std
 
 // How the messages name a trace: "standard input" for "-", "FIRST + N more" for several files.
 std::string TraceNameForMessages(const TraceFiles& files);
+
+// Whether the trace has the message; otherwise says "message N: TRACE has M messages" on `err`,
+// after what `output` holds.
+bool CheckMessageNumber(const MessageStore& store, const TraceFiles& files, MessageNumber number,
+                        OutputBuffer& output, std::FILE* err);
 
 }  // namespace sigrune

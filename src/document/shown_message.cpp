@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "q931/decoder.h"
+#include "q931/h225_body.h"
 #include "trace/summary_line.h"
 
 namespace sigrune {
@@ -72,6 +73,11 @@ ShownMessage DecodeMessageToShow(const MessageToShow& message, std::size_t lineL
     }
     shown.dumpStart = shown.text.size();
     lines.Append(DumpMessageHex(bytes));
+    shown.sectionStart = shown.text.size();
+    if (const std::string section = H225Section(bytes); !section.empty()) {
+      // The dump's last row has no line end of its own.
+      lines.Append("\r\n" + section);
+    }
     shown.hiddenLines = lines.HiddenLines();
   } catch (const SubscriptOutOfRange& failure) {
     shown.undecodableReason = failure.what();
@@ -80,6 +86,7 @@ ShownMessage DecodeMessageToShow(const MessageToShow& message, std::size_t lineL
     // The window puts the reason in a line of its own above the dump.
     FirstLines lines(shown.text, lineLimit > 0 ? lineLimit - 1 : 0);
     lines.Append(DumpMessageHex(bytes));
+    shown.sectionStart = shown.text.size();
     shown.hiddenLines = lines.HiddenLines();
   }
   return shown;

@@ -28,10 +28,12 @@ struct ShownMessage {
   bool cancelled = false;
   // Empty when the message decoded; else why not. The dump then holds the octets that were read.
   std::string undecodableReason;
-  // The first lines of the decoded text followed by the dump, Latin-1 with CR LF line ends; the
-  // dump starts at `dumpStart`.
+  // The first lines of the decoded text followed by the dump and the H.225 user information,
+  // Latin-1 with CR LF line ends; the dump starts at `dumpStart`, the user information at
+  // `sectionStart` (the end when the message has none).
   std::string text;
   std::size_t dumpStart = 0;
+  std::size_t sectionStart = 0;
   std::uint64_t hiddenLines = 0;  // the lines after the first `lineLimit`
 };
 

@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cstring>
 
+#include "calls/call_texts.h"
 #include "calls/message_facts.h"
 #include "q931/decoder.h"
 #include "trace/hex_digits.h"
@@ -28,6 +29,8 @@ enum class WhereField : std::uint8_t {
   Number,
   Channel,
   Outcome,
+  CallIdentifier,
+  Codec,
   From,
   To,
   // Selected Call's (FilterKey), which no typed field names.
@@ -94,13 +97,20 @@ struct FieldName {
   std::string_view name;
   WhereField field;
 };
-constexpr FieldName kFields[] = {
-    {"type", WhereField::Type},         {"gw", WhereField::Gateway},
-    {"proto", WhereField::Protocol},    {"dir", WhereField::Direction},
-    {"crv", WhereField::CallReference}, {"call", WhereField::Call},
-    {"cause", WhereField::Cause},       {"number", WhereField::Number},
-    {"channel", WhereField::Channel},   {"outcome", WhereField::Outcome},
-    {"from", WhereField::From},         {"to", WhereField::To}};
+constexpr FieldName kFields[] = {{"type", WhereField::Type},
+                                 {"gw", WhereField::Gateway},
+                                 {"proto", WhereField::Protocol},
+                                 {"dir", WhereField::Direction},
+                                 {"crv", WhereField::CallReference},
+                                 {"call", WhereField::Call},
+                                 {"cause", WhereField::Cause},
+                                 {"number", WhereField::Number},
+                                 {"channel", WhereField::Channel},
+                                 {"outcome", WhereField::Outcome},
+                                 {"callid", WhereField::CallIdentifier},
+                                 {"codec", WhereField::Codec},
+                                 {"from", WhereField::From},
+                                 {"to", WhereField::To}};
 
 struct OutcomeName {
   std::string_view name;
@@ -206,6 +216,23 @@ std::string ReadValue(WhereTerm& term, std::string_view value) {
       term.outcome = found->outcome;
       break;
     }
+    case WhereField::CallIdentifier:
+      // Dashes may stand anywhere: a GUID is copied with or without them.
+      for (const char c : value) {
+        if (HexDigitValue(c) >= 0) {
+          term.text += static_cast<char>(HexDigitValue(c));
+        } else if (c != '-') {
+          term.text.clear();
+          break;
+        }
+      }
+      if (term.text.empty()) {
+        return quoted + " is not a call identifier (hexadecimal digits, dashes ignored)";
+      }
+      break;
+    case WhereField::Codec:
+      term.text = lower;
+      break;
     case WhereField::From:
     case WhereField::To:
       // A time of day is read on the trace's own day when matched; any day tells its form.
@@ -570,6 +597,17 @@ class Matcher {
         const CallRecord* call = CallOf(index);
         return call != nullptr && call->outcome == term.outcome;
       }
+      case WhereField::CallIdentifier: {
+        const CallRecord* call = CallOf(index);
+        const H225CallFacts* facts = call != nullptr ? calls_.H225Of(*call) : nullptr;
+        return facts != nullptr && facts->hasCallIdentifier &&
+               GuidStartsWith(facts->callIdentifier, term.text);
+      }
+      case WhereField::Codec: {
+        const CallRecord* call = CallOf(index);
+        const H225CallFacts* facts = call != nullptr ? calls_.H225Of(*call) : nullptr;
+        return facts != nullptr && IsPresent(facts->media) && CodecIs(*facts, term.text);
+      }
       case WhereField::From:
       case WhereField::To: {
         const MessageTime time = store_.msgTimes[index];
@@ -589,6 +627,34 @@ class Matcher {
     return false;
   }
 
+  // `nibbles` holds one digit's value per character.
+  static bool GuidStartsWith(const Guid& guid, std::string_view nibbles) {
+    if (nibbles.size() > 2 * guid.size()) {
+      return false;
+    }
+    for (std::size_t k = 0; k < nibbles.size(); ++k) {
+      const std::uint8_t octet = guid[k / 2];
+      if ((k % 2 == 0 ? octet >> 4 : octet & 0x0F) != nibbles[k]) {
+        return false;
+      }
+    }
+    return true;
+  }
+
+  // The codec's name is made once per kind of media, not once per message.
+  bool CodecIs(const H225CallFacts& facts, std::string_view lower) {
+    const std::uint32_t key =
+        std::uint32_t{facts.dataType} << 16 | static_cast<std::uint16_t>(facts.audio);
+    for (const auto& [known, matches] : codecs_) {
+      if (known == key) {
+        return matches;
+      }
+    }
+    const bool matches = LowerAscii(CodecText(facts)) == lower;
+    codecs_.emplace_back(key, matches);
+    return matches;
+  }
+
   // Selected Call on a message whose list line is read itself.
   bool LineHoldsSelectedCall(const WhereTerm& term, std::size_t index) {
     rawLine_.clear();
@@ -605,6 +671,7 @@ class Matcher {
   bool haveLine_ = false;
   PayloadBytes bytes_;
   std::string rawLine_;  // Selected Call's, as shown
+  std::vector<std::pair<std::uint32_t, bool>> codecs_;
 };
 
 }  // namespace
@@ -699,14 +766,16 @@ const CallTable kNoCalls;
 bool WhereNeedsCalls(const WhereExpression& expression) {
   return std::any_of(expression.terms.begin(), expression.terms.end(), [](const WhereTerm& term) {
     return term.field == WhereField::Call || term.field == WhereField::Number ||
-           term.field == WhereField::Channel || term.field == WhereField::Outcome;
+           term.field == WhereField::Channel || term.field == WhereField::Outcome ||
+           term.field == WhereField::CallIdentifier || term.field == WhereField::Codec;
   });
 }
 
 bool WhereDependsOnLaterMessages(const WhereExpression& expression) {
   return std::any_of(expression.terms.begin(), expression.terms.end(), [](const WhereTerm& term) {
     return term.field == WhereField::Number || term.field == WhereField::Channel ||
-           term.field == WhereField::Outcome;
+           term.field == WhereField::Outcome || term.field == WhereField::CallIdentifier ||
+           term.field == WhereField::Codec;
   });
 }
 

@@ -77,13 +77,13 @@ WhereExpression WhereTerms(const WhereExpression& expression, std::size_t first,
 // The calls table for an expression that reads no calls: they need not be grouped for it.
 extern const CallTable kNoCalls;
 
-// Whether the expression reads the calls (call:, number:, channel:, outcome:); the others may be
-// given an empty table.
+// Whether the expression reads the calls (call:, number:, channel:, outcome:, callid:, codec:);
+// the others may be given an empty table.
 bool WhereNeedsCalls(const WhereExpression& expression);
 
 // Whether a term reads what later messages of a call may change (outcome:, number: through the
-// digits of overlap sending, channel: from a later Channel ID): the messages of a call are judged
-// for good once it has ended.
+// digits of overlap sending, channel: from a later Channel ID, callid: and codec: from a later
+// body): the messages of a call are judged for good once it has ended.
 bool WhereDependsOnLaterMessages(const WhereExpression& expression);
 
 // Whether the expression keeps the message (index from 0). `calls` gives call:, number:,

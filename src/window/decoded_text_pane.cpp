@@ -25,11 +25,17 @@ QTextCharFormat FontFormat(QFontDatabase::SystemFont kind, int pointSize) {
 
 }  // namespace
 
-void ShowDecodedMessage(QTextEdit& pane, std::string_view decodedText, std::string_view dump) {
+void ShowDecodedMessage(QTextEdit& pane, std::string_view decodedText, std::string_view dump,
+                        std::string_view h225Section) {
   pane.clear();
   QTextCursor cursor(pane.document());
   cursor.insertText(PaneText(decodedText), FontFormat(QFontDatabase::GeneralFont, 8));
   cursor.insertText(PaneText(dump), FontFormat(QFontDatabase::FixedFont, 10));
+  if (!h225Section.empty()) {
+    // The section starts by ending the dump's last row: a blank line sets it apart.
+    cursor.insertText(QStringLiteral("\n") + PaneText(h225Section),
+                      FontFormat(QFontDatabase::GeneralFont, 8));
+  }
   pane.moveCursor(QTextCursor::Start);
 }
 

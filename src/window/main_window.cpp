@@ -3,8 +3,10 @@
 #include <QAction>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTreeView>
@@ -51,9 +53,12 @@ MainWindow::MainWindow(Dialogs& dialogs, Launcher& launcher, QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
-  // The lists outlive the document while QWidget's destructor hides a window still shown.
+  // The lists outlive the document while QWidget's destructor hides a window still shown, and the
+  // list's scroll bar and header tell of it to a window that is no more.
   widgets_.model->ShowRowsOf(nullptr);
   widgets_.callsPane->ShowCallsOf(nullptr);
+  widgets_.messageList->verticalScrollBar()->disconnect(this);
+  widgets_.messageList->header()->disconnect(this);
 }
 
 void MainWindow::ShowDocument(Changes changes) {

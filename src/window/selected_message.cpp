@@ -60,7 +60,9 @@ void MainWindow::PaneDecoded(bool triage, std::optional<ShownMessage> shown) {
     statusBar()->showMessage(text);
   } else {
     const std::string_view text = shown->text;
-    ShowDecodedMessage(pane, text.substr(0, shown->dumpStart), text.substr(shown->dumpStart));
+    ShowDecodedMessage(pane, text.substr(0, shown->dumpStart),
+                       text.substr(shown->dumpStart, shown->sectionStart - shown->dumpStart),
+                       text.substr(shown->sectionStart));
   }
   if (shown && shown->hiddenLines > 0) {
     AppendHiddenLinesNote(

@@ -1,11 +1,12 @@
 // Calls > Statistics: the window of counts, whose bars and rows choose the calls the calls table
-// shows.
+// shows, directly or through the filter bar.
 
 #include <QTabWidget>
 
 #include "window/calls/calls_pane.h"
 #include "window/main_window.h"
 #include "window/statistics/statistics_window.h"
+#include "window/where_bar.h"
 
 namespace sigrune {
 
@@ -18,6 +19,13 @@ void MainWindow::ShowStatisticsClicked() {
     widgets_.statistics = new StatisticsWindow(document_, dialogs_, this);
     widgets_.statistics->setAttribute(Qt::WA_DeleteOnClose);
     connect(widgets_.statistics, &StatisticsWindow::GroupChosen, this, &MainWindow::ShowCallGroup);
+    // The bar's text alone says which calls are listed: an entry chosen before goes.
+    connect(widgets_.statistics, &StatisticsWindow::FilterChosen, this,
+            [this](const QString& text) {
+              widgets_.callsPane->ClearGroup();
+              widgets_.whereBar->SetText(text);
+              widgets_.tabs->setCurrentWidget(widgets_.callsTab);
+            });
   }
   widgets_.statistics->show();
   widgets_.statistics->raise();

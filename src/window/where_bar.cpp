@@ -67,6 +67,11 @@ void WhereBar::Apply() {
   emit ExpressionChanged(Text());
 }
 
+void WhereBar::SetText(const QString& text) {
+  setEditText(text);
+  Apply();
+}
+
 void WhereBar::ShowError(const QString& reason) {
   // Red mixed into the palette's own field colour, so that the text stays readable on a dark one.
   const QColor base = palette().color(QPalette::Base);

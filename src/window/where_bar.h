@@ -23,6 +23,8 @@ class WhereBar : public QComboBox {
   // The expression did not parse: the field turns red and the tooltip says why.
   void ShowError(const QString& reason);
   void ShowAccepted();
+  // Puts the text in the field in place of what it held and applies it at once, as Enter does.
+  void SetText(const QString& text);
   // Puts the expression first in the drop-down and in the settings, once.
   void Remember(const QString& text);
 

@@ -107,6 +107,9 @@ std::string CallCsvHeader(CallCsvColumns columns) {
   if (columns.timing) {
     header += ",channel,pdd,talk_time";
   }
+  if (columns.h225Body) {
+    header += ",call_identifier,media,release_reason";
+  }
   header += '\n';
   return header;
 }
@@ -161,6 +164,13 @@ void AppendCallCsvRecord(std::string& text, const MessageStore& store, const Cal
     for (const std::string& cell : CallTimingCells(store, record)) {
       text += ',';
       text += cell;
+    }
+  }
+  if (columns.h225Body) {
+    for (const std::string& cell : {CallIdentifierText(calls, record), MediaText(calls, record),
+                                    ReleaseReasonText(calls, record)}) {
+      text += ',';
+      AppendCsvField(text, cell);
     }
   }
   text += '\n';

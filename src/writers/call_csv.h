@@ -17,8 +17,9 @@ inline constexpr std::string_view kCallCsvHeader =
 
 // The columns after those of every call's record.
 struct CallCsvColumns {
-  bool related = false;  // `related`: the number of the call's other leg, if any
-  bool timing = false;   // `channel`, `pdd`, `talk_time`
+  bool related = false;   // `related`: the number of the call's other leg, if any
+  bool timing = false;    // `channel`, `pdd`, `talk_time`
+  bool h225Body = false;  // `call_identifier`, `media`, `release_reason`
 };
 
 // The header row, with the columns asked for after the others.

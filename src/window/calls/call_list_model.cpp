@@ -8,6 +8,7 @@
 #include <climits>
 #include <utility>
 
+#include "calls/call_kpis.h"
 #include "calls/call_texts.h"
 #include "window/calls/call_headline.h"
 #include "window/calls/outcome_colours.h"
@@ -151,7 +152,8 @@ QVariant CallListModel::data(const QModelIndex& index, int role) const {
       return {};
     case Qt::TextAlignmentRole:
       if (column == CallColumn::Number || column == CallColumn::Duration ||
-          column == CallColumn::Messages || column == CallColumn::Related) {
+          column == CallColumn::Messages || column == CallColumn::Related ||
+          column == CallColumn::Channel || column == CallColumn::Pdd) {
         return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
       }
       return {};
@@ -187,6 +189,16 @@ QString CallListModel::Text(int number, const CallRecord& call, CallColumn colum
       return QString::number(call.messageCount);
     case CallColumn::Related:
       return call.related ? QString::number(call.related.value) : QString();
+    case CallColumn::Channel:
+      return call.channel < 0 ? QString() : QString::number(call.channel);
+    case CallColumn::Pdd: {
+      const std::optional<std::uint64_t> pdd = PostDialDelay(store, call);
+      return pdd ? FromLatin1(MeanSecondsText(*pdd, 1)) : QString();
+    }
+    case CallColumn::Media:
+      return FromLatin1(MediaText(document_->Calls(), call));
+    case CallColumn::ReleaseReason:
+      return FromLatin1(ReleaseReasonText(document_->Calls(), call));
     case CallColumn::Cause:
       return call.cause < 0
                  ? QString()
@@ -197,8 +209,9 @@ QString CallListModel::Text(int number, const CallRecord& call, CallColumn colum
 
 QVariant CallListModel::headerData(int section, Qt::Orientation orientation, int role) const {
   static const char* const kHeadings[kCallColumns] = {
-      "Call",   "Start",   "Duration",   "Gateway",  "Protocol", "Direction", "Calling",
-      "Called", "Outcome", "Cleared by", "Messages", "Related",  "Cause"};
+      "Call",    "Start",  "Duration", "Gateway",        "Protocol", "Direction",
+      "Calling", "Called", "Outcome",  "Cleared by",     "Messages", "Related",
+      "Channel", "PDD",    "Media",    "Release reason", "Cause"};
   return ColumnHeading(kHeadings, section, orientation, role);
 }
 

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <charconv>
+#include <optional>
 
+#include "calls/call_kpis.h"
 #include "calls/call_texts.h"
 #include "util/text_utilities.h"
 
@@ -44,6 +46,12 @@ double DurationKey(const MessageStore& store, const CallRecord& call) {
     return -1e300;
   }
   return static_cast<double>(last) - static_cast<double>(first);
+}
+
+// Calls without a post-dial delay first.
+double PddKey(const MessageStore& store, const CallRecord& call) {
+  const std::optional<std::uint64_t> pdd = PostDialDelay(store, call);
+  return pdd ? static_cast<double>(*pdd) : -1;
 }
 
 // A dotted IPv4 address as its number; -1 for any other text.
@@ -92,9 +100,12 @@ int CompareColumn(const std::vector<std::uint32_t>& gatewayRanks, const CallReco
                   const CallRecord& b, CallColumn column) {
   const auto compare = [](auto x, auto y) { return x < y ? -1 : (y < x ? 1 : 0); };
   switch (column) {
-    case CallColumn::Number:  // these three are sorted without comparing records
+    case CallColumn::Number:  // these four are sorted without comparing records
     case CallColumn::Start:
     case CallColumn::Duration:
+    case CallColumn::Pdd:
+    case CallColumn::Media:  // and these two by their texts
+    case CallColumn::ReleaseReason:
       break;
     case CallColumn::Gateway:
       return compare(gatewayRanks[a.gatewayIpIndex], gatewayRanks[b.gatewayIpIndex]);
@@ -117,6 +128,8 @@ int CompareColumn(const std::vector<std::uint32_t>& gatewayRanks, const CallReco
       return compare(a.messageCount, b.messageCount);
     case CallColumn::Related:
       return compare(a.related, b.related);
+    case CallColumn::Channel:
+      return compare(a.channel, b.channel);
     case CallColumn::Cause:
       return compare(a.cause, b.cause);
   }
@@ -142,7 +155,9 @@ std::vector<std::uint32_t> ChooseCallRows(const MessageStore& store, const CallT
         (choice.group == nullptr || choice.group->Holds(store, call)) &&
         (choice.text.empty() || Contains(call.calling, choice.text) ||
          Contains(call.called, choice.text) ||
-         Contains(store.gatewayIpTexts[call.gatewayIpIndex], choice.text))) {
+         Contains(store.gatewayIpTexts[call.gatewayIpIndex], choice.text) ||
+         (call.h225 != 0 && (Contains(MediaText(calls, call), choice.text) ||
+                             Contains(ReleaseReasonText(calls, call), choice.text))))) {
       rows.push_back(index);
     }
   }
@@ -152,12 +167,26 @@ std::vector<std::uint32_t> ChooseCallRows(const MessageStore& store, const CallT
     if (choice.descending) {
       std::reverse(rows.begin(), rows.end());
     }
-  } else if (choice.column == CallColumn::Duration) {
+  } else if (choice.column == CallColumn::Duration || choice.column == CallColumn::Pdd) {
     // Each key read once: reading the times in every comparison misses the cache.
     std::vector<std::pair<double, std::uint32_t>> keyed;
     keyed.reserve(rows.size());
+    const auto key = choice.column == CallColumn::Duration ? DurationKey : PddKey;
     for (const std::uint32_t row : rows) {
-      keyed.emplace_back(DurationKey(store, calls.calls[row]), row);
+      keyed.emplace_back(key(store, calls.calls[row]), row);
+    }
+    std::stable_sort(keyed.begin(), keyed.end(), [&](const auto& a, const auto& b) {
+      return choice.descending ? b.first < a.first : a.first < b.first;
+    });
+    for (std::size_t k = 0; k < keyed.size(); ++k) {
+      rows[k] = keyed[k].second;
+    }
+  } else if (choice.column == CallColumn::Media || choice.column == CallColumn::ReleaseReason) {
+    std::vector<std::pair<std::string, std::uint32_t>> keyed;
+    keyed.reserve(rows.size());
+    const auto text = choice.column == CallColumn::Media ? MediaText : ReleaseReasonText;
+    for (const std::uint32_t row : rows) {
+      keyed.emplace_back(text(calls, calls.calls[row]), row);
     }
     std::stable_sort(keyed.begin(), keyed.end(), [&](const auto& a, const auto& b) {
       return choice.descending ? b.first < a.first : a.first < b.first;
@@ -187,7 +216,32 @@ std::array<std::vector<std::string>, kCallColumns> WidestCallTexts(const Message
   std::string_view calling;
   std::string_view called;
   std::uint32_t messages = 0;
+  std::int16_t channel = -1;
+  std::uint64_t pdd = 0;
+  std::string media;
+  std::vector<bool> reasons;  // by index, those the calls hold
+  for (const H225CallFacts& facts : calls.h225) {
+    if (IsPresent(facts.media)) {
+      std::string text;
+      AppendNetworkAddress(text, facts.media);
+      text += ' ';
+      text += CodecText(facts);
+      media = text.size() > media.size() ? std::move(text) : media;
+    }
+    if (facts.releaseReason >= 0) {
+      reasons.resize(std::max(reasons.size(), static_cast<std::size_t>(facts.releaseReason) + 1));
+      reasons[static_cast<std::size_t>(facts.releaseReason)] = true;
+    }
+  }
+  for (std::size_t reason = 0; reason < reasons.size(); ++reason) {
+    if (reasons[reason]) {
+      at(CallColumn::ReleaseReason).push_back(ReleaseCompleteReasonName(static_cast<int>(reason)));
+    }
+  }
+  at(CallColumn::Media).push_back(std::move(media));
   for (const CallRecord& call : calls.calls) {
+    channel = std::max(channel, call.channel);
+    pdd = std::max(pdd, PostDialDelay(store, call).value_or(0));
     if (std::string text = StartTimeText(store, call); text.size() > start.size()) {
       start = std::move(text);
     }
@@ -217,6 +271,8 @@ std::array<std::vector<std::string>, kCallColumns> WidestCallTexts(const Message
     at(CallColumn::ClearedBy).emplace_back(ClearedByText(clearedBy));
   }
   at(CallColumn::Messages).push_back(std::to_string(messages));
+  at(CallColumn::Channel).push_back(channel < 0 ? std::string() : std::to_string(channel));
+  at(CallColumn::Pdd).push_back(MeanSecondsText(pdd, 1));
   return texts;
 }
 

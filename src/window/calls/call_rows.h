@@ -2,8 +2,8 @@
 
 // Which calls the calls table shows and in what order, in plain functions over the call records:
 // the calls of the filter bar, an outcome chosen in the selector, a text that a call's calling or
-// called number or gateway address contains, an entry chosen in the statistics, and the order of a
-// column.
+// called number, gateway address, media or release reason contains, an entry chosen in the
+// statistics, and the order of a column.
 
 #include <array>
 #include <cstdint>
@@ -44,10 +44,14 @@ enum class CallColumn {
   Outcome,
   ClearedBy,
   Messages,
-  Related,  // the call's other leg
-  Cause,    // last: its names are long
+  Related,        // the call's other leg
+  Channel,        // a PRI call's B-channel
+  Pdd,            // post-dial delay
+  Media,          // an H.225 call's first fast-start media channel and codec
+  ReleaseReason,  // an H.225 call's release complete reason
+  Cause,          // last: its names are long
 };
-inline constexpr int kCallColumns = 13;
+inline constexpr int kCallColumns = 17;
 
 struct CallRowsChoice {
   // The calls the filter bar's expression keeps, in call order; none: every call.

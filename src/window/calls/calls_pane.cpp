@@ -49,9 +49,9 @@ CallsPane::CallsPane(QWidget* parent) : QWidget(parent) {
   count_->setObjectName(QStringLiteral("callCount"));
   text_ = new QLineEdit;
   text_->setObjectName(QStringLiteral("callFilterText"));
-  text_->setPlaceholderText(tr("Number or gateway"));
+  text_->setPlaceholderText(tr("Number, gateway, media or reason"));
   text_->setClearButtonEnabled(true);
-  text_->setMinimumWidth(text_->fontMetrics().averageCharWidth() * 24);
+  text_->setMinimumWidth(text_->fontMetrics().averageCharWidth() * 34);
   outcome_ = new QComboBox;
   outcome_->setObjectName(QStringLiteral("callOutcome"));
   for (const OutcomeEntry& entry : kOutcomeEntries) {

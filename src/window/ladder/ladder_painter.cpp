@@ -153,16 +153,15 @@ LadderPicture::LadderPicture(CallFlow flow, const QFont& font, CallNumber select
     const auto bound = [&](std::size_t characters) {
       return static_cast<int>(std::min<std::size_t>(characters, 4096)) * widest;
     };
-    if ((std::max(named->second + space + bound(arrow.label.size()), bound(arrow.detail.size())) +
-         room) /
+    const std::string label = ShownLabel(arrow);
+    if ((std::max(named->second + space + bound(label.size()), bound(arrow.detail.size())) + room) /
             span <=
         least) {
       continue;
     }
-    const int need =
-        std::max(named->second + space + metrics.horizontalAdvance(FromLatin1(arrow.label)),
-                 metrics.horizontalAdvance(FromLatin1(arrow.detail))) +
-        room;
+    const int need = std::max(named->second + space + metrics.horizontalAdvance(FromLatin1(label)),
+                              metrics.horizontalAdvance(FromLatin1(arrow.detail))) +
+                     room;
     for (std::size_t gap = low; gap < high; ++gap) {
       gapNeeds_[gap] = std::max(gapNeeds_[gap], (need + span - 1) / span);
     }
@@ -267,9 +266,9 @@ QString LadderPicture::Description(std::size_t row) const {
     text += QLatin1String(", ") + time;
   }
   text += QLatin1String(": ") + FromLatin1(arrow.name);
-  for (const std::string* part : {&arrow.label, &arrow.detail}) {
-    if (!part->empty()) {
-      text += QLatin1String(", ") + FromLatin1(*part);
+  for (const std::string& part : {ShownLabel(arrow), arrow.detail}) {
+    if (!part.empty()) {
+      text += QLatin1String(", ") + FromLatin1(part);
     }
   }
   // Overlap sending may make a number of thousands of digits.
@@ -359,7 +358,7 @@ void LadderPicture::PaintRow(QPainter& painter, const LadderColours& colours, st
   const int middle = (from + to) / 2;
   const int space = 2 * metrics.horizontalAdvance(QLatin1Char(' '));
   QString name = FromLatin1(arrow.name);
-  QString label = FromLatin1(arrow.label);
+  QString label = FromLatin1(ShownLabel(arrow));
   int nameWidth = boldMetrics.horizontalAdvance(name);
   if (nameWidth > room) {
     name = boldMetrics.elidedText(name, Qt::ElideRight, room);

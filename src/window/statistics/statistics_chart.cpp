@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "calls/call_concurrency.h"
 #include "util/text_utilities.h"
 #include "window/calls/outcome_colours.h"
 
@@ -33,17 +34,6 @@ std::int64_t FloorDivide(std::int64_t value, std::int64_t divisor) {
 
 std::int64_t Slots(std::int64_t first, std::int64_t last, std::int64_t minutes) {
   return FloorDivide(last, minutes) - FloorDivide(first, minutes) + 1;
-}
-
-// A step of 1, 2 or 5 times a power of ten that cuts `tallest` into about four.
-std::uint64_t GridStep(std::uint64_t tallest) {
-  for (std::uint64_t power = 1;; power *= 10) {
-    for (const std::uint64_t factor : {1, 2, 5}) {
-      if (factor * power * 4 >= tallest) {
-        return factor * power;
-      }
-    }
-  }
 }
 
 QString DatePart(std::int64_t minute) {
@@ -78,6 +68,117 @@ ChartColours PaperChartColours() {
   return colours;
 }
 
+std::uint64_t GridStep(std::uint64_t tallest) {
+  for (std::uint64_t power = 1;; power *= 10) {
+    for (const std::uint64_t factor : {1, 2, 5}) {
+      if (factor * power * 4 >= tallest) {
+        return factor * power;
+      }
+    }
+  }
+}
+
+double PaintCallGrid(QPainter& painter, const ChartColours& colours, const QFontMetrics& metrics,
+                     const QRect& area, int labelWidth, std::uint64_t tallest) {
+  const std::uint64_t step = GridStep(tallest);
+  const std::uint64_t ceiling = std::max<std::uint64_t>(1, (tallest + step - 1) / step * step);
+  const int bottom = area.bottom();
+  const double perCall = (bottom - area.top()) / static_cast<double>(ceiling);
+  for (std::uint64_t calls = 0; calls <= ceiling; calls += step) {
+    const int y = bottom - static_cast<int>(std::lround(perCall * static_cast<double>(calls)));
+    painter.setPen(colours.muted);
+    painter.drawLine(area.left(), y, area.right(), y);
+    painter.setPen(colours.text);
+    painter.drawText(QRect(0, y - metrics.height() / 2, labelWidth, metrics.height()),
+                     Qt::AlignRight | Qt::AlignVCenter,
+                     QString::fromStdString(GroupedDigits(calls)));
+  }
+  return perCall;
+}
+
+QString BarSpanText(std::int64_t start, std::int64_t barMinutes) {
+  const auto tr = [](const char* text) {
+    return QCoreApplication::translate("sigrune::StatisticsChart", text);
+  };
+  if (barMinutes == 1) {
+    return QString::fromStdString(MinuteText(start));
+  }
+  if (barMinutes < kMinutesPerDay) {
+    return tr("%1 %2 to %3").arg(DatePart(start), TimePart(start), TimePart(start + barMinutes));
+  }
+  if (barMinutes == kMinutesPerDay) {
+    return DatePart(start);
+  }
+  return tr("%1 to %2").arg(DatePart(start), DatePart(start + barMinutes - kMinutesPerDay));
+}
+
+void PaintTimeAxis(QPainter& painter, const QFont& font, const QColor& text, int left, int bottom,
+                   double pitch, std::int64_t firstMinute, std::int64_t barMinutes,
+                   std::size_t bars) {
+  if (bars == 0) {
+    return;
+  }
+  const QFontMetrics metrics(font);
+  const auto barStart = [&](std::size_t bar) {
+    return firstMinute + static_cast<std::int64_t>(bar) * barMinutes;
+  };
+  const bool days = barMinutes >= kMinutesPerDay;
+  // A label is as wide as a date when dates are written under the times: the first label has
+  // one, and so has the first of every other day.
+  const bool severalDays = DatePart(barStart(0)) != DatePart(barStart(bars - 1));
+  const int labelWidth =
+      metrics.horizontalAdvance(days || severalDays ? QStringLiteral("2004-01-15")
+                                                    : QStringLiteral("00:00")) +
+      metrics.averageCharWidth() * 2;
+  // Labels at round times, as close as they fit; bars of several days at every so many bars.
+  std::int64_t every = 0;
+  for (const std::int64_t minutes :
+       {1, 2, 5, 10, 15, 30, 60, 120, 180, 360, 720, 1440, 2880, 10080, 20160, 40320}) {
+    if (minutes % barMinutes == 0 &&
+        static_cast<double>(minutes / barMinutes) * pitch >= labelWidth) {
+      every = minutes;
+      break;
+    }
+  }
+  const auto everyBars = static_cast<std::size_t>(std::ceil(labelWidth / pitch));
+  painter.save();
+  painter.setFont(font);
+  painter.setPen(text);
+  QString lastDate;
+  const auto labelled = [&](std::size_t bar) {
+    const std::int64_t start = barStart(bar);
+    return every != 0 ? FloorDivide(start, every) * every == start : bar % everyBars == 0;
+  };
+  // The first bar is labelled too when the next label leaves room.
+  std::size_t next = 1;
+  while (next < bars && !labelled(next)) {
+    ++next;
+  }
+  const bool labelFirst = static_cast<double>(next) * pitch >= labelWidth;
+  for (std::size_t bar = 0; bar < bars; ++bar) {
+    if (!labelled(bar) && !(bar == 0 && labelFirst)) {
+      continue;
+    }
+    const std::int64_t start = barStart(bar);
+    const int x = left + static_cast<int>(std::lround(pitch * static_cast<double>(bar)));
+    painter.drawLine(x, bottom, x, bottom + metrics.height() / 4);
+    const QString date = DatePart(start);
+    const int textTop = bottom + metrics.height() / 4;
+    if (days) {
+      painter.drawText(x, textTop + metrics.ascent(), date);
+      continue;
+    }
+    const QString time = TimePart(start);
+    const int labelLeft = std::max(0, x - metrics.horizontalAdvance(time) / 2);
+    painter.drawText(labelLeft, textTop + metrics.ascent(), time);
+    if (date != lastDate) {
+      painter.drawText(labelLeft, textTop + metrics.height() + metrics.ascent(), date);
+      lastDate = date;
+    }
+  }
+  painter.restore();
+}
+
 StatisticsChart::StatisticsChart(const CallStatistics& statistics, const QFont& font)
     : font_(font), untimed_(statistics.untimed.Total()) {
   // Sized in pixels, so that the screen and the files get the same picture.
@@ -96,19 +197,7 @@ StatisticsChart::StatisticsChart(const CallStatistics& statistics, const QFont& 
   const std::int64_t last = statistics.minutes.back().minute;
   firstStart_ = first;
   lastStart_ = last;
-  barMinutes_ = 0;
-  for (const std::int64_t minutes :
-       {std::int64_t{1}, std::int64_t{10}, std::int64_t{60}, kMinutesPerDay}) {
-    if (Slots(first, last, minutes) <= kMostBars) {
-      barMinutes_ = minutes;
-      break;
-    }
-  }
-  if (barMinutes_ == 0) {
-    // Years: whole days, as many as keep the bars few.
-    const std::int64_t days = Slots(first, last, kMinutesPerDay);
-    barMinutes_ = kMinutesPerDay * ((days + kMostBars - 1) / kMostBars);
-  }
+  barMinutes_ = BarMinutesFor(first, last, kMostBars);
   firstMinute_ = FloorDivide(first, barMinutes_) * barMinutes_;
   counts_.resize(static_cast<std::size_t>(Slots(first, last, barMinutes_)));
   for (const MinuteCounts& minute : statistics.minutes) {
@@ -132,17 +221,7 @@ StatisticsGroup StatisticsChart::BarGroup(std::size_t bar) const {
 }
 
 QString StatisticsChart::BarText(std::size_t bar) const {
-  const std::int64_t start = BarStart(bar);
-  if (barMinutes_ == 1) {
-    return QString::fromStdString(MinuteText(start));
-  }
-  if (barMinutes_ < kMinutesPerDay) {
-    return tr("%1 %2 to %3").arg(DatePart(start), TimePart(start), TimePart(start + barMinutes_));
-  }
-  if (barMinutes_ == kMinutesPerDay) {
-    return DatePart(start);
-  }
-  return tr("%1 to %2").arg(DatePart(start), DatePart(start + barMinutes_ - kMinutesPerDay));
+  return BarSpanText(BarStart(bar), barMinutes_);
 }
 
 StatisticsChart::Layout StatisticsChart::LayOut(QSize size) const {
@@ -218,20 +297,11 @@ void StatisticsChart::Paint(QPainter& painter, const ChartColours& colours, QSiz
   PaintLegend(&painter, &colours, layout.left, padding);
 
   // The grid: a line per step of calls, labelled at the left.
-  const std::uint64_t step = GridStep(tallest_);
-  const std::uint64_t ceiling = std::max<std::uint64_t>(1, (tallest_ + step - 1) / step * step);
-  const double perCall = (layout.bottom - layout.top) / static_cast<double>(ceiling);
   const int right = layout.left + static_cast<int>(std::ceil(layout.pitch * Bars()));
-  for (std::uint64_t calls = 0; calls <= ceiling; calls += step) {
-    const int y =
-        layout.bottom - static_cast<int>(std::lround(perCall * static_cast<double>(calls)));
-    painter.setPen(colours.muted);
-    painter.drawLine(layout.left, y, right, y);
-    painter.setPen(colours.text);
-    painter.drawText(QRect(0, y - metrics.height() / 2, layout.left - padding, metrics.height()),
-                     Qt::AlignRight | Qt::AlignVCenter,
-                     QString::fromStdString(GroupedDigits(calls)));
-  }
+  const double perCall =
+      PaintCallGrid(painter, colours, metrics,
+                    QRect(QPoint(layout.left, layout.top), QPoint(right, layout.bottom)),
+                    layout.left - padding, tallest_);
 
   if (chosen && *chosen < Bars()) {
     painter.fillRect(BarRect(*chosen, size), colours.band);
@@ -260,7 +330,8 @@ void StatisticsChart::Paint(QPainter& painter, const ChartColours& colours, QSiz
   }
   painter.setPen(colours.text);
   painter.drawLine(layout.left, layout.bottom, right, layout.bottom);
-  PaintAxisLabels(painter, colours, layout);
+  PaintTimeAxis(painter, font_, colours.text, layout.left, layout.bottom, layout.pitch,
+                firstMinute_, barMinutes_, Bars());
   painter.restore();
 }
 
@@ -298,64 +369,6 @@ int StatisticsChart::PaintLegend(QPainter* painter, const ChartColours* colours,
     painter->drawText(x, top + metrics.ascent(), note);
   }
   return x + metrics.horizontalAdvance(note) - left;
-}
-
-void StatisticsChart::PaintAxisLabels(QPainter& painter, const ChartColours& colours,
-                                      const Layout& layout) const {
-  const QFontMetrics metrics(font_);
-  const bool days = barMinutes_ >= kMinutesPerDay;
-  // A label is as wide as a date when dates are written under the times: the first label has
-  // one, and so has the first of every other day.
-  const bool severalDays = DatePart(BarStart(0)) != DatePart(BarStart(Bars() - 1));
-  const int labelWidth =
-      metrics.horizontalAdvance(days || severalDays ? QStringLiteral("2004-01-15")
-                                                    : QStringLiteral("00:00")) +
-      metrics.averageCharWidth() * 2;
-  // Labels at round times, as close as they fit; bars of several days at every so many bars.
-  std::int64_t every = 0;
-  for (const std::int64_t minutes :
-       {1, 2, 5, 10, 15, 30, 60, 120, 180, 360, 720, 1440, 2880, 10080, 20160, 40320}) {
-    if (minutes % barMinutes_ == 0 &&
-        static_cast<double>(minutes / barMinutes_) * layout.pitch >= labelWidth) {
-      every = minutes;
-      break;
-    }
-  }
-  const auto everyBars = static_cast<std::size_t>(std::ceil(labelWidth / layout.pitch));
-  painter.setPen(colours.text);
-  QString lastDate;
-  const auto labelled = [&](std::size_t bar) {
-    const std::int64_t start = BarStart(bar);
-    return every != 0 ? FloorDivide(start, every) * every == start : bar % everyBars == 0;
-  };
-  // The first bar is labelled too when the next label leaves room.
-  std::size_t next = 1;
-  while (next < Bars() && !labelled(next)) {
-    ++next;
-  }
-  const bool labelFirst = static_cast<double>(next) * layout.pitch >= labelWidth;
-  for (std::size_t bar = 0; bar < Bars(); ++bar) {
-    if (!labelled(bar) && !(bar == 0 && labelFirst)) {
-      continue;
-    }
-    const std::int64_t start = BarStart(bar);
-    const int x =
-        layout.left + static_cast<int>(std::lround(layout.pitch * static_cast<double>(bar)));
-    painter.drawLine(x, layout.bottom, x, layout.bottom + metrics.height() / 4);
-    const QString date = DatePart(start);
-    const int textTop = layout.bottom + metrics.height() / 4;
-    if (days) {
-      painter.drawText(x, textTop + metrics.ascent(), date);
-      continue;
-    }
-    const QString time = TimePart(start);
-    const int left = std::max(0, x - metrics.horizontalAdvance(time) / 2);
-    painter.drawText(left, textTop + metrics.ascent(), time);
-    if (date != lastDate) {
-      painter.drawText(left, textTop + metrics.height() + metrics.ascent(), date);
-      lastDate = date;
-    }
-  }
 }
 
 }  // namespace sigrune

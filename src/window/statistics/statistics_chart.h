@@ -18,6 +18,7 @@
 
 #include "calls/call_statistics.h"
 
+class QFontMetrics;
 class QPainter;
 class QPalette;
 
@@ -32,6 +33,24 @@ struct ChartColours {
 };
 ChartColours ScreenChartColours(const QPalette& palette);
 ChartColours PaperChartColours();
+
+// A step of 1, 2 or 5 times a power of ten that cuts `tallest` into about four: the grid's.
+std::uint64_t GridStep(std::uint64_t tallest);
+
+// The grid of a chart of calls: a line per GridStep of `tallest` from the area's bottom up,
+// across it, labelled in `labelWidth` pixels at its left (less the label's padding). Returns the
+// pixels a call stands for.
+double PaintCallGrid(QPainter& painter, const ChartColours& colours, const QFontMetrics& metrics,
+                     const QRect& area, int labelWidth, std::uint64_t tallest);
+
+// "2004-01-15 10:40", or "2004-01-15 10:40 to 10:50" for a bar of several minutes.
+QString BarSpanText(std::int64_t start, std::int64_t barMinutes);
+
+// The time axis under `bars` bars of `barMinutes` from `firstMinute`, `pitch` pixels apart from
+// `left`, under the line at `bottom`: labels at round times, the date under the first of each day.
+void PaintTimeAxis(QPainter& painter, const QFont& font, const QColor& text, int left, int bottom,
+                   double pitch, std::int64_t firstMinute, std::int64_t barMinutes,
+                   std::size_t bars);
 
 class StatisticsChart {
   Q_DECLARE_TR_FUNCTIONS(StatisticsChart)
@@ -75,7 +94,6 @@ class StatisticsChart {
   // Draws the legend when given a painter; its width either way.
   int PaintLegend(QPainter* painter, const ChartColours* colours, int left, int top) const;
   int LegendWidth() const { return PaintLegend(nullptr, nullptr, 0, 0); }
-  void PaintAxisLabels(QPainter& painter, const ChartColours& colours, const Layout& layout) const;
 
   QFont font_;
   QString emptyText_;  // instead of the chart, when it has no bars

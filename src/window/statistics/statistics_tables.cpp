@@ -21,27 +21,6 @@ namespace {
 // What the bar delegate draws: the share (0 to 1) and the bar's colour.
 constexpr int kShareRole = Qt::UserRole;
 constexpr int kShareColourRole = Qt::UserRole + 1;
-// What a column sorts by: numbers and shares as numbers, texts as texts.
-constexpr int kSortRole = Qt::UserRole + 2;
-
-// Digits padded, so that 10.1.1.9 comes before 10.1.1.10.
-QString NaturalKey(const QString& text) {
-  QString key;
-  for (qsizetype k = 0; k < text.size();) {
-    qsizetype end = k;
-    while (end < text.size() && text[end].isDigit()) {
-      ++end;
-    }
-    if (end > k) {
-      key += text.mid(k, end - k).rightJustified(20, QLatin1Char('0'));
-      k = end;
-    } else {
-      key += text[k++];
-    }
-  }
-  return key;
-}
-
 double Share(std::uint64_t part, std::uint64_t whole) {
   return whole == 0 ? 0.0 : static_cast<double>(part) / static_cast<double>(whole);
 }
@@ -49,43 +28,6 @@ double Share(std::uint64_t part, std::uint64_t whole) {
 QString ShareCell(std::uint64_t part, std::uint64_t whole) {
   return QStringLiteral("%1 (%2 %)")
       .arg(GroupedCount(part), QString::fromStdString(ShareText(part, whole)));
-}
-
-// Sizes the columns from the fonts, for the heading and the widest text each usually holds, never
-// by measuring the rows.
-void SizeColumns(QTreeView& view, std::span<const char* const> widest) {
-  const QFontMetrics metrics(view.font());
-  QFont bold = view.font();
-  bold.setBold(true);
-  const QFontMetrics headingMetrics(bold);
-  for (int column = 0; column < static_cast<int>(widest.size()); ++column) {
-    const QString heading =
-        view.model()->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
-    const int width = std::max(
-        headingMetrics.horizontalAdvance(heading),
-        metrics.horizontalAdvance(QLatin1String(widest[static_cast<std::size_t>(column)])));
-    view.header()->resizeSection(column, width + 2 * metrics.averageCharWidth());
-  }
-}
-
-QTreeView* MakeTable(const char* objectName, QAbstractItemModel* model, int sortColumn,
-                     Qt::SortOrder order) {
-  auto* view = new QTreeView;
-  view->setObjectName(QLatin1String(objectName));
-  auto* sorted = new QSortFilterProxyModel(view);
-  sorted->setSortRole(kSortRole);
-  sorted->setSourceModel(model);
-  view->setModel(sorted);
-  view->header()->setSortIndicator(sortColumn, order);
-  view->setSortingEnabled(true);
-  view->setUniformRowHeights(true);
-  view->setRootIsDecorated(false);
-  view->setItemsExpandable(false);
-  view->setAllColumnsShowFocus(true);
-  view->setSelectionMode(QAbstractItemView::SingleSelection);
-  view->setSelectionBehavior(QAbstractItemView::SelectRows);
-  view->header()->setStretchLastSection(true);
-  return view;
 }
 
 // A cell with a share: a small bar, then its text.
@@ -160,6 +102,62 @@ constexpr const char* kCauseHeadings[] = {"Cause", "Calls", "Share", "Name"};
 constexpr const char* kCauseWidest[] = {"127", "9,999,999", "100.0 %", ""};
 
 }  // namespace
+
+QString NaturalKey(const QString& text) {
+  QString key;
+  for (qsizetype k = 0; k < text.size();) {
+    qsizetype end = k;
+    while (end < text.size() && text[end].isDigit()) {
+      ++end;
+    }
+    if (end > k) {
+      key += text.mid(k, end - k).rightJustified(20, QLatin1Char('0'));
+      k = end;
+    } else {
+      key += text[k++];
+    }
+  }
+  return key;
+}
+
+void SizeColumns(QTreeView& view, std::span<const char* const> widest) {
+  const QFontMetrics metrics(view.font());
+  QFont bold = view.font();
+  bold.setBold(true);
+  const QFontMetrics headingMetrics(bold);
+  for (int column = 0; column < static_cast<int>(widest.size()); ++column) {
+    const QString heading =
+        view.model()->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+    const int width = std::max(
+        headingMetrics.horizontalAdvance(heading),
+        metrics.horizontalAdvance(QLatin1String(widest[static_cast<std::size_t>(column)])));
+    view.header()->resizeSection(column, width + 2 * metrics.averageCharWidth());
+  }
+}
+
+QTreeView* MakeTable(const char* objectName, QAbstractItemModel* model, int sortColumn,
+                     Qt::SortOrder order, QSortFilterProxyModel* sorted) {
+  auto* view = new QTreeView;
+  view->setObjectName(QLatin1String(objectName));
+  if (sorted == nullptr) {
+    sorted = new QSortFilterProxyModel(view);
+  } else {
+    sorted->setParent(view);
+  }
+  sorted->setSortRole(kSortRole);
+  sorted->setSourceModel(model);
+  view->setModel(sorted);
+  view->header()->setSortIndicator(sortColumn, order);
+  view->setSortingEnabled(true);
+  view->setUniformRowHeights(true);
+  view->setRootIsDecorated(false);
+  view->setItemsExpandable(false);
+  view->setAllColumnsShowFocus(true);
+  view->setSelectionMode(QAbstractItemView::SingleSelection);
+  view->setSelectionBehavior(QAbstractItemView::SelectRows);
+  view->header()->setStretchLastSection(true);
+  return view;
+}
 
 QString GroupedCount(std::uint64_t number) {
   return QString::fromStdString(GroupedDigits(number));

@@ -6,10 +6,12 @@
 #include <QAbstractTableModel>
 #include <QString>
 #include <cstdint>
+#include <span>
 
 #include "calls/call_statistics.h"
 #include "trace/message_store.h"
 
+class QSortFilterProxyModel;
 class QTreeView;
 
 namespace sigrune {
@@ -62,6 +64,18 @@ int ModelRow(const QModelIndex& index);
 // The width that shows the gateway table whole, its last column (which stretches) at the width
 // of a long cause.
 int WholeGatewayTableWidth(const QTreeView& gateways);
+
+// What a column of the statistics' tables sorts by: numbers and shares as numbers, texts as texts.
+inline constexpr int kSortRole = Qt::UserRole + 2;
+// Digits padded, so that 10.1.1.9 comes before 10.1.1.10.
+QString NaturalKey(const QString& text);
+// A table of the statistics over `model`, sorted through `sorted` (a plain proxy when none) by
+// kSortRole; no column sorted while `sortColumn` is -1.
+QTreeView* MakeTable(const char* objectName, QAbstractItemModel* model, int sortColumn,
+                     Qt::SortOrder order, QSortFilterProxyModel* sorted = nullptr);
+// Sizes the columns from the fonts, for the heading and the widest text each usually holds, never
+// by measuring the rows.
+void SizeColumns(QTreeView& view, std::span<const char* const> widest);
 
 // "1,234"
 QString GroupedCount(std::uint64_t number);

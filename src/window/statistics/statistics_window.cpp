@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QSplitter>
+#include <QTabWidget>
 #include <QToolTip>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -18,9 +19,9 @@
 
 #include "util/text_utilities.h"
 #include "window/calls/outcome_colours.h"
-#include "window/picture_title.h"
 #include "window/statistics/statistics_chart.h"
 #include "window/statistics/statistics_tables.h"
+#include "window/statistics/trunk_statistics.h"
 #include "window/table_text.h"
 #include "window/trace_names.h"
 
@@ -34,7 +35,9 @@ class ChartView : public QWidget {
   void Show(const StatisticsChart* chart) {
     chart_ = chart;
     chosen_.reset();
-    setMinimumWidth(chart->MinimumWidth());
+    if (chart != nullptr) {
+      setMinimumWidth(chart->MinimumWidth());
+    }
     update();
   }
   void Choose(std::optional<std::size_t> bar) {
@@ -92,7 +95,7 @@ StatisticsWindow::StatisticsWindow(const TraceDocument& document, Dialogs& dialo
   heading_ = new QLabel;
   heading_->setObjectName(QStringLiteral("statisticsHeading"));
   auto* controls = new QHBoxLayout;
-  controls->addWidget(heading_, 1);
+  controls->addWidget(new QLabel(tr("Calls by start time, stacked by outcome")), 1);
   controls->addWidget(new QLabel(tr("Export chart:")));
   // A chart is one page: no PDF.
   for (const LadderFormat format : {LadderFormat::Png, LadderFormat::Svg}) {
@@ -150,21 +153,45 @@ StatisticsWindow::StatisticsWindow(const TraceDocument& document, Dialogs& dialo
   splitter->setSizes({420, 170, 170});
   splitter->setChildrenCollapsible(false);
 
-  status_ = new QLabel(tr("Click a bar, a gateway or a cause to list its calls in the Calls tab."));
+  auto* outcomes = new QWidget;
+  auto* outcomesLayout = new QVBoxLayout(outcomes);
+  outcomesLayout->addLayout(controls);
+  outcomesLayout->addWidget(splitter, 1);
+
+  trunks_ = new TrunkStatistics(document_, dialogs_);
+  connect(trunks_, &TrunkStatistics::FilterChosen, this, &StatisticsWindow::FilterChosen);
+  connect(trunks_, &TrunkStatistics::Exported, this,
+          [this](const QString& path) { status_->setText(tr("Written to %1.").arg(path)); });
+  auto* tabs = new QTabWidget;
+  tabs->setObjectName(QStringLiteral("statisticsTabs"));
+  tabs->addTab(outcomes, tr("&Outcomes"));
+  tabs->addTab(trunks_, tr("&Trunks"));
+
+  status_ = new QLabel(
+      tr("Click a bar, a row or a channel to list its calls in the Calls tab; a row of Trunks "
+         "or a channel does it through the filter bar."));
   status_->setObjectName(QStringLiteral("statisticsStatus"));
+  status_->setWordWrap(true);
   auto* layout = new QVBoxLayout(this);
-  layout->addLayout(controls);
-  layout->addWidget(splitter, 1);
+  layout->addWidget(heading_);
+  layout->addWidget(tabs, 1);
   layout->addWidget(status_);
 
   Recount();
   const QRect screen = this->screen() != nullptr ? this->screen()->availableGeometry() : QRect();
-  const int wanted = WholeGatewayTableWidth(*gateways_);
+  // The tab's frame besides the tables.
+  const int wanted = std::max(WholeGatewayTableWidth(*gateways_), trunks_->WholeWidth()) +
+                     4 * fontMetrics().averageCharWidth();
   resize(std::clamp(wanted, 900, std::max(900, screen.width() - 40)),
          std::clamp(800, 600, std::max(600, screen.height() - 80)));
 }
 
-StatisticsWindow::~StatisticsWindow() = default;
+StatisticsWindow::~StatisticsWindow() {
+  // The counts and the chart go before QWidget's destructor hides the views that read them.
+  gatewayModel_->Show(nullptr, nullptr);
+  causeModel_->Show(nullptr, withAnswered_->isChecked());
+  chartView_->Show(nullptr);
+}
 
 void StatisticsWindow::Recount() {
   // The tables let go of the counts before they change.
@@ -179,6 +206,10 @@ void StatisticsWindow::Recount() {
   chart_ = std::move(chart);
   gatewayModel_->Show(&document_.Store(), &statistics_);
   causeModel_->Show(&statistics_, withAnswered_->isChecked());
+  trunks_->Recount(document_.HasWhere()
+                       ? std::optional<std::span<const CallNumber>>(document_.WhereCalls())
+                       : std::nullopt,
+                   statistics_.calls, statistics_.firstStart, statistics_.lastStart);
 
   const QString files = NameOfFiles(DecodedPaths(document_.Paths()));
   setWindowTitle(files.isEmpty() ? tr("Statistics") : tr("Statistics of %1").arg(files));
@@ -250,25 +281,14 @@ void StatisticsWindow::ChooseCause(int row) {
 }
 
 void StatisticsWindow::Export(LadderFormat format) {
-  QString error;
-  const std::optional<QString> path =
-      ChoosePictureTarget(dialogs_, this, tr("Export Chart"), format, document_.Path(), error);
-  if (!path) {
-    return;
+  const StatisticsChart& chart = *chart_;
+  const QSize size = chart.FileSize();
+  if (const std::optional<QString> path = ExportStatisticsPicture(
+          this, dialogs_, document_, tr("Export Chart"), format, size,
+          [&chart, size](QPainter& painter) { chart.Paint(painter, PaperChartColours(), size); },
+          QString(), statistics_.firstStart, statistics_.lastStart)) {
+    status_->setText(tr("Written to %1.").arg(*path));
   }
-  if (error.isEmpty()) {
-    const StatisticsChart& chart = *chart_;
-    const QSize size = chart.FileSize();
-    error = ExportPicture(
-        size,
-        [&chart, size](QPainter& painter) { chart.Paint(painter, PaperChartColours(), size); },
-        format, *path, PictureTitle(document_, statistics_.firstStart, statistics_.lastStart));
-  }
-  if (!error.isEmpty()) {
-    dialogs_.ShowMessage(this, MessageIcon::Critical, tr("Export Chart"), error);
-    return;
-  }
-  status_->setText(tr("Written to %1.").arg(*path));
 }
 
 }  // namespace sigrune

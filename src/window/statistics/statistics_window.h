@@ -1,9 +1,11 @@
 #pragma once
 
-// Calls > Statistics, in a window of its own: the chart of calls by start time stacked by outcome,
-// the gateways with their answered and failed shares, and the causes of the calls not answered
-// (of every call at the user's choice). A click on a bar or a row asks the main window to list
-// those calls in the calls table.
+// Calls > Statistics, in a window of its own. Its Outcomes tab: the chart of calls by start time
+// stacked by outcome, the gateways with their answered and failed shares, and the causes of the
+// calls not answered (of every call at the user's choice); its Trunks tab: the figures of each
+// gateway, the calls in progress at once and the B-channels' map. A click on a bar or a row asks
+// the main window to list those calls in the calls table; one on a row of Trunks or a channel does
+// it through the filter bar's text, so that the user sees why.
 
 #include <QWidget>
 #include <memory>
@@ -25,6 +27,7 @@ class GatewayStatisticsModel;
 class CauseStatisticsModel;
 class ChartView;
 class StatisticsChart;
+class TrunkStatistics;
 
 class StatisticsWindow : public QWidget {
   Q_OBJECT
@@ -44,6 +47,8 @@ class StatisticsWindow : public QWidget {
 
  signals:
   void GroupChosen(const StatisticsGroup& group, const QString& description);
+  // The filter bar's text that keeps the calls chosen; empty for every call.
+  void FilterChosen(const QString& text);
 
  private:
   void ChooseGateway(int row);
@@ -63,6 +68,7 @@ class StatisticsWindow : public QWidget {
   QTreeView* gateways_ = nullptr;
   QTreeView* causes_ = nullptr;
   QCheckBox* withAnswered_ = nullptr;
+  TrunkStatistics* trunks_ = nullptr;
   QLabel* status_ = nullptr;
 };
 
