@@ -30,14 +30,9 @@ int main(int argc, char** argv) {
     seconds = std::min(seconds, SecondsSince(start));
   }
   const double messages = static_cast<double>(loaded->store.MessageCount());
-  std::size_t recordBytes = table.calls.capacity() * sizeof(sigrune::CallRecord) +
-                            table.h225.capacity() * sizeof(sigrune::H225CallFacts);
-  for (const sigrune::CallRecord& call : table.calls) {
-    // Digits beyond what fits in the string itself are on the heap.
-    for (const std::string* digits : {&call.calling, &call.called}) {
-      recordBytes += digits->capacity() > 15 ? digits->capacity() + 1 : 0;
-    }
-  }
+  const std::size_t recordBytes = table.calls.capacity() * sizeof(sigrune::CallRecord) +
+                                  table.h225.capacity() * sizeof(sigrune::H225CallFacts) +
+                                  table.digits.capacity();
   const double perMessage =
       static_cast<double>(table.callOfMessage.capacity() * sizeof(std::uint32_t)) / messages;
   std::printf(

@@ -16,6 +16,7 @@
 #include <fstream>
 #include <string>
 
+#include "window/flat_list_view.h"
 #include "window/ladder/flow_window.h"
 #include "window/ladder/ladder_view.h"
 #include "window/main_window.h"
@@ -96,7 +97,7 @@ int main(int argc, char** argv) {
   if (!window.Document().IsOpen()) {
     return 1;
   }
-  auto* list = window.findChild<QTreeView*>(QStringLiteral("isdnList"));
+  auto* list = window.findChild<sigrune::FlatListView*>(QStringLiteral("isdnList"));
   auto* showFlow = window.findChild<QAction*>(QStringLiteral("isdnShowFlow"));
   const auto openFlow = [&](int row) {
     list->setCurrentIndex(list->model()->index(row, 0));

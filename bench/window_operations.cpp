@@ -19,6 +19,7 @@
 #include <cstdio>
 
 #include "window/find_form.h"
+#include "window/flat_list_view.h"
 #include "window/main_window.h"
 #include "window/message_list_model.h"
 #include "window_bench.h"
@@ -42,7 +43,7 @@ int main(int argc, char** argv) {
   window.show();
   Settle(window);
 
-  auto* list = window.findChild<QTreeView*>(QStringLiteral("isdnList"));
+  auto* list = window.findChild<sigrune::FlatListView*>(QStringLiteral("isdnList"));
   QElapsedTimer opening;
   opening.start();
   window.OpenTraceFile(QString::fromLocal8Bit(argv[1]));

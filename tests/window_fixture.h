@@ -23,6 +23,7 @@
 #include "platform/user_settings.h"
 #include "test_files.h"
 #include "waiting.h"
+#include "window/flat_list_view.h"
 #include "window/main_window.h"
 #include "window/message_list_model.h"
 
@@ -98,7 +99,9 @@ class WindowTest : public ::testing::Test {
   QAction* Action(const char* name) const {
     return window_->findChild<QAction*>(QLatin1String(name));
   }
-  QTreeView* List() const { return window_->findChild<QTreeView*>(QStringLiteral("isdnList")); }
+  sigrune::FlatListView* List() const {
+    return window_->findChild<sigrune::FlatListView*>(QStringLiteral("isdnList"));
+  }
   QTextEdit* Pane() const { return window_->findChild<QTextEdit*>(QStringLiteral("tesselText")); }
 
   // Turns the event loop until the window's workers are done and their results shown; fails

@@ -318,7 +318,7 @@ TEST(WindowApplication, OpensTheTracesGivenOnTheCommandLine) {
       auto* window = qobject_cast<MainWindow*>(widget);
       if (window == nullptr ||
           (!late && (window->Busy() ||
-                     window->findChild<QTreeView*>("isdnList")->model()->rowCount() == 0))) {
+                     window->findChild<QAbstractItemView*>("isdnList")->model()->rowCount() == 0))) {
         continue;
       }
       if (late) {
@@ -326,7 +326,7 @@ TEST(WindowApplication, OpensTheTracesGivenOnTheCommandLine) {
                       << " s waiting for the window to show the traces";
       }
       caption = window->windowTitle();
-      rows = window->findChild<QTreeView*>("isdnList")->model()->rowCount();
+      rows = window->findChild<QAbstractItemView*>("isdnList")->model()->rowCount();
       following = window->findChild<QAction*>("isdnFollow")->isChecked();
       window->close();
     }

@@ -43,6 +43,7 @@
 #include "platform/qt_platform.h"
 #include "window/calls/call_rows.h"
 #include "window/find_form.h"
+#include "window/flat_list_view.h"
 #include "window/ladder/flow_window.h"
 #include "window/ladder/lane_names_store.h"
 #include "window/main_window.h"
@@ -111,7 +112,7 @@ int main(int argc, char** argv) {
   if (!window.Document().IsOpen()) {
     return 1;
   }
-  auto* list = window.findChild<QTreeView*>(QStringLiteral("isdnList"));
+  auto* list = window.findChild<sigrune::FlatListView*>(QStringLiteral("isdnList"));
   const QModelIndex row = list->model()->index(QString::fromLatin1(argv[2]).toInt(), 0);
   list->setCurrentIndex(row);
   list->setFocus();

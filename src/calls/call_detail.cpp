@@ -135,8 +135,8 @@ CallDetail DescribeCall(const MessageStore& store, const CallTable& calls, CallN
   detail.call = "Call " + std::to_string(call.value);
   detail.direction = DirectionText(record.direction);
   detail.gateway = GatewayText(store, record);
-  detail.calling = record.calling;
-  detail.called = record.called;
+  detail.calling = calls.Calling(record);
+  detail.called = calls.Called(record);
   detail.outcome = OutcomeText(record.outcome);
   if (const std::optional<ClearingCause> cause = CauseOfCall(store, calls, call)) {
     detail.cause = CauseWords(cause->value) + " (" + CauseLocationText(cause->location) + ')';

@@ -67,7 +67,9 @@ class DetailVisitor : public ElementVisitor {
 // Reads the label and detail of one message after another, in buffers that keep their room.
 class ArrowReader {
  public:
-  explicit ArrowReader(const MessageStore& store) : store_(store) { facts_.wantsCause = true; }
+  ArrowReader(const MessageStore& store, const CallTable& calls) : store_(store), calls_(calls) {
+    facts_.wantsCause = true;
+  }
 
   void Read(std::size_t index, int messageType, const CallRecord& call, FlowArrow& arrow) {
     try {
@@ -88,8 +90,8 @@ class ArrowReader {
       ReadBody(messageType, arrow.h225);
     }
     if (messageType == q931::kSetup) {
-      AddLabel(arrow.label, "from ", call.calling);
-      AddLabel(arrow.label, "to ", call.called);
+      AddLabel(arrow.label, "from ", calls_.Calling(call));
+      AddLabel(arrow.label, "to ", calls_.Called(call));
     } else if (IsClearingType(messageType) && facts_.cause >= 0) {
       AddLabel(arrow.label, "cause ",
                std::to_string(facts_.cause) + ' ' +
@@ -138,6 +140,7 @@ class ArrowReader {
   }
 
   const MessageStore& store_;
+  const CallTable& calls_;
   PayloadBytes bytes_;
   ElementFacts facts_;
   H225UserInformation body_;
@@ -220,7 +223,7 @@ CallFlow BuildCallFlow(const MessageStore& store, const CallTable& calls,
     ++server;
   }
 
-  ArrowReader reader(store);
+  ArrowReader reader(store, calls);
   for (std::size_t number = first.value; number <= last.value; ++number) {
     const std::uint32_t call = calls.callOfMessage[number - 1];
     if (call == 0 || partyOfCall[call] == kNoLane) {

@@ -1,6 +1,7 @@
 #include "calls/call_table.h"
 
 #include <algorithm>
+#include <limits>
 #include <optional>
 #include <unordered_map>
 
@@ -55,6 +56,26 @@ RowMap CallTable::MessagesOf(CallNumber call) const {
   return messages;
 }
 
+void CallTable::AppendDigits(CallRecord& call, std::string_view calling, std::string_view called) {
+  constexpr std::size_t kMost = std::numeric_limits<std::uint32_t>::max();
+  calling = calling.substr(0, kMost - call.callingSize);
+  called = called.substr(0, kMost - call.calledSize);
+  if (calling.empty() && called.empty()) {
+    return;
+  }
+  const std::size_t size = std::size_t{call.callingSize} + call.calledSize;
+  if (call.digitsStart + size != digits.size()) {
+    // Another call's digits came since: this call's move to the end, the old run left unused.
+    const std::size_t start = digits.size();
+    digits.append(digits, call.digitsStart, size);
+    call.digitsStart = start;
+  }
+  digits.insert(call.digitsStart + call.callingSize, calling);
+  digits += called;
+  call.callingSize += static_cast<std::uint32_t>(calling.size());
+  call.calledSize += static_cast<std::uint32_t>(called.size());
+}
+
 namespace {
 
 // Calls are told apart by gateway, protocol, call reference value and the side that sent the
@@ -92,7 +113,7 @@ CallOutcome OutcomeOf(const CallRecord& call) {
 // are kept from message to message.
 class FactReader {
  public:
-  explicit FactReader(const MessageStore& store) : store_(store) {}
+  FactReader(const MessageStore& store, CallTable& table) : store_(store), table_(table) {}
 
   // What the message at `index` adds to its call; `h225` holds an H.225 call's facts.
   void Read(std::size_t index, int messageType, bool incoming, CallRecord& call,
@@ -136,8 +157,7 @@ class FactReader {
     if (!elements) {
       return;
     }
-    call.calling += facts_.calling;
-    call.called += facts_.called;
+    table_.AppendDigits(call, facts_.calling, facts_.called);
     if (facts_.cause >= 0) {
       call.cause = static_cast<std::int16_t>(facts_.cause);
     }
@@ -191,6 +211,7 @@ class FactReader {
 
   H225UserInformation body_;
   const MessageStore& store_;
+  CallTable& table_;
   PayloadBytes bytes_;
   ElementFacts facts_;
 };
@@ -211,7 +232,7 @@ bool GroupMessages(const MessageStore& store, std::size_t first, CallTable& tabl
                    ChangedCalls* changed, const std::function<bool()>& keepGoing = {},
                    bool h225Bodies = true) {
   table.callOfMessage.resize(store.MessageCount(), 0);
-  FactReader facts(store);
+  FactReader facts(store, table);
   for (std::size_t index = first; index < store.MessageCount(); ++index) {
     if (keepGoing && index % (16 * kMessagesPerProgress) == 0 && !keepGoing()) {
       return false;
@@ -255,7 +276,7 @@ bool GroupMessages(const MessageStore& store, std::size_t first, CallTable& tabl
     call.lastMessage = message;
     ++call.messageCount;
     table.callOfMessage[index] = number;
-    const std::size_t digits = call.calling.size() + call.called.size();
+    const std::size_t digits = std::size_t{call.callingSize} + call.calledSize;
     facts.Read(index, header->messageType, incoming, call,
                call.h225 != 0 ? &table.h225[call.h225 - 1] : nullptr);
     if (header->messageType == q931::kReleaseComplete) {
@@ -264,7 +285,7 @@ bool GroupMessages(const MessageStore& store, std::size_t first, CallTable& tabl
     }
     if (changed != nullptr) {
       changed->calls.push_back(number);
-      if (call.calling.size() + call.called.size() != digits) {
+      if (std::size_t{call.callingSize} + call.calledSize != digits) {
         changed->digits.push_back(number);
       }
     }
@@ -289,7 +310,7 @@ CallTable GroupCalls(const MessageStore& store, const std::function<bool()>& kee
     call.outcome = OutcomeOf(call);
   }
   table.h225.shrink_to_fit();  // the room doubled as it grew may be half unused
-  LinkRelatedLegs(store, table.calls);
+  LinkRelatedLegs(store, table);
   return table;
 }
 
@@ -309,7 +330,7 @@ bool ExtendCalls(const MessageStore& store, CallTable& table) {
   for (std::uint32_t number = firstNewCall + 1; number <= table.calls.size(); ++number) {
     changed.digits.push_back(number);
   }
-  RelinkRelatedLegs(store, table.calls, table.latestSetupTimes, changed.digits);
+  RelinkRelatedLegs(store, table, changed.digits);
   return !changed.calls.empty();
 }
 

@@ -52,34 +52,38 @@ enum class CallEnded : std::uint8_t { Released, Superseded, Open };
 enum class CallDirection : std::uint8_t { In, Out };
 enum class ClearedBy : std::uint8_t { None, Gateway, Server };
 
+// Ordered widest first, so that a record takes 64 bytes.
 struct CallRecord {
   MessageNumber firstMessage;
   MessageNumber lastMessage;
   std::uint32_t messageCount = 0;
   std::uint32_t gatewayIpIndex = 0;  // into the store's gatewayIpTexts
-  Protocol protocol = Protocol::None;
-  CallDirection direction = CallDirection::In;
-  std::uint8_t callReferenceLength = 0;  // L of the call's first message
-  std::uint16_t callReferenceValue = 0;  // without the flag
-  CallBegan began = CallBegan::Setup;
-  CallEnded ended = CallEnded::Open;
-  bool answered = false;  // the call has a CONNECT
-  ClearedBy clearedBy = ClearedBy::None;
-  std::int16_t cause = -1;  // the clearing cause value; -1: none
-  CallOutcome outcome = CallOutcome::None;
-  // The B-channel of a PRI call: from the first Channel ID (0x18) of primary rate with three
-  // contents octets, its third AND 0x7F; -1: none.
-  std::int16_t channel = -1;
   // The first ALERTING, PROGRESS or CONNECT, from either side, and the first CONNECT; 0: none.
   MessageNumber firstProgress;
   MessageNumber firstConnect;
-  std::string calling;  // digits
-  std::string called;   // digits, then those of each INFORMATION
   // The other leg of the same conversation (an `in` call and the `out` call the server placed
   // for it); 0: none.
   CallNumber related;
   // An H.225 call's facts: 1 + its index in CallTable::h225; 0 for the other calls.
   std::uint32_t h225 = 0;
+  // The calling digits and then the called ones (those of the SETUP, then those of each
+  // INFORMATION) in CallTable::digits: read through CallTable::Calling and Called.
+  std::uint64_t digitsStart = 0;
+  std::uint32_t callingSize = 0;
+  std::uint32_t calledSize = 0;
+  std::uint16_t callReferenceValue = 0;  // without the flag
+  std::int16_t cause = -1;               // the clearing cause value; -1: none
+  // The B-channel of a PRI call: from the first Channel ID (0x18) of primary rate with three
+  // contents octets, its third AND 0x7F; -1: none.
+  std::int16_t channel = -1;
+  Protocol protocol = Protocol::None;
+  CallDirection direction = CallDirection::In;
+  std::uint8_t callReferenceLength = 0;  // L of the call's first message
+  CallBegan began = CallBegan::Setup;
+  CallEnded ended = CallEnded::Open;
+  bool answered = false;  // the call has a CONNECT
+  ClearedBy clearedBy = ClearedBy::None;
+  CallOutcome outcome = CallOutcome::None;
 };
 
 // What the H.225 bodies of a call's messages tell: the call identifier of its first message that
@@ -112,6 +116,18 @@ struct CallTable {
   }
 
   std::vector<H225CallFacts> h225;
+
+  // The digits of every call, side by side: a call's calling and called digits are one run, at
+  // the end when they grow, so that a record holds no string of its own.
+  std::string digits;
+  std::string_view Calling(const CallRecord& call) const {
+    return std::string_view(digits).substr(call.digitsStart, call.callingSize);
+  }
+  std::string_view Called(const CallRecord& call) const {
+    return std::string_view(digits).substr(call.digitsStart + call.callingSize, call.calledSize);
+  }
+  // Adds digits after the call's calling and called ones. A number stops growing at 4 GiB.
+  void AppendDigits(CallRecord& call, std::string_view calling, std::string_view called);
 
   // What messages appended later need: the calls still open, by call key, and for each call the
   // latest SETUP time among it and the calls before it (kNoTime: none yet).

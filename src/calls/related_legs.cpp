@@ -70,8 +70,8 @@ void SortLegs(std::vector<Leg>& legs) {
   }
 }
 
-const std::string& DigitsOf(const CallRecord& call, bool called) {
-  return called ? call.called : call.calling;
+std::string_view DigitsOf(const CallTable& table, const CallRecord& call, bool called) {
+  return called ? table.Called(call) : table.Calling(call);
 }
 
 MessageTime SetupTime(const MessageStore& store, const CallRecord& call) {
@@ -85,9 +85,12 @@ class Legs {
  public:
   // The legs of the calls at `members` (of every call when none are given), which must not be
   // linked yet.
-  Legs(const MessageStore& store, const std::vector<CallRecord>& calls,
+  Legs(const MessageStore& store, const CallTable& table,
        const std::vector<std::uint32_t>* members = nullptr)
-      : calls_(calls), calling_(calls.size(), kNone), called_(calls.size(), kNone) {
+      : table_(table),
+        calls_(table.calls),
+        calling_(calls_.size(), kNone),
+        called_(calls_.size(), kNone) {
     const auto visit = [&](std::uint32_t k) {
       AddLegs(store, k, [this](const Leg& leg) { legs_.push_back(leg); });
     };
@@ -95,8 +98,8 @@ class Legs {
       legs_.reserve(2 * members->size());
       std::for_each(members->begin(), members->end(), visit);
     } else {
-      legs_.reserve(2 * calls.size());
-      for (std::uint32_t k = 0; k < calls.size(); ++k) {
+      legs_.reserve(2 * calls_.size());
+      for (std::uint32_t k = 0; k < calls_.size(); ++k) {
         visit(k);
       }
     }
@@ -122,7 +125,7 @@ class Legs {
       if (position == kNone) {
         continue;
       }
-      const std::string& digits = DigitsOf(calls_[in], called);
+      const std::string_view digits = DigitsOf(table_, calls_[in], called);
       for (std::uint32_t k = Free(position + 1); k < groupEnd_[position]; k = Free(k + 1)) {
         const Leg& candidate = legs_[k];
         // Unsigned: the two ends of what a time holds are further apart than a signed
@@ -132,7 +135,7 @@ class Legs {
             kLegWindow) {
           break;
         }
-        if (DigitsOf(calls_[candidate.Call()], called) == digits) {
+        if (DigitsOf(table_, calls_[candidate.Call()], called) == digits) {
           if (best == nullptr ||
               std::pair(candidate.time, candidate.Call()) < std::pair(best->time, best->Call())) {
             best = &candidate;
@@ -161,7 +164,7 @@ class Legs {
     }
     const bool out = calls_[k].direction == CallDirection::Out;
     for (const bool called : {false, true}) {
-      if (const std::string& digits = DigitsOf(calls_[k], called); !digits.empty()) {
+      if (const std::string_view digits = DigitsOf(table_, calls_[k], called); !digits.empty()) {
         visit(Leg(digits, called, time, out, k));
       }
     }
@@ -181,6 +184,7 @@ class Legs {
     return free;
   }
 
+  const CallTable& table_;
   const std::vector<CallRecord>& calls_;
   std::vector<Leg> legs_;
   std::vector<std::uint32_t> next_;      // each leg's next leg to look at; itself when free
@@ -230,14 +234,16 @@ bool IsTimedIn(const MessageStore& store, const CallRecord& call) {
 
 }  // namespace
 
-void LinkRelatedLegs(const MessageStore& store, std::vector<CallRecord>& calls) {
-  Legs legs(store, calls);
+void LinkRelatedLegs(const MessageStore& store, CallTable& table) {
+  std::vector<CallRecord>& calls = table.calls;
+  Legs legs(store, table);
   LinkInOrder(calls, legs, Indexes{static_cast<std::uint32_t>(calls.size())});
 }
 
-void RelinkRelatedLegs(const MessageStore& store, std::vector<CallRecord>& calls,
-                       const std::vector<MessageTime>& latestSetupTimes,
+void RelinkRelatedLegs(const MessageStore& store, CallTable& table,
                        const std::vector<std::uint32_t>& changed) {
+  std::vector<CallRecord>& calls = table.calls;
+  const std::vector<MessageTime>& latestSetupTimes = table.latestSetupTimes;
   MessageTime earliest = std::numeric_limits<MessageTime>::max();
   for (const std::uint32_t number : changed) {
     if (const MessageTime time = SetupTime(store, calls[number - 1]); time != kNoTime) {
@@ -282,7 +288,7 @@ void RelinkRelatedLegs(const MessageStore& store, std::vector<CallRecord>& calls
       members.push_back(k);
     }
   }
-  Legs legs(store, calls, &members);
+  Legs legs(store, table, &members);
   LinkInOrder(calls, legs, members);
 }
 

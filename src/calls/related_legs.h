@@ -12,13 +12,11 @@ namespace sigrune {
 // the `in` one (both ends included), and their calling or their called digits are the same and
 // not empty. The `in` calls choose in call-number order, each the nearest `out` call not yet
 // linked, the lower number on a tie. Sets `related` on both; each call is linked at most once.
-void LinkRelatedLegs(const MessageStore& store, std::vector<CallRecord>& calls);
+void LinkRelatedLegs(const MessageStore& store, CallTable& table);
 
 // Links again, as LinkRelatedLegs over all of them would, after calls were added or their
 // digits grew (`changed`, call numbers): only the calls within reach of those choose again.
-// `latestSetupTimes` is the CallTable's.
-void RelinkRelatedLegs(const MessageStore& store, std::vector<CallRecord>& calls,
-                       const std::vector<MessageTime>& latestSetupTimes,
+void RelinkRelatedLegs(const MessageStore& store, CallTable& table,
                        const std::vector<std::uint32_t>& changed);
 
 }  // namespace sigrune

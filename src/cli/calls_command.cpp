@@ -21,8 +21,9 @@ namespace sigrune {
 
 namespace {
 
-bool Keeps(const CallsArguments& arguments, const MessageStore& store, const CallRecord& call,
-           CallNumber callNumber, const std::vector<CallNumber>* whereCalls) {
+bool Keeps(const CallsArguments& arguments, const MessageStore& store, const CallTable& table,
+           const CallRecord& call, CallNumber callNumber,
+           const std::vector<CallNumber>* whereCalls) {
   if (whereCalls != nullptr &&
       !std::binary_search(whereCalls->begin(), whereCalls->end(), callNumber)) {
     return false;
@@ -33,7 +34,7 @@ bool Keeps(const CallsArguments& arguments, const MessageStore& store, const Cal
     return false;
   }
   if (const auto& number = arguments.number;
-      number && !Contains(call.calling, *number) && !Contains(call.called, *number)) {
+      number && !Contains(table.Calling(call), *number) && !Contains(table.Called(call), *number)) {
     return false;
   }
   return !arguments.gateway || store.gatewayIpTexts[call.gatewayIpIndex] == *arguments.gateway;
@@ -75,8 +76,8 @@ TextRow RowOf(const MessageStore& store, const CallTable& table, CallNumber numb
                  DurationText(store, call),
                  store.gatewayIpTexts[call.gatewayIpIndex],
                  std::string(DirectionText(call.direction)),
-                 call.calling,
-                 call.called,
+                 std::string(table.Calling(call)),
+                 std::string(table.Called(call)),
                  std::string(OutcomeText(call.outcome)),
                  std::to_string(call.messageCount),
                  std::move(cause)};
@@ -139,7 +140,8 @@ int RunCallsCommand(const CallsArguments& arguments, std::FILE* in, std::FILE* o
   std::vector<TextRow> rows = {HeadingRow(arguments, align)};
   for (std::uint32_t number = 1; number <= table.calls.size() && !output.Failed(); ++number) {
     const CallRecord& call = table.calls[number - 1];
-    if (!Keeps(arguments, store, call, CallNumber{number}, whereCalls ? &*whereCalls : nullptr)) {
+    if (!Keeps(arguments, store, table, call, CallNumber{number},
+               whereCalls ? &*whereCalls : nullptr)) {
       continue;
     }
     if (arguments.csv) {

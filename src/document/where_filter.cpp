@@ -585,8 +585,8 @@ class Matcher {
         }
       case WhereField::Number: {
         const CallRecord* call = CallOf(index);
-        return call != nullptr &&
-               (Contains(call->calling, term.text) || Contains(call->called, term.text));
+        return call != nullptr && (Contains(calls_.Calling(*call), term.text) ||
+                                   Contains(calls_.Called(*call), term.text));
       }
       case WhereField::Channel: {
         const CallRecord* call = CallOf(index);

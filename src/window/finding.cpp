@@ -1,10 +1,11 @@
 // The Find dialog's Find Again (one step from the selected row) and Find All (every message of the
 // list whose decoded text holds the text, in the results panel under the list), and Go to Message.
 
+#include <QHeaderView>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
-#include <QTreeView>
 #include <algorithm>
 
 #include "document/find_all.h"
@@ -13,6 +14,7 @@
 #include "window/count_text.h"
 #include "window/find_all_panel.h"
 #include "window/find_form.h"
+#include "window/flat_list_view.h"
 #include "window/go_to_dialog.h"
 #include "window/main_window.h"
 

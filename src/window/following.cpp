@@ -1,12 +1,13 @@
 // File > Follow: the messages appended to the trace's last file join the list as they come.
 
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QScrollBar>
 #include <QStatusBar>
-#include <QTreeView>
 
 #include "window/calls/calls_pane.h"
+#include "window/flat_list_view.h"
 #include "window/follow_controller.h"
 #include "window/main_window.h"
 #include "window/message_list_model.h"

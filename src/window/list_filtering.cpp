@@ -3,10 +3,12 @@
 // back.
 
 #include <QApplication>
+#include <QHeaderView>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTabWidget>
-#include <QTreeView>
 
+#include "window/flat_list_view.h"
 #include "window/main_window.h"
 
 namespace sigrune {

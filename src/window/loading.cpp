@@ -2,17 +2,18 @@
 // worker, its first messages shown meanwhile, and the document adopts it in one step.
 
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTabWidget>
-#include <QTreeView>
 
 #include "util/text_utilities.h"
 #include "window/calls/calls_pane.h"
 #include "window/count_text.h"
 #include "window/find_all_panel.h"
 #include "window/find_form.h"
+#include "window/flat_list_view.h"
 #include "window/follow_controller.h"
 #include "window/main_window.h"
 #include "window/message_list_model.h"

@@ -1,4 +1,5 @@
 #include "window/main_window.h"
+#include "window/flat_list_view.h"
 
 #include <QAction>
 #include <QDragEnterEvent>
@@ -9,7 +10,6 @@
 #include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
-#include <QTreeView>
 
 #include "window/calls/call_headline.h"
 #include "window/calls/call_triage.h"
@@ -153,8 +153,7 @@ void MainWindow::UpdateStatusBar() {
                                                     : QString());
   widgets_.filterBar->ShowMenuFilter(document_.ActiveFilter() ? description : QString());
   const CallNumber call = document_.FilteredCall();
-  widgets_.filteredCall->setText(call ? CallHeadline(call, document_.Calls().Record(call))
-                                      : QString());
+  widgets_.filteredCall->setText(call ? CallHeadline(document_.Calls(), call) : QString());
   const MessageNumber selected = document_.CurrentMessage();
   widgets_.selectedMessage->setText(selected ? tr("Message %1").arg(GroupedNumber(selected.value))
                                              : QString());

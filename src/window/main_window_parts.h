@@ -19,7 +19,6 @@ class QMenu;
 class QSplitter;
 class QTabWidget;
 class QTextEdit;
-class QTreeView;
 class QWidget;
 
 namespace sigrune {
@@ -28,6 +27,7 @@ class CallTriage;
 class CallsPane;
 class FilterBar;
 class FindAllPanel;
+class FlatListView;
 class FindForm;
 class GoToDialog;
 class MessageListModel;
@@ -76,7 +76,7 @@ struct MainWindowWidgets {
   WhereBar* whereBar = nullptr;    // its field
   QTabWidget* tabs = nullptr;      // Messages, Calls
   QWidget* messagesTab = nullptr;  // the list
-  QTreeView* messageList = nullptr;
+  FlatListView* messageList = nullptr;
   MessageListModel* model = nullptr;
   QWidget* callsTab = nullptr;         // the calls table over the selected call's triage
   QSplitter* callsSplitter = nullptr;  // between the two

@@ -7,11 +7,11 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTextEdit>
-#include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -19,6 +19,7 @@
 #include "window/filter_bar.h"
 #include "window/find_all_panel.h"
 #include "window/find_form.h"
+#include "window/flat_list_view.h"
 #include "window/help_menu.h"
 #include "window/main_window.h"
 #include "window/message_list_model.h"
@@ -164,15 +165,9 @@ void MainWindow::CreateWidgets() {
   widgets_.model = new MessageListModel(this);
   widgets_.model->ShowRowsOf(&document_);
 
-  widgets_.messageList = new QTreeView;
+  widgets_.messageList = new FlatListView;
   widgets_.messageList->setObjectName(QStringLiteral("isdnList"));
   widgets_.messageList->setModel(widgets_.model);
-  widgets_.messageList->setUniformRowHeights(true);
-  widgets_.messageList->setRootIsDecorated(false);
-  widgets_.messageList->setItemsExpandable(false);
-  widgets_.messageList->setAllColumnsShowFocus(true);
-  widgets_.messageList->setSelectionBehavior(QAbstractItemView::SelectRows);
-  widgets_.messageList->header()->setStretchLastSection(true);
   widgets_.messageList->header()->setSectionsMovable(false);
   list_.columnWidths = SavedColumnWidths();
   SizeColumns();

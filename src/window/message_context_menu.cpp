@@ -5,13 +5,15 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QHeaderView>
 #include <QMenu>
+#include <QScrollBar>
 #include <QStatusBar>
-#include <QTreeView>
 #include <algorithm>
 #include <limits>
 
 #include "document/shown_message.h"
+#include "window/flat_list_view.h"
 #include "window/main_window.h"
 #include "window/message_list_model.h"
 

@@ -1,10 +1,12 @@
 // Calls > Show Flow: the ladder windows, which follow the message the main window shows.
 
+#include <QHeaderView>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTabWidget>
-#include <QTreeView>
 
 #include "window/calls/calls_pane.h"
+#include "window/flat_list_view.h"
 #include "window/ladder/flow_window.h"
 #include "window/ladder/lane_names_store.h"
 #include "window/main_window.h"

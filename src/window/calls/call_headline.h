@@ -14,6 +14,6 @@ QString CallOutcomeLabel(const CallRecord& call);
 
 // "Call 57: 2145550100 → 1001, failed, cause 34 No channel available"; an empty number reads
 // "unknown", and a call without a cause has no cause part.
-QString CallHeadline(CallNumber number, const CallRecord& call);
+QString CallHeadline(const CallTable& calls, CallNumber number);
 
 }  // namespace sigrune

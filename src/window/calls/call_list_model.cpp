@@ -178,9 +178,9 @@ QString CallListModel::Text(int number, const CallRecord& call, CallColumn colum
     case CallColumn::Direction:
       return FromLatin1(DirectionText(call.direction));
     case CallColumn::Calling:
-      return FromLatin1(call.calling);
+      return FromLatin1(document_->Calls().Calling(call));
     case CallColumn::Called:
-      return FromLatin1(call.called);
+      return FromLatin1(document_->Calls().Called(call));
     case CallColumn::Outcome:
       return CallOutcomeLabel(call);
     case CallColumn::ClearedBy:

@@ -96,8 +96,8 @@ std::vector<std::uint32_t> GatewayRanks(const MessageStore& store) {
 }
 
 // Compares one column of two calls: below zero when the first sorts first.
-int CompareColumn(const std::vector<std::uint32_t>& gatewayRanks, const CallRecord& a,
-                  const CallRecord& b, CallColumn column) {
+int CompareColumn(const CallTable& calls, const std::vector<std::uint32_t>& gatewayRanks,
+                  const CallRecord& a, const CallRecord& b, CallColumn column) {
   const auto compare = [](auto x, auto y) { return x < y ? -1 : (y < x ? 1 : 0); };
   switch (column) {
     case CallColumn::Number:  // these four are sorted without comparing records
@@ -114,9 +114,9 @@ int CompareColumn(const std::vector<std::uint32_t>& gatewayRanks, const CallReco
     case CallColumn::Direction:
       return compare(a.direction, b.direction);
     case CallColumn::Calling:
-      return a.calling.compare(b.calling);
+      return calls.Calling(a).compare(calls.Calling(b));
     case CallColumn::Called:
-      return a.called.compare(b.called);
+      return calls.Called(a).compare(calls.Called(b));
     case CallColumn::Outcome: {
       const int outcome = OutcomeText(a.outcome).compare(OutcomeText(b.outcome));
       return outcome != 0 ? outcome
@@ -153,8 +153,8 @@ std::vector<std::uint32_t> ChooseCallRows(const MessageStore& store, const CallT
     const CallRecord& call = calls.calls[index];
     if (OutcomeChosen(call, choice.outcome) &&
         (choice.group == nullptr || choice.group->Holds(store, call)) &&
-        (choice.text.empty() || Contains(call.calling, choice.text) ||
-         Contains(call.called, choice.text) ||
+        (choice.text.empty() || Contains(calls.Calling(call), choice.text) ||
+         Contains(calls.Called(call), choice.text) ||
          Contains(store.gatewayIpTexts[call.gatewayIpIndex], choice.text) ||
          (call.h225 != 0 && (Contains(MediaText(calls, call), choice.text) ||
                              Contains(ReleaseReasonText(calls, call), choice.text))))) {
@@ -198,7 +198,9 @@ std::vector<std::uint32_t> ChooseCallRows(const MessageStore& store, const CallT
     const int sign = choice.descending ? -1 : 1;
     const std::vector<std::uint32_t> gatewayRanks = GatewayRanks(store);
     std::stable_sort(rows.begin(), rows.end(), [&](std::uint32_t a, std::uint32_t b) {
-      return sign * CompareColumn(gatewayRanks, calls.calls[a], calls.calls[b], choice.column) < 0;
+      return sign *
+                 CompareColumn(calls, gatewayRanks, calls.calls[a], calls.calls[b], choice.column) <
+             0;
     });
   }
   return rows;
@@ -249,8 +251,8 @@ std::array<std::vector<std::string>, kCallColumns> WidestCallTexts(const Message
       longest = &call;
       longestKey = key;
     }
-    calling = call.calling.size() > calling.size() ? call.calling : calling;
-    called = call.called.size() > called.size() ? call.called : called;
+    calling = call.callingSize > calling.size() ? calls.Calling(call) : calling;
+    called = call.calledSize > called.size() ? calls.Called(call) : called;
     messages = std::max(messages, call.messageCount);
   }
   // Digits are as wide as each other in the fonts tables use.

@@ -141,7 +141,7 @@ void FlowWindow::Rebuild() {
   shown.erase(std::unique(shown.begin(), shown.end()), shown.end());
   QStringList lines;
   for (std::size_t k = 0; k < shown.size() && k < kHeadlines; ++k) {
-    lines << CallHeadline(shown[k], document_.Calls().Record(shown[k]));
+    lines << CallHeadline(document_.Calls(), shown[k]);
   }
   if (shown.size() > kHeadlines) {
     lines << MoreText(shown.size() - kHeadlines);
