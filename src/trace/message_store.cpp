@@ -416,6 +416,15 @@ namespace sigrune {
 
 namespace {
 
+template <typename Vector>
+void AppendArray(Vector& to, const Vector& from) {
+  to.insert(to.end(), from.begin(), from.end());
+}
+
+void AppendArray(MessageFiles& to, const MessageFiles& from) {
+  to.Append(from);
+}
+
 // Room for `count` elements, grown by half at least, so that many small appends copy little.
 template <typename Vector>
 void MakeRoom(Vector& vector, std::size_t count) {
@@ -459,9 +468,7 @@ void MoveMessages(MessageStore& target, MessageStore&& source, LineBlocks lineBl
   for (std::uint32_t& gateway : source.msgGatewayIps) {
     gateway = gateways[gateway];
   }
-  ForEachMessageArray(target, source, [](auto& to, const auto& from) {
-    to.insert(to.end(), from.begin(), from.end());
-  });
+  ForEachMessageArray(target, source, [](auto& to, const auto& from) { AppendArray(to, from); });
   target.SetMessageCount(count);
   if (lineBlocks == LineBlocks::InLane) {
     EmptyForReuse(source);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "trace/message_columns.h"
+#include "trace/message_files.h"
 #include "trace/message_number.h"
 #include "trace/message_time.h"
 #include "util/large_allocator.h"
@@ -153,7 +154,7 @@ struct MessageStore {
   // 1-based line of each message's header line in its own file; 0 when it had none.
   LargeVector<std::uint64_t> msgLineNumbers;
   // The file of each message: an index into filePaths.
-  LargeVector<std::uint32_t> msgFiles;
+  MessageFiles msgFiles;
   // What the list reads from each message's payload and timestamp, computed when it is stored.
   LargeVector<MessageColumns> msgColumns;
   LargeVector<MessageTime> msgTimes;

@@ -114,7 +114,7 @@ LoadResult Joined(const std::vector<GivenFile>& files, std::vector<LoadResult>& 
     store.filePaths.push_back(files[order[file]].path);
     store.fileIsTracelist.push_back(!part.store.fileIsTracelist.empty() &&
                                     part.store.fileIsTracelist.front());
-    std::fill(part.store.msgFiles.begin(), part.store.msgFiles.end(), file);
+    part.store.msgFiles.Fill(file);
     MoveMessages(store, std::move(part.store), LineBlocks::Taken);
     if (part.skippedLongLines > 0 && joined.skippedLongLines == 0) {
       joined.firstSkippedLine = part.firstSkippedLine;
