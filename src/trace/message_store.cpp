@@ -425,6 +425,10 @@ void AppendArray(MessageFiles& to, const MessageFiles& from) {
   to.Append(from);
 }
 
+void AppendArray(MessageLines& to, const MessageLines& from) {
+  to.Append(from);
+}
+
 // Room for `count` elements, grown by half at least, so that many small appends copy little.
 template <typename Vector>
 void MakeRoom(Vector& vector, std::size_t count) {

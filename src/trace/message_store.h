@@ -15,6 +15,7 @@
 
 #include "trace/message_columns.h"
 #include "trace/message_files.h"
+#include "trace/message_lines.h"
 #include "trace/message_number.h"
 #include "trace/message_time.h"
 #include "util/large_allocator.h"
@@ -152,7 +153,7 @@ struct MessageStore {
   LargeVector<Protocol> msgProtocols;
   LargeVector<bool> msgIsIncoming;
   // 1-based line of each message's header line in its own file; 0 when it had none.
-  LargeVector<std::uint64_t> msgLineNumbers;
+  MessageLines msgLineNumbers;
   // The file of each message: an index into filePaths.
   MessageFiles msgFiles;
   // What the list reads from each message's payload and timestamp, computed when it is stored.

@@ -282,14 +282,12 @@ void PieceLoad::ReadPiece(std::size_t index, unsigned laneIndex, LargeVector<cha
 void PieceLoad::Join(Piece& piece) {
   MessageStore& part = piece.store;
   if (lineOffset_ > 0) {
-    for (std::uint64_t& line : part.msgLineNumbers) {
-      line += line != 0 ? lineOffset_ : 0;
-    }
+    part.msgLineNumbers.AddToEach(lineOffset_);
   }
   if (part.MessageCount() > 0 && piece.inheritsHeader) {
     part.msgProtocols[0] = carried_.protocol;
     part.msgIsIncoming[0] = carried_.isIncoming;
-    part.msgLineNumbers[0] = carried_.headerLineNumber;
+    part.msgLineNumbers.Set(0, carried_.headerLineNumber);
   }
   if (part.MessageCount() > 0 && piece.inheritsGateway) {
     part.msgGatewayIps[0] = InternGatewayIp(part, carried_.gateway);
