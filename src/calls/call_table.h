@@ -99,7 +99,7 @@ struct H225CallFacts {
 };
 
 struct CallTable {
-  std::vector<CallRecord> calls;  // call k at calls[k - 1]
+  LargeVector<CallRecord> calls;  // call k at calls[k - 1]
   // The call of every message, by message index; 0 for a message in no call.
   LargeVector<std::uint32_t> callOfMessage;
 
@@ -115,11 +115,11 @@ struct CallTable {
     return call.h225 != 0 ? &h225[call.h225 - 1] : nullptr;
   }
 
-  std::vector<H225CallFacts> h225;
+  LargeVector<H225CallFacts> h225;
 
   // The digits of every call, side by side: a call's calling and called digits are one run, at
   // the end when they grow, so that a record holds no string of its own.
-  std::string digits;
+  LargeString digits;
   std::string_view Calling(const CallRecord& call) const {
     return std::string_view(digits).substr(call.digitsStart, call.callingSize);
   }
@@ -132,7 +132,7 @@ struct CallTable {
   // What messages appended later need: the calls still open, by call key, and for each call the
   // latest SETUP time among it and the calls before it (kNoTime: none yet).
   std::unordered_map<std::uint64_t, std::uint32_t> openCalls;
-  std::vector<MessageTime> latestSetupTimes;
+  LargeVector<MessageTime> latestSetupTimes;
 };
 
 // Groups the stored messages into calls (one pass, no per-message allocation), and links the

@@ -185,7 +185,7 @@ class Legs {
   }
 
   const CallTable& table_;
-  const std::vector<CallRecord>& calls_;
+  const LargeVector<CallRecord>& calls_;
   std::vector<Leg> legs_;
   std::vector<std::uint32_t> next_;      // each leg's next leg to look at; itself when free
   std::vector<std::uint32_t> groupEnd_;  // one past the last leg with the same digits hash
@@ -199,7 +199,7 @@ namespace {
 
 // The `in` calls choose in order, each the nearest free `out` call.
 template <typename Calls>
-void LinkInOrder(std::vector<CallRecord>& calls, Legs& legs, const Calls& inCalls) {
+void LinkInOrder(LargeVector<CallRecord>& calls, Legs& legs, const Calls& inCalls) {
   for (const std::uint32_t k : inCalls) {
     if (calls[k].direction != CallDirection::In) {
       continue;
@@ -235,15 +235,15 @@ bool IsTimedIn(const MessageStore& store, const CallRecord& call) {
 }  // namespace
 
 void LinkRelatedLegs(const MessageStore& store, CallTable& table) {
-  std::vector<CallRecord>& calls = table.calls;
+  LargeVector<CallRecord>& calls = table.calls;
   Legs legs(store, table);
   LinkInOrder(calls, legs, Indexes{static_cast<std::uint32_t>(calls.size())});
 }
 
 void RelinkRelatedLegs(const MessageStore& store, CallTable& table,
                        const std::vector<std::uint32_t>& changed) {
-  std::vector<CallRecord>& calls = table.calls;
-  const std::vector<MessageTime>& latestSetupTimes = table.latestSetupTimes;
+  LargeVector<CallRecord>& calls = table.calls;
+  const LargeVector<MessageTime>& latestSetupTimes = table.latestSetupTimes;
   MessageTime earliest = std::numeric_limits<MessageTime>::max();
   for (const std::uint32_t number : changed) {
     if (const MessageTime time = SetupTime(store, calls[number - 1]); time != kNoTime) {

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <new>
+#include <string>
 #include <vector>
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -70,5 +71,6 @@ struct LargeAllocator {
 
 template <typename T>
 using LargeVector = std::vector<T, LargeAllocator<T>>;
+using LargeString = std::basic_string<char, std::char_traits<char>, LargeAllocator<char>>;
 
 }  // namespace sigrune
