@@ -35,6 +35,8 @@ FlatListView::FlatListView(QWidget* parent)
   });
 }
 
+FlatListView::~FlatListView() { header_->disconnect(this); }
+
 void FlatListView::setModel(QAbstractItemModel* model) {
   if (this->model() != nullptr) {
     disconnect(this->model(), nullptr, this, nullptr);

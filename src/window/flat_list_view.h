@@ -15,6 +15,8 @@ class FlatListView : public QAbstractItemView {
 
  public:
   explicit FlatListView(QWidget* parent = nullptr);
+  // The header tells of its geometry while the widget closes, past this class's part of it.
+  ~FlatListView() override;
 
   QHeaderView* header() const { return header_; }
 
