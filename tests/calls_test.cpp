@@ -346,5 +346,26 @@ TEST(CallStatistics, ListsEmptyMinutesOnlyWithinSevenDays) {
   EXPECT_EQ(minutes("01/01/2004 00:00:30.000", "01/08/2004 00:00:30.000"), 2u);
 }
 
+TEST(CallTable, DigitsThatKeepComingBetweenOtherCallsStayWholeInBoundedRoom) {
+  // Overlap sending on two calls at once, a digit at a time, and a third call's number between.
+  CallTable table;
+  table.calls.resize(3);
+  std::string calling[3];
+  std::string called[3];
+  for (int k = 0; k < 100'000; ++k) {
+    const auto call = static_cast<std::size_t>(k % 3);
+    const std::string digit(1, static_cast<char>('0' + k % 10));
+    const std::string callingDigit = k < 3 ? "5" : "";
+    table.AppendDigits(table.calls[call], callingDigit, digit);
+    calling[call] += callingDigit;
+    called[call] += digit;
+  }
+  for (std::size_t call = 0; call < 3; ++call) {
+    EXPECT_EQ(table.Calling(table.calls[call]), calling[call]);
+    EXPECT_EQ(table.Called(table.calls[call]), called[call]);
+  }
+  EXPECT_LT(table.digits.size(), 8 * 100'003u);
+}
+
 }  // namespace
 }  // namespace sigrune

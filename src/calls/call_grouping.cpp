@@ -1,6 +1,8 @@
 #include "calls/call_table.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <limits>
 #include <optional>
 #include <unordered_map>
@@ -64,14 +66,32 @@ void CallTable::AppendDigits(CallRecord& call, std::string_view calling, std::st
     return;
   }
   const std::size_t size = std::size_t{call.callingSize} + call.calledSize;
-  if (call.digitsStart + size != digits.size()) {
-    // Another call's digits came since: this call's move to the end, the old run left unused.
-    const std::size_t start = digits.size();
-    digits.append(digits, call.digitsStart, size);
-    call.digitsStart = start;
+  if (size == 0) {
+    call.digitsStart = digits.size();  // a call's first digits: a run of their own at the end
   }
-  digits.insert(call.digitsStart + call.callingSize, calling);
-  digits += called;
+  const std::size_t start = DigitsStart(call);
+  const std::size_t room =
+      (call.digitsStart & kRoomyRun) != 0 ? std::bit_ceil(std::max<std::size_t>(size, 1)) : size;
+  const std::size_t grown = size + calling.size() + called.size();
+  if (grown > room) {
+    if (start + room == digits.size()) {
+      digits.resize(start + grown);  // the last run grows where it is
+      call.digitsStart = start;
+    } else {
+      // Another call's digits came since: this call's move to the end, the old run left unused,
+      // with room to double, so that digits that keep coming between other calls' move a call
+      // a few times rather than at every message.
+      const std::size_t moved = digits.size();
+      digits.resize(moved + std::bit_ceil(grown));
+      std::memcpy(digits.data() + moved, digits.data() + start, size);
+      call.digitsStart = moved | kRoomyRun;
+    }
+  }
+  char* const run = digits.data() + DigitsStart(call);
+  std::memmove(run + call.callingSize + calling.size(), run + call.callingSize, call.calledSize);
+  std::copy(calling.begin(), calling.end(), run + call.callingSize);
+  std::copy(called.begin(), called.end(),
+            run + call.callingSize + calling.size() + call.calledSize);
   call.callingSize += static_cast<std::uint32_t>(calling.size());
   call.calledSize += static_cast<std::uint32_t>(called.size());
 }

@@ -52,7 +52,7 @@ enum class CallEnded : std::uint8_t { Released, Superseded, Open };
 enum class CallDirection : std::uint8_t { In, Out };
 enum class ClearedBy : std::uint8_t { None, Gateway, Server };
 
-// Ordered widest first, so that a record takes 64 bytes.
+// Ordered widest first, so that a record takes 80 bytes with no padding between its fields.
 struct CallRecord {
   MessageNumber firstMessage;
   MessageNumber lastMessage;
@@ -85,6 +85,7 @@ struct CallRecord {
   ClearedBy clearedBy = ClearedBy::None;
   CallOutcome outcome = CallOutcome::None;
 };
+static_assert(sizeof(CallRecord) == 80, "a call record holds no more than its fields");
 
 // What the H.225 bodies of a call's messages tell: the call identifier of its first message that
 // has one; the first unicast media channel of its fast start (forward before reverse within a
@@ -121,11 +122,14 @@ struct CallTable {
   // the end when they grow, so that a record holds no string of its own.
   LargeString digits;
   std::string_view Calling(const CallRecord& call) const {
-    return std::string_view(digits).substr(call.digitsStart, call.callingSize);
+    return std::string_view(digits).substr(DigitsStart(call), call.callingSize);
   }
   std::string_view Called(const CallRecord& call) const {
-    return std::string_view(digits).substr(call.digitsStart + call.callingSize, call.calledSize);
+    return std::string_view(digits).substr(DigitsStart(call) + call.callingSize, call.calledSize);
   }
+  // Set in a record's digitsStart when its run has room up to the next power of two.
+  static constexpr std::uint64_t kRoomyRun = std::uint64_t{1} << 63;
+  static std::size_t DigitsStart(const CallRecord& call) { return call.digitsStart & ~kRoomyRun; }
   // Adds digits after the call's calling and called ones. A number stops growing at 4 GiB.
   void AppendDigits(CallRecord& call, std::string_view calling, std::string_view called);
 
